@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#if defined(_WIN32)
+#  if defined(NUBORA_BUILD_LIBRARY)
+#    define NUBORA_EXPORT __declspec(dllexport)
+#  else
+#    define NUBORA_EXPORT __declspec(dllimport)
+#  endif
+#else
+#  define NUBORA_EXPORT __attribute__((visibility("default")))
+#endif
+
+// Downloads objects of one bucket from the built-in object store endpoint.
+// Every call runs synchronously on the caller's thread. Texts handed to the
+// setters are not copied and must outlive the object's use. Library start-up
+// and clean-up are process-wide: keep at most one object alive at a time.
+class NUBORA_EXPORT Nubora
+{
+public:
+    // (bytes in the block just written, bytes so far in this attempt,
+    //  expected total or 0 when unknown, user data)
+    using ProcessCallback = void (*)(std::uint32_t blockBytes, std::int64_t bytesSoFar,
+                                     std::int64_t bytesTotal, void *userData);
+
+    Nubora();
+    ~Nubora();
+    Nubora &operator=(const Nubora &other);
+
+    void setBucketName(char *bucketName);
+    void setVersionPath(char *versionPath);
+    void setAppPath(char *appPath);
+    void setProcessCallback(ProcessCallback callback, void *userData);
+
+    // The object as NUL-terminated text (at most 255 bytes of it) in a buffer
+    // owned by the library and valid until the next call; null on failure.
+    char *download2Mem(char *objectKey);
+    // 0 on success, -1 on failure. The file is created or emptied only when the
+    // object's first byte arrives.
+    int downloadFile(char *objectKey, char *filePath);
+
+private:
+    // The caller allocates the object, so these eight fields are its layout.
+    const char *accessKeyId_;
+    const char *accessKeySecret_;
+    const char *endpoint_;
+    const char *bucketName_;
+    const char *versionPath_;
+    const char *appPath_;
+    ProcessCallback processCallback_;
+    void *processUserData_;
+};
+
+// A plain record of six texts; copying is its only operation.
+class NUBORA_EXPORT OssServer
+{
+public:
+    OssServer(const OssServer &other);
+    OssServer &operator=(const OssServer &other);
+
+    std::string endpoint;
+    std::string accessKeyId;
+    std::string accessKeySecret;
+    std::string bucketName;
+    std::string versionPath;
+    std::string appPath;
+};
