@@ -1,0 +1,245 @@
+#include "optserial.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QThread>
+
+using SerialFrame::Transaction;
+
+namespace {
+constexpr int BytePauseMs = 10;
+constexpr int WrittenWaitMs = 10;
+constexpr int ResyncBytes = 8;
+constexpr int ResyncPauseMs = 15;
+} // namespace
+
+QMutex &serialMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+OptSerial::OptSerial(int protocolMode)
+    : m_thread(new QThread)
+    , m_port(new QSerialPort)
+    , m_protocolMode(protocolMode)
+{
+    moveToThread(m_thread);
+    m_port->moveToThread(m_thread);
+    m_thread->start(QThread::InheritPriority);
+    setDrainAttached(true);
+    connect(m_port, &QSerialPort::errorOccurred, this, &OptSerial::onPortError);
+}
+
+OptSerial::~OptSerial()
+{
+    // The port's notifiers belong to the worker thread: it has to close and delete the port
+    // before the thread ends.
+    QMetaObject::invokeMethod(
+            this,
+            [this] {
+                closePort();
+                delete m_port;
+                m_port = nullptr;
+            },
+            Qt::BlockingQueuedConnection);
+    m_thread->quit();
+    m_thread->wait();
+    delete m_thread;
+}
+
+void OptSerial::OpenCom(const QString &name, QSerialPort::BaudRate baud)
+{
+    qDebug() << "OpenComport id" << QThread::currentThreadId();
+    closePort();
+    m_port->setPortName(name);
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        qDebug().noquote() << name << "open failed !";
+        emit OpenSuccessed(false);
+        return;
+    }
+    qDebug().noquote() << name << "open successed !";
+    m_port->setBaudRate(baud, QSerialPort::AllDirections);
+    m_port->setDataBits(QSerialPort::Data8);
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
+    m_port->setParity(QSerialPort::NoParity);
+    m_port->setStopBits(QSerialPort::OneStop);
+    m_portOpen.store(true);
+    if (protocolMode() == SerialFrame::XorFraming)
+        runXorTransaction(Transaction::Wake, 0x00, QByteArray(4, '\0'));
+    emit OpenSuccessed(true);
+}
+
+void OptSerial::CloseCom()
+{
+    closePort();
+    emit CloseSuccessed(true);
+}
+
+void OptSerial::SendReadCommand(uchar code)
+{
+    if (protocolMode() == SerialFrame::CrcFraming)
+        runCrcTransaction(SerialFrame::crcReadRequest(code));
+    else
+        runXorTransaction(Transaction::XorParameter, code, {});
+}
+
+void OptSerial::SendWriteCommand(uchar code, const QByteArray &data, ushort index)
+{
+    if (protocolMode() == SerialFrame::CrcFraming)
+        runCrcTransaction(SerialFrame::crcWriteRequest(code, data, index));
+    else
+        runXorTransaction(Transaction::XorParameter, code, data);
+}
+
+void OptSerial::FastRead(uchar code)
+{
+    runXorTransaction(Transaction::Poll, code, {});
+}
+
+void OptSerial::receiveInfo()
+{
+    if (m_collecting)
+        return;
+    m_port->readAll();
+}
+
+void OptSerial::runXorTransaction(Transaction kind, uchar code, const QByteArray &data)
+{
+    QMutexLocker lock(&serialMutex());
+    const QByteArray request = SerialFrame::xorRequest(code, data);
+    setDrainAttached(false);
+    if (m_port->isOpen()) {
+        writePaced(request, kind == Transaction::Poll);
+        bool valid = false;
+        const QByteArray answer = collectAnswer(kind, code, &valid);
+        if (!valid && kind == Transaction::Poll)
+            sendResyncBurst();
+        emit DataRecv(code, answer, valid);
+    } else if (kind == Transaction::Poll) {
+        return;
+    }
+    // A poll leaves the drain detached until the next parameter or wake transaction; between
+    // polls stray bytes stay for the resynchronisation to deal with.
+    if (kind != Transaction::Poll)
+        setDrainAttached(true);
+}
+
+void OptSerial::runCrcTransaction(QByteArray frame)
+{
+    if (!m_port->isOpen())
+        return;
+    const uchar code = uchar(frame.at(1));
+    writeWhole(frame);
+    bool valid = false;
+    const QByteArray answer = collectAnswer(Transaction::Crc, code, &valid);
+    emit DataRecv(code, answer, valid);
+}
+
+void OptSerial::writePaced(const QByteArray &frame, bool waitAfterEachByte)
+{
+    // The instrument takes its request one byte at a time; each byte goes out on its own
+    // before the pause, not all at once when the buffer is next flushed.
+    for (qsizetype i = 0; i < frame.size(); ++i) {
+        m_port->write(frame.constData() + i, 1);
+        m_port->flush();
+        QThread::msleep(BytePauseMs);
+        if (waitAfterEachByte || i == frame.size() - 1) {
+            m_port->waitForBytesWritten(WrittenWaitMs);
+            m_port->flush();
+        }
+    }
+}
+
+void OptSerial::writeWhole(const QByteArray &frame)
+{
+    m_port->write(frame);
+    m_port->waitForBytesWritten(WrittenWaitMs);
+    m_port->flush();
+}
+
+QByteArray OptSerial::collectAnswer(Transaction kind, uchar code, bool *valid)
+{
+    const SerialFrame::TransactionLimits limits = SerialFrame::limitsFor(kind, code);
+    QByteArray buffer;
+    QElapsedTimer sinceRequest;
+    sinceRequest.start();
+    m_collecting = true;
+    *valid = false;
+    for (;;) {
+        if (m_port->bytesAvailable() == 0)
+            m_port->waitForReadyRead(limits.receivePassMs);
+        buffer += m_port->read(SerialFrame::MaxAnswerBytes + 1 - buffer.size());
+        if (SerialFrame::isCompleteAnswer(kind, code, buffer)) {
+            *valid = true;
+            break;
+        }
+        if (buffer.size() > SerialFrame::MaxAnswerBytes || m_deviceLost)
+            break;
+        if (sinceRequest.elapsed() > limits.giveUpAfterMs)
+            break;
+    }
+    m_collecting = false;
+    return buffer;
+}
+
+void OptSerial::sendResyncBurst()
+{
+    for (int i = 0; i < ResyncBytes && !m_deviceLost; ++i) {
+        m_port->write("\0", 1);
+        m_port->flush();
+        QThread::msleep(ResyncPauseMs);
+        m_port->waitForBytesWritten(WrittenWaitMs);
+        m_port->flush();
+    }
+}
+
+void OptSerial::setDrainAttached(bool attached)
+{
+    if (attached && !m_drain)
+        m_drain = connect(m_port, &QSerialPort::readyRead, this, &OptSerial::receiveInfo);
+    else if (!attached && m_drain)
+        disconnect(m_drain);
+}
+
+void OptSerial::closePort()
+{
+    if (m_port->isOpen()) {
+        m_port->clear(QSerialPort::AllDirections);
+        m_port->close();
+    }
+    m_portOpen.store(false);
+    m_deviceLost = false;
+}
+
+namespace {
+bool meansDeviceGone(QSerialPort::SerialPortError error)
+{
+#ifdef Q_OS_WIN
+    return error == QSerialPort::ResourceError;
+#else
+    // A terminal that hung up reads end-of-file, which the port reports as a read error.
+    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+#endif
+}
+} // namespace
+
+void OptSerial::onPortError(QSerialPort::SerialPortError error)
+{
+    emit errorOccurred(error);
+    if (!meansDeviceGone(error) || m_deviceLost || !m_port->isOpen())
+        return;
+    // The device is gone (unplugged adapter, closed pseudo-terminal). The port cannot be
+    // closed from inside its own notification, so the running transaction ends early and
+    // the close follows once the worker is back in its event loop.
+    m_deviceLost = true;
+    QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_deviceLost)
+                    return;
+                closePort();
+                emit CloseSuccessed(true);
+            },
+            Qt::QueuedConnection);
+}
