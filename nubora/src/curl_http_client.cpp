@@ -99,7 +99,8 @@ void setResponseBody(TransferState &state)
         }
     } else {
         state.response->setBody(std::make_shared<std::stringstream>());
-        state.storedLimit = std::min(state.request->storedBodyLimit(), kErrorBodyLimit);
+        // The caller's limit is for its content; an error document is read on its own bound.
+        state.storedLimit = kErrorBodyLimit;
     }
     state.firstBodyByte = false;
 }
