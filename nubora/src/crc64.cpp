@@ -7,7 +7,7 @@ namespace nubora {
 namespace {
 
 constexpr std::uint64_t kReflectedPolynomial = 0xC96C5795D7870F42ULL;
-constexpr int kSlices = 8;
+constexpr int kSlices = 16;
 
 using SliceTables = std::array<std::array<std::uint64_t, 256>, kSlices>;
 
@@ -20,8 +20,8 @@ constexpr SliceTables makeTables()
             crc = (crc & 1) ? (crc >> 1) ^ kReflectedPolynomial : crc >> 1;
         tables[0][byte] = crc;
     }
-    // Table k advances a byte through k further zero bytes, so eight input bytes
-    // fold in with eight independent look-ups.
+    // Table k advances a byte through k further zero bytes, so sixteen input
+    // bytes fold in with sixteen independent look-ups.
     for (int slice = 1; slice < kSlices; ++slice)
         for (std::size_t byte = 0; byte < 256; ++byte) {
             const std::uint64_t previous = tables[slice - 1][byte];
@@ -50,11 +50,16 @@ std::uint64_t crc64Update(std::uint64_t previous, const void *data, std::size_t 
     std::uint64_t crc = ~previous;
 
     while (length >= kSlices) {
-        const std::uint64_t word = crc ^ loadLittleEndian64(bytes);
-        crc = kTables[7][word & 0xFF] ^ kTables[6][(word >> 8) & 0xFF]
-            ^ kTables[5][(word >> 16) & 0xFF] ^ kTables[4][(word >> 24) & 0xFF]
-            ^ kTables[3][(word >> 32) & 0xFF] ^ kTables[2][(word >> 40) & 0xFF]
-            ^ kTables[1][(word >> 48) & 0xFF] ^ kTables[0][word >> 56];
+        const std::uint64_t low = crc ^ loadLittleEndian64(bytes);
+        const std::uint64_t high = loadLittleEndian64(bytes + 8);
+        crc = kTables[15][low & 0xFF] ^ kTables[14][(low >> 8) & 0xFF]
+            ^ kTables[13][(low >> 16) & 0xFF] ^ kTables[12][(low >> 24) & 0xFF]
+            ^ kTables[11][(low >> 32) & 0xFF] ^ kTables[10][(low >> 40) & 0xFF]
+            ^ kTables[9][(low >> 48) & 0xFF] ^ kTables[8][low >> 56]
+            ^ kTables[7][high & 0xFF] ^ kTables[6][(high >> 8) & 0xFF]
+            ^ kTables[5][(high >> 16) & 0xFF] ^ kTables[4][(high >> 24) & 0xFF]
+            ^ kTables[3][(high >> 32) & 0xFF] ^ kTables[2][(high >> 40) & 0xFF]
+            ^ kTables[1][(high >> 48) & 0xFF] ^ kTables[0][high >> 56];
         bytes += kSlices;
         length -= kSlices;
     }
