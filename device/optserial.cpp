@@ -144,17 +144,22 @@ void OptSerial::writePaced(const QByteArray &frame, bool waitAfterEachByte)
         m_port->write(frame.constData() + i, 1);
         m_port->flush();
         QThread::msleep(BytePauseMs);
-        if (waitAfterEachByte || i == frame.size() - 1) {
-            m_port->waitForBytesWritten(WrittenWaitMs);
-            m_port->flush();
-        }
+        if (waitAfterEachByte || i == frame.size() - 1)
+            finishWriting();
     }
 }
 
 void OptSerial::writeWhole(const QByteArray &frame)
 {
     m_port->write(frame);
-    m_port->waitForBytesWritten(WrittenWaitMs);
+    finishWriting();
+}
+
+void OptSerial::finishWriting()
+{
+    // Waiting on an empty write buffer would only burn the whole limit.
+    if (m_port->bytesToWrite() > 0)
+        m_port->waitForBytesWritten(WrittenWaitMs);
     m_port->flush();
 }
 
@@ -189,8 +194,7 @@ void OptSerial::sendResyncBurst()
         m_port->write("\0", 1);
         m_port->flush();
         QThread::msleep(ResyncPauseMs);
-        m_port->waitForBytesWritten(WrittenWaitMs);
-        m_port->flush();
+        finishWriting();
     }
 }
 

@@ -49,6 +49,7 @@ private:
     void runCrcTransaction(QByteArray frame);
     void writePaced(const QByteArray &frame, bool waitAfterEachByte);
     void writeWhole(const QByteArray &frame);
+    void finishWriting();
     QByteArray collectAnswer(SerialFrame::Transaction kind, uchar code, bool *valid);
     void sendResyncBurst();
     void setDrainAttached(bool attached);
