@@ -48,7 +48,28 @@ private:
     BodyStream body_;
 };
 
-class HttpRequest : public HttpMessage
+// What the caller decides about a success body: where it goes (made on its
+// first byte), who hears of its progress and how much of it is kept (the rest
+// is still counted and checksummed).
+class ResponseBodyOptions
+{
+public:
+    const BodyStreamFactory &responseStreamFactory() const { return responseStreamFactory_; }
+    void setResponseStreamFactory(BodyStreamFactory factory) { responseStreamFactory_ = std::move(factory); }
+
+    const ProgressHandler &progressHandler() const { return progressHandler_; }
+    void setProgressHandler(ProgressHandler handler) { progressHandler_ = std::move(handler); }
+
+    std::int64_t storedBodyLimit() const { return storedBodyLimit_; }
+    void setStoredBodyLimit(std::int64_t limit) { storedBodyLimit_ = limit; }
+
+private:
+    BodyStreamFactory responseStreamFactory_ = defaultBodyStreamFactory();
+    ProgressHandler progressHandler_;
+    std::int64_t storedBodyLimit_ = INT64_MAX;
+};
+
+class HttpRequest : public HttpMessage, public ResponseBodyOptions
 {
 public:
     explicit HttpRequest(HttpMethod method = HttpMethod::Get) : method_(method) {}
@@ -56,16 +77,6 @@ public:
     HttpMethod method() const { return method_; }
     const std::string &url() const { return url_; }
     void setUrl(std::string url) { url_ = std::move(url); }
-
-    const BodyStreamFactory &responseStreamFactory() const { return responseStreamFactory_; }
-    void setResponseStreamFactory(BodyStreamFactory factory) { responseStreamFactory_ = std::move(factory); }
-
-    const ProgressHandler &progressHandler() const { return progressHandler_; }
-    void setProgressHandler(ProgressHandler handler) { progressHandler_ = std::move(handler); }
-
-    // Response body bytes kept in the stream; the rest is still counted and checksummed.
-    std::int64_t storedBodyLimit() const { return storedBodyLimit_; }
-    void setStoredBodyLimit(std::int64_t limit) { storedBodyLimit_ = limit; }
 
     bool crc64CheckEnabled() const { return crc64Check_; }
     void setCrc64CheckEnabled(bool enabled) { crc64Check_ = enabled; }
@@ -82,9 +93,6 @@ public:
 private:
     HttpMethod method_;
     std::string url_;
-    BodyStreamFactory responseStreamFactory_ = defaultBodyStreamFactory();
-    ProgressHandler progressHandler_;
-    std::int64_t storedBodyLimit_ = INT64_MAX;
     bool crc64Check_ = false;
     std::uint64_t transferredCrc64_ = 0;
     std::int64_t transferredBytes_ = 0;

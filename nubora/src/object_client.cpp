@@ -102,8 +102,7 @@ void ObjectClient::sign(const StoreRequest &request, HttpRequest &httpRequest) c
 std::unique_ptr<HttpRequest> ObjectClient::buildHttpRequest(const StoreRequest &request, HttpMethod method)
 {
     auto httpRequest = std::make_unique<HttpRequest>(method);
-    httpRequest->setResponseStreamFactory(request.responseStreamFactory());
-    httpRequest->setStoredBodyLimit(request.storedBodyLimit());
+    static_cast<ResponseBodyOptions &>(*httpRequest) = request;
 
     for (const auto &[key, value] : request.headers())
         httpRequest->setHeader(key, value);
@@ -130,7 +129,6 @@ std::unique_ptr<HttpRequest> ObjectClient::buildHttpRequest(const StoreRequest &
                static_cast<const void *>(this), static_cast<void *>(httpRequest.get()), location.host.c_str(),
                location.path.c_str());
 
-    httpRequest->setProgressHandler(request.progressHandler());
     httpRequest->setCrc64CheckEnabled(settings().crc64Check && (request.flags() & kRequestCrc64Check));
     return httpRequest;
 }

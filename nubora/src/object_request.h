@@ -10,7 +10,7 @@ namespace nubora {
 
 enum RequestFlag { kRequestCrc64Check = 1 << 0 };
 
-class ServiceRequest
+class ServiceRequest : public ResponseBodyOptions
 {
 public:
     virtual ~ServiceRequest() = default;
@@ -18,21 +18,8 @@ public:
     int flags() const { return flags_; }
     void setFlags(int flags) { flags_ = flags; }
 
-    // Where a success body goes; made on the first body byte of each 2xx answer.
-    const BodyStreamFactory &responseStreamFactory() const { return responseStreamFactory_; }
-    void setResponseStreamFactory(BodyStreamFactory factory) { responseStreamFactory_ = std::move(factory); }
-
-    const ProgressHandler &progressHandler() const { return progressHandler_; }
-    void setProgressHandler(ProgressHandler handler) { progressHandler_ = std::move(handler); }
-
-    std::int64_t storedBodyLimit() const { return storedBodyLimit_; }
-    void setStoredBodyLimit(std::int64_t limit) { storedBodyLimit_ = limit; }
-
 private:
     int flags_ = 0;
-    BodyStreamFactory responseStreamFactory_ = defaultBodyStreamFactory();
-    ProgressHandler progressHandler_;
-    std::int64_t storedBodyLimit_ = INT64_MAX;
 };
 
 class StoreRequest : public ServiceRequest
