@@ -44,6 +44,8 @@ private slots:
     void writeErrorCauses_data();
     void writeErrorCauses();
     void refusedConnection();
+    void tlsPeerIsVerifiedByDefault_data();
+    void tlsPeerIsVerifiedByDefault();
 
 private:
     Transfer get(fakestore::FakeObjectStore &store, const Reply &reply, long stallWindowMs = 5000);
@@ -269,6 +271,54 @@ void TransportTest::refusedConnection()
     const auto response = client.makeRequest(request);
     QCOMPARE(response->statusCode(), 200000 + int(CURLE_COULDNT_CONNECT));
     QVERIFY(response->body());
+}
+
+void TransportTest::tlsPeerIsVerifiedByDefault_data()
+{
+    QTest::addColumn<bool>("verify");
+    QTest::addColumn<int>("status");
+    QTest::newRow("default settings refuse a self-signed server")
+        << nubora::TransportSettings().verifyTls << 200000 + int(CURLE_PEER_FAILED_VERIFICATION);
+    QTest::newRow("verification switched off") << false << 200;
+}
+
+// A loopback TLS server with a throw-away self-signed certificate, run by the
+// openssl tool.
+void TransportTest::tlsPeerIsVerifiedByDefault()
+{
+    QFETCH(bool, verify);
+    QFETCH(int, status);
+    QTemporaryDir directory;
+    QProcess makeCertificate;
+    makeCertificate.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+                                      "/CN=127.0.0.1", "-keyout", directory.filePath("key.pem"), "-out",
+                                      directory.filePath("cert.pem")});
+    QVERIFY2(makeCertificate.waitForFinished(60000) && makeCertificate.exitCode() == 0, "the openssl command is needed");
+
+    QProcess server;
+    server.setProcessChannelMode(QProcess::MergedChannels);
+    server.start("openssl", {"s_server", "-accept", "127.0.0.1:0", "-naccept", "1", "-www", "-cert",
+                             directory.filePath("cert.pem"), "-key", directory.filePath("key.pem")});
+    QByteArray banner;
+    const QRegularExpression acceptLine("ACCEPT 127\\.0\\.0\\.1:(\\d+)");
+    QRegularExpressionMatch match;
+    QElapsedTimer waited;
+    waited.start();
+    while (!match.hasMatch() && waited.elapsed() < 30000) {
+        server.waitForReadyRead(500);
+        banner += server.readAll();
+        match = acceptLine.match(QString::fromLatin1(banner));
+    }
+    QVERIFY2(match.hasMatch(), banner.constData());
+
+    nubora::TransportSettings settings;
+    settings.verifyTls = verify;
+    nubora::CurlHttpClient client(settings);
+    nubora::HttpRequest request;
+    request.setUrl("https://127.0.0.1:" + match.captured(1).toStdString() + "/");
+    QCOMPARE(client.makeRequest(request)->statusCode(), status);
+    server.kill();
+    server.waitForFinished(10000);
 }
 
 QTEST_GUILESS_MAIN(TransportTest)

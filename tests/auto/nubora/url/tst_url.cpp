@@ -11,6 +11,7 @@ private slots:
     void encode();
     void locate_data();
     void locate();
+    void query();
 };
 
 void UrlTest::encode_data()
@@ -72,6 +73,13 @@ void UrlTest::locate()
     const auto location = nubora::locateObject(nubora::parseEndpoint(endpoint.toStdString(), "http"),
                                                bucket.toStdString(), "Morvane/ZARK/a b", {}, customDomain);
     QCOMPARE(QString::fromStdString(location.url()), url);
+}
+
+void UrlTest::query()
+{
+    const auto location = nubora::locateObject(nubora::parseEndpoint("http://127.0.0.1:80", "http"), "b-1", "k",
+                                               {{"versionId", "a b"}, {"acl", ""}, {"x/y", "1"}}, false);
+    QCOMPARE(QString::fromStdString(location.url()), QString("http://127.0.0.1:80/b-1/k?acl&versionId=a%20b&x%2Fy=1"));
 }
 
 QTEST_GUILESS_MAIN(UrlTest)
