@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QMessageBox>
+
+#include <functional>
+
+// Every message box of the program goes through here, so a test can take the message instead
+// of a modal box that would wait for a click.
+namespace Messages {
+
+using Presenter = std::function<void(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                     const QString &text)>;
+
+void show(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text);
+inline void information(QWidget *parent, const QString &title, const QString &text)
+{
+    show(parent, QMessageBox::Information, title, text);
+}
+inline void critical(QWidget *parent, const QString &title, const QString &text)
+{
+    show(parent, QMessageBox::Critical, title, text);
+}
+
+// Replaces the modal box; an empty presenter restores it.
+void setPresenter(Presenter presenter);
+
+} // namespace Messages
