@@ -25,12 +25,6 @@ void HttpClient::disable()
     changed_.notify_all();
 }
 
-void HttpClient::enable()
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    enabled_ = true;
-}
-
 bool HttpClient::waitForRetry(long delayMs)
 {
     std::unique_lock<std::mutex> lock(mutex_);

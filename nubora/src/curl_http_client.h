@@ -20,7 +20,6 @@ public:
 
     bool isEnabled() const;
     void disable();
-    void enable();
     // Sleeps up to delayMs; returns false when the client was disabled meanwhile.
     bool waitForRetry(long delayMs);
 

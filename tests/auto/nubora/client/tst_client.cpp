@@ -25,6 +25,7 @@ private slots:
     void crcMismatchIsNotRetried();
     void rangeSkipsTheCrcCheck();
     void keyWithBlankIsSignedWithTheBlank();
+    void disabledTransportEndsTheLoop();
 };
 
 void ClientTest::httpDate()
@@ -150,6 +151,22 @@ void ClientTest::keyWithBlankIsSignedWithTheBlank()
     QCOMPARE(received.target, std::string("/bucket-1/Tevrano%2Fnew%20version"));
     QCOMPARE(received.key, std::string("Tevrano/new version"));
     QVERIFY(received.problems.empty());
+}
+
+void ClientTest::disabledTransportEndsTheLoop()
+{
+    fakestore::FakeObjectStore store(kKeyId, kSecret);
+    store.setHandler([](const fakestore::ReceivedRequest &, int) {
+        Reply reply;
+        reply.status = 503;
+        return reply;
+    });
+    nubora::ObjectClient client(store.endpoint(), kKeyId, kSecret, nubora::TransportSettings());
+    client.transport().disable();
+    const nubora::FetchOutcome outcome = client.getObject(nubora::GetObjectRequest("bucket-1", "a"));
+    QCOMPARE(outcome.error.code, std::string("ClientError:100002"));
+    QCOMPARE(outcome.error.message, std::string("Disable all requests by upper."));
+    QVERIFY(store.requests().size() <= 1);
 }
 
 QTEST_GUILESS_MAIN(ClientTest)
