@@ -94,7 +94,11 @@ void OptSerial::SendWriteCommand(uchar code, const QByteArray &data, ushort inde
 
 void OptSerial::FastRead(uchar code)
 {
-    runXorTransaction(Transaction::Poll, code, {});
+    // An instrument that only speaks the CRC framing would never answer an XOR poll.
+    if (protocolMode() == SerialFrame::CrcFraming)
+        runCrcTransaction(SerialFrame::crcReadRequest(code));
+    else
+        runXorTransaction(Transaction::Poll, code, {});
 }
 
 void OptSerial::receiveInfo()

@@ -172,26 +172,28 @@ void tst_OptSerial::xorTransactions()
 
 void tst_OptSerial::crcTransactions_data()
 {
-    QTest::addColumn<bool>("isWrite");
+    QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("code");
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<QByteArray>("answerData");
-    QTest::newRow("identity") << false << 0x17 << QByteArray() << QByteArray::fromHex("0017000000007418")
+    QTest::newRow("poll in the instrument's framing")
+            << "poll" << 0x01 << QByteArray() << SerialFrame::crcReadRequest(0x01) << QByteArray::fromHex("03F2");
+    QTest::newRow("identity") << "read" << 0x17 << QByteArray() << QByteArray::fromHex("0017000000007418")
                               << QByteArray::fromHex("0101");
-    QTest::newRow("two-byte write") << true << 0xA0 << QByteArray::fromHex("03B6")
+    QTest::newRow("two-byte write") << "write" << 0xA0 << QByteArray::fromHex("03B6")
                                     << SerialFrame::withCrc(QByteArray::fromHex("00A0030303B6"))
                                     << QByteArray::fromHex("03B6");
-    QTest::newRow("one-byte write") << true << 0xD4 << QByteArray::fromHex("00")
+    QTest::newRow("one-byte write") << "write" << 0xD4 << QByteArray::fromHex("00")
                                     << SerialFrame::withCrc(QByteArray::fromHex("00D4000000 00"))
                                     << QByteArray::fromHex("0000");
-    QTest::newRow("mask") << false << 0x40 << QByteArray()
+    QTest::newRow("mask") << "read" << 0x40 << QByteArray()
                           << SerialFrame::crcReadRequest(0x40) << QByteArray::fromHex("144E01F6");
 }
 
 void tst_OptSerial::crcTransactions()
 {
-    QFETCH(bool, isWrite);
+    QFETCH(QString, kind);
     QFETCH(int, code);
     QFETCH(QByteArray, data);
     QFETCH(QByteArray, request);
@@ -203,7 +205,9 @@ void tst_OptSerial::crcTransactions()
     // Right after opening no poll has detached the drain yet: the answer must still reach
     // the transaction that waits for it.
     for (int round = 0; round < 3; ++round) {
-        if (isWrite)
+        if (kind == QLatin1String("poll"))
+            emit m_caller->poll(uchar(code));
+        else if (kind == QLatin1String("write"))
             emit m_caller->write(uchar(code), data);
         else
             emit m_caller->read(uchar(code));
