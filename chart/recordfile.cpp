@@ -1,0 +1,468 @@
+#include "recordfile.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QIODevice>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+namespace {
+
+constexpr qint64 kMsecsPerDay = 24 * 3600 * 1000;
+// Local offsets change only at quarter-hour boundaries in every time zone in use.
+constexpr qint64 kOffsetPeriodMs = 15 * 60 * 1000;
+// No meaningful record line comes near this; longer lines are not interpreted,
+// which keeps a garbage file from growing one huge line buffer.
+constexpr int kMaxLineLength = 4096;
+constexpr int kChunkSize = 1 << 16;
+constexpr int kRowSlack = 2048;
+
+// Calls the callback only when the whole percentage changes: the receiver sits
+// on another thread and a million queued calls would swamp it.
+class ProgressReporter
+{
+public:
+    explicit ProgressReporter(const RecordProgress &callback)
+        : m_callback(callback)
+    {}
+
+    void report(int percent)
+    {
+        percent = std::clamp(percent, 0, 100);
+        if (m_callback && percent != m_last) {
+            m_last = percent;
+            m_callback(percent);
+        }
+    }
+
+private:
+    const RecordProgress &m_callback;
+    int m_last = -1;
+};
+
+// Collects output in a block and hands it to the device in large writes.
+class BlockWriter
+{
+public:
+    explicit BlockWriter(QIODevice &device)
+        : m_device(device)
+    {
+        m_buffer.resize(kChunkSize + kRowSlack);
+    }
+
+    // Room for one row: a row of three fixed-notation doubles of any magnitude
+    // stays below the slack kept beyond kChunkSize.
+    char *cursor() { return m_buffer.data() + m_used; }
+    char *limit() { return m_buffer.data() + m_buffer.size(); }
+    void advance(char *to) { m_used = int(to - m_buffer.data()); }
+
+    bool append(const QByteArray &bytes)
+    {
+        return flush() && m_device.write(bytes) == bytes.size();
+    }
+
+    bool flushIfFull() { return m_used < kChunkSize || flush(); }
+
+    bool flush()
+    {
+        const int used = std::exchange(m_used, 0);
+        return used == 0 || m_device.write(m_buffer.constData(), used) == used;
+    }
+
+private:
+    QIODevice &m_device;
+    QByteArray m_buffer;
+    int m_used = 0;
+};
+
+char *putFixed(char *out, char *end, double value, int decimals)
+{
+    return std::to_chars(out, end, value, std::chars_format::fixed, decimals).ptr;
+}
+
+char *putTwoDigits(char *out, int value)
+{
+    *out++ = char('0' + value / 10);
+    *out++ = char('0' + value % 10);
+    return out;
+}
+
+// "hh:mm:ss:zzz" of a millisecond of the day.
+char *putTimeOfDay(char *out, qint64 msOfDay)
+{
+    const int ms = int(msOfDay % 1000);
+    const int seconds = int(msOfDay / 1000);
+    out = putTwoDigits(out, seconds / 3600);
+    *out++ = ':';
+    out = putTwoDigits(out, seconds / 60 % 60);
+    *out++ = ':';
+    out = putTwoDigits(out, seconds % 60);
+    *out++ = ':';
+    *out++ = char('0' + ms / 100);
+    return putTwoDigits(out, ms % 100);
+}
+
+// Local time of day for a run of nearby instants without a time-zone lookup
+// per instant: the UTC offset is looked up again only when a new quarter hour
+// begins.
+class LocalClock
+{
+public:
+    qint64 msOfDay(qint64 msecsSinceEpoch)
+    {
+        const qint64 period = floorDiv(msecsSinceEpoch, kOffsetPeriodMs);
+        if (!m_valid || period != m_period) {
+            m_period = period;
+            m_valid = true;
+            m_offsetMs = qint64(QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch).offsetFromUtc())
+                         * 1000;
+        }
+        const qint64 local = (msecsSinceEpoch + m_offsetMs) % kMsecsPerDay;
+        return local < 0 ? local + kMsecsPerDay : local;
+    }
+
+private:
+    static qint64 floorDiv(qint64 a, qint64 b) { return a / b - (a % b < 0 ? 1 : 0); }
+
+    bool m_valid = false;
+    qint64 m_period = 0;
+    qint64 m_offsetMs = 0;
+};
+
+QByteArray headerText(const RecordHeader &header, int count)
+{
+    QString text = header.application + QLatin1Char('\n');
+    text += QStringLiteral("Date:")
+            + QDateTime::fromMSecsSinceEpoch(header.startMsecs)
+                      .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss:zzz"))
+            + QLatin1Char('\n');
+    text += QStringLiteral("Emissivity:") + QString::number(double(header.emissivity), 'g', 6)
+            + QLatin1Char('\n');
+    text += QStringLiteral("Unit:") + QString::number(header.unit) + QLatin1Char('\n');
+    if (header.unit == 1)
+        text += QStringLiteral("UnitSymbol:") + QCoreApplication::translate("ttwidget", "℉")
+                + QLatin1Char('\n');
+    else if (header.unit == 2)
+        text += QStringLiteral("UnitSymbol:") + QCoreApplication::translate("ttwidget", "℃")
+                + QLatin1Char('\n');
+    text += QStringLiteral("DataCounts:") + QString::number(count) + QLatin1Char('\n');
+    text += QStringLiteral("Index,Duration,Temperature,Tamb,Time\n");
+    return text.toLocal8Bit();
+}
+
+// ---- reading ---------------------------------------------------------------
+
+std::string_view trimmed(std::string_view text)
+{
+    auto isSpace = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+    };
+    while (!text.empty() && isSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isSpace(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// A number in "." notation filling the whole field; anything else counts as 0.
+double parseNumber(std::string_view field)
+{
+    field = trimmed(field);
+    if (!field.empty() && field.front() == '+')
+        field.remove_prefix(1);
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
+    if (error != std::errc() || end != field.data() + field.size() || !std::isfinite(value))
+        return 0.0;
+    return value;
+}
+
+int parseInt(std::string_view field)
+{
+    field = trimmed(field);
+    if (!field.empty() && field.front() == '+')
+        field.remove_prefix(1);
+    int value = 0;
+    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
+    return error == std::errc() && end == field.data() + field.size() ? value : 0;
+}
+
+// Splits at `separator`, keeping empty parts.
+QVector<std::string_view> split(std::string_view text, char separator)
+{
+    QVector<std::string_view> parts;
+    for (;;) {
+        const size_t at = text.find(separator);
+        parts.append(text.substr(0, at));
+        if (at == std::string_view::npos)
+            return parts;
+        text.remove_prefix(at + 1);
+    }
+}
+
+// Hands out the device's lines without their terminator, reading in blocks.
+// Lines longer than kMaxLineLength come back empty and flagged, their bytes
+// dropped as they arrive.
+class LineReader
+{
+public:
+    explicit LineReader(QIODevice &device)
+        : m_device(device)
+    {}
+
+    bool next(std::string_view &line, bool &overlong)
+    {
+        overlong = false;
+        for (;;) {
+            const char *begin = m_buffer.constData() + m_start;
+            const int available = m_buffer.size() - m_start;
+            const void *newline = std::memchr(begin, '\n', size_t(available));
+            if (newline) {
+                const int length = int(static_cast<const char *>(newline) - begin);
+                m_start += length + 1;
+                m_consumed += length + 1;
+                overlong = overlong || length > kMaxLineLength;
+                line = overlong ? std::string_view() : std::string_view(begin, size_t(length));
+                return true;
+            }
+            if (available > kMaxLineLength) {
+                // Keep only the fact that this line is too long.
+                overlong = true;
+                m_consumed += available;
+                m_start = m_buffer.size();
+            }
+            if (!refill()) {
+                if (m_buffer.size() == m_start && !overlong)
+                    return false;
+                const int length = m_buffer.size() - m_start;
+                line = overlong ? std::string_view()
+                                : std::string_view(m_buffer.constData() + m_start, size_t(length));
+                m_consumed += length;
+                m_start = m_buffer.size();
+                return true;
+            }
+        }
+    }
+
+    qint64 consumed() const { return m_consumed; }
+
+private:
+    bool refill()
+    {
+        m_buffer.remove(0, m_start);
+        m_start = 0;
+        const int kept = m_buffer.size();
+        m_buffer.resize(kept + kChunkSize);
+        const qint64 got = m_device.read(m_buffer.data() + kept, kChunkSize);
+        m_buffer.resize(kept + int(std::max<qint64>(got, 0)));
+        return got > 0;
+    }
+
+    QIODevice &m_device;
+    QByteArray m_buffer;
+    int m_start = 0;
+    qint64 m_consumed = 0;
+};
+
+struct Columns
+{
+    int temperature = -1;
+    int x = -1;
+    int ambient = -1;
+    int needed() const { return std::max(temperature, x); }
+};
+
+std::optional<Columns> parseColumnHeader(std::string_view line)
+{
+    const QVector<std::string_view> names = split(trimmed(line), ',');
+    auto position = [&](std::string_view name) {
+        return int(names.indexOf(name));
+    };
+    Columns columns;
+    columns.temperature = position("Temperature");
+    const int duration = position("Duration");
+    const int time = position("Time");
+    if (columns.temperature < 0 || time < 0)
+        return std::nullopt;
+    columns.x = duration >= 0 ? duration : time;
+    columns.ambient = position("Tamb");
+    return columns;
+}
+
+} // namespace
+
+int durationDecimals(int recordIntervalMs)
+{
+    if (recordIntervalMs >= 1000)
+        return 0;
+    if (recordIntervalMs >= 100)
+        return 1;
+    if (recordIntervalMs >= 10)
+        return 2;
+    return 1;
+}
+
+bool writeRecord(QIODevice &device,
+                 const RecordHeader &header,
+                 const RecordSeries &series,
+                 const RecordProgress &progress)
+{
+    const int count = int(std::min(series.durations.size(), series.temperatures.size()));
+    BlockWriter writer(device);
+    if (!writer.append(headerText(header, count)))
+        return false;
+
+    ProgressReporter reporter(progress);
+    const int decimals = durationDecimals(header.recordInterval);
+    LocalClock clock;
+    for (int i = 0; i < count; ++i) {
+        char *out = writer.cursor();
+        char *const end = writer.limit();
+        out = std::to_chars(out, end, i + 1).ptr;
+        *out++ = '\t';
+        out = putFixed(out, end, series.durations[i], decimals);
+        *out++ = '\t';
+        out = putFixed(out, end, series.temperatures[i], 1);
+        *out++ = '\t';
+        // An unknown ambient stays an empty field, which the reader maps back to unknown.
+        if (i < series.ambients.size() && std::isfinite(series.ambients[i]))
+            out = putFixed(out, end, series.ambients[i], 1);
+        *out++ = '\t';
+        out = putTimeOfDay(out,
+                           clock.msOfDay(header.startMsecs + qint64(i) * header.recordInterval));
+        *out++ = '\n';
+        writer.advance(out);
+        if (!writer.flushIfFull())
+            return false;
+        reporter.report(int(float(i + 1) / float(count) * 100.0f));
+    }
+    return writer.flush();
+}
+
+bool readRecord(QIODevice &device, RecordImport &result, const RecordProgress &progress)
+{
+    LineReader lines(device);
+    std::string_view line;
+    bool overlong = false;
+    if (!lines.next(line, overlong)) // the application name
+        return false;
+
+    while (lines.next(line, overlong)) {
+        const QVector<std::string_view> parts = split(trimmed(line), ':');
+        if (parts.size() != 2)
+            continue;
+        if (parts[0] == "DataCounts") {
+            result.dataCount = parseInt(parts[1]);
+            break;
+        }
+        if (parts[0] == "Unit")
+            result.unit = parseInt(parts[1]);
+        else if (parts[0] == "Emissivity")
+            result.emissivity = float(parseNumber(parts[1]));
+    }
+
+    if (!lines.next(line, overlong))
+        return false;
+    const std::optional<Columns> columns = parseColumnHeader(line);
+    if (!columns)
+        return false;
+
+    const int needed = columns->needed();
+    RecordSeries &series = result.series;
+    series = RecordSeries();
+    const qint64 size = device.isSequential() ? 0 : device.size();
+    if (result.dataCount > 0 && size > 0) {
+        // The shortest usable row is `needed` separators between two characters plus a line end.
+        const qint64 fitting = std::max<qint64>(0, size - lines.consumed()) / (needed + 3) + 1;
+        const int reserved = int(std::min<qint64>(result.dataCount, fitting));
+        series.durations.reserve(reserved);
+        series.temperatures.reserve(reserved);
+        series.ambients.reserve(reserved);
+    }
+
+    ProgressReporter reporter(progress);
+    const int lastWanted = std::max(needed, columns->ambient);
+    QVector<std::string_view> fields(lastWanted + 1);
+    double maxTemperature = -1000.0;
+    double minTemperature = 10000.0;
+    qint64 rows = 0;
+    while (lines.next(line, overlong)) {
+        std::string_view rest = trimmed(line);
+        int fieldCount = 0;
+        while (fieldCount <= lastWanted) {
+            const size_t tab = rest.find('\t');
+            fields[fieldCount++] = rest.substr(0, tab);
+            if (tab == std::string_view::npos)
+                break;
+            rest.remove_prefix(tab + 1);
+        }
+        if (!overlong && fieldCount > needed) {
+            const double t = parseNumber(fields[columns->temperature]);
+            maxTemperature = std::max(t, maxTemperature);
+            minTemperature = std::min(t, minTemperature);
+            series.durations.append(parseNumber(fields[columns->x]));
+            series.temperatures.append(t);
+            const bool hasAmbient = columns->ambient >= 0 && columns->ambient < fieldCount
+                                    && !trimmed(fields[columns->ambient]).empty();
+            series.ambients.append(hasAmbient ? parseNumber(fields[columns->ambient])
+                                              : std::nan(""));
+        }
+        ++rows;
+        if (result.dataCount > 0)
+            reporter.report(int(float(rows) / float(result.dataCount) * 100.0f));
+        else if (size > 0)
+            reporter.report(int(lines.consumed() * 100 / size));
+    }
+    result.maxTemperature = float(maxTemperature);
+    result.minTemperature = float(minTemperature);
+    return true;
+}
+
+bool saveRecordFile(const QString &path,
+                    const RecordHeader &header,
+                    const RecordSeries &series,
+                    const RecordProgress &progress,
+                    QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        if (error)
+            *error = QStringLiteral("Cannot open file for writing: ") + file.errorString();
+        return false;
+    }
+    if (!writeRecord(file, header, series, progress)) {
+        if (error)
+            *error = QStringLiteral("Cannot write file: ") + file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        if (error)
+            *error = QStringLiteral("Cannot write file: ") + file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool loadRecordFile(const QString &path,
+                    RecordImport &result,
+                    const RecordProgress &progress,
+                    QString *error)
+{
+    // Binary mode: every line is trimmed, so a CR before the LF does no harm,
+    // and text mode would cost an extra pass over the data.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("Cannot open file ") + file.errorString();
+        return false;
+    }
+    return readRecord(file, result, progress);
+}

@@ -1,0 +1,76 @@
+#ifndef TEVRANO_RECORDFILE_H
+#define TEVRANO_RECORDFILE_H
+
+#include <QString>
+#include <QVector>
+
+#include <functional>
+#include <optional>
+
+class QIODevice;
+
+// The samples of one recording as three parallel arrays: entry i of each
+// belongs to the same sample. A sample without an ambient reading holds NaN
+// in `ambients`, so the arrays always keep the same length.
+struct RecordSeries
+{
+    QVector<double> durations;    // seconds since the recording started
+    QVector<double> temperatures; // object temperature
+    QVector<double> ambients;     // ambient temperature, NaN when unknown
+};
+
+// What a record file's header says about the recording.
+struct RecordHeader
+{
+    QString application;
+    qint64 startMsecs = 0; // first sample, milliseconds since the epoch
+    float emissivity = 0.0f;
+    int unit = 2;            // 1 Fahrenheit, 2 Celsius
+    int recordInterval = 10; // milliseconds between samples
+};
+
+// Everything a record file yields on import. Header values the file does not
+// carry stay empty, so the caller can keep what it had.
+struct RecordImport
+{
+    RecordSeries series;
+    int dataCount = 0; // "DataCounts", 0 when absent or not a number
+    std::optional<int> unit;
+    std::optional<float> emissivity;
+    float maxTemperature = -1000.0f;
+    float minTemperature = 10000.0f;
+};
+
+// Receives progress in percent; called only when the percentage changes.
+using RecordProgress = std::function<void(int percent)>;
+
+// Decimals of the Duration column: finer intervals need finer durations.
+int durationDecimals(int recordIntervalMs);
+
+// Writes header, column header and one TAB-separated row per sample. Returns
+// false as soon as the device refuses a write.
+bool writeRecord(QIODevice &device,
+                 const RecordHeader &header,
+                 const RecordSeries &series,
+                 const RecordProgress &progress = {});
+
+// Parses a record file from the device's current position. Returns false when
+// the column header is missing or lacks the temperature and time columns;
+// `result` is then left in an unspecified state. Never reserves more than the
+// bytes left in the device can hold, whatever "DataCounts" claims.
+bool readRecord(QIODevice &device, RecordImport &result, const RecordProgress &progress = {});
+
+// File front ends. Saving goes through a temporary file that replaces `path`
+// only once everything was written, so a failed save never leaves a
+// half-written file behind. `error` receives a diagnostic when non-null.
+bool saveRecordFile(const QString &path,
+                    const RecordHeader &header,
+                    const RecordSeries &series,
+                    const RecordProgress &progress = {},
+                    QString *error = nullptr);
+bool loadRecordFile(const QString &path,
+                    RecordImport &result,
+                    const RecordProgress &progress = {},
+                    QString *error = nullptr);
+
+#endif // TEVRANO_RECORDFILE_H
