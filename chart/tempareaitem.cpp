@@ -1,0 +1,100 @@
+#include "tempareaitem.h"
+
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSpacerItem>
+#include <QVBoxLayout>
+
+namespace {
+// The label's width minus this is what the text may use.
+constexpr int kTextMargin = 10;
+constexpr int kPixelSizeStep = 2;
+} // namespace
+
+TempAreaItem::TempAreaItem(QWidget *parent)
+    : QWidget(parent)
+    , m_label(new QLabel(this))
+    , m_checkBox(new QCheckBox(this))
+{
+    setObjectName(QStringLiteral("TempAreaItem"));
+    resize(244, 220);
+    setStyleSheet(QStringLiteral("border-color: rgb(255, 0, 0);"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setSpacing(0);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    m_label->setObjectName(QStringLiteral("label_temp"));
+    QFont font(QStringLiteral("微软雅黑"));
+    font.setPointSize(24);
+    font.setWeight(QFont::Normal);
+    m_label->setFont(font);
+    m_label->setAlignment(Qt::AlignCenter);
+    layout->addWidget(m_label, 1);
+
+    auto *row = new QHBoxLayout();
+    row->setObjectName(QStringLiteral("horizontalLayout_2"));
+    row->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    m_checkBox->setObjectName(QStringLiteral("checkBox"));
+    m_checkBox->setText(tr("CheckBox"));
+    m_checkBox->setChecked(true);
+    row->addWidget(m_checkBox);
+    layout->addLayout(row);
+    QMetaObject::connectSlotsByName(this);
+}
+
+void TempAreaItem::setCaption(const QString &caption)
+{
+    m_checkBox->setText(caption);
+}
+
+void TempAreaItem::setTextColor(const QColor &color)
+{
+    setStyleSheet(QStringLiteral("QLabel{background-color: rgb(255, 255, 255);color:rgb(%1,%2,%3)}")
+                          .arg(color.red())
+                          .arg(color.green())
+                          .arg(color.blue()));
+}
+
+void TempAreaItem::setCheckEnabled(bool enabled)
+{
+    m_checkBox->setEnabled(enabled);
+}
+
+void TempAreaItem::fitFont()
+{
+    QFont font = m_label->font();
+    const QString text = m_label->text();
+    const int available = m_label->width() - kTextMargin;
+    int chosen = kSmallestPixelSize;
+    for (int size = kSmallestPixelSize; size <= kLargestPixelSize; size += kPixelSizeStep) {
+        font.setPixelSize(size);
+        if (QFontMetrics(font).horizontalAdvance(text) > available)
+            break;
+        chosen = size;
+    }
+    font.setPixelSize(chosen);
+    m_label->setFont(font);
+}
+
+void TempAreaItem::UpdateTemp(float t, int unit, QColor, bool valid)
+{
+    if (!valid) {
+        m_label->setText(QStringLiteral("---"));
+        return;
+    }
+    const QString symbol = unit == 1 ? QStringLiteral("℉") : QStringLiteral("℃");
+    m_label->setText(QString::asprintf("%.1f", double(t)) + symbol);
+}
+
+void TempAreaItem::on_checkBox_clicked()
+{
+    displayEnabled = m_checkBox->isChecked();
+}
+
+void TempAreaItem::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitFont();
+}

@@ -1,0 +1,47 @@
+#ifndef TEVRANO_TEMPAREAITEM_H
+#define TEVRANO_TEMPAREAITEM_H
+
+#include <QColor>
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+
+// One temperature tile: the value in large type and a check box below it
+// that switches the display on and off.
+class TempAreaItem : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kSmallestPixelSize = 10;
+    static constexpr int kLargestPixelSize = 78;
+
+    explicit TempAreaItem(QWidget *parent = nullptr);
+
+    void setCaption(const QString &caption);
+    void setTextColor(const QColor &color);
+    void setCheckEnabled(bool enabled);
+    // Picks the largest value font that fits the label's width.
+    void fitFont();
+
+    QLabel *valueLabel() const { return m_label; }
+    QCheckBox *checkBox() const { return m_checkBox; }
+
+    // Mirrors the check box after each click; callers pass it as `valid`.
+    bool displayEnabled = true;
+
+public slots:
+    // `color` is accepted for the callers' convenience; the colour comes from setTextColor.
+    void UpdateTemp(float t, int unit, QColor color, bool valid);
+    void on_checkBox_clicked();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    QLabel *m_label;
+    QCheckBox *m_checkBox;
+};
+
+#endif // TEVRANO_TEMPAREAITEM_H

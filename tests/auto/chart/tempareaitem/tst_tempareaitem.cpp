@@ -1,0 +1,127 @@
+#include "tempareaitem.h"
+
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QtTest>
+
+class tst_TempAreaItem : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void updateTemp_data();
+    void updateTemp();
+    void switchingOffShowsDashes();
+    void textColourStyleSheet();
+    void fitFont_data();
+    void fitFont();
+    void resizeRefitsFont();
+};
+
+void tst_TempAreaItem::updateTemp_data()
+{
+    QTest::addColumn<float>("value");
+    QTest::addColumn<int>("unit");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("Celsius rounds to one decimal") << 25.04f << 2 << true << "25.0℃";
+    QTest::newRow("negative zero keeps its sign") << -0.04f << 2 << true << "-0.0℃";
+    QTest::newRow("Fahrenheit") << 98.66f << 1 << true << "98.7℉";
+    QTest::newRow("unknown unit shows Celsius") << 12.0f << 0 << true << "12.0℃";
+    QTest::newRow("invalid whatever the value") << 25.0f << 2 << false << "---";
+    QTest::newRow("invalid Fahrenheit") << 98.0f << 1 << false << "---";
+}
+
+void tst_TempAreaItem::updateTemp()
+{
+    QFETCH(float, value);
+    QFETCH(int, unit);
+    QFETCH(bool, valid);
+    QFETCH(QString, expected);
+    TempAreaItem item;
+    item.UpdateTemp(value, unit, Qt::red, valid);
+    QCOMPARE(item.valueLabel()->text(), expected);
+}
+
+void tst_TempAreaItem::switchingOffShowsDashes()
+{
+    TempAreaItem item;
+    item.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&item));
+    QVERIFY(item.displayEnabled);
+    item.checkBox()->click();
+    QVERIFY(!item.displayEnabled);
+    item.UpdateTemp(30.0f, 2, Qt::black, item.displayEnabled);
+    QCOMPARE(item.valueLabel()->text(), QStringLiteral("---"));
+    item.checkBox()->click();
+    QVERIFY(item.displayEnabled);
+    item.UpdateTemp(30.0f, 2, Qt::black, item.displayEnabled);
+    QCOMPARE(item.valueLabel()->text(), QStringLiteral("30.0℃"));
+}
+
+void tst_TempAreaItem::textColourStyleSheet()
+{
+    TempAreaItem item;
+    QCOMPARE(item.styleSheet(), QStringLiteral("border-color: rgb(255, 0, 0);"));
+    item.setTextColor(QColor(255, 128, 0));
+    QCOMPARE(item.styleSheet(),
+             QStringLiteral("QLabel{background-color: rgb(255, 255, 255);color:rgb(255,128,0)}"));
+}
+
+void tst_TempAreaItem::fitFont_data()
+{
+    QTest::addColumn<int>("itemWidth");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("boundSize"); // 0 when any fitting size will do
+    QTest::newRow("too narrow even for 10 px") << 120 << QString(40, QLatin1Char('8')) + "℃" << 10;
+    QTest::newRow("narrow") << 120 << "-123.4℃" << 0;
+    QTest::newRow("medium") << 244 << "25.0℃" << 0;
+    QTest::newRow("wide enough for every size") << 2000 << "25.0℃" << 78;
+    QTest::newRow("dashes") << 150 << "---" << 0;
+}
+
+void tst_TempAreaItem::fitFont()
+{
+    QFETCH(int, itemWidth);
+    QFETCH(QString, text);
+    QFETCH(int, boundSize);
+    TempAreaItem item;
+    item.resize(itemWidth, 120);
+    item.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&item));
+    QLabel *label = item.valueLabel();
+    label->setText(text);
+    item.fitFont();
+
+    QFont font = label->font();
+    const int size = font.pixelSize();
+    const int available = label->width() - 10;
+    if (boundSize != 0)
+        QCOMPARE(size, boundSize);
+    QVERIFY(size >= TempAreaItem::kSmallestPixelSize && size <= TempAreaItem::kLargestPixelSize);
+    QVERIFY(size % 2 == 0);
+    const bool fits = QFontMetrics(font).horizontalAdvance(text) <= available;
+    if (size > TempAreaItem::kSmallestPixelSize)
+        QVERIFY2(fits, "the chosen size overflows the label");
+    if (size < TempAreaItem::kLargestPixelSize) {
+        font.setPixelSize(size + 2);
+        QVERIFY2(QFontMetrics(font).horizontalAdvance(text) > available,
+                 "a larger size would have fitted");
+    }
+}
+
+void tst_TempAreaItem::resizeRefitsFont()
+{
+    TempAreaItem item;
+    item.UpdateTemp(25.0f, 2, Qt::black, true);
+    item.resize(400, 120);
+    item.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&item));
+    const int wide = item.valueLabel()->font().pixelSize();
+    item.resize(60, 120);
+    QTRY_VERIFY(item.valueLabel()->font().pixelSize() < wide);
+}
+
+QTEST_MAIN(tst_TempAreaItem)
+#include "tst_tempareaitem.moc"
