@@ -1,0 +1,37 @@
+#ifndef TEVRANO_AMBRELESCALE_H
+#define TEVRANO_AMBRELESCALE_H
+
+#include <QWidget>
+
+class QPushButton;
+
+// Frameless popup with a zoom-in and a zoom-out button. It announces its end
+// (disapper) 5 s after it was opened or last clicked; the chart then deletes it.
+class AmbreleScale : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kLifetimeMs = 5000;
+
+    explicit AmbreleScale(QWidget *parent = nullptr);
+
+signals:
+    void zoomin_clicked();
+    void zoomout_clicked();
+    void disapper();
+
+public slots:
+    void on_pushButton_zoomin_clicked();
+    void on_pushButton_zoomout_clicked();
+
+protected:
+    void timerEvent(QTimerEvent *event) override;
+
+private:
+    void restartLifetime();
+
+    int m_timerId = 0;
+};
+
+#endif // TEVRANO_AMBRELESCALE_H

@@ -1,0 +1,24 @@
+#include "chartprompter.h"
+
+#include <QFileDialog>
+#include <QPushButton>
+
+void ChartPrompter::message(QMessageBox::Icon icon,
+                            QWidget *parent,
+                            const QString &title,
+                            const QString &text,
+                            const QString &button)
+{
+    QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
+    if (button.isEmpty())
+        box.setStandardButtons(QMessageBox::Ok);
+    else
+        box.addButton(button, QMessageBox::AcceptRole);
+    box.exec();
+}
+
+QString ChartPrompter::saveFileName(QWidget *parent)
+{
+    return QFileDialog::getSaveFileName(
+            parent, QStringLiteral("File"), QString(), QStringLiteral("Files (*.txt)"));
+}

@@ -1,0 +1,122 @@
+#include "samplestore.h"
+
+#include <QMutexLocker>
+
+#include <algorithm>
+
+namespace {
+// The settings dialog's largest limit. A larger limit from a hand-edited
+// settings file still works, but its room is taken as samples arrive.
+constexpr int kMaxReserved = 10000 * 1000;
+} // namespace
+
+void SampleStore::reset(int capacity)
+{
+    QMutexLocker lock(&m_mutex);
+    m_series = RecordSeries();
+    clearLocked();
+    const int reserved = std::clamp(capacity, 0, kMaxReserved);
+    m_series.durations.reserve(reserved);
+    m_series.temperatures.reserve(reserved);
+    m_series.ambients.reserve(reserved);
+}
+
+void SampleStore::restart()
+{
+    QMutexLocker lock(&m_mutex);
+    m_series.durations.resize(0);
+    m_series.temperatures.resize(0);
+    m_series.ambients.resize(0);
+    clearLocked();
+    m_clock.start();
+}
+
+bool SampleStore::appendNow(double temperature, double ambient, int limit)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_series.durations.size() >= limit)
+        return false;
+    // A monotonic clock: a change of the wall clock must not bend the time axis.
+    const double duration = m_clock.isValid() ? double(m_clock.nsecsElapsed()) / 1e9 : 0.0;
+    appendLocked(duration, temperature, ambient);
+    return true;
+}
+
+void SampleStore::append(double duration, double temperature, double ambient)
+{
+    QMutexLocker lock(&m_mutex);
+    appendLocked(duration, temperature, ambient);
+}
+
+void SampleStore::replace(RecordSeries series)
+{
+    QMutexLocker lock(&m_mutex);
+    m_series = std::move(series);
+    clearLocked();
+    const QVector<double> &temperatures = m_series.temperatures;
+    if (!temperatures.isEmpty()) {
+        const auto [low, high] = std::minmax_element(temperatures.cbegin(), temperatures.cend());
+        m_minTemperature = *low;
+        m_maxTemperature = *high;
+    }
+}
+
+RecordSeries SampleStore::snapshot() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_series;
+}
+
+int SampleStore::size() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_series.durations.size();
+}
+
+double SampleStore::lastDuration() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_series.durations.isEmpty() ? 0.0 : m_series.durations.constLast();
+}
+
+SampleStore::Tail SampleStore::tailSince(quint64 generation, int seen) const
+{
+    QMutexLocker lock(&m_mutex);
+    Tail tail;
+    tail.generation = m_generation;
+    tail.count = m_series.durations.size();
+    const int from = generation == m_generation ? std::min(seen, tail.count) : 0;
+    tail.temperature.reserve(tail.count - from);
+    tail.ambient.reserve(tail.count - from);
+    for (int i = from; i < tail.count; ++i) {
+        const double key = m_series.durations[i];
+        tail.temperature.append(QCPGraphData(key, m_series.temperatures[i]));
+        tail.ambient.append(QCPGraphData(key, m_series.ambients[i]));
+    }
+    if (tail.count > 0) {
+        tail.firstDuration = m_series.durations.constFirst();
+        tail.lastDuration = m_series.durations.constLast();
+    }
+    tail.minTemperature = m_minTemperature;
+    tail.maxTemperature = m_maxTemperature;
+    return tail;
+}
+
+void SampleStore::appendLocked(double duration, double temperature, double ambient)
+{
+    if (m_series.temperatures.isEmpty()) {
+        m_minTemperature = m_maxTemperature = temperature;
+    } else {
+        m_minTemperature = std::min(m_minTemperature, temperature);
+        m_maxTemperature = std::max(m_maxTemperature, temperature);
+    }
+    m_series.durations.append(duration);
+    m_series.temperatures.append(temperature);
+    m_series.ambients.append(ambient);
+}
+
+void SampleStore::clearLocked()
+{
+    ++m_generation;
+    m_minTemperature = m_maxTemperature = 0.0;
+}

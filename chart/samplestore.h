@@ -1,0 +1,64 @@
+#ifndef TEVRANO_SAMPLESTORE_H
+#define TEVRANO_SAMPLESTORE_H
+
+#include "recordfile.h"
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QVector>
+
+#include <qcustomplot.h>
+
+// The samples of the current recording, shared by the sampling thread, which
+// appends, and the GUI thread, which hands them to the plot, saves and loads
+// them. Every member takes the lock, so an append and a read never overlap.
+//
+// Each emptying starts a new generation; a reader that remembers the
+// generation and count it has already seen gets only what was added since.
+class SampleStore
+{
+public:
+    // Samples added since a reader's last visit, in the plot's own layout.
+    struct Tail
+    {
+        quint64 generation = 0;
+        int count = 0; // samples held in total
+        QVector<QCPGraphData> temperature;
+        QVector<QCPGraphData> ambient;
+        double firstDuration = 0.0;
+        double lastDuration = 0.0;
+        double minTemperature = 0.0; // extremes over all samples held
+        double maxTemperature = 0.0;
+    };
+
+    // Drops every sample and reserves room for `capacity` more.
+    void reset(int capacity);
+    // Drops every sample, keeping the reserved room, and restarts the clock
+    // that stamps appendNow().
+    void restart();
+    // Appends a sample stamped with the seconds since restart() unless `limit`
+    // samples are held already; returns false when it did not append.
+    bool appendNow(double temperature, double ambient, int limit);
+    void append(double duration, double temperature, double ambient);
+    void replace(RecordSeries series);
+
+    // Shares the arrays (no copy until the next append).
+    RecordSeries snapshot() const;
+    int size() const;
+    // Duration of the newest sample, or 0 without samples.
+    double lastDuration() const;
+    Tail tailSince(quint64 generation, int seen) const;
+
+private:
+    void appendLocked(double duration, double temperature, double ambient);
+    void clearLocked();
+
+    mutable QMutex m_mutex;
+    RecordSeries m_series;
+    QElapsedTimer m_clock;
+    quint64 m_generation = 1;
+    double m_minTemperature = 0.0;
+    double m_maxTemperature = 0.0;
+};
+
+#endif // TEVRANO_SAMPLESTORE_H

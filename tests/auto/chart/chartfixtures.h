@@ -1,0 +1,56 @@
+#ifndef TEVRANO_CHARTFIXTURES_H
+#define TEVRANO_CHARTFIXTURES_H
+
+// Stand-ins for the application's settings file and for the user in front of
+// the chart's boxes, shared by the chart's tests.
+
+#include "chartprompter.h"
+#include "chartsettings.h"
+
+#include <QMap>
+#include <QVector>
+
+class MemorySettings : public ChartSettingsStore
+{
+public:
+    MemorySettings() { setChartSettingsStore(this); }
+    ~MemorySettings() override { setChartSettingsStore(nullptr); }
+
+    QString value(const QString &key, const QString &fallback) const override
+    {
+        return values.value(key, fallback);
+    }
+    void setValue(const QString &key, const QString &value) override { values[key] = value; }
+    void save() override { ++saves; }
+
+    QMap<QString, QString> values;
+    int saves = 0;
+};
+
+class RecordingPrompter : public ChartPrompter
+{
+public:
+    struct Message
+    {
+        QMessageBox::Icon icon;
+        bool hasParent;
+        QString title;
+        QString text;
+        QString button;
+    };
+
+    void message(QMessageBox::Icon icon,
+                 QWidget *parent,
+                 const QString &title,
+                 const QString &text,
+                 const QString &button) override
+    {
+        messages.append({icon, parent != nullptr, title, text, button});
+    }
+    QString saveFileName(QWidget *) override { return savePath; }
+
+    QVector<Message> messages;
+    QString savePath;
+};
+
+#endif // TEVRANO_CHARTFIXTURES_H

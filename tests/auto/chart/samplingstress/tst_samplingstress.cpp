@@ -1,0 +1,148 @@
+// Sampling on its own thread while the GUI thread feeds readings, refreshes,
+// exports snapshots and restarts recordings. Meant for AddressSanitizer: a
+// torn hand-over or a reallocation under a reader shows up as a crash or a
+// report, a lost or doubled sample as a failed comparison.
+
+#include "../chartfixtures.h"
+#include "ttwidget.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+#include <qcustomplot.h>
+
+namespace {
+
+constexpr int kRunMs = 2500;
+
+// Until no sample arrives for a while: the sampling thread has taken the stop.
+bool waitUntilFrozen(const ttwidget &chart)
+{
+    int previous = -1;
+    for (int round = 0; round < 150; ++round) {
+        const int now = chart.samples().size();
+        if (now == previous)
+            return true;
+        previous = now;
+        QTest::qWait(200);
+    }
+    return false;
+}
+
+} // namespace
+
+class tst_SamplingStress : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void samplingWhileRefreshing_data();
+    void samplingWhileRefreshing();
+    void restartsWhileSampling();
+};
+
+void tst_SamplingStress::samplingWhileRefreshing_data()
+{
+    QTest::addColumn<QString>("interval");
+    QTest::addColumn<int>("viewMode");
+    QTest::newRow("10 ms, scrolling") << "10" << 0;
+    QTest::newRow("10 ms, whole recording") << "10" << 1;
+    QTest::newRow("1 ms, scrolling") << "1" << 0;
+}
+
+void tst_SamplingStress::samplingWhileRefreshing()
+{
+    QFETCH(QString, interval);
+    QFETCH(int, viewMode);
+    MemorySettings settings;
+    settings.values[QStringLiteral("ChartLineFPS")] = interval;
+    RecordingPrompter prompter;
+    ttwidget chart;
+    chart.setPrompter(&prompter);
+    chart.viewMode = viewMode;
+    chart.autoFit = viewMode == 1;
+    chart.resize(945, 571);
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+
+    chart.on_pushButton_startstop_clicked();
+    QElapsedTimer clock;
+    clock.start();
+    double reading = 0.0;
+    int snapshots = 0;
+    while (clock.elapsed() < kRunMs) {
+        // Rising readings: the series must never go backwards.
+        reading += 0.25;
+        chart.UpdateTemp(reading);
+        chart.UpdateTempAmb(-reading);
+        chart.refreshView();
+        const RecordSeries snapshot = chart.samples().snapshot();
+        QCOMPARE(snapshot.temperatures.size(), snapshot.durations.size());
+        QCOMPARE(snapshot.ambients.size(), snapshot.durations.size());
+        ++snapshots;
+        QCoreApplication::processEvents();
+    }
+    emit chart.stopcollect();
+    QVERIFY(waitUntilFrozen(chart));
+    chart.refreshView();
+
+    const RecordSeries series = chart.samples().snapshot();
+    const int count = series.durations.size();
+    QVERIFY2(count > 50, qPrintable(QStringLiteral("only %1 samples").arg(count)));
+    QVERIFY(snapshots > 10);
+    QCOMPARE(chart.temperatureGraph->data()->size(), count);
+    QCOMPARE(chart.ambientGraph->data()->size(), count);
+    auto graphPoint = chart.temperatureGraph->data()->constBegin();
+    auto ambientPoint = chart.ambientGraph->data()->constBegin();
+    for (int i = 0; i < count; ++i, ++graphPoint, ++ambientPoint) {
+        QCOMPARE(graphPoint->key, series.durations[i]);
+        QCOMPARE(graphPoint->value, series.temperatures[i]);
+        QCOMPARE(ambientPoint->value, series.ambients[i]);
+        QCOMPARE(series.ambients[i], -series.temperatures[i]);
+        if (i > 0) {
+            QVERIFY(series.durations[i] > series.durations[i - 1]);
+            QVERIFY(series.temperatures[i] >= series.temperatures[i - 1]);
+        }
+    }
+    QVERIFY(prompter.messages.isEmpty());
+}
+
+void tst_SamplingStress::restartsWhileSampling()
+{
+    MemorySettings settings;
+    settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("1");
+    settings.values[QStringLiteral("ChartLineCache")] = QStringLiteral("1");
+    RecordingPrompter prompter;
+    ttwidget chart;
+    chart.setPrompter(&prompter);
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+
+    QElapsedTimer clock;
+    clock.start();
+    int restarts = 0;
+    while (clock.elapsed() < kRunMs) {
+        chart.on_pushButton_startstop_clicked();
+        for (int i = 0; i < 5; ++i) {
+            chart.UpdateTemp(i);
+            chart.refreshView();
+            QTest::qWait(1);
+        }
+        if (restarts % 3 == 0)
+            chart.setCacheSize(1000);
+        chart.on_pushButton_startstop_clicked();
+        ++restarts;
+    }
+    // One last recording; whatever the earlier ones left, it starts empty.
+    chart.on_pushButton_startstop_clicked();
+    QTest::qWait(50);
+    emit chart.stopcollect();
+    QVERIFY(waitUntilFrozen(chart));
+    chart.refreshView();
+    QCOMPARE(chart.temperatureGraph->data()->size(), chart.samples().size());
+    QVERIFY(chart.samples().size() <= 1000);
+    QVERIFY(restarts > 10);
+}
+
+QTEST_MAIN(tst_SamplingStress)
+#include "tst_samplingstress.moc"

@@ -1,0 +1,517 @@
+#include "../chartfixtures.h"
+#include "ambrelescale.h"
+#include "navbutton.h"
+#include "ttwidget.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTranslator>
+#include <QtTest>
+
+#include <qcustomplot.h>
+
+namespace {
+
+// An interval long enough that no sampling tick arrives during a test, so the
+// test decides which samples exist.
+const QString kNoTicks = QStringLiteral("1000000");
+
+QString stripCaption(const ttwidget &chart, const char *name)
+{
+    return chart.findChild<NavButton *>(QLatin1String(name))->text();
+}
+
+QList<AmbreleScale *> openPopups()
+{
+    QList<AmbreleScale *> popups;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *popup = qobject_cast<AmbreleScale *>(widget))
+            popups.append(popup);
+    }
+    return popups;
+}
+
+class EnglishAxis : public QTranslator
+{
+public:
+    QString translate(const char *context, const char *source, const char *, int) const override
+    {
+        if (QLatin1String(context) != QLatin1String("ttwidget"))
+            return QString();
+        if (QString::fromUtf8(source) == QStringLiteral("时间(秒)"))
+            return QStringLiteral("Time (s)");
+        if (QString::fromUtf8(source) == QStringLiteral("实温"))
+            return QStringLiteral("Object");
+        return QString();
+    }
+    bool isEmpty() const override { return false; }
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(QCPRange)
+
+class tst_ttwidget : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void construction();
+    void storedLimits_data();
+    void storedLimits();
+    void setUnit_data();
+    void setUnit();
+    void rangeClamps_data();
+    void rangeClamps();
+    void zoomSteps_data();
+    void zoomSteps();
+    void leavingWholeViewNarrowsWindow_data();
+    void leavingWholeViewNarrowsWindow();
+    void refreshWithoutSamplesKeepsRange();
+    void refreshFollowsNewestSample_data();
+    void refreshFollowsNewestSample();
+    void pausedRefreshKeepsView();
+    void autoFitFitsTemperatureCurve();
+    void startWhilePausedClearsPause();
+    void startStopSignalsAndCaptions();
+    void sampleLimitStopsSamplingOnce();
+    void sampleLimitOfZeroEndsAtOnce();
+    void ambientVisibility();
+    void zoomPopups();
+    void languageChange();
+    void stopAndCloseStopsSampling();
+
+private:
+    std::unique_ptr<MemorySettings> m_settings;
+    std::unique_ptr<RecordingPrompter> m_prompter;
+    std::unique_ptr<ttwidget> m_chart;
+};
+
+void tst_ttwidget::init()
+{
+    m_settings = std::make_unique<MemorySettings>();
+    m_settings->values[QStringLiteral("ChartLineFPS")] = kNoTicks;
+    m_prompter = std::make_unique<RecordingPrompter>();
+    m_chart = std::make_unique<ttwidget>();
+    m_chart->setPrompter(m_prompter.get());
+    m_chart->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_chart.get()));
+}
+
+void tst_ttwidget::cleanup()
+{
+    m_chart.reset();
+    m_prompter.reset();
+    m_settings.reset();
+}
+
+void tst_ttwidget::construction()
+{
+    ttwidget &chart = *m_chart;
+    QCOMPARE(chart.plot->xAxis->label(), QStringLiteral("时间(秒)"));
+    QCOMPARE(chart.plot->yAxis->label(), QStringLiteral("温度(℃)"));
+    QCOMPARE(chart.plot->xAxis->range(), QCPRange(0, 30));
+    QCOMPARE(chart.plot->yAxis->range(), QCPRange(0, 100));
+    QCOMPARE(chart.plot->graphCount(), 2);
+    QCOMPARE(chart.temperatureGraph->pen().color(), QColor(255, 128, 0));
+    QCOMPARE(chart.ambientGraph->pen().color(), QColor(156, 156, 156));
+    QCOMPARE(chart.temperatureGraph->pen().width(), 2);
+    QCOMPARE(chart.temperatureGraph->name(), QStringLiteral("实温"));
+    QCOMPARE(chart.ambientGraph->name(), QStringLiteral("环温"));
+    QVERIFY(chart.plot->legend->visible());
+    QVERIFY(!chart.ambientGraph->visible());
+    QVERIFY(!chart.plot->legend->item(1)->visible());
+    QCOMPARE(chart.plot->xAxis->labelFont().pixelSize(), 14);
+    QCOMPARE(chart.plot->yAxis->basePen().color(), QColor(0, 0, 0));
+    QVERIFY(!chart.findChild<QWidget *>(QStringLiteral("widget_menu"))->isVisible());
+    QCOMPARE(stripCaption(chart, "pushButton_mode"), QStringLiteral("全局"));
+    QCOMPARE(chart.plot->size(),
+             chart.findChild<QWidget *>(QStringLiteral("graphicwidget"))->size());
+    QVERIFY(!chart.isRecording());
+    QVERIFY(!chart.paused);
+    QCOMPARE(chart.viewMode, 0);
+}
+
+void tst_ttwidget::storedLimits_data()
+{
+    QTest::addColumn<QString>("cache");
+    QTest::addColumn<QString>("interval");
+    QTest::addColumn<int>("cacheSize");
+    QTest::addColumn<int>("recordInterval");
+    QTest::newRow("defaults") << QString() << QString() << 1000000 << 10;
+    QTest::newRow("stored") << "5"
+                            << "500" << 5000 << 500;
+    QTest::newRow("not numbers") << "lots"
+                                 << "fast" << 0 << 0;
+    QTest::newRow("huge saturates") << "99999999"
+                                    << "10" << INT_MAX << 10;
+}
+
+void tst_ttwidget::storedLimits()
+{
+    QFETCH(QString, cache);
+    QFETCH(QString, interval);
+    QFETCH(int, cacheSize);
+    QFETCH(int, recordInterval);
+    m_settings->values.clear();
+    if (!cache.isNull())
+        m_settings->values[QStringLiteral("ChartLineCache")] = cache;
+    if (!interval.isNull())
+        m_settings->values[QStringLiteral("ChartLineFPS")] = interval;
+    ttwidget chart;
+    QCOMPARE(chart.cacheSize(), cacheSize);
+    QCOMPARE(chart.recordInterval(), recordInterval);
+}
+
+void tst_ttwidget::setUnit_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("Fahrenheit") << 2 << 1 << "温度(℉)";
+    QTest::newRow("Celsius") << 1 << 2 << "温度(℃)";
+    QTest::newRow("unknown keeps label") << 1 << 3 << "温度(℉)";
+}
+
+void tst_ttwidget::setUnit()
+{
+    QFETCH(int, first);
+    QFETCH(int, code);
+    QFETCH(QString, label);
+    m_chart->setUnit(first);
+    m_chart->setUnit(code);
+    QCOMPARE(m_chart->plot->yAxis->label(), label);
+    QCOMPARE(m_chart->unit, code);
+}
+
+void tst_ttwidget::rangeClamps_data()
+{
+    QTest::addColumn<bool>("xAxis");
+    QTest::addColumn<QCPRange>("requested");
+    QTest::addColumn<QCPRange>("expected");
+    QTest::newRow("time below zero narrows") << true << QCPRange(-5, 10) << QCPRange(0, 10);
+    QTest::newRow("time inside stays") << true << QCPRange(3, 10) << QCPRange(3, 10);
+    QTest::newRow("temperature below -50") << false << QCPRange(-80, 20) << QCPRange(-50, 20);
+    QTest::newRow("temperature at -50 stays") << false << QCPRange(-50, 20) << QCPRange(-50, 20);
+}
+
+void tst_ttwidget::rangeClamps()
+{
+    QFETCH(bool, xAxis);
+    QFETCH(QCPRange, requested);
+    QFETCH(QCPRange, expected);
+    QCPAxis *axis = xAxis ? m_chart->plot->xAxis : m_chart->plot->yAxis;
+    axis->setRange(requested);
+    QCOMPARE(axis->range(), expected);
+    // A drag moves both bounds; the clamp must hold there too.
+    axis->moveRange(-1000);
+    QVERIFY(axis->range().lower >= (xAxis ? 0.0 : -50.0));
+}
+
+void tst_ttwidget::zoomSteps_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QCPRange>("start");
+    QTest::addColumn<QCPRange>("expected");
+    const double inX = (12.0 - 12.0 / 1.2) * 0.5;
+    const double outX = (12.0 * 1.2 - 12.0) * 0.5;
+    QTest::newRow("x in") << "horizontalZoomin" << QCPRange(10, 22) << QCPRange(10 + inX, 22 - inX);
+    QTest::newRow("x in at 1 s does nothing")
+            << "horizontalZoomin" << QCPRange(10, 11) << QCPRange(10, 11);
+    QTest::newRow("x out") << "horizontalZoomout" << QCPRange(10, 22)
+                           << QCPRange(10 - outX, 22 + outX);
+    QTest::newRow("x out at 100000 s does nothing")
+            << "horizontalZoomout" << QCPRange(0, 100000) << QCPRange(0, 100000);
+    QTest::newRow("y in") << "verticalZoomin" << QCPRange(10, 22) << QCPRange(10 + inX, 22 - inX);
+    QTest::newRow("y in at 0.1 does nothing")
+            << "verticalZoomin" << QCPRange(0, 0.1) << QCPRange(0, 0.1);
+    QTest::newRow("y out at 10000 does nothing")
+            << "verticalZoomout" << QCPRange(0, 10000) << QCPRange(0, 10000);
+    QTest::newRow("y out") << "verticalZoomout" << QCPRange(10, 22)
+                           << QCPRange(10 - outX, 22 + outX);
+}
+
+void tst_ttwidget::zoomSteps()
+{
+    QFETCH(QString, step);
+    QFETCH(QCPRange, start);
+    QFETCH(QCPRange, expected);
+    QCPAxis *axis = step.startsWith(QLatin1String("horizontal")) ? m_chart->plot->xAxis
+                                                                 : m_chart->plot->yAxis;
+    axis->setRange(start);
+    QVERIFY(QMetaObject::invokeMethod(m_chart.get(), qPrintable(step)));
+    QVERIFY(qAbs(axis->range().lower - expected.lower) < 1e-9);
+    QVERIFY(qAbs(axis->range().upper - expected.upper) < 1e-9);
+
+    // Hidden plot: no zoom at all.
+    m_chart->hide();
+    QVERIFY(QMetaObject::invokeMethod(m_chart.get(), qPrintable(step)));
+    QVERIFY(qAbs(axis->range().lower - expected.lower) < 1e-9);
+}
+
+void tst_ttwidget::leavingWholeViewNarrowsWindow_data()
+{
+    QTest::addColumn<QCPRange>("visible");
+    QTest::addColumn<double>("newest");
+    QTest::addColumn<QCPRange>("expected");
+    QTest::newRow("12.7 s gives 12 s at newest") << QCPRange(0, 12.7) << 40.0 << QCPRange(28, 40);
+    QTest::newRow("300 s gives 30 s") << QCPRange(0, 300) << 250.0 << QCPRange(270, 300);
+    QTest::newRow("view beyond newest keeps right edge")
+            << QCPRange(100, 110) << 50.0 << QCPRange(100, 110);
+}
+
+void tst_ttwidget::leavingWholeViewNarrowsWindow()
+{
+    QFETCH(QCPRange, visible);
+    QFETCH(double, newest);
+    QFETCH(QCPRange, expected);
+    m_chart->samples().append(0.0, 20.0, 19.0);
+    m_chart->samples().append(newest, 21.0, 19.0);
+    m_chart->on_pushButton_mode_clicked();
+    QCOMPARE(m_chart->viewMode, 1);
+    m_chart->plot->xAxis->setRange(visible);
+    m_chart->on_pushButton_mode_clicked();
+    QCOMPARE(m_chart->viewMode, 0);
+    QCOMPARE(m_chart->plot->xAxis->range(), expected);
+}
+
+void tst_ttwidget::refreshWithoutSamplesKeepsRange()
+{
+    m_chart->plot->xAxis->setRange(5, 17);
+    m_chart->on_pushButton_startstop_clicked();
+    QVERIFY(m_chart->isRecording());
+    for (int mode : {0, 1}) {
+        m_chart->viewMode = mode;
+        m_chart->refreshView();
+        QCOMPARE(m_chart->plot->xAxis->range(), QCPRange(5, 17));
+    }
+}
+
+void tst_ttwidget::refreshFollowsNewestSample_data()
+{
+    QTest::addColumn<int>("viewMode");
+    QTest::addColumn<QVector<double>>("durations");
+    QTest::addColumn<QCPRange>("expected");
+    QTest::newRow("scrolling, inside the first window")
+            << 0 << QVector<double>{0.0, 10.0} << QCPRange(0, 30);
+    QTest::newRow("scrolling, past the first window")
+            << 0 << QVector<double>{0.0, 10.0, 45.0} << QCPRange(15, 45);
+    QTest::newRow("whole recording") << 1 << QVector<double>{2.0, 10.0, 45.0} << QCPRange(2, 45);
+}
+
+void tst_ttwidget::refreshFollowsNewestSample()
+{
+    QFETCH(int, viewMode);
+    QFETCH(QVector<double>, durations);
+    QFETCH(QCPRange, expected);
+    m_chart->on_pushButton_startstop_clicked();
+    m_chart->viewMode = viewMode;
+    // Arrivals in two batches: the graphs must end up with every sample once.
+    const int half = durations.size() / 2;
+    for (int i = 0; i < durations.size(); ++i) {
+        m_chart->samples().append(durations[i], 20.0 + i, 19.0);
+        if (i == half - 1)
+            m_chart->refreshView();
+    }
+    m_chart->refreshView();
+    QCOMPARE(m_chart->plot->xAxis->range(), expected);
+    QCOMPARE(m_chart->temperatureGraph->data()->size(), durations.size());
+    QCOMPARE(m_chart->ambientGraph->data()->size(), durations.size());
+    QCOMPARE((m_chart->temperatureGraph->data()->constEnd() - 1)->value,
+             20.0 + durations.size() - 1);
+}
+
+void tst_ttwidget::pausedRefreshKeepsView()
+{
+    m_chart->on_pushButton_startstop_clicked();
+    m_chart->on_pushButton_hc_clicked();
+    QVERIFY(m_chart->paused);
+    QCOMPARE(stripCaption(*m_chart, "pushButton_hc"), QStringLiteral("继续"));
+    m_chart->samples().append(100.0, 20.0, 19.0);
+    m_chart->refreshView();
+    QCOMPARE(m_chart->plot->xAxis->range(), QCPRange(0, 30));
+    QCOMPARE(m_chart->temperatureGraph->data()->size(), 1);
+    m_chart->on_pushButton_hc_clicked();
+    QCOMPARE(stripCaption(*m_chart, "pushButton_hc"), QStringLiteral("暂停"));
+    m_chart->refreshView();
+    QCOMPARE(m_chart->plot->xAxis->range(), QCPRange(70, 100));
+}
+
+void tst_ttwidget::autoFitFitsTemperatureCurve()
+{
+    m_chart->on_pushButton_startstop_clicked();
+    m_chart->autoFit = true;
+    m_chart->setAmbientVisible(true);
+    m_chart->samples().append(1.0, 20.0, -40.0);
+    m_chart->samples().append(2.0, 35.0, 90.0);
+    m_chart->samples().append(3.0, 25.0, 10.0);
+    for (int mode : {0, 1}) {
+        m_chart->viewMode = mode;
+        m_chart->refreshView();
+        QCOMPARE(m_chart->plot->xAxis->range(), QCPRange(1, 3));
+        QCOMPARE(m_chart->plot->yAxis->range(), QCPRange(20, 35));
+    }
+    // A flat curve keeps the span and centres on the value, like QCustomPlot's rescale.
+    m_chart->on_pushButton_startstop_clicked();
+    m_chart->on_pushButton_startstop_clicked();
+    m_chart->samples().append(5.0, 50.0, 0.0);
+    m_chart->refreshView();
+    QCOMPARE(m_chart->plot->yAxis->range().center(), 50.0);
+    QCOMPARE(m_chart->plot->yAxis->range().size(), 15.0);
+}
+
+void tst_ttwidget::startWhilePausedClearsPause()
+{
+    m_chart->on_pushButton_hc_clicked();
+    QVERIFY(m_chart->paused);
+    m_chart->on_pushButton_startstop_clicked();
+    QVERIFY(!m_chart->paused);
+    QCOMPARE(stripCaption(*m_chart, "pushButton_hc"), QStringLiteral("暂停"));
+}
+
+void tst_ttwidget::startStopSignalsAndCaptions()
+{
+    QSignalSpy startstop(m_chart.get(), &ttwidget::startstop);
+    QSignalSpy startcollect(m_chart.get(), &ttwidget::startcollect);
+    QSignalSpy stopcollect(m_chart.get(), &ttwidget::stopcollect);
+    m_settings->values[QStringLiteral("ChartLineCache")] = QStringLiteral("2");
+    m_chart->samples().append(1.0, 20.0, 19.0);
+
+    m_chart->on_pushButton_startstop_clicked();
+    QCOMPARE(startstop.takeFirst().at(0).toBool(), true);
+    QCOMPARE(startcollect.takeFirst().at(0).toInt(), kNoTicks.toInt());
+    QCOMPARE(stripCaption(*m_chart, "pushButton_startstop"), QStringLiteral("停止"));
+    QCOMPARE(m_chart->cacheSize(), 2000);
+    QCOMPARE(m_chart->samples().size(), 0);
+    QVERIFY(qAbs(m_chart->recordHeader().startMsecs - QDateTime::currentMSecsSinceEpoch()) < 60000);
+
+    m_chart->samples().append(1.0, 20.0, 19.0);
+    m_chart->on_pushButton_startstop_clicked();
+    QCOMPARE(startstop.takeFirst().at(0).toBool(), false);
+    QCOMPARE(stopcollect.size(), 1);
+    QCOMPARE(stripCaption(*m_chart, "pushButton_startstop"), QStringLiteral("开始"));
+    QCOMPARE(m_chart->samples().size(), 1); // stopping keeps the samples
+}
+
+void tst_ttwidget::sampleLimitStopsSamplingOnce()
+{
+    m_settings->values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
+    m_chart->on_pushButton_startstop_clicked();
+    m_chart->setCacheSize(5);
+    QTRY_COMPARE_WITH_TIMEOUT(m_prompter->messages.size(), 1, 30000);
+    const RecordingPrompter::Message info = m_prompter->messages.first();
+    QCOMPARE(info.icon, QMessageBox::Information);
+    QVERIFY(info.hasParent);
+    QCOMPARE(info.title, QStringLiteral("提示"));
+    QCOMPARE(info.text, QStringLiteral("记录数据结束"));
+    QCOMPARE(m_chart->samples().size(), 5);
+    QVERIFY(m_chart->isRecording());
+
+    // Sampling has stopped for good: no second box, no sixth sample.
+    QTest::qWait(200);
+    QCOMPARE(m_prompter->messages.size(), 1);
+    QCOMPARE(m_chart->samples().size(), 5);
+
+    m_chart->on_pushButton_startstop_clicked();
+    m_settings->values[QStringLiteral("ChartLineFPS")] = kNoTicks;
+    m_chart->on_pushButton_startstop_clicked();
+    QCOMPARE(m_chart->samples().size(), 0);
+}
+
+void tst_ttwidget::sampleLimitOfZeroEndsAtOnce()
+{
+    m_settings->values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
+    m_settings->values[QStringLiteral("ChartLineCache")] = QStringLiteral("not a number");
+    m_chart->on_pushButton_startstop_clicked();
+    QTRY_COMPARE_WITH_TIMEOUT(m_prompter->messages.size(), 1, 30000);
+    QCOMPARE(m_prompter->messages.first().text, QStringLiteral("记录数据结束"));
+    QCOMPARE(m_chart->samples().size(), 0);
+}
+
+void tst_ttwidget::ambientVisibility()
+{
+    for (bool on : {true, false}) {
+        m_chart->setAmbientVisible(on);
+        QCOMPARE(m_chart->ambientGraph->visible(), on);
+        QCOMPARE(m_chart->plot->legend->item(1)->visible(), on);
+        QVERIFY(m_chart->plot->legend->item(0)->visible());
+    }
+}
+
+void tst_ttwidget::zoomPopups()
+{
+    m_chart->on_pushButton_horizontal_clicked();
+    QCOMPARE(openPopups().size(), 1);
+    QPointer<AmbreleScale> first = openPopups().first();
+    // Pressing the same zoom button again replaces the popup.
+    m_chart->on_pushButton_horizontal_clicked();
+    QVERIFY(first.isNull());
+    QCOMPARE(openPopups().size(), 1);
+    m_chart->on_pushButton_vertical_clicked();
+    QCOMPARE(openPopups().size(), 2);
+
+    AmbreleScale *horizontal = openPopups().first();
+    for (AmbreleScale *popup : openPopups()) {
+        if (popup->pos().y() < horizontal->pos().y())
+            horizontal = popup;
+    }
+    m_chart->plot->xAxis->setRange(0, 12);
+    horizontal->findChild<QPushButton *>(QStringLiteral("pushButton_zoomin"))->click();
+    QCOMPARE(m_chart->plot->xAxis->range().size(), 10.0);
+    horizontal->findChild<QPushButton *>(QStringLiteral("pushButton_zoomout"))->click();
+    QCOMPARE(m_chart->plot->xAxis->range().size(), 12.0);
+
+    QPointer<AmbreleScale> ending = horizontal;
+    emit horizontal->disapper();
+    QTRY_VERIFY(ending.isNull());
+    QCOMPARE(openPopups().size(), 1);
+}
+
+void tst_ttwidget::languageChange()
+{
+    EnglishAxis english;
+    QCoreApplication::installTranslator(&english);
+    // The application posts the change to its windows.
+    QTRY_COMPARE(m_chart->plot->xAxis->label(), QStringLiteral("Time (s)"));
+    QCOMPARE(m_chart->temperatureGraph->name(), QStringLiteral("Object"));
+    QCOMPARE(m_chart->ambientGraph->name(), QStringLiteral("环温"));
+    QCOMPARE(stripCaption(*m_chart, "pushButton_mode"), QStringLiteral("模式2"));
+    QCOMPARE(stripCaption(*m_chart, "pushButton_startstop"), QStringLiteral("开始"));
+    QCoreApplication::removeTranslator(&english);
+    QTRY_COMPARE(m_chart->plot->xAxis->label(), QStringLiteral("时间(秒)"));
+
+    m_chart->on_pushButton_startstop_clicked();
+    m_chart->on_pushButton_mode_clicked();
+    m_chart->on_pushButton_hc_clicked();
+    m_chart->setUnit(1);
+    QEvent change(QEvent::LanguageChange);
+    QCoreApplication::sendEvent(m_chart.get(), &change);
+    QCOMPARE(stripCaption(*m_chart, "pushButton_startstop"), QStringLiteral("停止"));
+    QCOMPARE(stripCaption(*m_chart, "pushButton_mode"), QStringLiteral("模式1"));
+    QCOMPARE(stripCaption(*m_chart, "pushButton_hc"), QStringLiteral("继续"));
+    QCOMPARE(m_chart->plot->yAxis->label(), QStringLiteral("温度(℉)"));
+}
+
+void tst_ttwidget::stopAndCloseStopsSampling()
+{
+    m_settings->values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
+    m_chart->on_pushButton_startstop_clicked();
+    QTRY_VERIFY(m_chart->samples().size() > 0);
+    m_chart->stopAndClose();
+    QVERIFY(!m_chart->isVisible());
+    // The stop travels to the sampling thread; once there, the count freezes.
+    int previous = -1;
+    auto frozen = [&] {
+        const int now = m_chart->samples().size();
+        QTest::qWait(200);
+        return std::exchange(previous, now) == now && m_chart->samples().size() == now;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(frozen(), 30000);
+}
+
+QTEST_MAIN(tst_ttwidget)
+#include "tst_ttwidget.moc"
