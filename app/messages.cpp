@@ -24,4 +24,22 @@ void setPresenter(Presenter replacement)
     presenter() = std::move(replacement);
 }
 
+namespace {
+DialogRunner &dialogRunner()
+{
+    static DialogRunner current;
+    return current;
+}
+} // namespace
+
+int exec(QDialog &dialog)
+{
+    return dialogRunner() ? dialogRunner()(dialog) : dialog.exec();
+}
+
+void setDialogRunner(DialogRunner runner)
+{
+    dialogRunner() = std::move(runner);
+}
+
 } // namespace Messages

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDialog>
 #include <QMessageBox>
 
 #include <functional>
@@ -23,5 +24,10 @@ inline void critical(QWidget *parent, const QString &title, const QString &text)
 
 // Replaces the modal box; an empty presenter restores it.
 void setPresenter(Presenter presenter);
+
+// Runs a modal dialog and returns its result; a test can answer in its place.
+using DialogRunner = std::function<int(QDialog &dialog)>;
+int exec(QDialog &dialog);
+void setDialogRunner(DialogRunner runner);
 
 } // namespace Messages

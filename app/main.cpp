@@ -1,0 +1,65 @@
+#include "instrumentsimulator.h"
+#include "mainwindow.h"
+#include "serialports.h"
+#include "settings.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+const char Usage[] = "Usage: tevrano [--demo]\n"
+                     "Companion program for the infrared thermometer.\n\n"
+                     "  --demo       start with a simulated instrument\n"
+                     "  --help       show this text\n"
+                     "  --version    show the version\n";
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Answered before any display is needed.
+    bool demo = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::fputs(Usage, stdout);
+            return 0;
+        }
+        if (!std::strcmp(argv[i], "--version") || !std::strcmp(argv[i], "-v")) {
+            std::printf("Tevrano %s\n", TEVRANO_VERSION);
+            return 0;
+        }
+        demo |= !std::strcmp(argv[i], "--demo");
+    }
+
+    QApplication app(argc, argv);
+    qRegisterMetaType<QSerialPort::BaudRate>("QSerialPort::BaudRate");
+    qRegisterMetaType<QSerialPort::SerialPortError>("QSerialPort::SerialPortError");
+    QApplication::setApplicationName(QStringLiteral("Tevrano"));
+    QApplication::setApplicationVersion(QStringLiteral(TEVRANO_VERSION));
+    appSettings().readFile();
+    appSettings().fillDefaults();
+
+    // The simulator goes first in the port list, so the ordinary start-up search finds it.
+    std::unique_ptr<InstrumentSimulator> simulator;
+    if (demo) {
+        simulator = std::make_unique<InstrumentSimulator>(InstrumentSimulator::Config{});
+        QString error;
+        if (!simulator->start(&error)) {
+            std::fprintf(stderr, "tevrano: cannot start the simulated instrument: %s\n", qPrintable(error));
+            return 1;
+        }
+        prependSerialPort(simulator->devicePath(), QStringLiteral("Tevrano simulated instrument"));
+    }
+
+    auto window = std::make_unique<MainWindow>();
+    if (demo)
+        window->setInstrumentNote(QCoreApplication::translate("MainWindow", "模拟仪器"));
+    window->show();
+    const int status = app.exec();
+    window.reset();
+    return status;
+}

@@ -1,0 +1,168 @@
+#pragma once
+
+#include "mainwindow_ui.h"
+
+#include <QColor>
+#include <QLabel>
+#include <QMainWindow>
+#include <QSerialPort>
+
+#include <memory>
+
+class GetTempThread;
+class OptSerial;
+class QListWidgetItem;
+class TempAreaItem;
+
+// The one window of the program: builds and wires everything, runs the start-up search, and
+// turns every answer of the instrument into widget updates (recvdata).
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Status shown beside the version, e.g. that the instrument is simulated.
+    void setInstrumentNote(const QString &note);
+
+    // What the tests and the device dialogs read.
+    int temperatureUnit = 2;
+    float rangeLow = 0.0f;
+    float rangeHigh = 0.0f;
+    qint32 serialNumber = 0;
+    quint16 relay1Setting = 0xFFFF;
+    quint16 relay2Setting = 0xFFFF;
+    float maxCelsius = -100.0f;
+    float minCelsius = 10000.0f;
+    float maxFahrenheit = -1000.0f;
+    float minFahrenheit = 10000.0f;
+    qint64 lastResponseTime = 0;
+    int serialErrorCount = 0;
+
+    const MainWindowUi &form() const { return ui; }
+    TempAreaItem *areaRealtime() const { return m_areaRealtime; }
+    TempAreaItem *areaMaximum() const { return m_areaMaximum; }
+    TempAreaItem *areaMinimum() const { return m_areaMinimum; }
+    TempAreaItem *areaAmbient() const { return m_areaAmbient; }
+    OptSerial *serial() const { return m_serial.get(); }
+    QLabel *portStatus() { return &portLabel; }
+    QLabel *baudStatus() { return &baudLabel; }
+    QLabel *versionStatus() { return &versionLabel; }
+
+    bool detectProtocol(const QString &portName, qint32 baud);
+    bool findDevice(QString &portName, qint32 &baud);
+    void setParameterRowsEnabled(bool enabled);
+    void readAllParameters();
+
+signals:
+    void ttwidget_addvalue(double value);
+    void ttwidget_addvalue_amb(double value);
+    void sig_opencom(const QString &name, QSerialPort::BaudRate buad);
+    void sig_closecom();
+    void sig_sendwrite(uchar code, const QByteArray &data, ushort index = 0);
+    void sig_sendread(uchar code);
+    void sig_fastread(uchar code);
+    // The chart's sampling stops (serial write errors, ten time-outs in a row).
+    void stopcollect();
+    // Values the chart takes from the instrument.
+    void emissivityRead(double emissivity);
+    void unitRead(int unit);
+
+public slots:
+    void recvdata(uchar code, const QByteArray &data, bool ok);
+    void open_successed(bool ok);
+    void close_successed(bool ret);
+    void handleSerialError(QSerialPort::SerialPortError error);
+    void comboBoxClicked();
+    void comboBoxholdmodeClicked() {}
+    void ttwidgetStartStop(bool flag);
+    void ClickParamsSettingsShow();
+    void ClickParamsSettingsHide();
+    void onFilesClicked();
+    void WindowsChanged();
+    // The shutdown path of the title bar and the exit entries.
+    bool close();
+
+    void on_pushButton_com_clicked();
+    void on_doubleSpinBox_emi_editingFinished();
+    void on_doubleSpinBox_transmit_editingFinished();
+    void on_doubleSpinBox_holdtime_editingFinished();
+    void on_doubleSpinBox_avgtime_editingFinished();
+    void on_doubleSpinBox_supervalue_editingFinished();
+    void on_doubleSpinBox_halert_editingFinished();
+    void on_doubleSpinBox_lalert_editingFinished();
+    void on_doubleSpinBox_outputl_editingFinished();
+    void on_doubleSpinBox_outputh_editingFinished();
+    void on_comboBoxHoldmode_currentIndexChanged(int index);
+    void on_checkBox_halert_toggled(bool checked);
+    void on_checkBox_lalert_toggled(bool checked);
+    void on_radioButtonNormal_clicked();
+    void on_radioButtonBody_clicked();
+    void radioButton_C();
+    void radioButton_F();
+    void backlightCheck(bool check);
+    void laserCheck(bool check);
+    void modbusCheck(bool check);
+    void on_navButton_restore_clicked();
+    // Values are written only when editing finishes; these stay quiet on purpose.
+    void on_doubleSpinBox_halert_valueChanged(double) {}
+    void on_doubleSpinBox_lalert_valueChanged(double) {}
+    void on_doubleSpinBox_holdtime_valueChanged(double) {}
+    void on_doubleSpinBox_avgtime_valueChanged(double) {}
+    void on_doubleSpinBox_supervalue_valueChanged(double) {}
+    void on_doubleSpinBox_outputl_valueChanged(double) {}
+    void on_doubleSpinBox_outputh_valueChanged(double) {}
+    void on_comboBoxAnalogoutput_currentIndexChanged(int) {}
+    void emissivityChanged(double) {}
+
+    void ClickDeviceInfo();
+    void ClickRelaySettings();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+#ifdef Q_OS_WIN
+    bool nativeEvent(const QByteArray &eventType, void *message, long *result) override;
+#endif
+
+private:
+    void layoutAreaList();
+    void startupConnection(const QStringList &ports, const QStringList &bauds, const QString &savedName,
+                           const QString &savedBaud);
+    void guardedWrite(uchar code, const QByteArray &data);
+    void handleObjectTemperature(const QByteArray &data, int framing);
+    void handleAmbientTemperature(const QByteArray &data, int framing);
+    void handleFeatureMask(const QByteArray &data, int framing);
+    void handleHoldMode(uchar mode);
+    // Range filter, extremes and tiles for one object reading; false when it was dropped.
+    bool showTemperatures(float value, float low, float high, float &maximum, float &minimum);
+    void resizeAreas();
+    void stopPolling();
+    int titleBarHeight() const;
+
+    MainWindowUi ui;
+    QWidget *m_titleBar = nullptr;
+    QListWidgetItem *m_itemRealtime = nullptr;
+    QListWidgetItem *m_itemMaximum = nullptr;
+    QListWidgetItem *m_itemMinimum = nullptr;
+    QListWidgetItem *m_itemAmbient = nullptr;
+    TempAreaItem *m_areaRealtime = nullptr;
+    TempAreaItem *m_areaMaximum = nullptr;
+    TempAreaItem *m_areaMinimum = nullptr;
+    TempAreaItem *m_areaAmbient = nullptr;
+    QLabel portLabel;
+    QLabel baudLabel;
+    QLabel versionLabel;
+    QLabel noteLabel;
+    std::unique_ptr<OptSerial> m_serial;
+    std::unique_ptr<GetTempThread> m_pollThread;
+    bool isMoving = false;
+    QPoint windowPosAtPress;
+    QPoint cursorPosAtPress;
+    int statusTimerId = 0;
+};

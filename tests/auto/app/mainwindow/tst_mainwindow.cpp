@@ -1,0 +1,301 @@
+// The main window end to end, offscreen, against the simulated instrument on a real
+// pseudo-terminal: start-up search, polling, tiles, status, serial errors.
+#include "instrumentsimulator.h"
+#include "mainwindow.h"
+#include "messages.h"
+#include "navbutton.h"
+#include "optserial.h"
+#include "pollthread.h"
+#include "settings.h"
+#include "tempareaitem.h"
+
+#include "clickcombobox.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+struct Shown
+{
+    QMessageBox::Icon icon;
+    QString title;
+    QString text;
+};
+
+QString tileText(TempAreaItem *item)
+{
+    return item->valueLabel()->text();
+}
+
+} // namespace
+
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startupSearch_data();
+    void startupSearch();
+    void noPortsFound();
+    void connectButtonFailures();
+    void tiles();
+    void unplugWhilePolling();
+    void tenTimeoutsStopSampling();
+    void recvdataSurvivesRandomAnswers();
+
+private:
+    InstrumentSimulator *startSimulator(InstrumentSimulator::Config config = {});
+    MainWindow *openWindow();
+    bool waitUntilPolling();
+
+    QTemporaryDir m_dir;
+    QList<Shown> m_shown;
+    std::unique_ptr<InstrumentSimulator> m_sim;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+void tst_MainWindow::initTestCase()
+{
+    qRegisterMetaType<QSerialPort::BaudRate>("QSerialPort::BaudRate");
+    qRegisterMetaType<QSerialPort::SerialPortError>("QSerialPort::SerialPortError");
+    QVERIFY(m_dir.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
+    QCoreApplication::setApplicationName(QStringLiteral("Tevrano"));
+    appSettings().readFile();
+    appSettings().fillDefaults();
+    Messages::setPresenter([this](QWidget *, QMessageBox::Icon icon, const QString &title, const QString &text) {
+        m_shown.append({icon, title, text});
+    });
+}
+
+void tst_MainWindow::init()
+{
+    m_shown.clear();
+    deviceModel.store(0);
+    writeEnableRequired.store(true);
+}
+
+void tst_MainWindow::cleanup()
+{
+    m_window.reset();
+    m_sim.reset();
+    qunsetenv("TEVRANO_SERIAL_PORTS");
+}
+
+InstrumentSimulator *tst_MainWindow::startSimulator(InstrumentSimulator::Config config)
+{
+    config.linkPath = m_dir.filePath(QStringLiteral("ttyPYRO"));
+    m_sim = std::make_unique<InstrumentSimulator>(config);
+    if (!m_sim->start())
+        return nullptr;
+    m_sim->setObjectTemperature(1.0);
+    qputenv("TEVRANO_SERIAL_PORTS", QFile::encodeName(config.linkPath));
+    return m_sim.get();
+}
+
+MainWindow *tst_MainWindow::openWindow()
+{
+    m_window = std::make_unique<MainWindow>();
+    m_window->show();
+    return m_window.get();
+}
+
+bool tst_MainWindow::waitUntilPolling()
+{
+    return QTest::qWaitFor([this] { return m_window->lastResponseTime != 0; }, 20000);
+}
+
+void tst_MainWindow::startupSearch_data()
+{
+    QTest::addColumn<bool>("crc");
+    QTest::addColumn<int>("baud");
+    QTest::newRow("xor at 9600") << false << 9600;
+    QTest::newRow("xor answering only at 115200") << false << 115200;
+    QTest::newRow("crc only") << true << 9600;
+}
+
+void tst_MainWindow::startupSearch()
+{
+    QFETCH(bool, crc);
+    QFETCH(int, baud);
+    InstrumentSimulator::Config config;
+    config.framing = crc ? SimProtocol::Framing::Crc : SimProtocol::Framing::Xor;
+    config.baud = baud;
+    QVERIFY(startSimulator(config));
+    MainWindow *window = openWindow();
+    QVERIFY(waitUntilPolling());
+    QCOMPARE(window->form().comboBoxBaud->currentText(), QString::number(baud));
+    QCOMPARE(window->form().pushButton_com->text(), QStringLiteral("关闭设备"));
+    QVERIFY(!window->form().widget_com->isEnabled());
+    // The identity answer started the parameter reads: the range arrived.
+    QTRY_COMPARE_WITH_TIMEOUT(window->rangeHigh, 1000.0f, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(tileText(window->areaRealtime()), QStringLiteral("1.0℃"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(tileText(window->areaAmbient()), QStringLiteral("23.5℃"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(window->portStatus()->text().startsWith(QStringLiteral("已选择:")), 5000);
+    // No wake frame goes to an instrument found in the CRC framing: after its first request
+    // (the probe's) it sees no zero filler.
+    bool requested = false;
+    int zerosAfterFirstRequest = 0;
+    for (const auto &entry : m_sim->log()) {
+        requested |= entry.direction == InstrumentSimulator::Direction::Received;
+        if (requested && entry.direction == InstrumentSimulator::Direction::Ignored)
+            zerosAfterFirstRequest += int(entry.bytes.count('\0'));
+    }
+    if (crc)
+        QCOMPARE(zerosAfterFirstRequest, 0);
+    QVERIFY(m_shown.isEmpty());
+}
+
+void tst_MainWindow::noPortsFound()
+{
+    qputenv("TEVRANO_SERIAL_PORTS", "");
+    MainWindow *window = openWindow();
+    QCOMPARE(window->form().comboBoxCom->count(), 0);
+    QCOMPARE(window->form().comboBoxBaud->count(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), QStringLiteral("仪器中断"), 5000);
+}
+
+void tst_MainWindow::connectButtonFailures()
+{
+    InstrumentSimulator::Config config;
+    QVERIFY(startSimulator(config));
+    InstrumentSimulator::Faults silent;
+    silent.silent = true;
+    m_sim->setFaults(silent);
+    MainWindow *window = openWindow();
+    QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), QStringLiteral("找不到合适COM"), 10000);
+    window->on_pushButton_com_clicked();
+    QCOMPARE(m_shown.size(), 1);
+    QCOMPARE(m_shown.first().icon, QMessageBox::Critical);
+    QCOMPARE(m_shown.first().title, QStringLiteral("错误"));
+    QCOMPARE(m_shown.first().text, QStringLiteral("无法连接设备"));
+    QVERIFY(!window->serial()->isPortOpen());
+
+    // The instrument speaks again: the button connects by hand.
+    m_sim->setFaults({});
+    window->on_pushButton_com_clicked();
+    QVERIFY(waitUntilPolling());
+    QCOMPARE(m_shown.size(), 1);
+    // And disconnects: parameter rows off, the poll stops.
+    window->on_pushButton_com_clicked();
+    QTRY_COMPARE_WITH_TIMEOUT(window->form().pushButton_com->text(), QStringLiteral("打开设备"), 5000);
+    QVERIFY(!window->form().widget_emissivity->isEnabled());
+    QVERIFY(window->form().widget_com->isEnabled());
+}
+
+void tst_MainWindow::tiles()
+{
+    // No port: nothing polls behind the test's back.
+    qputenv("TEVRANO_SERIAL_PORTS", "");
+    MainWindow *window = openWindow();
+    window->recvdata(0x15, QByteArray::fromHex("01F4F5"), true);
+    window->recvdata(0x16, QByteArray::fromHex("2AF8D2"), true);
+    QCOMPARE(window->rangeLow, -50.0f);
+    QCOMPARE(window->rangeHigh, 1000.0f);
+    QCOMPARE(window->form().label_rangel->text(), QStringLiteral("-50℃"));
+    QSignalSpy chart(window, &MainWindow::ttwidget_addvalue);
+
+    // 03 F2 F1 in Celsius.
+    window->recvdata(0x01, QByteArray::fromHex("03F2F1"), true);
+    QCOMPARE(tileText(window->areaRealtime()), QStringLiteral("1.0℃"));
+    QVERIFY(!chart.isEmpty());
+    QCOMPARE(chart.last().first().toDouble(), 1.0);
+
+    // Above the range: dropped, though the instrument did answer. Equal to the upper end: shown.
+    window->lastResponseTime = 0;
+    window->recvdata(0x01, QByteArray::fromHex("2AF9D3"), true); // 1000.1
+    QCOMPARE(tileText(window->areaRealtime()), QStringLiteral("1.0℃"));
+    QVERIFY(window->lastResponseTime != 0);
+    window->recvdata(0x01, QByteArray::fromHex("2AF8D2"), true); // 1000.0
+    QCOMPARE(tileText(window->areaRealtime()), QStringLiteral("1000.0℃"));
+    QCOMPARE(tileText(window->areaMaximum()), QStringLiteral("1000.0℃"));
+
+    // The maximum switched off shows "---" and starts afresh.
+    QTest::mouseClick(window->areaMaximum()->checkBox(), Qt::LeftButton);
+    QVERIFY(!window->areaMaximum()->displayEnabled);
+    window->recvdata(0x01, QByteArray::fromHex("03F2F1"), true);
+    QCOMPARE(tileText(window->areaMaximum()), QStringLiteral("---"));
+    QCOMPARE(window->maxCelsius, -1000.0f);
+
+    // Fahrenheit: the tile converts, and so does what the chart gets.
+    window->recvdata(0x53, QByteArray::fromHex("0101"), true);
+    QCOMPARE(window->temperatureUnit, 1);
+    window->recvdata(0x01, QByteArray::fromHex("03F2F1"), true);
+    QCOMPARE(tileText(window->areaRealtime()), QStringLiteral("33.8℉"));
+    QCOMPARE(chart.last().first().toDouble(), double(33.8f));
+
+    // Line noise that passes the checksum is not a reading.
+    const qint64 before = window->lastResponseTime;
+    QTest::qWait(20);
+    window->recvdata(0x01, QByteArray(3, '\0'), true);
+    QCOMPARE(window->lastResponseTime, before);
+}
+
+void tst_MainWindow::unplugWhilePolling()
+{
+    QVERIFY(startSimulator());
+    MainWindow *window = openWindow();
+    QVERIFY(waitUntilPolling());
+    m_sim->unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), QStringLiteral("仪器中断"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->serial()->isPortOpen(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(window->form().pushButton_com->text(), QStringLiteral("打开设备"), 10000);
+
+    QVERIFY(m_sim->replug());
+    window->lastResponseTime = 0;
+    window->on_pushButton_com_clicked();
+    QVERIFY(waitUntilPolling());
+    QVERIFY(m_shown.isEmpty());
+}
+
+void tst_MainWindow::tenTimeoutsStopSampling()
+{
+    qputenv("TEVRANO_SERIAL_PORTS", "");
+    MainWindow *window = openWindow();
+    QSignalSpy stops(window, &MainWindow::stopcollect);
+    for (int i = 0; i < 9; ++i)
+        window->handleSerialError(QSerialPort::TimeoutError);
+    QCOMPARE(stops.count(), 0);
+    // A valid answer in between starts the count again.
+    window->recvdata(0x02, QByteArray::fromHex("04D3D7"), true);
+    for (int i = 0; i < 9; ++i)
+        window->handleSerialError(i % 2 ? QSerialPort::TimeoutError : QSerialPort::UnknownError);
+    QCOMPARE(stops.count(), 0);
+    window->handleSerialError(QSerialPort::TimeoutError);
+    QCOMPARE(stops.count(), 1);
+    window->handleSerialError(QSerialPort::ResourceError);
+    QCOMPARE(stops.count(), 1);
+    window->handleSerialError(QSerialPort::WriteError);
+    QCOMPARE(stops.count(), 2);
+}
+
+void tst_MainWindow::recvdataSurvivesRandomAnswers()
+{
+    qputenv("TEVRANO_SERIAL_PORTS", "");
+    MainWindow *window = openWindow();
+    // Without a port every read the dispatcher asks for returns at once.
+    QRandomGenerator random(2024);
+    for (int round = 0; round < 100000; ++round) {
+        QByteArray data(int(random.bounded(12)), '\0');
+        for (char &c : data)
+            c = char(random.bounded(256));
+        window->serial()->setProtocolMode(int(random.bounded(2)));
+        window->recvdata(uchar(random.bounded(256)), data, random.bounded(4) != 0);
+    }
+    QVERIFY(window->temperatureUnit >= 0);
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"
