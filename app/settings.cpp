@@ -121,8 +121,10 @@ bool Settings::readFile()
     return true;
 }
 
-// The reader stands on the start of the root element.
-void Settings::readChartElement()
+// The reader stands on the start of an element. Each child start element
+// goes to readChild, which leaves the reader past that child; the walk ends
+// past the element's end, or at the end of input or at an error.
+void Settings::readChildren(const std::function<void()> &readChild)
 {
     m_reader.readNext();
     while (!m_reader.atEnd()) {
@@ -130,36 +132,38 @@ void Settings::readChartElement()
             m_reader.readNext();
             return;
         }
-        if (!m_reader.isStartElement())
+        if (m_reader.isStartElement())
+            readChild();
+        else
             m_reader.readNext();
-        else if (m_reader.name() == GroupElement)
+    }
+}
+
+// The reader stands on the start of the root element.
+void Settings::readChartElement()
+{
+    readChildren([this] {
+        if (m_reader.name() == GroupElement)
             readKeyElements();
         else
             skipUnknownElement();
-    }
+    });
 }
 
 // The reader stands on the start of the group element; every child element
 // is one key, whatever its name.
 void Settings::readKeyElements()
 {
-    m_reader.readNext();
-    while (!m_reader.atEnd()) {
-        if (m_reader.isEndElement()) {
-            m_reader.readNext();
+    readChildren([this] {
+        const QString key = m_reader.name().toString();
+        const QString text = m_reader.readElementText();
+        // A key with child elements is a parse error; its partial text must
+        // not shadow the default.
+        if (m_reader.hasError())
             return;
-        }
-        if (m_reader.isStartElement()) {
-            const QString key = m_reader.name().toString();
-            const QString text = m_reader.readElementText();
-            // A key with child elements is a parse error; its partial text
-            // must not shadow the default.
-            if (m_reader.hasError())
-                return;
-            m_table.insert(key, text);
-        }
+        m_table.insert(key, text);
         m_reader.readNext();
-    }
+    });
 }
 
 // Counts depth instead of recursing: a hostile file may nest elements far

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QXmlStreamReader>
 
+#include <functional>
+
 // Keys of the settings table. Every value is text; readers convert.
 namespace SettingsKeys {
 inline constexpr char ChartLineWidth[] = "ChartLineWidth";
@@ -64,6 +66,7 @@ public:
     QString filePath() const;
 
 private:
+    void readChildren(const std::function<void()> &readChild);
     void readChartElement();
     void readKeyElements();
     void skipUnknownElement();
