@@ -134,6 +134,9 @@ void tst_ttwidget::construction()
     QVERIFY(!chart.isRecording());
     QVERIFY(!chart.paused);
     QCOMPARE(chart.viewMode, 0);
+    // The main window's chart buttons draw these check boxes.
+    for (const char *icon : {":/imager/ic_checkbox_sel.png", ":/imager/ic_checkbox_unsel.png"})
+        QCOMPARE(QPixmap(QLatin1String(icon)).size(), QSize(18, 18));
 }
 
 void tst_ttwidget::storedLimits_data()

@@ -1,0 +1,102 @@
+#include "chartcapacity.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kSecondsPerDay = 86400;
+constexpr int kSecondsPerHour = 3600;
+constexpr int kSecondsPerMinute = 60;
+// Two doubles per sample: time and temperature.
+constexpr quint32 kBytesPerSample = 16;
+constexpr quint32 kKiB = 1024;
+constexpr quint32 kMiB = 1024 * 1024;
+
+const char *const kDayWord = QT_TRANSLATE_NOOP("ChartSettingsDialog", "天,");
+const char *const kHourWord = QT_TRANSLATE_NOOP("ChartSettingsDialog", "时,");
+const char *const kMinuteCommaWord = QT_TRANSLATE_NOOP("ChartSettingsDialog", "分,");
+const char *const kSecondCommaWord = QT_TRANSLATE_NOOP("ChartSettingsDialog", "秒,");
+const char *const kMinuteWord = QT_TRANSLATE_NOOP("ChartSettingsDialog", "分");
+const char *const kSecondWord = QT_TRANSLATE_NOOP("ChartSettingsDialog", "秒");
+
+QString word(const char *text)
+{
+    return QCoreApplication::translate("ChartSettingsDialog", text);
+}
+
+// glibc rounds exact ties to even (15.625 -> "15.6"), which the texts rely on.
+QString fixed(float value, int decimals)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, double(value));
+    return QString::fromLatin1(text);
+}
+
+} // namespace
+
+QStringList chartIntervalTexts()
+{
+    return {QStringLiteral("10ms"),
+            QStringLiteral("20ms"),
+            QStringLiteral("50ms"),
+            QStringLiteral("100ms"),
+            QStringLiteral("200ms"),
+            QStringLiteral("500ms"),
+            QStringLiteral("1s"),
+            QStringLiteral("2s"),
+            QStringLiteral("5s"),
+            QStringLiteral("10s")};
+}
+
+int parseInterval(const QString &text)
+{
+    QString number = text;
+    if (text.contains(QStringLiteral("ms")))
+        return number.remove(QStringLiteral("ms")).toInt();
+    if (text.contains(QLatin1Char('s')))
+        return number.remove(QLatin1Char('s')).toInt() * 1000;
+    return -1;
+}
+
+int intervalIndex(int ms)
+{
+    const QStringList texts = chartIntervalTexts();
+    for (int i = 0; i < texts.size(); ++i) {
+        if (parseInterval(texts[i]) == ms)
+            return i;
+    }
+    return -1;
+}
+
+QString recordDurationText(int samples, int intervalMs, DurationForm form)
+{
+    // Single precision on purpose: the texts users know were computed that way.
+    const int seconds = intervalMs > 0 ? int(float(samples) / (1000.0f / float(intervalMs))) : 0;
+    const int days = seconds / kSecondsPerDay;
+    const int rest = seconds % kSecondsPerDay;
+    const QString hours = QString::number(rest / kSecondsPerHour);
+    const QString minutes = QString::number(rest % kSecondsPerHour / kSecondsPerMinute);
+    const QString secs = QString::number(rest % kSecondsPerMinute);
+    const bool comma = form == DurationForm::Comma;
+    const QString lastMinute = word(comma ? kMinuteCommaWord : kMinuteWord);
+    const QString lastSecond = word(comma ? kSecondCommaWord : kSecondWord);
+
+    if (seconds >= kSecondsPerDay)
+        return QString::number(days) + word(kDayWord) + hours + word(kHourWord) + minutes
+               + lastMinute;
+    if (seconds >= kSecondsPerHour)
+        return hours + word(kHourWord) + minutes + word(kMinuteCommaWord) + secs + lastSecond;
+    if (seconds >= kSecondsPerMinute)
+        return minutes + word(kMinuteCommaWord) + secs + lastSecond;
+    return secs + lastSecond;
+}
+
+QString recordMemoryText(int samples)
+{
+    const quint32 bytes = quint32(samples) * kBytesPerSample;
+    if (bytes < kMiB)
+        return fixed(float(bytes) / float(kKiB), 1) + QStringLiteral("KB");
+    return fixed(float(bytes) / float(kMiB), 2) + QStringLiteral("MB");
+}

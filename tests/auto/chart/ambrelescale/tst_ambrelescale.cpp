@@ -1,0 +1,80 @@
+#include "ambrelescale.h"
+
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+class tst_AmbreleScale : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void form();
+    void buttonsEmitTheirSignals_data();
+    void buttonsEmitTheirSignals();
+    void clicksKeepItOpenAndSilenceEndsIt();
+};
+
+void tst_AmbreleScale::form()
+{
+    AmbreleScale popup;
+    QCOMPARE(popup.size(), QSize(199, 95));
+    QVERIFY(popup.windowFlags().testFlag(Qt::FramelessWindowHint));
+    QVERIFY(popup.testAttribute(Qt::WA_TranslucentBackground));
+    for (const char *name : {"pushButton_zoomin", "pushButton_zoomout"}) {
+        auto *button = popup.findChild<QPushButton *>(QLatin1String(name));
+        QVERIFY(button);
+        QVERIFY2(!button->icon().isNull(), "zoom icon missing from the resources");
+        QCOMPARE(button->iconSize(), QSize(86, 86));
+        QVERIFY(button->text().isEmpty());
+    }
+}
+
+void tst_AmbreleScale::buttonsEmitTheirSignals_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("zoomIn");
+    QTest::newRow("zoom in") << "pushButton_zoomin" << true;
+    QTest::newRow("zoom out") << "pushButton_zoomout" << false;
+}
+
+void tst_AmbreleScale::buttonsEmitTheirSignals()
+{
+    QFETCH(QString, button);
+    QFETCH(bool, zoomIn);
+    AmbreleScale popup;
+    QSignalSpy in(&popup, &AmbreleScale::zoomin_clicked);
+    QSignalSpy out(&popup, &AmbreleScale::zoomout_clicked);
+    popup.findChild<QPushButton *>(button)->click();
+    QCOMPARE(in.size(), zoomIn ? 1 : 0);
+    QCOMPARE(out.size(), zoomIn ? 0 : 1);
+}
+
+void tst_AmbreleScale::clicksKeepItOpenAndSilenceEndsIt()
+{
+    AmbreleScale popup;
+    popup.show();
+    QSignalSpy gone(&popup, &AmbreleScale::disapper);
+    auto *zoomIn = popup.findChild<QPushButton *>(QStringLiteral("pushButton_zoomin"));
+    // A click every second for longer than the lifetime: far inside the 5 s
+    // on any machine, so the popup must stay.
+    QElapsedTimer sinceClick;
+    for (int i = 0; i < 7; ++i) {
+        QTest::qWait(1000);
+        zoomIn->click();
+        sinceClick.start();
+        QCOMPARE(gone.size(), 0);
+    }
+    QVERIFY(gone.wait(60000));
+    // Coarse timers may fire up to 5 % early.
+    QVERIFY2(sinceClick.elapsed() >= AmbreleScale::kLifetimeMs * 9 / 10,
+             qPrintable(QString::number(sinceClick.elapsed())));
+    QCOMPARE(gone.size(), 1);
+    // Announced once: the timer is gone.
+    QTest::qWait(200);
+    QCOMPARE(gone.size(), 1);
+}
+
+QTEST_MAIN(tst_AmbreleScale)
+#include "tst_ambrelescale.moc"
