@@ -1,5 +1,7 @@
 #include "ambrelescale.h"
 
+#include "chartresources.h"
+
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QTimerEvent>
@@ -22,6 +24,7 @@ QPushButton *makeZoomButton(QWidget *parent, const QString &name, const QString 
 AmbreleScale::AmbreleScale(QWidget *parent)
     : QWidget(parent)
 {
+    initChartResources();
     setObjectName(QStringLiteral("AmbreleScale"));
     resize(199, 95);
     setWindowFlag(Qt::FramelessWindowHint);

@@ -2,6 +2,7 @@
 
 #include "ambrelescale.h"
 #include "chartprompter.h"
+#include "chartresources.h"
 #include "chartsettings.h"
 #include "collect.h"
 #include "navbutton.h"
@@ -87,6 +88,7 @@ ttwidget::ttwidget(QWidget *parent)
     : QWidget(parent)
     , m_prompter(&standardPrompter)
 {
+    initChartResources();
     buildForm();
     connect(this, &ttwidget::occurerror, this, &ttwidget::showErrorInfo);
 
