@@ -255,6 +255,7 @@ void MainWindowUi::setupUi(QMainWindow *window)
     window->setStatusBar(statusBar);
 
     retranslateUi(window);
+    QMetaObject::connectSlotsByName(window);
 }
 
 void MainWindowUi::retranslateUi(QMainWindow *window)

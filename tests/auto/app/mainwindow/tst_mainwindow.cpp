@@ -1,12 +1,8 @@
 // The main window end to end, offscreen, against the simulated instrument on a real
 // pseudo-terminal: start-up search, polling, tiles, status, serial errors.
-#include "instrumentsimulator.h"
-#include "mainwindow.h"
-#include "messages.h"
+#include "../support/windowfixture.h"
 #include "navbutton.h"
 #include "optserial.h"
-#include "pollthread.h"
-#include "settings.h"
 #include "tempareaitem.h"
 
 #include "clickcombobox.h"
@@ -22,13 +18,6 @@
 #include <memory>
 
 namespace {
-
-struct Shown
-{
-    QMessageBox::Icon icon;
-    QString title;
-    QString text;
-};
 
 QString tileText(TempAreaItem *item)
 {
@@ -55,65 +44,22 @@ private slots:
     void recvdataSurvivesRandomAnswers();
 
 private:
-    InstrumentSimulator *startSimulator(InstrumentSimulator::Config config = {});
-    MainWindow *openWindow();
-    bool waitUntilPolling();
-
-    QTemporaryDir m_dir;
-    QList<Shown> m_shown;
-    std::unique_ptr<InstrumentSimulator> m_sim;
-    std::unique_ptr<MainWindow> m_window;
+    WindowFixture f;
 };
 
 void tst_MainWindow::initTestCase()
 {
-    qRegisterMetaType<QSerialPort::BaudRate>("QSerialPort::BaudRate");
-    qRegisterMetaType<QSerialPort::SerialPortError>("QSerialPort::SerialPortError");
-    QVERIFY(m_dir.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
-    QCoreApplication::setApplicationName(QStringLiteral("Tevrano"));
-    appSettings().readFile();
-    appSettings().fillDefaults();
-    Messages::setPresenter([this](QWidget *, QMessageBox::Icon icon, const QString &title, const QString &text) {
-        m_shown.append({icon, title, text});
-    });
+    QVERIFY(f.setUp());
 }
 
 void tst_MainWindow::init()
 {
-    m_shown.clear();
-    deviceModel.store(0);
-    writeEnableRequired.store(true);
+    f.reset();
 }
 
 void tst_MainWindow::cleanup()
 {
-    m_window.reset();
-    m_sim.reset();
-    qunsetenv("TEVRANO_SERIAL_PORTS");
-}
-
-InstrumentSimulator *tst_MainWindow::startSimulator(InstrumentSimulator::Config config)
-{
-    config.linkPath = m_dir.filePath(QStringLiteral("ttyPYRO"));
-    m_sim = std::make_unique<InstrumentSimulator>(config);
-    if (!m_sim->start())
-        return nullptr;
-    m_sim->setObjectTemperature(1.0);
-    qputenv("TEVRANO_SERIAL_PORTS", QFile::encodeName(config.linkPath));
-    return m_sim.get();
-}
-
-MainWindow *tst_MainWindow::openWindow()
-{
-    m_window = std::make_unique<MainWindow>();
-    m_window->show();
-    return m_window.get();
-}
-
-bool tst_MainWindow::waitUntilPolling()
-{
-    return QTest::qWaitFor([this] { return m_window->lastResponseTime != 0; }, 20000);
+    f.reset();
 }
 
 void tst_MainWindow::startupSearch_data()
@@ -132,9 +78,9 @@ void tst_MainWindow::startupSearch()
     InstrumentSimulator::Config config;
     config.framing = crc ? SimProtocol::Framing::Crc : SimProtocol::Framing::Xor;
     config.baud = baud;
-    QVERIFY(startSimulator(config));
-    MainWindow *window = openWindow();
-    QVERIFY(waitUntilPolling());
+    QVERIFY(f.startSimulator(config));
+    MainWindow *window = f.openWindow();
+    QVERIFY(f.waitUntilPolling());
     QCOMPARE(window->form().comboBoxBaud->currentText(), QString::number(baud));
     QCOMPARE(window->form().pushButton_com->text(), QStringLiteral("关闭设备"));
     QVERIFY(!window->form().widget_com->isEnabled());
@@ -147,20 +93,19 @@ void tst_MainWindow::startupSearch()
     // (the probe's) it sees no zero filler.
     bool requested = false;
     int zerosAfterFirstRequest = 0;
-    for (const auto &entry : m_sim->log()) {
+    for (const auto &entry : f.sim->log()) {
         requested |= entry.direction == InstrumentSimulator::Direction::Received;
         if (requested && entry.direction == InstrumentSimulator::Direction::Ignored)
             zerosAfterFirstRequest += int(entry.bytes.count('\0'));
     }
     if (crc)
         QCOMPARE(zerosAfterFirstRequest, 0);
-    QVERIFY(m_shown.isEmpty());
+    QVERIFY(f.shown.isEmpty());
 }
 
 void tst_MainWindow::noPortsFound()
 {
-    qputenv("TEVRANO_SERIAL_PORTS", "");
-    MainWindow *window = openWindow();
+    MainWindow *window = f.openWindowWithoutPorts();
     QCOMPARE(window->form().comboBoxCom->count(), 0);
     QCOMPARE(window->form().comboBoxBaud->count(), 2);
     QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
@@ -170,24 +115,24 @@ void tst_MainWindow::noPortsFound()
 void tst_MainWindow::connectButtonFailures()
 {
     InstrumentSimulator::Config config;
-    QVERIFY(startSimulator(config));
+    QVERIFY(f.startSimulator(config));
     InstrumentSimulator::Faults silent;
     silent.silent = true;
-    m_sim->setFaults(silent);
-    MainWindow *window = openWindow();
+    f.sim->setFaults(silent);
+    MainWindow *window = f.openWindow();
     QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), QStringLiteral("找不到合适COM"), 10000);
     window->on_pushButton_com_clicked();
-    QCOMPARE(m_shown.size(), 1);
-    QCOMPARE(m_shown.first().icon, QMessageBox::Critical);
-    QCOMPARE(m_shown.first().title, QStringLiteral("错误"));
-    QCOMPARE(m_shown.first().text, QStringLiteral("无法连接设备"));
+    QCOMPARE(f.shown.size(), 1);
+    QCOMPARE(f.shown.first().icon, QMessageBox::Critical);
+    QCOMPARE(f.shown.first().title, QStringLiteral("错误"));
+    QCOMPARE(f.shown.first().text, QStringLiteral("无法连接设备"));
     QVERIFY(!window->serial()->isPortOpen());
 
     // The instrument speaks again: the button connects by hand.
-    m_sim->setFaults({});
+    f.sim->setFaults({});
     window->on_pushButton_com_clicked();
-    QVERIFY(waitUntilPolling());
-    QCOMPARE(m_shown.size(), 1);
+    QVERIFY(f.waitUntilPolling());
+    QCOMPARE(f.shown.size(), 1);
     // And disconnects: parameter rows off, the poll stops.
     window->on_pushButton_com_clicked();
     QTRY_COMPARE_WITH_TIMEOUT(window->form().pushButton_com->text(), QStringLiteral("打开设备"), 5000);
@@ -197,9 +142,7 @@ void tst_MainWindow::connectButtonFailures()
 
 void tst_MainWindow::tiles()
 {
-    // No port: nothing polls behind the test's back.
-    qputenv("TEVRANO_SERIAL_PORTS", "");
-    MainWindow *window = openWindow();
+    MainWindow *window = f.openWindowWithoutPorts();
     window->recvdata(0x15, QByteArray::fromHex("01F4F5"), true);
     window->recvdata(0x16, QByteArray::fromHex("2AF8D2"), true);
     QCOMPARE(window->rangeLow, -50.0f);
@@ -245,25 +188,24 @@ void tst_MainWindow::tiles()
 
 void tst_MainWindow::unplugWhilePolling()
 {
-    QVERIFY(startSimulator());
-    MainWindow *window = openWindow();
-    QVERIFY(waitUntilPolling());
-    m_sim->unplug();
+    QVERIFY(f.startSimulator());
+    MainWindow *window = f.openWindow();
+    QVERIFY(f.waitUntilPolling());
+    f.sim->unplug();
     QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), QStringLiteral("仪器中断"), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(!window->serial()->isPortOpen(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(window->form().pushButton_com->text(), QStringLiteral("打开设备"), 10000);
 
-    QVERIFY(m_sim->replug());
+    QVERIFY(f.sim->replug());
     window->lastResponseTime = 0;
     window->on_pushButton_com_clicked();
-    QVERIFY(waitUntilPolling());
-    QVERIFY(m_shown.isEmpty());
+    QVERIFY(f.waitUntilPolling());
+    QVERIFY(f.shown.isEmpty());
 }
 
 void tst_MainWindow::tenTimeoutsStopSampling()
 {
-    qputenv("TEVRANO_SERIAL_PORTS", "");
-    MainWindow *window = openWindow();
+    MainWindow *window = f.openWindowWithoutPorts();
     QSignalSpy stops(window, &MainWindow::stopcollect);
     for (int i = 0; i < 9; ++i)
         window->handleSerialError(QSerialPort::TimeoutError);
@@ -283,8 +225,7 @@ void tst_MainWindow::tenTimeoutsStopSampling()
 
 void tst_MainWindow::recvdataSurvivesRandomAnswers()
 {
-    qputenv("TEVRANO_SERIAL_PORTS", "");
-    MainWindow *window = openWindow();
+    MainWindow *window = f.openWindowWithoutPorts();
     // Without a port every read the dispatcher asks for returns at once.
     QRandomGenerator random(2024);
     for (int round = 0; round < 100000; ++round) {
