@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "ambreltitalbar.h"
 #include "buttonlooks.h"
 #include "clickcombobox.h"
 #include "deviceinfodialog.h"
@@ -12,9 +13,14 @@
 #include "responses.h"
 #include "serialframe.h"
 #include "serialports.h"
+#include "language.h"
 #include "settings.h"
 #include "switchbutton.h"
 #include "tempareaitem.h"
+#include "chartsettings.h"
+#include "chartprompter.h"
+#include "chartsettingsdialog.h"
+#include "ttwidget.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,8 +28,10 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDoubleSpinBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -42,6 +50,35 @@ namespace {
 constexpr qint64 InstrumentSilentAfterMs = 2000;
 constexpr int ResizeBand = 5;
 const char CheckboxOff[] = ":/imager/ic_checkbox_unsel.png";
+
+// The chart reads and stores its own two settings through this.
+class ChartSettingsAdapter : public ChartSettingsStore
+{
+public:
+    QString value(const QString &key, const QString &fallback) const override
+    {
+        return appSettings().value(key, fallback);
+    }
+    void setValue(const QString &key, const QString &value) override { appSettings().setValue(key, value); }
+    void save() override { appSettings().writeFile(); }
+};
+
+// The chart's boxes and file questions go where the window's go.
+class ChartMessages : public ChartPrompter
+{
+public:
+    void message(QMessageBox::Icon icon, QWidget *parent, const QString &title, const QString &text,
+                 const QString &button) override
+    {
+        Messages::show(parent, icon, title, text, button);
+    }
+    QString saveFileName(QWidget *parent) override
+    {
+        return Messages::saveFileName(parent, QStringLiteral("File"), QStringLiteral("Files (*.txt)"));
+    }
+};
+
+const char CheckboxOn[] = ":/imager/ic_checkbox_sel.png";
 
 qint64 nowMs()
 {
@@ -63,10 +100,13 @@ QByteArray oneByte(int value)
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
-    // 1. Form and members.
+    // 1. Form and members. The chart in the form reads its settings as it is built.
+    static ChartSettingsAdapter chartSettings;
+    setChartSettingsStore(&chartSettings);
     ui.setupUi(this);
-    m_titleBar = new QWidget(this);
-    m_titleBar->setObjectName(QStringLiteral("titleBar"));
+    static ChartMessages chartMessages;
+    ui.widget_tt->setPrompter(&chartMessages);
+    m_titleBar = new AmbrelTitalbar(this);
     m_areaRealtime = new TempAreaItem;
     m_areaMaximum = new TempAreaItem;
     m_areaMinimum = new TempAreaItem;
@@ -90,6 +130,11 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_serial.get(), &OptSerial::OpenSuccessed, this, &MainWindow::open_successed);
     connect(m_serial.get(), &OptSerial::CloseSuccessed, this, &MainWindow::close_successed);
     connect(m_serial.get(), &OptSerial::errorOccurred, this, &MainWindow::handleSerialError);
+    connect(this, &MainWindow::ttwidget_addvalue, ui.widget_tt, &ttwidget::UpdateTemp);
+    connect(this, &MainWindow::ttwidget_addvalue_amb, ui.widget_tt, &ttwidget::UpdateTempAmb);
+    connect(this, &MainWindow::stopcollect, ui.widget_tt, &ttwidget::stopcollect);
+    connect(this, &MainWindow::unitRead, ui.widget_tt, &ttwidget::setUnit);
+    connect(ui.widget_tt, &ttwidget::startstop, this, &MainWindow::ttwidgetStartStop);
     connect(ui.comboBoxCom, &ClickComboBox::clicked, this, &MainWindow::comboBoxClicked);
     connect(ui.comboBoxHoldmode, &ClickComboBox::clicked, this, &MainWindow::comboBoxholdmodeClicked);
 
@@ -112,6 +157,20 @@ MainWindow::MainWindow(QWidget *parent)
     for (qint32 baud : ProbeRates)
         baudNames.append(QString::number(baud));
     ui.comboBoxBaud->addItems(baudNames);
+
+    // 10. Title bar.
+    connect(m_titleBar, &AmbrelTitalbar::MinimizeButtonClicked, this, &QWidget::showMinimized);
+    connect(m_titleBar, &AmbrelTitalbar::CloseButtonClicked, this, &MainWindow::close);
+    connect(m_titleBar, &AmbrelTitalbar::actionExit, this, &MainWindow::close);
+    connect(m_titleBar, &AmbrelTitalbar::WindowsChangeClicked, this, &MainWindow::WindowsChanged);
+    connect(m_titleBar, &AmbrelTitalbar::fileClicked, this, &MainWindow::onFilesClicked);
+    connect(m_titleBar, &AmbrelTitalbar::actionAbout, this, &MainWindow::ClickAbout);
+    connect(m_titleBar, &AmbrelTitalbar::actionDeviceInfo, this, &MainWindow::ClickDeviceInfo);
+    connect(m_titleBar, &AmbrelTitalbar::actionImportData, this, &MainWindow::ClickImportData);
+    connect(m_titleBar, &AmbrelTitalbar::actionChartSettings, this, &MainWindow::ClickChartSettings);
+    connect(m_titleBar, &AmbrelTitalbar::actionExportData, ui.widget_tt, &ttwidget::on_pushButton_export_clicked);
+    connect(m_titleBar, &AmbrelTitalbar::actionChinese, this, &MainWindow::ClickLangChinese);
+    connect(m_titleBar, &AmbrelTitalbar::actionEnglish, this, &MainWindow::ClickLangEnglish);
 
     // 9. Emissivity and tool buttons.
     connect(ui.doubleSpinBox_emi, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
@@ -169,6 +228,10 @@ MainWindow::MainWindow(QWidget *parent)
     // 18. Nothing can be edited before the instrument has said what it has.
     setParameterRowsEnabled(false);
 
+    // 19. Language.
+    LoadLanguage(appSettings().value(QLatin1String(SettingsKeys::Language), QLatin1String(LanguageNames::English)));
+    ui.retranslateUi(this);
+
     // 20. Panel visibility.
     ui.scrollArea->setVisible(appSettings().value(QLatin1String(SettingsKeys::ShowSettingPanel),
                                                   QStringLiteral("1"))
@@ -187,7 +250,8 @@ MainWindow::MainWindow(QWidget *parent)
                               ui.navButton_vertical, ui.navButton_export})
         styleToolButton(button);
 
-    // 23.-24.
+    // 22.-24.
+    buildMenus();
     ui.widget_modbus->hide();
     statusTimerId = startTimer(1000, Qt::CoarseTimer);
 }
@@ -456,7 +520,7 @@ void MainWindow::recvdata(uchar code, const QByteArray &data, bool ok)
     case 0xA0:
         if (const auto raw = Responses::value16(data, framing)) {
             ui.doubleSpinBox_emi->setValue(*raw / 1000.0);
-            emit emissivityRead(*raw / 1000.0);
+            ui.widget_tt->emissivity = float(*raw / 1000.0);
         }
         break;
     case 0x42:
@@ -889,10 +953,136 @@ void MainWindow::onFilesClicked()
 
 void MainWindow::WindowsChanged()
 {
-    if (isMaximized())
+    if (isMaximized()) {
         showNormal();
-    else
+        m_titleBar->changeImage(true);
+    } else {
         showMaximized();
+        m_titleBar->changeImage(false);
+    }
+}
+
+// ---- Menus and languages -------------------------------------------------------------------
+
+namespace {
+const char MenuStyle[] =
+        "QMenu {background-color:rgba(205,205,205,255);border:3px solid rgba(205,205,205,255);}"
+        "                          QMenu::item {min-width:92px;min-height:30;font-size: 12px;color: "
+        "rgb(0,0,0);background:rgba(205,205,205,255);border:0px solid rgba(205,205,205,255);padding:1px "
+        "1px;margin:1px 1px;}                          QMenu::item:selected {background:rgba(120,120,120,"
+        "160);border:0px solid rgba(120,120,120,160);}  /*选中或者说鼠标滑过状态*/                       "
+        "   QMenu::item:pressed {background:rgba(205,205,205,255);border:0px solid rgba(205,205,205,255);}"
+        "                           ";
+} // namespace
+
+QAction *MainWindow::addAction(QMenu *menu, void (MainWindow::*handler)())
+{
+    QAction *action = menu->addAction(QString());
+    connect(action, &QAction::triggered, this, handler);
+    return action;
+}
+
+void MainWindow::buildMenus()
+{
+    const QString style = QString::fromUtf8(MenuStyle);
+    m_fileMenu = new QMenu(this);
+    m_importAction = addAction(m_fileMenu, &MainWindow::ClickImportData);
+    m_exportAction = m_fileMenu->addAction(QString());
+    connect(m_exportAction, &QAction::triggered, ui.widget_tt, &ttwidget::on_pushButton_export_clicked);
+    m_exitAction = m_fileMenu->addAction(QString());
+    connect(m_exitAction, &QAction::triggered, this, &MainWindow::close);
+
+    m_deviceMenu = new QMenu(this);
+    m_deviceInfoAction = addAction(m_deviceMenu, &MainWindow::ClickDeviceInfo);
+
+    m_settingsMenu = new QMenu(this);
+    m_panelMenu = m_settingsMenu->addMenu(QString());
+    m_showPanelAction = addAction(m_panelMenu, &MainWindow::ClickParamsSettingsShow);
+    m_hidePanelAction = addAction(m_panelMenu, &MainWindow::ClickParamsSettingsHide);
+    m_chartSettingsAction = addAction(m_settingsMenu, &MainWindow::ClickChartSettings);
+    m_relayAction = addAction(m_settingsMenu, &MainWindow::ClickRelaySettings);
+    m_languageMenu = m_settingsMenu->addMenu(QString());
+    // Each language keeps its own name, whatever language is active.
+    addAction(m_languageMenu, &MainWindow::ClickLangChinese)->setText(QStringLiteral("简体中文"));
+    addAction(m_languageMenu, &MainWindow::ClickTrChinese)->setText(QStringLiteral("繁體中文"));
+    addAction(m_languageMenu, &MainWindow::ClickLangEnglish)->setText(QStringLiteral("English"));
+
+    m_helpMenu = new QMenu(this);
+    m_aboutAction = addAction(m_helpMenu, &MainWindow::ClickAbout);
+
+    const std::pair<NavButton *, QMenu *> menus[] = {{ui.pushButton_file, m_fileMenu},
+                                                     {ui.pushButton_device, m_deviceMenu},
+                                                     {ui.pushButton_settings, m_settingsMenu},
+                                                     {ui.pushButton_help, m_helpMenu}};
+    for (const auto &[button, menu] : menus) {
+        menu->setStyleSheet(style);
+        button->setMenu(menu);
+    }
+    retranslateMenus();
+}
+
+void MainWindow::retranslateMenus()
+{
+    m_importAction->setText(tr("打开记录"));
+    m_exportAction->setText(tr("保存记录"));
+    m_exitAction->setText(tr("退出"));
+    m_deviceInfoAction->setText(tr("仪器信息"));
+    m_chartSettingsAction->setText(tr("表格设置"));
+    m_relayAction->setText(tr("继电器设置"));
+    m_aboutAction->setText(tr("关于"));
+    m_showPanelAction->setText(tr("显示"));
+    m_hidePanelAction->setText(tr("隐藏"));
+    m_languageMenu->setTitle(tr("语言"));
+    m_panelMenu->setTitle(tr("参数设置"));
+}
+
+void MainWindow::switchLanguage(const char *name)
+{
+    appSettings().setValue(QLatin1String(SettingsKeys::Language), QLatin1String(name));
+    LoadLanguage(QLatin1String(name));
+    ui.retranslateUi(this);
+}
+
+void MainWindow::ClickLangChinese()
+{
+    switchLanguage(LanguageNames::SimplifiedChinese);
+}
+
+void MainWindow::ClickTrChinese()
+{
+    switchLanguage(LanguageNames::TrChinese);
+}
+
+void MainWindow::ClickLangEnglish()
+{
+    switchLanguage(LanguageNames::English);
+}
+
+void MainWindow::ClickAbout()
+{
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange && m_languageMenu) {
+        ui.retranslateUi(this);
+        for (SwitchButton *button : {ui.switchButton_laser, ui.switchButton_backlight, ui.switchButton_modbus}) {
+            button->setTextOn(tr("打开"));
+            button->setTextOff(tr("关闭"));
+        }
+        const bool open = m_serial->isPortOpen();
+        portLabel.setText(tr("已选择:") + (open ? ui.comboBoxCom->currentText() : QString()));
+        baudLabel.setText(tr("波特率:") + (open ? ui.comboBoxBaud->currentText() : QString()));
+        ui.pushButton_com->setText(open ? tr("关闭设备") : tr("打开设备"));
+        ui.label_rangel->setText(rangeText(rangeLow));
+        ui.label_rangeh->setText(rangeText(rangeHigh));
+        m_areaRealtime->setCaption(tr("实时值"));
+        m_areaMaximum->setCaption(tr("最大值"));
+        m_areaMinimum->setCaption(tr("最小值"));
+        m_areaAmbient->setCaption(tr("环温"));
+        retranslateMenus();
+    }
+    QMainWindow::changeEvent(event);
 }
 
 bool MainWindow::close()
@@ -902,7 +1092,7 @@ bool MainWindow::close()
     appSettings().setValue(QLatin1String(SettingsKeys::ComBaud), ui.comboBoxBaud->currentText());
     appSettings().setValue(QLatin1String(SettingsKeys::ComName), ui.comboBoxCom->currentText());
     appSettings().writeFile();
-    emit stopcollect();
+    ui.widget_tt->stopAndClose();
     const bool closed = QMainWindow::close();
     stopPolling();
     return closed;
@@ -913,11 +1103,6 @@ void MainWindow::closeEvent(QCloseEvent *event)
     // Also the system's close: the poll thread must not outlive the window.
     stopPolling();
     QMainWindow::closeEvent(event);
-}
-
-int MainWindow::titleBarHeight() const
-{
-    return m_titleBar->height();
 }
 
 void MainWindow::mousePressEvent(QMouseEvent *event)
@@ -941,7 +1126,7 @@ void MainWindow::mousePressEvent(QMouseEvent *event)
     if (edges && !isMaximized() && windowHandle() && windowHandle()->startSystemResize(edges))
         return;
 #endif
-    isMoving = event->globalPos().y() < y() + titleBarHeight();
+    isMoving = event->globalPos().y() < y() + m_titleBar->height();
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent *event)
@@ -1011,6 +1196,10 @@ void MainWindow::resizeEvent(QResizeEvent *event)
     QMainWindow::resizeEvent(event);
     resizeAreas();
     qDebug() << "ui->listWidgetAreas->height()" << ui.listWidgetAreas->height();
+    // The icon sits at the button's right end, so it follows the width.
+    styleCheckButton(ui.navButton_amb, ui.widget_tt->ambientVisible);
+    styleCheckButton(ui.navButton_mode, ui.widget_tt->viewMode == 1);
+    styleCheckButton(ui.navButton_autofit, ui.widget_tt->autoFit);
 }
 
 void MainWindow::timerEvent(QTimerEvent *event)
@@ -1024,4 +1213,113 @@ void MainWindow::timerEvent(QTimerEvent *event)
     }
     portLabel.setText(tr("已选择:") + ui.comboBoxCom->currentText());
     baudLabel.setText(tr("波特率:") + ui.comboBoxBaud->currentText());
+}
+
+// ---- Chart -----------------------------------------------------------------------------------
+
+bool MainWindow::refuseWhileRecording()
+{
+    if (!ui.widget_tt->isRecording())
+        return false;
+    Messages::show(nullptr, QMessageBox::Warning, tr("提示"), tr("正在记录数据，请先停止！"));
+    return true;
+}
+
+void MainWindow::ClickImportData()
+{
+    if (refuseWhileRecording())
+        return;
+    const QString path = Messages::openFileName(tr("选择文件"), tr("文件(*.txt*)"));
+    if (!path.isEmpty())
+        ui.widget_tt->loadRecord(path);
+}
+
+void MainWindow::ClickChartSettings()
+{
+    if (refuseWhileRecording())
+        return;
+    ChartSettingsDialog dialog;
+    if (Messages::exec(dialog) != QDialog::Accepted)
+        return;
+    const QString cache = appSettings().value(QLatin1String(SettingsKeys::ChartLineCache), QStringLiteral("1000"));
+    if (!cache.isEmpty())
+        ui.widget_tt->setCacheSize(cache.toInt() * 1000);
+    const QString interval = appSettings().value(QLatin1String(SettingsKeys::ChartLineFPS), QStringLiteral("10"));
+    if (!interval.isEmpty())
+        ui.widget_tt->setRecordInterval(interval.toInt());
+}
+
+void MainWindow::styleCheckButton(NavButton *button, bool on)
+{
+    styleIconButton(button, QLatin1String(on ? CheckboxOn : CheckboxOff));
+}
+
+void MainWindow::on_navButton_startstop_clicked()
+{
+    if (!m_serial->isPortOpen()) {
+        // Shown as it stands, in every language.
+        Messages::information(this, QStringLiteral("提示"), QStringLiteral("设备未连接"));
+        return;
+    }
+    ttwidget *chart = ui.widget_tt;
+    chart->on_pushButton_startstop_clicked();
+    if (chart->isRecording()) {
+        ui.navButton_startstop->setText(tr("停止"));
+        if (!chart->paused)
+            ui.navButton_hc->setText(tr("暂停"));
+    } else {
+        ui.navButton_startstop->setText(tr("开始"));
+    }
+}
+
+void MainWindow::on_navButton_hc_clicked()
+{
+    ui.widget_tt->on_pushButton_hc_clicked();
+    ui.navButton_hc->setText(ui.widget_tt->paused ? tr("继续") : tr("暂停"));
+}
+
+void MainWindow::on_navButton_amb_clicked()
+{
+    ttwidget *chart = ui.widget_tt;
+    const bool visible = !chart->ambientVisible;
+    chart->ambientVisible = visible;
+    styleCheckButton(ui.navButton_amb, visible);
+    chart->setAmbientVisible(visible);
+}
+
+void MainWindow::on_navButton_mode_clicked()
+{
+    ui.widget_tt->on_pushButton_mode_clicked();
+    styleCheckButton(ui.navButton_mode, ui.widget_tt->viewMode == 1);
+}
+
+void MainWindow::on_navButton_autofit_clicked()
+{
+    ui.widget_tt->autoFit = !ui.widget_tt->autoFit;
+    styleCheckButton(ui.navButton_autofit, ui.widget_tt->autoFit);
+}
+
+void MainWindow::pauseForZoom()
+{
+    if (!ui.widget_tt->paused) {
+        ui.widget_tt->paused = true;
+        ui.navButton_hc->setText(tr("继续"));
+    }
+}
+
+void MainWindow::on_navButton_horizontal_clicked()
+{
+    pauseForZoom();
+    ui.widget_tt->on_pushButton_horizontal_clicked();
+}
+
+void MainWindow::on_navButton_vertical_clicked()
+{
+    pauseForZoom();
+    ui.widget_tt->on_pushButton_vertical_clicked();
+}
+
+void MainWindow::on_navButton_export_clicked()
+{
+    ui.widget_tt->on_pushButton_export_clicked();
 }

@@ -9,7 +9,12 @@
 
 #include <memory>
 
+class AmbrelTitalbar;
 class GetTempThread;
+class QAction;
+class QMenu;
+class NavButton;
+class ttwidget;
 class OptSerial;
 class QListWidgetItem;
 class TempAreaItem;
@@ -41,6 +46,8 @@ public:
     int serialErrorCount = 0;
 
     const MainWindowUi &form() const { return ui; }
+    AmbrelTitalbar *titleBar() const { return m_titleBar; }
+    ttwidget *chart() const { return ui.widget_tt; }
     TempAreaItem *areaRealtime() const { return m_areaRealtime; }
     TempAreaItem *areaMaximum() const { return m_areaMaximum; }
     TempAreaItem *areaMinimum() const { return m_areaMinimum; }
@@ -65,8 +72,7 @@ signals:
     void sig_fastread(uchar code);
     // The chart's sampling stops (serial write errors, ten time-outs in a row).
     void stopcollect();
-    // Values the chart takes from the instrument.
-    void emissivityRead(double emissivity);
+    // The unit the instrument reported or was told to use; the chart labels its axis by it.
     void unitRead(int unit);
 
 public slots:
@@ -118,6 +124,21 @@ public slots:
 
     void ClickDeviceInfo();
     void ClickRelaySettings();
+    void ClickAbout();
+    void ClickImportData();
+    void ClickChartSettings();
+
+    void on_navButton_startstop_clicked();
+    void on_navButton_hc_clicked();
+    void on_navButton_amb_clicked();
+    void on_navButton_mode_clicked();
+    void on_navButton_autofit_clicked();
+    void on_navButton_horizontal_clicked();
+    void on_navButton_vertical_clicked();
+    void on_navButton_export_clicked();
+    void ClickLangChinese();
+    void ClickTrChinese();
+    void ClickLangEnglish();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -125,6 +146,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void timerEvent(QTimerEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 #ifdef Q_OS_WIN
     bool nativeEvent(const QByteArray &eventType, void *message, long *result) override;
@@ -143,10 +165,31 @@ private:
     bool showTemperatures(float value, float low, float high, float &maximum, float &minimum);
     void resizeAreas();
     void stopPolling();
-    int titleBarHeight() const;
+    void pauseForZoom();
+    bool refuseWhileRecording();
+    void styleCheckButton(NavButton *button, bool on);
+    void buildMenus();
+    void retranslateMenus();
+    void switchLanguage(const char *name);
+    QAction *addAction(QMenu *menu, void (MainWindow::*handler)());
 
     MainWindowUi ui;
-    QWidget *m_titleBar = nullptr;
+    AmbrelTitalbar *m_titleBar = nullptr;
+    QMenu *m_fileMenu = nullptr;
+    QMenu *m_deviceMenu = nullptr;
+    QMenu *m_settingsMenu = nullptr;
+    QMenu *m_helpMenu = nullptr;
+    QMenu *m_panelMenu = nullptr;
+    QMenu *m_languageMenu = nullptr;
+    QAction *m_importAction = nullptr;
+    QAction *m_exportAction = nullptr;
+    QAction *m_exitAction = nullptr;
+    QAction *m_deviceInfoAction = nullptr;
+    QAction *m_chartSettingsAction = nullptr;
+    QAction *m_relayAction = nullptr;
+    QAction *m_aboutAction = nullptr;
+    QAction *m_showPanelAction = nullptr;
+    QAction *m_hidePanelAction = nullptr;
     QListWidgetItem *m_itemRealtime = nullptr;
     QListWidgetItem *m_itemMaximum = nullptr;
     QListWidgetItem *m_itemMinimum = nullptr;

@@ -3,6 +3,7 @@
 #include "clickcombobox.h"
 #include "navbutton.h"
 #include "switchbutton.h"
+#include "ttwidget.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -215,7 +216,7 @@ void MainWindowUi::setupUi(QMainWindow *window)
     auto *chartColumn = new QVBoxLayout(verticalWidget);
     chartColumn->setContentsMargins(0, 0, 0, 0);
     chartColumn->setSpacing(2);
-    widget_tt = make<QWidget>(verticalWidget, "widget_tt");
+    widget_tt = make<ttwidget>(verticalWidget, "widget_tt");
     chartColumn->addWidget(widget_tt, 1);
     auto *chartButtons = new QHBoxLayout;
     chartButtons->setSpacing(2);

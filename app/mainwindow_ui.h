@@ -5,6 +5,7 @@
 class ClickComboBox;
 class NavButton;
 class SwitchButton;
+class ttwidget;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
@@ -96,7 +97,7 @@ struct MainWindowUi
     NavButton *navButton_restore = nullptr;
 
     QWidget *verticalWidget = nullptr;
-    QWidget *widget_tt = nullptr;
+    ttwidget *widget_tt = nullptr;
     NavButton *navButton_startstop = nullptr;
     NavButton *navButton_hc = nullptr;
     NavButton *navButton_amb = nullptr;

@@ -1,5 +1,9 @@
 #include "messages.h"
 
+#include "chartprompter.h"
+
+#include <QFileDialog>
+
 namespace Messages {
 namespace {
 Presenter &presenter()
@@ -9,14 +13,14 @@ Presenter &presenter()
 }
 } // namespace
 
-void show(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text)
+void show(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+          const QString &button)
 {
     if (presenter()) {
         presenter()(parent, icon, title, text);
         return;
     }
-    QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
-    box.exec();
+    ChartPrompter().message(icon, parent, title, text, button);
 }
 
 void setPresenter(Presenter replacement)
@@ -40,6 +44,38 @@ int exec(QDialog &dialog)
 void setDialogRunner(DialogRunner runner)
 {
     dialogRunner() = std::move(runner);
+}
+
+namespace {
+FileChooser &fileChooser()
+{
+    static FileChooser current;
+    return current;
+}
+} // namespace
+
+QString openFileName(const QString &title, const QString &filter)
+{
+    if (fileChooser())
+        return fileChooser()(FileAccess::Open, title, filter);
+    QFileDialog dialog(nullptr, title, QStringLiteral("."), filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setViewMode(QFileDialog::Detail);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+QString saveFileName(QWidget *parent, const QString &title, const QString &filter)
+{
+    if (fileChooser())
+        return fileChooser()(FileAccess::Save, title, filter);
+    return QFileDialog::getSaveFileName(parent, title, QString(), filter);
+}
+
+void setFileChooser(FileChooser chooser)
+{
+    fileChooser() = std::move(chooser);
 }
 
 } // namespace Messages

@@ -12,7 +12,9 @@ namespace Messages {
 using Presenter = std::function<void(QWidget *parent, QMessageBox::Icon icon, const QString &title,
                                      const QString &text)>;
 
-void show(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text);
+// `button` replaces the standard Ok button's caption when given.
+void show(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+          const QString &button = QString());
 inline void information(QWidget *parent, const QString &title, const QString &text)
 {
     show(parent, QMessageBox::Information, title, text);
@@ -24,6 +26,14 @@ inline void critical(QWidget *parent, const QString &title, const QString &text)
 
 // Replaces the modal box; an empty presenter restores it.
 void setPresenter(Presenter presenter);
+
+// Asks for an existing file to open, or a file to save; empty when cancelled. A test can answer
+// in its place.
+enum class FileAccess { Open, Save };
+using FileChooser = std::function<QString(FileAccess access, const QString &title, const QString &filter)>;
+QString openFileName(const QString &title, const QString &filter);
+QString saveFileName(QWidget *parent, const QString &title, const QString &filter);
+void setFileChooser(FileChooser chooser);
 
 // Runs a modal dialog and returns its result; a test can answer in its place.
 using DialogRunner = std::function<int(QDialog &dialog)>;
