@@ -171,27 +171,31 @@ std::string_view trimmed(std::string_view text)
     return text;
 }
 
-// A number in "." notation filling the whole field; anything else counts as 0.
-double parseNumber(std::string_view field)
+// The number filling the whole field (blanks around it and a leading '+'
+// allowed, "." as decimal point), or nothing.
+template<typename Number>
+std::optional<Number> parseWhole(std::string_view field)
 {
     field = trimmed(field);
     if (!field.empty() && field.front() == '+')
         field.remove_prefix(1);
-    double value = 0.0;
+    Number value{};
     const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
-    if (error != std::errc() || end != field.data() + field.size() || !std::isfinite(value))
-        return 0.0;
+    if (error != std::errc() || end != field.data() + field.size())
+        return std::nullopt;
     return value;
+}
+
+// Text that is not a finite number counts as 0.
+double parseNumber(std::string_view field)
+{
+    const std::optional<double> value = parseWhole<double>(field);
+    return value && std::isfinite(*value) ? *value : 0.0;
 }
 
 int parseInt(std::string_view field)
 {
-    field = trimmed(field);
-    if (!field.empty() && field.front() == '+')
-        field.remove_prefix(1);
-    int value = 0;
-    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
-    return error == std::errc() && end == field.data() + field.size() ? value : 0;
+    return parseWhole<int>(field).value_or(0);
 }
 
 // Splits at `separator`, keeping empty parts.

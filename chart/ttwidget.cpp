@@ -93,7 +93,7 @@ ttwidget::ttwidget(QWidget *parent)
     connect(this, &ttwidget::occurerror, this, &ttwidget::showErrorInfo);
 
     setupPlot();
-    readCacheAndInterval();
+    applyChartSettings();
 
     m_collect = std::make_unique<Collect>();
     connect(this, &ttwidget::startcollect, m_collect.get(), &Collect::start);
@@ -191,7 +191,7 @@ void ttwidget::setupPlot()
     plot->xAxis->setRange(0, 30);
 }
 
-void ttwidget::readCacheAndInterval()
+void ttwidget::applyChartSettings()
 {
     ChartSettingsStore &settings = chartSettingsStore();
     const QString cache = settings.value(QStringLiteral("ChartLineCache"), QStringLiteral("1000"));
@@ -200,11 +200,6 @@ void ttwidget::readCacheAndInterval()
     const QString interval = settings.value(QStringLiteral("ChartLineFPS"), QStringLiteral("10"));
     if (!interval.isEmpty())
         setRecordInterval(settingInt(interval));
-}
-
-void ttwidget::applyChartSettings()
-{
-    readCacheAndInterval();
 }
 
 void ttwidget::setUnit(int code)
@@ -281,7 +276,7 @@ void ttwidget::Recording()
 void ttwidget::on_pushButton_startstop_clicked()
 {
     if (!recording)
-        readCacheAndInterval();
+        applyChartSettings();
     recording = !recording;
     if (!recording) {
         m_startStopButton->setText(tr("开始"));

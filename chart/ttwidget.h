@@ -53,8 +53,6 @@ public:
 
     int cacheSize() const { return m_cacheSize; }
     int recordInterval() const { return m_recordInterval; }
-    double latestTemperature() const { return m_latestTemperature; }
-    double latestAmbient() const { return m_latestAmbient; }
     const SampleStore &samples() const { return m_samples; }
     SampleStore &samples() { return m_samples; }
     // What an export writes into the file's header right now.
@@ -125,7 +123,6 @@ private:
     void buildForm();
     void setupPlot();
     void retranslate();
-    void readCacheAndInterval();
     void zoomStep(QCPAxis *axis, bool zoomIn, double limit);
     void fitToTemperatures(const SampleStore::Tail &tail);
     void openScale(std::unique_ptr<AmbreleScale> &scale,

@@ -6,6 +6,7 @@
 
 #include "chartprompter.h"
 #include "chartsettings.h"
+#include "ttwidget.h"
 
 #include <QMap>
 #include <QVector>
@@ -13,7 +14,11 @@
 class MemorySettings : public ChartSettingsStore
 {
 public:
-    MemorySettings() { setChartSettingsStore(this); }
+    explicit MemorySettings(const QMap<QString, QString> &initial = {})
+        : values(initial)
+    {
+        setChartSettingsStore(this);
+    }
     ~MemorySettings() override { setChartSettingsStore(nullptr); }
 
     QString value(const QString &key, const QString &fallback) const override
@@ -51,6 +56,25 @@ public:
 
     QVector<Message> messages;
     QString savePath;
+};
+
+// An interval long enough that no sampling tick arrives during a test, so the
+// test decides which samples exist.
+inline const QString kNoTicks = QStringLiteral("1000000");
+
+// A chart wired to the stand-ins, shown, and without sampling ticks unless a
+// test stores another "ChartLineFPS" before it starts a recording.
+struct ChartUnderTest
+{
+    ChartUnderTest()
+    {
+        chart.setPrompter(&prompter);
+        chart.show();
+    }
+
+    MemorySettings settings{{{QStringLiteral("ChartLineFPS"), kNoTicks}}};
+    RecordingPrompter prompter;
+    ttwidget chart;
 };
 
 #endif // TEVRANO_CHARTFIXTURES_H

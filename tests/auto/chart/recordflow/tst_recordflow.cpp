@@ -17,8 +17,6 @@
 
 namespace {
 
-const QString kNoTicks = QStringLiteral("1000000");
-
 void writeText(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -70,64 +68,55 @@ private:
     void recordSamples(const QVector<double> &temperatures);
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<MemorySettings> m_settings;
-    std::unique_ptr<RecordingPrompter> m_prompter;
-    std::unique_ptr<ttwidget> m_chart;
+    std::unique_ptr<ChartUnderTest> m_f;
 };
 
 void tst_RecordFlow::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    m_settings = std::make_unique<MemorySettings>();
-    m_settings->values[QStringLiteral("ChartLineFPS")] = kNoTicks;
-    m_prompter = std::make_unique<RecordingPrompter>();
-    m_chart = std::make_unique<ttwidget>();
-    m_chart->setPrompter(m_prompter.get());
-    m_chart->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_chart.get()));
+    m_f = std::make_unique<ChartUnderTest>();
+    QVERIFY(QTest::qWaitForWindowExposed(&m_f->chart));
 }
 
 void tst_RecordFlow::cleanup()
 {
-    m_chart.reset();
-    m_prompter.reset();
-    m_settings.reset();
+    m_f.reset();
     m_dir.reset();
 }
 
 void tst_RecordFlow::recordSamples(const QVector<double> &temperatures)
 {
-    m_chart->on_pushButton_startstop_clicked();
+    m_f->chart.on_pushButton_startstop_clicked();
     for (int i = 0; i < temperatures.size(); ++i)
-        m_chart->samples().append(i * 0.01, temperatures[i], temperatures[i] - 5.0);
-    m_chart->on_pushButton_startstop_clicked();
+        m_f->chart.samples().append(i * 0.01, temperatures[i], temperatures[i] - 5.0);
+    m_f->chart.on_pushButton_startstop_clicked();
 }
 
 void tst_RecordFlow::exportWritesFileAndReports()
 {
-    m_chart->emissivity = 0.95f;
-    m_chart->setUnit(2);
+    m_f->chart.emissivity = 0.95f;
+    m_f->chart.setUnit(2);
     recordSamples({20.0, 21.0, 22.0});
-    m_prompter->savePath = path(QStringLiteral("out.txt"));
-    QSignalSpy progress(m_chart.get(), &ttwidget::progress);
-    QSignalSpy finished(m_chart.get(), &ttwidget::writefinish);
+    m_f->prompter.savePath = path(QStringLiteral("out.txt"));
+    QSignalSpy progress(&m_f->chart, &ttwidget::progress);
+    QSignalSpy finished(&m_f->chart, &ttwidget::writefinish);
 
-    m_chart->on_pushButton_export_clicked();
+    m_f->chart.on_pushButton_export_clicked();
 
     QCOMPARE(finished.size(), 1);
     QVERIFY(!progress.isEmpty());
     QCOMPARE(progress.last().at(0).toInt(), 100);
-    QCOMPARE(m_prompter->messages.size(), 1);
-    const RecordingPrompter::Message done = m_prompter->messages.first();
+    QCOMPARE(m_f->prompter.messages.size(), 1);
+    const RecordingPrompter::Message done = m_f->prompter.messages.first();
     QCOMPARE(done.icon, QMessageBox::Information);
     QVERIFY(!done.hasParent);
     QCOMPARE(done.title, QStringLiteral("导出数据成功"));
-    QCOMPARE(done.text, QStringLiteral("信息已保存在%1！").arg(m_prompter->savePath));
+    QCOMPARE(done.text, QStringLiteral("信息已保存在%1！").arg(m_f->prompter.savePath));
     QCOMPARE(done.button, QStringLiteral("确定"));
 
     RecordImport back;
-    QVERIFY(loadRecordFile(m_prompter->savePath, back));
+    QVERIFY(loadRecordFile(m_f->prompter.savePath, back));
     QCOMPARE(back.series.temperatures, (QVector<double>{20.0, 21.0, 22.0}));
     QCOMPARE(back.emissivity.value_or(0.0f), 0.95f);
     QCOMPARE(back.unit.value_or(0), 2);
@@ -136,9 +125,9 @@ void tst_RecordFlow::exportWritesFileAndReports()
 void tst_RecordFlow::exportCancelledDoesNothing()
 {
     recordSamples({20.0});
-    QSignalSpy finished(m_chart.get(), &ttwidget::writefinish);
-    m_chart->on_pushButton_export_clicked();
-    QVERIFY(m_prompter->messages.isEmpty());
+    QSignalSpy finished(&m_f->chart, &ttwidget::writefinish);
+    m_f->chart.on_pushButton_export_clicked();
+    QVERIFY(m_f->prompter.messages.isEmpty());
     QCOMPARE(finished.size(), 0);
     QVERIFY(QDir(m_dir->path()).isEmpty());
 }
@@ -155,40 +144,40 @@ void tst_RecordFlow::refusedWhileRecording()
     QFETCH(bool, limitReached);
     const QString file = path(QStringLiteral("in.txt"));
     writeText(file, kThreeSamples);
-    m_prompter->savePath = path(QStringLiteral("out.txt"));
+    m_f->prompter.savePath = path(QStringLiteral("out.txt"));
     if (limitReached) {
-        m_settings->values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
-        m_chart->on_pushButton_startstop_clicked();
-        m_chart->setCacheSize(2);
-        QTRY_COMPARE_WITH_TIMEOUT(m_prompter->messages.size(), 1, 30000);
-        m_prompter->messages.clear();
+        m_f->settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
+        m_f->chart.on_pushButton_startstop_clicked();
+        m_f->chart.setCacheSize(2);
+        QTRY_COMPARE_WITH_TIMEOUT(m_f->prompter.messages.size(), 1, 30000);
+        m_f->prompter.messages.clear();
     } else {
-        m_chart->on_pushButton_startstop_clicked();
-        m_chart->samples().append(0.0, 20.0, 19.0);
+        m_f->chart.on_pushButton_startstop_clicked();
+        m_f->chart.samples().append(0.0, 20.0, 19.0);
     }
-    const int held = m_chart->samples().size();
+    const int held = m_f->chart.samples().size();
 
-    m_chart->on_pushButton_export_clicked();
-    m_chart->loadRecord(file);
+    m_f->chart.on_pushButton_export_clicked();
+    m_f->chart.loadRecord(file);
 
-    QCOMPARE(m_prompter->messages.size(), 2);
-    for (const RecordingPrompter::Message &refusal : m_prompter->messages) {
+    QCOMPARE(m_f->prompter.messages.size(), 2);
+    for (const RecordingPrompter::Message &refusal : m_f->prompter.messages) {
         QCOMPARE(refusal.icon, QMessageBox::Warning);
         QCOMPARE(refusal.title, QStringLiteral("提示"));
         QCOMPARE(refusal.text, QStringLiteral("正在记录曲线，请先停止！"));
     }
-    QVERIFY(!QFile::exists(m_prompter->savePath));
-    QCOMPARE(m_chart->samples().size(), held);
+    QVERIFY(!QFile::exists(m_f->prompter.savePath));
+    QCOMPARE(m_f->chart.samples().size(), held);
 }
 
 void tst_RecordFlow::exportFailureShowsError()
 {
     recordSamples({20.0, 21.0});
-    m_prompter->savePath = path(QStringLiteral("gone/out.txt"));
-    m_chart->on_pushButton_export_clicked();
+    m_f->prompter.savePath = path(QStringLiteral("gone/out.txt"));
+    m_f->chart.on_pushButton_export_clicked();
     // The error arrives queued from the file thread, before the end of the flow.
-    QCOMPARE(m_prompter->messages.size(), 1);
-    const RecordingPrompter::Message error = m_prompter->messages.first();
+    QCOMPARE(m_f->prompter.messages.size(), 1);
+    const RecordingPrompter::Message error = m_f->prompter.messages.first();
     QCOMPARE(error.icon, QMessageBox::Critical);
     QVERIFY(!error.hasParent);
     QCOMPARE(error.title, QStringLiteral("错误"));
@@ -199,23 +188,23 @@ void tst_RecordFlow::importLoadsSamplesAndView()
 {
     const QString file = path(QStringLiteral("in.txt"));
     writeText(file, kThreeSamples);
-    m_chart->loadRecord(file);
+    m_f->chart.loadRecord(file);
 
-    QVERIFY(m_prompter->messages.isEmpty());
-    const RecordSeries series = m_chart->samples().snapshot();
+    QVERIFY(m_f->prompter.messages.isEmpty());
+    const RecordSeries series = m_f->chart.samples().snapshot();
     QCOMPARE(series.durations, (QVector<double>{0.5, 1.5, 2.5}));
     QCOMPARE(series.temperatures, (QVector<double>{70.0, 90.0, 80.0}));
     QCOMPARE(series.ambients, (QVector<double>{60.0, 61.0, 62.0}));
-    QCOMPARE(m_chart->unit, 1);
-    QCOMPARE(m_chart->plot->yAxis->label(), QStringLiteral("温度(℉)"));
-    QCOMPARE(m_chart->emissivity, 0.8f);
-    QCOMPARE(m_chart->importMax, 90.0f);
-    QCOMPARE(m_chart->importMin, 70.0f);
-    QCOMPARE(m_chart->cacheSize(), 3);
-    QCOMPARE(m_chart->plot->xAxis->range(), QCPRange(0.5, 2.5));
-    QCOMPARE(m_chart->plot->yAxis->range(), QCPRange(60, 100));
-    QCOMPARE(m_chart->temperatureGraph->data()->size(), 3);
-    QCOMPARE(m_chart->ambientGraph->data()->size(), 3);
+    QCOMPARE(m_f->chart.unit, 1);
+    QCOMPARE(m_f->chart.plot->yAxis->label(), QStringLiteral("温度(℉)"));
+    QCOMPARE(m_f->chart.emissivity, 0.8f);
+    QCOMPARE(m_f->chart.importMax, 90.0f);
+    QCOMPARE(m_f->chart.importMin, 70.0f);
+    QCOMPARE(m_f->chart.cacheSize(), 3);
+    QCOMPARE(m_f->chart.plot->xAxis->range(), QCPRange(0.5, 2.5));
+    QCOMPARE(m_f->chart.plot->yAxis->range(), QCPRange(60, 100));
+    QCOMPARE(m_f->chart.temperatureGraph->data()->size(), 3);
+    QCOMPARE(m_f->chart.ambientGraph->data()->size(), 3);
 }
 
 void tst_RecordFlow::importOfOneSampleKeepsTimeRange()
@@ -224,11 +213,11 @@ void tst_RecordFlow::importOfOneSampleKeepsTimeRange()
     writeText(file,
               "Tevrano\nDataCounts:1\nIndex,Duration,Temperature,Tamb,Time\n"
               "1\t4.00\t25.0\t20.0\t14:07:09:123\n");
-    m_chart->plot->xAxis->setRange(3, 40);
-    m_chart->loadRecord(file);
-    QCOMPARE(m_chart->samples().size(), 1);
-    QCOMPARE(m_chart->plot->xAxis->range(), QCPRange(3, 40));
-    QCOMPARE(m_chart->plot->yAxis->range(), QCPRange(15, 35));
+    m_f->chart.plot->xAxis->setRange(3, 40);
+    m_f->chart.loadRecord(file);
+    QCOMPARE(m_f->chart.samples().size(), 1);
+    QCOMPARE(m_f->chart.plot->xAxis->range(), QCPRange(3, 40));
+    QCOMPARE(m_f->chart.plot->yAxis->range(), QCPRange(15, 35));
 }
 
 void tst_RecordFlow::failedImportKeepsSamples_data()
@@ -249,20 +238,20 @@ void tst_RecordFlow::failedImportKeepsSamples()
     if (name != QLatin1String("missing.txt"))
         writeText(file, bytes);
     recordSamples({20.0, 21.0, 22.0});
-    m_chart->on_pushButton_startstop_clicked();
-    m_chart->samples().append(0.0, 20.0, 19.0);
-    m_chart->refreshView();
-    m_chart->on_pushButton_startstop_clicked();
-    const int limit = m_chart->cacheSize();
+    m_f->chart.on_pushButton_startstop_clicked();
+    m_f->chart.samples().append(0.0, 20.0, 19.0);
+    m_f->chart.refreshView();
+    m_f->chart.on_pushButton_startstop_clicked();
+    const int limit = m_f->chart.cacheSize();
 
-    m_chart->loadRecord(file);
+    m_f->chart.loadRecord(file);
 
-    QCOMPARE(m_prompter->messages.size(), 1);
-    QCOMPARE(m_prompter->messages.first().icon, QMessageBox::Critical);
-    QCOMPARE(m_prompter->messages.first().text, QStringLiteral("无法识别的文件格式!"));
-    QCOMPARE(m_chart->samples().size(), 1);
-    QCOMPARE(m_chart->temperatureGraph->data()->size(), 1);
-    QCOMPARE(m_chart->cacheSize(), limit);
+    QCOMPARE(m_f->prompter.messages.size(), 1);
+    QCOMPARE(m_f->prompter.messages.first().icon, QMessageBox::Critical);
+    QCOMPARE(m_f->prompter.messages.first().text, QStringLiteral("无法识别的文件格式!"));
+    QCOMPARE(m_f->chart.samples().size(), 1);
+    QCOMPARE(m_f->chart.temperatureGraph->data()->size(), 1);
+    QCOMPARE(m_f->chart.cacheSize(), limit);
 }
 
 void tst_RecordFlow::importWithoutHeaderValuesKeepsChartValues()
@@ -270,15 +259,15 @@ void tst_RecordFlow::importWithoutHeaderValuesKeepsChartValues()
     const QString file = path(QStringLiteral("bare.txt"));
     writeText(file,
               "Tevrano\nDataCounts:0\nIndex,Duration,Temperature,Time\n1\t1\t30\tx\n2\t2\t31\tx\n");
-    m_chart->setUnit(1);
-    m_chart->emissivity = 0.9f;
-    const int limit = m_chart->cacheSize();
-    m_chart->loadRecord(file);
-    QCOMPARE(m_chart->unit, 1);
-    QCOMPARE(m_chart->emissivity, 0.9f);
-    QCOMPARE(m_chart->samples().size(), 2);
+    m_f->chart.setUnit(1);
+    m_f->chart.emissivity = 0.9f;
+    const int limit = m_f->chart.cacheSize();
+    m_f->chart.loadRecord(file);
+    QCOMPARE(m_f->chart.unit, 1);
+    QCOMPARE(m_f->chart.emissivity, 0.9f);
+    QCOMPARE(m_f->chart.samples().size(), 2);
     // A count of 0 says nothing about the limit.
-    QCOMPARE(m_chart->cacheSize(), limit);
+    QCOMPARE(m_f->chart.cacheSize(), limit);
 }
 
 void tst_RecordFlow::exportAfterImportWithoutTamb()
@@ -287,28 +276,28 @@ void tst_RecordFlow::exportAfterImportWithoutTamb()
     writeText(in,
               "Tevrano\nUnit:2\nDataCounts:2\nIndex,Duration,Temperature,"
               "Time\n1\t1\t30\tx\n2\t2\t31\tx\n");
-    m_chart->loadRecord(in);
-    QCOMPARE(m_chart->samples().size(), 2);
-    m_prompter->savePath = path(QStringLiteral("out.txt"));
-    m_chart->on_pushButton_export_clicked();
-    QCOMPARE(m_prompter->messages.size(), 1);
-    QCOMPARE(m_prompter->messages.first().title, QStringLiteral("导出数据成功"));
+    m_f->chart.loadRecord(in);
+    QCOMPARE(m_f->chart.samples().size(), 2);
+    m_f->prompter.savePath = path(QStringLiteral("out.txt"));
+    m_f->chart.on_pushButton_export_clicked();
+    QCOMPARE(m_f->prompter.messages.size(), 1);
+    QCOMPARE(m_f->prompter.messages.first().title, QStringLiteral("导出数据成功"));
 
-    const QList<QByteArray> lines = readText(m_prompter->savePath).split('\n');
+    const QList<QByteArray> lines = readText(m_f->prompter.savePath).split('\n');
     QCOMPARE(lines.at(lines.size() - 3).split('\t').mid(0, 4),
              (QList<QByteArray>{"1", "1", "30.0", ""})); // interval of seconds: whole seconds
     RecordImport back;
-    QVERIFY(loadRecordFile(m_prompter->savePath, back));
+    QVERIFY(loadRecordFile(m_f->prompter.savePath, back));
     QCOMPARE(back.series.ambients.size(), 2);
     QVERIFY(std::isnan(back.series.ambients[0]) && std::isnan(back.series.ambients[1]));
 }
 
 void tst_RecordFlow::exportWithoutRecordingUsesExportTime()
 {
-    m_prompter->savePath = path(QStringLiteral("empty.txt"));
+    m_f->prompter.savePath = path(QStringLiteral("empty.txt"));
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
-    m_chart->on_pushButton_export_clicked();
-    const QList<QByteArray> lines = readText(m_prompter->savePath).split('\n');
+    m_f->chart.on_pushButton_export_clicked();
+    const QList<QByteArray> lines = readText(m_f->prompter.savePath).split('\n');
     QVERIFY(lines.at(1).startsWith("Date:"));
     const QDateTime written = QDateTime::fromString(QString::fromLatin1(lines.at(1).mid(5)),
                                                     QStringLiteral("yyyy-MM-dd hh:mm:ss:zzz"));

@@ -13,10 +13,6 @@
 
 namespace {
 
-// An interval long enough that no sampling tick arrives during a test, so the
-// test decides which samples exist.
-const QString kNoTicks = QStringLiteral("1000000");
-
 QString stripCaption(const ttwidget &chart, const char *name)
 {
     return chart.findChild<NavButton *>(QLatin1String(name))->text();
@@ -86,32 +82,23 @@ private slots:
     void stopAndCloseStopsSampling();
 
 private:
-    std::unique_ptr<MemorySettings> m_settings;
-    std::unique_ptr<RecordingPrompter> m_prompter;
-    std::unique_ptr<ttwidget> m_chart;
+    std::unique_ptr<ChartUnderTest> m_f;
 };
 
 void tst_ttwidget::init()
 {
-    m_settings = std::make_unique<MemorySettings>();
-    m_settings->values[QStringLiteral("ChartLineFPS")] = kNoTicks;
-    m_prompter = std::make_unique<RecordingPrompter>();
-    m_chart = std::make_unique<ttwidget>();
-    m_chart->setPrompter(m_prompter.get());
-    m_chart->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_chart.get()));
+    m_f = std::make_unique<ChartUnderTest>();
+    QVERIFY(QTest::qWaitForWindowExposed(&m_f->chart));
 }
 
 void tst_ttwidget::cleanup()
 {
-    m_chart.reset();
-    m_prompter.reset();
-    m_settings.reset();
+    m_f.reset();
 }
 
 void tst_ttwidget::construction()
 {
-    ttwidget &chart = *m_chart;
+    ttwidget &chart = m_f->chart;
     QCOMPARE(chart.plot->xAxis->label(), QStringLiteral("时间(秒)"));
     QCOMPARE(chart.plot->yAxis->label(), QStringLiteral("温度(℃)"));
     QCOMPARE(chart.plot->xAxis->range(), QCPRange(0, 30));
@@ -160,11 +147,11 @@ void tst_ttwidget::storedLimits()
     QFETCH(QString, interval);
     QFETCH(int, cacheSize);
     QFETCH(int, recordInterval);
-    m_settings->values.clear();
+    m_f->settings.values.clear();
     if (!cache.isNull())
-        m_settings->values[QStringLiteral("ChartLineCache")] = cache;
+        m_f->settings.values[QStringLiteral("ChartLineCache")] = cache;
     if (!interval.isNull())
-        m_settings->values[QStringLiteral("ChartLineFPS")] = interval;
+        m_f->settings.values[QStringLiteral("ChartLineFPS")] = interval;
     ttwidget chart;
     QCOMPARE(chart.cacheSize(), cacheSize);
     QCOMPARE(chart.recordInterval(), recordInterval);
@@ -185,10 +172,10 @@ void tst_ttwidget::setUnit()
     QFETCH(int, first);
     QFETCH(int, code);
     QFETCH(QString, label);
-    m_chart->setUnit(first);
-    m_chart->setUnit(code);
-    QCOMPARE(m_chart->plot->yAxis->label(), label);
-    QCOMPARE(m_chart->unit, code);
+    m_f->chart.setUnit(first);
+    m_f->chart.setUnit(code);
+    QCOMPARE(m_f->chart.plot->yAxis->label(), label);
+    QCOMPARE(m_f->chart.unit, code);
 }
 
 void tst_ttwidget::rangeClamps_data()
@@ -207,7 +194,7 @@ void tst_ttwidget::rangeClamps()
     QFETCH(bool, xAxis);
     QFETCH(QCPRange, requested);
     QFETCH(QCPRange, expected);
-    QCPAxis *axis = xAxis ? m_chart->plot->xAxis : m_chart->plot->yAxis;
+    QCPAxis *axis = xAxis ? m_f->chart.plot->xAxis : m_f->chart.plot->yAxis;
     axis->setRange(requested);
     QCOMPARE(axis->range(), expected);
     // A drag moves both bounds; the clamp must hold there too.
@@ -243,16 +230,16 @@ void tst_ttwidget::zoomSteps()
     QFETCH(QString, step);
     QFETCH(QCPRange, start);
     QFETCH(QCPRange, expected);
-    QCPAxis *axis = step.startsWith(QLatin1String("horizontal")) ? m_chart->plot->xAxis
-                                                                 : m_chart->plot->yAxis;
+    QCPAxis *axis = step.startsWith(QLatin1String("horizontal")) ? m_f->chart.plot->xAxis
+                                                                 : m_f->chart.plot->yAxis;
     axis->setRange(start);
-    QVERIFY(QMetaObject::invokeMethod(m_chart.get(), qPrintable(step)));
+    QVERIFY(QMetaObject::invokeMethod(&m_f->chart, qPrintable(step)));
     QVERIFY(qAbs(axis->range().lower - expected.lower) < 1e-9);
     QVERIFY(qAbs(axis->range().upper - expected.upper) < 1e-9);
 
     // Hidden plot: no zoom at all.
-    m_chart->hide();
-    QVERIFY(QMetaObject::invokeMethod(m_chart.get(), qPrintable(step)));
+    m_f->chart.hide();
+    QVERIFY(QMetaObject::invokeMethod(&m_f->chart, qPrintable(step)));
     QVERIFY(qAbs(axis->range().lower - expected.lower) < 1e-9);
 }
 
@@ -272,25 +259,25 @@ void tst_ttwidget::leavingWholeViewNarrowsWindow()
     QFETCH(QCPRange, visible);
     QFETCH(double, newest);
     QFETCH(QCPRange, expected);
-    m_chart->samples().append(0.0, 20.0, 19.0);
-    m_chart->samples().append(newest, 21.0, 19.0);
-    m_chart->on_pushButton_mode_clicked();
-    QCOMPARE(m_chart->viewMode, 1);
-    m_chart->plot->xAxis->setRange(visible);
-    m_chart->on_pushButton_mode_clicked();
-    QCOMPARE(m_chart->viewMode, 0);
-    QCOMPARE(m_chart->plot->xAxis->range(), expected);
+    m_f->chart.samples().append(0.0, 20.0, 19.0);
+    m_f->chart.samples().append(newest, 21.0, 19.0);
+    m_f->chart.on_pushButton_mode_clicked();
+    QCOMPARE(m_f->chart.viewMode, 1);
+    m_f->chart.plot->xAxis->setRange(visible);
+    m_f->chart.on_pushButton_mode_clicked();
+    QCOMPARE(m_f->chart.viewMode, 0);
+    QCOMPARE(m_f->chart.plot->xAxis->range(), expected);
 }
 
 void tst_ttwidget::refreshWithoutSamplesKeepsRange()
 {
-    m_chart->plot->xAxis->setRange(5, 17);
-    m_chart->on_pushButton_startstop_clicked();
-    QVERIFY(m_chart->isRecording());
+    m_f->chart.plot->xAxis->setRange(5, 17);
+    m_f->chart.on_pushButton_startstop_clicked();
+    QVERIFY(m_f->chart.isRecording());
     for (int mode : {0, 1}) {
-        m_chart->viewMode = mode;
-        m_chart->refreshView();
-        QCOMPARE(m_chart->plot->xAxis->range(), QCPRange(5, 17));
+        m_f->chart.viewMode = mode;
+        m_f->chart.refreshView();
+        QCOMPARE(m_f->chart.plot->xAxis->range(), QCPRange(5, 17));
     }
 }
 
@@ -311,150 +298,151 @@ void tst_ttwidget::refreshFollowsNewestSample()
     QFETCH(int, viewMode);
     QFETCH(QVector<double>, durations);
     QFETCH(QCPRange, expected);
-    m_chart->on_pushButton_startstop_clicked();
-    m_chart->viewMode = viewMode;
+    m_f->chart.on_pushButton_startstop_clicked();
+    m_f->chart.viewMode = viewMode;
     // Arrivals in two batches: the graphs must end up with every sample once.
     const int half = durations.size() / 2;
     for (int i = 0; i < durations.size(); ++i) {
-        m_chart->samples().append(durations[i], 20.0 + i, 19.0);
+        m_f->chart.samples().append(durations[i], 20.0 + i, 19.0);
         if (i == half - 1)
-            m_chart->refreshView();
+            m_f->chart.refreshView();
     }
-    m_chart->refreshView();
-    QCOMPARE(m_chart->plot->xAxis->range(), expected);
-    QCOMPARE(m_chart->temperatureGraph->data()->size(), durations.size());
-    QCOMPARE(m_chart->ambientGraph->data()->size(), durations.size());
-    QCOMPARE((m_chart->temperatureGraph->data()->constEnd() - 1)->value,
+    m_f->chart.refreshView();
+    QCOMPARE(m_f->chart.plot->xAxis->range(), expected);
+    QCOMPARE(m_f->chart.temperatureGraph->data()->size(), durations.size());
+    QCOMPARE(m_f->chart.ambientGraph->data()->size(), durations.size());
+    QCOMPARE((m_f->chart.temperatureGraph->data()->constEnd() - 1)->value,
              20.0 + durations.size() - 1);
 }
 
 void tst_ttwidget::pausedRefreshKeepsView()
 {
-    m_chart->on_pushButton_startstop_clicked();
-    m_chart->on_pushButton_hc_clicked();
-    QVERIFY(m_chart->paused);
-    QCOMPARE(stripCaption(*m_chart, "pushButton_hc"), QStringLiteral("继续"));
-    m_chart->samples().append(100.0, 20.0, 19.0);
-    m_chart->refreshView();
-    QCOMPARE(m_chart->plot->xAxis->range(), QCPRange(0, 30));
-    QCOMPARE(m_chart->temperatureGraph->data()->size(), 1);
-    m_chart->on_pushButton_hc_clicked();
-    QCOMPARE(stripCaption(*m_chart, "pushButton_hc"), QStringLiteral("暂停"));
-    m_chart->refreshView();
-    QCOMPARE(m_chart->plot->xAxis->range(), QCPRange(70, 100));
+    m_f->chart.on_pushButton_startstop_clicked();
+    m_f->chart.on_pushButton_hc_clicked();
+    QVERIFY(m_f->chart.paused);
+    QCOMPARE(stripCaption(m_f->chart, "pushButton_hc"), QStringLiteral("继续"));
+    m_f->chart.samples().append(100.0, 20.0, 19.0);
+    m_f->chart.refreshView();
+    QCOMPARE(m_f->chart.plot->xAxis->range(), QCPRange(0, 30));
+    QCOMPARE(m_f->chart.temperatureGraph->data()->size(), 1);
+    m_f->chart.on_pushButton_hc_clicked();
+    QCOMPARE(stripCaption(m_f->chart, "pushButton_hc"), QStringLiteral("暂停"));
+    m_f->chart.refreshView();
+    QCOMPARE(m_f->chart.plot->xAxis->range(), QCPRange(70, 100));
 }
 
 void tst_ttwidget::autoFitFitsTemperatureCurve()
 {
-    m_chart->on_pushButton_startstop_clicked();
-    m_chart->autoFit = true;
-    m_chart->setAmbientVisible(true);
-    m_chart->samples().append(1.0, 20.0, -40.0);
-    m_chart->samples().append(2.0, 35.0, 90.0);
-    m_chart->samples().append(3.0, 25.0, 10.0);
+    m_f->chart.on_pushButton_startstop_clicked();
+    m_f->chart.autoFit = true;
+    m_f->chart.setAmbientVisible(true);
+    m_f->chart.samples().append(1.0, 20.0, -40.0);
+    m_f->chart.samples().append(2.0, 35.0, 90.0);
+    m_f->chart.samples().append(3.0, 25.0, 10.0);
     for (int mode : {0, 1}) {
-        m_chart->viewMode = mode;
-        m_chart->refreshView();
-        QCOMPARE(m_chart->plot->xAxis->range(), QCPRange(1, 3));
-        QCOMPARE(m_chart->plot->yAxis->range(), QCPRange(20, 35));
+        m_f->chart.viewMode = mode;
+        m_f->chart.refreshView();
+        QCOMPARE(m_f->chart.plot->xAxis->range(), QCPRange(1, 3));
+        QCOMPARE(m_f->chart.plot->yAxis->range(), QCPRange(20, 35));
     }
     // A flat curve keeps the span and centres on the value, like QCustomPlot's rescale.
-    m_chart->on_pushButton_startstop_clicked();
-    m_chart->on_pushButton_startstop_clicked();
-    m_chart->samples().append(5.0, 50.0, 0.0);
-    m_chart->refreshView();
-    QCOMPARE(m_chart->plot->yAxis->range().center(), 50.0);
-    QCOMPARE(m_chart->plot->yAxis->range().size(), 15.0);
+    m_f->chart.on_pushButton_startstop_clicked();
+    m_f->chart.on_pushButton_startstop_clicked();
+    m_f->chart.samples().append(5.0, 50.0, 0.0);
+    m_f->chart.refreshView();
+    QCOMPARE(m_f->chart.plot->yAxis->range().center(), 50.0);
+    QCOMPARE(m_f->chart.plot->yAxis->range().size(), 15.0);
 }
 
 void tst_ttwidget::startWhilePausedClearsPause()
 {
-    m_chart->on_pushButton_hc_clicked();
-    QVERIFY(m_chart->paused);
-    m_chart->on_pushButton_startstop_clicked();
-    QVERIFY(!m_chart->paused);
-    QCOMPARE(stripCaption(*m_chart, "pushButton_hc"), QStringLiteral("暂停"));
+    m_f->chart.on_pushButton_hc_clicked();
+    QVERIFY(m_f->chart.paused);
+    m_f->chart.on_pushButton_startstop_clicked();
+    QVERIFY(!m_f->chart.paused);
+    QCOMPARE(stripCaption(m_f->chart, "pushButton_hc"), QStringLiteral("暂停"));
 }
 
 void tst_ttwidget::startStopSignalsAndCaptions()
 {
-    QSignalSpy startstop(m_chart.get(), &ttwidget::startstop);
-    QSignalSpy startcollect(m_chart.get(), &ttwidget::startcollect);
-    QSignalSpy stopcollect(m_chart.get(), &ttwidget::stopcollect);
-    m_settings->values[QStringLiteral("ChartLineCache")] = QStringLiteral("2");
-    m_chart->samples().append(1.0, 20.0, 19.0);
+    QSignalSpy startstop(&m_f->chart, &ttwidget::startstop);
+    QSignalSpy startcollect(&m_f->chart, &ttwidget::startcollect);
+    QSignalSpy stopcollect(&m_f->chart, &ttwidget::stopcollect);
+    m_f->settings.values[QStringLiteral("ChartLineCache")] = QStringLiteral("2");
+    m_f->chart.samples().append(1.0, 20.0, 19.0);
 
-    m_chart->on_pushButton_startstop_clicked();
+    m_f->chart.on_pushButton_startstop_clicked();
     QCOMPARE(startstop.takeFirst().at(0).toBool(), true);
     QCOMPARE(startcollect.takeFirst().at(0).toInt(), kNoTicks.toInt());
-    QCOMPARE(stripCaption(*m_chart, "pushButton_startstop"), QStringLiteral("停止"));
-    QCOMPARE(m_chart->cacheSize(), 2000);
-    QCOMPARE(m_chart->samples().size(), 0);
-    QVERIFY(qAbs(m_chart->recordHeader().startMsecs - QDateTime::currentMSecsSinceEpoch()) < 60000);
+    QCOMPARE(stripCaption(m_f->chart, "pushButton_startstop"), QStringLiteral("停止"));
+    QCOMPARE(m_f->chart.cacheSize(), 2000);
+    QCOMPARE(m_f->chart.samples().size(), 0);
+    QVERIFY(qAbs(m_f->chart.recordHeader().startMsecs - QDateTime::currentMSecsSinceEpoch())
+            < 60000);
 
-    m_chart->samples().append(1.0, 20.0, 19.0);
-    m_chart->on_pushButton_startstop_clicked();
+    m_f->chart.samples().append(1.0, 20.0, 19.0);
+    m_f->chart.on_pushButton_startstop_clicked();
     QCOMPARE(startstop.takeFirst().at(0).toBool(), false);
     QCOMPARE(stopcollect.size(), 1);
-    QCOMPARE(stripCaption(*m_chart, "pushButton_startstop"), QStringLiteral("开始"));
-    QCOMPARE(m_chart->samples().size(), 1); // stopping keeps the samples
+    QCOMPARE(stripCaption(m_f->chart, "pushButton_startstop"), QStringLiteral("开始"));
+    QCOMPARE(m_f->chart.samples().size(), 1); // stopping keeps the samples
 }
 
 void tst_ttwidget::sampleLimitStopsSamplingOnce()
 {
-    m_settings->values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
-    m_chart->on_pushButton_startstop_clicked();
-    m_chart->setCacheSize(5);
-    QTRY_COMPARE_WITH_TIMEOUT(m_prompter->messages.size(), 1, 30000);
-    const RecordingPrompter::Message info = m_prompter->messages.first();
+    m_f->settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
+    m_f->chart.on_pushButton_startstop_clicked();
+    m_f->chart.setCacheSize(5);
+    QTRY_COMPARE_WITH_TIMEOUT(m_f->prompter.messages.size(), 1, 30000);
+    const RecordingPrompter::Message info = m_f->prompter.messages.first();
     QCOMPARE(info.icon, QMessageBox::Information);
     QVERIFY(info.hasParent);
     QCOMPARE(info.title, QStringLiteral("提示"));
     QCOMPARE(info.text, QStringLiteral("记录数据结束"));
-    QCOMPARE(m_chart->samples().size(), 5);
-    QVERIFY(m_chart->isRecording());
+    QCOMPARE(m_f->chart.samples().size(), 5);
+    QVERIFY(m_f->chart.isRecording());
 
     // Sampling has stopped for good: no second box, no sixth sample.
     QTest::qWait(200);
-    QCOMPARE(m_prompter->messages.size(), 1);
-    QCOMPARE(m_chart->samples().size(), 5);
+    QCOMPARE(m_f->prompter.messages.size(), 1);
+    QCOMPARE(m_f->chart.samples().size(), 5);
 
-    m_chart->on_pushButton_startstop_clicked();
-    m_settings->values[QStringLiteral("ChartLineFPS")] = kNoTicks;
-    m_chart->on_pushButton_startstop_clicked();
-    QCOMPARE(m_chart->samples().size(), 0);
+    m_f->chart.on_pushButton_startstop_clicked();
+    m_f->settings.values[QStringLiteral("ChartLineFPS")] = kNoTicks;
+    m_f->chart.on_pushButton_startstop_clicked();
+    QCOMPARE(m_f->chart.samples().size(), 0);
 }
 
 void tst_ttwidget::sampleLimitOfZeroEndsAtOnce()
 {
-    m_settings->values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
-    m_settings->values[QStringLiteral("ChartLineCache")] = QStringLiteral("not a number");
-    m_chart->on_pushButton_startstop_clicked();
-    QTRY_COMPARE_WITH_TIMEOUT(m_prompter->messages.size(), 1, 30000);
-    QCOMPARE(m_prompter->messages.first().text, QStringLiteral("记录数据结束"));
-    QCOMPARE(m_chart->samples().size(), 0);
+    m_f->settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
+    m_f->settings.values[QStringLiteral("ChartLineCache")] = QStringLiteral("not a number");
+    m_f->chart.on_pushButton_startstop_clicked();
+    QTRY_COMPARE_WITH_TIMEOUT(m_f->prompter.messages.size(), 1, 30000);
+    QCOMPARE(m_f->prompter.messages.first().text, QStringLiteral("记录数据结束"));
+    QCOMPARE(m_f->chart.samples().size(), 0);
 }
 
 void tst_ttwidget::ambientVisibility()
 {
     for (bool on : {true, false}) {
-        m_chart->setAmbientVisible(on);
-        QCOMPARE(m_chart->ambientGraph->visible(), on);
-        QCOMPARE(m_chart->plot->legend->item(1)->visible(), on);
-        QVERIFY(m_chart->plot->legend->item(0)->visible());
+        m_f->chart.setAmbientVisible(on);
+        QCOMPARE(m_f->chart.ambientGraph->visible(), on);
+        QCOMPARE(m_f->chart.plot->legend->item(1)->visible(), on);
+        QVERIFY(m_f->chart.plot->legend->item(0)->visible());
     }
 }
 
 void tst_ttwidget::zoomPopups()
 {
-    m_chart->on_pushButton_horizontal_clicked();
+    m_f->chart.on_pushButton_horizontal_clicked();
     QCOMPARE(openPopups().size(), 1);
     QPointer<AmbreleScale> first = openPopups().first();
     // Pressing the same zoom button again replaces the popup.
-    m_chart->on_pushButton_horizontal_clicked();
+    m_f->chart.on_pushButton_horizontal_clicked();
     QVERIFY(first.isNull());
     QCOMPARE(openPopups().size(), 1);
-    m_chart->on_pushButton_vertical_clicked();
+    m_f->chart.on_pushButton_vertical_clicked();
     QCOMPARE(openPopups().size(), 2);
 
     AmbreleScale *horizontal = openPopups().first();
@@ -462,11 +450,11 @@ void tst_ttwidget::zoomPopups()
         if (popup->pos().y() < horizontal->pos().y())
             horizontal = popup;
     }
-    m_chart->plot->xAxis->setRange(0, 12);
+    m_f->chart.plot->xAxis->setRange(0, 12);
     horizontal->findChild<QPushButton *>(QStringLiteral("pushButton_zoomin"))->click();
-    QCOMPARE(m_chart->plot->xAxis->range().size(), 10.0);
+    QCOMPARE(m_f->chart.plot->xAxis->range().size(), 10.0);
     horizontal->findChild<QPushButton *>(QStringLiteral("pushButton_zoomout"))->click();
-    QCOMPARE(m_chart->plot->xAxis->range().size(), 12.0);
+    QCOMPARE(m_f->chart.plot->xAxis->range().size(), 12.0);
 
     QPointer<AmbreleScale> ending = horizontal;
     emit horizontal->disapper();
@@ -479,39 +467,39 @@ void tst_ttwidget::languageChange()
     EnglishAxis english;
     QCoreApplication::installTranslator(&english);
     // The application posts the change to its windows.
-    QTRY_COMPARE(m_chart->plot->xAxis->label(), QStringLiteral("Time (s)"));
-    QCOMPARE(m_chart->temperatureGraph->name(), QStringLiteral("Object"));
-    QCOMPARE(m_chart->ambientGraph->name(), QStringLiteral("环温"));
-    QCOMPARE(stripCaption(*m_chart, "pushButton_mode"), QStringLiteral("模式2"));
-    QCOMPARE(stripCaption(*m_chart, "pushButton_startstop"), QStringLiteral("开始"));
+    QTRY_COMPARE(m_f->chart.plot->xAxis->label(), QStringLiteral("Time (s)"));
+    QCOMPARE(m_f->chart.temperatureGraph->name(), QStringLiteral("Object"));
+    QCOMPARE(m_f->chart.ambientGraph->name(), QStringLiteral("环温"));
+    QCOMPARE(stripCaption(m_f->chart, "pushButton_mode"), QStringLiteral("模式2"));
+    QCOMPARE(stripCaption(m_f->chart, "pushButton_startstop"), QStringLiteral("开始"));
     QCoreApplication::removeTranslator(&english);
-    QTRY_COMPARE(m_chart->plot->xAxis->label(), QStringLiteral("时间(秒)"));
+    QTRY_COMPARE(m_f->chart.plot->xAxis->label(), QStringLiteral("时间(秒)"));
 
-    m_chart->on_pushButton_startstop_clicked();
-    m_chart->on_pushButton_mode_clicked();
-    m_chart->on_pushButton_hc_clicked();
-    m_chart->setUnit(1);
+    m_f->chart.on_pushButton_startstop_clicked();
+    m_f->chart.on_pushButton_mode_clicked();
+    m_f->chart.on_pushButton_hc_clicked();
+    m_f->chart.setUnit(1);
     QEvent change(QEvent::LanguageChange);
-    QCoreApplication::sendEvent(m_chart.get(), &change);
-    QCOMPARE(stripCaption(*m_chart, "pushButton_startstop"), QStringLiteral("停止"));
-    QCOMPARE(stripCaption(*m_chart, "pushButton_mode"), QStringLiteral("模式1"));
-    QCOMPARE(stripCaption(*m_chart, "pushButton_hc"), QStringLiteral("继续"));
-    QCOMPARE(m_chart->plot->yAxis->label(), QStringLiteral("温度(℉)"));
+    QCoreApplication::sendEvent(&m_f->chart, &change);
+    QCOMPARE(stripCaption(m_f->chart, "pushButton_startstop"), QStringLiteral("停止"));
+    QCOMPARE(stripCaption(m_f->chart, "pushButton_mode"), QStringLiteral("模式1"));
+    QCOMPARE(stripCaption(m_f->chart, "pushButton_hc"), QStringLiteral("继续"));
+    QCOMPARE(m_f->chart.plot->yAxis->label(), QStringLiteral("温度(℉)"));
 }
 
 void tst_ttwidget::stopAndCloseStopsSampling()
 {
-    m_settings->values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
-    m_chart->on_pushButton_startstop_clicked();
-    QTRY_VERIFY(m_chart->samples().size() > 0);
-    m_chart->stopAndClose();
-    QVERIFY(!m_chart->isVisible());
+    m_f->settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
+    m_f->chart.on_pushButton_startstop_clicked();
+    QTRY_VERIFY(m_f->chart.samples().size() > 0);
+    m_f->chart.stopAndClose();
+    QVERIFY(!m_f->chart.isVisible());
     // The stop travels to the sampling thread; once there, the count freezes.
     int previous = -1;
     auto frozen = [&] {
-        const int now = m_chart->samples().size();
+        const int now = m_f->chart.samples().size();
         QTest::qWait(200);
-        return std::exchange(previous, now) == now && m_chart->samples().size() == now;
+        return std::exchange(previous, now) == now && m_f->chart.samples().size() == now;
     };
     QTRY_VERIFY_WITH_TIMEOUT(frozen(), 30000);
 }
