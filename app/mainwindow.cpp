@@ -244,8 +244,10 @@ MainWindow::MainWindow(QWidget *parent)
     ui.navButton_hc->setText(tr("暂停"));
     ui.navButton_mode->setText(tr("全局"));
     ui.navButton_amb->setText(tr("环温"));
-    for (NavButton *button : {ui.navButton_mode, ui.navButton_amb, ui.navButton_autofit})
+    for (NavButton *button : {ui.navButton_mode, ui.navButton_amb, ui.navButton_autofit}) {
         styleIconButton(button, QLatin1String(CheckboxOff));
+        button->installEventFilter(this);
+    }
     for (NavButton *button : {ui.navButton_startstop, ui.navButton_hc, ui.navButton_horizontal,
                               ui.navButton_vertical, ui.navButton_export})
         styleToolButton(button);
@@ -1196,10 +1198,7 @@ void MainWindow::resizeEvent(QResizeEvent *event)
     QMainWindow::resizeEvent(event);
     resizeAreas();
     qDebug() << "ui->listWidgetAreas->height()" << ui.listWidgetAreas->height();
-    // The icon sits at the button's right end, so it follows the width.
-    styleCheckButton(ui.navButton_amb, ui.widget_tt->ambientVisible);
-    styleCheckButton(ui.navButton_mode, ui.widget_tt->viewMode == 1);
-    styleCheckButton(ui.navButton_autofit, ui.widget_tt->autoFit);
+    restyleCheckButtons();
 }
 
 void MainWindow::timerEvent(QTimerEvent *event)
@@ -1239,14 +1238,25 @@ void MainWindow::ClickChartSettings()
     if (refuseWhileRecording())
         return;
     ChartSettingsDialog dialog;
-    if (Messages::exec(dialog) != QDialog::Accepted)
-        return;
-    const QString cache = appSettings().value(QLatin1String(SettingsKeys::ChartLineCache), QStringLiteral("1000"));
-    if (!cache.isEmpty())
-        ui.widget_tt->setCacheSize(cache.toInt() * 1000);
-    const QString interval = appSettings().value(QLatin1String(SettingsKeys::ChartLineFPS), QStringLiteral("10"));
-    if (!interval.isEmpty())
-        ui.widget_tt->setRecordInterval(interval.toInt());
+    if (Messages::exec(dialog) == QDialog::Accepted)
+        ui.widget_tt->applyChartSettings();
+}
+
+void MainWindow::restyleCheckButtons()
+{
+    styleCheckButton(ui.navButton_amb, ui.widget_tt->ambientVisible);
+    styleCheckButton(ui.navButton_mode, ui.widget_tt->viewMode == 1);
+    styleCheckButton(ui.navButton_autofit, ui.widget_tt->autoFit);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The check-box icon sits at the button's right end, so it follows the button's width, which
+    // the layout settles only after the window's own resize.
+    if (event->type() == QEvent::Resize
+        && (watched == ui.navButton_amb || watched == ui.navButton_mode || watched == ui.navButton_autofit))
+        restyleCheckButtons();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::styleCheckButton(NavButton *button, bool on)

@@ -147,6 +147,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void timerEvent(QTimerEvent *event) override;
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 #ifdef Q_OS_WIN
     bool nativeEvent(const QByteArray &eventType, void *message, long *result) override;
@@ -168,6 +169,7 @@ private:
     void pauseForZoom();
     bool refuseWhileRecording();
     void styleCheckButton(NavButton *button, bool on);
+    void restyleCheckButtons();
     void buildMenus();
     void retranslateMenus();
     void switchLanguage(const char *name);
