@@ -62,8 +62,7 @@ bool downloadInstaller(Nubora &nubora, char *objectKey, const QString &target)
         return false;
     // Unlike QFile::rename, this replaces an existing installer in one step.
     std::error_code error;
-    std::filesystem::rename(QFile::encodeName(partial.fileName()).toStdString(),
-                            QFile::encodeName(target).toStdString(), error);
+    std::filesystem::rename(partial.fileName().toStdU16String(), target.toStdU16String(), error);
     if (error)
         return false;
     partial.setAutoRemove(false);

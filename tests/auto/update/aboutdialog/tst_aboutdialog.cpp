@@ -106,10 +106,11 @@ private slots:
 
 private:
     Outcome clickUpdate(AboutDialog &dialog);
-    QString installerPath() const { return directory->filePath("ZARKUpdate.exe"); }
+    QString installerPath() const { return settingsDir + "/ZARKUpdate.exe"; }
 
     std::unique_ptr<fakestore::FakeObjectStore> store;
     std::unique_ptr<QTemporaryDir> directory;
+    QString settingsDir;
 };
 
 void AboutDialogTest::initTestCase()
@@ -124,6 +125,9 @@ void AboutDialogTest::init()
     qputenv("NUBORA_ENDPOINT", store->endpoint().c_str());
     directory = std::make_unique<QTemporaryDir>();
     QVERIFY(directory->isValid());
+    // User names, and so settings directories, are often not ASCII.
+    settingsDir = directory->filePath(QString::fromUtf8("用户设置"));
+    QVERIFY(QDir().mkpath(settingsDir));
 }
 
 void AboutDialogTest::cleanup()
@@ -153,7 +157,7 @@ Outcome AboutDialogTest::clickUpdate(AboutDialog &dialog)
 
 void AboutDialogTest::form()
 {
-    AboutDialog dialog(directory->path());
+    AboutDialog dialog(settingsDir);
     QCOMPARE(dialog.objectName(), QString("AboutDialog"));
     QCOMPARE(dialog.windowTitle(), QString::fromUtf8("关于"));
     // Qt adds the system menu to any frame with a close button.
@@ -190,7 +194,7 @@ void AboutDialogTest::progress()
     bucket.installer = QByteArray::fromStdString(fakestore::patternBody(300000));
     bucket.sendLength = sendLength;
     store->setHandler(serve(bucket));
-    AboutDialog dialog(directory->path());
+    AboutDialog dialog(settingsDir);
     auto *bar = dialog.findChild<QProgressBar *>("progressBar");
     bar->setValue(37);
 
@@ -225,7 +229,7 @@ void AboutDialogTest::publishedVersions()
     bucket.version = published;
     store->setHandler(serve(bucket));
     writeFile(installerPath(), kEarlierInstaller);
-    AboutDialog dialog(directory->path());
+    AboutDialog dialog(settingsDir);
 
     const Outcome outcome = clickUpdate(dialog);
     if (!box.isEmpty()) {
@@ -241,7 +245,7 @@ void AboutDialogTest::publishedVersions()
     QCOMPARE(outcome.exits, QList<int>{0});
     QCOMPARE(readFile(installerPath()), kFakeInstaller);
     QVERIFY(QFileInfo(installerPath()).permissions() & QFileDevice::ExeOwner);
-    QCOMPARE(QDir(directory->path()).entryList(QDir::Files), QStringList{"ZARKUpdate.exe"});
+    QCOMPARE(QDir(settingsDir).entryList(QDir::Files), QStringList{"ZARKUpdate.exe"});
 }
 
 void AboutDialogTest::failures_data()
@@ -270,14 +274,14 @@ void AboutDialogTest::failures()
         store = std::make_unique<fakestore::FakeObjectStore>(kKeyId, kSecret);
     }
     writeFile(installerPath(), kEarlierInstaller);
-    AboutDialog dialog(directory->path());
+    AboutDialog dialog(settingsDir);
 
     const Outcome outcome = clickUpdate(dialog);
     QCOMPARE(outcome.boxes, QStringList{kFailed});
     QVERIFY(outcome.started.isEmpty());
     QVERIFY(outcome.exits.isEmpty());
     QCOMPARE(readFile(installerPath()), kEarlierInstaller);
-    QCOMPARE(QDir(directory->path()).entryList(QDir::Files), QStringList{"ZARKUpdate.exe"});
+    QCOMPARE(QDir(settingsDir).entryList(QDir::Files), QStringList{"ZARKUpdate.exe"});
 }
 
 void AboutDialogTest::installerThatDoesNotStart()
@@ -285,7 +289,7 @@ void AboutDialogTest::installerThatDoesNotStart()
     Bucket bucket;
     bucket.version = "3.0.240726.02";
     store->setHandler(serve(bucket));
-    AboutDialog dialog(directory->path());
+    AboutDialog dialog(settingsDir);
     QStringList boxes;
     bool exited = false;
     dialog.setHooks({[&boxes](QWidget *, const QString &, const QString &text) { boxes << text; },
@@ -304,7 +308,7 @@ void AboutDialogTest::handOverEndsTheProgram()
 
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(), {kHandOverFlag, directory->path()});
+    child.start(QCoreApplication::applicationFilePath(), {kHandOverFlag, settingsDir});
     QVERIFY(child.waitForFinished(120000));
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
     QCOMPARE(child.exitCode(), 0);
