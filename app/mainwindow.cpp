@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "aboutdialog.h"
 #include "ambreltitalbar.h"
 #include "buttonlooks.h"
 #include "clickcombobox.h"
@@ -1062,6 +1063,8 @@ void MainWindow::ClickLangEnglish()
 
 void MainWindow::ClickAbout()
 {
+    AboutDialog dialog(appSettings().settingsDir());
+    Messages::exec(dialog);
 }
 
 void MainWindow::changeEvent(QEvent *event)
