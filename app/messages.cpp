@@ -6,10 +6,24 @@
 
 namespace Messages {
 namespace {
+// One replaceable hook of each kind for the whole process; empty means the real dialog.
+template<typename Hook>
+Hook &hook()
+{
+    static Hook current;
+    return current;
+}
 Presenter &presenter()
 {
-    static Presenter current;
-    return current;
+    return hook<Presenter>();
+}
+DialogRunner &dialogRunner()
+{
+    return hook<DialogRunner>();
+}
+FileChooser &fileChooser()
+{
+    return hook<FileChooser>();
 }
 } // namespace
 
@@ -28,14 +42,6 @@ void setPresenter(Presenter replacement)
     presenter() = std::move(replacement);
 }
 
-namespace {
-DialogRunner &dialogRunner()
-{
-    static DialogRunner current;
-    return current;
-}
-} // namespace
-
 int exec(QDialog &dialog)
 {
     return dialogRunner() ? dialogRunner()(dialog) : dialog.exec();
@@ -45,14 +51,6 @@ void setDialogRunner(DialogRunner runner)
 {
     dialogRunner() = std::move(runner);
 }
-
-namespace {
-FileChooser &fileChooser()
-{
-    static FileChooser current;
-    return current;
-}
-} // namespace
 
 QString openFileName(const QString &title, const QString &filter)
 {

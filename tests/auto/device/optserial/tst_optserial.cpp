@@ -76,6 +76,7 @@ private slots:
 private:
     void start(InstrumentSimulator::Config config = {});
     void openPort();
+    void openWithFaults(bool crc, const InstrumentSimulator::Faults &faults);
 
     QTemporaryDir m_dir;
     std::unique_ptr<InstrumentSimulator> m_sim;
@@ -126,6 +127,15 @@ void tst_OptSerial::openPort()
     QVERIFY(m_serial->isPortOpen());
     m_answers->clear();
     m_sim->clearLog();
+}
+
+void tst_OptSerial::openWithFaults(bool crc, const InstrumentSimulator::Faults &faults)
+{
+    InstrumentSimulator::Config config;
+    config.framing = crc ? SimProtocol::Framing::Crc : SimProtocol::Framing::Xor;
+    start(config);
+    openPort();
+    m_sim->setFaults(faults);
 }
 
 void tst_OptSerial::xorTransactions_data()
@@ -237,14 +247,10 @@ void tst_OptSerial::answersInPieces()
     QFETCH(int, code);
     QFETCH(int, pieces);
     QFETCH(int, delayMs);
-    InstrumentSimulator::Config config;
-    config.framing = crc ? SimProtocol::Framing::Crc : SimProtocol::Framing::Xor;
-    start(config);
-    openPort();
     InstrumentSimulator::Faults faults;
     faults.splitPieces = pieces;
     faults.splitDelayMs = delayMs;
-    m_sim->setFaults(faults);
+    openWithFaults(crc, faults);
     if (code == 0x01)
         emit m_caller->poll(uchar(code));
     else
@@ -269,14 +275,10 @@ void tst_OptSerial::faultyAnswers()
     QFETCH(bool, crc);
     QFETCH(bool, badChecksum);
     QFETCH(int, delayMs);
-    InstrumentSimulator::Config config;
-    config.framing = crc ? SimProtocol::Framing::Crc : SimProtocol::Framing::Xor;
-    start(config);
-    openPort();
     InstrumentSimulator::Faults faults;
     faults.badChecksum = badChecksum;
     faults.answerDelayMs = delayMs;
-    m_sim->setFaults(faults);
+    openWithFaults(crc, faults);
     emit m_caller->read(0x20);
     QCOMPARE(m_answers->count(), 1);
     QVERIFY(!lastAnswer(*m_answers).ok);
