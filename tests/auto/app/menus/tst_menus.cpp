@@ -36,6 +36,8 @@ private slots:
     void importLoadsTheChosenFile();
     void chartSettingsApplyWhenAccepted();
     void panelVisibilityIsStored();
+    void recordingLocksThePanel();
+    void failedOpeningIsReported();
 
 private:
     static QStringList entries(QMenu *menu);
@@ -205,6 +207,31 @@ void tst_Menus::panelVisibilityIsStored()
     QVERIFY(!window->form().scrollArea->isVisible());
     window->ClickParamsSettingsShow();
     QCOMPARE(appSettings().value(QStringLiteral("ShowSettingPanel")), QStringLiteral("1"));
+}
+
+void tst_Menus::recordingLocksThePanel()
+{
+    MainWindow *window = f.openWindowWithoutPorts();
+    const MainWindowUi &ui = window->form();
+    emit window->chart()->startstop(true);
+    QVERIFY(!ui.widget_params->isEnabled());
+    QVERIFY(!ui.pushButton_com->isEnabled());
+    QVERIFY(!ui.navButton_restore->isEnabled());
+    emit window->chart()->startstop(false);
+    QVERIFY(ui.widget_params->isEnabled());
+    QVERIFY(ui.pushButton_com->isEnabled());
+    QVERIFY(ui.navButton_restore->isEnabled());
+}
+
+void tst_Menus::failedOpeningIsReported()
+{
+    MainWindow *window = f.openWindowWithoutPorts();
+    window->open_successed(false);
+    QCOMPARE(f.shown.size(), 1);
+    QCOMPARE(f.shown.first().icon, QMessageBox::Critical);
+    QCOMPARE(f.shown.first().title, QStringLiteral("错误"));
+    QCOMPARE(f.shown.first().text, QStringLiteral("无法打开端口"));
+    QCOMPARE(window->form().pushButton_com->text(), QStringLiteral("打开设备"));
 }
 
 QTEST_MAIN(tst_Menus)
