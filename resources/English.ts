@@ -146,7 +146,7 @@
     </message>
     <message>
         <source>温度范围:</source>
-        <translation>Temp. range:</translation>
+        <translation>Range:</translation>
     </message>
     <message>
         <source>-</source>
@@ -181,23 +181,23 @@
     </message>
     <message>
         <source>全局</source>
-        <translation>Full view</translation>
+        <translation>Full</translation>
     </message>
     <message>
         <source>环温</source>
-        <translation>Ambient</translation>
+        <translation>Amb.</translation>
     </message>
     <message>
         <source>实时值</source>
-        <translation>Current</translation>
+        <translation>Live</translation>
     </message>
     <message>
         <source>最大值</source>
-        <translation>Maximum</translation>
+        <translation>Max</translation>
     </message>
     <message>
         <source>最小值</source>
-        <translation>Minimum</translation>
+        <translation>Min</translation>
     </message>
     <message>
         <source>已选择:</source>
@@ -249,11 +249,11 @@
     </message>
     <message>
         <source>打开记录</source>
-        <translation>Open record</translation>
+        <translation>Open</translation>
     </message>
     <message>
         <source>保存记录</source>
-        <translation>Save record</translation>
+        <translation>Save</translation>
     </message>
     <message>
         <source>退出</source>
@@ -289,7 +289,7 @@
     </message>
     <message>
         <source>参数设置</source>
-        <translation>Parameter panel</translation>
+        <translation>Parameters</translation>
     </message>
     <message>
         <source>仪器中断</source>
@@ -369,7 +369,7 @@
     </message>
     <message>
         <source>高级保持阈值：</source>
-        <translation>Adv. hold threshold:</translation>
+        <translation>Adv. thresh.:</translation>
     </message>
     <message>
         <source>高温报警</source>
@@ -437,7 +437,7 @@
     </message>
     <message>
         <source>自适应</source>
-        <translation>Auto fit</translation>
+        <translation>Fit</translation>
     </message>
     <message>
         <source>水平缩放</source>
@@ -532,7 +532,7 @@
     </message>
     <message>
         <source>全局</source>
-        <translation>Full view</translation>
+        <translation>Full</translation>
     </message>
     <message>
         <source>水平缩放</source>
