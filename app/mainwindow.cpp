@@ -636,12 +636,15 @@ void MainWindow::recvdata(uchar code, const QByteArray &data, bool ok)
             ((code == 0x8B || code == 0x8A) ? relay1Setting : relay2Setting) = value;
         }
         break;
-    case 0x85:
-        if (data.size() >= 2)
+    case 0x85: {
+        // The CRC framing carries the value where it carries every other one.
+        const int offset = xor_ ? 0 : 3;
+        if (data.size() >= offset + 2)
             Messages::information(nullptr, tr("提示"),
-                                  SerialFrame::be16(data, 0) == 1 ? tr("开启Modbus协议成功")
-                                                                  : tr("关闭Modbus协议成功"));
+                                  SerialFrame::be16(data, offset) == 1 ? tr("开启Modbus协议成功")
+                                                                       : tr("关闭Modbus协议成功"));
         break;
+    }
     case 0x64: {
         const bool success = !writeEnableRequired.load() || (!data.isEmpty() && data.at(0) != 0);
         Messages::information(nullptr, tr("提示"), success ? tr("恢复出厂设置成功") : tr("恢复出厂设置失败"));
