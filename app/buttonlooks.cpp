@@ -41,6 +41,8 @@ void styleToolButton(NavButton *button)
 void styleIconButton(NavButton *button, const QString &pixmapPath)
 {
     applyCommon(button, Qt::black, Panel);
+    // The text centres in what the check-box icon at the right end leaves free.
+    button->setPadding(0, 0, 20, 0);
     button->setEnabled(true);
     button->setShowIcon(true);
     button->setIconSize(QSize(18, 18));

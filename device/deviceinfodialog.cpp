@@ -61,6 +61,9 @@ DeviceInfoDialog::DeviceInfoDialog(QWidget *parent)
     label->hide();
     widget_date->hide();
     retranslateUi();
+    // The size is fixed before the values arrive: leave room for the widest range end.
+    for (QLabel *value : {label_rangel, label_rangeh})
+        value->setMinimumWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("-9999.9℃")));
     adjustSize();
     setFixedSize(size());
 }
