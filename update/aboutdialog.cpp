@@ -86,8 +86,10 @@ int compareVersions(const QString &running, const QString &published)
 
 bool isVersionText(const QByteArray &content)
 {
+    // A line end or blanks from the publishing tool are not part of the version.
+    const QByteArray version = content.trimmed();
     return content.size() < kVersionBufferText
-           && std::all_of(content.begin(), content.end(), [](char c) { return c == '.' || (c >= '0' && c <= '9'); });
+           && std::all_of(version.begin(), version.end(), [](char c) { return c == '.' || (c >= '0' && c <= '9'); });
 }
 
 AboutDialog::AboutDialog(const QString &settingsDir, QWidget *parent)
@@ -160,7 +162,7 @@ void AboutDialog::on_pushButton_clicked()
         informFailure();
         return;
     }
-    if (compareVersions(QCoreApplication::applicationVersion(), QString::fromLatin1(content)) <= 0) {
+    if (compareVersions(QCoreApplication::applicationVersion(), QString::fromLatin1(content).trimmed()) <= 0) {
         m_hooks.inform(this, tr(""), tr("已经是最新版本"));
         return;
     }

@@ -57,7 +57,8 @@ void CompareVersionsTest::versionText_data()
     QTest::newRow("empty") << QByteArray() << true;
     QTest::newRow("254 bytes") << QByteArray(254, '9') << true;
     QTest::newRow("255 bytes may be cut off") << QByteArray(255, '9') << false;
-    QTest::newRow("trailing newline") << QByteArray("3.0.240726.02\n") << false;
+    QTest::newRow("trailing newline") << QByteArray("3.0.240726.02\n") << true;
+    QTest::newRow("newline inside") << QByteArray("3.0\n240726.02") << false;
     QTest::newRow("letters") << QByteArray("3.0.beta.1") << false;
     QTest::newRow("high bytes") << QByteArray("3.0.\xff.1") << false;
 }
