@@ -40,6 +40,7 @@ private slots:
     void connectButtonFailures();
     void tiles();
     void unplugWhilePolling();
+    void closeStoresThePortAndStopsPolling();
     void tenTimeoutsStopSampling();
     void recvdataSurvivesRandomAnswers();
 
@@ -201,6 +202,25 @@ void tst_MainWindow::unplugWhilePolling()
     window->on_pushButton_com_clicked();
     QVERIFY(f.waitUntilPolling());
     QVERIFY(f.shown.isEmpty());
+}
+
+void tst_MainWindow::closeStoresThePortAndStopsPolling()
+{
+    QVERIFY(f.startSimulator());
+    MainWindow *window = f.openWindow();
+    QVERIFY(f.waitUntilPolling());
+    QVERIFY(window->close());
+    QVERIFY(!window->isVisible());
+    // Nothing polls once the window is closed (the simulator may still be logging the last one).
+    QTest::qWait(200);
+    const int requests = int(f.sim->receivedFrames().size());
+    QTest::qWait(300);
+    QCOMPARE(int(f.sim->receivedFrames().size()), requests);
+    Settings reread(appSettings().settingsDir());
+    QVERIFY(reread.readFile());
+    QCOMPARE(reread.value(QStringLiteral("AutoConn")), QStringLiteral("1"));
+    QCOMPARE(reread.value(QStringLiteral("ComName")), f.sim->devicePath());
+    QCOMPARE(reread.value(QStringLiteral("ComBaud")), QStringLiteral("9600"));
 }
 
 void tst_MainWindow::tenTimeoutsStopSampling()
