@@ -266,8 +266,8 @@ void tst_OptSerial::faultyAnswers_data()
     QTest::addColumn<int>("delayMs");
     QTest::newRow("xor wrong checksum") << false << true << 0;
     QTest::newRow("crc wrong checksum") << true << true << 0;
-    QTest::newRow("xor answer too late") << false << false << 400;
-    QTest::newRow("crc answer too late") << true << false << 1500;
+    QTest::newRow("xor answer too late") << false << false << 1000;
+    QTest::newRow("crc answer too late") << true << false << 2500;
 }
 
 void tst_OptSerial::faultyAnswers()
