@@ -1,9 +1,12 @@
-#include "instrumentsimulator.h"
 #include "mainwindow.h"
 #include "serialports.h"
 #include "settings.h"
 
 #include <QApplication>
+
+#ifdef TEVRANO_HAVE_SIMULATOR
+#include "instrumentsimulator.h"
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -43,6 +46,7 @@ int main(int argc, char **argv)
     appSettings().readFile();
     appSettings().fillDefaults();
 
+#ifdef TEVRANO_HAVE_SIMULATOR
     // The simulator goes first in the port list, so the ordinary start-up search finds it.
     std::unique_ptr<InstrumentSimulator> simulator;
     if (demo) {
@@ -54,6 +58,12 @@ int main(int argc, char **argv)
         }
         prependSerialPort(simulator->devicePath(), QStringLiteral("Tevrano simulated instrument"));
     }
+#else
+    if (demo) {
+        std::fputs("tevrano: this build has no simulated instrument\n", stderr);
+        return 1;
+    }
+#endif
 
     auto window = std::make_unique<MainWindow>();
     if (demo)
