@@ -475,7 +475,7 @@ void MainWindow::recvdata(uchar code, const QByteArray &data, bool ok)
     serialErrorCount = 0;
     const int framing = m_serial->protocolMode();
     const bool xor_ = framing != SerialFrame::CrcFraming;
-    const auto temperature = [&] { return Responses::ambientTemperature(data, framing); };
+    const auto temperature = [&] { return Responses::temperature(data, framing); };
     // A single byte: the given XOR offset (or the last byte, the checksum's twin, for -1);
     // offset 4 in the CRC framing.
     const auto byteAt = [&](int xorOffset) -> std::optional<uchar> {
@@ -698,7 +698,7 @@ bool MainWindow::showTemperatures(float value, float low, float high, float &max
 
 void MainWindow::handleAmbientTemperature(const QByteArray &data, int framing)
 {
-    const std::optional<float> reading = Responses::ambientTemperature(data, framing);
+    const std::optional<float> reading = Responses::temperature(data, framing);
     if (!reading)
         return;
     const float value = temperatureUnit == 1 ? toFahrenheit(*reading) : *reading;

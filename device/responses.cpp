@@ -22,13 +22,10 @@ std::optional<float> objectTemperature(const QByteArray &data, int framing)
 {
     if (framing != SerialFrame::CrcFraming && data == QByteArray(3, '\0'))
         return std::nullopt;
-    const std::optional<quint16> raw = value16(data, framing);
-    if (!raw)
-        return std::nullopt;
-    return temperatureFromRaw(*raw);
+    return temperature(data, framing);
 }
 
-std::optional<float> ambientTemperature(const QByteArray &data, int framing)
+std::optional<float> temperature(const QByteArray &data, int framing)
 {
     const std::optional<quint16> raw = value16(data, framing);
     if (!raw)

@@ -21,8 +21,8 @@ std::optional<quint16> value16(const QByteArray &data, int framing);
 // what line noise looks like, and is not taken as a reading.
 std::optional<float> objectTemperature(const QByteArray &data, int framing);
 
-// Ambient temperature in degrees Celsius, three-byte XOR answers or CRC answers.
-std::optional<float> ambientTemperature(const QByteArray &data, int framing);
+// Any temperature register (ambient, range ends, alarms, output bounds) in degrees Celsius.
+std::optional<float> temperature(const QByteArray &data, int framing);
 
 struct Identity
 {
