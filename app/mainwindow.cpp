@@ -282,21 +282,15 @@ void MainWindow::layoutAreaList()
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
-    m_areaRealtime->setCaption(tr("实时值"));
-    m_areaMaximum->setCaption(tr("最大值"));
-    m_areaMinimum->setCaption(tr("最小值"));
-    m_areaAmbient->setCaption(tr("环温"));
-
-    const QSize size(list->width(), list->height() / 4);
+    nameAreas();
     for (auto [item, area] : {std::pair{&m_itemRealtime, m_areaRealtime},
                               {&m_itemAmbient, m_areaAmbient},
                               {&m_itemMaximum, m_areaMaximum},
                               {&m_itemMinimum, m_areaMinimum}}) {
-        area->setFixedSize(size);
         *item = new QListWidgetItem(list);
-        (*item)->setSizeHint(size);
         list->setItemWidget(*item, area);
     }
+    resizeAreas();
 
     const QColor gray(Qt::gray);
     m_areaRealtime->setTextColor(QColor(255, 128, 0));
@@ -1084,10 +1078,7 @@ void MainWindow::changeEvent(QEvent *event)
         ui.pushButton_com->setText(open ? tr("关闭设备") : tr("打开设备"));
         ui.label_rangel->setText(rangeText(rangeLow));
         ui.label_rangeh->setText(rangeText(rangeHigh));
-        m_areaRealtime->setCaption(tr("实时值"));
-        m_areaMaximum->setCaption(tr("最大值"));
-        m_areaMinimum->setCaption(tr("最小值"));
-        m_areaAmbient->setCaption(tr("环温"));
+        nameAreas();
         retranslateMenus();
     }
     QMainWindow::changeEvent(event);
@@ -1184,6 +1175,14 @@ bool MainWindow::nativeEvent(const QByteArray &eventType, void *message, long *r
     return true;
 }
 #endif
+
+void MainWindow::nameAreas()
+{
+    m_areaRealtime->setCaption(tr("实时值"));
+    m_areaMaximum->setCaption(tr("最大值"));
+    m_areaMinimum->setCaption(tr("最小值"));
+    m_areaAmbient->setCaption(tr("环温"));
+}
 
 void MainWindow::resizeAreas()
 {

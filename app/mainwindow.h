@@ -164,6 +164,7 @@ private:
     void handleHoldMode(uchar mode);
     // Range filter, extremes and tiles for one object reading; false when it was dropped.
     bool showTemperatures(float value, float low, float high, float &maximum, float &minimum);
+    void nameAreas();
     void resizeAreas();
     void stopPolling();
     void pauseForZoom();
