@@ -225,8 +225,11 @@ void ttwidget::setRecordInterval(int ms)
 void ttwidget::setAmbientVisible(bool on)
 {
     ambientGraph->setVisible(on);
-    if (QCPAbstractLegendItem *item = plot->legend->item(1))
-        item->setVisible(on);
+    // A hidden legend item would still hold its row.
+    if (on)
+        ambientGraph->addToLegend();
+    else
+        ambientGraph->removeFromLegend();
 }
 
 void ttwidget::stopAndClose()

@@ -1,5 +1,6 @@
 #include "deviceinfodialog.h"
 
+#include <QDialogButtonBox>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -57,6 +58,10 @@ DeviceInfoDialog::DeviceInfoDialog(QWidget *parent)
     verticalLayout->addWidget(widget_date);
     verticalLayout->addWidget(widget_serial);
     verticalLayout->addWidget(widget_2);
+    auto *buttonBox = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttonBox->setObjectName(QStringLiteral("buttonBox"));
+    connect(buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    verticalLayout->addWidget(buttonBox);
 
     label->hide();
     widget_date->hide();
