@@ -230,6 +230,7 @@ void ttwidget::setAmbientVisible(bool on)
         ambientGraph->addToLegend();
     else
         ambientGraph->removeFromLegend();
+    plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void ttwidget::stopAndClose()

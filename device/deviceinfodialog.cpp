@@ -66,9 +66,13 @@ DeviceInfoDialog::DeviceInfoDialog(QWidget *parent)
     label->hide();
     widget_date->hide();
     retranslateUi();
-    // The size is fixed before the values arrive: leave room for the widest range end.
+    // The size is fixed before the values arrive: leave room for the widest range, with the ends
+    // and their dash kept together as the labels' own widths place them.
     for (QLabel *value : {label_rangel, label_rangeh})
-        value->setMinimumWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("-9999.9℃")));
+        value->setText(QStringLiteral("-9999.9℃"));
+    widget_range->setMinimumWidth(widget_range->sizeHint().width());
+    for (QLabel *value : {label_rangel, label_rangeh})
+        value->clear();
     adjustSize();
     setFixedSize(size());
 }
