@@ -1008,9 +1008,10 @@ void MainWindow::buildMenus()
     // catalogue in use, so an unknown stored name marks English.
     auto *languages = new QActionGroup(m_languageMenu);
     const QString current = appSettings().value(QLatin1String(SettingsKeys::Language), QString());
-    for (auto [handler, text, name] : {std::tuple{&MainWindow::ClickLangChinese, "简体中文", LanguageNames::SimplifiedChinese},
-                                       {&MainWindow::ClickTrChinese, "繁體中文", LanguageNames::TrChinese},
-                                       {&MainWindow::ClickLangEnglish, "English", LanguageNames::English}}) {
+    for (auto [handler, text, name] :
+         {std::tuple{&MainWindow::ClickLangChinese, "简体中文", LanguageNames::SimplifiedChinese},
+          {&MainWindow::ClickTrChinese, "繁體中文", LanguageNames::TrChinese},
+          {&MainWindow::ClickLangEnglish, "English", LanguageNames::English}}) {
         QAction *action = addAction(m_languageMenu, handler);
         action->setText(QString::fromUtf8(text));
         action->setCheckable(true);

@@ -70,8 +70,9 @@ void TempAreaItem::fitFont()
 {
     QFont font = m_label->font();
     const QString shown = m_label->text();
-    const QString text = shown.isEmpty() || shown == QLatin1String(kNoValue) ? QString::fromUtf8(kWidestReading)
-                                                                            : shown;
+    const QString text = shown.isEmpty() || shown == QLatin1String(kNoValue)
+                                 ? QString::fromUtf8(kWidestReading)
+                                 : shown;
     const int available = m_label->width() - kTextMargin;
     int chosen = kSmallestPixelSize;
     for (int size = kSmallestPixelSize; size <= kLargestPixelSize; size += kPixelSizeStep) {

@@ -15,11 +15,7 @@ class tst_Texts : public QObject
 private slots:
     void initTestCase() { QVERIFY(f.setUp()); }
     void init() { f.reset(); }
-    void cleanup()
-    {
-        Messages::setDialogRunner({});
-        f.reset();
-    }
+    void cleanup() { f.reset(); }
 
     void switchAtRunTime_data();
     void switchAtRunTime();
@@ -39,15 +35,15 @@ void tst_Texts::switchAtRunTime_data()
     QTest::addColumn<QString>("closeButton");
     // Each row switches away from the language the previous one left stored.
     QTest::newRow("简体中文") << 0 << "仪器中断"
-                          << "模拟仪器"
-                          << "提示"
-                          << "设备未连接"
-                          << "关闭";
+                              << "模拟仪器"
+                              << "提示"
+                              << "设备未连接"
+                              << "关闭";
     QTest::newRow("繁體中文") << 1 << "儀器中斷"
-                          << "模擬儀器"
-                          << "提示"
-                          << "裝置未連線"
-                          << "關閉";
+                              << "模擬儀器"
+                              << "提示"
+                              << "裝置未連線"
+                              << "關閉";
     QTest::newRow("English") << 2 << "Device not responding"
                              << "Simulated device"
                              << "Notice"
@@ -105,7 +101,9 @@ void tst_Texts::panelEmptyUntilTheInstrumentAnswers()
     QTest::qWait(300);
     QCOMPARE(ui.label_rangel->text(), QString());
     QCOMPARE(ui.label_rangeh->text(), QString());
-    for (TempAreaItem *area : {window->areaRealtime(), window->areaMaximum(), window->areaMinimum(),
+    for (TempAreaItem *area : {window->areaRealtime(),
+                               window->areaMaximum(),
+                               window->areaMinimum(),
                                window->areaAmbient()})
         QCOMPARE(area->valueLabel()->text(), QStringLiteral("---"));
 }

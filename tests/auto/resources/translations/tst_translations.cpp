@@ -149,10 +149,13 @@ QStringList placeholderMismatches(const Catalogue &catalogue)
 
 // Texts English may keep as written: names, and the form placeholders "Form" and "CheckBox" that
 // the program replaces before anyone sees them.
-const QStringList kNames = {QStringLiteral("Tevrano"), QStringLiteral("Modbus:"), QStringLiteral("Form"),
+const QStringList kNames = {QStringLiteral("Tevrano"),
+                            QStringLiteral("Modbus:"),
+                            QStringLiteral("Form"),
                             QStringLiteral("CheckBox")};
 
-// Numbers and units: no letter at all ("00:00:00", "-", "℃"), or a number with a short unit ("1000X").
+// Numbers and units: no letter at all ("00:00:00", "-", "℃"), or a number with a short unit
+// ("1000X").
 bool isNumberOrUnit(const QString &text)
 {
     static const QRegularExpression pattern(QStringLiteral("^(\\P{L}*|[\\d.]+\\s*\\p{L}{1,2})$"));
