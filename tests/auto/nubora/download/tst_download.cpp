@@ -114,7 +114,7 @@ void DownloadTest::missingKey()
         Reply reply;
         reply.status = 404;
         reply.headers = {{"x-oss-request-id", "header-rid"}};
-        reply.body = fakestore::errorDocument("NoSuchKey", "The specified key does not exist.", "5F2A0B");
+        reply.body = fakestore::errorDocument("NoSuchKey", "nothing is stored under this key", "5F2A0B");
         return reply;
     });
     QFile existing(QString::fromLocal8Bit(targetPath));
@@ -134,7 +134,7 @@ void DownloadTest::missingKey()
     QCOMPARE(store->requests().at(0).key, std::string(kVersionKey));
     QCOMPARE(debugLines.size(), 3);
     for (const QString &line : debugLines)
-        QCOMPARE(line, QString("getObjectToBuffer fail,code:NoSuchKey,message:The specified key does not exist."
+        QCOMPARE(line, QString("getObjectToBuffer fail,code:NoSuchKey,message:nothing is stored under this key"
                                ",requestId:5F2A0B"));
 }
 
