@@ -97,6 +97,8 @@ int progressPercent(std::int64_t bytesSoFar, std::int64_t bytesTotal)
 UpdateRun::UpdateRun(Config config)
     : m_config(std::move(config))
 {
+    // finished() crosses threads.
+    qRegisterMetaType<UpdateRun::Result>();
 }
 
 QString UpdateRun::installerPath(const QString &settingsDir)
