@@ -123,8 +123,10 @@ std::size_t onBody(char *data, std::size_t size, std::size_t count, void *userDa
     const std::int64_t room = state->bodyLimit - state->transferred;
     if (static_cast<std::int64_t>(length) > room) {
         state->overLimit = true;
-        if (!state->successBody)
+        if (!state->successBody) {
             body->write(data, static_cast<std::streamsize>(room));
+            state->transferred += room;
+        }
         return 0;
     }
     body->write(data, static_cast<std::streamsize>(length));
