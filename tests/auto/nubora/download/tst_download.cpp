@@ -41,6 +41,16 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
+// Every request gets a 200 with this body.
+void serveBody(fakestore::FakeObjectStore &store, const std::string &body)
+{
+    store.setHandler([body](const fakestore::ReceivedRequest &, int) {
+        Reply reply;
+        reply.body = body;
+        return reply;
+    });
+}
+
 long long peakResidentKiB()
 {
     QFile status("/proc/self/status");
@@ -347,19 +357,14 @@ void DownloadTest::largeObjectWithProgressAndRetry()
 
 void DownloadTest::textIsAlwaysTerminated()
 {
-    std::string object = std::string(300, 'L');
-    store->setHandler([&object](const fakestore::ReceivedRequest &, int) {
-        Reply reply;
-        reply.body = object;
-        return reply;
-    });
+    serveBody(*store, std::string(300, 'L'));
     Nubora nubora;
     nubora.setBucketName(kBucket);
     const char *longText = nubora.download2Mem(kVersionKey);
     QVERIFY(longText);
     QCOMPARE(QByteArray(longText), QByteArray(255, 'L'));
 
-    object = "3.0.1";
+    serveBody(*store, "3.0.1");
     const char *shortText = nubora.download2Mem(kVersionKey);
     QCOMPARE(shortText, longText);
     QCOMPARE(QByteArray(shortText), QByteArray("3.0.1"));
@@ -469,11 +474,7 @@ void DownloadTest::boundedAnswers()
 void DownloadTest::wholeObjectIntoBuffer()
 {
     const std::string object("3.0.1\0garbage", 13);
-    store->setHandler([&object](const fakestore::ReceivedRequest &, int) {
-        Reply reply;
-        reply.body = object;
-        return reply;
-    });
+    serveBody(*store, object);
     Nubora nubora;
     nubora.setBucketName(kBucket);
     char buffer[16];
@@ -488,11 +489,7 @@ void DownloadTest::fullDiskFails()
 {
     if (!QFileInfo::exists("/dev/full"))
         QSKIP("no /dev/full here");
-    store->setHandler([](const fakestore::ReceivedRequest &, int) {
-        Reply reply;
-        reply.body = "a few bytes that stay in the stream's buffer";
-        return reply;
-    });
+    serveBody(*store, "a few bytes that stay in the stream's buffer");
     char full[] = "/dev/full";
     Nubora nubora;
     nubora.setBucketName(kBucket);
