@@ -111,6 +111,9 @@ void AboutDialog::stopRun()
 
 void AboutDialog::finishRun(UpdateRun::Result result)
 {
+    // A run stopped by closing the dialog reports late; its result no longer counts.
+    if (!m_run)
+        return;
     // The run has reported its end; its thread ends right after.
     stopRun();
     switch (result) {
