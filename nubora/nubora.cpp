@@ -1,6 +1,8 @@
 #include "nubora.h"
 
 #include <fstream>
+#include <map>
+#include <mutex>
 
 #include <QDebug>
 
@@ -15,10 +17,57 @@ constexpr std::size_t kContentBufferSize = 256;
 bool libraryStarted = false;
 char contentBuffer[kContentBufferSize] = {};
 
-nubora::FetchOutcome fetch(const char *endpoint, const char *accessKeyId, const char *accessKeySecret,
-                           const nubora::GetObjectRequest &request)
+std::mutex limitsMutex;
+Nubora::Limits currentLimits;
+
+// The caller owns the object's layout, so what cancel() needs is kept here, by
+// the object's address: whether it was cancelled and the transport it runs now.
+struct Cancellation {
+    bool cancelled = false;
+    nubora::HttpClient *active = nullptr;
+};
+std::mutex cancellationMutex;
+std::map<const Nubora *, Cancellation> cancellations;
+
+// Makes one download's transport reachable by cancel() while it runs.
+class ActiveDownload
 {
-    nubora::ObjectClient client(endpoint, accessKeyId, accessKeySecret, nubora::TransportSettings());
+public:
+    ActiveDownload(const Nubora *owner, nubora::HttpClient &transport) : owner_(owner)
+    {
+        std::lock_guard<std::mutex> lock(cancellationMutex);
+        Cancellation &entry = cancellations[owner];
+        entry.active = &transport;
+        if (entry.cancelled)
+            transport.disable();
+    }
+    ~ActiveDownload()
+    {
+        std::lock_guard<std::mutex> lock(cancellationMutex);
+        cancellations[owner_].active = nullptr;
+    }
+    ActiveDownload(const ActiveDownload &) = delete;
+    ActiveDownload &operator=(const ActiveDownload &) = delete;
+
+private:
+    const Nubora *owner_;
+};
+
+struct Endpoint {
+    const char *url;
+    const char *accessKeyId;
+    const char *accessKeySecret;
+};
+
+nubora::FetchOutcome fetch(const Nubora *owner, const Endpoint &endpoint, const nubora::GetObjectRequest &request,
+                           std::int64_t timeLimitMs)
+{
+    const Nubora::Limits limits = Nubora::limits();
+    nubora::TransportSettings settings;
+    settings.requestTimeoutMs = static_cast<long>(timeLimitMs);
+    settings.stallWindowMs = static_cast<long>(limits.stallWindowMs);
+    nubora::ObjectClient client(endpoint.url, endpoint.accessKeyId, endpoint.accessKeySecret, settings);
+    const ActiveDownload active(owner, client.transport());
     return client.getObject(request);
 }
 
@@ -31,6 +80,23 @@ void logFailure(const nubora::RequestError &error)
 std::string textOrEmpty(const char *text)
 {
     return text ? text : "";
+}
+
+// At most `capacity` bytes of the object's start into `buffer`; -1 after logging a failure.
+std::int64_t fetchIntoBuffer(const Nubora *owner, const Endpoint &endpoint, const char *bucket, const char *key,
+                             std::int64_t maxBytes, char *buffer, std::int64_t capacity)
+{
+    nubora::GetObjectRequest request(textOrEmpty(bucket), textOrEmpty(key));
+    request.setMaxBodyBytes(maxBytes);
+    const nubora::FetchOutcome outcome = fetch(owner, endpoint, request, Nubora::limits().textTimeLimitMs);
+    if (!outcome.success) {
+        logFailure(outcome.error);
+        return -1;
+    }
+    std::iostream &content = *outcome.result.content;
+    content.seekg(0, std::ios::beg);
+    content.read(buffer, static_cast<std::streamsize>(capacity));
+    return content.gcount();
 }
 
 }
@@ -51,6 +117,10 @@ Nubora::Nubora()
 
 Nubora::~Nubora()
 {
+    {
+        std::lock_guard<std::mutex> lock(cancellationMutex);
+        cancellations.erase(this);
+    }
     if (libraryStarted) {
         curl_global_cleanup();
         nubora::stopDiagnostics();
@@ -92,30 +162,54 @@ void Nubora::setProcessCallback(ProcessCallback callback, void *userData)
     processUserData_ = userData;
 }
 
+Nubora::Limits Nubora::limits()
+{
+    std::lock_guard<std::mutex> lock(limitsMutex);
+    return currentLimits;
+}
+
+void Nubora::setLimits(const Limits &limits)
+{
+    std::lock_guard<std::mutex> lock(limitsMutex);
+    currentLimits = limits;
+}
+
 char *Nubora::download2Mem(char *objectKey)
 {
-    nubora::GetObjectRequest request(textOrEmpty(bucketName_), textOrEmpty(objectKey));
     // Only what fits the buffer with its terminator is ever returned.
-    request.setStoredBodyLimit(kContentBufferSize - 1);
-    const nubora::FetchOutcome outcome = fetch(endpoint_, accessKeyId_, accessKeySecret_, request);
-    if (!outcome.success) {
-        logFailure(outcome.error);
+    const std::int64_t length = fetchIntoBuffer(this, {endpoint_, accessKeyId_, accessKeySecret_}, bucketName_,
+                                                objectKey, kTextTransferLimit, contentBuffer, kContentBufferSize - 1);
+    if (length < 0)
         return nullptr;
-    }
-
-    std::iostream &content = *outcome.result.content;
-    content.seekg(0, std::ios::beg);
-    content.read(contentBuffer, kContentBufferSize - 1);
-    contentBuffer[content.gcount()] = '\0';
+    contentBuffer[length] = '\0';
     return contentBuffer;
+}
+
+std::int64_t Nubora::download2Buffer(char *objectKey, char *buffer, std::int64_t capacity)
+{
+    if (!buffer || capacity < 0)
+        return -1;
+    return fetchIntoBuffer(this, {endpoint_, accessKeyId_, accessKeySecret_}, bucketName_, objectKey, capacity, buffer,
+                           capacity);
 }
 
 int Nubora::downloadFile(char *objectKey, char *filePath)
 {
+    return downloadFile(objectKey, filePath, FileRules());
+}
+
+int Nubora::downloadFile(char *objectKey, char *filePath, const FileRules &rules)
+{
     nubora::GetObjectRequest request(textOrEmpty(bucketName_), textOrEmpty(objectKey));
+    request.setMaxBodyBytes(rules.maxBytes);
+    request.setContentRequired(rules.contentRequired);
+    request.setChecksumRequired(rules.checksumRequired);
     const std::string path = textOrEmpty(filePath);
-    request.setResponseStreamFactory([path] {
-        return std::make_shared<std::fstream>(path, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
+    // Kept here as well, so that the file's closing can be checked.
+    auto file = std::make_shared<std::shared_ptr<std::fstream>>();
+    request.setResponseStreamFactory([path, file] {
+        *file = std::make_shared<std::fstream>(path, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
+        return *file;
     });
     if (processCallback_) {
         const ProcessCallback callback = processCallback_;
@@ -125,13 +219,31 @@ int Nubora::downloadFile(char *objectKey, char *filePath)
         });
     }
 
-    const nubora::FetchOutcome outcome = fetch(endpoint_, accessKeyId_, accessKeySecret_, request);
+    nubora::FetchOutcome outcome =
+        fetch(this, {endpoint_, accessKeyId_, accessKeySecret_}, request, limits().fileTimeLimitMs);
+    if (outcome.success && *file) {
+        (*file)->close();
+        if ((*file)->fail()) {
+            outcome.success = false;
+            outcome.error.code = "ClientError:200023";
+            outcome.error.message = "The file could not be closed: " + path;
+        }
+    }
     if (!outcome.success) {
         logFailure(outcome.error);
         return -1;
     }
     qDebug() << "GetObjectToFile success" << static_cast<qint64>(outcome.result.contentLength());
     return 0;
+}
+
+void Nubora::cancel()
+{
+    std::lock_guard<std::mutex> lock(cancellationMutex);
+    Cancellation &entry = cancellations[this];
+    entry.cancelled = true;
+    if (entry.active)
+        entry.active->disable();
 }
 
 OssServer::OssServer(const OssServer &other) = default;

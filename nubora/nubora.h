@@ -25,6 +25,26 @@ public:
     using ProcessCallback = void (*)(std::uint32_t blockBytes, std::int64_t bytesSoFar,
                                      std::int64_t bytesTotal, void *userData);
 
+    // Bounds of every attempt, process-wide. An attempt ends after its time
+    // limit, or when less than a byte a second arrives for the stall window.
+    struct Limits {
+        std::int64_t textTimeLimitMs = 60 * 1000;     // download2Mem, download2Buffer
+        std::int64_t fileTimeLimitMs = 30 * 60 * 1000; // downloadFile
+        std::int64_t stallWindowMs = 5000;
+    };
+    static Limits limits();
+    static void setLimits(const Limits &limits);
+
+    // What a file download must get to succeed.
+    struct FileRules {
+        std::int64_t maxBytes = INT64_MAX; // a longer object ends the transfer as a failure
+        bool contentRequired = false;      // an empty object fails
+        bool checksumRequired = false;     // so does an answer without the store's CRC-64
+    };
+
+    // download2Mem stops and fails past this; a version text is a few bytes.
+    static constexpr std::int64_t kTextTransferLimit = 64 * 1024;
+
     Nubora();
     ~Nubora();
     Nubora &operator=(const Nubora &other);
@@ -37,9 +57,17 @@ public:
     // The object as NUL-terminated text (at most 255 bytes of it) in a buffer
     // owned by the library and valid until the next call; null on failure.
     char *download2Mem(char *objectKey);
+    // The whole object into the caller's buffer: its length, or -1 on failure
+    // and for an object longer than the capacity.
+    std::int64_t download2Buffer(char *objectKey, char *buffer, std::int64_t capacity);
     // 0 on success, -1 on failure. The file is created or emptied only when the
-    // object's first byte arrives.
+    // object's first byte arrives; 0 also means the file was written and closed.
     int downloadFile(char *objectKey, char *filePath);
+    int downloadFile(char *objectKey, char *filePath, const FileRules &rules);
+
+    // Ends this object's download under way, and every later one, at once.
+    // Safe from any thread while the object lives.
+    void cancel();
 
 private:
     // The caller allocates the object, so these eight fields are its layout.

@@ -27,6 +27,14 @@
         <source>已经是最新版本</source>
         <translation>已经是最新版本</translation>
     </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>安装程序的签名未通过验证</source>
+        <translation>安装程序的签名未通过验证</translation>
+    </message>
 </context>
 <context>
     <name>AmbrelTitalbar</name>

@@ -27,6 +27,14 @@
         <source>已经是最新版本</source>
         <translation>Already up to date</translation>
     </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>安装程序的签名未通过验证</source>
+        <translation>The installer&apos;s signature did not verify.</translation>
+    </message>
 </context>
 <context>
     <name>AmbrelTitalbar</name>

@@ -2,25 +2,22 @@
 #define TEVRANO_ABOUTDIALOG_H
 
 #include <QDialog>
+#include <QMessageBox>
 #include <QString>
 
-#include <cstdint>
 #include <functional>
+
+#include "updaterun.h"
+
+class QThread;
 
 namespace Ui {
 class AboutDialog;
 }
 
-// -1 when the published version is older (or has fewer parts), 0 when equal, 1 when
-// an update is due. The part count decides before any number is looked at.
-int compareVersions(const QString &running, const QString &published);
-
-// Whether the version object's content can be trusted at all: digits and dots only,
-// and short enough that the library's buffer cannot have cut it off.
-bool isVersionText(const QByteArray &content);
-
 // Shows the program's name and version and updates it in place from the cloud bucket.
-// The installer is saved in the settings directory given at construction.
+// The installer is saved in the settings directory given at construction. The check and
+// the download run on a worker thread; the dialog stays responsive and can cancel them.
 class AboutDialog : public QDialog
 {
     Q_OBJECT
@@ -29,7 +26,7 @@ public:
     // The effects that end the flow; replaceable so the flow can run without modal
     // boxes and without the process ending.
     struct Hooks {
-        std::function<void(QWidget *parent, const QString &title, const QString &text)> inform;
+        std::function<void(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text)> inform;
         std::function<bool(const QString &program)> startDetached;
         std::function<void(int status)> exitApplication;
     };
@@ -39,20 +36,26 @@ public:
 
     // Members left empty keep their current behaviour.
     void setHooks(Hooks hooks);
+    // The key installers must be signed with; empty: the build's key, if any, is not used.
+    void setUpdatePublicKey(const QByteArray &publicKey);
 
-    // Progress callback handed to the library; userData is the dialog.
-    static void updateProgress(std::uint32_t blockBytes, std::int64_t bytesSoFar, std::int64_t bytesTotal,
-                               void *userData);
+    void done(int result) override;
 
 private slots:
     void on_pushButton_clicked();
+    void on_pushButton_cancel_clicked();
 
 private:
-    void informFailure();
+    void finishRun(UpdateRun::Result result);
+    void stopRun();
+    void informFailure(const QString &detail = QString());
 
     Ui::AboutDialog *ui;
     QString m_settingsDir;
+    QByteArray m_publicKey;
     Hooks m_hooks;
+    UpdateRun *m_run = nullptr;
+    QThread *m_thread = nullptr;
 };
 
 #endif // TEVRANO_ABOUTDIALOG_H

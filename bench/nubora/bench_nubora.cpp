@@ -50,8 +50,13 @@ double timeLibraryDownload(const std::string &path)
     std::string target = path;
     Nubora nubora;
     nubora.setBucketName(bucket);
+    // As the update fetches its installer: size-limited, content and checksum required.
+    Nubora::FileRules rules;
+    rules.maxBytes = kObjectBytes;
+    rules.contentRequired = true;
+    rules.checksumRequired = true;
     const auto start = std::chrono::steady_clock::now();
-    const int result = nubora.downloadFile(key, target.data());
+    const int result = nubora.downloadFile(key, target.data(), rules);
     const double seconds = secondsSince(start);
     if (result != 0) {
         std::fprintf(stderr, "library download failed\n");

@@ -45,7 +45,10 @@ struct TransferState {
     std::int64_t transferred = 0;
     std::int64_t expectedTotal = -1;
     bool firstBodyByte = true;
-    std::int64_t storedLimit = INT64_MAX;
+    std::int64_t bodyLimit = INT64_MAX;
+    bool successBody = false;
+    bool overLimit = false;
+    bool conflictingLength = false;
     std::optional<std::streamoff> bodyStart;
     long sendRate = 0;
     long receiveRate = 0;
@@ -65,6 +68,10 @@ std::size_t onHeaderLine(char *line, std::size_t size, std::size_t count, void *
     auto *state = static_cast<TransferState *>(userData);
     const std::size_t length = size * count;
     if (const auto header = parseHeaderLine(line, length)) {
+        // Two lengths leave no way to tell where the body ends.
+        if (CaseInsensitiveLess::equal(header->first, "Content-Length") && state->response->hasHeader("Content-Length")
+            && state->response->header("Content-Length") != header->second)
+            state->conflictingLength = true;
         state->response->setHeader(header->first, header->second);
     } else if (isHeaderBlockEnd(line, length) && state->response->hasHeader("Content-Length")) {
         curl_off_t contentLength = -1;
@@ -81,11 +88,12 @@ void setResponseBody(TransferState &state)
 {
     long responseCode = 0;
     curl_easy_getinfo(state.handle, CURLINFO_RESPONSE_CODE, &responseCode);
-    if (responseCode / 100 == 2) {
+    state.successBody = state.request->isSuccessStatus(responseCode);
+    if (state.successBody) {
         const BodyStreamFactory &factory = state.request->responseStreamFactory();
         BodyStream body = factory ? factory() : nullptr;
         state.response->setBody(body);
-        state.storedLimit = state.request->storedBodyLimit();
+        state.bodyLimit = state.request->maxBodyBytes();
         if (body && !body->fail()) {
             state.bodyStart = body->tellp();
             logMessage(LogLevel::Debug, kTransportLogTag, "request(%p) setResponseBody, recvBodyPos:%lld",
@@ -93,8 +101,8 @@ void setResponseBody(TransferState &state)
         }
     } else {
         state.response->setBody(std::make_shared<std::stringstream>());
-        // The caller's limit is for its content; an error document is read on its own bound.
-        state.storedLimit = kErrorBodyLimit;
+        // The caller's limit is for its content; an error document has its own.
+        state.bodyLimit = kErrorBodyLimit;
     }
     state.firstBodyByte = false;
 }
@@ -111,10 +119,17 @@ std::size_t onBody(char *data, std::size_t size, std::size_t count, void *userDa
     const BodyStream &body = state->response->body();
     if (!body || body->fail())
         return static_cast<std::size_t>(-2);
-    const std::int64_t room = std::max<std::int64_t>(0, state->storedLimit - state->transferred);
-    const auto stored = static_cast<std::streamsize>(std::min<std::int64_t>(room, static_cast<std::int64_t>(length)));
-    if (stored > 0)
-        body->write(data, stored);
+    // Past the limit the transfer ends here; an error document keeps what fits.
+    const std::int64_t room = state->bodyLimit - state->transferred;
+    if (static_cast<std::int64_t>(length) > room) {
+        state->overLimit = true;
+        if (!state->successBody) {
+            body->write(data, static_cast<std::streamsize>(room));
+            state->transferred += room;
+        }
+        return 0;
+    }
+    body->write(data, static_cast<std::streamsize>(length));
     if (body->bad())
         return static_cast<std::size_t>(-3);
 
@@ -269,6 +284,7 @@ void CurlHttpClient::configureHandle(CURL *handle, const HttpRequest &request, c
         curl_easy_setopt(handle, CURLOPT_VERBOSE, 1L);
         curl_easy_setopt(handle, CURLOPT_DEBUGFUNCTION, onDebug);
     }
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, settings_.requestTimeoutMs);
     curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, onTransferInfo);
     curl_easy_setopt(handle, CURLOPT_XFERINFODATA, state);
     curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
@@ -307,23 +323,34 @@ std::shared_ptr<HttpResponse> CurlHttpClient::makeRequest(HttpRequest &request)
     long responseCode = 0;
     curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &responseCode);
 
-    if (result != CURLE_OK) {
-        std::string text = curl_easy_strerror(result);
-        if (result == CURLE_WRITE_ERROR)
-            text += writeErrorCause(*response);
-        response->setStatus(kCurlFailureBase + result, text);
-    } else {
-        response->setStatus(static_cast<int>(responseCode));
-    }
-
     const bool sending = request.method() == HttpMethod::Post || request.method() == HttpMethod::Put;
     request.setTransferResult(sending ? state.sentCrc64 : state.receivedCrc64, state.transferred);
     pool_.release(std::move(handle));
 
+    // A full disk may only show when the last buffered bytes go out.
+    CURLcode outcome = result;
+    if (const BodyStream &body = response->body(); body && outcome == CURLE_OK && !body->flush())
+        outcome = CURLE_WRITE_ERROR;
+    if (state.overLimit && !state.successBody) {
+        // The status and the start of the document still say what went wrong.
+        response->setStatus(static_cast<int>(responseCode));
+    } else if (state.overLimit) {
+        response->setStatus(kBodyOverLimitStatus, "The body is longer than the limit of "
+                                                      + std::to_string(request.maxBodyBytes()) + " bytes.");
+    } else if (outcome != CURLE_OK) {
+        std::string text = curl_easy_strerror(outcome);
+        if (outcome == CURLE_WRITE_ERROR)
+            text += writeErrorCause(*response);
+        response->setStatus(kCurlFailureBase + outcome, text);
+    } else if (state.conflictingLength) {
+        response->setStatus(kConflictingLengthStatus, "The answer carries conflicting Content-Length headers.");
+    } else {
+        response->setStatus(static_cast<int>(responseCode));
+    }
+
     if (const BodyStream &body = response->body()) {
-        body->flush();
         // Back to the start of the body so that a retry overwrites the partial data.
-        if (result != CURLE_OK && state.bodyStart) {
+        if (outcome != CURLE_OK && state.bodyStart) {
             body->clear();
             logMessage(LogLevel::Debug, kTransportLogTag, "request(%p) setResponseBody, tellp:%lld, recvBodyPos:%lld",
                        static_cast<void *>(&request), static_cast<long long>(body->tellp()),

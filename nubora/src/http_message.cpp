@@ -14,6 +14,12 @@ bool CaseInsensitiveLess::operator()(const std::string &left, const std::string 
                                         });
 }
 
+bool CaseInsensitiveLess::equal(const std::string &left, const std::string &right)
+{
+    const CaseInsensitiveLess less;
+    return !less(left, right) && !less(right, left);
+}
+
 BodyStreamFactory defaultBodyStreamFactory()
 {
     return [] { return std::make_shared<std::stringstream>(); };
@@ -24,6 +30,13 @@ const char *httpMethodName(HttpMethod method)
     static const char *const names[] = {"GET", "HEAD", "POST", "PUT", "DELETE",
                                         "CONNECT", "OPTIONS", "PATCH", "TRACE"};
     return names[static_cast<int>(method)];
+}
+
+bool HttpRequest::isSuccessStatus(long status) const
+{
+    if (method_ != HttpMethod::Get)
+        return status / 100 == 2;
+    return status == 200 || (status == 206 && hasHeader("Range"));
 }
 
 bool HttpMessage::hasHeader(const std::string &key) const

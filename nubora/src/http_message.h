@@ -13,6 +13,7 @@ namespace nubora {
 // and already sorted the way the canonical string wants it.
 struct CaseInsensitiveLess {
     bool operator()(const std::string &left, const std::string &right) const;
+    static bool equal(const std::string &left, const std::string &right);
 };
 
 using HeaderMap = std::map<std::string, std::string, CaseInsensitiveLess>;
@@ -49,8 +50,7 @@ private:
 };
 
 // What the caller decides about a success body: where it goes (made on its
-// first byte), who hears of its progress and how much of it is kept (the rest
-// is still counted and checksummed).
+// first byte), who hears of its progress, and what it takes to count as one.
 class ResponseBodyOptions
 {
 public:
@@ -60,13 +60,24 @@ public:
     const ProgressHandler &progressHandler() const { return progressHandler_; }
     void setProgressHandler(ProgressHandler handler) { progressHandler_ = std::move(handler); }
 
-    std::int64_t storedBodyLimit() const { return storedBodyLimit_; }
-    void setStoredBodyLimit(std::int64_t limit) { storedBodyLimit_ = limit; }
+    // A longer body ends the transfer as a failure as soon as it shows.
+    std::int64_t maxBodyBytes() const { return maxBodyBytes_; }
+    void setMaxBodyBytes(std::int64_t limit) { maxBodyBytes_ = limit; }
+
+    // An empty body fails.
+    bool contentRequired() const { return contentRequired_; }
+    void setContentRequired(bool required) { contentRequired_ = required; }
+
+    // An answer without the store's CRC-64 header fails (one with it is always checked).
+    bool checksumRequired() const { return checksumRequired_; }
+    void setChecksumRequired(bool required) { checksumRequired_ = required; }
 
 private:
     BodyStreamFactory responseStreamFactory_ = defaultBodyStreamFactory();
     ProgressHandler progressHandler_;
-    std::int64_t storedBodyLimit_ = INT64_MAX;
+    std::int64_t maxBodyBytes_ = INT64_MAX;
+    bool contentRequired_ = false;
+    bool checksumRequired_ = false;
 };
 
 class HttpRequest : public HttpMessage, public ResponseBodyOptions
@@ -75,6 +86,8 @@ public:
     explicit HttpRequest(HttpMethod method = HttpMethod::Get) : method_(method) {}
 
     HttpMethod method() const { return method_; }
+    // A plain GET wants 200 and nothing else; a ranged one 206 as well.
+    bool isSuccessStatus(long status) const;
     const std::string &url() const { return url_; }
     void setUrl(std::string url) { url_ = std::move(url); }
 
@@ -98,10 +111,20 @@ private:
     std::int64_t transferredBytes_ = 0;
 };
 
+// Failures the library finds in an answer itself.
+enum LibraryStatus {
+    kCrc64MismatchStatus = 100001,
+    kRequestsDisabledStatus = 100002,
+    kBodyOverLimitStatus = 100003,
+    kConflictingLengthStatus = 100004,
+    kMissingContentStatus = 100005,
+    kMissingChecksumStatus = 100006,
+};
+
 class HttpResponse : public HttpMessage
 {
 public:
-    // An HTTP status, 200000 + a libcurl code, or 100001 for a CRC-64 mismatch.
+    // An HTTP status, 200000 + a libcurl code, or a LibraryStatus.
     int statusCode() const { return statusCode_; }
     const std::string &statusText() const { return statusText_; }
     void setStatus(int code, std::string text = {})

@@ -9,10 +9,6 @@
 
 namespace nubora {
 
-namespace {
-constexpr int kCrc64MismatchStatus = 100001;
-}
-
 std::string formatHttpDate(std::time_t utcSeconds)
 {
     static const char *const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -32,9 +28,9 @@ Client::Client(const TransportSettings &settings, HandlePool::HandleFactory crea
 {
 }
 
-bool Client::hasResponseError(const HttpRequest &, HttpResponse *response) const
+bool Client::hasResponseError(const HttpRequest &request, HttpResponse *response) const
 {
-    return !response || response->statusCode() / 100 != 2;
+    return !response || !request.isSuccessStatus(response->statusCode());
 }
 
 std::shared_ptr<HttpResponse> Client::attemptOnce(const StoreRequest &request, HttpMethod method, bool &success)
@@ -69,7 +65,7 @@ Client::AttemptsOutcome Client::runAttempts(const StoreRequest &request, HttpMet
         outcome.response = attemptOnce(request, method, outcome.success);
     }
     if (!outcome.success) {
-        outcome.error = TransportError{100002, "ClientError:100002", "Disable all requests by upper.", {}};
+        outcome.error = TransportError{kRequestsDisabledStatus, "ClientError:100002", "Disable all requests by upper.", {}};
     }
     return outcome;
 }
@@ -137,8 +133,19 @@ bool ObjectClient::hasResponseError(const HttpRequest &request, HttpResponse *re
 {
     if (Client::hasResponseError(request, response))
         return true;
-    if (!request.crc64CheckEnabled() || request.hasHeader("Range") || !response->hasHeader("x-oss-hash-crc64ecma"))
+    if (request.contentRequired() && request.transferredBytes() == 0) {
+        response->setStatus(kMissingContentStatus, "The object is empty. RequestId:" + response->header("x-oss-request-id"));
+        return true;
+    }
+    if (!request.crc64CheckEnabled() || request.hasHeader("Range"))
         return false;
+    if (!response->hasHeader("x-oss-hash-crc64ecma")) {
+        if (!request.checksumRequired())
+            return false;
+        response->setStatus(kMissingChecksumStatus, "The answer carries no x-oss-hash-crc64ecma header. RequestId:"
+                                                        + response->header("x-oss-request-id"));
+        return true;
+    }
 
     const std::string expected = response->header("x-oss-hash-crc64ecma");
     const std::uint64_t calculated = request.transferredCrc64();

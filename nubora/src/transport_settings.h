@@ -21,6 +21,8 @@ struct TransportSettings {
     std::size_t maximumHandles = 16;
     long connectTimeoutMs = 10000;
     long stallWindowMs = 5000;
+    // Whole-request limit, so a server trickling bytes cannot hold a transfer for ever.
+    long requestTimeoutMs = 60000;
     std::shared_ptr<RetryStrategy> retryStrategy = std::make_shared<DefaultRetryStrategy>(300, 3);
     std::string proxyScheme = "http";
     std::string proxyHost;

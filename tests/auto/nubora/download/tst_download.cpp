@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <thread>
+
 #include <lzma.h>
 
 #include "fake_object_store.h"
@@ -39,6 +41,16 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
+// Every request gets a 200 with this body.
+void serveBody(fakestore::FakeObjectStore &store, const std::string &body)
+{
+    store.setHandler([body](const fakestore::ReceivedRequest &, int) {
+        Reply reply;
+        reply.body = body;
+        return reply;
+    });
+}
+
 long long peakResidentKiB()
 {
     QFile status("/proc/self/status");
@@ -74,6 +86,11 @@ private slots:
     void badErrorDocuments_data();
     void badErrorDocuments();
     void memoryStaysFlatForLargeFiles();
+    void boundedAnswers_data();
+    void boundedAnswers();
+    void wholeObjectIntoBuffer();
+    void fullDiskFails();
+    void cancelFromAnotherThread();
 
 private:
     std::unique_ptr<fakestore::FakeObjectStore> store;
@@ -114,7 +131,7 @@ void DownloadTest::missingKey()
         Reply reply;
         reply.status = 404;
         reply.headers = {{"x-oss-request-id", "header-rid"}};
-        reply.body = fakestore::errorDocument("NoSuchKey", "The specified key does not exist.", "5F2A0B");
+        reply.body = fakestore::errorDocument("NoSuchKey", "nothing is stored under this key", "5F2A0B");
         return reply;
     });
     QFile existing(QString::fromLocal8Bit(targetPath));
@@ -134,7 +151,7 @@ void DownloadTest::missingKey()
     QCOMPARE(store->requests().at(0).key, std::string(kVersionKey));
     QCOMPARE(debugLines.size(), 3);
     for (const QString &line : debugLines)
-        QCOMPARE(line, QString("getObjectToBuffer fail,code:NoSuchKey,message:The specified key does not exist."
+        QCOMPARE(line, QString("getObjectToBuffer fail,code:NoSuchKey,message:nothing is stored under this key"
                                ",requestId:5F2A0B"));
 }
 
@@ -340,19 +357,14 @@ void DownloadTest::largeObjectWithProgressAndRetry()
 
 void DownloadTest::textIsAlwaysTerminated()
 {
-    std::string object = std::string(300, 'L');
-    store->setHandler([&object](const fakestore::ReceivedRequest &, int) {
-        Reply reply;
-        reply.body = object;
-        return reply;
-    });
+    serveBody(*store, std::string(300, 'L'));
     Nubora nubora;
     nubora.setBucketName(kBucket);
     const char *longText = nubora.download2Mem(kVersionKey);
     QVERIFY(longText);
     QCOMPARE(QByteArray(longText), QByteArray(255, 'L'));
 
-    object = "3.0.1";
+    serveBody(*store, "3.0.1");
     const char *shortText = nubora.download2Mem(kVersionKey);
     QCOMPARE(shortText, longText);
     QCOMPARE(QByteArray(shortText), QByteArray("3.0.1"));
@@ -404,6 +416,116 @@ void DownloadTest::memoryStaysFlatForLargeFiles()
     const long long growth = peakResidentKiB() - before;
     QCOMPARE(QFileInfo(QString::fromLocal8Bit(targetPath)).size(), qint64(length));
     QVERIFY2(growth < 64 * 1024, QByteArray::number(growth) + " KiB");
+}
+
+void DownloadTest::boundedAnswers_data()
+{
+    QTest::addColumn<QString>("call");
+    QTest::addColumn<int>("status");        // the answer's
+    QTest::addColumn<bool>("endless");
+    QTest::addColumn<bool>("withCrc");
+    QTest::addColumn<QString>("code");
+
+    QTest::newRow("text past 64 KiB") << "text" << 200 << true << true << "ClientError:100003";
+    QTest::newRow("file past its size limit") << "file" << 200 << true << true << "ClientError:100003";
+    QTest::newRow("endless error document, text") << "text" << 404 << true << true << "ParseXMLError:";
+    QTest::newRow("endless error document, file") << "file" << 404 << true << true << "ParseXMLError:";
+    QTest::newRow("204") << "file" << 204 << false << true << "ClientError:204";
+    QTest::newRow("206 to a plain GET") << "text" << 206 << false << true << "ClientError:206";
+    QTest::newRow("empty where content is needed") << "file" << 200 << false << true << "ClientError:100005";
+    QTest::newRow("no checksum where one is needed") << "file" << 200 << false << false << "ClientError:100006";
+}
+
+// Each fails at once on its first attempt, keeping no more than its limit in memory or on disk.
+void DownloadTest::boundedAnswers()
+{
+    QFETCH(QString, call);
+    QFETCH(int, status);
+    QFETCH(bool, endless);
+    QFETCH(bool, withCrc);
+    QFETCH(QString, code);
+    const bool empty = QByteArray(QTest::currentDataTag()).startsWith("empty");
+    store->setHandler([=](const fakestore::ReceivedRequest &, int) {
+        Reply reply;
+        reply.status = status;
+        reply.withCrc64 = withCrc;
+        reply.generatedLength = endless ? fakestore::kEndless : empty || status == 204 ? 0 : 1000;
+        return reply;
+    });
+    Nubora nubora;
+    nubora.setBucketName(kBucket);
+    QElapsedTimer timer;
+    timer.start();
+    if (call == "text") {
+        QCOMPARE(nubora.download2Mem(kVersionKey), static_cast<char *>(nullptr));
+    } else {
+        Nubora::FileRules rules;
+        rules.maxBytes = 1 << 20;
+        rules.contentRequired = true;
+        rules.checksumRequired = true;
+        QCOMPARE(nubora.downloadFile(kVersionKey, targetPath.data(), rules), -1);
+        QVERIFY(QFileInfo(QString::fromLocal8Bit(targetPath)).size() <= rules.maxBytes);
+    }
+    QVERIFY2(debugLines.last().startsWith("getObjectToBuffer fail,code:" + code), qPrintable(debugLines.last().left(300)));
+    QCOMPARE(int(store->requests().size()), 1);
+    QVERIFY2(timer.elapsed() < 20000, QByteArray::number(timer.elapsed()));
+}
+
+void DownloadTest::wholeObjectIntoBuffer()
+{
+    const std::string object("3.0.1\0garbage", 13);
+    serveBody(*store, object);
+    Nubora nubora;
+    nubora.setBucketName(kBucket);
+    char buffer[16];
+    QCOMPARE(nubora.download2Buffer(kVersionKey, buffer, sizeof buffer), std::int64_t(13));
+    QCOMPARE(QByteArray(buffer, 13), QByteArray::fromStdString(object));
+    QCOMPARE(nubora.download2Buffer(kVersionKey, buffer, 12), std::int64_t(-1));
+    QVERIFY(debugLines.last().startsWith("getObjectToBuffer fail,code:ClientError:100003"));
+}
+
+// /dev/full takes the file open but refuses every write, as a full disk does.
+void DownloadTest::fullDiskFails()
+{
+    if (!QFileInfo::exists("/dev/full"))
+        QSKIP("no /dev/full here");
+    serveBody(*store, "a few bytes that stay in the stream's buffer");
+    char full[] = "/dev/full";
+    Nubora nubora;
+    nubora.setBucketName(kBucket);
+    QCOMPARE(nubora.downloadFile(kVersionKey, full), -1);
+    QVERIFY(debugLines.last().startsWith("getObjectToBuffer fail,code:ClientError:200023"));
+}
+
+// A transfer held by a stalling server ends within moments of cancel() from another thread,
+// with no retry, and so does every later download of the object.
+void DownloadTest::cancelFromAnotherThread()
+{
+    store->setHandler([](const fakestore::ReceivedRequest &, int) {
+        Reply reply;
+        reply.generatedLength = 1 << 20;
+        reply.stallAfterBytes = 1000;
+        reply.stallFor = std::chrono::seconds(60);
+        return reply;
+    });
+    Nubora nubora;
+    nubora.setBucketName(kBucket);
+    std::thread canceller([&nubora, this] {
+        for (int wait = 0; wait < 200 && store->requests().empty(); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        nubora.cancel();
+    });
+    QElapsedTimer timer;
+    timer.start();
+    const int result = nubora.downloadFile(kVersionKey, targetPath.data());
+    const qint64 elapsed = timer.elapsed();
+    canceller.join();
+    QCOMPARE(result, -1);
+    QVERIFY2(elapsed < 5000, QByteArray::number(elapsed));
+    QCOMPARE(int(store->requests().size()), 1);
+    QCOMPARE(nubora.download2Mem(kVersionKey), static_cast<char *>(nullptr));
+    QCOMPARE(int(store->requests().size()), 1);
 }
 
 QTEST_GUILESS_MAIN(DownloadTest)

@@ -25,7 +25,7 @@ private slots:
 
 namespace {
 const char kDocument[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Error><Code>NoSuchKey</Code>"
-                         "<Message>The specified key does not exist.</Message><RequestId>5F2A</RequestId>"
+                         "<Message>nothing is stored under this key</Message><RequestId>5F2A</RequestId>"
                          "<HostId>ambrel.example.com</HostId></Error>";
 }
 
@@ -40,7 +40,7 @@ void ErrorConversionTest::convert_data()
     QTest::addColumn<QString>("hostId");
 
     QTest::newRow("error document") << 404 << kDocument << "from-header"
-                                    << "NoSuchKey" << "The specified key does not exist." << "5F2A"
+                                    << "NoSuchKey" << "nothing is stored under this key" << "5F2A"
                                     << "ambrel.example.com";
     QTest::newRow("document without ids takes the header")
         << 403 << "<Error><Code>AccessDenied</Code></Error>" << "from-header"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -77,6 +78,7 @@ const char *reasonPhrase(int status)
 {
     switch (status) {
     case 200: return "OK";
+    case 204: return "No Content";
     case 206: return "Partial Content";
     case 400: return "Bad Request";
     case 403: return "Forbidden";
@@ -272,15 +274,15 @@ Reply FakeObjectStore::checkRequest(ReceivedRequest &request) const
     const std::string authorization = valueOf("Authorization");
     const std::string prefix = "OSS " + accessKeyId_ + ":";
     if (authorization.rfind(prefix, 0) != 0)
-        return reject(403, "InvalidAccessKeyId", "The OSS Access Key Id you provided does not exist in our records.");
+        return reject(403, "InvalidAccessKeyId", "this fake store knows no such access key id");
     if (authorization.substr(prefix.size()) != expectedSignature(accessKeySecret_, request))
-        return reject(403, "SignatureDoesNotMatch", "The request signature we calculated does not match the signature you provided.");
+        return reject(403, "SignatureDoesNotMatch", "the signature sent differs from the one this fake store computed");
 
     const std::time_t storeNow = std::time(nullptr) + static_cast<std::time_t>(clockOffset_.load());
     const std::time_t requestTime = timegm(&dated);
     if (std::abs(static_cast<long long>(requestTime - storeNow)) > kAllowedSkewSeconds)
         return reject(403, "RequestTimeTooSkewed",
-                      "The difference between the request time and the current time is too large.",
+                      "the request's date is too far from this fake store's clock",
                       "  <RequestTime>" + isoTime(requestTime) + "</RequestTime>\n  <ServerTime>"
                           + isoTime(storeNow) + "</ServerTime>\n");
     return passedChecks();
@@ -341,7 +343,7 @@ void FakeObjectStore::serveConnection(int socket)
         if (reply.status == 0) {
             Reply notFound;
             notFound.status = 404;
-            notFound.body = errorDocument("NoSuchKey", "The specified key does not exist.", "no-handler");
+            notFound.body = errorDocument("NoSuchKey", "nothing is stored under this key", "no-handler");
             reply = handler ? handler(request, index) : notFound;
         }
         if (!sendReply(socket, reply))
@@ -361,11 +363,14 @@ bool FakeObjectStore::sendReply(int socket, const Reply &reply)
     std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reasonPhrase(reply.status) + "\r\n";
     for (const auto &[key, value] : reply.headers)
         head += key + ": " + value + "\r\n";
-    if (reply.sendContentLength)
+    if (reply.chunked)
+        head += "Transfer-Encoding: chunked\r\n";
+    else if (reply.sendContentLength)
         head += "Content-Length: " + std::to_string(reply.announcedLength >= 0 ? reply.announcedLength : length) + "\r\n";
     else
         head += "Connection: close\r\n";
-    if (reply.withCrc64 && reply.status / 100 == 2) {
+    // An endless body has no checksum to announce.
+    if (reply.withCrc64 && reply.status / 100 == 2 && length < kEndless) {
         std::string crc = reply.crc64Override;
         if (crc.empty())
             crc = std::to_string(generated ? patternCrc64(length)
@@ -383,17 +388,25 @@ bool FakeObjectStore::sendReply(int socket, const Reply &reply)
     if (reply.closeAfterBytes >= 0)
         limit = std::min(limit, reply.closeAfterBytes);
 
-    std::vector<char> chunk(kSendChunk);
+    const std::int64_t piece = reply.paceBytes > 0 ? reply.paceBytes : static_cast<std::int64_t>(kSendChunk);
+    std::vector<char> chunk(static_cast<std::size_t>(piece));
     for (std::int64_t sent = 0; sent < limit && !stopping_;) {
-        const std::size_t run = static_cast<std::size_t>(std::min<std::int64_t>(kSendChunk, limit - sent));
+        const std::size_t run = static_cast<std::size_t>(std::min<std::int64_t>(piece, limit - sent));
         if (generated)
             fillPattern(chunk.data(), sent, run);
         else
             std::memcpy(chunk.data(), reply.body.data() + sent, run);
-        if (!sendAll(socket, chunk.data(), run))
+        char size[32];
+        std::snprintf(size, sizeof size, "%zx\r\n", run);
+        if ((reply.chunked && !sendAll(socket, size, std::strlen(size))) || !sendAll(socket, chunk.data(), run)
+            || (reply.chunked && !sendAll(socket, "\r\n", 2)))
             return false;
         sent += static_cast<std::int64_t>(run);
+        if (reply.paceBytes > 0)
+            std::this_thread::sleep_for(reply.paceInterval);
     }
+    if (reply.chunked && limit == length && !sendAll(socket, "0\r\n\r\n", 5))
+        return false;
 
     if (reply.stallAfterBytes >= 0 && reply.stallAfterBytes < length) {
         const auto until = std::chrono::steady_clock::now() + reply.stallFor;

@@ -44,7 +44,13 @@ struct Reply {
     bool withCrc64 = true;                 // add x-oss-hash-crc64ecma of the full body
     std::string crc64Override;             // send this value instead
     std::string raw;                       // send these bytes verbatim, then close
+    bool chunked = false;                  // chunked transfer coding instead of a length
+    std::int64_t paceBytes = 0;            // when > 0: send this many bytes per paceInterval
+    std::chrono::milliseconds paceInterval{0};
 };
+
+// A body that never ends, for hostile answers.
+constexpr std::int64_t kEndless = std::int64_t(1) << 50;
 
 // (request, 0-based index of requests so far)
 using Handler = std::function<Reply(const ReceivedRequest &, int)>;

@@ -185,7 +185,8 @@ void TransportTest::hugeErrorBodyIsCapped()
     std::ostringstream body;
     body << transfer.response->body()->rdbuf();
     QCOMPARE(std::int64_t(body.str().size()), nubora::kErrorBodyLimit);
-    QCOMPARE(transfer.transferred, 5 * nubora::kErrorBodyLimit);
+    // The transfer ends there instead of reading the rest.
+    QCOMPARE(transfer.transferred, nubora::kErrorBodyLimit);
 }
 
 void TransportTest::hugeHeaderFails()

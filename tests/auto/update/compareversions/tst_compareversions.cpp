@@ -61,6 +61,7 @@ void CompareVersionsTest::versionText_data()
     QTest::newRow("newline inside") << QByteArray("3.0\n240726.02") << false;
     QTest::newRow("letters") << QByteArray("3.0.beta.1") << false;
     QTest::newRow("high bytes") << QByteArray("3.0.\xff.1") << false;
+    QTest::newRow("NUL, then more") << QByteArray("3.0.1\0" "9", 7) << false;
 }
 
 void CompareVersionsTest::versionText()
