@@ -4,12 +4,20 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QXmlStreamWriter>
 
 #include <cstdio>
+#include <new>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -49,6 +57,58 @@ bool isStorableKey(const QString &key)
     return true;
 }
 
+// XML cannot carry most control characters, not even as references; one such value would
+// make the whole file unwritable, so it stays in memory only.
+bool isStorableValue(const QString &value)
+{
+    for (const QChar c : value) {
+        const ushort code = c.unicode();
+        if ((code < 0x20 && code != '\t' && code != '\n' && code != '\r') || code == 0xFFFE
+            || code == 0xFFFF)
+            return false;
+    }
+    return true;
+}
+
+// Opens only a regular file, without ever waiting: a FIFO or a device in the file's place would
+// block the start or never end. `notRegular` tells that case from a missing or unreadable file.
+bool openRegularFile(QFile &file, bool *notRegular)
+{
+    *notRegular = false;
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(file.fileName()).constData(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return file.open(QIODevice::ReadOnly); // for the error string
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        *notRegular = true;
+        return false;
+    }
+    return file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+#else
+    if (file.exists() && !QFileInfo(file.fileName()).isFile()) {
+        *notRegular = true;
+        return false;
+    }
+    return file.open(QIODevice::ReadOnly);
+#endif
+}
+
+// Writes the value so that it reads back unchanged: a bare CR would come back as a line feed.
+void writeValueElement(QXmlStreamWriter &writer, const QString &key, const QString &value)
+{
+    writer.writeStartElement(key);
+    const QStringList lines = value.split(QLatin1Char('\r'));
+    for (int i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            writer.writeEntityReference(QStringLiteral("#13"));
+        writer.writeCharacters(lines.at(i));
+    }
+    writer.writeEndElement();
+}
+
 } // namespace
 
 Settings::Settings(const QString &directory)
@@ -75,11 +135,25 @@ bool Settings::readFile()
 {
     m_settingsDir = m_fixedDirectory.isEmpty() ? perUserDirectory() : m_fixedDirectory;
     QDir().mkpath(m_settingsDir);
+    try {
+        return parseFile();
+    } catch (const std::bad_alloc &) {
+        m_reader.clear();
+        printError(QStringLiteral("Error: Cannot read file %1: out of memory").arg(filePath()));
+        return false;
+    }
+}
 
+bool Settings::parseFile()
+{
     const QString path = filePath();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        printError(QStringLiteral("Error: Cannot read file %1: %2").arg(path, file.errorString()));
+    bool notRegular = false;
+    if (!openRegularFile(file, &notRegular)) {
+        printError(QStringLiteral("Error: Cannot read file %1: %2")
+                           .arg(path,
+                                notRegular ? QStringLiteral("not a regular file")
+                                           : file.errorString()));
         return false;
     }
     // Reading one byte past the limit tells an oversized file (or a device
@@ -94,10 +168,14 @@ bool Settings::readFile()
     QBuffer buffer(&content);
     buffer.open(QIODevice::ReadOnly);
 
+    // Without a document type declaration no entity expands: the text read is bounded by
+    // the file's size.
     m_reader.setDevice(&buffer);
     m_reader.readNext();
     while (!m_reader.atEnd()) {
-        if (!m_reader.isStartElement())
+        if (m_reader.isDTD())
+            m_reader.raiseError(QStringLiteral("Document type declarations are not allowed"));
+        else if (!m_reader.isStartElement())
             m_reader.readNext();
         else if (m_reader.name() == RootElement)
             readChartElement();
@@ -228,8 +306,9 @@ bool Settings::writeFile()
         writer.writeStartElement(RootElement);
         writer.writeStartElement(GroupElement);
         for (const QString &key : qAsConst(keys)) {
-            if (isStorableKey(key))
-                writer.writeTextElement(key, m_table.value(key));
+            const QString value = m_table.value(key);
+            if (isStorableKey(key) && isStorableValue(value))
+                writeValueElement(writer, key, value);
         }
         writer.writeEndElement();
         writer.writeEndElement();

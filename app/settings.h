@@ -46,8 +46,9 @@ public:
 
     // Creates the directory if missing and reads config.xml into the table.
     // Returns false, after one line on standard error, when the file is
-    // missing, unreadable, too large or not a well-formed settings file;
-    // keys read before an error keep their values.
+    // missing, not a regular file, unreadable, too large or not a well-formed
+    // settings file (a document type declaration makes it malformed); keys
+    // read before an error keep their values.
     bool readFile();
     // Gives the seven keys that have defaults their default when empty.
     void fillDefaults();
@@ -66,6 +67,7 @@ public:
     QString filePath() const;
 
 private:
+    bool parseFile();
     void readChildren(const std::function<void()> &readChild);
     void readChartElement();
     void readKeyElements();

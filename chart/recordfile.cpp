@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <string_view>
 #include <utility>
 
@@ -23,6 +24,13 @@ constexpr qint64 kOffsetPeriodMs = 15 * 60 * 1000;
 constexpr int kMaxLineLength = 4096;
 constexpr int kChunkSize = 1 << 16;
 constexpr int kRowSlack = 2048;
+
+// Share of `done` in `total` as a whole percentage, 0 when the total is unknown. Counts and
+// file sizes stay far below the 2^56 where the product would overflow.
+int percentOf(qint64 done, qint64 total)
+{
+    return total > 0 ? int(std::clamp<qint64>(done, 0, total) * 100 / total) : 0;
+}
 
 // Calls the callback only when the whole percentage changes: the receiver sits
 // on another thread and a million queued calls would swamp it.
@@ -345,16 +353,68 @@ bool writeRecord(QIODevice &device,
         writer.advance(out);
         if (!writer.flushIfFull())
             return false;
-        reporter.report(int(float(i + 1) / float(count) * 100.0f));
+        reporter.report(percentOf(i + 1, count));
     }
     return writer.flush();
 }
 
-bool readRecord(QIODevice &device, RecordImport &result, const RecordProgress &progress)
+namespace {
+
+// Splits rows into the fields the columns need and turns a usable row into a sample.
+class RowReader
 {
+public:
+    explicit RowReader(const Columns &columns)
+        : m_columns(columns)
+        , m_fields(std::max(columns.needed(), columns.ambient) + 1)
+    {}
+
+    // Whether the line holds a sample; its fields are kept for take().
+    bool split(std::string_view line, bool overlong)
+    {
+        if (overlong)
+            return false;
+        std::string_view rest = trimmed(line);
+        m_count = 0;
+        while (m_count < m_fields.size()) {
+            const size_t tab = rest.find('\t');
+            m_fields[m_count++] = rest.substr(0, tab);
+            if (tab == std::string_view::npos)
+                break;
+            rest.remove_prefix(tab + 1);
+        }
+        return m_count > m_columns.needed();
+    }
+
+    void take(RecordSeries &series, double &maxTemperature, double &minTemperature) const
+    {
+        const double t = parseNumber(m_fields[m_columns.temperature]);
+        maxTemperature = std::max(t, maxTemperature);
+        minTemperature = std::min(t, minTemperature);
+        series.durations.append(parseNumber(m_fields[m_columns.x]));
+        series.temperatures.append(t);
+        const bool hasAmbient = m_columns.ambient >= 0 && m_columns.ambient < m_count
+                                && !trimmed(m_fields[m_columns.ambient]).empty();
+        series.ambients.append(hasAmbient ? parseNumber(m_fields[m_columns.ambient])
+                                          : std::nan(""));
+    }
+
+private:
+    const Columns m_columns;
+    QVector<std::string_view> m_fields;
+    int m_count = 0;
+};
+
+bool readRecordBody(QIODevice &device,
+                    RecordImport &result,
+                    const RecordProgress &progress,
+                    qint64 sampleLimit)
+{
+    const qint64 start = device.pos();
     LineReader lines(device);
     std::string_view line;
     bool overlong = false;
+    result.failure = RecordFailure::NotARecord;
     if (!lines.next(line, overlong)) // the application name
         return false;
 
@@ -378,55 +438,74 @@ bool readRecord(QIODevice &device, RecordImport &result, const RecordProgress &p
     if (!columns)
         return false;
 
-    const int needed = columns->needed();
+    RowReader rows(*columns);
     RecordSeries &series = result.series;
     series = RecordSeries();
-    const qint64 size = device.isSequential() ? 0 : device.size();
-    if (result.dataCount > 0 && size > 0) {
-        // The shortest usable row is `needed` separators between two characters plus a line end.
-        const qint64 fitting = std::max<qint64>(0, size - lines.consumed()) / (needed + 3) + 1;
-        const int reserved = int(std::min<qint64>(result.dataCount, fitting));
-        series.durations.reserve(reserved);
-        series.temperatures.reserve(reserved);
-        series.ambients.reserve(reserved);
+    ProgressReporter reporter(progress);
+    const qint64 bodyStart = start + lines.consumed();
+    const qint64 bodySize = device.isSequential() ? 0 : device.size() - bodyStart;
+    qint64 keep = sampleLimit;
+    if (bodySize > 0) {
+        // Counting first: growing the arrays would hold the old and the new copy at once.
+        qint64 count = 0;
+        while (count <= sampleLimit && lines.next(line, overlong)) {
+            count += rows.split(line, overlong) ? 1 : 0;
+            reporter.report(percentOf(lines.consumed() - (bodyStart - start), bodySize) / 2);
+        }
+        result.failure
+                = count > sampleLimit ? RecordFailure::TooManySamples : RecordFailure::Unreadable;
+        if (count > sampleLimit || !device.seek(bodyStart))
+            return false;
+        keep = count;
+        series.durations.reserve(int(count));
+        series.temperatures.reserve(int(count));
+        series.ambients.reserve(int(count));
     }
 
-    ProgressReporter reporter(progress);
-    const int lastWanted = std::max(needed, columns->ambient);
-    QVector<std::string_view> fields(lastWanted + 1);
+    // A file that grew since it was counted gives no more than was counted.
+    std::optional<LineReader> reread;
+    LineReader &body = bodySize > 0 ? reread.emplace(device) : lines;
     double maxTemperature = -1000.0;
     double minTemperature = 10000.0;
-    qint64 rows = 0;
-    while (lines.next(line, overlong)) {
-        std::string_view rest = trimmed(line);
-        int fieldCount = 0;
-        while (fieldCount <= lastWanted) {
-            const size_t tab = rest.find('\t');
-            fields[fieldCount++] = rest.substr(0, tab);
-            if (tab == std::string_view::npos)
-                break;
-            rest.remove_prefix(tab + 1);
+    qint64 kept = 0;
+    while (body.next(line, overlong)) {
+        if (rows.split(line, overlong)) {
+            if (kept == keep) {
+                if (bodySize > 0)
+                    break;
+                result.failure = RecordFailure::TooManySamples;
+                series = RecordSeries();
+                return false;
+            }
+            rows.take(series, maxTemperature, minTemperature);
+            ++kept;
         }
-        if (!overlong && fieldCount > needed) {
-            const double t = parseNumber(fields[columns->temperature]);
-            maxTemperature = std::max(t, maxTemperature);
-            minTemperature = std::min(t, minTemperature);
-            series.durations.append(parseNumber(fields[columns->x]));
-            series.temperatures.append(t);
-            const bool hasAmbient = columns->ambient >= 0 && columns->ambient < fieldCount
-                                    && !trimmed(fields[columns->ambient]).empty();
-            series.ambients.append(hasAmbient ? parseNumber(fields[columns->ambient])
-                                              : std::nan(""));
-        }
-        ++rows;
-        if (result.dataCount > 0)
-            reporter.report(int(float(rows) / float(result.dataCount) * 100.0f));
-        else if (size > 0)
-            reporter.report(int(lines.consumed() * 100 / size));
+        if (bodySize > 0)
+            reporter.report(50 + percentOf(body.consumed(), bodySize) / 2);
+        else
+            reporter.report(percentOf(kept, result.dataCount));
     }
+    reporter.report(100);
     result.maxTemperature = float(maxTemperature);
     result.minTemperature = float(minTemperature);
+    result.failure = RecordFailure::None;
     return true;
+}
+
+} // namespace
+
+bool readRecord(QIODevice &device,
+                RecordImport &result,
+                const RecordProgress &progress,
+                qint64 sampleLimit)
+{
+    try {
+        return readRecordBody(device, result, progress, std::min(sampleLimit, MaxRecordSamples));
+    } catch (const std::bad_alloc &) {
+        result.series = RecordSeries();
+        result.failure = RecordFailure::OutOfMemory;
+        return false;
+    }
 }
 
 bool saveRecordFile(const QString &path,
@@ -458,7 +537,8 @@ bool saveRecordFile(const QString &path,
 bool loadRecordFile(const QString &path,
                     RecordImport &result,
                     const RecordProgress &progress,
-                    QString *error)
+                    QString *error,
+                    qint64 sampleLimit)
 {
     // Binary mode: every line is trimmed, so a CR before the LF does no harm,
     // and text mode would cost an extra pass over the data.
@@ -466,7 +546,8 @@ bool loadRecordFile(const QString &path,
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
             *error = QStringLiteral("Cannot open file ") + file.errorString();
+        result.failure = RecordFailure::Unreadable;
         return false;
     }
-    return readRecord(file, result, progress);
+    return readRecord(file, result, progress, sampleLimit);
 }

@@ -3,7 +3,9 @@
 
 #include <QString>
 #include <QVector>
+#include <QtGlobal>
 
+#include <climits>
 #include <functional>
 #include <optional>
 
@@ -29,6 +31,15 @@ struct RecordHeader
     int recordInterval = 10; // milliseconds between samples
 };
 
+// Why an import gave up.
+enum class RecordFailure {
+    None,
+    Unreadable,     // the device could not be opened or read
+    NotARecord,     // no column header with the temperature and time columns
+    TooManySamples, // more samples than the limit the reader was given; nothing kept
+    OutOfMemory,
+};
+
 // Everything a record file yields on import. Header values the file does not
 // carry stay empty, so the caller can keep what it had.
 struct RecordImport
@@ -39,7 +50,11 @@ struct RecordImport
     std::optional<float> emissivity;
     float maxTemperature = -1000.0f;
     float minTemperature = 10000.0f;
+    RecordFailure failure = RecordFailure::None; // set whenever reading returns false
 };
+
+// The most samples one series can hold in memory at all.
+inline constexpr qint64 MaxRecordSamples = (qint64(INT_MAX) - 64) / qint64(sizeof(double));
 
 // Receives progress in percent; called only when the percentage changes.
 using RecordProgress = std::function<void(int percent)>;
@@ -54,11 +69,19 @@ bool writeRecord(QIODevice &device,
                  const RecordSeries &series,
                  const RecordProgress &progress = {});
 
-// Parses a record file from the device's current position. Returns false when
-// the column header is missing or lacks the temperature and time columns;
-// `result` is then left in an unspecified state. Never reserves more than the
-// bytes left in the device can hold, whatever "DataCounts" claims.
-bool readRecord(QIODevice &device, RecordImport &result, const RecordProgress &progress = {});
+// Parses a record file from the device's current position. Returns false, with
+// `result.failure` saying why, when the column header is missing or lacks the
+// temperature and time columns, when the file holds more than `sampleLimit`
+// samples or when memory runs out; `result` is then left in an unspecified
+// state. A device that can seek is read twice, counting before keeping, so the
+// series is allocated once at its final size and a file over the limit is
+// refused before anything is kept; the reader then needs little beyond the
+// series itself. A sequential device is read once and may take up to three
+// times the series while it grows.
+bool readRecord(QIODevice &device,
+                RecordImport &result,
+                const RecordProgress &progress = {},
+                qint64 sampleLimit = MaxRecordSamples);
 
 // File front ends. Saving goes through a temporary file that replaces `path`
 // only once everything was written, so a failed save never leaves a
@@ -71,6 +94,7 @@ bool saveRecordFile(const QString &path,
 bool loadRecordFile(const QString &path,
                     RecordImport &result,
                     const RecordProgress &progress = {},
-                    QString *error = nullptr);
+                    QString *error = nullptr,
+                    qint64 sampleLimit = MaxRecordSamples);
 
 #endif // TEVRANO_RECORDFILE_H

@@ -191,12 +191,17 @@ void ttwidget::setupPlot()
     plot->xAxis->setRange(0, 30);
 }
 
+int ttwidget::configuredCacheSize()
+{
+    const QString cache
+            = chartSettingsStore().value(QStringLiteral("ChartLineCache"), QStringLiteral("1000"));
+    return samplesFromThousands(settingInt(cache));
+}
+
 void ttwidget::applyChartSettings()
 {
     ChartSettingsStore &settings = chartSettingsStore();
-    const QString cache = settings.value(QStringLiteral("ChartLineCache"), QStringLiteral("1000"));
-    if (!cache.isEmpty())
-        setCacheSize(samplesFromThousands(settingInt(cache)));
+    setCacheSize(configuredCacheSize());
     const QString interval = settings.value(QStringLiteral("ChartLineFPS"), QStringLiteral("10"));
     if (!interval.isEmpty())
         setRecordInterval(settingInt(interval));

@@ -4,6 +4,8 @@
 
 #include <QDebug>
 
+#include <new>
+
 namespace {
 // Keeps the progress dialog up long enough to be seen.
 constexpr unsigned long kLingerMs = 250;
@@ -17,6 +19,8 @@ WriteFileThread::WriteFileThread(ttwidget *owner, const QString &path, int mode)
     if (mode == WriteMode) {
         m_header = owner->recordHeader();
         m_series = owner->samples().snapshot();
+    } else {
+        m_sampleLimit = ttwidget::configuredCacheSize();
     }
 }
 
@@ -27,17 +31,28 @@ void WriteFileThread::run()
     };
     QString error;
     if (m_mode == WriteMode) {
-        m_succeeded = saveRecordFile(m_path, m_header, m_series, progress, &error);
+        try {
+            m_succeeded = saveRecordFile(m_path, m_header, m_series, progress, &error);
+        } catch (const std::bad_alloc &) {
+            m_succeeded = false;
+            error = QStringLiteral("Out of memory");
+        }
         if (!m_succeeded) {
             qDebug().noquote() << error;
             emit m_owner->occurerror(tr("无法保存文件!"));
         }
     } else if (m_mode == ReadMode) {
-        m_succeeded = loadRecordFile(m_path, m_import, progress, &error);
+        // The reader turns running out of memory into its own failure.
+        m_succeeded = loadRecordFile(m_path, m_import, progress, &error, m_sampleLimit);
         if (!m_succeeded) {
             if (!error.isEmpty())
                 qDebug().noquote() << error;
-            emit m_owner->occurerror(tr("无法识别的文件格式!"));
+            if (m_import.failure == RecordFailure::TooManySamples)
+                emit m_owner->occurerror(tr("文件中的数据超过%1个，超出曲线的最大数据量，未导入。")
+                                                 .arg(m_sampleLimit));
+            else
+                emit m_owner->occurerror(tr("无法识别的文件格式!"));
+            m_import = RecordImport();
         }
     }
     msleep(kLingerMs);

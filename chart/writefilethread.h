@@ -21,6 +21,8 @@ class WriteFileThread : public QThread
 public:
     enum Mode { ReadMode = 0, WriteMode = 1 };
 
+    // An import holding more samples than the chart's configured limit is refused whole
+    // before anything is kept: a cut-off recording could pass for the complete one.
     WriteFileThread(ttwidget *owner, const QString &path, int mode);
 
     // Valid once the thread has finished.
@@ -37,6 +39,7 @@ private:
     RecordHeader m_header;
     RecordSeries m_series;
     RecordImport m_import;
+    qint64 m_sampleLimit = 0;
     bool m_succeeded = false;
 };
 

@@ -1,8 +1,13 @@
 #include "optserial.h"
 
 #include <QDebug>
-#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QThread>
+
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#include <sys/ioctl.h>
+#endif
 
 using SerialFrame::Transaction;
 
@@ -27,6 +32,8 @@ OptSerial::OptSerial(int protocolMode)
     moveToThread(m_thread);
     m_port->moveToThread(m_thread);
     m_thread->start(QThread::InheritPriority);
+    // Noise between transactions is thrown away anyway; it must not pile up meanwhile.
+    m_port->setReadBufferSize(ReadBufferBytes);
     setDrainAttached(true);
     connect(m_port, &QSerialPort::errorOccurred, this, &OptSerial::onPortError);
 }
@@ -53,6 +60,9 @@ void OptSerial::OpenCom(const QString &name, QSerialPort::BaudRate baud)
     qDebug() << "OpenComport id" << QThread::currentThreadId();
     closePort();
     m_port->setPortName(name);
+    const bool pathGiven = name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1String("./"))
+                           || name.startsWith(QLatin1String("../"));
+    m_location = pathGiven ? name : QStringLiteral("/dev/") + name;
     if (!m_port->open(QIODevice::ReadWrite)) {
         qDebug().noquote() << name << "open failed !";
         emit OpenSuccessed(false);
@@ -114,6 +124,7 @@ void OptSerial::runXorTransaction(Transaction kind, uchar code, const QByteArray
     const QByteArray request = SerialFrame::xorRequest(code, data);
     setDrainAttached(false);
     if (m_port->isOpen()) {
+        discardStaleInput();
         writePaced(request, kind == Transaction::Poll);
         bool valid = false;
         const QByteArray answer = collectAnswer(kind, code, &valid);
@@ -124,7 +135,7 @@ void OptSerial::runXorTransaction(Transaction kind, uchar code, const QByteArray
         return;
     }
     // A poll leaves the drain detached until the next parameter or wake transaction; between
-    // polls stray bytes stay for the resynchronisation to deal with.
+    // polls stray bytes wait, bounded, for the next request to discard them.
     if (kind != Transaction::Poll)
         setDrainAttached(true);
 }
@@ -134,6 +145,7 @@ void OptSerial::runCrcTransaction(QByteArray frame)
     if (!m_port->isOpen())
         return;
     const uchar code = uchar(frame.at(1));
+    discardStaleInput();
     writeWhole(frame);
     bool valid = false;
     const QByteArray answer = collectAnswer(Transaction::Crc, code, &valid);
@@ -189,7 +201,27 @@ QByteArray OptSerial::collectAnswer(Transaction kind, uchar code, bool *valid)
             break;
     }
     m_collecting = false;
+    if (*valid)
+        m_resourceErrors.invalidate();
+    else if (deviceGone())
+        reportLost();
     return buffer;
+}
+
+void OptSerial::discardStaleInput()
+{
+    // Whatever arrived since the last transaction (a late answer, noise) would only be taken
+    // for the start of the next answer.
+    qint64 stale = m_port->bytesAvailable();
+#ifdef Q_OS_UNIX
+    int queued = 0;
+    if (::ioctl(int(m_port->handle()), FIONREAD, &queued) == 0)
+        stale += queued;
+#endif
+    if (stale > 0) {
+        m_port->clear(QSerialPort::Input);
+        m_discarded += stale;
+    }
 }
 
 void OptSerial::sendResyncBurst()
@@ -218,28 +250,49 @@ void OptSerial::closePort()
     }
     m_portOpen.store(false);
     m_deviceLost = false;
+    m_resourceErrors.invalidate();
 }
 
-namespace {
-bool meansDeviceGone(QSerialPort::SerialPortError error)
+bool OptSerial::deviceGone() const
 {
-#ifdef Q_OS_WIN
-    return error == QSerialPort::ResourceError;
+#ifdef Q_OS_UNIX
+    if (!m_port->isOpen())
+        return false;
+    if (!QFileInfo::exists(m_location))
+        return true;
+    // poll() reports hang-up and error conditions whatever events are asked for.
+    pollfd line{int(m_port->handle()), 0, 0};
+    return ::poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 #else
-    // A terminal that hung up reads end-of-file, which the port reports as a read error.
-    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+    return false;
 #endif
 }
-} // namespace
 
 void OptSerial::onPortError(QSerialPort::SerialPortError error)
 {
     emit errorOccurred(error);
-    if (!meansDeviceGone(error) || m_deviceLost || !m_port->isOpen())
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || m_deviceLost
+        || !m_port->isOpen())
         return;
-    // The device is gone (unplugged adapter, closed pseudo-terminal). The port cannot be
-    // closed from inside its own notification, so the running transaction ends early and
-    // the close follows once the worker is back in its event loop.
+    // A read that finds nothing is also reported as an error: only the state of the device
+    // itself tells a loss from a slow or noisy instrument.
+    bool persisting = false;
+    if (error == QSerialPort::ResourceError) {
+        if (!m_resourceErrors.isValid() || m_lastResourceError.elapsed() > ResourceErrorConfirmMs)
+            m_resourceErrors.start();
+        m_lastResourceError.start();
+        persisting = m_resourceErrors.elapsed() >= ResourceErrorConfirmMs;
+    }
+    if (persisting || deviceGone())
+        reportLost();
+}
+
+void OptSerial::reportLost()
+{
+    if (m_deviceLost)
+        return;
+    // The port cannot be closed from inside its own notification, so the running transaction
+    // ends early and the close follows once the worker is back in its event loop.
     m_deviceLost = true;
     QMetaObject::invokeMethod(
             this,
@@ -247,6 +300,7 @@ void OptSerial::onPortError(QSerialPort::SerialPortError error)
                 if (!m_deviceLost)
                     return;
                 closePort();
+                emit DeviceLost();
                 emit CloseSuccessed(true);
             },
             Qt::QueuedConnection);

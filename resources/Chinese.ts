@@ -523,6 +523,10 @@
         <source>无法识别的文件格式!</source>
         <translation>无法识别的文件格式!</translation>
     </message>
+    <message>
+        <source>文件中的数据超过%1个，超出曲线的最大数据量，未导入。</source>
+        <translation>文件中的数据超过%1个，超出曲线的最大数据量，未导入。</translation>
+    </message>
 </context>
 <context>
     <name>ttwidget</name>

@@ -523,6 +523,10 @@
         <source>无法识别的文件格式!</source>
         <translation>無法識別的檔案格式!</translation>
     </message>
+    <message>
+        <source>文件中的数据超过%1个，超出曲线的最大数据量，未导入。</source>
+        <translation>檔案中的資料超過%1個，超出曲線的最大資料量，未匯入。</translation>
+    </message>
 </context>
 <context>
     <name>ttwidget</name>

@@ -15,6 +15,11 @@ namespace {
 // A request that stops half-way is given up after this much silence, so a later request is
 // not glued onto its remains.
 constexpr int PartialRequestTimeoutMs = 200;
+// Noise goes out in slices this far apart.
+constexpr int NoiseSliceMs = 10;
+// More than a slice of any line rate; the rest of a slice that does not fit is dropped, as
+// bytes are lost on a line whose receiver does not keep up.
+constexpr qint64 MaxNoiseSlice = 64 * 1024;
 
 speed_t speedFor(int baud)
 {
@@ -106,6 +111,8 @@ bool InstrumentSimulator::openTerminal(QString *error)
         return false;
     }
     ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    // Noise must never block the thread that also reads the requests.
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
     ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
     termios settings{};
     ::tcgetattr(m_slave, &settings);
@@ -155,20 +162,34 @@ void InstrumentSimulator::run()
 {
     SimProtocol::RequestParser parser(m_config.framing);
     char buffer[512];
+    qint64 lastInput = now();
     for (;;) {
+        int timeout = parser.hasPartial()
+                              ? int(qMax<qint64>(0, lastInput + PartialRequestTimeoutMs - now()))
+                              : -1;
+        bool noisy = false;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            noisy = m_faults.noiseBytesPerSecond > 0;
+        }
+        if (noisy)
+            timeout = timeout < 0 ? NoiseSliceMs : qMin(timeout, NoiseSliceMs);
         pollfd fds[2] = {{m_master, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
-        const int ready = ::poll(fds, 2, parser.hasPartial() ? PartialRequestTimeoutMs : -1);
+        const int ready = ::poll(fds, 2, timeout);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (m_stopping)
                 return;
         }
+        sendNoise();
         if (ready < 0 && errno == EINTR)
             continue;
         QByteArray discarded;
         if (ready == 0) {
-            parser.dropPartial(&discarded);
-            record(Direction::Ignored, discarded);
+            if (parser.hasPartial() && now() - lastInput >= PartialRequestTimeoutMs) {
+                parser.dropPartial(&discarded);
+                record(Direction::Ignored, discarded);
+            }
             continue;
         }
         if (!(fds[0].revents & POLLIN))
@@ -176,6 +197,7 @@ void InstrumentSimulator::run()
         const ssize_t count = ::read(m_master, buffer, sizeof buffer);
         if (count <= 0)
             continue;
+        lastInput = now();
         const QList<SimProtocol::Request> requests =
                 parser.feed(QByteArray(buffer, int(count)), &discarded);
         if (!discarded.isEmpty())
@@ -207,6 +229,9 @@ void InstrumentSimulator::handle(const SimProtocol::Request &request)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         faults = m_faults;
+        ++m_answers;
+        if (faults.delayEvery > 1 && m_answers % faults.delayEvery != 0)
+            faults.answerDelayMs = 0;
         const std::optional<QByteArray> data =
                 m_state.answer(request, double(now() - m_startedAt) / 1000.0);
         if (faults.silent || !data)
@@ -240,10 +265,40 @@ void InstrumentSimulator::send(const QByteArray &frame)
         const ssize_t n = ::write(m_master, frame.constData() + written, size_t(frame.size() - written));
         if (n < 0 && errno == EINTR)
             continue;
+        pollfd room{m_master, POLLOUT, 0};
+        if (n < 0 && errno == EAGAIN && ::poll(&room, 1, 100) > 0)
+            continue;
         if (n <= 0)
             return;
         written += n;
     }
+}
+
+void InstrumentSimulator::sendNoise()
+{
+    QByteArray noise;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const qint64 at = now();
+        const bool over = m_faults.noiseForMs > 0 && at - m_faultsSetAt >= m_faults.noiseForMs;
+        if (m_faults.noiseBytesPerSecond <= 0 || over) {
+            m_noiseSentUpTo = 0;
+            return;
+        }
+        if (m_noiseSentUpTo == 0)
+            m_noiseSentUpTo = at;
+        const qint64 owed = (at - m_noiseSentUpTo) * m_faults.noiseBytesPerSecond / 1000;
+        if (owed <= 0)
+            return;
+        m_noiseSentUpTo += owed * 1000 / m_faults.noiseBytesPerSecond;
+        noise.resize(int(qMin(owed, MaxNoiseSlice)));
+        std::uniform_int_distribution<int> byte(0, 255);
+        for (char &c : noise)
+            c = char(byte(m_random));
+    }
+    // Not logged: a flood would swamp the log. Whatever does not fit is lost, as on a line.
+    [[maybe_unused]] const ssize_t written
+            = ::write(m_master, noise.constData(), size_t(noise.size()));
 }
 
 bool InstrumentSimulator::pause(int ms)
@@ -279,6 +334,7 @@ void InstrumentSimulator::setFaults(const Faults &faults)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_faults = faults;
+    m_faultsSetAt = now();
 }
 
 void InstrumentSimulator::setObjectTemperature(std::optional<double> celsius)

@@ -35,7 +35,10 @@ public:
         bool badChecksum = false; // answers with the last byte flipped
         int splitPieces = 1;      // answers in this many pieces ..
         int splitDelayMs = 0;     // .. this far apart
-        int answerDelayMs = 0;    // waits this long before answering
+        int answerDelayMs = 0;    // waits this long before answering ..
+        int delayEvery = 1;       // .. only every this many answers
+        int noiseBytesPerSecond = 0; // random bytes on the line besides the answers ..
+        int noiseForMs = 0;          // .. for this long after the faults were set; 0 without end
     };
 
     enum class Direction { Received, Sent, Ignored };
@@ -82,6 +85,7 @@ private:
     void handle(const SimProtocol::Request &request);
     bool lineRateMatches() const;
     void send(const QByteArray &frame);
+    void sendNoise();
     void record(Direction direction, const QByteArray &bytes);
     bool pause(int ms); // false when stopping
 
@@ -95,6 +99,9 @@ private:
     bool m_stopping = false;
     qint64 m_startedAt = 0;
     std::mt19937 m_random{7};
+    qint64 m_faultsSetAt = 0;
+    qint64 m_answers = 0;
+    qint64 m_noiseSentUpTo = 0; // the noise owed up to this instant has gone out
     std::FILE *m_logFile = nullptr;
 
     int m_master = -1;

@@ -67,10 +67,16 @@ int main(int argc, char **argv)
     const QCommandLineOption split("split", "Send each answer in N pieces.", "N", "1");
     const QCommandLineOption splitDelay("split-delay", "Pause between pieces.", "MS", "0");
     const QCommandLineOption delay("delay", "Pause before each answer.", "MS", "0");
+    const QCommandLineOption delayEvery(
+            "delay-every", "Apply --delay to every Nth answer only.", "N", "1");
+    const QCommandLineOption noise(
+            "noise", "Send random bytes at this rate besides the answers.", "BYTES_PER_S", "0");
+    const QCommandLineOption noiseFor("noise-for", "Stop the noise after this long.", "MS", "0");
     const QCommandLineOption unplugAfter("unplug-after", "Close the device after this long.", "MS");
     const QCommandLineOption replugAfter("replug-after", "Bring it back this long after unplugging.", "MS");
-    parser.addOptions({framing, baud, model, mask, link, log, temperature, ambient, writeEnable,
-                       silent, garbage, badChecksum, split, splitDelay, delay, unplugAfter, replugAfter});
+    parser.addOptions({framing, baud,        model,  mask,     link,        log,        temperature,
+                       ambient, writeEnable, silent, garbage,  badChecksum, split,      splitDelay,
+                       delay,   delayEvery,  noise,  noiseFor, unplugAfter, replugAfter});
     parser.process(app);
 
     InstrumentSimulator::Config config;
@@ -102,6 +108,9 @@ int main(int argc, char **argv)
     faults.splitPieces = qMax(1, parser.value(split).toInt());
     faults.splitDelayMs = qMax(0, parser.value(splitDelay).toInt());
     faults.answerDelayMs = qMax(0, parser.value(delay).toInt());
+    faults.delayEvery = qMax(1, parser.value(delayEvery).toInt());
+    faults.noiseBytesPerSecond = qMax(0, parser.value(noise).toInt());
+    faults.noiseForMs = qMax(0, parser.value(noiseFor).toInt());
 
     // Signals are taken synchronously below, so the link is always removed on the way out.
     sigset_t stopSignals;

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -178,6 +179,9 @@ private slots:
     void failedWriteKeepsOldFile();
     void killDuringWriteNeverTearsFile();
     void globalInstanceWritesAtProcessEnd();
+    void onlyRegularFilesAreRead_data();
+    void onlyRegularFilesAreRead();
+    void mutatedFilesNeverCrash();
 
 private:
     QString configPath() const { return m_dir->path() + "/Tevrano/config.xml"; }
@@ -295,6 +299,25 @@ void TestSettings::readFile_data()
     QTest::newRow("deep nesting inside a key")
             << settingsDocument("<ComName>" + open + close + "</ComName>") << false << parseError
             << defaults;
+
+    // Gigabytes once expanded, well under the size limit as written.
+    const QString noDoctype = parseError + "Document type declarations are not allowed";
+    const QByteArray entity = "<!ENTITY big \"" + QByteArray(60 * 1024, 'z') + "\">";
+    QTest::newRow("entity expansion") << "<?xml version=\"1.0\"?><!DOCTYPE Settings [" + entity
+                                                 + "]><Settings><Chart>"
+                                                   "<ComName>"
+                                                 + QByteArray("&big;").repeated(150000)
+                                                 + "</ComName>"
+                                                   "</Chart></Settings>"
+                                      << false << noDoctype << defaults;
+    QTest::newRow("nested entities") << QByteArray(
+            "<!DOCTYPE S [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;\">"
+            "<!ENTITY c \"&b;&b;&b;&b;&b;&b;\">]><Settings><Chart><Language>&c;</Language>"
+            "</Chart></Settings>") << false
+                                     << noDoctype << defaults;
+    QTest::newRow("plain doctype") << QByteArray(
+            "<!DOCTYPE Settings><Settings><Chart><ComName>COM2</ComName></Chart></Settings>")
+                                   << false << noDoctype << defaults;
 }
 
 void TestSettings::readFile()
@@ -334,6 +357,9 @@ void TestSettings::roundTripKeepsValues_data()
     QTest::newRow("non-ASCII") << QString::fromUtf8("繁體中文");
     QTest::newRow("markup characters") << "a<b&c>\"d'";
     QTest::newRow("surrounding spaces") << "  padded  ";
+    QTest::newRow("carriage returns") << "a\rb\r\nc\r";
+    QTest::newRow("tabs and line feeds") << "\ta\tb\n\n";
+    QTest::newRow("only blanks") << " \t \r\n ";
 }
 
 void TestSettings::roundTripKeepsValues()
@@ -395,6 +421,7 @@ void TestSettings::valueOfUnsetKeyIsWrittenEmpty()
     QCOMPARE(written, Elements({{"NeverSet", ""}}));
 }
 
+// Neither can values XML cannot hold.
 void TestSettings::keysThatAreNotXmlNamesDoNotSpoilTheFile()
 {
     Settings settings(settingsDir());
@@ -404,6 +431,8 @@ void TestSettings::keysThatAreNotXmlNamesDoNotSpoilTheFile()
     settings.setValue(SettingsKeys::ComName, "COM5");
     settings.setValue("two words", "x");
     settings.setValue("1digitFirst", "x");
+    settings.setValue(SettingsKeys::Language, QString("a\x01b"));
+    settings.setValue(SettingsKeys::ComBaud, QString(1, QChar(0xFFFF)));
     settings.value(QString());
     QVERIFY(settings.writeFile());
 
@@ -523,6 +552,83 @@ void TestSettings::globalInstanceWritesAtProcessEnd()
     Elements expected = SevenDefaults;
     expected.insert("ComName", "ttyUSB7");
     QCOMPARE(written, expected);
+}
+
+void TestSettings::onlyRegularFilesAreRead_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("directory") << "directory";
+}
+
+void TestSettings::onlyRegularFilesAreRead()
+{
+    QFETCH(QString, kind);
+    QDir().mkpath(settingsDir());
+    if (kind == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(configPath()).constData(), 0600), 0);
+    else
+        QVERIFY(QDir().mkdir(configPath()));
+
+    // A FIFO without a writer would block an ordinary open for ever.
+    Settings settings(settingsDir());
+    StderrCapture capture(capturePath());
+    QVERIFY(!settings.readFile());
+    QCOMPARE(capture.lines(),
+             QStringList{"Error: Cannot read file " + configPath() + ": not a regular file"});
+    settings.fillDefaults();
+    for (auto it = SevenDefaults.cbegin(); it != SevenDefaults.cend(); ++it)
+        QCOMPARE(settings.value(it.key()), it.value());
+}
+
+// Mutations of a valid file with pieces of hostile shapes spliced in: the reader either takes
+// the file or prints one line, never takes long and never crashes.
+void TestSettings::mutatedFilesNeverCrash()
+{
+    const QByteArray valid = settingsDocument("<ComName>COM4</ComName><Language>Tr "
+                                              "Chinese</Language><ChartLineFPS>20</ChartLineFPS>");
+    const QList<QByteArray> pieces = {"<!DOCTYPE Settings [<!ENTITY e \"eeee\">]>",
+                                      "&e;",
+                                      "<!ENTITY x SYSTEM \"/dev/zero\">",
+                                      "&amp;",
+                                      "&#13;",
+                                      "<![CDATA[",
+                                      "]]>",
+                                      "<?pi?>",
+                                      "<Chart>",
+                                      "</Settings>",
+                                      "&#0;",
+                                      "\r\n",
+                                      QByteArray(1, '\0')};
+    QDir().mkpath(settingsDir());
+    QElapsedTimer clock;
+    for (quint32 seed = 1; seed <= 300; ++seed) {
+        QRandomGenerator random(seed);
+        QByteArray bytes = valid;
+        for (int edit = int(random.bounded(1, 6)); edit > 0; --edit) {
+            const int at = int(random.bounded(bytes.size() + 1));
+            switch (random.bounded(3)) {
+            case 0:
+                bytes.insert(at, pieces.at(int(random.bounded(pieces.size()))));
+                break;
+            case 1:
+                bytes.remove(at, int(random.bounded(8)));
+                break;
+            default:
+                if (at < bytes.size())
+                    bytes[at] = char(random.bounded(256));
+            }
+        }
+        writeBytes(configPath(), bytes);
+        Settings settings(settingsDir());
+        StderrCapture capture(capturePath());
+        clock.start();
+        const bool ok = settings.readFile();
+        const QStringList errors = capture.lines();
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(seed)));
+        QCOMPARE(errors.size(), ok ? 0 : 1);
+        QVERIFY2(!ok || !bytes.contains("<!DOCTYPE"), qPrintable(QString::number(seed)));
+    }
 }
 
 int main(int argc, char **argv)

@@ -1,3 +1,4 @@
+#include "../../residentsize.h"
 #include "recordfile.h"
 
 #include <QBuffer>
@@ -10,6 +11,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -78,6 +80,32 @@ private:
     qint64 m_budget;
 };
 
+// Hands out its bytes like a pipe: no size, no seeking.
+class PipeDevice : public QIODevice
+{
+public:
+    explicit PipeDevice(const QByteArray &bytes)
+        : m_bytes(bytes)
+    {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char *data, qint64 length) override
+    {
+        const qint64 count = qMin(length, qint64(m_bytes.size()) - m_at);
+        std::memcpy(data, m_bytes.constData() + m_at, size_t(count));
+        m_at += count;
+        return count;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    const QByteArray m_bytes;
+    qint64 m_at = 0;
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(RecordSeries)
@@ -114,6 +142,10 @@ private slots:
     void fuzz();
     void hugeCountReservesOnlyWhatFits_data();
     void hugeCountReservesOnlyWhatFits();
+    void importMemoryIsBounded_data();
+    void importMemoryIsBounded();
+    void sampleLimitOnEveryDevice_data();
+    void sampleLimitOnEveryDevice();
 };
 
 void tst_RecordFile::roundTrip_data()
@@ -500,6 +532,14 @@ void tst_RecordFile::fuzz_data()
         nuls += bytesOf("1\t\0\t2\0\t3\t\0x\n");
     QTest::newRow("NUL bytes") << nuls;
     QTest::newRow("NUL header") << bytesOf("\0\n\0:\0\nDataCounts:\0\n\0\0\0");
+    QByteArray hugeRows = header;
+    for (int i = 0; i < 24; ++i)
+        hugeRows += QByteArray(1 << 20, char('0' + i % 10)) + '\n';
+    QTest::newRow("only huge rows") << hugeRows;
+    QByteArray lyingCount = "Tevrano\nDataCounts:1\nDuration,Temperature,Time\n";
+    for (int i = 0; i < 200000; ++i)
+        lyingCount += "1\t2\n";
+    QTest::newRow("far more rows than counted") << lyingCount;
 }
 
 void tst_RecordFile::fuzz()
@@ -515,6 +555,8 @@ void tst_RecordFile::fuzz()
     QCOMPARE(series.temperatures.size(), series.durations.size());
     QCOMPARE(series.ambients.size(), series.durations.size());
     QVERIFY(series.durations.capacity() <= qMax(bytes.size() / 2, 16));
+    if (ok)
+        QCOMPARE(series.durations.capacity(), series.durations.size());
 }
 
 void tst_RecordFile::hugeCountReservesOnlyWhatFits_data()
@@ -536,6 +578,96 @@ void tst_RecordFile::hugeCountReservesOnlyWhatFits()
     QVERIFY(ok);
     QCOMPARE(result.series.durations.size(), 1);
     QVERIFY(result.series.durations.capacity() <= 64);
+}
+
+void tst_RecordFile::importMemoryIsBounded_data()
+{
+    QTest::addColumn<QByteArray>("row");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<int>("samples"); // -1: refused as too many
+    // Short rows without a count: the series is six times the file.
+    QTest::newRow("short rows") << QByteArray("1\t2\n") << 3000000 << MaxRecordSamples << 3000000;
+    QTest::newRow("more than the limit")
+            << QByteArray("1\t2\n") << 3000000 << qint64(1000000) << -1;
+    QTest::newRow("huge rows") << (QByteArray(1 << 20, '7') + '\n') << 40 << MaxRecordSamples << 0;
+}
+
+void tst_RecordFile::importMemoryIsBounded()
+{
+    QFETCH(QByteArray, row);
+    QFETCH(int, rows);
+    QFETCH(qint64, limit);
+    QFETCH(int, samples);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.txt"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("Tevrano\nDataCounts:0\nDuration,Temperature,Time\n");
+        const QByteArray block = row.repeated(qMax(1, 65536 / row.size()));
+        const int perBlock = block.size() / row.size();
+        for (int written = 0; written < rows; written += perBlock)
+            QVERIFY(file.write(rows - written >= perBlock ? block : row.repeated(rows - written))
+                    > 0);
+    }
+    const bool peakKnown = resetResidentPeak();
+    const qint64 before = peakKnown ? residentPeakKiB() : residentKiB();
+    RecordImport result;
+    const bool ok = loadRecordFile(path, result, {}, nullptr, limit);
+    const qint64 grownKiB = (peakKnown ? residentPeakKiB() : residentKiB()) - before;
+    QCOMPARE(ok, samples >= 0);
+    QCOMPARE(result.failure, samples >= 0 ? RecordFailure::None : RecordFailure::TooManySamples);
+    QCOMPARE(result.series.durations.size(), qMax(samples, 0));
+    // The series with a half again for the reader, and room for a sanitizer's bookkeeping.
+    const qint64 seriesKiB = qint64(qMax(samples, 0)) * 3 * sizeof(double) / 1024;
+    QVERIFY2(before < 0 || grownKiB < seriesKiB * 3 / 2 + 16 * 1024,
+             qPrintable(QStringLiteral("grew %1 KiB for a %2 KiB series")
+                                .arg(grownKiB)
+                                .arg(seriesKiB)));
+}
+
+// A device that cannot seek is read once; the limit holds there as well.
+void tst_RecordFile::sampleLimitOnEveryDevice_data()
+{
+    QTest::addColumn<bool>("sequential");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<bool>("accepted");
+    for (bool sequential : {false, true}) {
+        const char *kind = sequential ? "sequential" : "seekable";
+        QTest::newRow(qPrintable(QStringLiteral("%1, at the limit").arg(kind)))
+                << sequential << 50 << true;
+        QTest::newRow(qPrintable(QStringLiteral("%1, one over").arg(kind)))
+                << sequential << 51 << false;
+    }
+}
+
+void tst_RecordFile::sampleLimitOnEveryDevice()
+{
+    QFETCH(bool, sequential);
+    QFETCH(int, rows);
+    QFETCH(bool, accepted);
+    // Overlong and short rows in between count for nothing.
+    QByteArray bytes = "Tevrano\nDataCounts:3\nDuration,Temperature,Time\n";
+    for (int i = 0; i < rows; ++i)
+        bytes += QByteArray::number(i) + "\t20\n" + QByteArray(5000, 'x') + "\n1\n";
+    QBuffer buffer(&bytes);
+    PipeDevice pipe(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QIODevice *device = sequential ? static_cast<QIODevice *>(&pipe) : &buffer;
+    QVector<int> steps;
+    RecordImport result;
+    QCOMPARE(readRecord(
+                     *device, result, [&steps](int p) { steps.append(p); }, 50),
+             accepted);
+    QCOMPARE(result.failure, accepted ? RecordFailure::None : RecordFailure::TooManySamples);
+    QCOMPARE(result.series.durations.size(), accepted ? rows : 0);
+    QVERIFY(std::is_sorted(steps.cbegin(), steps.cend()));
+    QVERIFY(steps.isEmpty() || (steps.first() >= 0 && steps.last() <= 100));
+    if (accepted) {
+        QCOMPARE(result.series.durations.last(), double(rows - 1));
+        QCOMPARE(steps.last(), 100);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_RecordFile)

@@ -58,6 +58,8 @@ private slots:
     void importOfOneSampleKeepsTimeRange();
     void failedImportKeepsSamples_data();
     void failedImportKeepsSamples();
+    void importBeyondTheChartLimit_data();
+    void importBeyondTheChartLimit();
     void importWithoutHeaderValuesKeepsChartValues();
     void exportAfterImportWithoutTamb();
     void exportWithoutRecordingUsesExportTime();
@@ -251,6 +253,46 @@ void tst_RecordFlow::failedImportKeepsSamples()
     QCOMPARE(m_f->prompter.messages.first().text, QStringLiteral("无法识别的文件格式!"));
     QCOMPARE(m_f->chart.samples().size(), 1);
     QCOMPARE(m_f->chart.temperatureGraph->data()->size(), 1);
+    QCOMPARE(m_f->chart.cacheSize(), limit);
+}
+
+void tst_RecordFlow::importBeyondTheChartLimit_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::newRow("at the limit") << 1000;
+    QTest::newRow("one over") << 1001;
+}
+
+// "ChartLineCache" 1 keeps 1000 samples; a file holding more is refused whole.
+void tst_RecordFlow::importBeyondTheChartLimit()
+{
+    QFETCH(int, rows);
+    const QString file = path(QStringLiteral("long.txt"));
+    QByteArray bytes = "Tevrano\nDataCounts:1\nIndex,Duration,Temperature,Tamb,Time\n";
+    for (int i = 0; i < rows; ++i)
+        bytes += QByteArray::number(i + 1) + "\t" + QByteArray::number(i) + "\t30.0\t20.0\tx\n";
+    writeText(file, bytes);
+    m_f->settings.setValue(QStringLiteral("ChartLineCache"), QStringLiteral("1"));
+    recordSamples({20.0, 21.0});
+    const RecordSeries before = m_f->chart.samples().snapshot();
+    const int graphBefore = m_f->chart.temperatureGraph->data()->size();
+    const int limit = m_f->chart.cacheSize();
+
+    m_f->chart.loadRecord(file);
+
+    if (rows <= 1000) {
+        QVERIFY(m_f->prompter.messages.isEmpty());
+        QCOMPARE(m_f->chart.samples().size(), rows);
+        return;
+    }
+    QCOMPARE(m_f->prompter.messages.size(), 1);
+    QCOMPARE(m_f->prompter.messages.first().icon, QMessageBox::Critical);
+    QCOMPARE(m_f->prompter.messages.first().text,
+             QStringLiteral("文件中的数据超过1000个，超出曲线的最大数据量，未导入。"));
+    const RecordSeries after = m_f->chart.samples().snapshot();
+    QCOMPARE(after.durations, before.durations);
+    QCOMPARE(after.temperatures, before.temperatures);
+    QCOMPARE(m_f->chart.temperatureGraph->data()->size(), graphBefore);
     QCOMPARE(m_f->chart.cacheSize(), limit);
 }
 

@@ -1,4 +1,5 @@
 // OptSerial against the simulated instrument on a real pseudo-terminal.
+#include "../../residentsize.h"
 #include "instrumentsimulator.h"
 #include "optserial.h"
 
@@ -72,6 +73,9 @@ private slots:
     void openFailureAndClosedPort();
     void unplugEndsTransactionAndClosesPort();
     void randomAnswersNeverHang();
+    void lateAnswersKeepPortOpen_data();
+    void lateAnswersKeepPortOpen();
+    void noiseBurstThenReadingsWithinASecond();
 
 private:
     void start(InstrumentSimulator::Config config = {});
@@ -363,6 +367,7 @@ void tst_OptSerial::unplugEndsTransactionAndClosesPort()
     openPort();
     QSignalSpy errors(m_serial.get(), &OptSerial::errorOccurred);
     QSignalSpy closed(m_serial.get(), &OptSerial::CloseSuccessed);
+    QSignalSpy lost(m_serial.get(), &OptSerial::DeviceLost);
     InstrumentSimulator::Faults faults;
     faults.answerDelayMs = 2000; // the cable goes while the program waits for an answer
     m_sim->setFaults(faults);
@@ -377,6 +382,7 @@ void tst_OptSerial::unplugEndsTransactionAndClosesPort()
     unplugger.join();
     QVERIFY(timer.elapsed() < 5000);
     QTRY_VERIFY_WITH_TIMEOUT(closed.count() == 1, 5000);
+    QCOMPARE(lost.count(), 1);
     QVERIFY(!m_serial->isPortOpen());
     bool sawDeviceGone = false;
     for (const QList<QVariant> &args : errors) {
@@ -418,6 +424,81 @@ void tst_OptSerial::randomAnswersNeverHang()
     emit m_caller->poll(0x01);
     emit m_caller->poll(0x01);
     QVERIFY(lastAnswer(*m_answers).ok);
+}
+
+void tst_OptSerial::lateAnswersKeepPortOpen_data()
+{
+    QTest::addColumn<bool>("crc");
+    QTest::addColumn<int>("delayMs");
+    QTest::addColumn<int>("delayEvery");
+    QTest::newRow("xor, every third answer late") << false << 450 << 3;
+    QTest::newRow("xor, every other answer late") << false << 350 << 2;
+    QTest::newRow("crc, every other answer late") << true << 700 << 2;
+}
+
+void tst_OptSerial::lateAnswersKeepPortOpen()
+{
+    QFETCH(bool, crc);
+    QFETCH(int, delayMs);
+    QFETCH(int, delayEvery);
+    InstrumentSimulator::Faults faults;
+    faults.answerDelayMs = delayMs;
+    faults.delayEvery = delayEvery;
+    openWithFaults(crc, faults);
+    QSignalSpy closed(m_serial.get(), &OptSerial::CloseSuccessed);
+    QSignalSpy lost(m_serial.get(), &OptSerial::DeviceLost);
+    int valid = 0;
+    for (int round = 0; round < 24; ++round) {
+        if (round % 3 == 2)
+            emit m_caller->read(0x20);
+        else
+            emit m_caller->poll(round % 3 ? 0x02 : 0x01);
+        QCOMPARE(m_answers->count(), round + 1);
+        valid += lastAnswer(*m_answers).ok ? 1 : 0;
+        QVERIFY(m_serial->isPortOpen());
+    }
+    QVERIFY2(valid >= 4, qPrintable(QString::number(valid)));
+    // Anything still queued by the worker would show up now.
+    QTest::qWait(300);
+    QCOMPARE(closed.count(), 0);
+    QCOMPARE(lost.count(), 0);
+    QVERIFY(m_serial->isPortOpen());
+    m_sim->setFaults({});
+    QTest::qWait(delayMs + 100); // the last late answer is on its way
+    emit m_caller->poll(0x01);
+    QVERIFY(lastAnswer(*m_answers).ok);
+}
+
+void tst_OptSerial::noiseBurstThenReadingsWithinASecond()
+{
+    start();
+    openPort();
+    emit m_caller->poll(0x01);
+    QVERIFY(lastAnswer(*m_answers).ok);
+    const qint64 residentBefore = residentKiB();
+    // Far beyond any serial line's rate, so a backlog would be plain to see.
+    InstrumentSimulator::Faults faults;
+    faults.noiseBytesPerSecond = 1000 * 1000;
+    m_sim->setFaults(faults);
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 2500) {
+        emit m_caller->poll(0x01);
+        QVERIFY(m_serial->isPortOpen());
+    }
+    m_sim->setFaults({});
+    timer.start();
+    int polls = 0;
+    do {
+        emit m_caller->poll(0x01);
+        ++polls;
+    } while (!lastAnswer(*m_answers).ok && timer.elapsed() < 5000);
+    QVERIFY2(timer.elapsed() < 1000,
+             qPrintable(QStringLiteral("%1 ms, %2 polls").arg(timer.elapsed()).arg(polls)));
+    QCOMPARE(lastAnswer(*m_answers).bytes.toHex(' '), QByteArray("03 f2 f1"));
+    QVERIFY(m_serial->discardedBytes() > 10 * OptSerial::ReadBufferBytes);
+    const qint64 grownKiB = residentKiB() - residentBefore;
+    QVERIFY2(residentBefore < 0 || grownKiB < 32 * 1024, qPrintable(QString::number(grownKiB)));
 }
 
 QTEST_GUILESS_MAIN(tst_OptSerial)
