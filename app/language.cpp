@@ -2,11 +2,40 @@
 #include "settings.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QLibraryInfo>
 #include <QTranslator>
 
 namespace {
 // Owned here; replaced, never shared, on every switch.
 QTranslator *theTranslator = nullptr;
+// Qt's own texts (standard buttons, file dialogs) in the same language.
+QTranslator *theQtTranslator = nullptr;
+
+void replace(QTranslator *&translator)
+{
+    if (translator) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
+    translator = new QTranslator;
+}
+
+// Beside the program first, so a copied installation can bring its own; then Qt's.
+void loadQtCatalogue(const QString &name, const QString &catalogueDirectory)
+{
+    const QString file = qtCatalogueFileName(name);
+    if (file.isEmpty())
+        return;
+    for (const QString &directory :
+         {catalogueDirectory, QLibraryInfo::location(QLibraryInfo::TranslationsPath)}) {
+        const QString path = directory + QLatin1Char('/') + file;
+        if (QFileInfo::exists(path) && theQtTranslator->load(path)) {
+            QCoreApplication::installTranslator(theQtTranslator);
+            return;
+        }
+    }
+}
 } // namespace
 
 QString catalogueFileName(const QString &name)
@@ -18,16 +47,23 @@ QString catalogueFileName(const QString &name)
     return QStringLiteral("English.qm");
 }
 
+QString qtCatalogueFileName(const QString &name)
+{
+    if (name == QLatin1String(LanguageNames::SimplifiedChinese))
+        return QStringLiteral("qtbase_zh_CN.qm");
+    if (name == QLatin1String(LanguageNames::TrChinese))
+        return QStringLiteral("qtbase_zh_TW.qm");
+    return QString();
+}
+
 bool LoadLanguage(const QString &name, const QString &directory)
 {
-    if (theTranslator) {
-        QCoreApplication::removeTranslator(theTranslator);
-        delete theTranslator;
-    }
-    theTranslator = new QTranslator;
+    replace(theTranslator);
+    replace(theQtTranslator);
 
     const QString catalogueDirectory
             = directory.isEmpty() ? QCoreApplication::applicationDirPath() : directory;
+    loadQtCatalogue(name, catalogueDirectory);
     if (!theTranslator->load(catalogueDirectory + QLatin1Char('/') + catalogueFileName(name)))
         return false;
     QCoreApplication::installTranslator(theTranslator);

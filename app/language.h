@@ -17,10 +17,16 @@ inline constexpr char English[] = "English";
 // for any other.
 QString catalogueFileName(const QString &name);
 
+// Qt's own catalogue for the two Chinese names; empty for English, the
+// language Qt's texts are written in.
+QString qtCatalogueFileName(const QString &name);
+
 // Replaces the application's translator with a new one for the named
 // language, loaded from directory (the executable's directory when empty).
 // The new translator is installed only when its catalogue loaded; otherwise
-// the source texts show. Returns whether it loaded. Widgets re-translate on
+// the source texts show. Qt's own catalogue for the language is replaced
+// alongside, from that directory or Qt's translations directory; its absence
+// is not reported. Returns whether ours loaded. Widgets re-translate on
 // the language-change events that follow; texts set outside a changeEvent
 // handler, such as the main window's form, are the caller's to refresh.
 bool LoadLanguage(const QString &name, const QString &directory = QString());

@@ -67,7 +67,7 @@ int main(int argc, char **argv)
 
     auto window = std::make_unique<MainWindow>();
     if (demo)
-        window->setInstrumentNote(QCoreApplication::translate("MainWindow", "模拟仪器"));
+        window->setInstrumentNote(QT_TRANSLATE_NOOP("MainWindow", "模拟仪器"));
     window->show();
     const int status = app.exec();
     window.reset();

@@ -23,6 +23,7 @@
 #include "chartsettingsdialog.h"
 #include "ttwidget.h"
 
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -266,10 +267,11 @@ MainWindow::~MainWindow()
     m_serial.reset();
 }
 
-void MainWindow::setInstrumentNote(const QString &note)
+void MainWindow::setInstrumentNote(const char *sourceText)
 {
-    noteLabel.setText(note);
-    noteLabel.setVisible(!note.isEmpty());
+    m_noteSource = sourceText;
+    noteLabel.setText(tr(sourceText));
+    noteLabel.setVisible(!noteLabel.text().isEmpty());
 }
 
 // ---- Start-up ------------------------------------------------------------------------------
@@ -1002,10 +1004,20 @@ void MainWindow::buildMenus()
     m_chartSettingsAction = addAction(m_settingsMenu, &MainWindow::ClickChartSettings);
     m_relayAction = addAction(m_settingsMenu, &MainWindow::ClickRelaySettings);
     m_languageMenu = m_settingsMenu->addMenu(QString());
-    // Each language keeps its own name, whatever language is active.
-    addAction(m_languageMenu, &MainWindow::ClickLangChinese)->setText(QStringLiteral("简体中文"));
-    addAction(m_languageMenu, &MainWindow::ClickTrChinese)->setText(QStringLiteral("繁體中文"));
-    addAction(m_languageMenu, &MainWindow::ClickLangEnglish)->setText(QStringLiteral("English"));
+    // Each language keeps its own name, whatever language is active. The check mark sits on the
+    // catalogue in use, so an unknown stored name marks English.
+    auto *languages = new QActionGroup(m_languageMenu);
+    const QString current = appSettings().value(QLatin1String(SettingsKeys::Language), QString());
+    for (auto [handler, text, name] :
+         {std::tuple{&MainWindow::ClickLangChinese, "简体中文", LanguageNames::SimplifiedChinese},
+          {&MainWindow::ClickTrChinese, "繁體中文", LanguageNames::TrChinese},
+          {&MainWindow::ClickLangEnglish, "English", LanguageNames::English}}) {
+        QAction *action = addAction(m_languageMenu, handler);
+        action->setText(QString::fromUtf8(text));
+        action->setCheckable(true);
+        action->setChecked(catalogueFileName(current) == catalogueFileName(QLatin1String(name)));
+        languages->addAction(action);
+    }
 
     m_helpMenu = new QMenu(this);
     m_aboutAction = addAction(m_helpMenu, &MainWindow::ClickAbout);
@@ -1076,8 +1088,8 @@ void MainWindow::changeEvent(QEvent *event)
         portLabel.setText(tr("已选择:") + (open ? ui.comboBoxCom->currentText() : QString()));
         baudLabel.setText(tr("波特率:") + (open ? ui.comboBoxBaud->currentText() : QString()));
         ui.pushButton_com->setText(open ? tr("关闭设备") : tr("打开设备"));
-        ui.label_rangel->setText(rangeText(rangeLow));
-        ui.label_rangeh->setText(rangeText(rangeHigh));
+        if (m_noteSource)
+            noteLabel.setText(tr(m_noteSource));
         nameAreas();
         retranslateMenus();
     }
@@ -1272,8 +1284,7 @@ void MainWindow::styleCheckButton(NavButton *button, bool on)
 void MainWindow::on_navButton_startstop_clicked()
 {
     if (!m_serial->isPortOpen()) {
-        // Shown as it stands, in every language.
-        Messages::information(this, QStringLiteral("提示"), QStringLiteral("设备未连接"));
+        Messages::information(this, tr("提示"), tr("设备未连接"));
         return;
     }
     ttwidget *chart = ui.widget_tt;

@@ -28,8 +28,9 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Status shown beside the version, e.g. that the instrument is simulated.
-    void setInstrumentNote(const QString &note);
+    // Status shown beside the version, e.g. that the instrument is simulated: a source text
+    // (QT_TRANSLATE_NOOP in context "MainWindow"), so it follows the language.
+    void setInstrumentNote(const char *sourceText);
 
     // What the tests and the device dialogs read.
     int temperatureUnit = 2;
@@ -56,6 +57,7 @@ public:
     QLabel *portStatus() { return &portLabel; }
     QLabel *baudStatus() { return &baudLabel; }
     QLabel *versionStatus() { return &versionLabel; }
+    QLabel *noteStatus() { return &noteLabel; }
 
     bool detectProtocol(const QString &portName, qint32 baud);
     bool findDevice(QString &portName, qint32 &baud);
@@ -205,6 +207,7 @@ private:
     QLabel baudLabel;
     QLabel versionLabel;
     QLabel noteLabel;
+    const char *m_noteSource = nullptr;
     std::unique_ptr<OptSerial> m_serial;
     std::unique_ptr<GetTempThread> m_pollThread;
     bool isMoving = false;

@@ -177,8 +177,10 @@ void MainWindowUi::setupUi(QMainWindow *window)
     widget_modbus = row(widget_params, "widget_modbus", label_16, switchButton_modbus);
 
     widget_2 = make<QWidget>(widget_params, "widget_2");
+    // Spaced like the other rows; the range ends and their dash keep together on the left.
     auto *rangeRow = new QHBoxLayout(widget_2);
     rangeRow->setContentsMargins(2, 2, 2, 2);
+    rangeRow->setSpacing(4);
     label_14 = make<QLabel>(widget_2, "label_14");
     widget_ranger = make<QWidget>(widget_2, "widget_ranger");
     auto *rangeValues = new QHBoxLayout(widget_ranger);
@@ -189,6 +191,8 @@ void MainWindowUi::setupUi(QMainWindow *window)
     rangeValues->addWidget(label_rangel);
     rangeValues->addWidget(label_15);
     rangeValues->addWidget(label_rangeh);
+    rangeValues->setSpacing(4);
+    rangeValues->addStretch(1);
     rangeRow->addWidget(label_14);
     rangeRow->addWidget(widget_ranger, 1);
 

@@ -11,6 +11,10 @@ namespace {
 // The label's width minus this is what the text may use.
 constexpr int kTextMargin = 10;
 constexpr int kPixelSizeStep = 2;
+const char kNoValue[] = "---";
+// The widest reading a tile shows in practice. No value is sized as this, so the dashes look like
+// a number would and the first reading after them fits without a refit.
+const char kWidestReading[] = "0000.0℃";
 } // namespace
 
 TempAreaItem::TempAreaItem(QWidget *parent)
@@ -65,7 +69,10 @@ void TempAreaItem::setCheckEnabled(bool enabled)
 void TempAreaItem::fitFont()
 {
     QFont font = m_label->font();
-    const QString text = m_label->text();
+    const QString shown = m_label->text();
+    const QString text = shown.isEmpty() || shown == QLatin1String(kNoValue)
+                                 ? QString::fromUtf8(kWidestReading)
+                                 : shown;
     const int available = m_label->width() - kTextMargin;
     int chosen = kSmallestPixelSize;
     for (int size = kSmallestPixelSize; size <= kLargestPixelSize; size += kPixelSizeStep) {
@@ -81,7 +88,7 @@ void TempAreaItem::fitFont()
 void TempAreaItem::UpdateTemp(float t, int unit, QColor, bool valid)
 {
     if (!valid) {
-        m_label->setText(QStringLiteral("---"));
+        m_label->setText(QLatin1String(kNoValue));
         return;
     }
     const QString symbol = unit == 1 ? QStringLiteral("℉") : QStringLiteral("℃");

@@ -225,8 +225,12 @@ void ttwidget::setRecordInterval(int ms)
 void ttwidget::setAmbientVisible(bool on)
 {
     ambientGraph->setVisible(on);
-    if (QCPAbstractLegendItem *item = plot->legend->item(1))
-        item->setVisible(on);
+    // A hidden legend item would still hold its row.
+    if (on)
+        ambientGraph->addToLegend();
+    else
+        ambientGraph->removeFromLegend();
+    plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void ttwidget::stopAndClose()

@@ -1,5 +1,6 @@
 #include "deviceinfodialog.h"
 
+#include <QDialogButtonBox>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -57,13 +58,21 @@ DeviceInfoDialog::DeviceInfoDialog(QWidget *parent)
     verticalLayout->addWidget(widget_date);
     verticalLayout->addWidget(widget_serial);
     verticalLayout->addWidget(widget_2);
+    auto *buttonBox = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttonBox->setObjectName(QStringLiteral("buttonBox"));
+    connect(buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    verticalLayout->addWidget(buttonBox);
 
     label->hide();
     widget_date->hide();
     retranslateUi();
-    // The size is fixed before the values arrive: leave room for the widest range end.
+    // The size is fixed before the values arrive: leave room for the widest range, with the ends
+    // and their dash kept together as the labels' own widths place them.
     for (QLabel *value : {label_rangel, label_rangeh})
-        value->setMinimumWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("-9999.9℃")));
+        value->setText(QStringLiteral("-9999.9℃"));
+    widget_range->setMinimumWidth(widget_range->sizeHint().width());
+    for (QLabel *value : {label_rangel, label_rangeh})
+        value->clear();
     adjustSize();
     setFixedSize(size());
 }

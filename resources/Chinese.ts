@@ -447,6 +447,10 @@
         <source>垂直缩放</source>
         <translation>垂直缩放</translation>
     </message>
+    <message>
+        <source>设备未连接</source>
+        <translation>设备未连接</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

@@ -447,6 +447,10 @@
         <source>垂直缩放</source>
         <translation>Zoom Y</translation>
     </message>
+    <message>
+        <source>设备未连接</source>
+        <translation>Device not connected</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

@@ -447,6 +447,10 @@
         <source>垂直缩放</source>
         <translation>垂直縮放</translation>
     </message>
+    <message>
+        <source>设备未连接</source>
+        <translation>裝置未連線</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need; does nothing when all are there.
+# Installs the Debian packages the build, the tests and the demo need, Qt's own catalogues among them;
+# does nothing when all are there.
 set -euo pipefail
 packages=(
     cmake make g++ pkg-config
     qtbase5-dev libqt5serialport5-dev libqcustomplot-dev qttools5-dev qttools5-dev-tools
     libcurl4-openssl-dev libssl-dev libtinyxml2-dev
     libgtest-dev libbenchmark-dev libcpp-httplib-dev liblzma-dev curl openssl
-    fonts-wqy-microhei
+    fonts-wqy-microhei qttranslations5-l10n
 )
 missing=()
 for p in "${packages[@]}"; do

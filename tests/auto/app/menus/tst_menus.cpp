@@ -18,12 +18,7 @@ class tst_Menus : public QObject
 private slots:
     void initTestCase() { QVERIFY(f.setUp()); }
     void init() { f.reset(); }
-    void cleanup()
-    {
-        Messages::setDialogRunner({});
-        Messages::setFileChooser({});
-        f.reset();
-    }
+    void cleanup() { f.reset(); }
 
     void menuEntries();
     void absentCatalogueKeepsSourceTexts();

@@ -43,6 +43,8 @@ public:
     // Call from init and cleanup.
     void reset()
     {
+        Messages::setDialogRunner({});
+        Messages::setFileChooser({});
         window.reset();
         sim.reset();
         shown.clear();

@@ -16,6 +16,7 @@ private slots:
     void textColourStyleSheet();
     void fitFont_data();
     void fitFont();
+    void noValueSizedLikeAReading();
     void resizeRefitsFont();
 };
 
@@ -78,7 +79,6 @@ void tst_TempAreaItem::fitFont_data()
     QTest::newRow("narrow") << 120 << "-123.4℃" << 0;
     QTest::newRow("medium") << 244 << "25.0℃" << 0;
     QTest::newRow("wide enough for every size") << 2000 << "25.0℃" << 78;
-    QTest::newRow("dashes") << 150 << "---" << 0;
 }
 
 void tst_TempAreaItem::fitFont()
@@ -108,6 +108,25 @@ void tst_TempAreaItem::fitFont()
         font.setPixelSize(size + 2);
         QVERIFY2(QFontMetrics(font).horizontalAdvance(text) > available,
                  "a larger size would have fitted");
+    }
+}
+
+// No value, shown or not yet, takes the size of a wide reading, not the larger one of its dashes.
+void tst_TempAreaItem::noValueSizedLikeAReading()
+{
+    TempAreaItem item;
+    item.resize(150, 120);
+    item.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&item));
+    item.valueLabel()->setText(QStringLiteral("0000.0℃"));
+    item.fitFont();
+    const int reading = item.valueLabel()->font().pixelSize();
+    QVERIFY(reading < TempAreaItem::kLargestPixelSize);
+    for (const QString &text : {QStringLiteral("---"), QString()}) {
+        item.valueLabel()->setText(text);
+        item.resize(140, 120);
+        item.resize(150, 120);
+        QTRY_COMPARE(item.valueLabel()->font().pixelSize(), reading);
     }
 }
 

@@ -1,8 +1,11 @@
 #include "deviceinfodialog.h"
 #include "relaysettingdialog.h"
 
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QtTest>
 
 class tst_Dialogs : public QObject
@@ -11,6 +14,7 @@ class tst_Dialogs : public QObject
 private slots:
     void deviceInfo_data();
     void deviceInfo();
+    void deviceInfoClosesWithItsButton();
     void relayValues_data();
     void relayValues();
     void relayChoiceIsEncoded();
@@ -49,6 +53,24 @@ void tst_Dialogs::deviceInfo()
     QCOMPARE(dialog.label_serial->text(), serialText);
     QCOMPARE(dialog.label_rangel->text(), lowText);
     QCOMPARE(dialog.label_rangeh->text(), highText);
+}
+
+void tst_Dialogs::deviceInfoClosesWithItsButton()
+{
+    DeviceInfoDialog dialog;
+    auto *box = dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+    QVERIFY(box);
+    QCOMPARE(box->standardButtons(), QDialogButtonBox::Close);
+    QPushButton *close = box->button(QDialogButtonBox::Close);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    // The fixed size leaves the button whole inside the dialog.
+    QVERIFY(dialog.rect().contains(QRect(close->mapTo(&dialog, QPoint()), close->size())));
+    QSignalSpy finished(&dialog, &QDialog::finished);
+    QTest::mouseClick(close, Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.first().first().toInt(), int(QDialog::Rejected));
 }
 
 void tst_Dialogs::relayValues_data()

@@ -147,6 +147,35 @@ QStringList placeholderMismatches(const Catalogue &catalogue)
     return problems;
 }
 
+// Texts English may keep as written: names, and the form placeholders "Form" and "CheckBox" that
+// the program replaces before anyone sees them.
+const QStringList kNames = {QStringLiteral("Tevrano"),
+                            QStringLiteral("Modbus:"),
+                            QStringLiteral("Form"),
+                            QStringLiteral("CheckBox")};
+
+// Numbers and units: no letter at all ("00:00:00", "-", "℃"), or a number with a short unit
+// ("1000X").
+bool isNumberOrUnit(const QString &text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\P{L}*|[\\d.]+\\s*\\p{L}{1,2})$"));
+    return pattern.match(text).hasMatch();
+}
+
+QStringList leftInSourceLanguage(const Catalogue &catalogue)
+{
+    QStringList problems;
+    for (const Message &m : catalogue.messages) {
+        if (kNames.contains(m.source) || isNumberOrUnit(m.source))
+            continue;
+        for (const QString &t : m.translations) {
+            if (t == m.source)
+                problems << where(m) + QStringLiteral(": still the source text");
+        }
+    }
+    return problems;
+}
+
 using Key = QPair<QString, QString>;
 
 QMap<Key, int> keys(const Catalogue &catalogue)
@@ -228,6 +257,21 @@ const char *const kBroken = R"(<?xml version="1.0" encoding="utf-8"?>
 </TS>
 )";
 
+const char *const kSourceLeft = R"(<?xml version="1.0" encoding="utf-8"?>
+<TS version="2.1" language="en">
+<context>
+    <name>A</name>
+    <message><source>数据</source><translation>数据</translation></message>
+    <message><source>Abc</source><translation>Abc</translation></message>
+    <message><source>1000X</source><translation>1000X</translation></message>
+    <message><source>℃</source><translation>℃</translation></message>
+    <message><source>00:00:00</source><translation>00:00:00</translation></message>
+    <message><source>Tevrano</source><translation>Tevrano</translation></message>
+    <message><source>保存</source><translation>Save</translation></message>
+</context>
+</TS>
+)";
+
 } // namespace
 
 class TranslationsTest : public QObject
@@ -244,6 +288,7 @@ private slots:
     void placeholdersKept();
     void sameMessages_data();
     void sameMessages();
+    void englishLeavesNoSourceText();
 
 private:
     void perCatalogue();
@@ -287,6 +332,11 @@ void TranslationsTest::checksCatchFaults()
     QVERIFY(missing(other, back).filter(QStringLiteral("appears 2 times")).size() == 1);
 
     QVERIFY(!parseText(QStringLiteral("<TS><context><name>A</name><message>")).error.isEmpty());
+
+    const QStringList left = leftInSourceLanguage(parseText(QString::fromUtf8(kSourceLeft)));
+    QCOMPARE(left.size(), 2);
+    QVERIFY(left.filter(QStringLiteral("\"数据\"")).size() == 1);
+    QVERIFY(left.filter(QStringLiteral("\"Abc\"")).size() == 1);
 }
 
 void TranslationsTest::perCatalogue()
@@ -365,6 +415,15 @@ void TranslationsTest::sameMessages()
         QVERIFY2(others[name].error.isEmpty(), qPrintable(others[name].error));
     }
     const QStringList problems = missing(parsed, others);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+}
+
+void TranslationsTest::englishLeavesNoSourceText()
+{
+    const Catalogue parsed = parseFile(tsPath(QStringLiteral("English")));
+    QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
+    QVERIFY(!parsed.messages.isEmpty());
+    const QStringList problems = leftInSourceLanguage(parsed);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
 }
 
