@@ -333,9 +333,10 @@ bool writeRecord(QIODevice &device,
         *out++ = '\t';
         out = putFixed(out, end, series.durations[i], decimals);
         *out++ = '\t';
-        out = putFixed(out, end, series.temperatures[i], 1);
+        // A gap or an unknown ambient stays an empty field, which the reader maps back.
+        if (std::isfinite(series.temperatures[i]))
+            out = putFixed(out, end, series.temperatures[i], 1);
         *out++ = '\t';
-        // An unknown ambient stays an empty field, which the reader maps back to unknown.
         if (i < series.ambients.size() && std::isfinite(series.ambients[i]))
             out = putFixed(out, end, series.ambients[i], 1);
         *out++ = '\t';
@@ -408,9 +409,12 @@ bool readRecord(QIODevice &device, RecordImport &result, const RecordProgress &p
             rest.remove_prefix(tab + 1);
         }
         if (!overlong && fieldCount > needed) {
-            const double t = parseNumber(fields[columns->temperature]);
-            maxTemperature = std::max(t, maxTemperature);
-            minTemperature = std::min(t, minTemperature);
+            const bool gap = trimmed(fields[columns->temperature]).empty();
+            const double t = gap ? std::nan("") : parseNumber(fields[columns->temperature]);
+            if (!gap) {
+                maxTemperature = std::max(t, maxTemperature);
+                minTemperature = std::min(t, minTemperature);
+            }
             series.durations.append(parseNumber(fields[columns->x]));
             series.temperatures.append(t);
             const bool hasAmbient = columns->ambient >= 0 && columns->ambient < fieldCount

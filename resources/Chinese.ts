@@ -4,8 +4,20 @@
 <context>
     <name>AboutDialog</name>
     <message>
+        <source>Copyright © Tevrano. 保留所有权利。</source>
+        <translation>Copyright © Tevrano. 保留所有权利。</translation>
+    </message>
+    <message>
         <source>关于</source>
         <translation>关于</translation>
+    </message>
+    <message>
+        <source>已经是最新版本</source>
+        <translation>已经是最新版本</translation>
+    </message>
+    <message>
+        <source>更新失败</source>
+        <translation>更新失败</translation>
     </message>
     <message>
         <source>版本号:1.0.0.1</source>
@@ -15,32 +27,40 @@
         <source>版本更新</source>
         <translation>版本更新</translation>
     </message>
-    <message>
-        <source>Copyright © Tevrano. 保留所有权利。</source>
-        <translation>Copyright © Tevrano. 保留所有权利。</translation>
-    </message>
-    <message>
-        <source>更新失败</source>
-        <translation>更新失败</translation>
-    </message>
-    <message>
-        <source>已经是最新版本</source>
-        <translation>已经是最新版本</translation>
-    </message>
 </context>
 <context>
     <name>AmbrelTitalbar</name>
-    <message>
-        <source>Form</source>
-        <translation>Form</translation>
-    </message>
     <message>
         <source>00:00:00</source>
         <translation>00:00:00</translation>
     </message>
     <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>仪器信息</source>
+        <translation>仪器信息</translation>
+    </message>
+    <message>
+        <source>保存曲线</source>
+        <translation>保存曲线</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>帮助</translation>
+    </message>
+    <message>
         <source>文件</source>
         <translation>文件</translation>
+    </message>
+    <message>
+        <source>表格设置</source>
+        <translation>表格设置</translation>
     </message>
     <message>
         <source>设备</source>
@@ -51,36 +71,36 @@
         <translation>设置</translation>
     </message>
     <message>
-        <source>帮助</source>
-        <translation>帮助</translation>
-    </message>
-    <message>
-        <source>保存曲线</source>
-        <translation>保存曲线</translation>
+        <source>语言</source>
+        <translation>语言</translation>
     </message>
     <message>
         <source>退出</source>
         <translation>退出</translation>
     </message>
-    <message>
-        <source>仪器信息</source>
-        <translation>仪器信息</translation>
-    </message>
-    <message>
-        <source>表格设置</source>
-        <translation>表格设置</translation>
-    </message>
-    <message>
-        <source>关于</source>
-        <translation>关于</translation>
-    </message>
-    <message>
-        <source>语言</source>
-        <translation>语言</translation>
-    </message>
 </context>
 <context>
     <name>ChartSettingsDialog</name>
+    <message>
+        <source>1000X</source>
+        <translation>1000X</translation>
+    </message>
+    <message>
+        <source>内存:</source>
+        <translation>内存:</translation>
+    </message>
+    <message>
+        <source>分</source>
+        <translation>分</translation>
+    </message>
+    <message>
+        <source>分,</source>
+        <translation>分,</translation>
+    </message>
+    <message>
+        <source>图表参数设置</source>
+        <translation>图表参数设置</translation>
+    </message>
     <message>
         <source>天,</source>
         <translation>天,</translation>
@@ -90,338 +110,62 @@
         <translation>时,</translation>
     </message>
     <message>
-        <source>分,</source>
-        <translation>分,</translation>
-    </message>
-    <message>
-        <source>秒,</source>
-        <translation>秒,</translation>
-    </message>
-    <message>
-        <source>分</source>
-        <translation>分</translation>
+        <source>最大数据量:</source>
+        <translation>最大数据量:</translation>
     </message>
     <message>
         <source>秒</source>
         <translation>秒</translation>
     </message>
     <message>
-        <source>图表参数设置</source>
-        <translation>图表参数设置</translation>
-    </message>
-    <message>
-        <source>最大数据量:</source>
-        <translation>最大数据量:</translation>
-    </message>
-    <message>
-        <source>1000X</source>
-        <translation>1000X</translation>
-    </message>
-    <message>
-        <source>记录间隔:</source>
-        <translation>记录间隔:</translation>
+        <source>秒,</source>
+        <translation>秒,</translation>
     </message>
     <message>
         <source>记录时长:</source>
         <translation>记录时长:</translation>
     </message>
     <message>
-        <source>内存:</source>
-        <translation>内存:</translation>
+        <source>记录间隔:</source>
+        <translation>记录间隔:</translation>
     </message>
 </context>
 <context>
     <name>DeviceInfoDialog</name>
     <message>
-        <source>仪器信息</source>
-        <translation>仪器信息</translation>
+        <source>-</source>
+        <translation>-</translation>
     </message>
     <message>
-        <source>日期:</source>
-        <translation>日期:</translation>
+        <source>仪器信息</source>
+        <translation>仪器信息</translation>
     </message>
     <message>
         <source>序号:</source>
         <translation>序号:</translation>
     </message>
     <message>
-        <source>温度范围:</source>
-        <translation>温度范围:</translation>
+        <source>日期:</source>
+        <translation>日期:</translation>
     </message>
     <message>
-        <source>-</source>
-        <translation>-</translation>
+        <source>温度范围:</source>
+        <translation>温度范围:</translation>
     </message>
 </context>
 <context>
     <name>MainWindow</name>
     <message>
-        <source>模拟仪器</source>
-        <translation>模拟仪器</translation>
-    </message>
-    <message>
-        <source>打开设备</source>
-        <translation>打开设备</translation>
-    </message>
-    <message>
-        <source>打开</source>
-        <translation>打开</translation>
-    </message>
-    <message>
-        <source>关闭</source>
-        <translation>关闭</translation>
-    </message>
-    <message>
-        <source>开始</source>
-        <translation>开始</translation>
-    </message>
-    <message>
-        <source>暂停</source>
-        <translation>暂停</translation>
-    </message>
-    <message>
-        <source>全局</source>
-        <translation>全局</translation>
-    </message>
-    <message>
-        <source>环温</source>
-        <translation>环温</translation>
-    </message>
-    <message>
-        <source>实时值</source>
-        <translation>实时值</translation>
-    </message>
-    <message>
-        <source>最大值</source>
-        <translation>最大值</translation>
-    </message>
-    <message>
-        <source>最小值</source>
-        <translation>最小值</translation>
-    </message>
-    <message>
-        <source>已选择:</source>
-        <translation>已选择:</translation>
-    </message>
-    <message>
-        <source>波特率:</source>
-        <translation>波特率:</translation>
-    </message>
-    <message>
-        <source>找不到合适COM</source>
-        <translation>找不到合适COM</translation>
-    </message>
-    <message>
-        <source>错误</source>
-        <translation>错误</translation>
-    </message>
-    <message>
-        <source>无法连接设备</source>
-        <translation>无法连接设备</translation>
-    </message>
-    <message>
-        <source>无法打开端口</source>
-        <translation>无法打开端口</translation>
-    </message>
-    <message>
-        <source>关闭设备</source>
-        <translation>关闭设备</translation>
-    </message>
-    <message>
-        <source>提示</source>
-        <translation>提示</translation>
-    </message>
-    <message>
-        <source>恢复出厂设置失败</source>
-        <translation>恢复出厂设置失败</translation>
-    </message>
-    <message>
-        <source>开启Modbus协议成功</source>
-        <translation>开启Modbus协议成功</translation>
-    </message>
-    <message>
-        <source>关闭Modbus协议成功</source>
-        <translation>关闭Modbus协议成功</translation>
-    </message>
-    <message>
-        <source>恢复出厂设置成功</source>
-        <translation>恢复出厂设置成功</translation>
-    </message>
-    <message>
-        <source>打开记录</source>
-        <translation>打开记录</translation>
-    </message>
-    <message>
-        <source>保存记录</source>
-        <translation>保存记录</translation>
-    </message>
-    <message>
-        <source>退出</source>
-        <translation>退出</translation>
-    </message>
-    <message>
-        <source>仪器信息</source>
-        <translation>仪器信息</translation>
-    </message>
-    <message>
-        <source>表格设置</source>
-        <translation>表格设置</translation>
-    </message>
-    <message>
-        <source>继电器设置</source>
-        <translation>继电器设置</translation>
-    </message>
-    <message>
-        <source>关于</source>
-        <translation>关于</translation>
-    </message>
-    <message>
-        <source>显示</source>
-        <translation>显示</translation>
-    </message>
-    <message>
-        <source>隐藏</source>
-        <translation>隐藏</translation>
-    </message>
-    <message>
-        <source>语言</source>
-        <translation>语言</translation>
-    </message>
-    <message>
-        <source>参数设置</source>
-        <translation>参数设置</translation>
-    </message>
-    <message>
-        <source>仪器中断</source>
-        <translation>仪器中断</translation>
-    </message>
-    <message>
-        <source>正在记录数据，请先停止！</source>
-        <translation>正在记录数据，请先停止！</translation>
-    </message>
-    <message>
-        <source>选择文件</source>
-        <translation>选择文件</translation>
-    </message>
-    <message>
-        <source>文件(*.txt*)</source>
-        <translation>文件(*.txt*)</translation>
-    </message>
-    <message>
-        <source>停止</source>
-        <translation>停止</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>继续</translation>
-    </message>
-    <message>
-        <source>Tevrano</source>
-        <translation>Tevrano</translation>
-    </message>
-    <message>
-        <source>文件</source>
-        <translation>文件</translation>
-    </message>
-    <message>
-        <source>设备</source>
-        <translation>设备</translation>
-    </message>
-    <message>
-        <source>设置</source>
-        <translation>设置</translation>
-    </message>
-    <message>
-        <source>帮助</source>
-        <translation>帮助</translation>
-    </message>
-    <message>
-        <source>串口号：</source>
-        <translation>串口号：</translation>
-    </message>
-    <message>
-        <source>波特率：</source>
-        <translation>波特率：</translation>
-    </message>
-    <message>
-        <source>自动轮询</source>
-        <translation>自动轮询</translation>
-    </message>
-    <message>
-        <source>放射率：</source>
-        <translation>放射率：</translation>
-    </message>
-    <message>
-        <source>透过率：</source>
-        <translation>透过率：</translation>
-    </message>
-    <message>
-        <source>保持模式：</source>
-        <translation>保持模式：</translation>
-    </message>
-    <message>
-        <source>保持时间：</source>
-        <translation>保持时间：</translation>
-    </message>
-    <message>
-        <source>平均时间：</source>
-        <translation>平均时间：</translation>
-    </message>
-    <message>
-        <source>高级保持阈值：</source>
-        <translation>高级保持阈值：</translation>
-    </message>
-    <message>
-        <source>高温报警</source>
-        <translation>高温报警</translation>
-    </message>
-    <message>
-        <source>低温报警</source>
-        <translation>低温报警</translation>
-    </message>
-    <message>
-        <source>模拟输出：</source>
-        <translation>模拟输出：</translation>
-    </message>
-    <message>
-        <source>输出下限：</source>
-        <translation>输出下限：</translation>
-    </message>
-    <message>
-        <source>输出上限：</source>
-        <translation>输出上限：</translation>
-    </message>
-    <message>
-        <source>标准模式</source>
-        <translation>标准模式</translation>
-    </message>
-    <message>
-        <source>体温模式</source>
-        <translation>体温模式</translation>
-    </message>
-    <message>
-        <source>镭射:</source>
-        <translation>镭射:</translation>
-    </message>
-    <message>
-        <source>背光:</source>
-        <translation>背光:</translation>
+        <source>-</source>
+        <translation>-</translation>
     </message>
     <message>
         <source>Modbus:</source>
         <translation>Modbus:</translation>
     </message>
     <message>
-        <source>温度范围:</source>
-        <translation>温度范围:</translation>
-    </message>
-    <message>
-        <source>-</source>
-        <translation>-</translation>
-    </message>
-    <message>
-        <source>温度单位</source>
-        <translation>温度单位</translation>
+        <source>Tevrano</source>
+        <translation>Tevrano</translation>
     </message>
     <message>
         <source>℃</source>
@@ -432,52 +176,292 @@
         <translation>℉</translation>
     </message>
     <message>
-        <source>恢复出厂设置</source>
-        <translation>恢复出厂设置</translation>
+        <source>串口号：</source>
+        <translation>串口号：</translation>
     </message>
     <message>
-        <source>自适应</source>
-        <translation>自适应</translation>
+        <source>仪器中断</source>
+        <translation>仪器中断</translation>
     </message>
     <message>
-        <source>水平缩放</source>
-        <translation>水平缩放</translation>
+        <source>仪器信息</source>
+        <translation>仪器信息</translation>
+    </message>
+    <message>
+        <source>仪器已断开，等待重新连接</source>
+        <translation>仪器已断开，等待重新连接</translation>
+    </message>
+    <message>
+        <source>低温报警</source>
+        <translation>低温报警</translation>
+    </message>
+    <message>
+        <source>体温模式</source>
+        <translation>体温模式</translation>
+    </message>
+    <message>
+        <source>保存记录</source>
+        <translation>保存记录</translation>
+    </message>
+    <message>
+        <source>保持时间：</source>
+        <translation>保持时间：</translation>
+    </message>
+    <message>
+        <source>保持模式：</source>
+        <translation>保持模式：</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>全局</source>
+        <translation>全局</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>关闭Modbus协议成功</source>
+        <translation>关闭Modbus协议成功</translation>
+    </message>
+    <message>
+        <source>关闭设备</source>
+        <translation>关闭设备</translation>
+    </message>
+    <message>
+        <source>参数设置</source>
+        <translation>参数设置</translation>
     </message>
     <message>
         <source>垂直缩放</source>
         <translation>垂直缩放</translation>
     </message>
     <message>
+        <source>实时值</source>
+        <translation>实时值</translation>
+    </message>
+    <message>
+        <source>已选择:</source>
+        <translation>已选择:</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>帮助</translation>
+    </message>
+    <message>
+        <source>平均时间：</source>
+        <translation>平均时间：</translation>
+    </message>
+    <message>
+        <source>开启Modbus协议成功</source>
+        <translation>开启Modbus协议成功</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置</source>
+        <translation>恢复出厂设置</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置失败</source>
+        <translation>恢复出厂设置失败</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置成功</source>
+        <translation>恢复出厂设置成功</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>打开</translation>
+    </message>
+    <message>
+        <source>打开记录</source>
+        <translation>打开记录</translation>
+    </message>
+    <message>
+        <source>打开设备</source>
+        <translation>打开设备</translation>
+    </message>
+    <message>
+        <source>找不到合适COM</source>
+        <translation>找不到合适COM</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>放射率：</source>
+        <translation>放射率：</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>文件(*.txt*)</source>
+        <translation>文件(*.txt*)</translation>
+    </message>
+    <message>
+        <source>无法打开端口</source>
+        <translation>无法打开端口</translation>
+    </message>
+    <message>
+        <source>无法连接设备</source>
+        <translation>无法连接设备</translation>
+    </message>
+    <message>
+        <source>显示</source>
+        <translation>显示</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>最大值</source>
+        <translation>最大值</translation>
+    </message>
+    <message>
+        <source>最小值</source>
+        <translation>最小值</translation>
+    </message>
+    <message>
+        <source>标准模式</source>
+        <translation>标准模式</translation>
+    </message>
+    <message>
+        <source>模拟仪器</source>
+        <translation>模拟仪器</translation>
+    </message>
+    <message>
+        <source>模拟输出：</source>
+        <translation>模拟输出：</translation>
+    </message>
+    <message>
+        <source>正在记录数据，请先停止！</source>
+        <translation>正在记录数据，请先停止！</translation>
+    </message>
+    <message>
+        <source>水平缩放</source>
+        <translation>水平缩放</translation>
+    </message>
+    <message>
+        <source>波特率:</source>
+        <translation>波特率:</translation>
+    </message>
+    <message>
+        <source>波特率：</source>
+        <translation>波特率：</translation>
+    </message>
+    <message>
+        <source>温度单位</source>
+        <translation>温度单位</translation>
+    </message>
+    <message>
+        <source>温度范围:</source>
+        <translation>温度范围:</translation>
+    </message>
+    <message>
+        <source>环温</source>
+        <translation>环温</translation>
+    </message>
+    <message>
+        <source>继电器设置</source>
+        <translation>继电器设置</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>继续</translation>
+    </message>
+    <message>
+        <source>背光:</source>
+        <translation>背光:</translation>
+    </message>
+    <message>
+        <source>自动轮询</source>
+        <translation>自动轮询</translation>
+    </message>
+    <message>
+        <source>自适应</source>
+        <translation>自适应</translation>
+    </message>
+    <message>
+        <source>表格设置</source>
+        <translation>表格设置</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>设备</translation>
+    </message>
+    <message>
+        <source>设备已关闭</source>
+        <translation>设备已关闭</translation>
+    </message>
+    <message>
         <source>设备未连接</source>
         <translation>设备未连接</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>语言</translation>
+    </message>
+    <message>
+        <source>输出上限：</source>
+        <translation>输出上限：</translation>
+    </message>
+    <message>
+        <source>输出下限：</source>
+        <translation>输出下限：</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>选择文件</source>
+        <translation>选择文件</translation>
+    </message>
+    <message>
+        <source>透过率：</source>
+        <translation>透过率：</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>镭射:</source>
+        <translation>镭射:</translation>
+    </message>
+    <message>
+        <source>隐藏</source>
+        <translation>隐藏</translation>
+    </message>
+    <message>
+        <source>高温报警</source>
+        <translation>高温报警</translation>
+    </message>
+    <message>
+        <source>高级保持阈值：</source>
+        <translation>高级保持阈值：</translation>
     </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>
-    <message>
-        <source>继电器输出</source>
-        <translation>继电器输出</translation>
-    </message>
-    <message>
-        <source>第一路：</source>
-        <translation>第一路：</translation>
-    </message>
-    <message>
-        <source>第二路：</source>
-        <translation>第二路：</translation>
-    </message>
-    <message>
-        <source>报警类型</source>
-        <translation>报警类型</translation>
-    </message>
-    <message>
-        <source>模式</source>
-        <translation>模式</translation>
-    </message>
-    <message>
-        <source>高温</source>
-        <translation>高温</translation>
-    </message>
     <message>
         <source>低温</source>
         <translation>低温</translation>
@@ -489,6 +473,30 @@
     <message>
         <source>常闭</source>
         <translation>常闭</translation>
+    </message>
+    <message>
+        <source>报警类型</source>
+        <translation>报警类型</translation>
+    </message>
+    <message>
+        <source>模式</source>
+        <translation>模式</translation>
+    </message>
+    <message>
+        <source>第一路：</source>
+        <translation>第一路：</translation>
+    </message>
+    <message>
+        <source>第二路：</source>
+        <translation>第二路：</translation>
+    </message>
+    <message>
+        <source>继电器输出</source>
+        <translation>继电器输出</translation>
+    </message>
+    <message>
+        <source>高温</source>
+        <translation>高温</translation>
     </message>
 </context>
 <context>
@@ -519,92 +527,56 @@
 <context>
     <name>ttwidget</name>
     <message>
-        <source>℉</source>
-        <translation>℉</translation>
-    </message>
-    <message>
         <source>℃</source>
         <translation>℃</translation>
     </message>
     <message>
-        <source>开始</source>
-        <translation>开始</translation>
-    </message>
-    <message>
-        <source>暂停</source>
-        <translation>暂停</translation>
-    </message>
-    <message>
-        <source>全局</source>
-        <translation>全局</translation>
-    </message>
-    <message>
-        <source>水平缩放</source>
-        <translation>水平缩放</translation>
-    </message>
-    <message>
-        <source>垂直缩放</source>
-        <translation>垂直缩放</translation>
+        <source>℉</source>
+        <translation>℉</translation>
     </message>
     <message>
         <source>保存曲线</source>
         <translation>保存曲线</translation>
     </message>
     <message>
-        <source>时间(秒)</source>
-        <translation>时间(秒)</translation>
-    </message>
-    <message>
-        <source>温度(℃)</source>
-        <translation>温度(℃)</translation>
-    </message>
-    <message>
-        <source>实温</source>
-        <translation>实温</translation>
-    </message>
-    <message>
-        <source>环温</source>
-        <translation>环温</translation>
-    </message>
-    <message>
-        <source>温度(℉)</source>
-        <translation>温度(℉)</translation>
+        <source>信息已保存在%1！</source>
+        <translation>信息已保存在%1！</translation>
     </message>
     <message>
         <source>停止</source>
         <translation>停止</translation>
     </message>
     <message>
-        <source>继续</source>
-        <translation>继续</translation>
+        <source>全局</source>
+        <translation>全局</translation>
     </message>
     <message>
-        <source>提示</source>
-        <translation>提示</translation>
+        <source>垂直缩放</source>
+        <translation>垂直缩放</translation>
     </message>
     <message>
-        <source>记录数据结束</source>
-        <translation>记录数据结束</translation>
-    </message>
-    <message>
-        <source>错误</source>
-        <translation>错误</translation>
-    </message>
-    <message>
-        <source>正在记录曲线，请先停止！</source>
-        <translation>正在记录曲线，请先停止！</translation>
+        <source>实温</source>
+        <translation>实温</translation>
     </message>
     <message>
         <source>导出数据成功</source>
         <translation>导出数据成功</translation>
     </message>
     <message>
-        <source>信息已保存在%1！</source>
-        <translation>信息已保存在%1！</translation>
+        <source>开始</source>
+        <translation>开始</translation>
     </message>
     <message>
-        <source>确定</source>
-        <translation>确定</translation>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>时间(秒)</source>
+        <translation>时间(秒)</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>暂停</translation>
     </message>
     <message>
         <source>模式1</source>
@@ -613,6 +585,42 @@
     <message>
         <source>模式2</source>
         <translation>模式2</translation>
+    </message>
+    <message>
+        <source>正在记录曲线，请先停止！</source>
+        <translation>正在记录曲线，请先停止！</translation>
+    </message>
+    <message>
+        <source>水平缩放</source>
+        <translation>水平缩放</translation>
+    </message>
+    <message>
+        <source>温度(℃)</source>
+        <translation>温度(℃)</translation>
+    </message>
+    <message>
+        <source>温度(℉)</source>
+        <translation>温度(℉)</translation>
+    </message>
+    <message>
+        <source>环温</source>
+        <translation>环温</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>继续</translation>
+    </message>
+    <message>
+        <source>记录数据结束</source>
+        <translation>记录数据结束</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>错误</translation>
     </message>
 </context>
 </TS>

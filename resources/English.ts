@@ -4,8 +4,20 @@
 <context>
     <name>AboutDialog</name>
     <message>
+        <source>Copyright © Tevrano. 保留所有权利。</source>
+        <translation>Copyright © Tevrano. All rights reserved.</translation>
+    </message>
+    <message>
         <source>关于</source>
         <translation>About</translation>
+    </message>
+    <message>
+        <source>已经是最新版本</source>
+        <translation>Already up to date</translation>
+    </message>
+    <message>
+        <source>更新失败</source>
+        <translation>Update failed</translation>
     </message>
     <message>
         <source>版本号:1.0.0.1</source>
@@ -15,32 +27,40 @@
         <source>版本更新</source>
         <translation>Check for updates</translation>
     </message>
-    <message>
-        <source>Copyright © Tevrano. 保留所有权利。</source>
-        <translation>Copyright © Tevrano. All rights reserved.</translation>
-    </message>
-    <message>
-        <source>更新失败</source>
-        <translation>Update failed</translation>
-    </message>
-    <message>
-        <source>已经是最新版本</source>
-        <translation>Already up to date</translation>
-    </message>
 </context>
 <context>
     <name>AmbrelTitalbar</name>
-    <message>
-        <source>Form</source>
-        <translation>Form</translation>
-    </message>
     <message>
         <source>00:00:00</source>
         <translation>00:00:00</translation>
     </message>
     <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>仪器信息</source>
+        <translation>Device info</translation>
+    </message>
+    <message>
+        <source>保存曲线</source>
+        <translation>Save curve</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
         <source>文件</source>
         <translation>File</translation>
+    </message>
+    <message>
+        <source>表格设置</source>
+        <translation>Chart settings</translation>
     </message>
     <message>
         <source>设备</source>
@@ -51,36 +71,36 @@
         <translation>Settings</translation>
     </message>
     <message>
-        <source>帮助</source>
-        <translation>Help</translation>
-    </message>
-    <message>
-        <source>保存曲线</source>
-        <translation>Save curve</translation>
+        <source>语言</source>
+        <translation>Language</translation>
     </message>
     <message>
         <source>退出</source>
         <translation>Exit</translation>
     </message>
-    <message>
-        <source>仪器信息</source>
-        <translation>Device info</translation>
-    </message>
-    <message>
-        <source>表格设置</source>
-        <translation>Chart settings</translation>
-    </message>
-    <message>
-        <source>关于</source>
-        <translation>About</translation>
-    </message>
-    <message>
-        <source>语言</source>
-        <translation>Language</translation>
-    </message>
 </context>
 <context>
     <name>ChartSettingsDialog</name>
+    <message>
+        <source>1000X</source>
+        <translation>1000X</translation>
+    </message>
+    <message>
+        <source>内存:</source>
+        <translation>Memory:</translation>
+    </message>
+    <message>
+        <source>分</source>
+        <translation>min</translation>
+    </message>
+    <message>
+        <source>分,</source>
+        <translation>min,</translation>
+    </message>
+    <message>
+        <source>图表参数设置</source>
+        <translation>Chart settings</translation>
+    </message>
     <message>
         <source>天,</source>
         <translation>d,</translation>
@@ -90,338 +110,62 @@
         <translation>h,</translation>
     </message>
     <message>
-        <source>分,</source>
-        <translation>min,</translation>
-    </message>
-    <message>
-        <source>秒,</source>
-        <translation>s,</translation>
-    </message>
-    <message>
-        <source>分</source>
-        <translation>min</translation>
+        <source>最大数据量:</source>
+        <translation>Max. samples:</translation>
     </message>
     <message>
         <source>秒</source>
         <translation>s</translation>
     </message>
     <message>
-        <source>图表参数设置</source>
-        <translation>Chart settings</translation>
-    </message>
-    <message>
-        <source>最大数据量:</source>
-        <translation>Max. samples:</translation>
-    </message>
-    <message>
-        <source>1000X</source>
-        <translation>1000X</translation>
-    </message>
-    <message>
-        <source>记录间隔:</source>
-        <translation>Interval:</translation>
+        <source>秒,</source>
+        <translation>s,</translation>
     </message>
     <message>
         <source>记录时长:</source>
         <translation>Duration:</translation>
     </message>
     <message>
-        <source>内存:</source>
-        <translation>Memory:</translation>
+        <source>记录间隔:</source>
+        <translation>Interval:</translation>
     </message>
 </context>
 <context>
     <name>DeviceInfoDialog</name>
     <message>
-        <source>仪器信息</source>
-        <translation>Device info</translation>
+        <source>-</source>
+        <translation>-</translation>
     </message>
     <message>
-        <source>日期:</source>
-        <translation>Date:</translation>
+        <source>仪器信息</source>
+        <translation>Device info</translation>
     </message>
     <message>
         <source>序号:</source>
         <translation>Serial no.:</translation>
     </message>
     <message>
-        <source>温度范围:</source>
-        <translation>Range:</translation>
+        <source>日期:</source>
+        <translation>Date:</translation>
     </message>
     <message>
-        <source>-</source>
-        <translation>-</translation>
+        <source>温度范围:</source>
+        <translation>Range:</translation>
     </message>
 </context>
 <context>
     <name>MainWindow</name>
     <message>
-        <source>模拟仪器</source>
-        <translation>Simulated device</translation>
-    </message>
-    <message>
-        <source>打开设备</source>
-        <translation>Open device</translation>
-    </message>
-    <message>
-        <source>打开</source>
-        <translation>On</translation>
-    </message>
-    <message>
-        <source>关闭</source>
-        <translation>Off</translation>
-    </message>
-    <message>
-        <source>开始</source>
-        <translation>Start</translation>
-    </message>
-    <message>
-        <source>暂停</source>
-        <translation>Pause</translation>
-    </message>
-    <message>
-        <source>全局</source>
-        <translation>Full</translation>
-    </message>
-    <message>
-        <source>环温</source>
-        <translation>Amb.</translation>
-    </message>
-    <message>
-        <source>实时值</source>
-        <translation>Live</translation>
-    </message>
-    <message>
-        <source>最大值</source>
-        <translation>Max</translation>
-    </message>
-    <message>
-        <source>最小值</source>
-        <translation>Min</translation>
-    </message>
-    <message>
-        <source>已选择:</source>
-        <translation>Port: </translation>
-    </message>
-    <message>
-        <source>波特率:</source>
-        <translation>Baud: </translation>
-    </message>
-    <message>
-        <source>找不到合适COM</source>
-        <translation>No suitable COM port</translation>
-    </message>
-    <message>
-        <source>错误</source>
-        <translation>Error</translation>
-    </message>
-    <message>
-        <source>无法连接设备</source>
-        <translation>Cannot connect to the device</translation>
-    </message>
-    <message>
-        <source>无法打开端口</source>
-        <translation>Cannot open the port</translation>
-    </message>
-    <message>
-        <source>关闭设备</source>
-        <translation>Close device</translation>
-    </message>
-    <message>
-        <source>提示</source>
-        <translation>Notice</translation>
-    </message>
-    <message>
-        <source>恢复出厂设置失败</source>
-        <translation>Factory reset failed</translation>
-    </message>
-    <message>
-        <source>开启Modbus协议成功</source>
-        <translation>Modbus protocol enabled</translation>
-    </message>
-    <message>
-        <source>关闭Modbus协议成功</source>
-        <translation>Modbus protocol disabled</translation>
-    </message>
-    <message>
-        <source>恢复出厂设置成功</source>
-        <translation>Factory settings restored</translation>
-    </message>
-    <message>
-        <source>打开记录</source>
-        <translation>Open</translation>
-    </message>
-    <message>
-        <source>保存记录</source>
-        <translation>Save</translation>
-    </message>
-    <message>
-        <source>退出</source>
-        <translation>Exit</translation>
-    </message>
-    <message>
-        <source>仪器信息</source>
-        <translation>Device info</translation>
-    </message>
-    <message>
-        <source>表格设置</source>
-        <translation>Chart settings</translation>
-    </message>
-    <message>
-        <source>继电器设置</source>
-        <translation>Relay settings</translation>
-    </message>
-    <message>
-        <source>关于</source>
-        <translation>About</translation>
-    </message>
-    <message>
-        <source>显示</source>
-        <translation>Show</translation>
-    </message>
-    <message>
-        <source>隐藏</source>
-        <translation>Hide</translation>
-    </message>
-    <message>
-        <source>语言</source>
-        <translation>Language</translation>
-    </message>
-    <message>
-        <source>参数设置</source>
-        <translation>Parameters</translation>
-    </message>
-    <message>
-        <source>仪器中断</source>
-        <translation>Device not responding</translation>
-    </message>
-    <message>
-        <source>正在记录数据，请先停止！</source>
-        <translation>Recording in progress. Stop it first!</translation>
-    </message>
-    <message>
-        <source>选择文件</source>
-        <translation>Select file</translation>
-    </message>
-    <message>
-        <source>文件(*.txt*)</source>
-        <translation>Text files (*.txt*)</translation>
-    </message>
-    <message>
-        <source>停止</source>
-        <translation>Stop</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>Resume</translation>
-    </message>
-    <message>
-        <source>Tevrano</source>
-        <translation>Tevrano</translation>
-    </message>
-    <message>
-        <source>文件</source>
-        <translation>File</translation>
-    </message>
-    <message>
-        <source>设备</source>
-        <translation>Device</translation>
-    </message>
-    <message>
-        <source>设置</source>
-        <translation>Settings</translation>
-    </message>
-    <message>
-        <source>帮助</source>
-        <translation>Help</translation>
-    </message>
-    <message>
-        <source>串口号：</source>
-        <translation>Port:</translation>
-    </message>
-    <message>
-        <source>波特率：</source>
-        <translation>Baud rate:</translation>
-    </message>
-    <message>
-        <source>自动轮询</source>
-        <translation>Auto poll</translation>
-    </message>
-    <message>
-        <source>放射率：</source>
-        <translation>Emissivity:</translation>
-    </message>
-    <message>
-        <source>透过率：</source>
-        <translation>Transmittance:</translation>
-    </message>
-    <message>
-        <source>保持模式：</source>
-        <translation>Hold mode:</translation>
-    </message>
-    <message>
-        <source>保持时间：</source>
-        <translation>Hold time:</translation>
-    </message>
-    <message>
-        <source>平均时间：</source>
-        <translation>Avg. time:</translation>
-    </message>
-    <message>
-        <source>高级保持阈值：</source>
-        <translation>Adv. thresh.:</translation>
-    </message>
-    <message>
-        <source>高温报警</source>
-        <translation>High alarm</translation>
-    </message>
-    <message>
-        <source>低温报警</source>
-        <translation>Low alarm</translation>
-    </message>
-    <message>
-        <source>模拟输出：</source>
-        <translation>Analog out:</translation>
-    </message>
-    <message>
-        <source>输出下限：</source>
-        <translation>Output low:</translation>
-    </message>
-    <message>
-        <source>输出上限：</source>
-        <translation>Output high:</translation>
-    </message>
-    <message>
-        <source>标准模式</source>
-        <translation>Standard</translation>
-    </message>
-    <message>
-        <source>体温模式</source>
-        <translation>Body temp.</translation>
-    </message>
-    <message>
-        <source>镭射:</source>
-        <translation>Laser:</translation>
-    </message>
-    <message>
-        <source>背光:</source>
-        <translation>Backlight:</translation>
+        <source>-</source>
+        <translation>-</translation>
     </message>
     <message>
         <source>Modbus:</source>
         <translation>Modbus:</translation>
     </message>
     <message>
-        <source>温度范围:</source>
-        <translation>Range:</translation>
-    </message>
-    <message>
-        <source>-</source>
-        <translation>-</translation>
-    </message>
-    <message>
-        <source>温度单位</source>
-        <translation>Unit</translation>
+        <source>Tevrano</source>
+        <translation>Tevrano</translation>
     </message>
     <message>
         <source>℃</source>
@@ -432,52 +176,292 @@
         <translation>℉</translation>
     </message>
     <message>
-        <source>恢复出厂设置</source>
-        <translation>Factory reset</translation>
+        <source>串口号：</source>
+        <translation>Port:</translation>
     </message>
     <message>
-        <source>自适应</source>
-        <translation>Fit</translation>
+        <source>仪器中断</source>
+        <translation>Device not responding</translation>
     </message>
     <message>
-        <source>水平缩放</source>
-        <translation>Zoom X</translation>
+        <source>仪器信息</source>
+        <translation>Device info</translation>
+    </message>
+    <message>
+        <source>仪器已断开，等待重新连接</source>
+        <translation>Device disconnected, waiting for it to return</translation>
+    </message>
+    <message>
+        <source>低温报警</source>
+        <translation>Low alarm</translation>
+    </message>
+    <message>
+        <source>体温模式</source>
+        <translation>Body temp.</translation>
+    </message>
+    <message>
+        <source>保存记录</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>保持时间：</source>
+        <translation>Hold time:</translation>
+    </message>
+    <message>
+        <source>保持模式：</source>
+        <translation>Hold mode:</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>全局</source>
+        <translation>Full</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>关闭Modbus协议成功</source>
+        <translation>Modbus protocol disabled</translation>
+    </message>
+    <message>
+        <source>关闭设备</source>
+        <translation>Close device</translation>
+    </message>
+    <message>
+        <source>参数设置</source>
+        <translation>Parameters</translation>
     </message>
     <message>
         <source>垂直缩放</source>
         <translation>Zoom Y</translation>
     </message>
     <message>
+        <source>实时值</source>
+        <translation>Live</translation>
+    </message>
+    <message>
+        <source>已选择:</source>
+        <translation>Port: </translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>平均时间：</source>
+        <translation>Avg. time:</translation>
+    </message>
+    <message>
+        <source>开启Modbus协议成功</source>
+        <translation>Modbus protocol enabled</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置</source>
+        <translation>Factory reset</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置失败</source>
+        <translation>Factory reset failed</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置成功</source>
+        <translation>Factory settings restored</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>打开记录</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>打开设备</source>
+        <translation>Open device</translation>
+    </message>
+    <message>
+        <source>找不到合适COM</source>
+        <translation>No suitable COM port</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>放射率：</source>
+        <translation>Emissivity:</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>文件(*.txt*)</source>
+        <translation>Text files (*.txt*)</translation>
+    </message>
+    <message>
+        <source>无法打开端口</source>
+        <translation>Cannot open the port</translation>
+    </message>
+    <message>
+        <source>无法连接设备</source>
+        <translation>Cannot connect to the device</translation>
+    </message>
+    <message>
+        <source>显示</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>最大值</source>
+        <translation>Max</translation>
+    </message>
+    <message>
+        <source>最小值</source>
+        <translation>Min</translation>
+    </message>
+    <message>
+        <source>标准模式</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>模拟仪器</source>
+        <translation>Simulated device</translation>
+    </message>
+    <message>
+        <source>模拟输出：</source>
+        <translation>Analog out:</translation>
+    </message>
+    <message>
+        <source>正在记录数据，请先停止！</source>
+        <translation>Recording in progress. Stop it first!</translation>
+    </message>
+    <message>
+        <source>水平缩放</source>
+        <translation>Zoom X</translation>
+    </message>
+    <message>
+        <source>波特率:</source>
+        <translation>Baud: </translation>
+    </message>
+    <message>
+        <source>波特率：</source>
+        <translation>Baud rate:</translation>
+    </message>
+    <message>
+        <source>温度单位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>温度范围:</source>
+        <translation>Range:</translation>
+    </message>
+    <message>
+        <source>环温</source>
+        <translation>Amb.</translation>
+    </message>
+    <message>
+        <source>继电器设置</source>
+        <translation>Relay settings</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>背光:</source>
+        <translation>Backlight:</translation>
+    </message>
+    <message>
+        <source>自动轮询</source>
+        <translation>Auto poll</translation>
+    </message>
+    <message>
+        <source>自适应</source>
+        <translation>Fit</translation>
+    </message>
+    <message>
+        <source>表格设置</source>
+        <translation>Chart settings</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>设备已关闭</source>
+        <translation>Device closed</translation>
+    </message>
+    <message>
         <source>设备未连接</source>
         <translation>Device not connected</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>输出上限：</source>
+        <translation>Output high:</translation>
+    </message>
+    <message>
+        <source>输出下限：</source>
+        <translation>Output low:</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>选择文件</source>
+        <translation>Select file</translation>
+    </message>
+    <message>
+        <source>透过率：</source>
+        <translation>Transmittance:</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>镭射:</source>
+        <translation>Laser:</translation>
+    </message>
+    <message>
+        <source>隐藏</source>
+        <translation>Hide</translation>
+    </message>
+    <message>
+        <source>高温报警</source>
+        <translation>High alarm</translation>
+    </message>
+    <message>
+        <source>高级保持阈值：</source>
+        <translation>Adv. thresh.:</translation>
     </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>
-    <message>
-        <source>继电器输出</source>
-        <translation>Relay outputs</translation>
-    </message>
-    <message>
-        <source>第一路：</source>
-        <translation>Relay 1:</translation>
-    </message>
-    <message>
-        <source>第二路：</source>
-        <translation>Relay 2:</translation>
-    </message>
-    <message>
-        <source>报警类型</source>
-        <translation>Alarm type</translation>
-    </message>
-    <message>
-        <source>模式</source>
-        <translation>Mode</translation>
-    </message>
-    <message>
-        <source>高温</source>
-        <translation>High</translation>
-    </message>
     <message>
         <source>低温</source>
         <translation>Low</translation>
@@ -489,6 +473,30 @@
     <message>
         <source>常闭</source>
         <translation>Normally closed</translation>
+    </message>
+    <message>
+        <source>报警类型</source>
+        <translation>Alarm type</translation>
+    </message>
+    <message>
+        <source>模式</source>
+        <translation>Mode</translation>
+    </message>
+    <message>
+        <source>第一路：</source>
+        <translation>Relay 1:</translation>
+    </message>
+    <message>
+        <source>第二路：</source>
+        <translation>Relay 2:</translation>
+    </message>
+    <message>
+        <source>继电器输出</source>
+        <translation>Relay outputs</translation>
+    </message>
+    <message>
+        <source>高温</source>
+        <translation>High</translation>
     </message>
 </context>
 <context>
@@ -519,92 +527,56 @@
 <context>
     <name>ttwidget</name>
     <message>
-        <source>℉</source>
-        <translation>℉</translation>
-    </message>
-    <message>
         <source>℃</source>
         <translation>℃</translation>
     </message>
     <message>
-        <source>开始</source>
-        <translation>Start</translation>
-    </message>
-    <message>
-        <source>暂停</source>
-        <translation>Pause</translation>
-    </message>
-    <message>
-        <source>全局</source>
-        <translation>Full</translation>
-    </message>
-    <message>
-        <source>水平缩放</source>
-        <translation>Zoom X</translation>
-    </message>
-    <message>
-        <source>垂直缩放</source>
-        <translation>Zoom Y</translation>
+        <source>℉</source>
+        <translation>℉</translation>
     </message>
     <message>
         <source>保存曲线</source>
         <translation>Save curve</translation>
     </message>
     <message>
-        <source>时间(秒)</source>
-        <translation>Time (s)</translation>
-    </message>
-    <message>
-        <source>温度(℃)</source>
-        <translation>Temperature (℃)</translation>
-    </message>
-    <message>
-        <source>实温</source>
-        <translation>Object</translation>
-    </message>
-    <message>
-        <source>环温</source>
-        <translation>Ambient</translation>
-    </message>
-    <message>
-        <source>温度(℉)</source>
-        <translation>Temperature (℉)</translation>
+        <source>信息已保存在%1！</source>
+        <translation>Saved to %1!</translation>
     </message>
     <message>
         <source>停止</source>
         <translation>Stop</translation>
     </message>
     <message>
-        <source>继续</source>
-        <translation>Resume</translation>
+        <source>全局</source>
+        <translation>Full</translation>
     </message>
     <message>
-        <source>提示</source>
-        <translation>Notice</translation>
+        <source>垂直缩放</source>
+        <translation>Zoom Y</translation>
     </message>
     <message>
-        <source>记录数据结束</source>
-        <translation>Recording finished</translation>
-    </message>
-    <message>
-        <source>错误</source>
-        <translation>Error</translation>
-    </message>
-    <message>
-        <source>正在记录曲线，请先停止！</source>
-        <translation>Recording in progress. Stop it first!</translation>
+        <source>实温</source>
+        <translation>Object</translation>
     </message>
     <message>
         <source>导出数据成功</source>
         <translation>Export succeeded</translation>
     </message>
     <message>
-        <source>信息已保存在%1！</source>
-        <translation>Saved to %1!</translation>
+        <source>开始</source>
+        <translation>Start</translation>
     </message>
     <message>
-        <source>确定</source>
-        <translation>OK</translation>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>时间(秒)</source>
+        <translation>Time (s)</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
     </message>
     <message>
         <source>模式1</source>
@@ -613,6 +585,42 @@
     <message>
         <source>模式2</source>
         <translation>Mode 2</translation>
+    </message>
+    <message>
+        <source>正在记录曲线，请先停止！</source>
+        <translation>Recording in progress. Stop it first!</translation>
+    </message>
+    <message>
+        <source>水平缩放</source>
+        <translation>Zoom X</translation>
+    </message>
+    <message>
+        <source>温度(℃)</source>
+        <translation>Temperature (℃)</translation>
+    </message>
+    <message>
+        <source>温度(℉)</source>
+        <translation>Temperature (℉)</translation>
+    </message>
+    <message>
+        <source>环温</source>
+        <translation>Ambient</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>记录数据结束</source>
+        <translation>Recording finished</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
     </message>
 </context>
 </TS>

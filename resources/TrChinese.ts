@@ -4,8 +4,20 @@
 <context>
     <name>AboutDialog</name>
     <message>
+        <source>Copyright © Tevrano. 保留所有权利。</source>
+        <translation>Copyright © Tevrano. 保留所有權利。</translation>
+    </message>
+    <message>
         <source>关于</source>
         <translation>關於</translation>
+    </message>
+    <message>
+        <source>已经是最新版本</source>
+        <translation>已經是最新版本</translation>
+    </message>
+    <message>
+        <source>更新失败</source>
+        <translation>更新失敗</translation>
     </message>
     <message>
         <source>版本号:1.0.0.1</source>
@@ -15,32 +27,40 @@
         <source>版本更新</source>
         <translation>版本更新</translation>
     </message>
-    <message>
-        <source>Copyright © Tevrano. 保留所有权利。</source>
-        <translation>Copyright © Tevrano. 保留所有權利。</translation>
-    </message>
-    <message>
-        <source>更新失败</source>
-        <translation>更新失敗</translation>
-    </message>
-    <message>
-        <source>已经是最新版本</source>
-        <translation>已經是最新版本</translation>
-    </message>
 </context>
 <context>
     <name>AmbrelTitalbar</name>
-    <message>
-        <source>Form</source>
-        <translation>Form</translation>
-    </message>
     <message>
         <source>00:00:00</source>
         <translation>00:00:00</translation>
     </message>
     <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>仪器信息</source>
+        <translation>儀器資訊</translation>
+    </message>
+    <message>
+        <source>保存曲线</source>
+        <translation>儲存曲線</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>關於</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>幫助</translation>
+    </message>
+    <message>
         <source>文件</source>
         <translation>檔案</translation>
+    </message>
+    <message>
+        <source>表格设置</source>
+        <translation>表格設定</translation>
     </message>
     <message>
         <source>设备</source>
@@ -51,36 +71,36 @@
         <translation>設定</translation>
     </message>
     <message>
-        <source>帮助</source>
-        <translation>幫助</translation>
-    </message>
-    <message>
-        <source>保存曲线</source>
-        <translation>儲存曲線</translation>
+        <source>语言</source>
+        <translation>語言</translation>
     </message>
     <message>
         <source>退出</source>
         <translation>退出</translation>
     </message>
-    <message>
-        <source>仪器信息</source>
-        <translation>儀器資訊</translation>
-    </message>
-    <message>
-        <source>表格设置</source>
-        <translation>表格設定</translation>
-    </message>
-    <message>
-        <source>关于</source>
-        <translation>關於</translation>
-    </message>
-    <message>
-        <source>语言</source>
-        <translation>語言</translation>
-    </message>
 </context>
 <context>
     <name>ChartSettingsDialog</name>
+    <message>
+        <source>1000X</source>
+        <translation>1000X</translation>
+    </message>
+    <message>
+        <source>内存:</source>
+        <translation>記憶體:</translation>
+    </message>
+    <message>
+        <source>分</source>
+        <translation>分</translation>
+    </message>
+    <message>
+        <source>分,</source>
+        <translation>分,</translation>
+    </message>
+    <message>
+        <source>图表参数设置</source>
+        <translation>圖表參數設定</translation>
+    </message>
     <message>
         <source>天,</source>
         <translation>天,</translation>
@@ -90,338 +110,62 @@
         <translation>時,</translation>
     </message>
     <message>
-        <source>分,</source>
-        <translation>分,</translation>
-    </message>
-    <message>
-        <source>秒,</source>
-        <translation>秒,</translation>
-    </message>
-    <message>
-        <source>分</source>
-        <translation>分</translation>
+        <source>最大数据量:</source>
+        <translation>最大資料量:</translation>
     </message>
     <message>
         <source>秒</source>
         <translation>秒</translation>
     </message>
     <message>
-        <source>图表参数设置</source>
-        <translation>圖表參數設定</translation>
-    </message>
-    <message>
-        <source>最大数据量:</source>
-        <translation>最大資料量:</translation>
-    </message>
-    <message>
-        <source>1000X</source>
-        <translation>1000X</translation>
-    </message>
-    <message>
-        <source>记录间隔:</source>
-        <translation>記錄間隔:</translation>
+        <source>秒,</source>
+        <translation>秒,</translation>
     </message>
     <message>
         <source>记录时长:</source>
         <translation>記錄時長:</translation>
     </message>
     <message>
-        <source>内存:</source>
-        <translation>記憶體:</translation>
+        <source>记录间隔:</source>
+        <translation>記錄間隔:</translation>
     </message>
 </context>
 <context>
     <name>DeviceInfoDialog</name>
     <message>
-        <source>仪器信息</source>
-        <translation>儀器資訊</translation>
+        <source>-</source>
+        <translation>-</translation>
     </message>
     <message>
-        <source>日期:</source>
-        <translation>日期:</translation>
+        <source>仪器信息</source>
+        <translation>儀器資訊</translation>
     </message>
     <message>
         <source>序号:</source>
         <translation>序號:</translation>
     </message>
     <message>
-        <source>温度范围:</source>
-        <translation>溫度範圍:</translation>
+        <source>日期:</source>
+        <translation>日期:</translation>
     </message>
     <message>
-        <source>-</source>
-        <translation>-</translation>
+        <source>温度范围:</source>
+        <translation>溫度範圍:</translation>
     </message>
 </context>
 <context>
     <name>MainWindow</name>
     <message>
-        <source>模拟仪器</source>
-        <translation>模擬儀器</translation>
-    </message>
-    <message>
-        <source>打开设备</source>
-        <translation>開啟裝置</translation>
-    </message>
-    <message>
-        <source>打开</source>
-        <translation>開啟</translation>
-    </message>
-    <message>
-        <source>关闭</source>
-        <translation>關閉</translation>
-    </message>
-    <message>
-        <source>开始</source>
-        <translation>開始</translation>
-    </message>
-    <message>
-        <source>暂停</source>
-        <translation>暫停</translation>
-    </message>
-    <message>
-        <source>全局</source>
-        <translation>全域</translation>
-    </message>
-    <message>
-        <source>环温</source>
-        <translation>環溫</translation>
-    </message>
-    <message>
-        <source>实时值</source>
-        <translation>即時值</translation>
-    </message>
-    <message>
-        <source>最大值</source>
-        <translation>最大值</translation>
-    </message>
-    <message>
-        <source>最小值</source>
-        <translation>最小值</translation>
-    </message>
-    <message>
-        <source>已选择:</source>
-        <translation>已選擇:</translation>
-    </message>
-    <message>
-        <source>波特率:</source>
-        <translation>波特率:</translation>
-    </message>
-    <message>
-        <source>找不到合适COM</source>
-        <translation>找不到合適的COM埠</translation>
-    </message>
-    <message>
-        <source>错误</source>
-        <translation>錯誤</translation>
-    </message>
-    <message>
-        <source>无法连接设备</source>
-        <translation>無法連線裝置</translation>
-    </message>
-    <message>
-        <source>无法打开端口</source>
-        <translation>無法開啟連接埠</translation>
-    </message>
-    <message>
-        <source>关闭设备</source>
-        <translation>關閉裝置</translation>
-    </message>
-    <message>
-        <source>提示</source>
-        <translation>提示</translation>
-    </message>
-    <message>
-        <source>恢复出厂设置失败</source>
-        <translation>恢復出廠設定失敗</translation>
-    </message>
-    <message>
-        <source>开启Modbus协议成功</source>
-        <translation>開啟Modbus協定成功</translation>
-    </message>
-    <message>
-        <source>关闭Modbus协议成功</source>
-        <translation>關閉Modbus協定成功</translation>
-    </message>
-    <message>
-        <source>恢复出厂设置成功</source>
-        <translation>恢復出廠設定成功</translation>
-    </message>
-    <message>
-        <source>打开记录</source>
-        <translation>開啟記錄</translation>
-    </message>
-    <message>
-        <source>保存记录</source>
-        <translation>儲存記錄</translation>
-    </message>
-    <message>
-        <source>退出</source>
-        <translation>退出</translation>
-    </message>
-    <message>
-        <source>仪器信息</source>
-        <translation>儀器資訊</translation>
-    </message>
-    <message>
-        <source>表格设置</source>
-        <translation>表格設定</translation>
-    </message>
-    <message>
-        <source>继电器设置</source>
-        <translation>繼電器設定</translation>
-    </message>
-    <message>
-        <source>关于</source>
-        <translation>關於</translation>
-    </message>
-    <message>
-        <source>显示</source>
-        <translation>顯示</translation>
-    </message>
-    <message>
-        <source>隐藏</source>
-        <translation>隱藏</translation>
-    </message>
-    <message>
-        <source>语言</source>
-        <translation>語言</translation>
-    </message>
-    <message>
-        <source>参数设置</source>
-        <translation>參數設定</translation>
-    </message>
-    <message>
-        <source>仪器中断</source>
-        <translation>儀器中斷</translation>
-    </message>
-    <message>
-        <source>正在记录数据，请先停止！</source>
-        <translation>正在記錄資料，請先停止！</translation>
-    </message>
-    <message>
-        <source>选择文件</source>
-        <translation>選擇檔案</translation>
-    </message>
-    <message>
-        <source>文件(*.txt*)</source>
-        <translation>檔案(*.txt*)</translation>
-    </message>
-    <message>
-        <source>停止</source>
-        <translation>停止</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>繼續</translation>
-    </message>
-    <message>
-        <source>Tevrano</source>
-        <translation>Tevrano</translation>
-    </message>
-    <message>
-        <source>文件</source>
-        <translation>檔案</translation>
-    </message>
-    <message>
-        <source>设备</source>
-        <translation>裝置</translation>
-    </message>
-    <message>
-        <source>设置</source>
-        <translation>設定</translation>
-    </message>
-    <message>
-        <source>帮助</source>
-        <translation>幫助</translation>
-    </message>
-    <message>
-        <source>串口号：</source>
-        <translation>序列埠：</translation>
-    </message>
-    <message>
-        <source>波特率：</source>
-        <translation>波特率：</translation>
-    </message>
-    <message>
-        <source>自动轮询</source>
-        <translation>自動輪詢</translation>
-    </message>
-    <message>
-        <source>放射率：</source>
-        <translation>放射率：</translation>
-    </message>
-    <message>
-        <source>透过率：</source>
-        <translation>透過率：</translation>
-    </message>
-    <message>
-        <source>保持模式：</source>
-        <translation>保持模式：</translation>
-    </message>
-    <message>
-        <source>保持时间：</source>
-        <translation>保持時間：</translation>
-    </message>
-    <message>
-        <source>平均时间：</source>
-        <translation>平均時間：</translation>
-    </message>
-    <message>
-        <source>高级保持阈值：</source>
-        <translation>進階保持閾值：</translation>
-    </message>
-    <message>
-        <source>高温报警</source>
-        <translation>高溫警報</translation>
-    </message>
-    <message>
-        <source>低温报警</source>
-        <translation>低溫警報</translation>
-    </message>
-    <message>
-        <source>模拟输出：</source>
-        <translation>模擬輸出：</translation>
-    </message>
-    <message>
-        <source>输出下限：</source>
-        <translation>輸出下限：</translation>
-    </message>
-    <message>
-        <source>输出上限：</source>
-        <translation>輸出上限：</translation>
-    </message>
-    <message>
-        <source>标准模式</source>
-        <translation>標準模式</translation>
-    </message>
-    <message>
-        <source>体温模式</source>
-        <translation>體溫模式</translation>
-    </message>
-    <message>
-        <source>镭射:</source>
-        <translation>雷射:</translation>
-    </message>
-    <message>
-        <source>背光:</source>
-        <translation>背光:</translation>
+        <source>-</source>
+        <translation>-</translation>
     </message>
     <message>
         <source>Modbus:</source>
         <translation>Modbus:</translation>
     </message>
     <message>
-        <source>温度范围:</source>
-        <translation>溫度範圍:</translation>
-    </message>
-    <message>
-        <source>-</source>
-        <translation>-</translation>
-    </message>
-    <message>
-        <source>温度单位</source>
-        <translation>溫度單位</translation>
+        <source>Tevrano</source>
+        <translation>Tevrano</translation>
     </message>
     <message>
         <source>℃</source>
@@ -432,52 +176,292 @@
         <translation>℉</translation>
     </message>
     <message>
-        <source>恢复出厂设置</source>
-        <translation>恢復出廠設定</translation>
+        <source>串口号：</source>
+        <translation>序列埠：</translation>
     </message>
     <message>
-        <source>自适应</source>
-        <translation>自適應</translation>
+        <source>仪器中断</source>
+        <translation>儀器中斷</translation>
     </message>
     <message>
-        <source>水平缩放</source>
-        <translation>水平縮放</translation>
+        <source>仪器信息</source>
+        <translation>儀器資訊</translation>
+    </message>
+    <message>
+        <source>仪器已断开，等待重新连接</source>
+        <translation>儀器已斷開，等待重新連接</translation>
+    </message>
+    <message>
+        <source>低温报警</source>
+        <translation>低溫警報</translation>
+    </message>
+    <message>
+        <source>体温模式</source>
+        <translation>體溫模式</translation>
+    </message>
+    <message>
+        <source>保存记录</source>
+        <translation>儲存記錄</translation>
+    </message>
+    <message>
+        <source>保持时间：</source>
+        <translation>保持時間：</translation>
+    </message>
+    <message>
+        <source>保持模式：</source>
+        <translation>保持模式：</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>全局</source>
+        <translation>全域</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>關於</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>關閉</translation>
+    </message>
+    <message>
+        <source>关闭Modbus协议成功</source>
+        <translation>關閉Modbus協定成功</translation>
+    </message>
+    <message>
+        <source>关闭设备</source>
+        <translation>關閉裝置</translation>
+    </message>
+    <message>
+        <source>参数设置</source>
+        <translation>參數設定</translation>
     </message>
     <message>
         <source>垂直缩放</source>
         <translation>垂直縮放</translation>
     </message>
     <message>
+        <source>实时值</source>
+        <translation>即時值</translation>
+    </message>
+    <message>
+        <source>已选择:</source>
+        <translation>已選擇:</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>幫助</translation>
+    </message>
+    <message>
+        <source>平均时间：</source>
+        <translation>平均時間：</translation>
+    </message>
+    <message>
+        <source>开启Modbus协议成功</source>
+        <translation>開啟Modbus協定成功</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>開始</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置</source>
+        <translation>恢復出廠設定</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置失败</source>
+        <translation>恢復出廠設定失敗</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置成功</source>
+        <translation>恢復出廠設定成功</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>開啟</translation>
+    </message>
+    <message>
+        <source>打开记录</source>
+        <translation>開啟記錄</translation>
+    </message>
+    <message>
+        <source>打开设备</source>
+        <translation>開啟裝置</translation>
+    </message>
+    <message>
+        <source>找不到合适COM</source>
+        <translation>找不到合適的COM埠</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>放射率：</source>
+        <translation>放射率：</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>檔案</translation>
+    </message>
+    <message>
+        <source>文件(*.txt*)</source>
+        <translation>檔案(*.txt*)</translation>
+    </message>
+    <message>
+        <source>无法打开端口</source>
+        <translation>無法開啟連接埠</translation>
+    </message>
+    <message>
+        <source>无法连接设备</source>
+        <translation>無法連線裝置</translation>
+    </message>
+    <message>
+        <source>显示</source>
+        <translation>顯示</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>暫停</translation>
+    </message>
+    <message>
+        <source>最大值</source>
+        <translation>最大值</translation>
+    </message>
+    <message>
+        <source>最小值</source>
+        <translation>最小值</translation>
+    </message>
+    <message>
+        <source>标准模式</source>
+        <translation>標準模式</translation>
+    </message>
+    <message>
+        <source>模拟仪器</source>
+        <translation>模擬儀器</translation>
+    </message>
+    <message>
+        <source>模拟输出：</source>
+        <translation>模擬輸出：</translation>
+    </message>
+    <message>
+        <source>正在记录数据，请先停止！</source>
+        <translation>正在記錄資料，請先停止！</translation>
+    </message>
+    <message>
+        <source>水平缩放</source>
+        <translation>水平縮放</translation>
+    </message>
+    <message>
+        <source>波特率:</source>
+        <translation>波特率:</translation>
+    </message>
+    <message>
+        <source>波特率：</source>
+        <translation>波特率：</translation>
+    </message>
+    <message>
+        <source>温度单位</source>
+        <translation>溫度單位</translation>
+    </message>
+    <message>
+        <source>温度范围:</source>
+        <translation>溫度範圍:</translation>
+    </message>
+    <message>
+        <source>环温</source>
+        <translation>環溫</translation>
+    </message>
+    <message>
+        <source>继电器设置</source>
+        <translation>繼電器設定</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>繼續</translation>
+    </message>
+    <message>
+        <source>背光:</source>
+        <translation>背光:</translation>
+    </message>
+    <message>
+        <source>自动轮询</source>
+        <translation>自動輪詢</translation>
+    </message>
+    <message>
+        <source>自适应</source>
+        <translation>自適應</translation>
+    </message>
+    <message>
+        <source>表格设置</source>
+        <translation>表格設定</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>裝置</translation>
+    </message>
+    <message>
+        <source>设备已关闭</source>
+        <translation>裝置已關閉</translation>
+    </message>
+    <message>
         <source>设备未连接</source>
         <translation>裝置未連線</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>語言</translation>
+    </message>
+    <message>
+        <source>输出上限：</source>
+        <translation>輸出上限：</translation>
+    </message>
+    <message>
+        <source>输出下限：</source>
+        <translation>輸出下限：</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>选择文件</source>
+        <translation>選擇檔案</translation>
+    </message>
+    <message>
+        <source>透过率：</source>
+        <translation>透過率：</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>錯誤</translation>
+    </message>
+    <message>
+        <source>镭射:</source>
+        <translation>雷射:</translation>
+    </message>
+    <message>
+        <source>隐藏</source>
+        <translation>隱藏</translation>
+    </message>
+    <message>
+        <source>高温报警</source>
+        <translation>高溫警報</translation>
+    </message>
+    <message>
+        <source>高级保持阈值：</source>
+        <translation>進階保持閾值：</translation>
     </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>
-    <message>
-        <source>继电器输出</source>
-        <translation>繼電器輸出</translation>
-    </message>
-    <message>
-        <source>第一路：</source>
-        <translation>第一路：</translation>
-    </message>
-    <message>
-        <source>第二路：</source>
-        <translation>第二路：</translation>
-    </message>
-    <message>
-        <source>报警类型</source>
-        <translation>警報類型</translation>
-    </message>
-    <message>
-        <source>模式</source>
-        <translation>模式</translation>
-    </message>
-    <message>
-        <source>高温</source>
-        <translation>高溫</translation>
-    </message>
     <message>
         <source>低温</source>
         <translation>低溫</translation>
@@ -489,6 +473,30 @@
     <message>
         <source>常闭</source>
         <translation>常閉</translation>
+    </message>
+    <message>
+        <source>报警类型</source>
+        <translation>警報類型</translation>
+    </message>
+    <message>
+        <source>模式</source>
+        <translation>模式</translation>
+    </message>
+    <message>
+        <source>第一路：</source>
+        <translation>第一路：</translation>
+    </message>
+    <message>
+        <source>第二路：</source>
+        <translation>第二路：</translation>
+    </message>
+    <message>
+        <source>继电器输出</source>
+        <translation>繼電器輸出</translation>
+    </message>
+    <message>
+        <source>高温</source>
+        <translation>高溫</translation>
     </message>
 </context>
 <context>
@@ -519,92 +527,56 @@
 <context>
     <name>ttwidget</name>
     <message>
-        <source>℉</source>
-        <translation>℉</translation>
-    </message>
-    <message>
         <source>℃</source>
         <translation>℃</translation>
     </message>
     <message>
-        <source>开始</source>
-        <translation>開始</translation>
-    </message>
-    <message>
-        <source>暂停</source>
-        <translation>暫停</translation>
-    </message>
-    <message>
-        <source>全局</source>
-        <translation>全域</translation>
-    </message>
-    <message>
-        <source>水平缩放</source>
-        <translation>水平縮放</translation>
-    </message>
-    <message>
-        <source>垂直缩放</source>
-        <translation>垂直縮放</translation>
+        <source>℉</source>
+        <translation>℉</translation>
     </message>
     <message>
         <source>保存曲线</source>
         <translation>儲存曲線</translation>
     </message>
     <message>
-        <source>时间(秒)</source>
-        <translation>時間(秒)</translation>
-    </message>
-    <message>
-        <source>温度(℃)</source>
-        <translation>溫度(℃)</translation>
-    </message>
-    <message>
-        <source>实温</source>
-        <translation>實溫</translation>
-    </message>
-    <message>
-        <source>环温</source>
-        <translation>環溫</translation>
-    </message>
-    <message>
-        <source>温度(℉)</source>
-        <translation>溫度(℉)</translation>
+        <source>信息已保存在%1！</source>
+        <translation>資料已儲存至%1！</translation>
     </message>
     <message>
         <source>停止</source>
         <translation>停止</translation>
     </message>
     <message>
-        <source>继续</source>
-        <translation>繼續</translation>
+        <source>全局</source>
+        <translation>全域</translation>
     </message>
     <message>
-        <source>提示</source>
-        <translation>提示</translation>
+        <source>垂直缩放</source>
+        <translation>垂直縮放</translation>
     </message>
     <message>
-        <source>记录数据结束</source>
-        <translation>記錄資料結束</translation>
-    </message>
-    <message>
-        <source>错误</source>
-        <translation>錯誤</translation>
-    </message>
-    <message>
-        <source>正在记录曲线，请先停止！</source>
-        <translation>正在記錄曲線，請先停止！</translation>
+        <source>实温</source>
+        <translation>實溫</translation>
     </message>
     <message>
         <source>导出数据成功</source>
         <translation>匯出資料成功</translation>
     </message>
     <message>
-        <source>信息已保存在%1！</source>
-        <translation>資料已儲存至%1！</translation>
+        <source>开始</source>
+        <translation>開始</translation>
     </message>
     <message>
-        <source>确定</source>
-        <translation>確定</translation>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>时间(秒)</source>
+        <translation>時間(秒)</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>暫停</translation>
     </message>
     <message>
         <source>模式1</source>
@@ -613,6 +585,42 @@
     <message>
         <source>模式2</source>
         <translation>模式2</translation>
+    </message>
+    <message>
+        <source>正在记录曲线，请先停止！</source>
+        <translation>正在記錄曲線，請先停止！</translation>
+    </message>
+    <message>
+        <source>水平缩放</source>
+        <translation>水平縮放</translation>
+    </message>
+    <message>
+        <source>温度(℃)</source>
+        <translation>溫度(℃)</translation>
+    </message>
+    <message>
+        <source>温度(℉)</source>
+        <translation>溫度(℉)</translation>
+    </message>
+    <message>
+        <source>环温</source>
+        <translation>環溫</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>繼續</translation>
+    </message>
+    <message>
+        <source>记录数据结束</source>
+        <translation>記錄資料結束</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>錯誤</translation>
     </message>
 </context>
 </TS>
