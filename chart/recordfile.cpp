@@ -341,9 +341,10 @@ bool writeRecord(QIODevice &device,
         *out++ = '\t';
         out = putFixed(out, end, series.durations[i], decimals);
         *out++ = '\t';
-        out = putFixed(out, end, series.temperatures[i], 1);
+        // A gap or an unknown ambient stays an empty field, which the reader maps back.
+        if (std::isfinite(series.temperatures[i]))
+            out = putFixed(out, end, series.temperatures[i], 1);
         *out++ = '\t';
-        // An unknown ambient stays an empty field, which the reader maps back to unknown.
         if (i < series.ambients.size() && std::isfinite(series.ambients[i]))
             out = putFixed(out, end, series.ambients[i], 1);
         *out++ = '\t';
@@ -388,9 +389,13 @@ public:
 
     void take(RecordSeries &series, double &maxTemperature, double &minTemperature) const
     {
-        const double t = parseNumber(m_fields[m_columns.temperature]);
-        maxTemperature = std::max(t, maxTemperature);
-        minTemperature = std::min(t, minTemperature);
+        // An empty temperature is a gap: kept as NaN, outside the extremes.
+        const bool gap = trimmed(m_fields[m_columns.temperature]).empty();
+        const double t = gap ? std::nan("") : parseNumber(m_fields[m_columns.temperature]);
+        if (!gap) {
+            maxTemperature = std::max(t, maxTemperature);
+            minTemperature = std::min(t, minTemperature);
+        }
         series.durations.append(parseNumber(m_fields[m_columns.x]));
         series.temperatures.append(t);
         const bool hasAmbient = m_columns.ambient >= 0 && m_columns.ambient < m_count

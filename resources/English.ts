@@ -459,6 +459,14 @@
         <source>设备未连接</source>
         <translation>Device not connected</translation>
     </message>
+    <message>
+        <source>仪器已断开，等待重新连接</source>
+        <translation>Device disconnected, waiting for it to return</translation>
+    </message>
+    <message>
+        <source>设备已关闭</source>
+        <translation>Device closed</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

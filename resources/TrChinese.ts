@@ -459,6 +459,14 @@
         <source>设备未连接</source>
         <translation>裝置未連線</translation>
     </message>
+    <message>
+        <source>仪器已断开，等待重新连接</source>
+        <translation>儀器已斷開，等待重新連接</translation>
+    </message>
+    <message>
+        <source>设备已关闭</source>
+        <translation>裝置已關閉</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

@@ -5,7 +5,6 @@
 #include "instrumentsimulator.h"
 #include "mainwindow.h"
 #include "messages.h"
-#include "pollthread.h"
 #include "settings.h"
 
 #include <QTemporaryDir>
@@ -49,8 +48,6 @@ public:
         sim.reset();
         shown.clear();
         qunsetenv("TEVRANO_SERIAL_PORTS");
-        deviceModel.store(0);
-        writeEnableRequired.store(true);
     }
 
     InstrumentSimulator *startSimulator(InstrumentSimulator::Config config = {})
@@ -80,7 +77,7 @@ public:
 
     bool waitUntilPolling()
     {
-        return QTest::qWaitFor([this] { return window->lastResponseTime != 0; }, 20000);
+        return QTest::qWaitFor([this] { return window->instrument()->lastResponseTime() != 0; }, 20000);
     }
 
     // Requests the instrument received, polls left out.
