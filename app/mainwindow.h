@@ -30,6 +30,8 @@ public:
 
     // Status shown beside the version, e.g. that the instrument is simulated.
     void setInstrumentNote(const QString &note);
+    // Starts a recording as soon as an instrument is connected (unattended start).
+    void setRecordOnConnect(bool on) { m_recordOnConnect = on; }
 
     // What the tests and the device dialogs read.
     int temperatureUnit = 2;
@@ -174,6 +176,11 @@ private:
     void buildMenus();
     void retranslateMenus();
     void switchLanguage(const char *name);
+    void offerJournalRecovery();
+    void journalMovedAside(const QString &target);
+    // Asks what becomes of a running or unsaved recording; true when quitting may go on.
+    bool settleRecordingBeforeQuit();
+    void stopRecording();
     QAction *addAction(QMenu *menu, void (MainWindow::*handler)());
 
     MainWindowUi ui;
@@ -211,4 +218,7 @@ private:
     QPoint windowPosAtPress;
     QPoint cursorPosAtPress;
     int statusTimerId = 0;
+    bool m_recordOnConnect = false;
+    bool m_closing = false;
+    bool m_recoveryMovePending = false;
 };

@@ -313,23 +313,30 @@ int durationDecimals(int recordIntervalMs)
     return 1;
 }
 
-bool writeRecord(QIODevice &device,
-                 const RecordHeader &header,
-                 const RecordSeries &series,
-                 const RecordProgress &progress)
-{
-    const int count = int(std::min(series.durations.size(), series.temperatures.size()));
-    BlockWriter writer(device);
-    if (!writer.append(headerText(header, count)))
-        return false;
+namespace {
 
+int sampleCount(const RecordSeries &series)
+{
+    return int(std::min(series.durations.size(), series.temperatures.size()));
+}
+
+// The rows of `series`, numbered and timed as the recording's samples from
+// `firstIndex` on.
+bool writeRows(BlockWriter &writer,
+               const RecordHeader &header,
+               const RecordSeries &series,
+               int firstIndex,
+               const RecordProgress &progress)
+{
+    const int count = sampleCount(series);
     ProgressReporter reporter(progress);
     const int decimals = durationDecimals(header.recordInterval);
     LocalClock clock;
     for (int i = 0; i < count; ++i) {
+        const int index = firstIndex + i;
         char *out = writer.cursor();
         char *const end = writer.limit();
-        out = std::to_chars(out, end, i + 1).ptr;
+        out = std::to_chars(out, end, index + 1).ptr;
         *out++ = '\t';
         out = putFixed(out, end, series.durations[i], decimals);
         *out++ = '\t';
@@ -340,7 +347,7 @@ bool writeRecord(QIODevice &device,
             out = putFixed(out, end, series.ambients[i], 1);
         *out++ = '\t';
         out = putTimeOfDay(out,
-                           clock.msOfDay(header.startMsecs + qint64(i) * header.recordInterval));
+                           clock.msOfDay(header.startMsecs + qint64(index) * header.recordInterval));
         *out++ = '\n';
         writer.advance(out);
         if (!writer.flushIfFull())
@@ -348,6 +355,33 @@ bool writeRecord(QIODevice &device,
         reporter.report(int(float(i + 1) / float(count) * 100.0f));
     }
     return writer.flush();
+}
+
+} // namespace
+
+bool writeRecord(QIODevice &device,
+                 const RecordHeader &header,
+                 const RecordSeries &series,
+                 const RecordProgress &progress)
+{
+    BlockWriter writer(device);
+    return writer.append(headerText(header, sampleCount(series)))
+           && writeRows(writer, header, series, 0, progress);
+}
+
+bool writeRecordHeader(QIODevice &device, const RecordHeader &header, int count)
+{
+    const QByteArray text = headerText(header, count);
+    return device.write(text) == text.size();
+}
+
+bool appendRecordRows(QIODevice &device,
+                      const RecordHeader &header,
+                      const RecordSeries &series,
+                      int firstIndex)
+{
+    BlockWriter writer(device);
+    return writeRows(writer, header, series, firstIndex, {});
 }
 
 bool readRecord(QIODevice &device, RecordImport &result, const RecordProgress &progress)
@@ -417,6 +451,8 @@ bool readRecord(QIODevice &device, RecordImport &result, const RecordProgress &p
                                     && !trimmed(fields[columns->ambient]).empty();
             series.ambients.append(hasAmbient ? parseNumber(fields[columns->ambient])
                                               : std::nan(""));
+        } else {
+            ++result.skippedLines;
         }
         ++rows;
         if (result.dataCount > 0)

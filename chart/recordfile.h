@@ -39,6 +39,8 @@ struct RecordImport
     std::optional<float> emissivity;
     float maxTemperature = -1000.0f;
     float minTemperature = 10000.0f;
+    // Lines after the column header that gave no sample (too few fields, too long).
+    qint64 skippedLines = 0;
 };
 
 // Receives progress in percent; called only when the percentage changes.
@@ -53,6 +55,17 @@ bool writeRecord(QIODevice &device,
                  const RecordHeader &header,
                  const RecordSeries &series,
                  const RecordProgress &progress = {});
+
+// The header lines and the column header alone, with `count` as "DataCounts"
+// (0 when the number is not known yet).
+bool writeRecordHeader(QIODevice &device, const RecordHeader &header, int count);
+// Appends the rows of `series` as the recording's samples from `firstIndex`
+// (0-based) on, behind a header written before: a file that grows while the
+// recording runs.
+bool appendRecordRows(QIODevice &device,
+                      const RecordHeader &header,
+                      const RecordSeries &series,
+                      int firstIndex);
 
 // Parses a record file from the device's current position. Returns false when
 // the column header is missing or lacks the temperature and time columns;

@@ -1,5 +1,6 @@
 #include "writefilethread.h"
 
+#include "recordjournal.h"
 #include "ttwidget.h"
 
 #include <QDebug>
@@ -32,8 +33,9 @@ void WriteFileThread::run()
             qDebug().noquote() << error;
             emit m_owner->occurerror(tr("无法保存文件!"));
         }
-    } else if (m_mode == ReadMode) {
-        m_succeeded = loadRecordFile(m_path, m_import, progress, &error);
+    } else if (m_mode == ReadMode || m_mode == JournalMode) {
+        const auto load = m_mode == ReadMode ? loadRecordFile : loadJournalFile;
+        m_succeeded = load(m_path, m_import, progress, &error);
         if (!m_succeeded) {
             if (!error.isEmpty())
                 qDebug().noquote() << error;

@@ -19,7 +19,8 @@ class WriteFileThread : public QThread
     Q_OBJECT
 
 public:
-    enum Mode { ReadMode = 0, WriteMode = 1 };
+    // JournalMode reads a recording journal instead of a record file.
+    enum Mode { ReadMode = 0, WriteMode = 1, JournalMode = 2 };
 
     WriteFileThread(ttwidget *owner, const QString &path, int mode);
 
