@@ -105,10 +105,10 @@ public:
             const QString target = moveAside();
             if (target.isEmpty()) {
                 // It still holds an earlier recording: better no journal than that one lost.
-                emit m_owner.failed();
+                notifyFailed();
                 return;
             }
-            emit m_owner.movedAside(target);
+            notifyMoved(target);
         }
         m_header = header;
         m_generation = generation;
@@ -162,6 +162,11 @@ public:
         return QString();
     }
 
+    void reportMoveAside()
+    {
+        notifyMoved(moveAside());
+    }
+
 private:
     void writeNew()
     {
@@ -201,7 +206,25 @@ private:
     void giveUp()
     {
         close();
-        emit m_owner.failed();
+        notifyFailed();
+    }
+
+    // The owner's signals leave from the owner's thread, whoever receives them.
+    template<typename Emit>
+    void notify(Emit emitter)
+    {
+        QMetaObject::invokeMethod(
+                &m_owner, [&owner = m_owner, emitter] { emitter(owner); }, Qt::QueuedConnection);
+    }
+
+    void notifyFailed()
+    {
+        notify([](RecordJournal &owner) { emit owner.failed(); });
+    }
+
+    void notifyMoved(const QString &target)
+    {
+        notify([target](RecordJournal &owner) { emit owner.movedAside(target); });
     }
 
     RecordJournal &m_owner;
@@ -262,7 +285,7 @@ void RecordJournal::remove()
 
 void RecordJournal::moveAside()
 {
-    queue([this, writer = m_writer] { emit movedAside(writer->moveAside()); });
+    queue([writer = m_writer] { writer->reportMoveAside(); });
 }
 
 bool loadJournalFile(const QString &path,
