@@ -346,8 +346,8 @@ bool writeRows(BlockWriter &writer,
         if (i < series.ambients.size() && std::isfinite(series.ambients[i]))
             out = putFixed(out, end, series.ambients[i], 1);
         *out++ = '\t';
-        out = putTimeOfDay(out,
-                           clock.msOfDay(header.startMsecs + qint64(index) * header.recordInterval));
+        out = putTimeOfDay(
+                out, clock.msOfDay(header.startMsecs + qint64(index) * header.recordInterval));
         *out++ = '\n';
         writer.advance(out);
         if (!writer.flushIfFull())

@@ -33,8 +33,8 @@ QDateTime journalStart(const QString &path)
             const QByteArray line = file.readLine(256).trimmed();
             if (!line.startsWith("Date:"))
                 continue;
-            const QDateTime start = QDateTime::fromString(QString::fromLatin1(line.mid(5)),
-                                                          QStringLiteral("yyyy-MM-dd hh:mm:ss:zzz"));
+            const QDateTime start = QDateTime::fromString(
+                    QString::fromLatin1(line.mid(5)), QStringLiteral("yyyy-MM-dd hh:mm:ss:zzz"));
             if (start.isValid())
                 return start;
         }
@@ -144,8 +144,8 @@ public:
         close();
         if (!m_file.exists())
             return QString();
-        const QString name = journalStart(m_file.fileName())
-                                     .toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss"));
+        const QString name
+                = journalStart(m_file.fileName()).toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss"));
         const QDir dir(m_owner.recoveredDir());
         if (!dir.mkpath(QStringLiteral(".")))
             return QString();
@@ -162,10 +162,7 @@ public:
         return QString();
     }
 
-    void reportMoveAside()
-    {
-        notifyMoved(moveAside());
-    }
+    void reportMoveAside() { notifyMoved(moveAside()); }
 
 private:
     void writeNew()

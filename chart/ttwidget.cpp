@@ -526,7 +526,8 @@ bool ttwidget::restoreJournal()
 {
     if (!m_journal)
         return false;
-    const std::optional<qint64> skipped = importFile(m_journal->path(), WriteFileThread::JournalMode);
+    const std::optional<qint64> skipped
+            = importFile(m_journal->path(), WriteFileThread::JournalMode);
     if (!skipped)
         return false;
     m_unsaved = true;

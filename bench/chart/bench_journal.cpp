@@ -127,17 +127,18 @@ void report(const char *name, const Run &run)
         return;
     std::sort(lateness.begin(), lateness.end());
     const double mean = sum / n;
-    std::printf("%-11s %6d samples  interval mean %6.3f ms  sd %6.3f ms  |dev| p50 %6.3f  p99 %6.3f  "
-                "max %6.3f ms  process CPU %7.1f ms (%.2f ms / 1000 samples)\n",
-                name,
-                n + 1,
-                mean,
-                std::sqrt(std::max(0.0, sumSquares / n - mean * mean)),
-                lateness[n / 2],
-                lateness[std::min(n - 1, n * 99 / 100)],
-                lateness.last(),
-                run.cpuMs,
-                run.cpuMs / (n + 1) * 1000.0);
+    std::printf(
+            "%-11s %6d samples  interval mean %6.3f ms  sd %6.3f ms  |dev| p50 %6.3f  p99 %6.3f  "
+            "max %6.3f ms  process CPU %7.1f ms (%.2f ms / 1000 samples)\n",
+            name,
+            n + 1,
+            mean,
+            std::sqrt(std::max(0.0, sumSquares / n - mean * mean)),
+            lateness[n / 2],
+            lateness[std::min(n - 1, n * 99 / 100)],
+            lateness.last(),
+            run.cpuMs,
+            run.cpuMs / (n + 1) * 1000.0);
 }
 
 } // namespace

@@ -125,7 +125,8 @@ void tst_Journal::killedRecordingIsOfferedBack()
     child.setProcessEnvironment(environment);
     child.setStandardOutputFile(QProcess::nullDevice());
     child.setStandardErrorFile(QProcess::nullDevice());
-    child.start(QStringLiteral(TEVRANO_PROGRAM), {QStringLiteral("--demo"), QStringLiteral("--record")});
+    child.start(QStringLiteral(TEVRANO_PROGRAM),
+                {QStringLiteral("--demo"), QStringLiteral("--record")});
     QVERIFY(child.waitForStarted());
 
     // --record: the recording starts by itself once the instrument is found.
@@ -148,7 +149,8 @@ void tst_Journal::killedRecordingIsOfferedBack()
     const double recordedAtLeast = recording.elapsed() / 1000.0;
     child.kill();
     QVERIFY(child.waitForFinished(10000));
-    QVERIFY2(longestPause < 2500, qPrintable(QStringLiteral("no rows for %1 ms").arg(longestPause)));
+    QVERIFY2(longestPause < 2500,
+             qPrintable(QStringLiteral("no rows for %1 ms").arg(longestPause)));
 
     // Every sample up to the last write, none missing.
     const QVector<JournalRow> rows = journalRows(journalPath());
@@ -156,7 +158,9 @@ void tst_Journal::killedRecordingIsOfferedBack()
     for (int i = 0; i < rows.size(); ++i)
         QCOMPARE(rows[i].index, i + 1);
     QVERIFY2(rows.last().duration > recordedAtLeast - 2.0,
-             qPrintable(QStringLiteral("last row at %1 s of at least %2 s").arg(rows.last().duration).arg(recordedAtLeast)));
+             qPrintable(QStringLiteral("last row at %1 s of at least %2 s")
+                                .arg(rows.last().duration)
+                                .arg(recordedAtLeast)));
 
     f.answers = {QMessageBox::Yes};
     MainWindow *window = f.openWindowWithoutPorts();
@@ -181,11 +185,12 @@ void tst_Journal::offerAnswered_data()
     const QByteArray valid = "Tevrano\nDate:2026-01-05 14:07:09:123\nEmissivity:0.95\nUnit:2\n"
                              "DataCounts:0\nIndex,Duration,Temperature,Tamb,Time\n"
                              "1\t0.00\t20.0\t23.5\t14:07:09:123\n";
-    QTest::newRow("no: moved aside") << valid << int(QMessageBox::No)
-                                     << QStringList{QStringLiteral("未恢复的记录已移至")};
+    QTest::newRow("no: moved aside")
+            << valid << int(QMessageBox::No) << QStringList{QStringLiteral("未恢复的记录已移至")};
     QTest::newRow("yes, but not a record: reported and moved aside")
             << QByteArray("Tevrano\n\0\0\0garbage\n", 19) << int(QMessageBox::Yes)
-            << QStringList{QStringLiteral("无法识别的文件格式!"), QStringLiteral("未恢复的记录已移至")};
+            << QStringList{QStringLiteral("无法识别的文件格式!"),
+                           QStringLiteral("未恢复的记录已移至")};
 }
 
 void tst_Journal::offerAnswered()
@@ -203,7 +208,8 @@ void tst_Journal::offerAnswered()
     QVERIFY(!QFile::exists(journalPath()));
     const QStringList kept = QDir(recoveredDir()).entryList(QDir::Files);
     QCOMPARE(kept.size(), 1);
-    QVERIFY(f.shown.last().text.contains(QDir::toNativeSeparators(QDir(recoveredDir()).filePath(kept.first()))));
+    QVERIFY(f.shown.last().text.contains(
+            QDir::toNativeSeparators(QDir(recoveredDir()).filePath(kept.first()))));
     QFile moved(QDir(recoveredDir()).filePath(kept.first()));
     QVERIFY(moved.open(QIODevice::ReadOnly));
     QCOMPARE(moved.readAll(), journal);
@@ -218,7 +224,8 @@ void tst_Journal::quitAsksAboutTheRecording_data()
     QTest::addColumn<bool>("systemClose");
     QTest::addColumn<QString>("saveTo");
     QTest::addColumn<bool>("closes");
-    const int cancel = QMessageBox::Cancel, discard = QMessageBox::Discard, save = QMessageBox::Save;
+    const int cancel = QMessageBox::Cancel, discard = QMessageBox::Discard,
+              save = QMessageBox::Save;
     QTest::newRow("nothing to keep") << 0 << cancel << false << "" << true;
     QTest::newRow("recording, cancel") << 2 << cancel << false << "" << false;
     QTest::newRow("held, cancel, system close") << 1 << cancel << true << "" << false;
@@ -248,7 +255,8 @@ void tst_Journal::quitAsksAboutTheRecording()
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(journalPath()), 5000);
     }
     const QString chosen = saveTo.isEmpty() ? QString() : f.dir.filePath(saveTo);
-    Messages::setFileChooser([&](Messages::FileAccess, const QString &, const QString &) { return chosen; });
+    Messages::setFileChooser(
+            [&](Messages::FileAccess, const QString &, const QString &) { return chosen; });
     f.answers = {QMessageBox::StandardButton(answer)};
 
     const bool closed = systemClose ? static_cast<QWidget *>(window)->close() : window->close();
@@ -286,7 +294,8 @@ void tst_Journal::unwritableSettingsDirCostsOneStatusMessage()
     QSignalSpy changes(window->statusBar(), &QStatusBar::messageChanged);
     QVERIFY(startRecording(window));
     QTRY_COMPARE_WITH_TIMEOUT(window->statusBar()->currentMessage(),
-                              QStringLiteral("记录日志无法写入，记录只保存在内存中"), 5000);
+                              QStringLiteral("记录日志无法写入，记录只保存在内存中"),
+                              5000);
     const int before = window->chart()->samples().size();
     QTest::qWait(1500);
     QVERIFY(window->chart()->isRecording());

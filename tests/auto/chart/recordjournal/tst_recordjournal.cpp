@@ -145,10 +145,14 @@ void tst_RecordJournal::settledRecordingLosesItsJournal_data()
     QTest::addColumn<QString>("savePath"); // empty: discarded instead
     QTest::addColumn<QString>("written");
     QTest::addColumn<bool>("settled");
-    QTest::newRow("saved without a suffix") << "rec1" << "rec1.txt" << true;
-    QTest::newRow("saved with another suffix") << "rec1.csv" << "rec1.csv" << true;
-    QTest::newRow("discarded") << "" << "" << true;
-    QTest::newRow("save fails") << "missing/rec1.txt" << "" << false;
+    QTest::newRow("saved without a suffix") << "rec1"
+                                            << "rec1.txt" << true;
+    QTest::newRow("saved with another suffix") << "rec1.csv"
+                                               << "rec1.csv" << true;
+    QTest::newRow("discarded") << ""
+                               << "" << true;
+    QTest::newRow("save fails") << "missing/rec1.txt"
+                                << "" << false;
 }
 
 void tst_RecordJournal::settledRecordingLosesItsJournal()
@@ -201,7 +205,8 @@ void tst_RecordJournal::earlierJournalIsMovedAsideNeverOverwritten()
         writeBytes(journalPath(), earlier + "3\t0.02\t21.0\t23.5\t14:07:09:143\n");
         journal.moveAside();
         QTRY_COMPARE_WITH_TIMEOUT(moved.count(), 2, 5000);
-        QCOMPARE(moved.last().first().toString(), recovered + QStringLiteral("/2026-01-05_14-07-09_2.txt"));
+        QCOMPARE(moved.last().first().toString(),
+                 recovered + QStringLiteral("/2026-01-05_14-07-09_2.txt"));
         QCOMPARE(readBytes(first), earlier);
         QVERIFY(!QFile::exists(journalPath()));
     }
@@ -249,7 +254,8 @@ void tst_RecordJournal::readsWhatACrashOrAStrangerLeft_data()
     QTest::newRow("torn last line") << kHeader + kTwoRows + "3\t0.02\t2" << true << two << 1;
     QTest::newRow("torn first line") << QByteArray("Tevr") << false << QVector<double>() << 0;
     QTest::newRow("garbage between rows")
-            << kHeader + "1\t0.00\t20.0\t23.5\t14:07:09:123\n#!?garbage\n\n"
+            << kHeader
+                       + "1\t0.00\t20.0\t23.5\t14:07:09:123\n#!?garbage\n\n"
                          "2\t0.01\t20.5\t23.5\t14:07:09:133\n"
             << true << two << 2;
     QTest::newRow("NUL tail of a power cut")
@@ -260,8 +266,8 @@ void tst_RecordJournal::readsWhatACrashOrAStrangerLeft_data()
                        + "3\t0.02\t20.5\t23.5\t14:07:09:133\n"
             << true << two << 1;
     QTest::newRow("another column header")
-            << QByteArray("Tevrano\nDataCounts:0\nNr;Zeit;Wert\n1;0.0;20.0\n") << false << QVector<double>()
-            << 0;
+            << QByteArray("Tevrano\nDataCounts:0\nNr;Zeit;Wert\n1;0.0;20.0\n") << false
+            << QVector<double>() << 0;
     QTest::newRow("only NUL bytes") << QByteArray(70000, '\0') << false << QVector<double>() << 0;
     QTest::newRow("empty") << QByteArray() << false << QVector<double>() << 0;
 }
