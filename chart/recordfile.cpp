@@ -499,10 +499,14 @@ bool loadRecordFile(const QString &path,
     // Binary mode: every line is trimmed, so a CR before the LF does no harm,
     // and text mode would cost an extra pass over the data.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("Cannot open file ") + file.errorString();
-        return false;
-    }
-    return readRecord(file, result, progress);
+    return openRecordFile(file, error) && readRecord(file, result, progress);
+}
+
+bool openRecordFile(QFile &file, QString *error)
+{
+    if (file.open(QIODevice::ReadOnly))
+        return true;
+    if (error)
+        *error = QStringLiteral("Cannot open file ") + file.errorString();
+    return false;
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+class QFile;
 class QIODevice;
 
 // The samples of one recording as three parallel arrays: entry i of each
@@ -85,5 +86,9 @@ bool loadRecordFile(const QString &path,
                     RecordImport &result,
                     const RecordProgress &progress = {},
                     QString *error = nullptr);
+
+// Opens `file` read-only for the loaders; false, with a diagnostic in `error`
+// when non-null, when it cannot.
+bool openRecordFile(QFile &file, QString *error);
 
 #endif // TEVRANO_RECORDFILE_H

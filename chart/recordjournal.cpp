@@ -291,11 +291,8 @@ bool loadJournalFile(const QString &path,
                      QString *error)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("Cannot open file ") + file.errorString();
+    if (!openRecordFile(file, error))
         return false;
-    }
     const qint64 complete = completeLinesSize(file);
     LimitedReader reader(file, complete);
     reader.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
