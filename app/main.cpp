@@ -14,9 +14,10 @@
 
 namespace {
 
-const char Usage[] = "Usage: tevrano [--demo]\n"
+const char Usage[] = "Usage: tevrano [--demo] [--record]\n"
                      "Companion program for the infrared thermometer.\n\n"
                      "  --demo       start with a simulated instrument\n"
+                     "  --record     start a recording as soon as an instrument is connected\n"
                      "  --help       show this text\n"
                      "  --version    show the version\n";
 
@@ -26,6 +27,7 @@ int main(int argc, char **argv)
 {
     // Answered before any display is needed.
     bool demo = false;
+    bool record = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
             std::fputs(Usage, stdout);
@@ -36,6 +38,7 @@ int main(int argc, char **argv)
             return 0;
         }
         demo |= !std::strcmp(argv[i], "--demo");
+        record |= !std::strcmp(argv[i], "--record");
     }
 
     QApplication app(argc, argv);
@@ -68,6 +71,7 @@ int main(int argc, char **argv)
     auto window = std::make_unique<MainWindow>();
     if (demo)
         window->setInstrumentNote(QT_TRANSLATE_NOOP("MainWindow", "模拟仪器"));
+    window->setRecordOnConnect(record);
     window->show();
     const int status = app.exec();
     window.reset();

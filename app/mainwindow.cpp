@@ -17,6 +17,7 @@
 #include "chartsettings.h"
 #include "chartprompter.h"
 #include "chartsettingsdialog.h"
+#include "recordjournal.h"
 #include "ttwidget.h"
 
 #include <QActionGroup>
@@ -24,8 +25,10 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QListWidget>
 #include <QMenu>
@@ -45,6 +48,7 @@
 namespace {
 
 constexpr int ResizeBand = 5;
+constexpr int JournalNoteMs = 60000;
 const char CheckboxOff[] = ":/imager/ic_checkbox_unsel.png";
 
 // The chart reads and stores its own two settings through this.
@@ -236,6 +240,16 @@ MainWindow::MainWindow(QWidget *parent)
     // 22.-24.
     buildMenus();
     ui.widget_modbus->hide();
+
+    // Recordings are journalled beside the settings; one left by an earlier run is offered back.
+    if (!appSettings().settingsDir().isEmpty()) {
+        ui.widget_tt->setJournalPath(QDir(appSettings().settingsDir()).filePath(QStringLiteral("recording.journal")));
+        connect(ui.widget_tt->journal(), &RecordJournal::failed, this, [this] {
+            ui.statusBar->showMessage(tr("记录日志无法写入，记录只保存在内存中"), JournalNoteMs);
+        });
+        connect(ui.widget_tt->journal(), &RecordJournal::movedAside, this, &MainWindow::journalMovedAside);
+        QTimer::singleShot(0, this, &MainWindow::offerJournalRecovery);
+    }
 }
 
 MainWindow::~MainWindow()
@@ -349,6 +363,8 @@ void MainWindow::instrumentOpened(const Instrument::Link &link)
             area->fitFont();
     });
     styleStripButtons(true);
+    if (std::exchange(m_recordOnConnect, false) && !ui.widget_tt->isRecording())
+        on_navButton_startstop_clicked();
 }
 
 void MainWindow::showConnectionState()
@@ -853,13 +869,17 @@ void MainWindow::changeEvent(QEvent *event)
 
 bool MainWindow::close()
 {
+    if (!settleRecordingBeforeQuit())
+        return false;
     appSettings().setValue(QLatin1String(SettingsKeys::AutoConn),
                            ui.checkBox_auto->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     appSettings().setValue(QLatin1String(SettingsKeys::ComBaud), ui.comboBoxBaud->currentText());
     appSettings().setValue(QLatin1String(SettingsKeys::ComName), ui.comboBoxCom->currentText());
     appSettings().writeFile();
     ui.widget_tt->stopAndClose();
+    m_closing = true;
     const bool closed = QMainWindow::close();
+    m_closing = false;
     m_instrument->close();
     m_instrument->stopPolling();
     return closed;
@@ -867,9 +887,70 @@ bool MainWindow::close()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // The system's close asks as the window's own exits do.
+    if (!m_closing && !settleRecordingBeforeQuit()) {
+        event->ignore();
+        return;
+    }
     // Also the system's close: the poll thread must not outlive the window.
     m_instrument->stopPolling();
     QMainWindow::closeEvent(event);
+}
+
+bool MainWindow::settleRecordingBeforeQuit()
+{
+    ttwidget *chart = ui.widget_tt;
+    if (!chart->isRecording() && !chart->hasUnsavedRecording())
+        return true;
+    const QMessageBox::StandardButton answer
+            = Messages::ask(this, tr("提示"), tr("记录尚未保存。退出前要保存吗？"),
+                            {{QMessageBox::Save, tr("保存")},
+                             {QMessageBox::Discard, tr("放弃")},
+                             {QMessageBox::Cancel, tr("取消")}});
+    if (answer == QMessageBox::Cancel)
+        return false;
+    stopRecording();
+    if (answer == QMessageBox::Save)
+        return chart->exportRecord();
+    chart->discardRecording();
+    return true;
+}
+
+void MainWindow::stopRecording()
+{
+    if (!ui.widget_tt->isRecording())
+        return;
+    ui.widget_tt->on_pushButton_startstop_clicked();
+    ui.navButton_startstop->setText(tr("开始"));
+}
+
+void MainWindow::offerJournalRecovery()
+{
+    RecordJournal *journal = ui.widget_tt->journal();
+    // Unattended, nobody answers: the recording about to start moves the journal aside.
+    if (m_recordOnConnect || !QFileInfo::exists(journal->path()))
+        return;
+    const QMessageBox::StandardButton answer
+            = Messages::ask(this, tr("恢复记录"), tr("上次的记录没有保存就中断了。要恢复它吗？"),
+                            {{QMessageBox::Yes, tr("是")}, {QMessageBox::No, tr("否")}});
+    if (answer == QMessageBox::Yes && ui.widget_tt->restoreJournal())
+        return;
+    m_recoveryMovePending = true;
+    journal->moveAside();
+}
+
+void MainWindow::journalMovedAside(const QString &target)
+{
+    const QString shown = QDir::toNativeSeparators(target);
+    if (!std::exchange(m_recoveryMovePending, false)) {
+        ui.statusBar->showMessage(tr("上一个未保存的记录已移至%1").arg(shown), JournalNoteMs);
+        return;
+    }
+    if (target.isEmpty())
+        Messages::critical(this, tr("错误"),
+                           tr("无法移动记录日志，它仍在%1").arg(QDir::toNativeSeparators(ui.widget_tt->journal()->path())));
+    else
+        Messages::information(this, tr("提示"), tr("未恢复的记录已移至%1").arg(shown));
 }
 
 void MainWindow::mousePressEvent(QMouseEvent *event)
@@ -988,7 +1069,8 @@ void MainWindow::ClickImportData()
 {
     if (refuseWhileRecording())
         return;
-    const QString path = Messages::openFileName(tr("选择文件"), tr("文件(*.txt*)"));
+    const QString path
+            = Messages::openFileName(tr("选择文件"), tr("文件(*.txt*)") + QStringLiteral(";;") + tr("所有文件(*)"));
     if (!path.isEmpty())
         ui.widget_tt->loadRecord(path);
 }

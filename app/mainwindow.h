@@ -30,6 +30,8 @@ public:
     // Status shown beside the version, e.g. that the instrument is simulated: a source text
     // (QT_TRANSLATE_NOOP in context "MainWindow"), so it follows the language.
     void setInstrumentNote(const char *sourceText);
+    // Starts a recording as soon as an instrument is connected (unattended start).
+    void setRecordOnConnect(bool on) { m_recordOnConnect = on; }
 
     // The running extremes the tiles show.
     float maxCelsius = -100.0f;
@@ -154,6 +156,11 @@ private:
     void buildMenus();
     void retranslateMenus();
     void switchLanguage(const char *name);
+    void offerJournalRecovery();
+    void journalMovedAside(const QString &target);
+    // Asks what becomes of a running or unsaved recording; true when quitting may go on.
+    bool settleRecordingBeforeQuit();
+    void stopRecording();
     QAction *addAction(QMenu *menu, void (MainWindow::*handler)());
 
     MainWindowUi ui;
@@ -190,4 +197,7 @@ private:
     bool isMoving = false;
     QPoint windowPosAtPress;
     QPoint cursorPosAtPress;
+    bool m_recordOnConnect = false;
+    bool m_closing = false;
+    bool m_recoveryMovePending = false;
 };

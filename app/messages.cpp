@@ -3,6 +3,7 @@
 #include "chartprompter.h"
 
 #include <QFileDialog>
+#include <QPushButton>
 
 namespace Messages {
 namespace {
@@ -24,6 +25,10 @@ DialogRunner &dialogRunner()
 FileChooser &fileChooser()
 {
     return hook<FileChooser>();
+}
+Asker &asker()
+{
+    return hook<Asker>();
 }
 } // namespace
 
@@ -68,12 +73,33 @@ QString saveFileName(QWidget *parent, const QString &title, const QString &filte
 {
     if (fileChooser())
         return fileChooser()(FileAccess::Save, title, filter);
-    return QFileDialog::getSaveFileName(parent, title, QString(), filter);
+    return chooseSaveFile(parent, title, filter);
 }
 
 void setFileChooser(FileChooser chooser)
 {
     fileChooser() = std::move(chooser);
+}
+
+QMessageBox::StandardButton ask(QWidget *parent, const QString &title, const QString &text,
+                                const QVector<Choice> &choices)
+{
+    Q_ASSERT(!choices.isEmpty());
+    if (asker())
+        return asker()(parent, title, text, choices);
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    for (const Choice &choice : choices)
+        box.addButton(choice.button)->setText(choice.caption);
+    box.setDefaultButton(choices.constFirst().button);
+    box.setEscapeButton(choices.constLast().button);
+    box.exec();
+    const QMessageBox::StandardButton taken = box.standardButton(box.clickedButton());
+    return taken == QMessageBox::NoButton ? choices.constLast().button : taken;
+}
+
+void setAsker(Asker replacement)
+{
+    asker() = std::move(replacement);
 }
 
 } // namespace Messages

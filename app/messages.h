@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QMessageBox>
+#include <QVector>
 
 #include <functional>
 
@@ -39,5 +40,18 @@ void setFileChooser(FileChooser chooser);
 using DialogRunner = std::function<int(QDialog &dialog)>;
 int exec(QDialog &dialog);
 void setDialogRunner(DialogRunner runner);
+
+// A question box with one button per choice, captioned as given; returns the choice taken.
+// Closing the box counts as the last choice. A test can answer in its place.
+struct Choice
+{
+    QMessageBox::StandardButton button;
+    QString caption;
+};
+using Asker = std::function<QMessageBox::StandardButton(QWidget *parent, const QString &title,
+                                                        const QString &text, const QVector<Choice> &choices)>;
+QMessageBox::StandardButton ask(QWidget *parent, const QString &title, const QString &text,
+                                const QVector<Choice> &choices);
+void setAsker(Asker asker);
 
 } // namespace Messages

@@ -1,6 +1,7 @@
 #include "chartprompter.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPushButton>
 
 void ChartPrompter::message(QMessageBox::Icon icon,
@@ -19,6 +20,23 @@ void ChartPrompter::message(QMessageBox::Icon icon,
 
 QString ChartPrompter::saveFileName(QWidget *parent)
 {
-    return QFileDialog::getSaveFileName(
-            parent, QStringLiteral("File"), QString(), QStringLiteral("Files (*.txt)"));
+    return chooseSaveFile(parent, QStringLiteral("File"), QStringLiteral("Files (*.txt)"));
+}
+
+QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter)
+{
+    QFileDialog dialog(parent, title, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The dialog's own overwrite question then names the file really written.
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+QString withRecordSuffix(const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty())
+        return path;
+    return path + QStringLiteral(".txt");
 }

@@ -23,4 +23,10 @@ public:
     virtual QString saveFileName(QWidget *parent);
 };
 
+// The save-file dialog of an export: a name typed without a suffix gets ".txt",
+// so the open dialog's record filter shows the file. Empty when cancelled.
+QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter);
+// `path` with ".txt" appended when its file name has no suffix; empty stays empty.
+QString withRecordSuffix(const QString &path);
+
 #endif // TEVRANO_CHARTPROMPTER_H

@@ -321,23 +321,30 @@ int durationDecimals(int recordIntervalMs)
     return 1;
 }
 
-bool writeRecord(QIODevice &device,
-                 const RecordHeader &header,
-                 const RecordSeries &series,
-                 const RecordProgress &progress)
-{
-    const int count = int(std::min(series.durations.size(), series.temperatures.size()));
-    BlockWriter writer(device);
-    if (!writer.append(headerText(header, count)))
-        return false;
+namespace {
 
+int sampleCount(const RecordSeries &series)
+{
+    return int(std::min(series.durations.size(), series.temperatures.size()));
+}
+
+// The rows of `series`, numbered and timed as the recording's samples from
+// `firstIndex` on.
+bool writeRows(BlockWriter &writer,
+               const RecordHeader &header,
+               const RecordSeries &series,
+               int firstIndex,
+               const RecordProgress &progress)
+{
+    const int count = sampleCount(series);
     ProgressReporter reporter(progress);
     const int decimals = durationDecimals(header.recordInterval);
     LocalClock clock;
     for (int i = 0; i < count; ++i) {
+        const int index = firstIndex + i;
         char *out = writer.cursor();
         char *const end = writer.limit();
-        out = std::to_chars(out, end, i + 1).ptr;
+        out = std::to_chars(out, end, index + 1).ptr;
         *out++ = '\t';
         out = putFixed(out, end, series.durations[i], decimals);
         *out++ = '\t';
@@ -348,8 +355,8 @@ bool writeRecord(QIODevice &device,
         if (i < series.ambients.size() && std::isfinite(series.ambients[i]))
             out = putFixed(out, end, series.ambients[i], 1);
         *out++ = '\t';
-        out = putTimeOfDay(out,
-                           clock.msOfDay(header.startMsecs + qint64(i) * header.recordInterval));
+        out = putTimeOfDay(
+                out, clock.msOfDay(header.startMsecs + qint64(index) * header.recordInterval));
         *out++ = '\n';
         writer.advance(out);
         if (!writer.flushIfFull())
@@ -357,6 +364,33 @@ bool writeRecord(QIODevice &device,
         reporter.report(percentOf(i + 1, count));
     }
     return writer.flush();
+}
+
+} // namespace
+
+bool writeRecord(QIODevice &device,
+                 const RecordHeader &header,
+                 const RecordSeries &series,
+                 const RecordProgress &progress)
+{
+    BlockWriter writer(device);
+    return writer.append(headerText(header, sampleCount(series)))
+           && writeRows(writer, header, series, 0, progress);
+}
+
+bool writeRecordHeader(QIODevice &device, const RecordHeader &header, int count)
+{
+    const QByteArray text = headerText(header, count);
+    return device.write(text) == text.size();
+}
+
+bool appendRecordRows(QIODevice &device,
+                      const RecordHeader &header,
+                      const RecordSeries &series,
+                      int firstIndex)
+{
+    BlockWriter writer(device);
+    return writeRows(writer, header, series, firstIndex, {});
 }
 
 namespace {
@@ -484,6 +518,8 @@ bool readRecordBody(QIODevice &device,
             }
             rows.take(series, maxTemperature, minTemperature);
             ++kept;
+        } else {
+            ++result.skippedLines;
         }
         if (bodySize > 0)
             reporter.report(50 + percentOf(body.consumed(), bodySize) / 2);
@@ -548,11 +584,18 @@ bool loadRecordFile(const QString &path,
     // Binary mode: every line is trimmed, so a CR before the LF does no harm,
     // and text mode would cost an extra pass over the data.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("Cannot open file ") + file.errorString();
+    if (!openRecordFile(file, error)) {
         result.failure = RecordFailure::Unreadable;
         return false;
     }
     return readRecord(file, result, progress, sampleLimit);
+}
+
+bool openRecordFile(QFile &file, QString *error)
+{
+    if (file.open(QIODevice::ReadOnly))
+        return true;
+    if (error)
+        *error = QStringLiteral("Cannot open file ") + file.errorString();
+    return false;
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+class QFile;
 class QIODevice;
 
 // The samples of one recording as three parallel arrays: entry i of each
@@ -51,6 +52,8 @@ struct RecordImport
     float maxTemperature = -1000.0f;
     float minTemperature = 10000.0f;
     RecordFailure failure = RecordFailure::None; // set whenever reading returns false
+    // Lines after the column header that gave no sample (too few fields, too long).
+    qint64 skippedLines = 0;
 };
 
 // The most samples one series can hold in memory at all.
@@ -68,6 +71,17 @@ bool writeRecord(QIODevice &device,
                  const RecordHeader &header,
                  const RecordSeries &series,
                  const RecordProgress &progress = {});
+
+// The header lines and the column header alone, with `count` as "DataCounts"
+// (0 when the number is not known yet).
+bool writeRecordHeader(QIODevice &device, const RecordHeader &header, int count);
+// Appends the rows of `series` as the recording's samples from `firstIndex`
+// (0-based) on, behind a header written before: a file that grows while the
+// recording runs.
+bool appendRecordRows(QIODevice &device,
+                      const RecordHeader &header,
+                      const RecordSeries &series,
+                      int firstIndex);
 
 // Parses a record file from the device's current position. Returns false, with
 // `result.failure` saying why, when the column header is missing or lacks the
@@ -96,5 +110,9 @@ bool loadRecordFile(const QString &path,
                     const RecordProgress &progress = {},
                     QString *error = nullptr,
                     qint64 sampleLimit = MaxRecordSamples);
+
+// Opens `file` read-only for the loaders; false, with a diagnostic in `error`
+// when non-null, when it cannot.
+bool openRecordFile(QFile &file, QString *error);
 
 #endif // TEVRANO_RECORDFILE_H

@@ -99,6 +99,30 @@ SampleStore::Tail SampleStore::tailSince(quint64 generation, int seen) const
     return tail;
 }
 
+quint64 SampleStore::generation() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_generation;
+}
+
+RecordSeries SampleStore::copySince(quint64 generation, int from) const
+{
+    QMutexLocker lock(&m_mutex);
+    RecordSeries copy;
+    const int count = m_series.durations.size();
+    if (generation != m_generation || from >= count)
+        return copy;
+    from = std::max(from, 0);
+    // Not mid(): for the whole array it hands out a share.
+    const auto tail = [from](const QVector<double> &values) {
+        return QVector<double>(values.cbegin() + from, values.cend());
+    };
+    copy.durations = tail(m_series.durations);
+    copy.temperatures = tail(m_series.temperatures);
+    copy.ambients = tail(m_series.ambients);
+    return copy;
+}
+
 void SampleStore::noteExtremes(double temperature)
 {
     if (std::isnan(temperature))

@@ -6,6 +6,7 @@
 #include "chartsettings.h"
 #include "collect.h"
 #include "navbutton.h"
+#include "recordjournal.h"
 #include "waitdialog.h"
 #include "writefilethread.h"
 
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -111,8 +113,10 @@ ttwidget::ttwidget(QWidget *parent)
 
 ttwidget::~ttwidget()
 {
-    // The sampling thread calls into this object; it must be gone first.
+    // The sampling thread calls into this object; it must be gone first. The
+    // journal then takes the last samples.
     m_collect.reset();
+    m_journal.reset();
 }
 
 void ttwidget::buildForm()
@@ -221,6 +225,7 @@ void ttwidget::setCacheSize(int n)
 {
     m_samples.reset(n);
     m_cacheSize = n;
+    m_unsaved = false;
 }
 
 void ttwidget::setRecordInterval(int ms)
@@ -296,6 +301,8 @@ void ttwidget::on_pushButton_startstop_clicked()
     if (!recording) {
         m_startStopButton->setText(tr("开始"));
         emit stopcollect();
+        if (m_journal)
+            m_journal->end();
     } else {
         m_samples.restart();
         m_startStopButton->setText(tr("停止"));
@@ -306,6 +313,9 @@ void ttwidget::on_pushButton_startstop_clicked()
         }
         emit startcollect(m_recordInterval);
         m_startMsecs = m_startTime.toMSecsSinceEpoch();
+        m_unsaved = true;
+        if (m_journal)
+            m_journal->begin(recordHeader(), m_samples.generation());
     }
     emit startstop(recording);
 }
@@ -493,26 +503,74 @@ bool ttwidget::runFileJob(WriteFileThread &job)
 
 void ttwidget::on_pushButton_export_clicked()
 {
-    // A running recording is saved as far as it goes and keeps running.
-    const QString path = m_prompter->saveFileName(this);
+    exportRecord();
+}
+
+bool ttwidget::exportRecord()
+{
+    // A running recording is saved as far as it goes and keeps running, journal and all.
+    const QString path = withRecordSuffix(m_prompter->saveFileName(this));
     if (path.isEmpty())
-        return;
+        return false;
     WriteFileThread job(this, path, WriteFileThread::WriteMode);
-    if (runFileJob(job))
-        m_prompter->message(QMessageBox::Information,
-                            nullptr,
-                            tr("导出数据成功"),
-                            tr("信息已保存在%1！").arg(path),
-                            tr("确定"));
+    if (!runFileJob(job))
+        return false;
+    if (!recording)
+        discardRecording();
+    m_prompter->message(QMessageBox::Information,
+                        nullptr,
+                        tr("导出数据成功"),
+                        tr("信息已保存在%1！").arg(path),
+                        tr("确定"));
+    return true;
 }
 
 void ttwidget::loadRecord(const QString &path)
 {
+    importFile(path, WriteFileThread::ReadMode);
+}
+
+void ttwidget::setJournalPath(const QString &path)
+{
+    m_journal.reset();
+    if (!path.isEmpty())
+        m_journal = std::make_unique<RecordJournal>(m_samples, path);
+}
+
+bool ttwidget::restoreJournal()
+{
+    if (!m_journal)
+        return false;
+    const std::optional<qint64> skipped
+            = importFile(m_journal->path(), WriteFileThread::JournalMode);
+    if (!skipped)
+        return false;
+    m_unsaved = true;
+    if (*skipped > 0)
+        m_prompter->message(QMessageBox::Warning,
+                            nullptr,
+                            tr("提示"),
+                            tr("恢复的记录中有%1行无法读取，已略过。").arg(*skipped));
+    return true;
+}
+
+void ttwidget::discardRecording()
+{
+    if (std::exchange(m_unsaved, false) && m_journal)
+        m_journal->remove();
+}
+
+std::optional<qint64> ttwidget::importFile(const QString &path, int mode)
+{
     if (refuseWhileRecording())
-        return;
-    WriteFileThread job(this, path, WriteFileThread::ReadMode);
-    if (runFileJob(job))
-        applyImport(job.takeImport());
+        return std::nullopt;
+    WriteFileThread job(this, path, mode);
+    if (!runFileJob(job))
+        return std::nullopt;
+    RecordImport imported = job.takeImport();
+    const qint64 skipped = imported.skippedLines;
+    applyImport(std::move(imported));
+    return skipped;
 }
 
 void ttwidget::applyImport(RecordImport imported)
@@ -523,6 +581,7 @@ void ttwidget::applyImport(RecordImport imported)
     importMax = imported.maxTemperature;
     importMin = imported.minTemperature;
     m_startMsecs.reset();
+    m_unsaved = false;
 
     const RecordSeries &series = imported.series;
     temperatureGraph->setData(series.durations, series.temperatures);

@@ -21,6 +21,7 @@ class QCPGraph;
 class QCPRange;
 class QCustomPlot;
 class QTimer;
+class RecordJournal;
 class WriteFileThread;
 
 // The chart page: plots the object and ambient temperatures against the
@@ -48,6 +49,22 @@ public:
     void stopAndClose();
     // Import flow: reads a record file into the chart behind a progress dialog.
     void loadRecord(const QString &path);
+    // Export flow (asks for the path); true once the file was written.
+    bool exportRecord();
+
+    // Every recording from the next one on is journalled at `path`; empty
+    // keeps no journal.
+    void setJournalPath(const QString &path);
+    // Null without a journal path.
+    RecordJournal *journal() const { return m_journal.get(); }
+    // Loads the journal an earlier run left behind as an import would, marked
+    // unsaved; false when it holds no record.
+    bool restoreJournal();
+    // A recording, or a restored journal, neither saved nor discarded yet.
+    bool hasUnsavedRecording() const { return m_unsaved; }
+    // The held recording needs no keeping any more (saved, or given up by the
+    // user): its journal goes.
+    void discardRecording();
     // Applies the stored "ChartLineCache" and "ChartLineFPS" (after the chart
     // settings dialog was accepted); drops every sample.
     void applyChartSettings();
@@ -135,6 +152,9 @@ private:
                    int row);
     bool refuseWhileRecording();
     bool runFileJob(WriteFileThread &job);
+    // Import flow for a record file or a journal; the lines it skipped, or
+    // nothing when it failed.
+    std::optional<qint64> importFile(const QString &path, int mode);
     void applyImport(RecordImport imported);
 
     QWidget *m_graphicWidget = nullptr;
@@ -163,6 +183,9 @@ private:
     int m_handedCount = 0;
 
     std::unique_ptr<Collect> m_collect;
+    // After m_samples, which it reads until it is gone.
+    std::unique_ptr<RecordJournal> m_journal;
+    bool m_unsaved = false;
     QTimer *m_refreshTimer = nullptr;
     std::unique_ptr<AmbreleScale> m_hScale;
     std::unique_ptr<AmbreleScale> m_vScale;

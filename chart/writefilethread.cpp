@@ -1,5 +1,6 @@
 #include "writefilethread.h"
 
+#include "recordjournal.h"
 #include "ttwidget.h"
 
 #include <QDebug>
@@ -41,9 +42,10 @@ void WriteFileThread::run()
             qDebug().noquote() << error;
             emit m_owner->occurerror(tr("无法保存文件!"));
         }
-    } else if (m_mode == ReadMode) {
-        // The reader turns running out of memory into its own failure.
-        m_succeeded = loadRecordFile(m_path, m_import, progress, &error, m_sampleLimit);
+    } else if (m_mode == ReadMode || m_mode == JournalMode) {
+        // The readers turn running out of memory into their own failure.
+        const auto load = m_mode == ReadMode ? loadRecordFile : loadJournalFile;
+        m_succeeded = load(m_path, m_import, progress, &error, m_sampleLimit);
         if (!m_succeeded) {
             if (!error.isEmpty())
                 qDebug().noquote() << error;

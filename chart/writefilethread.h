@@ -19,7 +19,8 @@ class WriteFileThread : public QThread
     Q_OBJECT
 
 public:
-    enum Mode { ReadMode = 0, WriteMode = 1 };
+    // JournalMode reads a recording journal instead of a record file.
+    enum Mode { ReadMode = 0, WriteMode = 1, JournalMode = 2 };
 
     // An import holding more samples than the chart's configured limit is refused whole
     // before anything is kept: a cut-off recording could pass for the complete one.

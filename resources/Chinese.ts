@@ -467,6 +467,58 @@
         <source>设备已关闭</source>
         <translation>设备已关闭</translation>
     </message>
+    <message>
+        <source>记录日志无法写入，记录只保存在内存中</source>
+        <translation>记录日志无法写入，记录只保存在内存中</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。退出前要保存吗？</source>
+        <translation>记录尚未保存。退出前要保存吗？</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>放弃</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>恢复记录</source>
+        <translation>恢复记录</translation>
+    </message>
+    <message>
+        <source>上次的记录没有保存就中断了。要恢复它吗？</source>
+        <translation>上次的记录没有保存就中断了。要恢复它吗？</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>上一个未保存的记录已移至%1</source>
+        <translation>上一个未保存的记录已移至%1</translation>
+    </message>
+    <message>
+        <source>无法移动记录日志，它仍在%1</source>
+        <translation>无法移动记录日志，它仍在%1</translation>
+    </message>
+    <message>
+        <source>未恢复的记录已移至%1</source>
+        <translation>未恢复的记录已移至%1</translation>
+    </message>
+    <message>
+        <source>所有文件(*)</source>
+        <translation>所有文件(*)</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>
@@ -633,6 +685,10 @@
     <message>
         <source>模式2</source>
         <translation>模式2</translation>
+    </message>
+    <message>
+        <source>恢复的记录中有%1行无法读取，已略过。</source>
+        <translation>恢复的记录中有%1行无法读取，已略过。</translation>
     </message>
 </context>
 </TS>

@@ -467,6 +467,58 @@
         <source>设备已关闭</source>
         <translation>Device closed</translation>
     </message>
+    <message>
+        <source>记录日志无法写入，记录只保存在内存中</source>
+        <translation>The recording journal cannot be written; the recording is kept in memory only</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。退出前要保存吗？</source>
+        <translation>The recording has not been saved. Save it before quitting?</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>Discard</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>恢复记录</source>
+        <translation>Restore recording</translation>
+    </message>
+    <message>
+        <source>上次的记录没有保存就中断了。要恢复它吗？</source>
+        <translation>The last recording ended without being saved. Restore it?</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>上一个未保存的记录已移至%1</source>
+        <translation>The earlier unsaved recording was moved to %1</translation>
+    </message>
+    <message>
+        <source>无法移动记录日志，它仍在%1</source>
+        <translation>The recording journal could not be moved; it is still at %1</translation>
+    </message>
+    <message>
+        <source>未恢复的记录已移至%1</source>
+        <translation>The recording that was not restored was moved to %1</translation>
+    </message>
+    <message>
+        <source>所有文件(*)</source>
+        <translation>All files (*)</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>
@@ -633,6 +685,10 @@
     <message>
         <source>模式2</source>
         <translation>Mode 2</translation>
+    </message>
+    <message>
+        <source>恢复的记录中有%1行无法读取，已略过。</source>
+        <translation>Lines of the restored recording that could not be read and were skipped: %1</translation>
     </message>
 </context>
 </TS>

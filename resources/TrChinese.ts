@@ -467,6 +467,58 @@
         <source>设备已关闭</source>
         <translation>裝置已關閉</translation>
     </message>
+    <message>
+        <source>记录日志无法写入，记录只保存在内存中</source>
+        <translation>記錄日誌無法寫入，記錄只保存在記憶體中</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。退出前要保存吗？</source>
+        <translation>記錄尚未儲存。結束前要儲存嗎？</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>儲存</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>放棄</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>恢复记录</source>
+        <translation>恢復記錄</translation>
+    </message>
+    <message>
+        <source>上次的记录没有保存就中断了。要恢复它吗？</source>
+        <translation>上次的記錄沒有儲存就中斷了。要恢復它嗎？</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>上一个未保存的记录已移至%1</source>
+        <translation>上一個未儲存的記錄已移至%1</translation>
+    </message>
+    <message>
+        <source>无法移动记录日志，它仍在%1</source>
+        <translation>無法移動記錄日誌，它仍在%1</translation>
+    </message>
+    <message>
+        <source>未恢复的记录已移至%1</source>
+        <translation>未恢復的記錄已移至%1</translation>
+    </message>
+    <message>
+        <source>所有文件(*)</source>
+        <translation>所有檔案(*)</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>
@@ -633,6 +685,10 @@
     <message>
         <source>模式2</source>
         <translation>模式2</translation>
+    </message>
+    <message>
+        <source>恢复的记录中有%1行无法读取，已略过。</source>
+        <translation>恢復的記錄中有%1行無法讀取，已略過。</translation>
     </message>
 </context>
 </TS>

@@ -170,10 +170,14 @@ void tst_Menus::importLoadsTheChosenFile()
     RecordHeader header;
     header.recordInterval = 100;
     QVERIFY(saveRecordFile(path, header, series));
-    Messages::setFileChooser([&](Messages::FileAccess access, const QString &title, const QString &) {
+    QString filter;
+    Messages::setFileChooser([&](Messages::FileAccess access, const QString &title, const QString &offered) {
+        filter = offered;
         return access == Messages::FileAccess::Open && title == QStringLiteral("选择文件") ? path : QString();
     });
     window->ClickImportData();
+    // Files saved under other suffixes stay reachable.
+    QCOMPARE(filter, QStringLiteral("文件(*.txt*);;所有文件(*)"));
     QTRY_COMPARE_WITH_TIMEOUT(window->chart()->samples().size(), 50, 10000);
 }
 

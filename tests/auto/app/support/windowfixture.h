@@ -19,6 +19,13 @@ struct ShownMessage
     QString text;
 };
 
+struct AskedQuestion
+{
+    QString title;
+    QString text;
+    QVector<Messages::Choice> choices;
+};
+
 class WindowFixture
 {
 public:
@@ -36,6 +43,12 @@ public:
         Messages::setPresenter([this](QWidget *, QMessageBox::Icon icon, const QString &title, const QString &text) {
             shown.append({icon, title, text});
         });
+        // Unplanned questions get the answer of a closed box.
+        Messages::setAsker([this](QWidget *, const QString &title, const QString &text,
+                                  const QVector<Messages::Choice> &choices) {
+            asked.append({title, text, choices});
+            return answers.isEmpty() ? choices.constLast().button : answers.takeFirst();
+        });
         return true;
     }
 
@@ -47,6 +60,8 @@ public:
         window.reset();
         sim.reset();
         shown.clear();
+        asked.clear();
+        answers.clear();
         qunsetenv("TEVRANO_SERIAL_PORTS");
     }
 
@@ -97,6 +112,8 @@ public:
 
     QTemporaryDir dir;
     QList<ShownMessage> shown;
+    QList<AskedQuestion> asked;
+    QList<QMessageBox::StandardButton> answers;
     std::unique_ptr<InstrumentSimulator> sim;
     std::unique_ptr<MainWindow> window;
 };

@@ -1,0 +1,167 @@
+// What the recording journal costs at the 10 ms sampling interval: CPU time per
+// 1000 samples and the sampling thread's timing, each with the journal off and
+// on. The sampling thread appends to the store exactly as a recording does.
+// Run a Release build: bench_journal [seconds per run, default 30].
+
+#include "collect.h"
+#include "recordjournal.h"
+#include "samplestore.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+constexpr int kIntervalMs = 10;
+
+struct Run
+{
+    double cpuMs = 0.0;        // the whole process
+    double journalCpuMs = 0.0; // the journal's thread alone
+    QVector<qint64> ticksNs;   // when each sample was taken
+};
+
+double processCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+// CPU time of the process's thread called `name` in ms, from the scheduler's
+// nanosecond count; -1 when there is no such thread.
+double threadCpuMs(const QByteArray &name)
+{
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != name)
+            continue;
+        QFile schedstat(tasks.filePath(task + QStringLiteral("/schedstat")));
+        if (!schedstat.open(QIODevice::ReadOnly))
+            return -1.0;
+        return schedstat.readAll().split(' ').value(0).toDouble() / 1e6;
+    }
+    return -1.0;
+}
+
+void spin(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+Run sample(int seconds, const QString &journalPath)
+{
+    SampleStore store;
+    store.reset(seconds * 1000 / kIntervalMs + 1000);
+    store.restart();
+    Run run;
+    run.ticksNs.reserve(seconds * 1000 / kIntervalMs + 1000);
+    QElapsedTimer clock;
+    clock.start();
+    std::unique_ptr<RecordJournal> journal;
+    if (!journalPath.isEmpty()) {
+        journal = std::make_unique<RecordJournal>(store, journalPath);
+        RecordHeader header;
+        header.application = QStringLiteral("Tevrano");
+        header.startMsecs = QDateTime::currentMSecsSinceEpoch();
+        header.recordInterval = kIntervalMs;
+        journal->begin(header, store.generation());
+    }
+    const double cpuBefore = processCpuMs();
+    {
+        Collect collect;
+        int n = 0;
+        QObject::connect(
+                &collect,
+                &Collect::timeOut,
+                &collect,
+                [&] {
+                    run.ticksNs.append(clock.nsecsElapsed());
+                    store.appendNow(25.0 + (n++ % 50) * 0.1, 21.0, INT_MAX);
+                },
+                Qt::DirectConnection);
+        QMetaObject::invokeMethod(&collect, [&collect] { collect.start(kIntervalMs); });
+        spin(seconds * 1000);
+    } // the sampling thread has ended here
+    if (journal) {
+        journal->end();
+        spin(1000); // the last write and sync
+        run.journalCpuMs = threadCpuMs("record journal");
+    }
+    run.cpuMs = processCpuMs() - cpuBefore;
+    journal.reset();
+    return run;
+}
+
+void report(const char *name, const Run &run)
+{
+    QVector<double> lateness; // ms away from the nominal interval
+    double sum = 0.0, sumSquares = 0.0;
+    for (int i = 1; i < run.ticksNs.size(); ++i) {
+        const double interval = (run.ticksNs[i] - run.ticksNs[i - 1]) / 1e6;
+        sum += interval;
+        sumSquares += interval * interval;
+        lateness.append(std::abs(interval - kIntervalMs));
+    }
+    const int n = lateness.size();
+    if (n == 0)
+        return;
+    std::sort(lateness.begin(), lateness.end());
+    const double mean = sum / n;
+    std::printf(
+            "%-11s %6d samples  interval mean %6.3f ms  sd %6.3f ms  |dev| p50 %6.3f  p99 %6.3f  "
+            "max %6.3f ms  process CPU %7.1f ms (%.2f ms / 1000 samples)\n",
+            name,
+            n + 1,
+            mean,
+            std::sqrt(std::max(0.0, sumSquares / n - mean * mean)),
+            lateness[n / 2],
+            lateness[std::min(n - 1, n * 99 / 100)],
+            lateness.last(),
+            run.cpuMs,
+            run.cpuMs / (n + 1) * 1000.0);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 30;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("recording.journal"));
+
+    const Run off = sample(seconds, QString());
+    const Run on = sample(seconds, path);
+    report("journal off", off);
+    report("journal on", on);
+    const int samples = on.ticksNs.size();
+    std::printf("journal thread: %.1f ms CPU for %d samples = %.3f ms per 1000 samples, "
+                "%.3f %% of one core; process CPU difference on - off: %.1f ms; file %lld bytes\n",
+                on.journalCpuMs,
+                samples,
+                on.journalCpuMs / samples * 1000.0,
+                on.journalCpuMs / (seconds * 1000.0) * 100.0,
+                on.cpuMs - off.cpuMs,
+                static_cast<long long>(QFile(path).size()));
+    return 0;
+}
