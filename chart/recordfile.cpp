@@ -458,17 +458,22 @@ bool readRecordBody(QIODevice &device,
         return false;
 
     while (lines.next(line, overlong)) {
-        const QVector<std::string_view> parts = split(trimmed(line), ':');
-        if (parts.size() != 2)
+        // "Key:value" with exactly one colon; found without allocating, as a file may hold
+        // millions of lines before its count.
+        const std::string_view text = trimmed(line);
+        const size_t colon = text.find(':');
+        if (colon == std::string_view::npos || text.find(':', colon + 1) != std::string_view::npos)
             continue;
-        if (parts[0] == "DataCounts") {
-            result.dataCount = parseInt(parts[1]);
+        const std::string_view key = text.substr(0, colon);
+        const std::string_view value = text.substr(colon + 1);
+        if (key == "DataCounts") {
+            result.dataCount = parseInt(value);
             break;
         }
-        if (parts[0] == "Unit")
-            result.unit = parseInt(parts[1]);
-        else if (parts[0] == "Emissivity")
-            result.emissivity = float(parseNumber(parts[1]));
+        if (key == "Unit")
+            result.unit = parseInt(value);
+        else if (key == "Emissivity")
+            result.emissivity = float(parseNumber(value));
     }
 
     if (!lines.next(line, overlong))

@@ -196,17 +196,19 @@ void ttwidget::setupPlot()
     plot->xAxis->setRange(0, 30);
 }
 
-int ttwidget::configuredCacheSize()
+int ttwidget::configuredCacheSize() const
 {
     const QString cache
             = chartSettingsStore().value(QStringLiteral("ChartLineCache"), QStringLiteral("1000"));
-    return samplesFromThousands(settingInt(cache));
+    return cache.isEmpty() ? m_cacheSize.load() : samplesFromThousands(settingInt(cache));
 }
 
 void ttwidget::applyChartSettings()
 {
     ChartSettingsStore &settings = chartSettingsStore();
-    setCacheSize(configuredCacheSize());
+    const QString cache = settings.value(QStringLiteral("ChartLineCache"), QStringLiteral("1000"));
+    if (!cache.isEmpty())
+        setCacheSize(samplesFromThousands(settingInt(cache)));
     const QString interval = settings.value(QStringLiteral("ChartLineFPS"), QStringLiteral("10"));
     if (!interval.isEmpty())
         setRecordInterval(settingInt(interval));

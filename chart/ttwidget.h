@@ -71,7 +71,7 @@ public:
 
     int cacheSize() const { return m_cacheSize; }
     // The sample limit the settings give ("ChartLineCache" thousands), whatever an import set.
-    static int configuredCacheSize();
+    int configuredCacheSize() const;
     int recordInterval() const { return m_recordInterval; }
     const SampleStore &samples() const { return m_samples; }
     SampleStore &samples() { return m_samples; }

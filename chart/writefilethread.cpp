@@ -21,7 +21,7 @@ WriteFileThread::WriteFileThread(ttwidget *owner, const QString &path, int mode)
         m_header = owner->recordHeader();
         m_series = owner->samples().snapshot();
     } else {
-        m_sampleLimit = ttwidget::configuredCacheSize();
+        m_sampleLimit = owner->configuredCacheSize();
     }
 }
 
