@@ -11,10 +11,12 @@ namespace {
 constexpr int kKeyBytes = 32;
 constexpr int kSignatureBytes = 64;
 
-struct PkeyDeleter {
+struct PkeyDeleter
+{
     void operator()(EVP_PKEY *key) const { EVP_PKEY_free(key); }
 };
-struct MdContextDeleter {
+struct MdContextDeleter
+{
     void operator()(EVP_MD_CTX *context) const { EVP_MD_CTX_free(context); }
 };
 
@@ -29,12 +31,14 @@ QByteArray signatureBytes(const QByteArray &signatureObject)
 {
     if (signatureObject.size() == kSignatureBytes)
         return signatureObject;
-    const auto decoded =
-        QByteArray::fromBase64Encoding(signatureObject.trimmed(), QByteArray::AbortOnBase64DecodingErrors);
+    const auto decoded = QByteArray::fromBase64Encoding(signatureObject.trimmed(),
+                                                        QByteArray::AbortOnBase64DecodingErrors);
     return decoded && decoded.decoded.size() == kSignatureBytes ? decoded.decoded : QByteArray();
 }
 
-bool verifyFileSignature(const QByteArray &publicKey, const QByteArray &signatureObject, const QString &filePath)
+bool verifyFileSignature(const QByteArray &publicKey,
+                         const QByteArray &signatureObject,
+                         const QString &filePath)
 {
     const QByteArray signature = signatureBytes(signatureObject);
     if (publicKey.size() != kKeyBytes || signature.isEmpty())
@@ -48,10 +52,17 @@ bool verifyFileSignature(const QByteArray &publicKey, const QByteArray &signatur
         return false;
 
     const std::unique_ptr<EVP_PKEY, PkeyDeleter> key(EVP_PKEY_new_raw_public_key(
-        EVP_PKEY_ED25519, nullptr, reinterpret_cast<const unsigned char *>(publicKey.constData()), kKeyBytes));
+            EVP_PKEY_ED25519,
+            nullptr,
+            reinterpret_cast<const unsigned char *>(publicKey.constData()),
+            kKeyBytes));
     const std::unique_ptr<EVP_MD_CTX, MdContextDeleter> context(EVP_MD_CTX_new());
-    return key && context && EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, key.get()) == 1
-           && EVP_DigestVerify(context.get(), reinterpret_cast<const unsigned char *>(signature.constData()),
-                               kSignatureBytes, content, static_cast<size_t>(file.size()))
-                  == 1;
+    return key && context
+           && EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, key.get()) == 1
+           && EVP_DigestVerify(context.get(),
+                               reinterpret_cast<const unsigned char *>(signature.constData()),
+                               kSignatureBytes,
+                               content,
+                               static_cast<size_t>(file.size()))
+                      == 1;
 }

@@ -14,6 +14,8 @@ QByteArray signatureBytes(const QByteArray &signatureObject);
 
 // Whether the signature object holds the Ed25519 signature of the file's bytes under the
 // raw 32-byte public key. Any fault (unreadable file, malformed key or signature) is a no.
-bool verifyFileSignature(const QByteArray &publicKey, const QByteArray &signatureObject, const QString &filePath);
+bool verifyFileSignature(const QByteArray &publicKey,
+                         const QByteArray &signatureObject,
+                         const QString &filePath);
 
 #endif // TEVRANO_INSTALLERSIGNATURE_H

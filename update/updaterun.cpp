@@ -43,20 +43,24 @@ int compareNumbers(const QStringRef &running, const QStringRef &published)
 {
     const QStringRef left = significantDigits(running);
     const QStringRef right = significantDigits(published);
-    const int order = left.size() != right.size() ? right.size() - left.size() : right.compare(left);
+    const int order
+            = left.size() != right.size() ? right.size() - left.size() : right.compare(left);
     return (order > 0) - (order < 0);
 }
 
 void removeLeftoverPartials(const QString &settingsDir)
 {
     QDir directory(settingsDir);
-    const QString pattern = QLatin1String(kInstallerFileName) + QStringLiteral(".*") + QLatin1String(kPartialSuffix);
-    for (const QString &name : directory.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System))
+    const QString pattern = QLatin1String(kInstallerFileName) + QStringLiteral(".*")
+                            + QLatin1String(kPartialSuffix);
+    for (const QString &name :
+         directory.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System))
         directory.remove(name);
 }
 
 // The library hands over texts as mutable char pointers and keeps them, not copies.
-struct ObjectKeys {
+struct ObjectKeys
+{
     char bucket[7] = "ambrel";
     char version[36] = "Morvane/ZARK/Custom/Tevrano/version";
     char installer[51] = "Morvane/ZARK/Custom/Tevrano/DUNE_release_win32.exe";
@@ -68,7 +72,8 @@ struct ObjectKeys {
 int compareVersions(const QString &running, const QString &published)
 {
     const QVector<QStringRef> runningParts = running.splitRef(QLatin1Char('.'), Qt::KeepEmptyParts);
-    const QVector<QStringRef> publishedParts = published.splitRef(QLatin1Char('.'), Qt::KeepEmptyParts);
+    const QVector<QStringRef> publishedParts
+            = published.splitRef(QLatin1Char('.'), Qt::KeepEmptyParts);
     if (publishedParts.size() != runningParts.size())
         return publishedParts.size() < runningParts.size() ? -1 : 1;
     for (int i = 0; i < runningParts.size(); ++i) {
@@ -83,7 +88,9 @@ bool isVersionText(const QByteArray &content)
     // A line end or blanks from the publishing tool are not part of the version.
     const QByteArray version = content.trimmed();
     return content.size() < kVersionTextLimit
-           && std::all_of(version.begin(), version.end(), [](char c) { return c == '.' || (c >= '0' && c <= '9'); });
+           && std::all_of(version.begin(), version.end(), [](char c) {
+                  return c == '.' || (c >= '0' && c <= '9');
+              });
 }
 
 int progressPercent(std::int64_t bytesSoFar, std::int64_t bytesTotal)
@@ -154,7 +161,8 @@ UpdateRun::Result UpdateRun::check(Nubora &nubora)
     if (length < 0 || !isVersionText(QByteArray(content, int(length))))
         return Result::Failed;
     const QString published = QString::fromLatin1(content, int(length)).trimmed();
-    return compareVersions(m_config.runningVersion, published) > 0 ? Result::Downloaded : Result::Latest;
+    return compareVersions(m_config.runningVersion, published) > 0 ? Result::Downloaded
+                                                                   : Result::Latest;
 }
 
 // Downloads beside the target under a temporary name and renames only a complete file whose
@@ -167,7 +175,8 @@ UpdateRun::Result UpdateRun::downloadInstaller(Nubora &nubora)
     QByteArray signature;
     if (signatureRequired) {
         signature.resize(int(kSignatureObjectLimit));
-        const std::int64_t length = nubora.download2Buffer(keys.signature, signature.data(), kSignatureObjectLimit);
+        const std::int64_t length
+                = nubora.download2Buffer(keys.signature, signature.data(), kSignatureObjectLimit);
         if (length < 0)
             return Result::SignatureFailed;
         signature.truncate(int(length));
@@ -189,7 +198,8 @@ UpdateRun::Result UpdateRun::downloadInstaller(Nubora &nubora)
     QByteArray partialPath = partial.fileName().toUtf8();
     if (nubora.downloadFile(keys.installer, partialPath.data(), rules) != 0)
         return Result::Failed;
-    if (signatureRequired && !verifyFileSignature(m_config.publicKey, signature, partial.fileName()))
+    if (signatureRequired
+        && !verifyFileSignature(m_config.publicKey, signature, partial.fileName()))
         return Result::SignatureFailed;
     if (!partial.setPermissions(partial.permissions() | QFileDevice::ExeOwner))
         return Result::Failed;
@@ -202,7 +212,10 @@ UpdateRun::Result UpdateRun::downloadInstaller(Nubora &nubora)
     return Result::Downloaded;
 }
 
-void UpdateRun::reportProgress(std::uint32_t, std::int64_t bytesSoFar, std::int64_t bytesTotal, void *userData)
+void UpdateRun::reportProgress(std::uint32_t,
+                               std::int64_t bytesSoFar,
+                               std::int64_t bytesTotal,
+                               void *userData)
 {
     auto *run = static_cast<UpdateRun *>(userData);
     // One signal per whole percent, not per block: the window's queue stays short.

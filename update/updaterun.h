@@ -32,7 +32,8 @@ public:
     enum class Result { Failed, SignatureFailed, Latest, Cancelled, Downloaded };
     Q_ENUM(Result)
 
-    struct Config {
+    struct Config
+    {
         QString settingsDir;
         QString runningVersion;
         // Raw Ed25519 key the installer's signature must verify under; empty: the store's
@@ -56,7 +57,9 @@ private:
     Result check(Nubora &nubora);
     Result downloadInstaller(Nubora &nubora);
     bool isCancelled();
-    static void reportProgress(std::uint32_t blockBytes, std::int64_t bytesSoFar, std::int64_t bytesTotal,
+    static void reportProgress(std::uint32_t blockBytes,
+                               std::int64_t bytesSoFar,
+                               std::int64_t bytesTotal,
                                void *userData);
 
     const Config m_config;

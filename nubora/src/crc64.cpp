@@ -10,4 +10,4 @@ std::uint64_t crc64Update(std::uint64_t previous, const void *data, std::size_t 
     return lzma_crc64(static_cast<const std::uint8_t *>(data), length, previous);
 }
 
-}
+} // namespace nubora

@@ -68,8 +68,13 @@ void tst_AboutUpdate::pollingGoesOnDuringAStalledDownload()
         if (!about)
             return 0;
         about->setUpdatePublicKey({});
-        about->setHooks({[&boxes](QWidget *, QMessageBox::Icon, const QString &, const QString &text) { boxes << text; },
-                         [](const QString &) { return true; }, [](int) {}});
+        about->setHooks(
+                {[&boxes](QWidget *, QMessageBox::Icon, const QString &, const QString &text) {
+                     boxes << text;
+                 },
+                 [](const QString &) { return true; },
+                 [](int) {
+                 }});
         auto *bar = about->findChild<QProgressBar *>("progressBar");
         auto *cancel = about->findChild<QPushButton *>("pushButton_cancel");
         about->findChild<QPushButton *>("pushButton")->click();
