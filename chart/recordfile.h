@@ -1,13 +1,13 @@
 #ifndef TEVRANO_RECORDFILE_H
 #define TEVRANO_RECORDFILE_H
 
+#include <QIODevice>
 #include <QString>
 #include <QVector>
 
 #include <functional>
 #include <optional>
 
-class QIODevice;
 
 // The samples of one recording as three parallel arrays: entry i of each
 // belongs to the same sample. A sample without an ambient reading holds NaN
@@ -37,6 +37,7 @@ struct RecordImport
     int dataCount = 0; // "DataCounts", 0 when absent or not a number
     std::optional<int> unit;
     std::optional<float> emissivity;
+    std::optional<qint64> startMsecs; // "Date", local time
     float maxTemperature = -1000.0f;
     float minTemperature = 10000.0f;
 };
@@ -59,6 +60,15 @@ bool writeRecord(QIODevice &device,
 // `result` is then left in an unspecified state. Never reserves more than the
 // bytes left in the device can hold, whatever "DataCounts" claims.
 bool readRecord(QIODevice &device, RecordImport &result, const RecordProgress &progress = {});
+
+// Writes `path` through a temporary file that replaces it only once `write`
+// returned true and everything reached the disk; otherwise the earlier file
+// stays as it was.
+// `extraMode` joins WriteOnly: Text for text files, NotOpen for bytes.
+bool saveFileAtomically(const QString &path,
+                        const std::function<bool(QIODevice &)> &write,
+                        QString *error = nullptr,
+                        QIODevice::OpenMode extraMode = QIODevice::Text);
 
 // File front ends. Saving goes through a temporary file that replaces `path`
 // only once everything was written, so a failed save never leaves a

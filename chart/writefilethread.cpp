@@ -1,8 +1,10 @@
 #include "writefilethread.h"
 
+#include "csvexport.h"
 #include "ttwidget.h"
 
 #include <QDebug>
+#include <QFile>
 
 namespace {
 // Keeps the progress dialog up long enough to be seen.
@@ -14,8 +16,9 @@ WriteFileThread::WriteFileThread(ttwidget *owner, const QString &path, int mode)
     , m_path(path)
     , m_mode(mode)
 {
-    if (mode == WriteMode) {
+    if (mode == WriteMode || mode == CsvMode) {
         m_header = owner->recordHeader();
+        m_startMsecs = owner->startMsecs();
         m_series = owner->samples().snapshot();
     }
 }
@@ -26,8 +29,25 @@ void WriteFileThread::run()
         emit m_owner->progress(percent);
     };
     QString error;
-    if (m_mode == WriteMode) {
-        m_succeeded = saveRecordFile(m_path, m_header, m_series, progress, &error);
+    if (m_mode == WriteMode || m_mode == CsvMode || m_mode == CopyMode) {
+        if (m_mode == WriteMode) {
+            m_succeeded = saveRecordFile(m_path, m_header, m_series, progress, &error);
+        } else if (m_mode == CsvMode) {
+            m_succeeded
+                    = saveCsvFile(m_path, m_startMsecs, m_header.unit, m_series, progress, &error);
+        } else {
+            QFile source(m_source);
+            const QByteArray bytes = source.open(QIODevice::ReadOnly) ? source.readAll()
+                                                                      : QByteArray();
+            m_succeeded = !bytes.isEmpty()
+                          && saveFileAtomically(
+                                  m_path,
+                                  [&](QIODevice &device) {
+                                      return device.write(bytes) == bytes.size();
+                                  },
+                                  &error,
+                                  QIODevice::NotOpen);
+        }
         if (!m_succeeded) {
             qDebug().noquote() << error;
             emit m_owner->occurerror(tr("无法保存文件!"));
