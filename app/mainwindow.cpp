@@ -77,6 +77,10 @@ public:
     {
         return Messages::saveFileName(parent, QStringLiteral("File"), QStringLiteral("Files (*.txt)"));
     }
+    QString exportFileName(QWidget *parent, const QString &filter) override
+    {
+        return Messages::saveFileName(parent, QString(), filter);
+    }
 };
 
 const char CheckboxOn[] = ":/imager/ic_checkbox_sel.png";
@@ -136,6 +140,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(this, &MainWindow::stopcollect, ui.widget_tt, &ttwidget::stopcollect);
     connect(this, &MainWindow::unitRead, ui.widget_tt, &ttwidget::setUnit);
     connect(ui.widget_tt, &ttwidget::startstop, this, &MainWindow::ttwidgetStartStop);
+    connect(ui.navButton_live, &NavButton::clicked, ui.widget_tt, &ttwidget::showLiveTrend);
     connect(ui.comboBoxCom, &ClickComboBox::clicked, this, &MainWindow::comboBoxClicked);
     connect(ui.comboBoxHoldmode, &ClickComboBox::clicked, this, &MainWindow::comboBoxholdmodeClicked);
 
@@ -387,6 +392,7 @@ void MainWindow::open_successed(bool ok)
         return;
     }
     emit sig_sendread(0x17);
+    ui.widget_tt->setLive(true);
     ui.pushButton_com->setText(tr("关闭设备"));
     portLabel.setText(tr("已选择:") + ui.comboBoxCom->currentText());
     baudLabel.setText(tr("波特率:") + ui.comboBoxBaud->currentText());
@@ -403,6 +409,7 @@ void MainWindow::open_successed(bool ok)
 
 void MainWindow::close_successed(bool)
 {
+    ui.widget_tt->setLive(false);
     ui.pushButton_com->setText(tr("打开设备"));
     portLabel.setText(tr("已选择:"));
     baudLabel.setText(tr("波特率:"));
@@ -989,6 +996,10 @@ void MainWindow::buildMenus()
     m_importAction = addAction(m_fileMenu, &MainWindow::ClickImportData);
     m_exportAction = m_fileMenu->addAction(QString());
     connect(m_exportAction, &QAction::triggered, ui.widget_tt, &ttwidget::on_pushButton_export_clicked);
+    m_exportImageAction = m_fileMenu->addAction(QString());
+    connect(m_exportImageAction, &QAction::triggered, ui.widget_tt, &ttwidget::exportImage);
+    m_exportCsvAction = m_fileMenu->addAction(QString());
+    connect(m_exportCsvAction, &QAction::triggered, ui.widget_tt, &ttwidget::exportCsv);
     m_exitAction = m_fileMenu->addAction(QString());
     connect(m_exitAction, &QAction::triggered, this, &MainWindow::close);
 
@@ -1025,6 +1036,8 @@ void MainWindow::retranslateMenus()
 {
     m_importAction->setText(tr("打开记录"));
     m_exportAction->setText(tr("保存记录"));
+    m_exportImageAction->setText(tr("导出图片…"));
+    m_exportCsvAction->setText(tr("导出CSV…"));
     m_exitAction->setText(tr("退出"));
     m_deviceInfoAction->setText(tr("仪器信息"));
     m_chartSettingsAction->setText(tr("表格设置"));
