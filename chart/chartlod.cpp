@@ -189,7 +189,7 @@ QVector<QCPGraphData> ChartSeries::view(Curve curve, double lower, double upper,
         return points;
     }
 
-    points.reserve(4 * columns + 2);
+    points.reserve(4 * columns + 6);
     if (inside > 0)
         add(inside - 1);
     const double width = (upper - lower) / columns;

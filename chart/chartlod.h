@@ -61,7 +61,7 @@ public:
 
     // The points to hand to a graph for the keys [lower, upper] drawn over
     // `columns` pixel columns. With more samples than twice the columns, each
-    // column gets its first sample, its extremes and its last sample, so every
+    // pixel column gets its first sample, its extremes and its last sample, so every
     // peak and every line between columns is drawn as the samples themselves
     // would draw it; otherwise the samples themselves (all of them when the
     // whole series is that small), with one neighbour beyond each edge.
