@@ -169,9 +169,12 @@ qint64 ChartSeries::bytes() const
     return total;
 }
 
-QVector<QCPGraphData> ChartSeries::view(Curve curve, double lower, double upper, int columns) const
+QVector<QCPGraphData> ChartSeries::view(
+        Curve curve, double lower, double upper, int columns, bool *envelope) const
 {
     QVector<QCPGraphData> points;
+    if (envelope)
+        *envelope = false;
     const int n = size();
     if (n == 0 || columns <= 0 || !(upper > lower))
         return points;
@@ -189,7 +192,9 @@ QVector<QCPGraphData> ChartSeries::view(Curve curve, double lower, double upper,
         return points;
     }
 
-    points.reserve(4 * columns + 6);
+    if (envelope)
+        *envelope = true;
+    points.reserve(4 * columns + 2);
     if (inside > 0)
         add(inside - 1);
     const double width = (upper - lower) / columns;

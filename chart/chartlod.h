@@ -65,7 +65,9 @@ public:
     // peak and every line between columns is drawn as the samples themselves
     // would draw it; otherwise the samples themselves (all of them when the
     // whole series is that small), with one neighbour beyond each edge.
-    QVector<QCPGraphData> view(Curve curve, double lower, double upper, int columns) const;
+    // `envelope`, when given, tells which of the two it is.
+    QVector<QCPGraphData> view(
+            Curve curve, double lower, double upper, int columns, bool *envelope = nullptr) const;
 
 private:
     QVector<double> m_keys;

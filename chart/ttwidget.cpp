@@ -42,6 +42,7 @@ constexpr double kLowestTemperature = -50.0;
 // gather before it drops the oldest in one go.
 constexpr double kTrendSeconds = 300.0;
 constexpr double kTrendSlackSeconds = 10.0;
+constexpr qint64 kTrendRedrawMs = 200;
 // At most four statistics updates a second.
 constexpr int kStatisticsMs = 250;
 constexpr double kImageScale = 2.0;
@@ -400,7 +401,8 @@ QCPRange ttwidget::statisticsSpan() const
 
 void ttwidget::scheduleStatistics()
 {
-    if (!m_statisticsTimer->isActive())
+    // Range changes arrive while the plot is being set up, before the timer exists.
+    if (m_statisticsTimer && !m_statisticsTimer->isActive())
         m_statisticsTimer->start();
 }
 
@@ -642,8 +644,14 @@ void ttwidget::syncRecord()
 void ttwidget::refreshView()
 {
     syncRecord();
-    if (isTrendShown())
+    const bool trend = isTrendShown();
+    if (trend) {
         trimTrend();
+        // Readings trickle in at the poll rate; a redraw for each would cost
+        // more than the trend is worth.
+        if (m_trendDrawn.isValid() && m_trendDrawn.elapsed() < kTrendRedrawMs)
+            return;
+    }
     if (m_drawnRevision == m_revision)
         return;
     scheduleStatistics();
@@ -653,6 +661,8 @@ void ttwidget::refreshView()
         return;
     }
     m_drawnRevision = m_revision;
+    if (trend)
+        m_trendDrawn.start();
     if (!m_manualView)
         applyAutomaticView();
     plot->replot(QCustomPlot::rpRefreshHint);
@@ -702,10 +712,14 @@ void ttwidget::feedGraphs()
         && m_fed.columns == columns)
         return;
     m_fed = {m_revision, range.lower, range.upper, columns};
-    temperatureGraph->data()->set(series.view(ChartSeries::Object, range.lower, range.upper, columns),
-                                  true);
-    ambientGraph->data()->set(series.view(ChartSeries::Ambient, range.lower, range.upper, columns),
-                              true);
+    for (QCPGraph *graph : {temperatureGraph, ambientGraph}) {
+        const auto curve = graph == temperatureGraph ? ChartSeries::Object : ChartSeries::Ambient;
+        bool envelope = false;
+        graph->data()->set(series.view(curve, range.lower, range.upper, columns, &envelope), true);
+        // An envelope is strokes up and down every pixel column: smoothing
+        // their edges costs most of a refresh and shows nothing.
+        graph->setAntialiased(!envelope);
+    }
 }
 
 void ttwidget::openScale(std::unique_ptr<AmbreleScale> &scale,
@@ -791,6 +805,8 @@ void ttwidget::xAxisRangeChanged(const QCPRange &range)
 {
     if (range.lower < 0)
         plot->xAxis->setRangeLower(0);
+    if (!m_selection)
+        scheduleStatistics();
 }
 
 void ttwidget::yAxisRangeChanged(const QCPRange &range)

@@ -145,7 +145,7 @@ void tst_ChartLod::envelopeDrawsWhatTheSamplesDraw()
     preparePlot(envelope, keys);
     const QVector<QCPGraphData> points = series.view(
             ChartSeries::Object, keys.lower, keys.upper, envelope.axisRect()->width());
-    QVERIFY(points.size() <= 4 * envelope.axisRect()->width() + 6);
+    QVERIFY(points.size() <= 4 * envelope.axisRect()->width() + 2);
     envelope.graph(0)->data()->set(points, true);
 
     // Every pixel column reaches as high and as low as the full drawing does

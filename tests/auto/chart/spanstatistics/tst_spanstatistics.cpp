@@ -6,6 +6,15 @@
 
 namespace {
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The values at keys 0, 1, 2, ...
+SpanStatistics statisticsAtCountingKeys(const QVector<double> &values, double from, double to)
+{
+    QVector<double> keys;
+    for (int i = 0; i < values.size(); ++i)
+        keys.append(i);
+    return spanStatistics(keys, values, from, to);
+}
 } // namespace
 
 class tst_SpanStatistics : public QObject
@@ -52,10 +61,7 @@ void tst_SpanStatistics::handComputed()
     QFETCH(QVector<double>, values);
     QFETCH(double, from);
     QFETCH(double, to);
-    QVector<double> keys;
-    for (int i = 0; i < values.size(); ++i)
-        keys.append(i);
-    const SpanStatistics s = spanStatistics(keys, values, from, to);
+    const SpanStatistics s = statisticsAtCountingKeys(values, from, to);
     QTEST(s.count, "count");
     QTEST(s.minimum, "minimum");
     QTEST(s.maximum, "maximum");
@@ -79,10 +85,7 @@ void tst_SpanStatistics::nothingToDescribe()
     QFETCH(QVector<double>, values);
     QFETCH(double, from);
     QFETCH(double, to);
-    QVector<double> keys;
-    for (int i = 0; i < values.size(); ++i)
-        keys.append(i);
-    const SpanStatistics s = spanStatistics(keys, values, from, to);
+    const SpanStatistics s = statisticsAtCountingKeys(values, from, to);
     QCOMPARE(s.count, 0);
     for (double v : {s.minimum, s.maximum, s.mean, s.standardDeviation, s.duration})
         QVERIFY(std::isfinite(v));
