@@ -76,6 +76,10 @@ public:
     {
         return Messages::saveFileName(parent, QStringLiteral("File"), QStringLiteral("Files (*.txt)"));
     }
+    QString exportFileName(QWidget *parent, const QString &filter) override
+    {
+        return Messages::saveFileName(parent, QString(), filter);
+    }
 };
 
 const char CheckboxOn[] = ":/imager/ic_checkbox_sel.png";
@@ -120,6 +124,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(this, &MainWindow::stopcollect, ui.widget_tt, &ttwidget::stopcollect);
     connect(this, &MainWindow::unitRead, ui.widget_tt, &ttwidget::setUnit);
     connect(ui.widget_tt, &ttwidget::startstop, this, &MainWindow::ttwidgetStartStop);
+    connect(ui.navButton_live, &NavButton::clicked, ui.widget_tt, &ttwidget::showLiveTrend);
     connect(ui.comboBoxCom, &ClickComboBox::clicked, this, &MainWindow::comboBoxClicked);
     connect(ui.comboBoxHoldmode, &ClickComboBox::clicked, this, &MainWindow::comboBoxholdmodeClicked);
 
@@ -372,6 +377,8 @@ void MainWindow::showConnectionState()
     using State = Instrument::ConnectionState;
     const State state = m_instrument->state();
     const Instrument::Link link = m_instrument->link();
+    // The live trend shows only readings that are really coming.
+    ui.widget_tt->setLive(state == State::Connected || state == State::NotResponding);
     switch (state) {
     case State::Connected:
         portLabel.setText(tr("已选择:") + link.portName);
@@ -754,6 +761,10 @@ void MainWindow::buildMenus()
     m_importAction = addAction(m_fileMenu, &MainWindow::ClickImportData);
     m_exportAction = m_fileMenu->addAction(QString());
     connect(m_exportAction, &QAction::triggered, ui.widget_tt, &ttwidget::on_pushButton_export_clicked);
+    m_exportImageAction = m_fileMenu->addAction(QString());
+    connect(m_exportImageAction, &QAction::triggered, ui.widget_tt, &ttwidget::exportImage);
+    m_exportCsvAction = m_fileMenu->addAction(QString());
+    connect(m_exportCsvAction, &QAction::triggered, ui.widget_tt, &ttwidget::exportCsv);
     m_exitAction = m_fileMenu->addAction(QString());
     connect(m_exitAction, &QAction::triggered, this, &MainWindow::close);
 
@@ -800,6 +811,8 @@ void MainWindow::retranslateMenus()
 {
     m_importAction->setText(tr("打开记录"));
     m_exportAction->setText(tr("保存记录"));
+    m_exportImageAction->setText(tr("导出图片…"));
+    m_exportCsvAction->setText(tr("导出CSV…"));
     m_exitAction->setText(tr("退出"));
     m_deviceInfoAction->setText(tr("仪器信息"));
     m_chartSettingsAction->setText(tr("表格设置"));

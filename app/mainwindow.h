@@ -173,6 +173,8 @@ private:
     QMenu *m_languageMenu = nullptr;
     QAction *m_importAction = nullptr;
     QAction *m_exportAction = nullptr;
+    QAction *m_exportImageAction = nullptr;
+    QAction *m_exportCsvAction = nullptr;
     QAction *m_exitAction = nullptr;
     QAction *m_deviceInfoAction = nullptr;
     QAction *m_chartSettingsAction = nullptr;

@@ -232,7 +232,8 @@ void MainWindowUi::setupUi(QMainWindow *window)
                                 {&navButton_autofit, "navButton_autofit"},
                                 {&navButton_horizontal, "navButton_horizontal"},
                                 {&navButton_vertical, "navButton_vertical"},
-                                {&navButton_export, "navButton_export"}}) {
+                                {&navButton_export, "navButton_export"},
+                                {&navButton_live, "navButton_live"}}) {
         *button = make<NavButton>(verticalWidget, name);
         (*button)->setFont(chartFont);
         (*button)->setMinimumHeight(28);
@@ -303,4 +304,5 @@ void MainWindowUi::retranslateUi(QMainWindow *window)
     navButton_horizontal->setText(QCoreApplication::translate("MainWindow", "水平缩放"));
     navButton_vertical->setText(QCoreApplication::translate("MainWindow", "垂直缩放"));
     navButton_export->setText(QCoreApplication::translate("MainWindow", "保存记录"));
+    navButton_live->setText(QCoreApplication::translate("MainWindow", "实时趋势"));
 }

@@ -106,6 +106,7 @@ struct MainWindowUi
     NavButton *navButton_horizontal = nullptr;
     NavButton *navButton_vertical = nullptr;
     NavButton *navButton_export = nullptr;
+    NavButton *navButton_live = nullptr;
 
     QWidget *widget_temparea = nullptr;
     QListWidget *listWidgetAreas = nullptr;

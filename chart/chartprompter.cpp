@@ -18,6 +18,11 @@ void ChartPrompter::message(QMessageBox::Icon icon,
     box.exec();
 }
 
+QString ChartPrompter::exportFileName(QWidget *parent, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(parent, QString(), QString(), filter);
+}
+
 QString ChartPrompter::saveFileName(QWidget *parent)
 {
     return chooseSaveFile(parent, QStringLiteral("File"), QStringLiteral("Files (*.txt)"));

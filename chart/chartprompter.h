@@ -21,6 +21,8 @@ public:
                          const QString &button = QString());
     // Path to export to; empty when the user cancelled.
     virtual QString saveFileName(QWidget *parent);
+    // Path to export to, offering the files that `filter` names.
+    virtual QString exportFileName(QWidget *parent, const QString &filter);
 };
 
 // The save-file dialog of an export: a name typed without a suffix gets ".txt",

@@ -1,5 +1,7 @@
 #include "recordfile.h"
 
+#include "blockwriter.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
@@ -23,8 +25,6 @@ constexpr qint64 kOffsetPeriodMs = 15 * 60 * 1000;
 // which keeps a garbage file from growing one huge line buffer.
 constexpr int kMaxLineLength = 4096;
 constexpr int kChunkSize = 1 << 16;
-constexpr int kRowSlack = 2048;
-
 // Share of `done` in `total` as a whole percentage, 0 when the total is unknown. Counts and
 // file sizes stay far below the 2^56 where the product would overflow.
 int percentOf(qint64 done, qint64 total)
@@ -32,63 +32,6 @@ int percentOf(qint64 done, qint64 total)
     return total > 0 ? int(std::clamp<qint64>(done, 0, total) * 100 / total) : 0;
 }
 
-// Calls the callback only when the whole percentage changes: the receiver sits
-// on another thread and a million queued calls would swamp it.
-class ProgressReporter
-{
-public:
-    explicit ProgressReporter(const RecordProgress &callback)
-        : m_callback(callback)
-    {}
-
-    void report(int percent)
-    {
-        percent = std::clamp(percent, 0, 100);
-        if (m_callback && percent != m_last) {
-            m_last = percent;
-            m_callback(percent);
-        }
-    }
-
-private:
-    const RecordProgress &m_callback;
-    int m_last = -1;
-};
-
-// Collects output in a block and hands it to the device in large writes.
-class BlockWriter
-{
-public:
-    explicit BlockWriter(QIODevice &device)
-        : m_device(device)
-    {
-        m_buffer.resize(kChunkSize + kRowSlack);
-    }
-
-    // Room for one row: a row of three fixed-notation doubles of any magnitude
-    // stays below the slack kept beyond kChunkSize.
-    char *cursor() { return m_buffer.data() + m_used; }
-    char *limit() { return m_buffer.data() + m_buffer.size(); }
-    void advance(char *to) { m_used = int(to - m_buffer.data()); }
-
-    bool append(const QByteArray &bytes)
-    {
-        return flush() && m_device.write(bytes) == bytes.size();
-    }
-
-    bool flushIfFull() { return m_used < kChunkSize || flush(); }
-
-    bool flush()
-    {
-        const int used = std::exchange(m_used, 0);
-        return used == 0 || m_device.write(m_buffer.constData(), used) == used;
-    }
-
-private:
-    QIODevice &m_device;
-    QByteArray m_buffer;
-    int m_used = 0;
-};
 
 char *putFixed(char *out, char *end, double value, int decimals)
 {
@@ -458,6 +401,15 @@ bool readRecordBody(QIODevice &device,
         return false;
 
     while (lines.next(line, overlong)) {
+        if (line.substr(0, 5) == "Date:") {
+            const std::string_view date = trimmed(line.substr(5));
+            const QDateTime start = QDateTime::fromString(
+                    QString::fromLatin1(date.data(), int(date.size())),
+                    QStringLiteral("yyyy-MM-dd hh:mm:ss:zzz"));
+            if (start.isValid())
+                result.startMsecs = start.toMSecsSinceEpoch();
+            continue;
+        }
         // "Key:value" with exactly one colon; found without allocating, as a file may hold
         // millions of lines before its count.
         const std::string_view text = trimmed(line);
@@ -554,19 +506,18 @@ bool readRecord(QIODevice &device,
     }
 }
 
-bool saveRecordFile(const QString &path,
-                    const RecordHeader &header,
-                    const RecordSeries &series,
-                    const RecordProgress &progress,
-                    QString *error)
+bool saveFileAtomically(const QString &path,
+                        const std::function<bool(QIODevice &)> &write,
+                        QString *error,
+                        QIODevice::OpenMode extraMode)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+    if (!file.open(QIODevice::WriteOnly | extraMode)) {
         if (error)
             *error = QStringLiteral("Cannot open file for writing: ") + file.errorString();
         return false;
     }
-    if (!writeRecord(file, header, series, progress)) {
+    if (!write(file)) {
         if (error)
             *error = QStringLiteral("Cannot write file: ") + file.errorString();
         file.cancelWriting();
@@ -578,6 +529,18 @@ bool saveRecordFile(const QString &path,
         return false;
     }
     return true;
+}
+
+bool saveRecordFile(const QString &path,
+                    const RecordHeader &header,
+                    const RecordSeries &series,
+                    const RecordProgress &progress,
+                    QString *error)
+{
+    return saveFileAtomically(
+            path,
+            [&](QIODevice &device) { return writeRecord(device, header, series, progress); },
+            error);
 }
 
 bool loadRecordFile(const QString &path,

@@ -1,6 +1,7 @@
 #ifndef TEVRANO_RECORDFILE_H
 #define TEVRANO_RECORDFILE_H
 
+#include <QIODevice>
 #include <QString>
 #include <QVector>
 #include <QtGlobal>
@@ -49,6 +50,7 @@ struct RecordImport
     int dataCount = 0; // "DataCounts", 0 when absent or not a number
     std::optional<int> unit;
     std::optional<float> emissivity;
+    std::optional<qint64> startMsecs; // "Date", local time
     float maxTemperature = -1000.0f;
     float minTemperature = 10000.0f;
     RecordFailure failure = RecordFailure::None; // set whenever reading returns false
@@ -96,6 +98,15 @@ bool readRecord(QIODevice &device,
                 RecordImport &result,
                 const RecordProgress &progress = {},
                 qint64 sampleLimit = MaxRecordSamples);
+
+// Writes `path` through a temporary file that replaces it only once `write`
+// returned true and everything reached the disk; otherwise the earlier file
+// stays as it was.
+// `extraMode` joins WriteOnly: Text for text files, NotOpen for bytes.
+bool saveFileAtomically(const QString &path,
+                        const std::function<bool(QIODevice &)> &write,
+                        QString *error = nullptr,
+                        QIODevice::OpenMode extraMode = QIODevice::Text);
 
 // File front ends. Saving goes through a temporary file that replaces `path`
 // only once everything was written, so a failed save never leaves a

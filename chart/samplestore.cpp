@@ -70,6 +70,12 @@ int SampleStore::size() const
     return m_series.durations.size();
 }
 
+quint64 SampleStore::generation() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_generation;
+}
+
 double SampleStore::lastDuration() const
 {
     QMutexLocker lock(&m_mutex);

@@ -45,6 +45,8 @@ public:
     // Shares the arrays (no copy until the next append).
     RecordSeries snapshot() const;
     int size() const;
+    // Changes with every emptying; what tailSince() reports as its generation.
+    quint64 generation() const;
     // Duration of the newest sample, or 0 without samples.
     double lastDuration() const;
     Tail tailSince(quint64 generation, int seen) const;

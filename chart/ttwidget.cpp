@@ -5,6 +5,7 @@
 #include "chartresources.h"
 #include "chartsettings.h"
 #include "collect.h"
+#include "csvexport.h"
 #include "navbutton.h"
 #include "recordjournal.h"
 #include "waitdialog.h"
@@ -12,8 +13,12 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QSpacerItem>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -35,6 +40,15 @@ constexpr double kMaxXSpan = 100000.0;
 constexpr double kMinYSpan = 0.1;
 constexpr double kMaxYSpan = 10000.0;
 constexpr double kLowestTemperature = -50.0;
+// How much of the readings the live trend keeps, and how much more it lets
+// gather before it drops the oldest in one go.
+constexpr double kTrendSeconds = 300.0;
+constexpr double kTrendSlackSeconds = 10.0;
+constexpr qint64 kTrendRedrawMs = 200;
+// At most four statistics updates a second.
+constexpr int kStatisticsMs = 250;
+constexpr double kImageScale = 2.0;
+const QString kDash = QStringLiteral("—");
 
 ChartPrompter standardPrompter;
 
@@ -96,6 +110,7 @@ ttwidget::ttwidget(QWidget *parent)
     connect(this, &ttwidget::occurerror, this, &ttwidget::showErrorInfo);
 
     setupPlot();
+    setupInteractions();
     applyChartSettings();
 
     m_collect = std::make_unique<Collect>();
@@ -109,6 +124,8 @@ ttwidget::ttwidget(QWidget *parent)
     connect(m_refreshTimer, &QTimer::timeout, this, &ttwidget::refreshView);
     m_refreshTimer->start(kRefreshMs);
     m_menuWidget->hide();
+    m_trendCaption->setText(tr("实时趋势（未记录）"));
+    updateStatistics();
 }
 
 ttwidget::~ttwidget()
@@ -127,9 +144,16 @@ void ttwidget::buildForm()
     layout->setSpacing(0);
     layout->setContentsMargins(0, 1, 1, 1);
 
+    auto *column = new QVBoxLayout;
+    column->setSpacing(0);
     m_graphicWidget = new QWidget(this);
     m_graphicWidget->setObjectName(QStringLiteral("graphicwidget"));
-    layout->addWidget(m_graphicWidget, 1);
+    column->addWidget(m_graphicWidget, 1);
+    m_statisticsLabel = new QLabel(this);
+    m_statisticsLabel->setObjectName(QStringLiteral("label_statistics"));
+    m_statisticsLabel->setContentsMargins(6, 1, 6, 1);
+    column->addWidget(m_statisticsLabel);
+    layout->addLayout(column, 1);
 
     m_menuWidget = new QWidget(this);
     m_menuWidget->setObjectName(QStringLiteral("widget_menu"));
@@ -191,6 +215,9 @@ void ttwidget::setupPlot()
     ambientGraph = plot->addGraph(plot->xAxis, plot->yAxis);
     ambientGraph->setPen(QPen(QColor(156, 156, 156), 2));
     ambientGraph->setName(tr("环温"));
+    // The graphs get at most four points a pixel column (see ChartSeries::view).
+    temperatureGraph->setAdaptiveSampling(false);
+    ambientGraph->setAdaptiveSampling(false);
     setAmbientVisible(ambientVisible);
 
     plot->xAxis->setRange(0, 30);
@@ -201,6 +228,220 @@ int ttwidget::configuredCacheSize() const
     const QString cache
             = chartSettingsStore().value(QStringLiteral("ChartLineCache"), QStringLiteral("1000"));
     return cache.isEmpty() ? m_cacheSize.load() : samplesFromThousands(settingInt(cache));
+}
+
+void ttwidget::setupInteractions()
+{
+    QCPAxisRect *rect = plot->axisRect();
+    rect->setRangeDrag(Qt::Horizontal | Qt::Vertical);
+    rect->setRangeZoom(Qt::Horizontal);
+    plot->setMouseTracking(true);
+    plot->setFocusPolicy(Qt::ClickFocus);
+    plot->installEventFilter(this);
+    // The signals come before the axis rect acts on the event, so the zoom
+    // direction and drag can still be chosen here.
+    connect(plot, &QCustomPlot::mouseWheel, this, [this](QWheelEvent *event) {
+        enterManualView();
+        plot->axisRect()->setRangeZoom(event->modifiers() & Qt::ControlModifier ? Qt::Vertical
+                                                                                : Qt::Horizontal);
+    });
+    connect(plot, &QCustomPlot::mousePress, this, &ttwidget::plotMousePress);
+    connect(plot, &QCustomPlot::mouseMove, this, &ttwidget::plotMouseMove);
+    connect(plot, &QCustomPlot::mouseRelease, this, &ttwidget::plotMouseRelease);
+    connect(plot, &QCustomPlot::mouseDoubleClick, this, &ttwidget::restoreAutomaticView);
+
+    // Cursor readout on a buffered layer of its own: moving it repaints only that layer.
+    plot->addLayer(QStringLiteral("readout"), plot->layer(QStringLiteral("legend")));
+    plot->layer(QStringLiteral("readout"))->setMode(QCPLayer::lmBuffered);
+    m_readoutLine = new QCPItemStraightLine(plot);
+    m_readoutLine->setLayer(QStringLiteral("readout"));
+    m_readoutLine->setPen(QPen(QColor(60, 60, 60), 1, Qt::DashLine));
+    m_readoutLabel = new QCPItemText(plot);
+    m_readoutLabel->setLayer(QStringLiteral("readout"));
+    m_readoutLabel->position->setTypeX(QCPItemPosition::ptPlotCoords);
+    m_readoutLabel->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    m_readoutLabel->setTextAlignment(Qt::AlignLeft);
+    m_readoutLabel->setPadding(QMargins(4, 2, 4, 2));
+    m_readoutLabel->setBrush(QBrush(QColor(255, 255, 255, 230)));
+    m_readoutLabel->setPen(QPen(QColor(120, 120, 120)));
+    hideReadout();
+
+    m_selectionItem = new QCPItemRect(plot);
+    for (QCPItemPosition *corner : {m_selectionItem->topLeft, m_selectionItem->bottomRight}) {
+        corner->setTypeX(QCPItemPosition::ptPlotCoords);
+        corner->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    }
+    m_selectionItem->setPen(QPen(QColor(70, 110, 200, 160)));
+    m_selectionItem->setBrush(QBrush(QColor(70, 110, 200, 50)));
+    m_selectionItem->setVisible(false);
+
+    m_trendCaption = new QCPItemText(plot);
+    m_trendCaption->position->setType(QCPItemPosition::ptAxisRectRatio);
+    m_trendCaption->position->setCoords(0.01, 0.01);
+    m_trendCaption->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_trendCaption->setColor(QColor(90, 90, 90));
+    m_trendCaption->setVisible(false);
+
+    m_statisticsTimer = new QTimer(this);
+    m_statisticsTimer->setSingleShot(true);
+    m_statisticsTimer->setInterval(kStatisticsMs);
+    connect(m_statisticsTimer, &QTimer::timeout, this, &ttwidget::updateStatistics);
+    connect(plot, &QCustomPlot::beforeReplot, this, &ttwidget::feedGraphs);
+}
+
+void ttwidget::enterManualView()
+{
+    if (m_manualView)
+        return;
+    m_manualView = true;
+    m_autoXRange = plot->xAxis->range();
+    m_autoYRange = plot->yAxis->range();
+}
+
+void ttwidget::restoreAutomaticView()
+{
+    if (m_manualView) {
+        m_manualView = false;
+        plot->xAxis->setRange(m_autoXRange);
+        plot->yAxis->setRange(m_autoYRange);
+    }
+    applyAutomaticView();
+    plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+void ttwidget::plotMousePress(QMouseEvent *event)
+{
+    m_selecting = event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier);
+    plot->axisRect()->setRangeDrag(m_selecting ? Qt::Orientations()
+                                               : Qt::Horizontal | Qt::Vertical);
+    if (m_selecting) {
+        m_selectionAnchor = plot->xAxis->pixelToCoord(event->pos().x());
+        setSelection(QCPRange(m_selectionAnchor, m_selectionAnchor));
+    }
+}
+
+void ttwidget::plotMouseMove(QMouseEvent *event)
+{
+    if (m_selecting) {
+        const double key = plot->xAxis->pixelToCoord(event->pos().x());
+        setSelection(QCPRange(std::min(key, m_selectionAnchor), std::max(key, m_selectionAnchor)));
+    } else if (event->buttons() & Qt::LeftButton) {
+        enterManualView();
+    }
+    showReadout(event->localPos());
+}
+
+void ttwidget::plotMouseRelease(QMouseEvent *)
+{
+    if (!m_selecting)
+        return;
+    m_selecting = false;
+    if (m_selection && m_selection->size() <= 0)
+        setSelection(std::nullopt);
+}
+
+void ttwidget::setSelection(std::optional<QCPRange> span)
+{
+    m_selection = span;
+    m_selectionItem->setVisible(span.has_value());
+    if (span) {
+        m_selectionItem->topLeft->setCoords(span->lower, 0.0);
+        m_selectionItem->bottomRight->setCoords(span->upper, 1.0);
+    }
+    scheduleStatistics();
+    plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void ttwidget::showReadout(const QPointF &pos)
+{
+    const ChartSeries &series = shownSeries();
+    const double key = plot->xAxis->pixelToCoord(pos.x());
+    const int i = series.nearest(key);
+    const bool over = plot->axisRect()->rect().contains(pos.toPoint()) && i >= 0
+                      && key >= series.keys().constFirst() && key <= series.keys().constLast()
+                      && !std::isnan(series.values(ChartSeries::Object)[i]);
+    if (!over) {
+        hideReadout();
+        return;
+    }
+    const double at = series.keys()[i];
+    const std::optional<qint64> start = isTrendShown() ? std::optional<qint64>(m_trendStartMsecs)
+                                                       : m_startMsecs;
+    QStringList lines;
+    if (start) {
+        const QDateTime clock = QDateTime::fromMSecsSinceEpoch(*start + qint64(std::llround(at * 1000)));
+        lines << tr("时刻 %1").arg(clock.toString(QStringLiteral("hh:mm:ss.zzz")));
+    }
+    lines << tr("经过 %1 秒").arg(at, 0, 'f', 2);
+    const auto value = [&](ChartSeries::Curve curve) {
+        const double v = series.values(curve)[i];
+        return std::isnan(v) ? kDash : QString::number(v, 'f', 1);
+    };
+    lines << QStringLiteral("%1 %2").arg(temperatureGraph->name(), value(ChartSeries::Object));
+    if (ambientGraph->visible())
+        lines << QStringLiteral("%1 %2").arg(ambientGraph->name(), value(ChartSeries::Ambient));
+    m_readoutLine->point1->setCoords(at, 0.0);
+    m_readoutLine->point2->setCoords(at, 1.0);
+    m_readoutLabel->position->setCoords(at, 0.02);
+    // Beside the line, on the side with room.
+    const bool right = pos.x() > plot->axisRect()->center().x();
+    m_readoutLabel->setPositionAlignment((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
+    m_readoutLabel->setText(lines.join(QLatin1Char('\n')));
+    m_readoutLine->setVisible(true);
+    m_readoutLabel->setVisible(true);
+    plot->layer(QStringLiteral("readout"))->replot();
+}
+
+void ttwidget::hideReadout()
+{
+    if (!m_readoutLine->visible())
+        return;
+    m_readoutLine->setVisible(false);
+    m_readoutLabel->setVisible(false);
+    plot->layer(QStringLiteral("readout"))->replot();
+}
+
+QString ttwidget::readoutText() const
+{
+    return m_readoutLabel->visible() ? m_readoutLabel->text() : QString();
+}
+
+QCPRange ttwidget::statisticsSpan() const
+{
+    return m_selection.value_or(plot->xAxis->range());
+}
+
+void ttwidget::scheduleStatistics()
+{
+    // Range changes arrive while the plot is being set up, before the timer exists.
+    if (m_statisticsTimer && !m_statisticsTimer->isActive())
+        m_statisticsTimer->start();
+}
+
+void ttwidget::updateStatistics()
+{
+    m_statisticsTimer->stop();
+    const ChartSeries &series = shownSeries();
+    const QCPRange span = statisticsSpan();
+    const SpanStatistics statistics = spanStatistics(
+            series.keys(), series.values(ChartSeries::Object), span.lower, span.upper);
+    m_statisticsLabel->setText(statisticsText(statistics));
+}
+
+QString ttwidget::statisticsText(const SpanStatistics &statistics) const
+{
+    const bool any = statistics.count > 0;
+    const auto number = [any](double value, int decimals) {
+        return any ? QString::number(value, 'f', decimals) : kDash;
+    };
+    const QString text = tr("最小 %1   最大 %2   平均 %3   标准差 %4   样本 %5   时长 %6 秒")
+                                 .arg(number(statistics.minimum, 1),
+                                      number(statistics.maximum, 1),
+                                      number(statistics.mean, 2),
+                                      number(statistics.standardDeviation, 2),
+                                      QString::number(statistics.count),
+                                      number(statistics.duration, 1));
+    return m_selection ? tr("选区：") + text : text;
 }
 
 void ttwidget::applyChartSettings()
@@ -273,6 +514,8 @@ void ttwidget::UpdateTemp(double v)
 {
     m_latestTemperature = v;
     m_latestAt = m_readingClock.elapsed();
+    if (m_live && !recording)
+        appendTrend(v);
 }
 
 void ttwidget::UpdateTempAmb(double v)
@@ -295,6 +538,65 @@ void ttwidget::Recording()
     }
 }
 
+void ttwidget::setLive(bool connected)
+{
+    m_live = connected;
+    m_trend.clear();
+    if (isTrendShown())
+        showSource(true);
+    ++m_revision;
+    plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void ttwidget::showLiveTrend()
+{
+    if (recording || m_trendPreferred)
+        return;
+    showSource(true);
+    applyAutomaticView();
+    plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+bool ttwidget::isTrendShown() const
+{
+    return m_live && !recording && m_trendPreferred;
+}
+
+const ChartSeries &ttwidget::shownSeries() const
+{
+    return isTrendShown() ? m_trend : m_record;
+}
+
+void ttwidget::appendTrend(double object)
+{
+    if (m_trend.isEmpty()) {
+        m_trendClock.start();
+        m_trendStartMsecs = QDateTime::currentMSecsSinceEpoch();
+    }
+    m_trend.append(double(m_trendClock.nsecsElapsed()) / 1e9, object, m_latestAmbient);
+    if (isTrendShown())
+        ++m_revision;
+}
+
+void ttwidget::trimTrend()
+{
+    if (m_trend.isEmpty())
+        return;
+    const double newest = m_trend.keys().constLast();
+    if (m_trend.keys().constFirst() < newest - kTrendSeconds - kTrendSlackSeconds)
+        m_trend.dropBefore(newest - kTrendSeconds);
+}
+
+void ttwidget::showSource(bool trend)
+{
+    m_trendPreferred = trend;
+    ++m_revision;
+    m_manualView = false;
+    hideReadout();
+    setSelection(std::nullopt);
+}
+
+
 void ttwidget::on_pushButton_startstop_clicked()
 {
     if (!recording)
@@ -305,8 +607,14 @@ void ttwidget::on_pushButton_startstop_clicked()
         emit stopcollect();
         if (m_journal)
             m_journal->end();
+        // The finished recording stays shown until the user asks for the trend.
+        m_trendPreferred = false;
+        refreshView();
     } else {
         m_samples.restart();
+        syncRecord();
+        m_trend.clear();
+        showSource(false);
         m_startStopButton->setText(tr("停止"));
         m_startTime = QDateTime::currentDateTime();
         if (paused) {
@@ -343,44 +651,102 @@ void ttwidget::on_pushButton_mode_clicked()
     plot->xAxis->setRange(upper - width, upper);
 }
 
-void ttwidget::refreshView()
+void ttwidget::syncRecord()
 {
-    if (!recording)
-        return;
-    // Only the samples added since the last refresh travel to the graphs, so
-    // the cost of a refresh does not grow with the recording.
+    // Only the samples added since the last visit travel, so the cost of a
+    // refresh does not grow with the recording.
     const SampleStore::Tail tail = m_samples.tailSince(m_handedGeneration, m_handedCount);
     if (tail.generation != m_handedGeneration) {
-        temperatureGraph->data()->clear();
-        ambientGraph->data()->clear();
+        m_record.clear();
+        ++m_revision;
     }
-    temperatureGraph->data()->add(tail.temperature, true);
-    ambientGraph->data()->add(tail.ambient, true);
+    for (int i = 0; i < tail.temperature.size(); ++i)
+        m_record.append(tail.temperature[i].key, tail.temperature[i].value, tail.ambient[i].value);
+    if (!tail.temperature.isEmpty())
+        ++m_revision;
     m_handedGeneration = tail.generation;
     m_handedCount = tail.count;
+}
 
-    if (paused)
-        return;
-    if (tail.count > 0) {
-        if (viewMode == 1) {
-            plot->xAxis->setRange(tail.firstDuration, tail.lastDuration);
-        } else {
-            const QCPRange range = plot->xAxis->range();
-            const double upper = std::max(range.upper, tail.lastDuration);
-            plot->xAxis->setRange(upper - range.size(), upper);
-        }
+void ttwidget::refreshView()
+{
+    syncRecord();
+    const bool trend = isTrendShown();
+    if (trend) {
+        trimTrend();
+        // Readings trickle in at the poll rate; a redraw for each would cost
+        // more than the trend is worth.
+        if (m_trendDrawn.isValid() && m_trendDrawn.elapsed() < kTrendRedrawMs)
+            return;
     }
-    if (autoFit)
-        fitToTemperatures(tail);
+    if (m_drawnRevision == m_revision)
+        return;
+    scheduleStatistics();
+    if (paused) {
+        // The view moves once the pause ends.
+        feedGraphs();
+        return;
+    }
+    m_drawnRevision = m_revision;
+    if (trend)
+        m_trendDrawn.start();
+    if (!m_manualView)
+        applyAutomaticView();
     plot->replot(QCustomPlot::rpRefreshHint);
 }
 
-void ttwidget::fitToTemperatures(const SampleStore::Tail &tail)
+void ttwidget::applyAutomaticView()
 {
-    if (tail.count == 0)
+    const ChartSeries &series = shownSeries();
+    if (series.isEmpty())
         return;
-    fitAxis(plot->xAxis, tail.firstDuration, tail.lastDuration);
-    fitAxis(plot->yAxis, tail.minTemperature, tail.maxTemperature);
+    const double first = series.keys().constFirst();
+    const double last = series.keys().constLast();
+    if (viewMode == 1) {
+        plot->xAxis->setRange(first, last);
+    } else {
+        // A window left ahead of the newest sample by an earlier source starts
+        // again at the beginning.
+        if (plot->xAxis->range().lower > last)
+            plot->xAxis->setRange(first, first + plot->xAxis->range().size());
+        const QCPRange range = plot->xAxis->range();
+        const double upper = std::max(range.upper, last);
+        plot->xAxis->setRange(upper - range.size(), upper);
+    }
+    if (autoFit)
+        fitToTemperatures();
+}
+
+void ttwidget::fitToTemperatures()
+{
+    const ChartSeries &series = shownSeries();
+    if (series.isEmpty())
+        return;
+    fitAxis(plot->xAxis, series.keys().constFirst(), series.keys().constLast());
+    double low = 0.0;
+    double high = 0.0;
+    if (series.extremes(ChartSeries::Object, low, high))
+        fitAxis(plot->yAxis, low, high);
+}
+
+void ttwidget::feedGraphs()
+{
+    const ChartSeries &series = shownSeries();
+    const QCPRange range = plot->xAxis->range();
+    const int columns = std::max(plot->axisRect()->width(), 1);
+    m_trendCaption->setVisible(isTrendShown());
+    if (m_fed.revision == m_revision && m_fed.lower == range.lower && m_fed.upper == range.upper
+        && m_fed.columns == columns)
+        return;
+    m_fed = {m_revision, range.lower, range.upper, columns};
+    for (QCPGraph *graph : {temperatureGraph, ambientGraph}) {
+        const auto curve = graph == temperatureGraph ? ChartSeries::Object : ChartSeries::Ambient;
+        bool envelope = false;
+        graph->data()->set(series.view(curve, range.lower, range.upper, columns, &envelope), true);
+        // An envelope is strokes up and down every pixel column: smoothing
+        // their edges costs most of a refresh and shows nothing.
+        graph->setAntialiased(!envelope);
+    }
 }
 
 void ttwidget::openScale(std::unique_ptr<AmbreleScale> &scale,
@@ -466,6 +832,8 @@ void ttwidget::xAxisRangeChanged(const QCPRange &range)
 {
     if (range.lower < 0)
         plot->xAxis->setRangeLower(0);
+    if (!m_selection)
+        scheduleStatistics();
 }
 
 void ttwidget::yAxisRangeChanged(const QCPRange &range)
@@ -503,6 +871,53 @@ bool ttwidget::runFileJob(WriteFileThread &job)
     return job.succeeded();
 }
 
+bool ttwidget::saveWithProgress(WriteFileThread &job)
+{
+    if (!runFileJob(job))
+        return false;
+    m_prompter->message(QMessageBox::Information,
+                        nullptr,
+                        tr("导出数据成功"),
+                        tr("信息已保存在%1！").arg(job.path()),
+                        tr("确定"));
+    return true;
+}
+
+bool ttwidget::drawImage(const QString &path)
+{
+    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        return plot->savePdf(path);
+    return plot->savePng(path, 0, 0, kImageScale);
+}
+
+void ttwidget::exportImage()
+{
+    const QString path = m_prompter->exportFileName(this, tr("图片 (*.png *.pdf)"));
+    if (path.isEmpty())
+        return;
+    // Drawn here, where the plot lives; the file is put in place off this thread.
+    QTemporaryDir drafts;
+    const QString draft = drafts.filePath(QStringLiteral("chart.") + QFileInfo(path).suffix());
+    if (!drafts.isValid() || !drawImage(draft)) {
+        showErrorInfo(tr("无法保存文件!"));
+        return;
+    }
+    WriteFileThread job(this, path, WriteFileThread::CopyMode);
+    job.setSource(draft);
+    saveWithProgress(job);
+}
+
+void ttwidget::exportCsv()
+{
+    if (refuseWhileRecording())
+        return;
+    const QString path = m_prompter->exportFileName(this, tr("CSV 文件 (*.csv)"));
+    if (path.isEmpty())
+        return;
+    WriteFileThread job(this, path, WriteFileThread::CsvMode);
+    saveWithProgress(job);
+}
+
 void ttwidget::on_pushButton_export_clicked()
 {
     exportRecord();
@@ -515,15 +930,10 @@ bool ttwidget::exportRecord()
     if (path.isEmpty())
         return false;
     WriteFileThread job(this, path, WriteFileThread::WriteMode);
-    if (!runFileJob(job))
+    if (!saveWithProgress(job))
         return false;
     if (!recording)
         discardRecording();
-    m_prompter->message(QMessageBox::Information,
-                        nullptr,
-                        tr("导出数据成功"),
-                        tr("信息已保存在%1！").arg(path),
-                        tr("确定"));
     return true;
 }
 
@@ -582,16 +992,19 @@ void ttwidget::applyImport(RecordImport imported)
     emissivity = imported.emissivity.value_or(emissivity);
     importMax = imported.maxTemperature;
     importMin = imported.minTemperature;
-    m_startMsecs.reset();
+    m_startMsecs = imported.startMsecs;
     m_unsaved = false;
 
-    const RecordSeries &series = imported.series;
-    temperatureGraph->setData(series.durations, series.temperatures);
-    ambientGraph->setData(series.durations, series.ambients);
+    // Shared with the store, not copied.
+    const RecordSeries series = imported.series;
+    m_samples.replace(std::move(imported.series));
+    m_record.assign(series.durations, series.temperatures, series.ambients);
+    m_handedGeneration = m_samples.generation();
+    m_handedCount = series.durations.size();
+    showSource(false);
     const bool any = !series.durations.isEmpty();
     const double first = any ? series.durations.constFirst() : 0.0;
     const double last = any ? series.durations.constLast() : 0.0;
-    m_samples.replace(std::move(imported.series));
     if (imported.dataCount != 0)
         m_cacheSize = imported.dataCount;
 
@@ -601,6 +1014,8 @@ void ttwidget::applyImport(RecordImport imported)
         plot->xAxis->setRange(first, last);
         plot->yAxis->setRange(double(importMin - 10.0f), double(importMax + 10.0f));
     }
+    m_drawnRevision = m_revision;
+    scheduleStatistics();
     plot->replot(QCustomPlot::rpRefreshHint);
 }
 
@@ -616,6 +1031,8 @@ void ttwidget::retranslate()
     m_exportButton->setText(tr("保存曲线"));
     temperatureGraph->setName(tr("实温"));
     ambientGraph->setName(tr("环温"));
+    m_trendCaption->setText(tr("实时趋势（未记录）"));
+    updateStatistics();
     plot->replot(QCustomPlot::rpRefreshHint);
 }
 
@@ -623,6 +1040,22 @@ void ttwidget::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     plot->resize(m_graphicWidget->size());
+}
+
+void ttwidget::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && m_selection) {
+        setSelection(std::nullopt);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool ttwidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == plot && event->type() == QEvent::Leave)
+        hideReadout();
+    return QWidget::eventFilter(watched, event);
 }
 
 void ttwidget::changeEvent(QEvent *event)

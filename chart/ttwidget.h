@@ -1,8 +1,10 @@
 #ifndef TEVRANO_TTWIDGET_H
 #define TEVRANO_TTWIDGET_H
 
+#include "chartlod.h"
 #include "recordfile.h"
 #include "samplestore.h"
+#include "spanstatistics.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -18,14 +20,20 @@ class Collect;
 class NavButton;
 class QCPAxis;
 class QCPGraph;
+class QCPItemRect;
+class QCPItemStraightLine;
+class QCPItemText;
 class QCPRange;
+class QLabel;
 class QCustomPlot;
 class QTimer;
 class RecordJournal;
 class WriteFileThread;
 
 // The chart page: plots the object and ambient temperatures against the
-// seconds since a recording started and owns the recording's samples.
+// seconds since a recording started and owns the recording's samples. While
+// no recording runs and an instrument is connected it shows the last minutes
+// of readings instead (the live trend), which are never recorded.
 //
 // Threads: everything runs on the GUI thread except Recording(), which the
 // sampling thread calls directly. What both threads touch is either atomic
@@ -77,6 +85,22 @@ public:
     SampleStore &samples() { return m_samples; }
     // What an export writes into the file's header right now.
     RecordHeader recordHeader() const;
+    // Wall-clock time of the first stored sample, when known.
+    std::optional<qint64> startMsecs() const { return m_startMsecs; }
+
+    // Whether the live trend is what the plot shows.
+    bool isTrendShown() const;
+    // What the plot shows: the live trend, or the recording or imported record.
+    const ChartSeries &shownSeries() const;
+    // The readout beside the cursor; empty while hidden.
+    QString readoutText() const;
+    // The time span the statistics strip describes.
+    QCPRange statisticsSpan() const;
+    // Recomputes the statistics strip now rather than at its next turn.
+    void updateStatistics();
+    // Draws the chart as shown into a PNG (twice the screen scale) or, by the
+    // suffix ".pdf", a PDF. False when it could not be drawn.
+    bool drawImage(const QString &path);
 
     // The 30 ms refresh: hands new samples to the graphs and moves the view.
     void refreshView();
@@ -112,6 +136,13 @@ signals:
 public slots:
     void UpdateTemp(double v);
     void UpdateTempAmb(double v);
+    // Whether an instrument is connected: the live trend needs one.
+    void setLive(bool connected);
+    // Leaves a finished or imported record for the live trend.
+    void showLiveTrend();
+    // File menu: the chart as a picture, and the record as CSV.
+    void exportImage();
+    void exportCsv();
     // The sampling step; runs on the sampling thread.
     void Recording();
 
@@ -138,13 +169,34 @@ public slots:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildForm();
     void setupPlot();
     void retranslate();
     void zoomStep(QCPAxis *axis, bool zoomIn, double limit);
-    void fitToTemperatures(const SampleStore::Tail &tail);
+    void fitToTemperatures();
+    void syncRecord();
+    void appendTrend(double object);
+    void trimTrend();
+    // Switches what is shown.
+    void showSource(bool trend);
+    void applyAutomaticView();
+    void feedGraphs();
+    void setupInteractions();
+    void enterManualView();
+    void restoreAutomaticView();
+    void plotMousePress(QMouseEvent *event);
+    void plotMouseMove(QMouseEvent *event);
+    void plotMouseRelease(QMouseEvent *event);
+    void showReadout(const QPointF &pos);
+    void hideReadout();
+    void setSelection(std::optional<QCPRange> span);
+    void scheduleStatistics();
+    QString statisticsText(const SpanStatistics &statistics) const;
+    bool saveWithProgress(WriteFileThread &job);
     void openScale(std::unique_ptr<AmbreleScale> &scale,
                    void (ttwidget::*zoomin)(),
                    void (ttwidget::*zoomout)(),
@@ -158,6 +210,7 @@ private:
     void applyImport(RecordImport imported);
 
     QWidget *m_graphicWidget = nullptr;
+    QLabel *m_statisticsLabel = nullptr;
     QWidget *m_menuWidget = nullptr;
     NavButton *m_startStopButton = nullptr;
     NavButton *m_pauseButton = nullptr;
@@ -178,9 +231,44 @@ private:
     // Unset until a recording starts; an import clears it again.
     std::optional<qint64> m_startMsecs;
 
-    // What the graphs already hold of m_samples.
+    // The recording or imported record as drawn, and what it already holds
+    // of m_samples.
+    ChartSeries m_record;
     quint64 m_handedGeneration = 0;
     int m_handedCount = 0;
+
+    // The live trend: keys are seconds since m_trendStartMsecs.
+    ChartSeries m_trend;
+    QElapsedTimer m_trendClock;
+    QElapsedTimer m_trendDrawn;
+    qint64 m_trendStartMsecs = 0;
+    bool m_live = false;
+    bool m_trendPreferred = true;
+
+    // Bumped whenever what is shown changes; the graphs are fed for one
+    // revision, range and width at a time.
+    quint64 m_revision = 1;
+    quint64 m_drawnRevision = 0;
+    struct Fed
+    {
+        quint64 revision = 0;
+        double lower = 0.0;
+        double upper = 0.0;
+        int columns = 0;
+    } m_fed;
+
+    // Mouse: the user's own view replaces the automatic one until a double-click.
+    bool m_manualView = false;
+    QCPRange m_autoXRange;
+    QCPRange m_autoYRange;
+    bool m_selecting = false;
+    double m_selectionAnchor = 0.0;
+    std::optional<QCPRange> m_selection;
+    QCPItemRect *m_selectionItem = nullptr;
+    QCPItemStraightLine *m_readoutLine = nullptr;
+    QCPItemText *m_readoutLabel = nullptr;
+    QCPItemText *m_trendCaption = nullptr;
+    QTimer *m_statisticsTimer = nullptr;
 
     std::unique_ptr<Collect> m_collect;
     // After m_samples, which it reads until it is gone.

@@ -1,9 +1,11 @@
 #include "writefilethread.h"
 
 #include "recordjournal.h"
+#include "csvexport.h"
 #include "ttwidget.h"
 
 #include <QDebug>
+#include <QFile>
 
 #include <new>
 
@@ -17,8 +19,9 @@ WriteFileThread::WriteFileThread(ttwidget *owner, const QString &path, int mode)
     , m_path(path)
     , m_mode(mode)
 {
-    if (mode == WriteMode) {
+    if (mode == WriteMode || mode == CsvMode) {
         m_header = owner->recordHeader();
+        m_startMsecs = owner->startMsecs();
         m_series = owner->samples().snapshot();
     } else {
         m_sampleLimit = owner->configuredCacheSize();
@@ -31,9 +34,26 @@ void WriteFileThread::run()
         emit m_owner->progress(percent);
     };
     QString error;
-    if (m_mode == WriteMode) {
+    if (m_mode == WriteMode || m_mode == CsvMode || m_mode == CopyMode) {
         try {
-            m_succeeded = saveRecordFile(m_path, m_header, m_series, progress, &error);
+            if (m_mode == WriteMode) {
+                m_succeeded = saveRecordFile(m_path, m_header, m_series, progress, &error);
+            } else if (m_mode == CsvMode) {
+                m_succeeded = saveCsvFile(
+                        m_path, m_startMsecs, m_header.unit, m_series, progress, &error);
+            } else {
+                QFile source(m_source);
+                const QByteArray bytes = source.open(QIODevice::ReadOnly) ? source.readAll()
+                                                                          : QByteArray();
+                m_succeeded = !bytes.isEmpty()
+                              && saveFileAtomically(
+                                      m_path,
+                                      [&](QIODevice &device) {
+                                          return device.write(bytes) == bytes.size();
+                                      },
+                                      &error,
+                                      QIODevice::NotOpen);
+            }
         } catch (const std::bad_alloc &) {
             m_succeeded = false;
             error = QStringLiteral("Out of memory");

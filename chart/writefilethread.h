@@ -7,8 +7,8 @@
 
 class ttwidget;
 
-// Writes the chart's samples to a record file, or reads one, off the GUI
-// thread. Progress, errors and the end are reported through the owner's
+// Writes the chart's samples to a record file or a CSV file, reads a record
+// file, or puts a drawn picture in place, off the GUI thread. Progress, errors and the end are reported through the owner's
 // signals (progress, occurerror, writefinish), which reach the GUI queued.
 //
 // Everything the thread needs from the chart is taken in the constructor on
@@ -19,12 +19,16 @@ class WriteFileThread : public QThread
     Q_OBJECT
 
 public:
-    // JournalMode reads a recording journal instead of a record file.
-    enum Mode { ReadMode = 0, WriteMode = 1, JournalMode = 2 };
+    // JournalMode reads a recording journal instead of a record file; CsvMode writes the
+    // spreadsheet export; CopyMode puts a finished file in place.
+    enum Mode { ReadMode = 0, WriteMode = 1, CsvMode = 2, CopyMode = 3, JournalMode = 4 };
 
     // An import holding more samples than the chart's configured limit is refused whole
     // before anything is kept: a cut-off recording could pass for the complete one.
     WriteFileThread(ttwidget *owner, const QString &path, int mode);
+    // CopyMode: the finished file that replaces `path`.
+    void setSource(const QString &source) { m_source = source; }
+    const QString &path() const { return m_path; }
 
     // Valid once the thread has finished.
     bool succeeded() const { return m_succeeded; }
@@ -37,7 +41,9 @@ private:
     ttwidget *const m_owner;
     const QString m_path;
     const int m_mode;
+    QString m_source;
     RecordHeader m_header;
+    std::optional<qint64> m_startMsecs;
     RecordSeries m_series;
     RecordImport m_import;
     qint64 m_sampleLimit = 0;

@@ -519,6 +519,18 @@
         <source>所有文件(*)</source>
         <translation>所有文件(*)</translation>
     </message>
+    <message>
+        <source>导出图片…</source>
+        <translation>导出图片…</translation>
+    </message>
+    <message>
+        <source>导出CSV…</source>
+        <translation>导出CSV…</translation>
+    </message>
+    <message>
+        <source>实时趋势</source>
+        <translation>实时趋势</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>
@@ -689,6 +701,38 @@
     <message>
         <source>恢复的记录中有%1行无法读取，已略过。</source>
         <translation>恢复的记录中有%1行无法读取，已略过。</translation>
+    </message>
+    <message>
+        <source>实时趋势（未记录）</source>
+        <translation>实时趋势（未记录）</translation>
+    </message>
+    <message>
+        <source>时刻 %1</source>
+        <translation>时刻 %1</translation>
+    </message>
+    <message>
+        <source>经过 %1 秒</source>
+        <translation>经过 %1 秒</translation>
+    </message>
+    <message>
+        <source>最小 %1   最大 %2   平均 %3   标准差 %4   样本 %5   时长 %6 秒</source>
+        <translation>最小 %1   最大 %2   平均 %3   标准差 %4   样本 %5   时长 %6 秒</translation>
+    </message>
+    <message>
+        <source>选区：</source>
+        <translation>选区：</translation>
+    </message>
+    <message>
+        <source>图片 (*.png *.pdf)</source>
+        <translation>图片 (*.png *.pdf)</translation>
+    </message>
+    <message>
+        <source>无法保存文件!</source>
+        <translation>无法保存文件!</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
     </message>
 </context>
 </TS>

@@ -519,6 +519,18 @@
         <source>所有文件(*)</source>
         <translation>All files (*)</translation>
     </message>
+    <message>
+        <source>导出图片…</source>
+        <translation>Export picture…</translation>
+    </message>
+    <message>
+        <source>导出CSV…</source>
+        <translation>Export CSV…</translation>
+    </message>
+    <message>
+        <source>实时趋势</source>
+        <translation>Live trend</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>
@@ -689,6 +701,38 @@
     <message>
         <source>恢复的记录中有%1行无法读取，已略过。</source>
         <translation>Lines of the restored recording that could not be read and were skipped: %1</translation>
+    </message>
+    <message>
+        <source>实时趋势（未记录）</source>
+        <translation>Live trend (not recorded)</translation>
+    </message>
+    <message>
+        <source>时刻 %1</source>
+        <translation>Time %1</translation>
+    </message>
+    <message>
+        <source>经过 %1 秒</source>
+        <translation>Elapsed %1 s</translation>
+    </message>
+    <message>
+        <source>最小 %1   最大 %2   平均 %3   标准差 %4   样本 %5   时长 %6 秒</source>
+        <translation>Min %1   Max %2   Mean %3   Std dev %4   Samples %5   Duration %6 s</translation>
+    </message>
+    <message>
+        <source>选区：</source>
+        <translation>Selection: </translation>
+    </message>
+    <message>
+        <source>图片 (*.png *.pdf)</source>
+        <translation>Pictures (*.png *.pdf)</translation>
+    </message>
+    <message>
+        <source>无法保存文件!</source>
+        <translation>Cannot save the file!</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
     </message>
 </context>
 </TS>

@@ -519,6 +519,18 @@
         <source>所有文件(*)</source>
         <translation>所有檔案(*)</translation>
     </message>
+    <message>
+        <source>导出图片…</source>
+        <translation>匯出圖片…</translation>
+    </message>
+    <message>
+        <source>导出CSV…</source>
+        <translation>匯出CSV…</translation>
+    </message>
+    <message>
+        <source>实时趋势</source>
+        <translation>即時趨勢</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>
@@ -689,6 +701,38 @@
     <message>
         <source>恢复的记录中有%1行无法读取，已略过。</source>
         <translation>恢復的記錄中有%1行無法讀取，已略過。</translation>
+    </message>
+    <message>
+        <source>实时趋势（未记录）</source>
+        <translation>即時趨勢（未記錄）</translation>
+    </message>
+    <message>
+        <source>时刻 %1</source>
+        <translation>時刻 %1</translation>
+    </message>
+    <message>
+        <source>经过 %1 秒</source>
+        <translation>經過 %1 秒</translation>
+    </message>
+    <message>
+        <source>最小 %1   最大 %2   平均 %3   标准差 %4   样本 %5   时长 %6 秒</source>
+        <translation>最小 %1   最大 %2   平均 %3   標準差 %4   樣本 %5   時長 %6 秒</translation>
+    </message>
+    <message>
+        <source>选区：</source>
+        <translation>選取範圍：</translation>
+    </message>
+    <message>
+        <source>图片 (*.png *.pdf)</source>
+        <translation>圖片 (*.png *.pdf)</translation>
+    </message>
+    <message>
+        <source>无法保存文件!</source>
+        <translation>無法儲存檔案!</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV 檔案 (*.csv)</translation>
     </message>
 </context>
 </TS>

@@ -1,6 +1,7 @@
-// Figures for the chart's hot paths: the 30 ms refresh with a long recording,
-// the memory a full default recording takes, and record file speed against a
-// plain stdio loop over the same rows. Run a Release build, offscreen.
+// Figures for the chart's hot paths: the 30 ms refresh of each view with 1 M
+// and 10 M samples per curve, a statistics update, the memory they take, the
+// live trend's share of a core, and record file speed against a plain stdio
+// loop over the same rows. Run a Release build, offscreen.
 
 #include "chartsettings.h"
 #include "recordfile.h"
@@ -9,7 +10,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QEventLoop>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <qcustomplot.h>
 
@@ -17,6 +20,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -39,6 +44,14 @@ public:
 double temperatureAt(int i)
 {
     return 25.0 + 10.0 * std::sin(i * 0.001) + (i % 7) * 0.1;
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 long residentKiB()
@@ -71,75 +84,91 @@ double averageRefreshMs(ttwidget &chart, int &next, Refresh refresh)
     return double(total) / kRefreshes / 1e6;
 }
 
-// The old way: every refresh copies the whole series into both graphs.
-void fullCopyRefresh(ttwidget &chart)
+// Average GUI-thread cost of one statistics update over the whole view.
+double statisticsMs(ttwidget &chart)
 {
-    const RecordSeries series = chart.samples().snapshot();
-    chart.temperatureGraph->setData(series.durations, series.temperatures, true);
-    chart.ambientGraph->setData(series.durations, series.ambients, true);
-    const double last = series.durations.constLast();
-    if (chart.viewMode == 1) {
-        chart.plot->xAxis->setRange(series.durations.constFirst(), last);
-    } else {
-        const QCPRange range = chart.plot->xAxis->range();
-        const double upper = std::max(range.upper, last);
-        chart.plot->xAxis->setRange(upper - range.size(), upper);
-    }
-    chart.plot->replot(QCustomPlot::rpRefreshHint);
+    constexpr int kUpdates = 20;
+    QElapsedTimer clock;
+    clock.start();
+    for (int u = 0; u < kUpdates; ++u)
+        chart.updateStatistics();
+    return double(clock.nsecsElapsed()) / kUpdates / 1e6;
 }
 
-void benchRefresh()
+void benchRefresh(int samples)
 {
-    BenchSettings settings;
-    setChartSettingsStore(&settings);
-    {
-        ttwidget chart;
-        chart.resize(945, 571);
-        chart.setAmbientVisible(true);
-        chart.show();
-        QCoreApplication::processEvents();
-        chart.on_pushButton_startstop_clicked();
+    ttwidget chart;
+    chart.resize(945, 571);
+    chart.setAmbientVisible(true);
+    chart.show();
+    QCoreApplication::processEvents();
+    chart.on_pushButton_startstop_clicked();
 
-        const long before = residentKiB();
-        int next = 0;
-        for (; next < kSamples - kRefreshes * kNewPerRefresh * 4; ++next)
-            chart.samples().append(next * 0.01, temperatureAt(next), 20.0);
-        QElapsedTimer clock;
-        clock.start();
-        chart.refreshView();
-        std::printf("first hand-over of %d samples: %.1f ms (once)\n",
-                    next,
-                    clock.nsecsElapsed() / 1e6);
+    const long before = residentKiB();
+    int next = 0;
+    for (; next < samples - kRefreshes * kNewPerRefresh * 3; ++next)
+        chart.samples().append(next * 0.01, temperatureAt(next), 20.0);
+    QElapsedTimer clock;
+    clock.start();
+    chart.refreshView();
+    std::printf("%d samples per curve: first hand-over %.1f ms (once)\n",
+                next,
+                clock.nsecsElapsed() / 1e6);
 
-        // Measured before the full-copy runs below, whose garbage would count too.
-        const double scrolling = averageRefreshMs(chart, next, [&] { chart.refreshView(); });
-        std::printf("resident: %.1f MB with %d samples per curve in store and graphs "
-                    "(%.1f MB before the samples)\n",
-                    residentKiB() / 1024.0,
-                    chart.samples().size(),
-                    before / 1024.0);
+    chart.viewMode = 0;
+    const double scrolling = averageRefreshMs(chart, next, [&] { chart.refreshView(); });
+    chart.viewMode = 1;
+    const double whole = averageRefreshMs(chart, next, [&] { chart.refreshView(); });
+    chart.autoFit = true;
+    const double fitted = averageRefreshMs(chart, next, [&] { chart.refreshView(); });
+    std::printf("  refresh: scrolling %6.2f ms, whole %6.2f ms, whole + auto-fit %6.2f ms\n",
+                scrolling,
+                whole,
+                fitted);
+    std::printf("  statistics over the whole view (%d samples): %6.2f ms per update\n",
+                chart.samples().size(),
+                statisticsMs(chart));
+    std::printf("  resident: %.1f MB (%.1f MB before the samples; drawn copy with pyramids "
+                "%.1f MB)\n",
+                residentKiB() / 1024.0,
+                before / 1024.0,
+                chart.shownSeries().bytes() / 1048576.0);
+}
 
-        for (int mode : {0, 1}) {
-            chart.viewMode = mode;
-            const char *name = mode == 0 ? "scrolling window" : "whole recording";
-            const double tail
-                    = mode == 0 ? scrolling
-                                : averageRefreshMs(chart, next, [&] { chart.refreshView(); });
-            const double full = averageRefreshMs(chart, next, [&] { fullCopyRefresh(chart); });
-            // Back in step with what the graphs hold for the next round.
-            chart.refreshView();
-            std::printf("refresh, %-16s: %6.2f ms new samples only, %6.2f ms full setData copy "
-                        "(%d samples per curve)\n",
-                        name,
-                        tail,
-                        full,
-                        chart.samples().size());
-        }
-        chart.autoFit = true;
-        const double fitted = averageRefreshMs(chart, next, [&] { chart.refreshView(); });
-        std::printf("refresh, whole + auto-fit  : %6.2f ms\n", fitted);
-    }
-    setChartSettingsStore(nullptr);
+// The live trend at a poll rate, in real time: a timer delivers the readings,
+// the chart's own refresh timer draws; the figure is the process's CPU time
+// over the wall time, in percent of one core.
+void benchTrend()
+{
+    constexpr int kPollHz = 50;
+    constexpr int kSeconds = 10;
+    ttwidget chart;
+    chart.resize(945, 571);
+    chart.show();
+    QCoreApplication::processEvents();
+    chart.setLive(true);
+    int reading = 0;
+    const auto deliver = [&] {
+        chart.UpdateTempAmb(20.0);
+        chart.UpdateTemp(temperatureAt(reading++));
+    };
+    // A trend that already holds five minutes of readings.
+    for (int i = 0; i < kPollHz * 300; ++i)
+        deliver();
+    chart.refreshView();
+    QCoreApplication::processEvents();
+
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, deliver);
+    poll.start(1000 / kPollHz);
+    const double cpuBefore = cpuSeconds();
+    QEventLoop loop;
+    QTimer::singleShot(kSeconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    std::printf("live trend at %d readings/s: %.2f %% of one core over %d s\n",
+                kPollHz,
+                (cpuSeconds() - cpuBefore) / kSeconds * 100.0,
+                kSeconds);
 }
 
 RecordSeries makeSeries()
@@ -246,7 +275,12 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Tevrano"));
-    benchRefresh();
+    BenchSettings settings;
+    setChartSettingsStore(&settings);
+    benchRefresh(1000000);
+    benchRefresh(10000000);
+    benchTrend();
+    setChartSettingsStore(nullptr);
     benchFiles();
     return 0;
 }

@@ -53,6 +53,7 @@ public:
         messages.append({icon, parent != nullptr, title, text, button});
     }
     QString saveFileName(QWidget *) override { return savePath; }
+    QString exportFileName(QWidget *, const QString &) override { return savePath; }
 
     QVector<Message> messages;
     QString savePath;

@@ -98,7 +98,11 @@ void tst_SamplingStress::samplingWhileRefreshing()
         QCOMPARE(graphPoint->key, series.durations[i]);
         QCOMPARE(graphPoint->value, series.temperatures[i]);
         QCOMPARE(ambientPoint->value, series.ambients[i]);
-        QCOMPARE(series.ambients[i], -series.temperatures[i]);
+        // Object and ambient readings arrive one after the other; a sample
+        // may fall between them and pair a reading with the ambient before.
+        const double ambient = series.ambients[i];
+        QVERIFY2(ambient == -series.temperatures[i] || ambient == 0.25 - series.temperatures[i],
+                 qPrintable(QString::number(ambient)));
         if (i > 0) {
             QVERIFY(series.durations[i] > series.durations[i - 1]);
             QVERIFY(series.temperatures[i] >= series.temperatures[i - 1]);

@@ -1,0 +1,224 @@
+#include "chartlod.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr int kFanBits = 4; // 16 entries per block
+constexpr qint64 kFanMask = (1 << kFanBits) - 1;
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+} // namespace
+
+void MinMaxPyramid::clear()
+{
+    m_levels.clear();
+    m_count = 0;
+}
+
+void MinMaxPyramid::append(double value)
+{
+    const Block sample = std::isnan(value) ? Block{kInf, -kInf} : Block{value, value};
+    qint64 index = m_count++;
+    for (size_t k = 0;; ++k) {
+        index >>= kFanBits;
+        if (k < m_levels.size()) {
+            std::vector<Block> &level = m_levels[k];
+            if (index == qint64(level.size())) {
+                level.push_back(sample);
+            } else {
+                level[index].low = std::min(level[index].low, sample.low);
+                level[index].high = std::max(level[index].high, sample.high);
+            }
+            continue;
+        }
+        // A level starts once the one below has a second block, so the top
+        // level always holds the extremes of everything.
+        if (k > 0 && m_levels[k - 1].size() < 2)
+            break;
+        Block top = sample;
+        if (k > 0) {
+            for (const Block &below : m_levels[k - 1]) {
+                top.low = std::min(top.low, below.low);
+                top.high = std::max(top.high, below.high);
+            }
+        }
+        m_levels.push_back({top});
+        break;
+    }
+}
+
+void MinMaxPyramid::rebuild(const QVector<double> &values)
+{
+    clear();
+    for (double value : values)
+        append(value);
+}
+
+bool MinMaxPyramid::extremes(
+        const QVector<double> &values, int from, int to, double &low, double &high) const
+{
+    double lo = kInf;
+    double hi = -kInf;
+    qint64 a = std::max(from, 0);
+    qint64 b = std::min<qint64>(to, m_count);
+    const double *raw = values.constData();
+    const auto take = [&](double l, double h) {
+        lo = std::min(lo, l);
+        hi = std::max(hi, h);
+    };
+    // std::min/max with a NaN second argument keep the first: gaps drop out.
+    for (; a < b && (a & kFanMask); ++a)
+        take(raw[a], raw[a]);
+    for (; b > a && (b & kFanMask); --b)
+        take(raw[b - 1], raw[b - 1]);
+    a >>= kFanBits;
+    b >>= kFanBits;
+    for (size_t k = 0; a < b && k < m_levels.size(); ++k) {
+        const std::vector<Block> &level = m_levels[k];
+        const bool top = k + 1 == m_levels.size();
+        for (; a < b && (top || (a & kFanMask)); ++a)
+            take(level[a].low, level[a].high);
+        for (; b > a && (b & kFanMask); --b)
+            take(level[b - 1].low, level[b - 1].high);
+        a >>= kFanBits;
+        b >>= kFanBits;
+    }
+    if (lo > hi)
+        return false;
+    low = lo;
+    high = hi;
+    return true;
+}
+
+qint64 MinMaxPyramid::bytes() const
+{
+    qint64 total = 0;
+    for (const std::vector<Block> &level : m_levels)
+        total += qint64(level.capacity() * sizeof(Block));
+    return total;
+}
+
+void ChartSeries::clear()
+{
+    m_keys.clear();
+    for (int curve : {Object, Ambient}) {
+        m_values[curve].clear();
+        m_pyramids[curve].clear();
+    }
+}
+
+void ChartSeries::append(double key, double object, double ambient)
+{
+    m_keys.append(key);
+    m_values[Object].append(object);
+    m_values[Ambient].append(ambient);
+    m_pyramids[Object].append(object);
+    m_pyramids[Ambient].append(ambient);
+}
+
+void ChartSeries::assign(const QVector<double> &keys,
+                         const QVector<double> &objects,
+                         const QVector<double> &ambients)
+{
+    m_keys = keys;
+    m_values[Object] = objects;
+    m_values[Ambient] = ambients;
+    for (int curve : {Object, Ambient})
+        m_pyramids[curve].rebuild(m_values[curve]);
+}
+
+void ChartSeries::dropBefore(double key)
+{
+    const int count = int(std::lower_bound(m_keys.cbegin(), m_keys.cend(), key) - m_keys.cbegin());
+    if (count == 0)
+        return;
+    m_keys.remove(0, count);
+    for (int curve : {Object, Ambient}) {
+        m_values[curve].remove(0, count);
+        m_pyramids[curve].rebuild(m_values[curve]);
+    }
+}
+
+bool ChartSeries::extremes(Curve curve, double &low, double &high) const
+{
+    return m_pyramids[curve].extremes(m_values[curve], 0, size(), low, high);
+}
+
+int ChartSeries::nearest(double key) const
+{
+    if (m_keys.isEmpty())
+        return -1;
+    const int after = int(std::lower_bound(m_keys.cbegin(), m_keys.cend(), key) - m_keys.cbegin());
+    if (after == 0)
+        return 0;
+    if (after == size())
+        return after - 1;
+    return key - m_keys[after - 1] <= m_keys[after] - key ? after - 1 : after;
+}
+
+qint64 ChartSeries::bytes() const
+{
+    qint64 total = qint64(m_keys.capacity()) * qint64(sizeof(double));
+    for (int curve : {Object, Ambient}) {
+        total += qint64(m_values[curve].capacity()) * qint64(sizeof(double));
+        total += m_pyramids[curve].bytes();
+    }
+    return total;
+}
+
+QVector<QCPGraphData> ChartSeries::view(
+        Curve curve, double lower, double upper, int columns, bool *envelope) const
+{
+    QVector<QCPGraphData> points;
+    if (envelope)
+        *envelope = false;
+    const int n = size();
+    if (n == 0 || columns <= 0 || !(upper > lower))
+        return points;
+    const double *keys = m_keys.constData();
+    const double *values = m_values[curve].constData();
+    const auto add = [&](int i) { points.append(QCPGraphData(keys[i], values[i])); };
+    const int inside = int(std::lower_bound(keys, keys + n, lower) - keys);
+    const int beyond = int(std::upper_bound(keys + inside, keys + n, upper) - keys);
+    const int first = n <= 2 * columns ? 0 : std::max(inside - 1, 0);
+    const int last = n <= 2 * columns ? n : std::min(beyond + 1, n);
+    if (last - first <= 2 * columns) {
+        points.reserve(last - first);
+        for (int i = first; i < last; ++i)
+            add(i);
+        return points;
+    }
+
+    if (envelope)
+        *envelope = true;
+    points.reserve(4 * columns + 2);
+    if (inside > 0)
+        add(inside - 1);
+    const double width = (upper - lower) / columns;
+    int a = inside;
+    for (int c = 0; c < columns && a < beyond; ++c) {
+        const int b = c + 1 == columns
+                              ? beyond
+                              : int(std::lower_bound(keys + a, keys + beyond, lower + (c + 1) * width)
+                                    - keys);
+        if (b == a)
+            continue;
+        add(a);
+        double low = 0.0;
+        double high = 0.0;
+        if (b - a > 2 && m_pyramids[curve].extremes(m_values[curve], a + 1, b - 1, low, high)) {
+            const double middle = (keys[a] + keys[b - 1]) * 0.5;
+            points.append(QCPGraphData(middle, low));
+            points.append(QCPGraphData(middle, high));
+        }
+        if (b - 1 > a)
+            add(b - 1);
+        a = b;
+    }
+    if (beyond < n)
+        add(beyond);
+    return points;
+}

@@ -1,0 +1,78 @@
+#ifndef TEVRANO_CHARTLOD_H
+#define TEVRANO_CHARTLOD_H
+
+#include <QVector>
+
+#include <qcustomplot.h>
+
+#include <vector>
+
+// Minimum and maximum of every block of 16, 256, 4096, ... values of one
+// curve, kept up to date as values are appended, so the extremes of any index
+// range cost a few dozen steps whatever its length. NaN values are gaps and
+// never count.
+class MinMaxPyramid
+{
+public:
+    void clear();
+    void append(double value);
+    void rebuild(const QVector<double> &values);
+    // Extremes of values[from, to); false when the range holds only gaps.
+    // `values` must be the array this pyramid was built from.
+    bool extremes(const QVector<double> &values, int from, int to, double &low, double &high) const;
+    qint64 bytes() const;
+
+private:
+    struct Block
+    {
+        double low;
+        double high;
+    };
+    // m_levels[k] summarises blocks of 16^(k+1) values; the last block of
+    // each level may be incomplete.
+    std::vector<std::vector<Block>> m_levels;
+    qint64 m_count = 0;
+};
+
+// What the chart draws: time keys in seconds with the object and ambient
+// curves, each with its pyramid.
+class ChartSeries
+{
+public:
+    enum Curve { Object = 0, Ambient = 1 };
+
+    void clear();
+    void append(double key, double object, double ambient);
+    void assign(const QVector<double> &keys,
+                const QVector<double> &objects,
+                const QVector<double> &ambients);
+    // Drops the samples before `key` (front of the series).
+    void dropBefore(double key);
+
+    int size() const { return m_keys.size(); }
+    bool isEmpty() const { return m_keys.isEmpty(); }
+    const QVector<double> &keys() const { return m_keys; }
+    const QVector<double> &values(Curve curve) const { return m_values[curve]; }
+    // Extremes of a curve over the whole series; false when it holds only gaps.
+    bool extremes(Curve curve, double &low, double &high) const;
+    // Index of the sample nearest to `key`, or -1 without samples.
+    int nearest(double key) const;
+    qint64 bytes() const;
+
+    // The points to hand to a graph for the keys [lower, upper] drawn over
+    // `columns` pixel columns. With more samples than twice the columns, each
+    // pixel column gets its first sample, its extremes and its last sample, so every
+    // peak and every line between columns is drawn as the samples themselves
+    // would draw it; otherwise the samples themselves (all of them when the
+    // whole series is that small), with one neighbour beyond each edge.
+    // `envelope`, when given, tells which of the two it is.
+    QVector<QCPGraphData> view(
+            Curve curve, double lower, double upper, int columns, bool *envelope = nullptr) const;
+
+private:
+    QVector<double> m_keys;
+    QVector<double> m_values[2];
+    MinMaxPyramid m_pyramids[2];
+};
+
+#endif // TEVRANO_CHARTLOD_H

@@ -1,0 +1,127 @@
+#include "csvexport.h"
+
+#include "blockwriter.h"
+
+#include <QDateTime>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// The date, time and offset of one whole second, rebuilt only when a row
+// falls into another second: a time-zone lookup per row would dominate.
+class SecondText
+{
+public:
+    // Writes the row's time into `out` and returns the end.
+    char *put(char *out, qint64 msecs)
+    {
+        const qint64 second = msecs >= 0 ? msecs / 1000 : (msecs - 999) / 1000;
+        if (!m_valid || second != m_second) {
+            m_valid = true;
+            m_second = second;
+            const QDateTime local = QDateTime::fromMSecsSinceEpoch(second * 1000);
+            const QDateTime fixed = local.toOffsetFromUtc(local.offsetFromUtc());
+            // "yyyy-MM-ddThh:mm:ss+hh:mm", or "...Z" at offset zero.
+            const QByteArray text = fixed.toString(Qt::ISODate).toLatin1();
+            const int zone = text.indexOf('T') + 9;
+            m_head = text.left(zone);
+            m_zone = text.mid(zone);
+            if (m_zone == "Z")
+                m_zone = "+00:00";
+        }
+        const int ms = int(msecs - m_second * 1000);
+        std::memcpy(out, m_head.constData(), size_t(m_head.size()));
+        out += m_head.size();
+        *out++ = '.';
+        *out++ = char('0' + ms / 100);
+        *out++ = char('0' + ms / 10 % 10);
+        *out++ = char('0' + ms % 10);
+        std::memcpy(out, m_zone.constData(), size_t(m_zone.size()));
+        return out + m_zone.size();
+    }
+
+private:
+    bool m_valid = false;
+    qint64 m_second = 0;
+    QByteArray m_head;
+    QByteArray m_zone;
+};
+
+// Shortest text that reads back as the same double; nothing for a gap.
+char *putValue(char *out, char *end, double value)
+{
+    return std::isfinite(value) ? std::to_chars(out, end, value).ptr : out;
+}
+
+} // namespace
+
+QByteArray csvTime(qint64 msecsSinceEpoch)
+{
+    char text[64];
+    SecondText second;
+    return QByteArray(text, int(second.put(text, msecsSinceEpoch) - text));
+}
+
+QByteArray csvUnit(int unit)
+{
+    if (unit == 1)
+        return QByteArrayLiteral("°F");
+    if (unit == 2)
+        return QByteArrayLiteral("°C");
+    return QByteArray();
+}
+
+bool writeCsv(QIODevice &device,
+              std::optional<qint64> startMsecs,
+              int unit,
+              const RecordSeries &series,
+              const RecordProgress &progress)
+{
+    const int count = int(std::min(series.durations.size(), series.temperatures.size()));
+    BlockWriter writer(device);
+    if (!writer.append(QByteArrayLiteral("time,elapsed_s,object,ambient,unit\n")))
+        return false;
+    const QByteArray unitText = csvUnit(unit);
+    ProgressReporter reporter(progress);
+    SecondText clock;
+    for (int i = 0; i < count; ++i) {
+        char *out = writer.cursor();
+        char *const end = writer.limit();
+        const double elapsed = series.durations[i];
+        if (startMsecs && std::isfinite(elapsed))
+            out = clock.put(out, *startMsecs + qint64(std::llround(elapsed * 1000.0)));
+        *out++ = ',';
+        if (std::isfinite(elapsed))
+            out = std::to_chars(out, end, elapsed, std::chars_format::fixed, 3).ptr;
+        *out++ = ',';
+        out = putValue(out, end, series.temperatures[i]);
+        *out++ = ',';
+        if (i < series.ambients.size())
+            out = putValue(out, end, series.ambients[i]);
+        *out++ = ',';
+        std::memcpy(out, unitText.constData(), size_t(unitText.size()));
+        out += unitText.size();
+        *out++ = '\n';
+        writer.advance(out);
+        if (!writer.flushIfFull())
+            return false;
+        reporter.report(int(qint64(i + 1) * 100 / count));
+    }
+    return writer.flush();
+}
+
+bool saveCsvFile(const QString &path,
+                 std::optional<qint64> startMsecs,
+                 int unit,
+                 const RecordSeries &series,
+                 const RecordProgress &progress,
+                 QString *error)
+{
+    return saveFileAtomically(
+            path,
+            [&](QIODevice &device) { return writeCsv(device, startMsecs, unit, series, progress); },
+            error);
+}

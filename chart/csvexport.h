@@ -1,0 +1,38 @@
+#ifndef TEVRANO_CSVEXPORT_H
+#define TEVRANO_CSVEXPORT_H
+
+#include "recordfile.h"
+
+#include <QByteArray>
+
+#include <optional>
+
+class QIODevice;
+
+// "2026-01-05T14:07:09.123+01:00": local date and time with milliseconds and
+// the UTC offset in force at that instant.
+QByteArray csvTime(qint64 msecsSinceEpoch);
+
+// Unit column text for the chart's unit code; empty for an unknown code.
+QByteArray csvUnit(int unit);
+
+// A spreadsheet's view of a recording, UTF-8:
+//   time,elapsed_s,object,ambient,unit
+// one row a sample. The time is the start plus the elapsed seconds, left empty
+// when the start is unknown; a gap (NaN) leaves its field empty. Returns false
+// as soon as the device refuses a write.
+bool writeCsv(QIODevice &device,
+              std::optional<qint64> startMsecs,
+              int unit,
+              const RecordSeries &series,
+              const RecordProgress &progress = {});
+
+// Writes through a temporary file, like saveRecordFile.
+bool saveCsvFile(const QString &path,
+                 std::optional<qint64> startMsecs,
+                 int unit,
+                 const RecordSeries &series,
+                 const RecordProgress &progress = {},
+                 QString *error = nullptr);
+
+#endif // TEVRANO_CSVEXPORT_H
