@@ -54,6 +54,48 @@ bool writeRecord(QIODevice &device,
                  const RecordSeries &series,
                  const RecordProgress &progress = {});
 
+// Local time of day for a run of nearby instants without a time-zone lookup
+// per instant: the UTC offset is looked up again only when a new quarter hour
+// begins.
+class LocalClock
+{
+public:
+    qint64 msOfDay(qint64 msecsSinceEpoch);
+
+private:
+    static qint64 floorDiv(qint64 a, qint64 b) { return a / b - (a % b < 0 ? 1 : 0); }
+
+    bool m_valid = false;
+    qint64 m_period = 0;
+    qint64 m_offsetMs = 0;
+};
+
+// Writes a record file one sample at a time, for recordings that are saved as
+// they run. The header goes out first with a blank "DataCounts:" field wide
+// enough for any count; finish() fills it in. On a device that cannot seek the
+// field stays blank, which readers take as an unknown count. The device must
+// not translate line ends, or the field's offset would be off.
+class RecordAppender
+{
+public:
+    RecordAppender(QIODevice &device, const RecordHeader &header);
+
+    // Each returns false as soon as the device refuses a write.
+    bool start();
+    // NaN for an unknown temperature or ambient.
+    bool append(double duration, double temperature, double ambient);
+    bool finish();
+
+    int count() const { return m_count; }
+
+private:
+    QIODevice &m_device;
+    const RecordHeader m_header;
+    LocalClock m_clock;
+    qint64 m_countAt = 0;
+    int m_count = 0;
+};
+
 // Parses a record file from the device's current position. Returns false when
 // the column header is missing or lacks the temperature and time columns;
 // `result` is then left in an unspecified state. Never reserves more than the
