@@ -65,7 +65,14 @@ LogCommand parseLogArguments(const QStringList &arguments)
     const Options o;
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({o.port, o.baud, o.interval, o.duration, o.format, o.output, o.quiet, o.help,
+    parser.addOptions({o.port,
+                       o.baud,
+                       o.interval,
+                       o.duration,
+                       o.format,
+                       o.output,
+                       o.quiet,
+                       o.help,
                        o.version});
     if (!parser.parse(QStringList{QStringLiteral("tevrano-log")} + arguments)) {
         QString error = parser.errorText();
@@ -74,7 +81,8 @@ LogCommand parseLogArguments(const QStringList &arguments)
         return bad(error);
     }
     if (!parser.positionalArguments().isEmpty())
-        return bad(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+        return bad(QStringLiteral("unexpected argument '%1'")
+                           .arg(parser.positionalArguments().first()));
 
     LogCommand command;
     if (parser.isSet(o.help)) {

@@ -27,9 +27,8 @@ QByteArray isoTimeWithOffset(const QDateTime &time)
     const int offset = time.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;
     return time.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")).toLatin1()
-           + (offset < 0 ? '-' : '+')
-           + QByteArray::number(minutes / 60).rightJustified(2, '0') + ':'
-           + QByteArray::number(minutes % 60).rightJustified(2, '0');
+           + (offset < 0 ? '-' : '+') + QByteArray::number(minutes / 60).rightJustified(2, '0')
+           + ':' + QByteArray::number(minutes % 60).rightJustified(2, '0');
 }
 
 QByteArray csvHeader()
@@ -46,8 +45,8 @@ QByteArray csvRow(const LogRow &row)
 
 QByteArray jsonlRow(const LogRow &row)
 {
-    return "{\"time\":\"" + isoTimeWithOffset(row.time) + "\",\"elapsed_s\":" + elapsed(row.elapsedS)
-           + ",\"object\":" + temperature(row.object, "null")
+    return "{\"time\":\"" + isoTimeWithOffset(row.time) + "\",\"elapsed_s\":"
+           + elapsed(row.elapsedS) + ",\"object\":" + temperature(row.object, "null")
            + ",\"ambient\":" + temperature(row.ambient, "null") + ",\"unit\":\""
            + unitName(row.fahrenheit) + "\"}\n";
 }

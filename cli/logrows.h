@@ -6,7 +6,7 @@
 // One logged sample. NaN temperatures are gaps (no valid reading).
 struct LogRow
 {
-    QDateTime time;   // carries its UTC offset (local time, or a fixed offset)
+    QDateTime time; // carries its UTC offset (local time, or a fixed offset)
     double elapsedS = 0;
     double object = 0;
     double ambient = 0;

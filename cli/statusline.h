@@ -4,7 +4,7 @@
 
 struct LogStatus
 {
-    QString port;     // empty while searching
+    QString port; // empty while searching
     qint32 baud = 0;
     bool connected = false;
     int rows = 0;

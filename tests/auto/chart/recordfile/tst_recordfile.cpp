@@ -582,7 +582,8 @@ void tst_RecordFile::appenderMatchesWholeWrite()
         series.temperatures.append(i == 1 ? std::nan("") : 20.0 + i % 100);
         series.ambients.append(i == 1 ? std::nan("") : 23.5);
     }
-    const RecordHeader header{QStringLiteral("tevrano-log"), localMsecs(23, 59, 59, 990), 0.95f, 1, 50};
+    const RecordHeader header{
+            QStringLiteral("tevrano-log"), localMsecs(23, 59, 59, 990), 0.95f, 1, 50};
 
     QTemporaryDir dir;
     QFile file(dir.filePath(QStringLiteral("live.txt")));
