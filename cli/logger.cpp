@@ -1,0 +1,168 @@
+#include "logger.h"
+
+#include "console.h"
+#include "statusline.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr int StatusPeriodMs = 250;
+
+void printError(const QString &message)
+{
+    std::fprintf(stderr, "tevrano-log: %s\n", qPrintable(message));
+}
+
+// A sample is a gap when no valid object reading arrived for longer than this.
+qint64 gapAfterMs(int intervalMs)
+{
+    return std::max<qint64>(1000, 2 * qint64(intervalMs));
+}
+
+} // namespace
+
+Logger::Logger(const LogOptions &options, QObject *parent)
+    : QObject(parent)
+    , m_options(options)
+    , m_output(options.format, options.intervalMs)
+{
+    m_sampleTimer.setSingleShot(true);
+    m_sampleTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_sampleTimer, &QTimer::timeout, this, &Logger::sample);
+    m_statusTimer.setInterval(StatusPeriodMs);
+    connect(&m_statusTimer, &QTimer::timeout, this, &Logger::drawStatus);
+
+    connect(&m_instrument, &Instrument::openFailed, this, [this](const Instrument::Link &link) {
+        if (!m_sampling)
+            fail(ExitFailed, QStringLiteral("cannot open %1").arg(link.portName));
+    });
+    // Sampling starts with the first valid reading, so the first row is not a gap.
+    connect(&m_instrument, &Instrument::objectTemperature, this, [this] {
+        if (m_sampling || m_ended)
+            return;
+        m_sampling = true;
+        const double emissivity = m_instrument.parameter(Instrument::Parameter::Emissivity);
+        m_output.setEmissivity(std::isfinite(emissivity) ? float(emissivity) : 0.0f);
+        m_clock.start();
+        sample();
+    });
+}
+
+std::optional<int> Logger::start()
+{
+    QString error;
+    if (!m_output.open(m_options.output, &error)) {
+        printError(error);
+        return ExitOutputFailed;
+    }
+    const QStringList ports
+            = m_options.port.isEmpty() ? QStringList() : QStringList{m_options.port};
+    const QList<qint32> rates = m_options.baud ? QList<qint32>{m_options.baud} : QList<qint32>();
+    const std::optional<Instrument::Link> link = m_instrument.search(ports, rates);
+    if (!link) {
+        m_output.finish();
+        printError(m_options.port.isEmpty()
+                           ? QStringLiteral("no instrument found")
+                           : QStringLiteral("no instrument found on %1").arg(m_options.port));
+        return ExitNoInstrument;
+    }
+    m_instrument.open(*link);
+    if (!m_options.quiet && stderrIsTerminal())
+        m_statusTimer.start();
+    return std::nullopt;
+}
+
+void Logger::stop()
+{
+    end(ExitDone);
+}
+
+void Logger::fail(int exitStatus, const QString &message)
+{
+    if (m_ended)
+        return;
+    if (m_statusWidth > 0)
+        std::fputc('\n', stderr);
+    m_statusWidth = 0;
+    printError(message);
+    end(exitStatus);
+}
+
+void Logger::end(int exitStatus)
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_sampleTimer.stop();
+    m_statusTimer.stop();
+    if (m_statusWidth > 0) {
+        drawStatus();
+        std::fputc('\n', stderr);
+    }
+    m_instrument.close();
+    if (!m_output.finish() && exitStatus == ExitDone) {
+        printError(QStringLiteral("cannot complete %1: %2")
+                           .arg(m_options.output, m_output.errorString()));
+        exitStatus = ExitOutputFailed;
+    }
+    emit finished(exitStatus);
+}
+
+void Logger::sample()
+{
+    // Rows are due at whole multiples of the interval from the first; a late timer catches up.
+    const qint64 durationMs = qint64(m_options.durationS * 1000);
+    while (m_samples * m_options.intervalMs <= m_clock.elapsed()) {
+        if (durationMs > 0 && m_samples * m_options.intervalMs >= durationMs) {
+            stop();
+            return;
+        }
+        const QDateTime now = QDateTime::currentDateTime();
+        const Instrument::Reading reading = m_instrument.latest();
+        const bool gap = now.toMSecsSinceEpoch() - m_instrument.lastResponseTime()
+                         > gapAfterMs(m_options.intervalMs);
+        LogRow row;
+        row.time = now;
+        row.elapsedS = m_clock.elapsed() / 1000.0;
+        row.object = gap ? std::nan("") : reading.object;
+        row.ambient = gap ? std::nan("") : reading.ambient;
+        row.fahrenheit = reading.unit == 1;
+        if (!m_output.write(row)) {
+            fail(ExitOutputFailed,
+                 QStringLiteral("cannot write %1: %2")
+                         .arg(m_options.output, m_output.errorString()));
+            return;
+        }
+        ++m_samples;
+    }
+    m_sampleTimer.start(
+            int(std::max<qint64>(0, m_samples * m_options.intervalMs - m_clock.elapsed())));
+}
+
+void Logger::drawStatus()
+{
+    LogStatus status;
+    const Instrument::Link link = m_instrument.link();
+    status.port = link.portName;
+    status.baud = link.baud;
+    status.connected = m_instrument.state() == Instrument::ConnectionState::Connected;
+    status.rows = m_output.rows();
+    const Instrument::Reading reading = m_instrument.latest();
+    const bool fresh = QDateTime::currentMSecsSinceEpoch() - m_instrument.lastResponseTime()
+                       <= gapAfterMs(m_options.intervalMs);
+    status.latest = fresh ? reading.object : std::nan("");
+    status.fahrenheit = reading.unit == 1;
+    status.elapsedS = m_sampling ? m_clock.elapsed() / 1000.0 : 0.0;
+    status.durationS = m_options.durationS;
+    const QByteArray line = statusLine(status).toUtf8();
+    // Redrawn in place; a shorter line blanks what is left of the longer one before it.
+    const int width = line.size();
+    std::fprintf(stderr, "\r%s%*s", line.constData(), std::max(0, m_statusWidth - width), "");
+    std::fflush(stderr);
+    m_statusWidth = width;
+}
