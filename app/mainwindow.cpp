@@ -8,11 +8,7 @@
 #include "deviceprobe.h"
 #include "messages.h"
 #include "navbutton.h"
-#include "optserial.h"
-#include "pollthread.h"
 #include "relaysettingdialog.h"
-#include "responses.h"
-#include "serialframe.h"
 #include "serialports.h"
 #include "language.h"
 #include "settings.h"
@@ -26,7 +22,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDebug>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
@@ -48,7 +43,6 @@
 
 namespace {
 
-constexpr qint64 InstrumentSilentAfterMs = 2000;
 constexpr int ResizeBand = 5;
 const char CheckboxOff[] = ":/imager/ic_checkbox_unsel.png";
 
@@ -81,21 +75,6 @@ public:
 
 const char CheckboxOn[] = ":/imager/ic_checkbox_sel.png";
 
-qint64 nowMs()
-{
-    return QDateTime::currentMSecsSinceEpoch();
-}
-
-float toFahrenheit(float celsius)
-{
-    return celsius * 1.8f + 32.0f;
-}
-
-QByteArray oneByte(int value)
-{
-    return QByteArray(1, char(value));
-}
-
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -113,24 +92,24 @@ MainWindow::MainWindow(QWidget *parent)
     m_areaMinimum = new TempAreaItem;
     m_areaAmbient = new TempAreaItem;
 
-    // 2.-4. Poll thread, device fields, serial object.
-    m_pollThread = std::make_unique<GetTempThread>([this](uchar code) { emit sig_fastread(code); });
-    temperatureUnit = 2;
-    m_serial = std::make_unique<OptSerial>(SerialFrame::XorFraming);
-
-    // 5. Connections with the serial object and the combo boxes.
-    connect(this, &MainWindow::sig_opencom, m_serial.get(), &OptSerial::OpenCom, Qt::QueuedConnection);
-    connect(this, &MainWindow::sig_closecom, m_serial.get(), &OptSerial::CloseCom, Qt::QueuedConnection);
-    connect(this, &MainWindow::sig_sendwrite, m_serial.get(), &OptSerial::SendWriteCommand,
-            Qt::BlockingQueuedConnection);
-    connect(this, &MainWindow::sig_sendread, m_serial.get(), &OptSerial::SendReadCommand,
-            Qt::BlockingQueuedConnection);
-    connect(this, &MainWindow::sig_fastread, m_serial.get(), &OptSerial::FastRead,
-            Qt::BlockingQueuedConnection);
-    connect(m_serial.get(), &OptSerial::DataRecv, this, &MainWindow::recvdata);
-    connect(m_serial.get(), &OptSerial::OpenSuccessed, this, &MainWindow::open_successed);
-    connect(m_serial.get(), &OptSerial::CloseSuccessed, this, &MainWindow::close_successed);
-    connect(m_serial.get(), &OptSerial::errorOccurred, this, &MainWindow::handleSerialError);
+    // 2.-5. The instrument, and what the window shows of it.
+    m_instrument = std::make_unique<Instrument>();
+    Instrument *instrument = m_instrument.get();
+    connect(instrument, &Instrument::connectionStateChanged, this, &MainWindow::showConnectionState);
+    connect(instrument, &Instrument::opened, this, &MainWindow::instrumentOpened);
+    connect(instrument, &Instrument::openFailed, this,
+            [this] { Messages::critical(this, tr("错误"), tr("无法打开端口")); });
+    connect(instrument, &Instrument::parameterRead, this, &MainWindow::showParameter);
+    connect(instrument, &Instrument::featuresRead, this, &MainWindow::showFeatures);
+    connect(instrument, &Instrument::objectTemperature, this, &MainWindow::showObjectTemperature);
+    connect(instrument, &Instrument::ambientTemperature, this, &MainWindow::showAmbientTemperature);
+    connect(instrument, &Instrument::samplingStopRequested, this, &MainWindow::stopcollect);
+    connect(instrument, &Instrument::factoryResetDone, this, [](bool success) {
+        Messages::information(nullptr, tr("提示"), success ? tr("恢复出厂设置成功") : tr("恢复出厂设置失败"));
+    });
+    connect(instrument, &Instrument::modbusSwitched, this, [](bool on) {
+        Messages::information(nullptr, tr("提示"), on ? tr("开启Modbus协议成功") : tr("关闭Modbus协议成功"));
+    });
     connect(this, &MainWindow::ttwidget_addvalue, ui.widget_tt, &ttwidget::UpdateTemp);
     connect(this, &MainWindow::ttwidget_addvalue_amb, ui.widget_tt, &ttwidget::UpdateTempAmb);
     connect(this, &MainWindow::stopcollect, ui.widget_tt, &ttwidget::stopcollect);
@@ -256,14 +235,12 @@ MainWindow::MainWindow(QWidget *parent)
     // 22.-24.
     buildMenus();
     ui.widget_modbus->hide();
-    statusTimerId = startTimer(1000, Qt::CoarseTimer);
 }
 
 MainWindow::~MainWindow()
 {
-    stopPolling();
-    // The serial object goes last: the poll thread may have been waiting on it.
-    m_serial.reset();
+    // Its signals reach into the widgets: it goes while they are still there.
+    m_instrument.reset();
 }
 
 void MainWindow::setInstrumentNote(const QString &note)
@@ -297,19 +274,20 @@ void MainWindow::layoutAreaList()
     m_areaMaximum->setTextColor(Qt::black);
     m_areaMinimum->setTextColor(Qt::black);
     m_areaAmbient->setTextColor(gray);
-    m_areaRealtime->UpdateTemp(0, temperatureUnit, QColor(255, 128, 0), false);
-    m_areaMaximum->UpdateTemp(0, temperatureUnit, Qt::black, false);
-    m_areaMinimum->UpdateTemp(0, temperatureUnit, Qt::black, false);
-    m_areaAmbient->UpdateTemp(0, temperatureUnit, gray, false);
+    const int unit = m_instrument->unit();
+    m_areaRealtime->UpdateTemp(0, unit, QColor(255, 128, 0), false);
+    m_areaMaximum->UpdateTemp(0, unit, Qt::black, false);
+    m_areaMinimum->UpdateTemp(0, unit, Qt::black, false);
+    m_areaAmbient->UpdateTemp(0, unit, gray, false);
 }
 
 void MainWindow::startupConnection(const QStringList &ports, const QStringList &bauds,
                                    const QString &savedName, const QString &savedBaud)
 {
-    QString name;
-    qint32 baud = 0;
-    if (findDevice(name, baud)) {
-        emit sig_opencom(name, QSerialPort::BaudRate(baud));
+    if (const std::optional<Instrument::Link> found = m_instrument->search()) {
+        const QString name = found->portName;
+        const qint32 baud = found->baud;
+        m_instrument->open(*found);
         const int portIndex = ports.indexOf(name);
         if (portIndex >= 0)
             ui.comboBoxCom->setCurrentIndex(portIndex);
@@ -319,8 +297,6 @@ void MainWindow::startupConnection(const QStringList &ports, const QStringList &
                 break;
             }
         }
-        portLabel.setText(tr("已选择:") + name);
-        baudLabel.setText(tr("波特率:") + QString::number(baud));
         return;
     }
     const int nameIndex = ui.comboBoxCom->findText(savedName);
@@ -329,103 +305,97 @@ void MainWindow::startupConnection(const QStringList &ports, const QStringList &
     const int baudIndex = ui.comboBoxBaud->findText(savedBaud);
     if (baudIndex >= 0)
         ui.comboBoxBaud->setCurrentIndex(baudIndex);
-    portLabel.setText(tr("找不到合适COM"));
 }
 
 // ---- Port management -----------------------------------------------------------------------
 
-bool MainWindow::detectProtocol(const QString &portName, qint32 baud)
-{
-    const std::optional<int> framing = probeFraming(portName, baud);
-    if (!framing)
-        return false;
-    m_serial->setProtocolMode(*framing);
-    return true;
-}
-
-bool MainWindow::findDevice(QString &portName, qint32 &baud)
-{
-    const std::optional<FoundDevice> found = ::findDevice(
-            listSerialPorts(), [this](const QString &name, qint32 rate) { return detectProtocol(name, rate); });
-    if (!found)
-        return false;
-    portName = found->portName;
-    baud = found->baud;
-    return true;
-}
-
 void MainWindow::on_pushButton_com_clicked()
 {
+    using State = Instrument::ConnectionState;
     const QString name = ui.comboBoxCom->currentText();
-    if (m_serial->isPortOpen()) {
-        emit sig_closecom();
+    const State state = m_instrument->state();
+    if (m_instrument->isOpen() || state == State::Connected || state == State::NotResponding
+        || state == State::Lost) {
+        m_instrument->close();
         setParameterRowsEnabled(false);
         return;
     }
-    qint32 found = 0;
-    for (qint32 baud : ProbeRates) {
-        if (detectProtocol(name, baud)) {
-            found = baud;
-            break;
-        }
-    }
+    const std::optional<Instrument::Link> found = m_instrument->search({name});
     if (!found) {
         Messages::critical(this, tr("错误"), tr("无法连接设备"));
         return;
     }
-    ui.comboBoxBaud->setCurrentText(QString::number(found));
-    if (detectProtocol(name, found))
-        emit sig_opencom(name, QSerialPort::BaudRate(found));
+    ui.comboBoxBaud->setCurrentText(QString::number(found->baud));
+    if (const std::optional<Instrument::Link> link = m_instrument->probe(name, found->baud))
+        m_instrument->open(*link);
     else
         Messages::critical(this, tr("错误"), tr("无法打开端口"));
 }
 
-void MainWindow::open_successed(bool ok)
+void MainWindow::instrumentOpened(const Instrument::Link &link)
 {
-    if (!ok) {
-        Messages::critical(this, tr("错误"), tr("无法打开端口"));
-        return;
-    }
-    emit sig_sendread(0x17);
     ui.pushButton_com->setText(tr("关闭设备"));
-    portLabel.setText(tr("已选择:") + ui.comboBoxCom->currentText());
-    baudLabel.setText(tr("波特率:") + ui.comboBoxBaud->currentText());
+    // A USB adapter may come back under another name.
+    if (ui.comboBoxCom->findText(link.portName) < 0)
+        ui.comboBoxCom->addItem(link.portName);
+    ui.comboBoxCom->setCurrentText(link.portName);
+    ui.comboBoxBaud->setCurrentText(QString::number(link.baud));
     ui.widget_com->setEnabled(false);
     ui.widget_baud->setEnabled(false);
-    m_pollThread->start();
     QTimer::singleShot(500, this, [this] {
         for (TempAreaItem *area : {m_areaRealtime, m_areaMaximum, m_areaMinimum, m_areaAmbient})
             area->fitFont();
     });
-    for (NavButton *button : {ui.navButton_startstop, ui.navButton_hc, ui.navButton_mode})
-        styleToolButton(button);
+    styleStripButtons(true);
 }
 
-void MainWindow::close_successed(bool)
+void MainWindow::showConnectionState()
 {
+    using State = Instrument::ConnectionState;
+    const State state = m_instrument->state();
+    const Instrument::Link link = m_instrument->link();
+    switch (state) {
+    case State::Connected:
+        portLabel.setText(tr("已选择:") + link.portName);
+        baudLabel.setText(tr("波特率:") + QString::number(link.baud));
+        return;
+    case State::NotResponding:
+        portLabel.setText(tr("仪器中断"));
+        break;
+    case State::Lost:
+        portLabel.setText(tr("仪器已断开，等待重新连接"));
+        break;
+    case State::Closed:
+        portLabel.setText(tr("设备已关闭"));
+        break;
+    case State::NoInstrument:
+        portLabel.setText(tr("找不到合适COM"));
+        break;
+    }
+    baudLabel.setText(tr(""));
+    if (state == State::NotResponding)
+        return;
+    // No reading is shown as if it were live.
+    const int unit = m_instrument->unit();
+    for (TempAreaItem *area : {m_areaRealtime, m_areaMaximum, m_areaMinimum, m_areaAmbient})
+        area->UpdateTemp(0, unit, Qt::black, false);
+    styleStripButtons(false);
+    if (state == State::Lost)
+        return;
     ui.pushButton_com->setText(tr("打开设备"));
-    portLabel.setText(tr("已选择:"));
-    baudLabel.setText(tr("波特率:"));
-    for (NavButton *button : {ui.navButton_startstop, ui.navButton_hc, ui.navButton_mode})
-        styleDisabledButton(button);
     ui.widget_com->setEnabled(true);
     ui.widget_baud->setEnabled(true);
-    m_pollThread->stop();
 }
 
-void MainWindow::handleSerialError(QSerialPort::SerialPortError error)
+void MainWindow::styleStripButtons(bool enabled)
 {
-    switch (error) {
-    case QSerialPort::WriteError:
-        emit stopcollect();
-        break;
-    case QSerialPort::UnknownError:
-    case QSerialPort::TimeoutError:
-        if (++serialErrorCount >= 10)
-            emit stopcollect();
-        break;
-    default:
-        break;
+    for (const char *name : {"pushButton_startstop", "pushButton_hc", "pushButton_mode"}) {
+        if (auto *button = ui.widget_tt->findChild<NavButton *>(QLatin1String(name))) {
+            if (enabled)
+                styleToolButton(button);
+            else
+                styleDisabledButton(button);
+        }
     }
 }
 
@@ -445,451 +415,234 @@ void MainWindow::setParameterRowsEnabled(bool enabled)
         row->setEnabled(enabled);
 }
 
-void MainWindow::stopPolling()
-{
-    if (m_pollThread)
-        m_pollThread->stop();
-}
+// ---- What the instrument reports -----------------------------------------------------------
 
-// ---- Response dispatch ---------------------------------------------------------------------
-
-void MainWindow::readAllParameters()
+void MainWindow::showParameter(Instrument::Parameter parameter, double value)
 {
-    for (uchar code : {0x40, 0x15, 0x16, 0x20, 0x42, 0x46, 0x44, 0x45, 0x12})
-        emit sig_sendread(code);
-}
-
-void MainWindow::recvdata(uchar code, const QByteArray &data, bool ok)
-{
-    if (!ok) {
-        if (code == 0x64)
-            Messages::information(nullptr, tr("提示"), tr("恢复出厂设置失败"));
-        return;
-    }
-    serialErrorCount = 0;
-    const int framing = m_serial->protocolMode();
-    const bool xor_ = framing != SerialFrame::CrcFraming;
-    const auto temperature = [&] { return Responses::temperature(data, framing); };
-    // A single byte: the given XOR offset (or the last byte, the checksum's twin, for -1);
-    // offset 4 in the CRC framing.
-    const auto byteAt = [&](int xorOffset) -> std::optional<uchar> {
-        const int offset = !xor_ ? 4 : xorOffset < 0 ? int(data.size()) - 1 : xorOffset;
-        if (offset < 0 || data.size() <= offset)
-            return std::nullopt;
-        return uchar(data.at(offset));
-    };
-    switch (code) {
-    case 0x17:
-        if (const auto identity = Responses::identity(data, framing)) {
-            writeEnableRequired.store(identity->writeEnableRequired);
-            readAllParameters();
-            deviceModel.store(identity->model);
-        }
+    using P = Instrument::Parameter;
+    const std::pair<P, QDoubleSpinBox *> boxes[] = {
+            {P::Emissivity, ui.doubleSpinBox_emi},       {P::Transmissivity, ui.doubleSpinBox_transmit},
+            {P::HighAlarm, ui.doubleSpinBox_halert},     {P::LowAlarm, ui.doubleSpinBox_lalert},
+            {P::OutputLow, ui.doubleSpinBox_outputl},    {P::OutputHigh, ui.doubleSpinBox_outputh},
+            {P::SuperHoldValue, ui.doubleSpinBox_supervalue}, {P::AverageTime, ui.doubleSpinBox_avgtime},
+            {P::HoldTime, ui.doubleSpinBox_holdtime}};
+    for (const auto &[boxParameter, box] : boxes)
+        if (boxParameter == parameter)
+            box->setValue(value);
+    const bool on = value == 1;
+    switch (parameter) {
+    case P::RangeLow:
+        ui.label_rangel->setText(rangeText(float(value)));
         break;
-    case 0x01:
-    case 0x08:
-        handleObjectTemperature(data, framing);
+    case P::RangeHigh:
+        ui.label_rangeh->setText(rangeText(float(value)));
         break;
-    case 0x02:
-        handleAmbientTemperature(data, framing);
+    case P::Emissivity:
+        ui.widget_tt->emissivity = float(value);
         break;
-    case 0x40:
-        handleFeatureMask(data, framing);
+    case P::HoldMode:
+        showHoldMode(int(value));
         break;
-    case 0x12:
-        if (const auto number = Responses::serialNumber(data, framing))
-            serialNumber = qint32(*number);
-        break;
-    case 0x15:
-    case 0x16:
-        if (const auto value = temperature()) {
-            const QString text = rangeText(*value);
-            if (code == 0x15) {
-                rangeLow = *value;
-                ui.label_rangel->setText(text);
-            } else {
-                rangeHigh = *value;
-                ui.label_rangeh->setText(text);
-            }
-        }
-        break;
-    case 0x20:
-    case 0xA0:
-        if (const auto raw = Responses::value16(data, framing)) {
-            ui.doubleSpinBox_emi->setValue(*raw / 1000.0);
-            ui.widget_tt->emissivity = float(*raw / 1000.0);
-        }
-        break;
-    case 0x42:
-    case 0xC2:
-        if (const auto raw = Responses::value16(data, framing))
-            ui.doubleSpinBox_transmit->setValue(*raw / 1000.0);
-        break;
-    case 0x21:
-    case 0xA1:
-    case 0x22:
-    case 0xA2:
-    case 0x44:
-    case 0xC4:
-    case 0x45:
-    case 0xC5:
-    case 0x4D:
-    case 0xCD: {
-        const auto value = temperature();
-        if (!value)
-            break;
-        const std::pair<uchar, QDoubleSpinBox *> boxes[] = {
-                {0x21, ui.doubleSpinBox_halert}, {0x22, ui.doubleSpinBox_lalert},
-                {0x44, ui.doubleSpinBox_outputl}, {0x45, ui.doubleSpinBox_outputh},
-                {0x4D, ui.doubleSpinBox_supervalue}};
-        // Write codes are the read codes with the top bit set.
-        for (const auto &[readCode, box] : boxes)
-            if ((code & 0x7F) == readCode)
-                box->setValue(double(*value));
+    case P::AnalogOutput: {
+        static const char *const outputs[] = {"0~5V", "0~10V", "0~20mA", "4~20mA", "TCK", "TCS", "TCJ"};
+        const auto type = size_t(value);
+        ui.comboBoxAnalogoutput->setCurrentText(QLatin1String(type < std::size(outputs) ? outputs[type] : "None"));
         break;
     }
-    case 0x48:
-    case 0xC8:
-        if (const auto raw = Responses::value16(data, framing))
-            ui.doubleSpinBox_avgtime->setValue(*raw / 10.0);
+    case P::Unit:
+        // Neither button stays checked for a unit the program does not know.
+        for (QRadioButton *button : {ui.radioButton_C, ui.radioButton_F})
+            button->setAutoExclusive(false);
+        ui.radioButton_F->setChecked(value == 1);
+        ui.radioButton_C->setChecked(value == 2);
+        for (QRadioButton *button : {ui.radioButton_C, ui.radioButton_F})
+            button->setAutoExclusive(true);
+        emit unitRead(int(value));
         break;
-    case 0x49:
-    case 0xC9:
-    case 0x4A:
-    case 0xCA:
-        if (const auto raw = Responses::value16(data, framing))
-            ui.doubleSpinBox_holdtime->setValue(*raw / 10.0);
+    case P::Backlight:
+        ui.switchButton_backlight->setChecked(on);
         break;
-    case 0x47:
-    case 0xC7:
-        if (const auto mode = byteAt(0))
-            handleHoldMode(*mode);
+    case P::Laser:
+        ui.switchButton_laser->setChecked(on);
         break;
-    case 0x46:
-        if (xor_ && !data.isEmpty()) {
-            static const char *const outputs[] = {"0~5V", "0~10V", "0~20mA", "4~20mA", "TCK", "TCS", "TCJ"};
-            const uchar type = uchar(data.at(0));
-            ui.comboBoxAnalogoutput->setCurrentText(
-                    QLatin1String(type < std::size(outputs) ? outputs[type] : "None"));
-        }
+    case P::HighAlarmEnabled:
+        ui.checkBox_halert->setChecked(on);
         break;
-    case 0x53:
-        if (const auto unit = byteAt(-1); unit && data.size() > 1) {
-            temperatureUnit = *unit;
-            // Neither button stays checked for a unit the program does not know.
-            for (QRadioButton *button : {ui.radioButton_C, ui.radioButton_F})
-                button->setAutoExclusive(false);
-            ui.radioButton_F->setChecked(*unit == 1);
-            ui.radioButton_C->setChecked(*unit == 2);
-            for (QRadioButton *button : {ui.radioButton_C, ui.radioButton_F})
-                button->setAutoExclusive(true);
-            emit unitRead(*unit);
-        }
+    case P::LowAlarmEnabled:
+        ui.checkBox_lalert->setChecked(on);
         break;
-    case 0x54:
-        if (const auto value = byteAt(-1); value && data.size() > 1 && *value <= 1)
-            ui.switchButton_backlight->setChecked(*value == 1);
+    case P::RangeMode:
+        (value == 0 ? ui.radioButtonNormal : ui.radioButtonBody)->setChecked(true);
         break;
-    case 0xD4:
-        if (xor_ && !data.isEmpty())
-            ui.switchButton_backlight->setChecked(data.at(0) != 0);
-        break;
-    case 0x55:
-        if (const auto value = byteAt(-1); value && data.size() > 1)
-            ui.switchButton_laser->setChecked(*value == 1);
-        break;
-    case 0xD5:
-        if (xor_ && !data.isEmpty())
-            ui.switchButton_laser->setChecked(data.at(0) != 0);
-        break;
-    case 0x56:
-    case 0xD6:
-    case 0x57:
-    case 0xD7:
-        if (const auto value = byteAt(0)) {
-            QCheckBox *box = (code & 0x7F) == 0x56 ? ui.checkBox_lalert : ui.checkBox_halert;
-            if (qint8(*value) == 1 || *value == 0)
-                box->setChecked(*value == 1);
-        }
-        break;
-    case 0x68:
-    case 0xE8:
-        if (const auto value = byteAt(0)) {
-            if (*value == 0)
-                ui.radioButtonNormal->setChecked(true);
-            else
-                ui.radioButtonBody->setChecked(true);
-        }
-        break;
-    case 0x8B:
-    case 0x8A:
-    case 0x8D:
-    case 0x8C:
-        if (xor_ && data.size() == 3) {
-            const quint16 value = SerialFrame::be16(data, 0);
-            ((code == 0x8B || code == 0x8A) ? relay1Setting : relay2Setting) = value;
-        }
-        break;
-    case 0x85: {
-        // The CRC framing carries the value where it carries every other one.
-        const int offset = xor_ ? 0 : 3;
-        if (data.size() >= offset + 2)
-            Messages::information(nullptr, tr("提示"),
-                                  SerialFrame::be16(data, offset) == 1 ? tr("开启Modbus协议成功")
-                                                                       : tr("关闭Modbus协议成功"));
-        break;
-    }
-    case 0x64: {
-        const bool success = !writeEnableRequired.load() || (!data.isEmpty() && data.at(0) != 0);
-        Messages::information(nullptr, tr("提示"), success ? tr("恢复出厂设置成功") : tr("恢复出厂设置失败"));
-        break;
-    }
     default:
         break;
     }
 }
 
-void MainWindow::handleObjectTemperature(const QByteArray &data, int framing)
+void MainWindow::showFeatures(const Instrument::Features &f)
 {
-    const std::optional<float> reading = Responses::objectTemperature(data, framing);
-    if (!reading)
-        return;
-    lastResponseTime = nowMs();
-    const float celsius = *reading;
-    if (temperatureUnit != 1) {
-        if (showTemperatures(celsius, rangeLow, rangeHigh, maxCelsius, minCelsius))
-            emit ttwidget_addvalue(celsius);
-        return;
-    }
-    const float fahrenheit = toFahrenheit(celsius);
-    // The chart gets the reading in the unit its axis shows.
-    if (showTemperatures(fahrenheit, toFahrenheit(rangeLow), toFahrenheit(rangeHigh), maxFahrenheit,
-                         minFahrenheit))
-        emit ttwidget_addvalue(fahrenheit);
+    const auto enable = [](QWidget *row, bool on) { row->setEnabled(on); };
+    enable(ui.widget_emissivity, f.emissivity);
+    if (f.transmissivity)
+        enable(ui.widget_transmit, *f.transmissivity);
+    enable(ui.widget_outputl, f.outputRange);
+    enable(ui.widget_outupper, f.outputRange);
+    enable(ui.widget_halert, f.alarms);
+    enable(ui.widget_larert, f.alarms);
+    enable(ui.widget_analogout, f.analogOutput);
+    enable(ui.widget_avgtime, f.averageTime);
+    enable(ui.widget_holdmode, f.holdMode);
+    enable(ui.widget_laser, f.laser);
+    enable(ui.widget_backlight, f.backlight);
+    enable(ui.groupBox_unit, f.unit);
+    enable(ui.widget_range_mode, f.rangeMode);
+    if (f.modbus && !*f.modbus)
+        ui.widget_modbus->hide();
 }
 
-bool MainWindow::showTemperatures(float value, float low, float high, float &maximum, float &minimum)
+void MainWindow::showObjectTemperature(double value, int unit)
 {
-    if (value > high || value < low)
-        return false;
+    const bool fahrenheit = unit == 1;
+    float &maximum = fahrenheit ? maxFahrenheit : maxCelsius;
+    float &minimum = fahrenheit ? minFahrenheit : minCelsius;
+    const auto reading = float(value);
     QColor alarm = Qt::white;
-    if (ui.checkBox_halert->isChecked() && double(value) > ui.doubleSpinBox_halert->value())
+    if (ui.checkBox_halert->isChecked() && value > ui.doubleSpinBox_halert->value())
         alarm = Qt::red;
-    else if (ui.checkBox_lalert->isChecked() && ui.doubleSpinBox_lalert->value() > double(value))
+    else if (ui.checkBox_lalert->isChecked() && ui.doubleSpinBox_lalert->value() > value)
         alarm = Qt::blue;
-    maximum = qMax(maximum, value);
-    minimum = qMin(minimum, value);
-    m_areaRealtime->UpdateTemp(value, temperatureUnit, alarm, m_areaRealtime->displayEnabled);
-    m_areaMaximum->UpdateTemp(maximum, temperatureUnit, Qt::black, m_areaMaximum->displayEnabled);
-    m_areaMinimum->UpdateTemp(minimum, temperatureUnit, Qt::black, m_areaMinimum->displayEnabled);
+    maximum = qMax(maximum, reading);
+    minimum = qMin(minimum, reading);
+    m_areaRealtime->UpdateTemp(reading, unit, alarm, m_areaRealtime->displayEnabled);
+    m_areaMaximum->UpdateTemp(maximum, unit, Qt::black, m_areaMaximum->displayEnabled);
+    m_areaMinimum->UpdateTemp(minimum, unit, Qt::black, m_areaMinimum->displayEnabled);
     // A tile switched off starts its extreme afresh from the next reading.
     if (!m_areaMaximum->displayEnabled)
         maximum = -1000.0f;
     if (!m_areaMinimum->displayEnabled)
         minimum = 10000.0f;
-    return true;
+    // The chart gets the reading in the unit its axis shows.
+    emit ttwidget_addvalue(value);
 }
 
-void MainWindow::handleAmbientTemperature(const QByteArray &data, int framing)
+void MainWindow::showAmbientTemperature(double value, int unit)
 {
-    const std::optional<float> reading = Responses::temperature(data, framing);
-    if (!reading)
-        return;
-    const float value = temperatureUnit == 1 ? toFahrenheit(*reading) : *reading;
-    m_areaAmbient->UpdateTemp(value, temperatureUnit, Qt::gray, m_areaAmbient->displayEnabled);
+    m_areaAmbient->UpdateTemp(float(value), unit, Qt::gray, m_areaAmbient->displayEnabled);
     emit ttwidget_addvalue_amb(value);
 }
 
-void MainWindow::handleFeatureMask(const QByteArray &data, int framing)
+void MainWindow::showHoldMode(int mode)
 {
-    const bool xor_ = framing != SerialFrame::CrcFraming;
-    if (data.size() != (xor_ ? 5 : 9))
-        return;
-    const int first = xor_ ? 0 : 3;
-    const auto mask = [&](int index) { return uchar(data.at(first + index)); };
-    const uchar m0 = mask(0), m1 = mask(1), m2 = mask(2), m3 = mask(3);
-    const auto enable = [](QWidget *row, bool on) { row->setEnabled(on); };
-    const auto readAll = [this](std::initializer_list<uchar> codes) {
-        for (uchar code : codes)
-            emit sig_sendread(code);
-    };
-
-    enable(ui.widget_emissivity, m3 & 0x02);
-    if (xor_)
-        enable(ui.widget_transmit, m3 & 0x04);
-    enable(ui.widget_outputl, m3 & 0x10);
-    enable(ui.widget_outupper, m3 & 0x10);
-    enable(ui.widget_halert, m3 & 0x20);
-    enable(ui.widget_larert, m3 & 0x20);
-    if (m3 & 0x20)
-        readAll({0x56, 0x57, 0x21, 0x22});
-    enable(ui.widget_analogout, m3 & 0x40);
-    enable(ui.widget_avgtime, m3 & 0x80);
-    if (m3 & 0x80)
-        readAll({0x48});
-    enable(ui.widget_holdmode, m2 & 0x01);
-    if (m2 & 0x01) {
-        if (xor_)
-            readAll({0x47, 0x4D});
-        else
-            readAll({0x47, 0x49, 0x4A, 0x4D});
-    }
-    enable(ui.widget_laser, m1 & 0x02);
-    if (m1 & 0x02)
-        readAll({0x55});
-    enable(ui.widget_backlight, m1 & 0x04);
-    if (m1 & 0x04)
-        readAll({0x54});
-    enable(ui.groupBox_unit, m1 & 0x08);
-    if (m1 & 0x08)
-        readAll({0x53});
-    enable(ui.widget_range_mode, m1 & 0x40);
-    if (m1 & 0x40)
-        readAll({0x68});
-    if (!xor_)
-        return;
-    if (!(m0 & 0x04))
-        ui.widget_modbus->hide();
-    if (m0 & 0x10) {
-        relay1Setting = 0xFFFF;
-        relay2Setting = 0xFFFF;
-        readAll({0x8B, 0x8D});
-    }
-}
-
-void MainWindow::handleHoldMode(uchar mode)
-{
-    if (mode > 3)
-        return;
     ui.comboBoxHoldmode->setCurrentIndex(mode);
     ui.widget_holdduration->setEnabled(mode == 1 || mode == 2);
     ui.widget_superholdvalue->setEnabled(mode == 3);
-    if (mode == 1)
-        emit sig_sendread(0x49);
-    else if (mode == 2)
-        emit sig_sendread(0x4A);
 }
 
 // ---- Write handlers ------------------------------------------------------------------------
 
-void MainWindow::guardedWrite(uchar code, const QByteArray &data)
-{
-    if (writeEnableRequired.load())
-        emit sig_sendwrite(0xFD, oneByte(0x01));
-    emit sig_sendwrite(code, data);
-}
-
 void MainWindow::on_doubleSpinBox_emi_editingFinished()
 {
     qDebug() << "emi t:" << ui.doubleSpinBox_emi->value();
-    guardedWrite(0xA0, Responses::registerBytes(ui.doubleSpinBox_emi->value(), 1000, 0));
+    m_instrument->writeParameter(Instrument::Parameter::Emissivity, ui.doubleSpinBox_emi->value());
 }
 
 void MainWindow::on_doubleSpinBox_transmit_editingFinished()
 {
     qDebug() << "emi t:" << ui.doubleSpinBox_transmit->value();
-    guardedWrite(0xC2, Responses::registerBytes(ui.doubleSpinBox_transmit->value(), 1000, 0));
+    m_instrument->writeParameter(Instrument::Parameter::Transmissivity, ui.doubleSpinBox_transmit->value());
 }
 
 void MainWindow::on_doubleSpinBox_avgtime_editingFinished()
 {
-    guardedWrite(0xC8, Responses::registerBytes(ui.doubleSpinBox_avgtime->value(), 10, 0));
+    m_instrument->writeParameter(Instrument::Parameter::AverageTime, ui.doubleSpinBox_avgtime->value());
 }
 
 void MainWindow::on_doubleSpinBox_holdtime_editingFinished()
 {
-    const int mode = ui.comboBoxHoldmode->currentIndex();
-    if (mode != 1 && mode != 2)
-        return;
-    guardedWrite(mode == 1 ? 0xC9 : 0xCA, Responses::registerBytes(ui.doubleSpinBox_holdtime->value(), 10, 0));
+    m_instrument->writeParameter(Instrument::Parameter::HoldTime, ui.doubleSpinBox_holdtime->value());
 }
 
 void MainWindow::on_doubleSpinBox_supervalue_editingFinished()
 {
-    guardedWrite(0xCD, Responses::registerBytes(ui.doubleSpinBox_supervalue->value(), 10, 1000));
+    m_instrument->writeParameter(Instrument::Parameter::SuperHoldValue, ui.doubleSpinBox_supervalue->value());
 }
 
 void MainWindow::on_doubleSpinBox_halert_editingFinished()
 {
-    guardedWrite(0xA1, Responses::registerBytes(ui.doubleSpinBox_halert->value(), 10, 1000));
+    m_instrument->writeParameter(Instrument::Parameter::HighAlarm, ui.doubleSpinBox_halert->value());
 }
 
 void MainWindow::on_doubleSpinBox_lalert_editingFinished()
 {
-    guardedWrite(0xA2, Responses::registerBytes(ui.doubleSpinBox_lalert->value(), 10, 1000));
+    m_instrument->writeParameter(Instrument::Parameter::LowAlarm, ui.doubleSpinBox_lalert->value());
 }
 
 void MainWindow::on_doubleSpinBox_outputl_editingFinished()
 {
-    guardedWrite(0xC4, Responses::registerBytes(ui.doubleSpinBox_outputl->value(), 10, 1000));
+    m_instrument->writeParameter(Instrument::Parameter::OutputLow, ui.doubleSpinBox_outputl->value());
 }
 
 void MainWindow::on_doubleSpinBox_outputh_editingFinished()
 {
-    guardedWrite(0xC5, Responses::registerBytes(ui.doubleSpinBox_outputh->value(), 10, 1000));
+    m_instrument->writeParameter(Instrument::Parameter::OutputHigh, ui.doubleSpinBox_outputh->value());
 }
 
 void MainWindow::on_comboBoxHoldmode_currentIndexChanged(int index)
 {
     if (index >= 0)
-        emit sig_sendwrite(0xC7, oneByte(index));
+        m_instrument->writeParameter(Instrument::Parameter::HoldMode, index);
 }
 
 void MainWindow::on_checkBox_halert_toggled(bool checked)
 {
-    emit sig_sendwrite(0xD7, oneByte(checked ? 1 : 0));
+    m_instrument->writeParameter(Instrument::Parameter::HighAlarmEnabled, checked ? 1 : 0);
 }
 
 void MainWindow::on_checkBox_lalert_toggled(bool checked)
 {
-    emit sig_sendwrite(0xD6, oneByte(checked ? 1 : 0));
+    m_instrument->writeParameter(Instrument::Parameter::LowAlarmEnabled, checked ? 1 : 0);
 }
 
 void MainWindow::on_radioButtonNormal_clicked()
 {
-    emit sig_sendwrite(0xE8, oneByte(0));
+    m_instrument->writeParameter(Instrument::Parameter::RangeMode, 0);
 }
 
 void MainWindow::on_radioButtonBody_clicked()
 {
-    emit sig_sendwrite(0xE8, oneByte(1));
+    m_instrument->writeParameter(Instrument::Parameter::RangeMode, 1);
 }
 
 void MainWindow::radioButton_C()
 {
-    guardedWrite(0xD3, oneByte(2));
+    m_instrument->writeParameter(Instrument::Parameter::Unit, 2);
     emit unitRead(2);
 }
 
 void MainWindow::radioButton_F()
 {
-    guardedWrite(0xD3, oneByte(1));
+    m_instrument->writeParameter(Instrument::Parameter::Unit, 1);
     emit unitRead(1);
 }
 
 void MainWindow::backlightCheck(bool check)
 {
-    guardedWrite(0xD4, oneByte(check ? 1 : 0));
+    m_instrument->writeParameter(Instrument::Parameter::Backlight, check ? 1 : 0);
 }
 
 void MainWindow::laserCheck(bool check)
 {
-    guardedWrite(0xD5, oneByte(check ? 1 : 0));
+    m_instrument->writeParameter(Instrument::Parameter::Laser, check ? 1 : 0);
 }
 
 void MainWindow::modbusCheck(bool check)
 {
-    QByteArray data(1, '\0');
-    data.append(char(check ? 1 : 0));
-    emit sig_sendwrite(0x85, data);
+    m_instrument->setModbus(check);
 }
 
 void MainWindow::on_navButton_restore_clicked()
 {
-    if (writeEnableRequired.load())
-        emit sig_sendwrite(0xFD, oneByte(0x01));
-    emit sig_sendread(0x64);
-    readAllParameters();
+    m_instrument->factoryReset();
 }
 
 // ---- Device dialogs ------------------------------------------------------------------------
@@ -897,9 +650,9 @@ void MainWindow::on_navButton_restore_clicked()
 void MainWindow::ClickDeviceInfo()
 {
     DeviceInfoDialog dialog;
-    dialog.deviceSerial = serialNumber;
-    dialog.dialogRangeLow = rangeLow;
-    dialog.dialogRangeHigh = rangeHigh;
+    dialog.deviceSerial = m_instrument->serialNumber();
+    dialog.dialogRangeLow = m_instrument->rangeLow();
+    dialog.dialogRangeHigh = m_instrument->rangeHigh();
     dialog.refreshLabels();
     Messages::exec(dialog);
 }
@@ -907,18 +660,12 @@ void MainWindow::ClickDeviceInfo()
 void MainWindow::ClickRelaySettings()
 {
     RelaySettingDialog dialog;
-    dialog.relay1 = relay1Setting;
-    dialog.relay2 = relay2Setting;
+    dialog.relay1 = m_instrument->relay1();
+    dialog.relay2 = m_instrument->relay2();
     dialog.loadRelaySettings();
     if (Messages::exec(dialog) != QDialog::Accepted || dialog.relay1 >= 4 || dialog.relay2 >= 4)
         return;
-    const auto twoBytes = [](quint16 value) {
-        QByteArray bytes(1, char(value >> 8));
-        bytes.append(char(value & 0xFF));
-        return bytes;
-    };
-    guardedWrite(0x8A, twoBytes(dialog.relay1));
-    guardedWrite(0x8C, twoBytes(dialog.relay2));
+    m_instrument->writeRelays(dialog.relay1, dialog.relay2);
 }
 
 // ---- Window --------------------------------------------------------------------------------
@@ -1072,12 +819,15 @@ void MainWindow::changeEvent(QEvent *event)
             button->setTextOn(tr("打开"));
             button->setTextOff(tr("关闭"));
         }
-        const bool open = m_serial->isPortOpen();
-        portLabel.setText(tr("已选择:") + (open ? ui.comboBoxCom->currentText() : QString()));
-        baudLabel.setText(tr("波特率:") + (open ? ui.comboBoxBaud->currentText() : QString()));
-        ui.pushButton_com->setText(open ? tr("关闭设备") : tr("打开设备"));
-        ui.label_rangel->setText(rangeText(rangeLow));
-        ui.label_rangeh->setText(rangeText(rangeHigh));
+        using State = Instrument::ConnectionState;
+        const State state = m_instrument->state();
+        const bool engaged = state == State::Connected || state == State::NotResponding || state == State::Lost;
+        ui.pushButton_com->setText(engaged ? tr("关闭设备") : tr("打开设备"));
+        // Before the start-up search has ended the status stays empty.
+        if (!portLabel.text().isEmpty())
+            showConnectionState();
+        ui.label_rangel->setText(rangeText(m_instrument->rangeLow()));
+        ui.label_rangeh->setText(rangeText(m_instrument->rangeHigh()));
         nameAreas();
         retranslateMenus();
     }
@@ -1093,14 +843,14 @@ bool MainWindow::close()
     appSettings().writeFile();
     ui.widget_tt->stopAndClose();
     const bool closed = QMainWindow::close();
-    stopPolling();
+    m_instrument->stopPolling();
     return closed;
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // Also the system's close: the poll thread must not outlive the window.
-    stopPolling();
+    m_instrument->stopPolling();
     QMainWindow::closeEvent(event);
 }
 
@@ -1206,19 +956,6 @@ void MainWindow::resizeEvent(QResizeEvent *event)
     restyleCheckButtons();
 }
 
-void MainWindow::timerEvent(QTimerEvent *event)
-{
-    if (event->timerId() != statusTimerId)
-        return QMainWindow::timerEvent(event);
-    if (nowMs() - lastResponseTime > InstrumentSilentAfterMs) {
-        portLabel.setText(tr("仪器中断"));
-        baudLabel.setText(tr(""));
-        return;
-    }
-    portLabel.setText(tr("已选择:") + ui.comboBoxCom->currentText());
-    baudLabel.setText(tr("波特率:") + ui.comboBoxBaud->currentText());
-}
-
 // ---- Chart -----------------------------------------------------------------------------------
 
 bool MainWindow::refuseWhileRecording()
@@ -1271,7 +1008,8 @@ void MainWindow::styleCheckButton(NavButton *button, bool on)
 
 void MainWindow::on_navButton_startstop_clicked()
 {
-    if (!m_serial->isPortOpen()) {
+    // Only starting needs the instrument: a recording can always be stopped.
+    if (!ui.widget_tt->isRecording() && !m_instrument->isOpen()) {
         // Shown as it stands, in every language.
         Messages::information(this, QStringLiteral("提示"), QStringLiteral("设备未连接"));
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "instrument.h"
 #include "mainwindow_ui.h"
 
 #include <QColor>
@@ -10,17 +11,15 @@
 #include <memory>
 
 class AmbrelTitalbar;
-class GetTempThread;
 class QAction;
 class QMenu;
 class NavButton;
 class ttwidget;
-class OptSerial;
 class QListWidgetItem;
 class TempAreaItem;
 
-// The one window of the program: builds and wires everything, runs the start-up search, and
-// turns every answer of the instrument into widget updates (recvdata).
+// The one window of the program: builds and wires everything, runs the start-up search, shows
+// what the instrument reports and passes the user's edits on to it.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -31,19 +30,11 @@ public:
     // Status shown beside the version, e.g. that the instrument is simulated.
     void setInstrumentNote(const QString &note);
 
-    // What the tests and the device dialogs read.
-    int temperatureUnit = 2;
-    float rangeLow = 0.0f;
-    float rangeHigh = 0.0f;
-    qint32 serialNumber = 0;
-    quint16 relay1Setting = 0xFFFF;
-    quint16 relay2Setting = 0xFFFF;
+    // The running extremes the tiles show.
     float maxCelsius = -100.0f;
     float minCelsius = 10000.0f;
     float maxFahrenheit = -1000.0f;
     float minFahrenheit = 10000.0f;
-    qint64 lastResponseTime = 0;
-    int serialErrorCount = 0;
 
     const MainWindowUi &form() const { return ui; }
     AmbrelTitalbar *titleBar() const { return m_titleBar; }
@@ -52,34 +43,22 @@ public:
     TempAreaItem *areaMaximum() const { return m_areaMaximum; }
     TempAreaItem *areaMinimum() const { return m_areaMinimum; }
     TempAreaItem *areaAmbient() const { return m_areaAmbient; }
-    OptSerial *serial() const { return m_serial.get(); }
+    Instrument *instrument() const { return m_instrument.get(); }
     QLabel *portStatus() { return &portLabel; }
     QLabel *baudStatus() { return &baudLabel; }
     QLabel *versionStatus() { return &versionLabel; }
 
-    bool detectProtocol(const QString &portName, qint32 baud);
-    bool findDevice(QString &portName, qint32 &baud);
     void setParameterRowsEnabled(bool enabled);
-    void readAllParameters();
 
 signals:
     void ttwidget_addvalue(double value);
     void ttwidget_addvalue_amb(double value);
-    void sig_opencom(const QString &name, QSerialPort::BaudRate buad);
-    void sig_closecom();
-    void sig_sendwrite(uchar code, const QByteArray &data, ushort index = 0);
-    void sig_sendread(uchar code);
-    void sig_fastread(uchar code);
     // The chart's sampling stops (serial write errors, ten time-outs in a row).
     void stopcollect();
     // The unit the instrument reported or was told to use; the chart labels its axis by it.
     void unitRead(int unit);
 
 public slots:
-    void recvdata(uchar code, const QByteArray &data, bool ok);
-    void open_successed(bool ok);
-    void close_successed(bool ret);
-    void handleSerialError(QSerialPort::SerialPortError error);
     void comboBoxClicked();
     void comboBoxholdmodeClicked() {}
     void ttwidgetStartStop(bool flag);
@@ -145,7 +124,6 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void timerEvent(QTimerEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -157,16 +135,16 @@ private:
     void layoutAreaList();
     void startupConnection(const QStringList &ports, const QStringList &bauds, const QString &savedName,
                            const QString &savedBaud);
-    void guardedWrite(uchar code, const QByteArray &data);
-    void handleObjectTemperature(const QByteArray &data, int framing);
-    void handleAmbientTemperature(const QByteArray &data, int framing);
-    void handleFeatureMask(const QByteArray &data, int framing);
-    void handleHoldMode(uchar mode);
-    // Range filter, extremes and tiles for one object reading; false when it was dropped.
-    bool showTemperatures(float value, float low, float high, float &maximum, float &minimum);
+    void instrumentOpened(const Instrument::Link &link);
+    void showConnectionState();
+    void showParameter(Instrument::Parameter parameter, double value);
+    void showFeatures(const Instrument::Features &features);
+    void showObjectTemperature(double value, int unit);
+    void showAmbientTemperature(double value, int unit);
+    void showHoldMode(int mode);
+    void styleStripButtons(bool enabled);
     void nameAreas();
     void resizeAreas();
-    void stopPolling();
     void pauseForZoom();
     bool refuseWhileRecording();
     void styleCheckButton(NavButton *button, bool on);
@@ -205,10 +183,8 @@ private:
     QLabel baudLabel;
     QLabel versionLabel;
     QLabel noteLabel;
-    std::unique_ptr<OptSerial> m_serial;
-    std::unique_ptr<GetTempThread> m_pollThread;
+    std::unique_ptr<Instrument> m_instrument;
     bool isMoving = false;
     QPoint windowPosAtPress;
     QPoint cursorPosAtPress;
-    int statusTimerId = 0;
 };

@@ -3,6 +3,7 @@
 #include <QMutexLocker>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 // The settings dialog's largest limit. A larger limit from a hand-edited
@@ -53,12 +54,8 @@ void SampleStore::replace(RecordSeries series)
     QMutexLocker lock(&m_mutex);
     m_series = std::move(series);
     clearLocked();
-    const QVector<double> &temperatures = m_series.temperatures;
-    if (!temperatures.isEmpty()) {
-        const auto [low, high] = std::minmax_element(temperatures.cbegin(), temperatures.cend());
-        m_minTemperature = *low;
-        m_maxTemperature = *high;
-    }
+    for (double temperature : qAsConst(m_series.temperatures))
+        noteExtremes(temperature);
 }
 
 RecordSeries SampleStore::snapshot() const
@@ -102,14 +99,22 @@ SampleStore::Tail SampleStore::tailSince(quint64 generation, int seen) const
     return tail;
 }
 
-void SampleStore::appendLocked(double duration, double temperature, double ambient)
+void SampleStore::noteExtremes(double temperature)
 {
-    if (m_series.temperatures.isEmpty()) {
+    if (std::isnan(temperature))
+        return;
+    if (!m_hasExtremes) {
         m_minTemperature = m_maxTemperature = temperature;
+        m_hasExtremes = true;
     } else {
         m_minTemperature = std::min(m_minTemperature, temperature);
         m_maxTemperature = std::max(m_maxTemperature, temperature);
     }
+}
+
+void SampleStore::appendLocked(double duration, double temperature, double ambient)
+{
+    noteExtremes(temperature);
     m_series.durations.append(duration);
     m_series.temperatures.append(temperature);
     m_series.ambients.append(ambient);
@@ -118,5 +123,11 @@ void SampleStore::appendLocked(double duration, double temperature, double ambie
 void SampleStore::clearLocked()
 {
     ++m_generation;
+    m_hasExtremes = false;
     m_minTemperature = m_maxTemperature = 0.0;
+}
+
+bool isSampleGap(qint64 sinceReadingMs, int recordIntervalMs)
+{
+    return sinceReadingMs > std::max<qint64>(1000, 2 * qint64(recordIntervalMs));
 }

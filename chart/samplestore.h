@@ -51,14 +51,21 @@ public:
 
 private:
     void appendLocked(double duration, double temperature, double ambient);
+    void noteExtremes(double temperature);
     void clearLocked();
 
     mutable QMutex m_mutex;
     RecordSeries m_series;
     QElapsedTimer m_clock;
     quint64 m_generation = 1;
+    // Extremes over the samples that are not gaps.
+    bool m_hasExtremes = false;
     double m_minTemperature = 0.0;
     double m_maxTemperature = 0.0;
 };
+
+// Whether a sample taken `sinceReadingMs` after the latest valid object reading is a gap (NaN):
+// no reading for more than max(1 s, 2 x the record interval).
+bool isSampleGap(qint64 sinceReadingMs, int recordIntervalMs);
 
 #endif // TEVRANO_SAMPLESTORE_H

@@ -88,6 +88,7 @@ ttwidget::ttwidget(QWidget *parent)
     : QWidget(parent)
     , m_prompter(&standardPrompter)
 {
+    m_readingClock.start();
     initChartResources();
     buildForm();
     connect(this, &ttwidget::occurerror, this, &ttwidget::showErrorInfo);
@@ -255,6 +256,7 @@ void ttwidget::setPrompter(ChartPrompter *prompter)
 void ttwidget::UpdateTemp(double v)
 {
     m_latestTemperature = v;
+    m_latestAt = m_readingClock.elapsed();
 }
 
 void ttwidget::UpdateTempAmb(double v)
@@ -266,7 +268,11 @@ void ttwidget::Recording()
 {
     if (!recording)
         return;
-    if (!m_samples.appendNow(m_latestTemperature, m_latestAmbient, m_cacheSize)) {
+    // A reading that stopped coming is not repeated as if it were live.
+    const qint64 latestAt = m_latestAt;
+    const bool gap = latestAt < 0 || isSampleGap(m_readingClock.elapsed() - latestAt, m_recordInterval);
+    const double nan = std::nan("");
+    if (!m_samples.appendNow(gap ? nan : m_latestTemperature.load(), gap ? nan : m_latestAmbient.load(), m_cacheSize)) {
         // Reaches Collect::stop on this thread at once, so no further tick follows.
         emit stopcollect();
         emit stopcollecttips();
@@ -478,8 +484,7 @@ bool ttwidget::runFileJob(WriteFileThread &job)
 
 void ttwidget::on_pushButton_export_clicked()
 {
-    if (refuseWhileRecording())
-        return;
+    // A running recording is saved as far as it goes and keeps running.
     const QString path = m_prompter->saveFileName(this);
     if (path.isEmpty())
         return;

@@ -5,6 +5,7 @@
 #include "samplestore.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <atomic>
@@ -145,9 +146,12 @@ private:
 
     SampleStore m_samples;
     std::atomic<int> m_cacheSize{0};
-    int m_recordInterval = 10;
+    std::atomic<int> m_recordInterval{10}; // also read by the sampling thread
     std::atomic<double> m_latestTemperature{0.0};
     std::atomic<double> m_latestAmbient{0.0};
+    // When the latest object reading arrived, on m_readingClock; unset before the first.
+    QElapsedTimer m_readingClock;
+    std::atomic<qint64> m_latestAt{-1};
     QDateTime m_startTime;
     // Unset until a recording starts; an import clears it again.
     std::optional<qint64> m_startMsecs;

@@ -1,7 +1,11 @@
 #include "pollthread.h"
 
-std::atomic<quint16> deviceModel{0};
-std::atomic<bool> writeEnableRequired{true};
+#include <QElapsedTimer>
+
+namespace {
+// A paced loop waits in slices this long, so a stop never waits for a whole interval.
+constexpr int StopCheckMs = 10;
+} // namespace
 
 uchar objectTemperatureCode(quint16 model)
 {
@@ -21,16 +25,23 @@ void AmbrelThread::stop()
     wait();
 }
 
-GetTempThread::GetTempThread(std::function<void(uchar)> pollOnce, QObject *parent)
+GetTempThread::GetTempThread(std::function<uchar()> objectCode, std::function<void(uchar)> pollOnce,
+                             QObject *parent)
     : AmbrelThread(parent)
+    , m_objectCode(std::move(objectCode))
     , m_pollOnce(std::move(pollOnce))
 {
 }
 
 void GetTempThread::run()
 {
+    QElapsedTimer step;
     while (!stopRequested()) {
-        m_pollOnce(objectTemperatureCode(deviceModel.load()));
+        step.start();
+        m_pollOnce(m_objectCode());
         m_pollOnce(0x02);
+        const int interval = m_intervalMs.load();
+        while (!stopRequested() && step.elapsed() < interval)
+            msleep(ulong(qBound<qint64>(1, interval - step.elapsed(), StopCheckMs)));
     }
 }

@@ -5,12 +5,6 @@
 #include <atomic>
 #include <functional>
 
-// The instrument's identity as last read; chooses the poll code. Written on the GUI thread,
-// read on the poll thread.
-extern std::atomic<quint16> deviceModel;
-// Whether guarded writes must be preceded by the write-enable command; set by the identity.
-extern std::atomic<bool> writeEnableRequired;
-
 // Object-temperature code for a model: two models keep it under 0x08.
 uchar objectTemperatureCode(quint16 model);
 
@@ -32,17 +26,27 @@ private:
     std::atomic<bool> m_stop{false};
 };
 
-// Polls object and ambient temperature back to back, as fast as the transactions allow.
+// Polls object and ambient temperature back to back, as fast as the transactions allow, or
+// one pair per interval when one is set.
 class GetTempThread : public AmbrelThread
 {
     Q_OBJECT
 public:
-    // pollOnce sends one blocking poll request for a code and returns when it has ended.
-    explicit GetTempThread(std::function<void(uchar)> pollOnce, QObject *parent = nullptr);
+    // pollOnce sends one blocking poll request for a code and returns when it has ended;
+    // objectCode gives the object-temperature code for the next step.
+    GetTempThread(std::function<uchar()> objectCode, std::function<void(uchar)> pollOnce,
+                  QObject *parent = nullptr);
+
+    // Milliseconds from the start of one step to the start of the next; 0 runs them back to
+    // back. Safe to call from any thread.
+    void setInterval(int ms) { m_intervalMs.store(ms); }
+    int interval() const { return m_intervalMs.load(); }
 
 protected:
     void run() override;
 
 private:
+    std::function<uchar()> m_objectCode;
     std::function<void(uchar)> m_pollOnce;
+    std::atomic<int> m_intervalMs{0};
 };

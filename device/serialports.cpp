@@ -1,11 +1,27 @@
 #include "serialports.h"
 
+#include <QFileInfo>
 #include <QMutex>
 #include <QSerialPortInfo>
 
 namespace {
 QMutex preferredMutex;
 QList<SerialPortEntry> preferredPorts;
+
+SerialPortEntry entryFromText(const QString &text)
+{
+    const QStringList fields = text.split(QLatin1Char('|'));
+    return {fields.value(0), fields.value(1), fields.value(2), quint16(fields.value(3).toUInt(nullptr, 16)),
+            quint16(fields.value(4).toUInt(nullptr, 16))};
+}
+
+bool sameAdapter(const SerialPortEntry &a, const SerialPortEntry &b)
+{
+    if (!a.serialNumber.isEmpty())
+        return a.serialNumber == b.serialNumber;
+    return (a.vendorId != 0 || a.productId != 0) && a.vendorId == b.vendorId && a.productId == b.productId
+           && a.description == b.description;
+}
 } // namespace
 
 QList<SerialPortEntry> listSerialPorts()
@@ -17,14 +33,15 @@ QList<SerialPortEntry> listSerialPorts()
     }
     const QByteArray override = qgetenv("TEVRANO_SERIAL_PORTS");
     if (!override.isNull()) {
-        const QStringList names = QString::fromLocal8Bit(override).split(':', Qt::SkipEmptyParts);
-        for (const QString &name : names)
-            ports.append({name, {}});
+        const QStringList entries = QString::fromLocal8Bit(override).split(':', Qt::SkipEmptyParts);
+        for (const QString &entry : entries)
+            ports.append(entryFromText(entry));
         return ports;
     }
     const QList<QSerialPortInfo> system = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : system)
-        ports.append({info.portName(), info.description()});
+        ports.append({info.portName(), info.description(), info.serialNumber(), info.vendorIdentifier(),
+                      info.productIdentifier()});
     return ports;
 }
 
@@ -32,4 +49,29 @@ void prependSerialPort(const QString &name, const QString &description)
 {
     QMutexLocker lock(&preferredMutex);
     preferredPorts.prepend({name, description});
+}
+
+std::optional<SerialPortEntry> findReturnedPort(const SerialPortEntry &lost, const QList<SerialPortEntry> &ports)
+{
+    for (const SerialPortEntry &port : ports)
+        if (sameAdapter(lost, port))
+            return port;
+    for (const SerialPortEntry &port : ports)
+        if (port.name == lost.name)
+            return port;
+    return std::nullopt;
+}
+
+bool serialPortPresent(const QString &name)
+{
+#ifdef Q_OS_WIN
+    // Windows lists only the ports that are there.
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        if (info.portName() == name)
+            return true;
+    return false;
+#else
+    // Unix ports are named by path, or by the name of a node under /dev.
+    return QFileInfo::exists(name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name);
+#endif
 }

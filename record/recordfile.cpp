@@ -457,9 +457,12 @@ bool readRecord(QIODevice &device, RecordImport &result, const RecordProgress &p
             rest.remove_prefix(tab + 1);
         }
         if (!overlong && fieldCount > needed) {
-            const double t = parseNumber(fields[columns->temperature]);
-            maxTemperature = std::max(t, maxTemperature);
-            minTemperature = std::min(t, minTemperature);
+            const bool gap = trimmed(fields[columns->temperature]).empty();
+            const double t = gap ? std::nan("") : parseNumber(fields[columns->temperature]);
+            if (!gap) {
+                maxTemperature = std::max(t, maxTemperature);
+                minTemperature = std::min(t, minTemperature);
+            }
             series.durations.append(parseNumber(fields[columns->x]));
             series.temperatures.append(t);
             const bool hasAmbient = columns->ambient >= 0 && columns->ambient < fieldCount

@@ -36,7 +36,7 @@ int main(int argc, char **argv)
     window.show();
     int pairs = 0;
     QObject::connect(&window, &MainWindow::ttwidget_addvalue_amb, [&pairs] { ++pairs; });
-    if (!QTest::qWaitFor([&] { return window.relay2Setting != 0xFFFF; }, 30000)) {
+    if (!QTest::qWaitFor([&] { return window.instrument()->relay2() != 0xFFFF; }, 30000)) {
         std::fprintf(stderr, "the panel was not filled\n");
         return 1;
     }

@@ -107,9 +107,9 @@ void tst_Panel::readsAfterConnecting()
     QVERIFY(ui.switchButton_backlight->isChecked());
     QVERIFY(ui.radioButton_C->isChecked());
     QVERIFY(ui.radioButtonNormal->isChecked());
-    QCOMPARE(window->relay1Setting, quint16(2));
-    QCOMPARE(window->relay2Setting, quint16(1));
-    QCOMPARE(window->serialNumber, 20261207);
+    QCOMPARE(window->instrument()->relay1(), quint16(2));
+    QCOMPARE(window->instrument()->relay2(), quint16(1));
+    QCOMPARE(window->instrument()->serialNumber(), 20261207);
     QVERIFY(ui.widget_emissivity->isEnabled());
     QVERIFY(!ui.widget_superholdvalue->isEnabled()); // hold mode Real
     // Nothing more is written once the panel shows what was read.
@@ -181,7 +181,7 @@ void tst_Panel::edits()
     if (what == QLatin1String("unitF")) {
         QCOMPARE(unit.count(), 1);
         QCOMPARE(unit.first().first().toInt(), 1);
-        QCOMPARE(window->temperatureUnit, 2); // the tiles switch when the unit is read back
+        QCOMPARE(window->instrument()->unit(), 2); // the tiles switch when the unit is read back
     }
 }
 
@@ -191,7 +191,7 @@ void tst_Panel::oneByteIdentityWritesWithoutEnable()
     config.identity = {0x12, true};
     MainWindow *window = connectedWindow(config);
     QVERIFY(window);
-    QCOMPARE(deviceModel.load(), quint16(0x12));
+    QCOMPARE(window->instrument()->model(), quint16(0x12));
     const QList<QByteArray> sent = newRequestsAfter([&] {
         window->form().doubleSpinBox_emi->setValue(0.9);
         window->on_doubleSpinBox_emi_editingFinished();
@@ -251,8 +251,10 @@ void tst_Panel::resetAnswerTexts()
     QFETCH(bool, writeEnable);
     QFETCH(QString, message);
     MainWindow *window = f.openWindowWithoutPorts();
-    writeEnableRequired.store(writeEnable);
-    window->recvdata(0x64, answer, true);
+    // A three-byte identity asks for the write enable, a one-byte one does not.
+    window->instrument()->recvdata(0x17, writeEnable ? hex("010100") : hex("1212"), true);
+    QCOMPARE(window->instrument()->writeEnableRequired(), writeEnable);
+    window->instrument()->recvdata(0x64, answer, true);
     QCOMPARE(f.shown.size(), 1);
     QCOMPARE(f.shown.first().text, message);
 }
@@ -261,7 +263,7 @@ void tst_Panel::featureMaskRows()
 {
     MainWindow *window = f.openWindowWithoutPorts();
     const MainWindowUi &ui = window->form();
-    window->recvdata(0x40, hex("00000022 22"), true);
+    window->instrument()->recvdata(0x40, hex("00000022 22"), true);
     QVERIFY(ui.widget_emissivity->isEnabled());
     QVERIFY(ui.widget_halert->isEnabled());
     QVERIFY(ui.widget_larert->isEnabled());
@@ -270,29 +272,28 @@ void tst_Panel::featureMaskRows()
                          static_cast<QWidget *>(ui.groupBox_unit), ui.widget_range_mode})
         QVERIFY2(!row->isEnabled(), qPrintable(row->objectName()));
     // A mask of the wrong length changes nothing.
-    window->recvdata(0x40, hex("FFFF"), true);
+    window->instrument()->recvdata(0x40, hex("FFFF"), true);
     QVERIFY(!ui.widget_transmit->isEnabled());
 }
 
 void tst_Panel::relayDialogWrites_data()
 {
-    QTest::addColumn<int>("relay1");
-    QTest::addColumn<int>("relay2");
+    QTest::addColumn<quint32>("featureMask");
     QTest::addColumn<QList<QByteArray>>("written");
     const QByteArray enable = hex("FD01FC");
-    QTest::newRow("as read") << 2 << 1 << QList<QByteArray>{enable, hex("8A000288"), enable, hex("8C00018D")};
-    QTest::newRow("not read") << 0xFFFF << 0 << QList<QByteArray>{};
+    QTest::newRow("as read") << 0x144E01F6u << QList<QByteArray>{enable, hex("8A000288"), enable, hex("8C00018D")};
+    // Without the relay bit the relays are never read.
+    QTest::newRow("not read") << 0x044E01F6u << QList<QByteArray>{};
 }
 
 void tst_Panel::relayDialogWrites()
 {
-    QFETCH(int, relay1);
-    QFETCH(int, relay2);
+    QFETCH(quint32, featureMask);
     QFETCH(QList<QByteArray>, written);
-    MainWindow *window = connectedWindow();
+    InstrumentSimulator::Config config;
+    config.featureMask = featureMask;
+    MainWindow *window = connectedWindow(config);
     QVERIFY(window);
-    window->relay1Setting = quint16(relay1);
-    window->relay2Setting = quint16(relay2);
     Messages::setDialogRunner([](QDialog &dialog) {
         dialog.accept();
         return int(QDialog::Accepted);
@@ -306,16 +307,16 @@ void tst_Panel::badAnswersKeepThePanel()
 {
     MainWindow *window = f.openWindowWithoutPorts();
     const MainWindowUi &ui = window->form();
-    window->recvdata(0x20, hex("03B6B5"), true);
+    window->instrument()->recvdata(0x20, hex("03B6B5"), true);
     QCOMPARE(ui.doubleSpinBox_emi->value(), 0.95);
-    window->recvdata(0x20, hex("0384"), true);       // too short
-    window->recvdata(0x20, hex("038487 00"), true);  // too long
-    window->recvdata(0x20, hex("0384 87"), false);   // invalid
+    window->instrument()->recvdata(0x20, hex("0384"), true);       // too short
+    window->instrument()->recvdata(0x20, hex("038487 00"), true);  // too long
+    window->instrument()->recvdata(0x20, hex("0384 87"), false);   // invalid
     QCOMPARE(ui.doubleSpinBox_emi->value(), 0.95);
     // Out of the box's range: clamped by the widget.
-    window->recvdata(0xA1, hex("000000"), true);
+    window->instrument()->recvdata(0xA1, hex("000000"), true);
     QCOMPARE(ui.doubleSpinBox_halert->value(), -50.0);
-    window->recvdata(0x47, hex("0707"), true); // no such hold mode
+    window->instrument()->recvdata(0x47, hex("0707"), true); // no such hold mode
     QCOMPARE(ui.comboBoxHoldmode->currentIndex(), 0);
 }
 

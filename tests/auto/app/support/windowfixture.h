@@ -5,7 +5,6 @@
 #include "instrumentsimulator.h"
 #include "mainwindow.h"
 #include "messages.h"
-#include "pollthread.h"
 #include "settings.h"
 
 #include <QTemporaryDir>
@@ -47,8 +46,6 @@ public:
         sim.reset();
         shown.clear();
         qunsetenv("TEVRANO_SERIAL_PORTS");
-        deviceModel.store(0);
-        writeEnableRequired.store(true);
     }
 
     InstrumentSimulator *startSimulator(InstrumentSimulator::Config config = {})
@@ -78,7 +75,7 @@ public:
 
     bool waitUntilPolling()
     {
-        return QTest::qWaitFor([this] { return window->lastResponseTime != 0; }, 20000);
+        return QTest::qWaitFor([this] { return window->instrument()->lastResponseTime() != 0; }, 20000);
     }
 
     // Requests the instrument received, polls left out.

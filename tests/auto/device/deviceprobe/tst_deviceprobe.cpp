@@ -81,10 +81,9 @@ void tst_DeviceProbe::searchSkipsDebugAdapters()
 void tst_DeviceProbe::pollLoopAlternatesAndStops()
 {
     for (quint16 model : {quint16(0x0601), quint16(0x0101)}) {
-        deviceModel.store(model);
         QMutex mutex;
         QList<int> codes;
-        GetTempThread thread([&](uchar code) {
+        GetTempThread thread([model] { return objectTemperatureCode(model); }, [&](uchar code) {
             QMutexLocker lock(&mutex);
             codes.append(code);
             QThread::msleep(1);
@@ -100,7 +99,6 @@ void tst_DeviceProbe::pollLoopAlternatesAndStops()
             QCOMPARE(codes.at(i + 1), 0x02);
         }
     }
-    deviceModel.store(0);
 }
 
 void tst_DeviceProbe::serialPortsFromEnvironment()
