@@ -1,6 +1,7 @@
 #include "logger.h"
 
 #include "console.h"
+#include "recordfile.h"
 #include "statusline.h"
 
 #include <QDateTime>
@@ -16,12 +17,6 @@ constexpr int StatusPeriodMs = 250;
 void printError(const QString &message)
 {
     std::fprintf(stderr, "tevrano-log: %s\n", qPrintable(message));
-}
-
-// A sample is a gap when no valid object reading arrived for longer than this.
-qint64 gapAfterMs(int intervalMs)
-{
-    return std::max<qint64>(1000, 2 * qint64(intervalMs));
 }
 
 } // namespace
@@ -41,16 +36,30 @@ Logger::Logger(const LogOptions &options, QObject *parent)
         if (!m_sampling)
             fail(ExitFailed, QStringLiteral("cannot open %1").arg(link.portName));
     });
-    // Sampling starts with the first valid reading, so the first row is not a gap.
-    connect(&m_instrument, &Instrument::objectTemperature, this, [this] {
-        if (m_sampling || m_ended)
-            return;
-        m_sampling = true;
-        const double emissivity = m_instrument.parameter(Instrument::Parameter::Emissivity);
-        m_output.setEmissivity(std::isfinite(emissivity) ? float(emissivity) : 0.0f);
-        m_clock.start();
-        sample();
+    // Sampling starts once a valid reading and the emissivity (for the record header) are in, so
+    // the first row is not a gap; an instrument that stays silent after opening still gets its
+    // rows, as gaps.
+    const auto startWhenReady = [this] {
+        if (m_instrument.lastResponseTime() > 0
+            && std::isfinite(m_instrument.parameter(Instrument::Parameter::Emissivity)))
+            startSampling();
+    };
+    connect(&m_instrument, &Instrument::objectTemperature, this, startWhenReady);
+    connect(&m_instrument, &Instrument::parameterRead, this, startWhenReady);
+    connect(&m_instrument, &Instrument::opened, this, [this] {
+        QTimer::singleShot(Instrument::NotRespondingAfterMs, this, &Logger::startSampling);
     });
+}
+
+void Logger::startSampling()
+{
+    if (m_sampling || m_ended)
+        return;
+    m_sampling = true;
+    const double emissivity = m_instrument.parameter(Instrument::Parameter::Emissivity);
+    m_output.setEmissivity(std::isfinite(emissivity) ? float(emissivity) : 0.0f);
+    m_clock.start();
+    sample();
 }
 
 std::optional<int> Logger::start()
@@ -124,8 +133,8 @@ void Logger::sample()
         }
         const QDateTime now = QDateTime::currentDateTime();
         const Instrument::Reading reading = m_instrument.latest();
-        const bool gap = now.toMSecsSinceEpoch() - m_instrument.lastResponseTime()
-                         > gapAfterMs(m_options.intervalMs);
+        const bool gap = isSampleGap(now.toMSecsSinceEpoch() - m_instrument.lastResponseTime(),
+                                     m_options.intervalMs);
         LogRow row;
         row.time = now;
         row.elapsedS = m_clock.elapsed() / 1000.0;
@@ -150,12 +159,25 @@ void Logger::drawStatus()
     const Instrument::Link link = m_instrument.link();
     status.port = link.portName;
     status.baud = link.baud;
-    status.connected = m_instrument.state() == Instrument::ConnectionState::Connected;
+    switch (m_instrument.state()) {
+    case Instrument::ConnectionState::Connected:
+        break;
+    case Instrument::ConnectionState::NotResponding:
+        status.note = QStringLiteral("not responding");
+        break;
+    case Instrument::ConnectionState::Lost:
+        status.note = QStringLiteral("lost, waiting for it to return");
+        break;
+    default:
+        status.note = QStringLiteral("opening");
+        break;
+    }
     status.rows = m_output.rows();
     const Instrument::Reading reading = m_instrument.latest();
-    const bool fresh = QDateTime::currentMSecsSinceEpoch() - m_instrument.lastResponseTime()
-                       <= gapAfterMs(m_options.intervalMs);
-    status.latest = fresh ? reading.object : std::nan("");
+    const bool gap
+            = isSampleGap(QDateTime::currentMSecsSinceEpoch() - m_instrument.lastResponseTime(),
+                          m_options.intervalMs);
+    status.latest = gap ? std::nan("") : reading.object;
     status.fahrenheit = reading.unit == 1;
     status.elapsedS = m_sampling ? m_clock.elapsed() / 1000.0 : 0.0;
     status.durationS = m_options.durationS;

@@ -36,8 +36,8 @@ signals:
 private:
     void fail(int exitStatus, const QString &message);
     void end(int exitStatus);
+    void startSampling();
     void sample();
-    void scheduleNext();
     void drawStatus();
 
     const LogOptions m_options;

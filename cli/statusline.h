@@ -6,7 +6,7 @@ struct LogStatus
 {
     QString port; // empty while searching
     qint32 baud = 0;
-    bool connected = false;
+    QString note; // connection trouble, empty while the instrument answers
     int rows = 0;
     double latest = 0; // NaN when there is no valid reading
     bool fahrenheit = false;

@@ -315,6 +315,11 @@ int durationDecimals(int recordIntervalMs)
     return 1;
 }
 
+bool isSampleGap(qint64 sinceReadingMs, int recordIntervalMs)
+{
+    return sinceReadingMs > std::max<qint64>(1000, 2 * qint64(recordIntervalMs));
+}
+
 qint64 LocalClock::msOfDay(qint64 msecsSinceEpoch)
 {
     const qint64 period = floorDiv(msecsSinceEpoch, kOffsetPeriodMs);

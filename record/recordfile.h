@@ -44,6 +44,10 @@ struct RecordImport
 // Receives progress in percent; called only when the percentage changes.
 using RecordProgress = std::function<void(int percent)>;
 
+// Whether a sample taken `sinceReadingMs` after the latest valid object reading is a gap (NaN):
+// no reading for more than max(1 s, 2 x the record interval).
+bool isSampleGap(qint64 sinceReadingMs, int recordIntervalMs);
+
 // Decimals of the Duration column: finer intervals need finer durations.
 int durationDecimals(int recordIntervalMs);
 

@@ -139,6 +139,7 @@ void tst_TevranoLog::formats()
         QVERIFY(loadRecordFile(path, imported));
         QCOMPARE(imported.dataCount, rows);
         QCOMPARE(imported.unit.value_or(0), 2);
+        QCOMPARE(imported.emissivity.value_or(0.0f), 0.95f); // the simulator's
         QCOMPARE(imported.series.temperatures, QVector<double>(rows, Object));
         QCOMPARE(imported.series.ambients, QVector<double>(rows, Ambient));
         QVERIFY(std::is_sorted(imported.series.durations.cbegin(),
