@@ -170,6 +170,10 @@ void Instrument::startPolling()
 void Instrument::stopPolling()
 {
     m_pollThread->stop();
+    if (m_parametersPending) {
+        m_parametersPending = false;
+        readParameters();
+    }
 }
 
 bool Instrument::isPolling() const
@@ -200,6 +204,8 @@ void Instrument::onOpened(bool ok)
         return;
     }
     m_openedAt = nowMs();
+    m_stepsSinceOpen = 0;
+    m_parametersPending = false;
     m_errorCount = 0;
     m_stepObject = std::nan("");
     // Nothing read from an earlier instrument is assumed of this one.
@@ -504,7 +510,12 @@ void Instrument::handleIdentity(const QByteArray &data, int framing)
     if (!identity)
         return;
     m_writeEnableRequired = identity->writeEnableRequired;
-    readParameters();
+    // The reads hold this thread for a second or so; right after an opening the first poll
+    // answers are shown before them.
+    if (m_pollThread->isRunning() && m_stepsSinceOpen == 0)
+        m_parametersPending = true;
+    else
+        readParameters();
     m_model.store(identity->model);
     emit identityRead(identity->model, identity->writeEnableRequired);
 }
@@ -543,7 +554,12 @@ void Instrument::handleAmbientTemperature(const QByteArray &data, int framing, b
         m_latest.ambient = step.ambient;
         emit ambientTemperature(step.ambient, m_unit, now);
     }
+    ++m_stepsSinceOpen;
     emit readings(step);
+    if (m_parametersPending) {
+        m_parametersPending = false;
+        readParameters();
+    }
 }
 
 void Instrument::handleFeatureMask(const QByteArray &data, int framing)

@@ -236,6 +236,8 @@ private:
     QHash<int, double> m_values;
     Reading m_latest;
     double m_stepObject = std::nan("");
+    int m_stepsSinceOpen = 0;
+    bool m_parametersPending = false; // the identity's reads wait for the first poll step
     qint64 m_lastResponseTime = 0;
     int m_errorCount = 0;
 };

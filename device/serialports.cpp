@@ -15,6 +15,11 @@ SerialPortEntry entryFromText(const QString &text)
             quint16(fields.value(4).toUInt(nullptr, 16))};
 }
 
+bool hasAdapterIdentity(const SerialPortEntry &port)
+{
+    return !port.serialNumber.isEmpty() || port.vendorId != 0 || port.productId != 0;
+}
+
 bool sameAdapter(const SerialPortEntry &a, const SerialPortEntry &b)
 {
     if (!a.serialNumber.isEmpty())
@@ -56,8 +61,9 @@ std::optional<SerialPortEntry> findReturnedPort(const SerialPortEntry &lost, con
     for (const SerialPortEntry &port : ports)
         if (sameAdapter(lost, port))
             return port;
+    // Under the old name only what does not show itself to be another adapter.
     for (const SerialPortEntry &port : ports)
-        if (port.name == lost.name)
+        if (port.name == lost.name && !(hasAdapterIdentity(lost) && hasAdapterIdentity(port)))
             return port;
     return std::nullopt;
 }

@@ -37,7 +37,7 @@ void prependSerialPort(const QString &name, const QString &description);
 
 // The entry of `ports` that is the port `lost` come back: the same USB adapter (by serial
 // number, or by vendor, product and description when it has none) under whatever name, else an
-// entry with the same name.
+// entry with the same name that is not another adapter.
 std::optional<SerialPortEntry> findReturnedPort(const SerialPortEntry &lost, const QList<SerialPortEntry> &ports);
 
 // Whether the port's device exists right now.

@@ -447,6 +447,14 @@
         <source>垂直缩放</source>
         <translation>垂直缩放</translation>
     </message>
+    <message>
+        <source>仪器已断开，等待重新连接</source>
+        <translation>仪器已断开，等待重新连接</translation>
+    </message>
+    <message>
+        <source>设备已关闭</source>
+        <translation>设备已关闭</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

@@ -447,6 +447,14 @@
         <source>垂直缩放</source>
         <translation>Zoom Y</translation>
     </message>
+    <message>
+        <source>仪器已断开，等待重新连接</source>
+        <translation>Device disconnected, waiting for it to return</translation>
+    </message>
+    <message>
+        <source>设备已关闭</source>
+        <translation>Device closed</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

@@ -447,6 +447,14 @@
         <source>垂直缩放</source>
         <translation>垂直縮放</translation>
     </message>
+    <message>
+        <source>仪器已断开，等待重新连接</source>
+        <translation>儀器已斷開，等待重新連接</translation>
+    </message>
+    <message>
+        <source>设备已关闭</source>
+        <translation>裝置已關閉</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

@@ -119,6 +119,7 @@ private slots:
     void rowsShortOfTambHaveNoAmbient();
     void unknownAmbientsSurviveExport_data();
     void unknownAmbientsSurviveExport();
+    void gapsSurviveExport();
     void numbersThatAreNotNumbersCountAsZero_data();
     void numbersThatAreNotNumbersCountAsZero();
     void progressWithoutCount_data();
@@ -392,6 +393,22 @@ void tst_RecordFile::unknownAmbientsSurviveExport()
     QVERIFY(ok);
     QCOMPARE(back.series.ambients.size(), 2);
     QVERIFY(std::isnan(back.series.ambients[0]) && std::isnan(back.series.ambients[1]));
+}
+
+void tst_RecordFile::gapsSurviveExport()
+{
+    const double gap = std::nan("");
+    const QByteArray bytes =
+            write({QStringLiteral("Tevrano"), 0, 0.9f, 2, 100}, {{0.0, 0.1, 0.2}, {20.0, gap, 22.0}, {19.0, gap, 21.0}});
+    QVERIFY(bytes.contains("\n2\t0.1\t\t\t"));
+    bool ok = false;
+    const RecordImport back = parse(bytes, &ok);
+    QVERIFY(ok);
+    QCOMPARE(back.series.temperatures.size(), 3);
+    QVERIFY(std::isnan(back.series.temperatures[1]) && std::isnan(back.series.ambients[1]));
+    QCOMPARE(back.series.temperatures[2], 22.0);
+    QCOMPARE(back.maxTemperature, 22.0f);
+    QCOMPARE(back.minTemperature, 20.0f);
 }
 
 void tst_RecordFile::numbersThatAreNotNumbersCountAsZero_data()

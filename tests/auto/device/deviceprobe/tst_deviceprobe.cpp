@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+Q_DECLARE_METATYPE(SerialPortEntry)
+
 class tst_DeviceProbe : public QObject
 {
     Q_OBJECT
@@ -18,6 +20,8 @@ private slots:
     void searchSkipsDebugAdapters();
     void pollLoopAlternatesAndStops();
     void serialPortsFromEnvironment();
+    void returnedPort_data();
+    void returnedPort();
 };
 
 void tst_DeviceProbe::probe_data()
@@ -103,16 +107,52 @@ void tst_DeviceProbe::pollLoopAlternatesAndStops()
 
 void tst_DeviceProbe::serialPortsFromEnvironment()
 {
-    qputenv("TEVRANO_SERIAL_PORTS", "/dev/pts/7::/tmp/ttyB");
+    qputenv("TEVRANO_SERIAL_PORTS", "/dev/pts/7::/tmp/ttyB|USB serial|A10K7Q|0403|6001");
     QList<SerialPortEntry> ports = listSerialPorts();
     QCOMPARE(ports.size(), 2);
     QCOMPARE(ports.at(0).name, QStringLiteral("/dev/pts/7"));
+    QVERIFY(ports.at(0).serialNumber.isEmpty());
     QCOMPARE(ports.at(1).name, QStringLiteral("/tmp/ttyB"));
+    QCOMPARE(ports.at(1).description, QStringLiteral("USB serial"));
+    QCOMPARE(ports.at(1).serialNumber, QStringLiteral("A10K7Q"));
+    QCOMPARE(ports.at(1).vendorId, quint16(0x0403));
+    QCOMPARE(ports.at(1).productId, quint16(0x6001));
     prependSerialPort(QStringLiteral("/tmp/demo"), QStringLiteral("simulated"));
     ports = listSerialPorts();
     QCOMPARE(ports.size(), 3);
     QCOMPARE(ports.first().name, QStringLiteral("/tmp/demo"));
     qunsetenv("TEVRANO_SERIAL_PORTS");
+}
+
+void tst_DeviceProbe::returnedPort_data()
+{
+    QTest::addColumn<SerialPortEntry>("lost");
+    QTest::addColumn<QString>("found");
+    const SerialPortEntry plain(QStringLiteral("ttyS0"));
+    const SerialPortEntry withSerial(QStringLiteral("ttyUSB0"), QStringLiteral("USB serial"), QStringLiteral("A1"), 0x0403, 0x6001);
+    const SerialPortEntry noSerial(QStringLiteral("ttyUSB0"), QStringLiteral("USB serial"), {}, 0x0403, 0x6001);
+    QTest::newRow("same path") << plain << "ttyS0";
+    QTest::newRow("same serial number, new name") << withSerial << "ttyUSB3";
+    QTest::newRow("same ids and description, new name") << noSerial << "ttyUSB2";
+    QTest::newRow("gone") << SerialPortEntry(QStringLiteral("ttyACM7")) << "";
+    QTest::newRow("another adapter at the old name")
+            << SerialPortEntry(QStringLiteral("ttyUSB0"), QStringLiteral("USB serial"), QStringLiteral("C9"), 0x0403, 0x6001)
+            << "";
+}
+
+void tst_DeviceProbe::returnedPort()
+{
+    QFETCH(SerialPortEntry, lost);
+    QFETCH(QString, found);
+    // ttyUSB0 now holds another adapter; ttyUSB2 has the lost one's ids without a serial
+    // number, ttyUSB3 its serial number.
+    const QList<SerialPortEntry> ports = {
+            {QStringLiteral("ttyS0")},
+            {QStringLiteral("ttyUSB0"), QStringLiteral("Other"), QStringLiteral("B2"), 0x067B, 0x2303},
+            {QStringLiteral("ttyUSB2"), QStringLiteral("USB serial"), {}, 0x0403, 0x6001},
+            {QStringLiteral("ttyUSB3"), QStringLiteral("USB serial"), QStringLiteral("A1"), 0x0403, 0x6001}};
+    const std::optional<SerialPortEntry> port = findReturnedPort(lost, ports);
+    QCOMPARE(port ? port->name : QString(), found);
 }
 
 QTEST_GUILESS_MAIN(tst_DeviceProbe)
