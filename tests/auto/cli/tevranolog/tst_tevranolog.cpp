@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <csignal>
 
 namespace {
 
@@ -92,7 +93,8 @@ class tst_TevranoLog : public QObject
 private slots:
     void formats_data();
     void formats();
-    void terminatedMidRunLeavesWholeRecord();
+    void stoppedMidRunLeavesWholeRecord_data();
+    void stoppedMidRunLeavesWholeRecord();
     void unplugGivesGapsThenValues();
     void noInstrument();
     void refusedBeforeAnyPort_data();
@@ -181,8 +183,16 @@ void tst_TevranoLog::formats()
     }
 }
 
-void tst_TevranoLog::terminatedMidRunLeavesWholeRecord()
+void tst_TevranoLog::stoppedMidRunLeavesWholeRecord_data()
 {
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void tst_TevranoLog::stoppedMidRunLeavesWholeRecord()
+{
+    QFETCH(int, signal);
     InstrumentSimulator sim({});
     QVERIFY(sim.start());
     sim.setObjectTemperature(Object);
@@ -192,7 +202,7 @@ void tst_TevranoLog::terminatedMidRunLeavesWholeRecord()
     startLogger(process, {sim.devicePath()}, {"--interval", "20", "--output", path});
     // Rows reach the file while the program runs.
     QVERIFY(waitFor([&] { return readFile(path).count('\n') > 20; }, 30000));
-    process.terminate(); // SIGTERM
+    ::kill(pid_t(process.processId()), signal);
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
