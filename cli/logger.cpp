@@ -13,6 +13,7 @@
 namespace {
 
 constexpr int StatusPeriodMs = 250;
+constexpr qint64 StallMs = 1000;
 
 void printError(const QString &message)
 {
@@ -124,10 +125,14 @@ void Logger::end(int exitStatus)
 
 void Logger::sample()
 {
-    // Rows are due at whole multiples of the interval from the first; a late timer catches up.
-    const qint64 durationMs = qint64(m_options.durationS * 1000);
-    while (m_samples * m_options.intervalMs <= m_clock.elapsed()) {
-        if (durationMs > 0 && m_samples * m_options.intervalMs >= durationMs) {
+    // Rows are due at whole multiples of the interval from the first; a late timer catches up,
+    // but a stalled process (a suspended machine) does not make up rows it never sampled.
+    const qint64 interval = m_options.intervalMs;
+    const qint64 durationMs = qint64(std::ceil(m_options.durationS * 1000));
+    if (m_clock.elapsed() - m_nextSample * interval > StallMs)
+        m_nextSample = m_clock.elapsed() / interval;
+    while (m_nextSample * interval <= m_clock.elapsed()) {
+        if (durationMs > 0 && m_nextSample * interval >= durationMs) {
             stop();
             return;
         }
@@ -147,10 +152,9 @@ void Logger::sample()
                          .arg(m_options.output, m_output.errorString()));
             return;
         }
-        ++m_samples;
+        ++m_nextSample;
     }
-    m_sampleTimer.start(
-            int(std::max<qint64>(0, m_samples * m_options.intervalMs - m_clock.elapsed())));
+    m_sampleTimer.start(int(std::max<qint64>(0, m_nextSample * interval - m_clock.elapsed())));
 }
 
 void Logger::drawStatus()

@@ -46,7 +46,7 @@ private:
     QTimer m_sampleTimer;
     QTimer m_statusTimer;
     QElapsedTimer m_clock;
-    qint64 m_samples = 0;
+    qint64 m_nextSample = 0; // index of the next row on the schedule
     bool m_sampling = false;
     bool m_ended = false;
     int m_statusWidth = 0;
