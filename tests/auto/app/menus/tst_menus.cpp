@@ -226,7 +226,7 @@ void tst_Menus::recordingLocksThePanel()
 void tst_Menus::failedOpeningIsReported()
 {
     MainWindow *window = f.openWindowWithoutPorts();
-    window->open_successed(false);
+    emit window->instrument()->openFailed({});
     QCOMPARE(f.shown.size(), 1);
     QCOMPARE(f.shown.first().icon, QMessageBox::Critical);
     QCOMPARE(f.shown.first().title, QStringLiteral("错误"));
