@@ -41,7 +41,7 @@ Logger::Logger(const LogOptions &options, QObject *parent)
     // the first row is not a gap; an instrument that stays silent after opening still gets its
     // rows, as gaps.
     const auto startWhenReady = [this] {
-        if (m_instrument.lastResponseTime() > 0
+        if (m_instrument.latest().msecsSinceEpoch > 0
             && std::isfinite(m_instrument.parameter(Instrument::Parameter::Emissivity)))
             startSampling();
     };
@@ -138,7 +138,8 @@ void Logger::sample()
         }
         const QDateTime now = QDateTime::currentDateTime();
         const Instrument::Reading reading = m_instrument.latest();
-        const bool gap = isSampleGap(now.toMSecsSinceEpoch() - m_instrument.lastResponseTime(),
+        // Only valid readings count: an answer outside the instrument's range is none.
+        const bool gap = isSampleGap(now.toMSecsSinceEpoch() - reading.msecsSinceEpoch,
                                      m_options.intervalMs);
         LogRow row;
         row.time = now;
@@ -178,9 +179,8 @@ void Logger::drawStatus()
     }
     status.rows = m_output.rows();
     const Instrument::Reading reading = m_instrument.latest();
-    const bool gap
-            = isSampleGap(QDateTime::currentMSecsSinceEpoch() - m_instrument.lastResponseTime(),
-                          m_options.intervalMs);
+    const bool gap = isSampleGap(QDateTime::currentMSecsSinceEpoch() - reading.msecsSinceEpoch,
+                                 m_options.intervalMs);
     status.latest = gap ? std::nan("") : reading.object;
     status.fahrenheit = reading.unit == 1;
     status.elapsedS = m_sampling ? m_clock.elapsed() / 1000.0 : 0.0;
