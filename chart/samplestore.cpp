@@ -156,8 +156,3 @@ void SampleStore::clearLocked()
     m_hasExtremes = false;
     m_minTemperature = m_maxTemperature = 0.0;
 }
-
-bool isSampleGap(qint64 sinceReadingMs, int recordIntervalMs)
-{
-    return sinceReadingMs > std::max<qint64>(1000, 2 * qint64(recordIntervalMs));
-}

@@ -71,8 +71,4 @@ private:
     double m_maxTemperature = 0.0;
 };
 
-// Whether a sample taken `sinceReadingMs` after the latest valid object reading is a gap (NaN):
-// no reading for more than max(1 s, 2 x the record interval).
-bool isSampleGap(qint64 sinceReadingMs, int recordIntervalMs);
-
 #endif // TEVRANO_SAMPLESTORE_H

@@ -80,16 +80,15 @@ private:
     qint64 m_budget;
 };
 
-// Hands out its bytes like a pipe: no size, no seeking.
+// A pipe: no size, no seeking; reads hand out `bytes`, writes collect in `written`.
 class PipeDevice : public QIODevice
 {
 public:
-    explicit PipeDevice(const QByteArray &bytes)
+    explicit PipeDevice(const QByteArray &bytes = {})
         : m_bytes(bytes)
-    {
-        open(QIODevice::ReadOnly);
-    }
+    {}
     bool isSequential() const override { return true; }
+    QByteArray written;
 
 protected:
     qint64 readData(char *data, qint64 length) override
@@ -99,7 +98,11 @@ protected:
         m_at += count;
         return count;
     }
-    qint64 writeData(const char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 length) override
+    {
+        written.append(data, int(length));
+        return length;
+    }
 
 private:
     const QByteArray m_bytes;
@@ -147,6 +150,9 @@ private slots:
     void importMemoryIsBounded();
     void sampleLimitOnEveryDevice_data();
     void sampleLimitOnEveryDevice();
+    void appenderMatchesWholeWrite_data();
+    void appenderMatchesWholeWrite();
+    void appenderFailures();
 };
 
 void tst_RecordFile::roundTrip_data()
@@ -670,6 +676,7 @@ void tst_RecordFile::sampleLimitOnEveryDevice()
         bytes += QByteArray::number(i) + "\t20\n" + QByteArray(5000, 'x') + "\n1\n";
     QBuffer buffer(&bytes);
     PipeDevice pipe(bytes);
+    pipe.open(QIODevice::ReadOnly);
     buffer.open(QIODevice::ReadOnly);
     QIODevice *device = sequential ? static_cast<QIODevice *>(&pipe) : &buffer;
     QVector<int> steps;
@@ -689,3 +696,70 @@ void tst_RecordFile::sampleLimitOnEveryDevice()
 
 QTEST_GUILESS_MAIN(tst_RecordFile)
 #include "tst_recordfile.moc"
+
+void tst_RecordFile::appenderMatchesWholeWrite_data()
+{
+    QTest::addColumn<int>("samples");
+    QTest::addColumn<bool>("sequential");
+    QTest::newRow("file, none") << 0 << false;
+    QTest::newRow("file, 3 with a gap") << 3 << false;
+    QTest::newRow("file, 12345") << 12345 << false;
+    QTest::newRow("pipe, 3 with a gap") << 3 << true;
+}
+
+// Saved as it runs, a recording gives the same rows and, where the device can seek, the same
+// count as one saved at the end.
+void tst_RecordFile::appenderMatchesWholeWrite()
+{
+    QFETCH(int, samples);
+    QFETCH(bool, sequential);
+    RecordSeries series;
+    for (int i = 0; i < samples; ++i) {
+        series.durations.append(i * 0.05);
+        series.temperatures.append(i == 1 ? std::nan("") : 20.0 + i % 100);
+        series.ambients.append(i == 1 ? std::nan("") : 23.5);
+    }
+    const RecordHeader header{
+            QStringLiteral("tevrano-log"), localMsecs(23, 59, 59, 990), 0.95f, 1, 50};
+
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("live.txt")));
+    PipeDevice pipe;
+    QIODevice &device = sequential ? static_cast<QIODevice &>(pipe) : file;
+    QVERIFY(device.open(sequential ? QIODevice::WriteOnly : QIODevice::ReadWrite));
+    RecordAppender appender(device, header);
+    QVERIFY(appender.start());
+    for (int i = 0; i < samples; ++i)
+        QVERIFY(appender.append(series.durations[i], series.temperatures[i], series.ambients[i]));
+    QVERIFY(appender.finish());
+    QCOMPARE(appender.count(), samples);
+    file.close();
+    QVERIFY(sequential || file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = sequential ? pipe.written : file.readAll();
+
+    const QByteArray whole = write(header, series);
+    const QByteArray countLine = "DataCounts:" + QByteArray::number(samples) + "\n";
+    QVERIFY(whole.contains(countLine));
+    QByteArray expected = whole;
+    const QByteArray count = sequential ? QByteArray() : QByteArray::number(samples);
+    expected.replace(countLine, "DataCounts:" + count.leftJustified(10) + "\n");
+    if (samples > 1)
+        QVERIFY(bytes.contains("\n2\t0.05\t\t\t00:00:00:040\n"));
+    QCOMPARE(bytes, expected);
+    const RecordImport back = parse(bytes);
+    QCOMPARE(back.dataCount, sequential ? 0 : samples);
+    QCOMPARE(back.series.durations.size(), samples);
+}
+
+void tst_RecordFile::appenderFailures()
+{
+    const RecordHeader header{QStringLiteral("tevrano-log"), 0, 0.95f, 2, 100};
+    FullDevice full(300);
+    RecordAppender appender(full, header);
+    QVERIFY(appender.start());
+    int appended = 0;
+    while (appender.append(0.1, 25.0, 23.0))
+        ++appended;
+    QVERIFY(appended > 0 && appended < 20);
+    QCOMPARE(appender.count(), appended);
+}

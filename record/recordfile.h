@@ -64,6 +64,10 @@ inline constexpr qint64 MaxRecordSamples = (qint64(INT_MAX) - 64) / qint64(sizeo
 // Receives progress in percent; called only when the percentage changes.
 using RecordProgress = std::function<void(int percent)>;
 
+// Whether a sample taken `sinceReadingMs` after the latest valid object reading is a gap (NaN):
+// no reading for more than max(1 s, 2 x the record interval).
+bool isSampleGap(qint64 sinceReadingMs, int recordIntervalMs);
+
 // Decimals of the Duration column: finer intervals need finer durations.
 int durationDecimals(int recordIntervalMs);
 
@@ -107,6 +111,53 @@ bool saveFileAtomically(const QString &path,
                         const std::function<bool(QIODevice &)> &write,
                         QString *error = nullptr,
                         QIODevice::OpenMode extraMode = QIODevice::Text);
+// Local time of day for a run of nearby instants without a time-zone lookup
+// per instant: the UTC offset is looked up again only when a new quarter hour
+// begins.
+class LocalClock
+{
+public:
+    qint64 msOfDay(qint64 msecsSinceEpoch);
+
+private:
+    static qint64 floorDiv(qint64 a, qint64 b) { return a / b - (a % b < 0 ? 1 : 0); }
+
+    bool m_valid = false;
+    qint64 m_period = 0;
+    qint64 m_offsetMs = 0;
+};
+
+// Writes a record file one sample at a time, for recordings that are saved as
+// they run. The header goes out first with a blank "DataCounts:" field wide
+// enough for any count; finish() fills it in. On a device that cannot seek the
+// field stays blank, which readers take as an unknown count. The device must
+// not translate line ends, or the field's offset would be off.
+class RecordAppender
+{
+public:
+    RecordAppender(QIODevice &device, const RecordHeader &header);
+
+    // Each returns false as soon as the device refuses a write.
+    bool start();
+    // NaN for an unknown temperature or ambient.
+    bool append(double duration, double temperature, double ambient);
+    bool finish();
+
+    int count() const { return m_count; }
+
+private:
+    QIODevice &m_device;
+    const RecordHeader m_header;
+    LocalClock m_clock;
+    qint64 m_countAt = 0;
+    int m_count = 0;
+};
+
+// Parses a record file from the device's current position. Returns false when
+// the column header is missing or lacks the temperature and time columns;
+// `result` is then left in an unspecified state. Never reserves more than the
+// bytes left in the device can hold, whatever "DataCounts" claims.
+bool readRecord(QIODevice &device, RecordImport &result, const RecordProgress &progress = {});
 
 // File front ends. Saving goes through a temporary file that replaces `path`
 // only once everything was written, so a failed save never leaves a

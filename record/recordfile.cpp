@@ -60,34 +60,7 @@ char *putTimeOfDay(char *out, qint64 msOfDay)
     return putTwoDigits(out, ms % 100);
 }
 
-// Local time of day for a run of nearby instants without a time-zone lookup
-// per instant: the UTC offset is looked up again only when a new quarter hour
-// begins.
-class LocalClock
-{
-public:
-    qint64 msOfDay(qint64 msecsSinceEpoch)
-    {
-        const qint64 period = floorDiv(msecsSinceEpoch, kOffsetPeriodMs);
-        if (!m_valid || period != m_period) {
-            m_period = period;
-            m_valid = true;
-            m_offsetMs = qint64(QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch).offsetFromUtc())
-                         * 1000;
-        }
-        const qint64 local = (msecsSinceEpoch + m_offsetMs) % kMsecsPerDay;
-        return local < 0 ? local + kMsecsPerDay : local;
-    }
-
-private:
-    static qint64 floorDiv(qint64 a, qint64 b) { return a / b - (a % b < 0 ? 1 : 0); }
-
-    bool m_valid = false;
-    qint64 m_period = 0;
-    qint64 m_offsetMs = 0;
-};
-
-QByteArray headerText(const RecordHeader &header, int count)
+QByteArray headerText(const RecordHeader &header, const QString &count)
 {
     QString text = header.application + QLatin1Char('\n');
     text += QStringLiteral("Date:")
@@ -103,10 +76,39 @@ QByteArray headerText(const RecordHeader &header, int count)
     else if (header.unit == 2)
         text += QStringLiteral("UnitSymbol:") + QCoreApplication::translate("ttwidget", "℃")
                 + QLatin1Char('\n');
-    text += QStringLiteral("DataCounts:") + QString::number(count) + QLatin1Char('\n');
+    text += QStringLiteral("DataCounts:") + count + QLatin1Char('\n');
     text += QStringLiteral("Index,Duration,Temperature,Tamb,Time\n");
     return text.toLocal8Bit();
 }
+
+// "Index<TAB>Duration<TAB>Temperature<TAB>Tamb<TAB>Time" and a line feed; `out` has room for
+// kRowSlack bytes. Unknown temperatures (gaps) stay empty fields.
+char *putRow(char *out,
+             char *end,
+             int index,
+             double duration,
+             double temperature,
+             double ambient,
+             int decimals,
+             qint64 msOfDay)
+{
+    out = std::to_chars(out, end, index).ptr;
+    *out++ = '\t';
+    out = putFixed(out, end, duration, decimals);
+    *out++ = '\t';
+    if (std::isfinite(temperature))
+        out = putFixed(out, end, temperature, 1);
+    *out++ = '\t';
+    if (std::isfinite(ambient))
+        out = putFixed(out, end, ambient, 1);
+    *out++ = '\t';
+    out = putTimeOfDay(out, msOfDay);
+    *out++ = '\n';
+    return out;
+}
+
+// Room for any int, so the count can be rewritten in place.
+constexpr int kCountWidth = 10;
 
 // ---- reading ---------------------------------------------------------------
 
@@ -264,6 +266,64 @@ int durationDecimals(int recordIntervalMs)
     return 1;
 }
 
+bool isSampleGap(qint64 sinceReadingMs, int recordIntervalMs)
+{
+    return sinceReadingMs > std::max<qint64>(1000, 2 * qint64(recordIntervalMs));
+}
+
+qint64 LocalClock::msOfDay(qint64 msecsSinceEpoch)
+{
+    const qint64 period = floorDiv(msecsSinceEpoch, kOffsetPeriodMs);
+    if (!m_valid || period != m_period) {
+        m_period = period;
+        m_valid = true;
+        m_offsetMs = qint64(QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch).offsetFromUtc()) * 1000;
+    }
+    const qint64 local = (msecsSinceEpoch + m_offsetMs) % kMsecsPerDay;
+    return local < 0 ? local + kMsecsPerDay : local;
+}
+
+RecordAppender::RecordAppender(QIODevice &device, const RecordHeader &header)
+    : m_device(device)
+    , m_header(header)
+{}
+
+bool RecordAppender::start()
+{
+    const QByteArray text = headerText(m_header, QString(kCountWidth, QLatin1Char(' ')));
+    const QByteArray key = QByteArrayLiteral("DataCounts:");
+    m_countAt = m_device.pos() + text.indexOf(key) + key.size();
+    return m_device.write(text) == text.size();
+}
+
+bool RecordAppender::append(double duration, double temperature, double ambient)
+{
+    char row[BlockWriter::kRowSlack];
+    const qint64 at = m_header.startMsecs + qint64(m_count) * m_header.recordInterval;
+    char *const end = putRow(row,
+                             row + sizeof row,
+                             m_count + 1,
+                             duration,
+                             temperature,
+                             ambient,
+                             durationDecimals(m_header.recordInterval),
+                             m_clock.msOfDay(at));
+    if (m_device.write(row, end - row) != end - row)
+        return false;
+    ++m_count;
+    return true;
+}
+
+bool RecordAppender::finish()
+{
+    // The count left blank reads as 0, "unknown", wherever it cannot be filled in.
+    if (m_device.isSequential())
+        return true;
+    const qint64 end = m_device.pos();
+    const QByteArray count = QByteArray::number(m_count).leftJustified(kCountWidth, ' ');
+    return m_device.seek(m_countAt) && m_device.write(count) == count.size() && m_device.seek(end);
+}
+
 namespace {
 
 int sampleCount(const RecordSeries &series)
@@ -285,22 +345,15 @@ bool writeRows(BlockWriter &writer,
     LocalClock clock;
     for (int i = 0; i < count; ++i) {
         const int index = firstIndex + i;
-        char *out = writer.cursor();
-        char *const end = writer.limit();
-        out = std::to_chars(out, end, index + 1).ptr;
-        *out++ = '\t';
-        out = putFixed(out, end, series.durations[i], decimals);
-        *out++ = '\t';
-        // A gap or an unknown ambient stays an empty field, which the reader maps back.
-        if (std::isfinite(series.temperatures[i]))
-            out = putFixed(out, end, series.temperatures[i], 1);
-        *out++ = '\t';
-        if (i < series.ambients.size() && std::isfinite(series.ambients[i]))
-            out = putFixed(out, end, series.ambients[i], 1);
-        *out++ = '\t';
-        out = putTimeOfDay(
-                out, clock.msOfDay(header.startMsecs + qint64(index) * header.recordInterval));
-        *out++ = '\n';
+        const double ambient = i < series.ambients.size() ? series.ambients[i] : std::nan("");
+        char *out = putRow(writer.cursor(),
+                           writer.limit(),
+                           index + 1,
+                           series.durations[i],
+                           series.temperatures[i],
+                           ambient,
+                           decimals,
+                           clock.msOfDay(header.startMsecs + qint64(index) * header.recordInterval));
         writer.advance(out);
         if (!writer.flushIfFull())
             return false;
@@ -317,13 +370,13 @@ bool writeRecord(QIODevice &device,
                  const RecordProgress &progress)
 {
     BlockWriter writer(device);
-    return writer.append(headerText(header, sampleCount(series)))
+    return writer.append(headerText(header, QString::number(sampleCount(series))))
            && writeRows(writer, header, series, 0, progress);
 }
 
 bool writeRecordHeader(QIODevice &device, const RecordHeader &header, int count)
 {
-    const QByteArray text = headerText(header, count);
+    const QByteArray text = headerText(header, QString::number(count));
     return device.write(text) == text.size();
 }
 

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QObject>
+
+// The few things the logger needs from the console that differ between systems.
+
+bool stderrIsTerminal();
+
+// Turns SIGINT and SIGTERM (on Windows: Ctrl+C, Ctrl+Break and closing the console) into the
+// stopRequested signal, delivered on the thread that created the object. One instance at a time.
+class StopSignals : public QObject
+{
+    Q_OBJECT
+public:
+    explicit StopSignals(QObject *parent = nullptr);
+    ~StopSignals() override;
+
+signals:
+    void stopRequested();
+};

@@ -1,0 +1,52 @@
+#include "logrows.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+QByteArray temperature(double value, const char *gap)
+{
+    return std::isfinite(value) ? QByteArray::number(value, 'f', 1) : QByteArray(gap);
+}
+
+QByteArray elapsed(double seconds)
+{
+    return QByteArray::number(seconds, 'f', 3);
+}
+
+const char *unitName(bool fahrenheit)
+{
+    return fahrenheit ? "F" : "C";
+}
+
+} // namespace
+
+QByteArray isoTimeWithOffset(const QDateTime &time)
+{
+    const int offset = time.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return time.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")).toLatin1()
+           + (offset < 0 ? '-' : '+') + QByteArray::number(minutes / 60).rightJustified(2, '0')
+           + ':' + QByteArray::number(minutes % 60).rightJustified(2, '0');
+}
+
+QByteArray csvHeader()
+{
+    return QByteArrayLiteral("time,elapsed_s,object,ambient,unit\n");
+}
+
+QByteArray csvRow(const LogRow &row)
+{
+    return isoTimeWithOffset(row.time) + ',' + elapsed(row.elapsedS) + ','
+           + temperature(row.object, "") + ',' + temperature(row.ambient, "") + ','
+           + unitName(row.fahrenheit) + '\n';
+}
+
+QByteArray jsonlRow(const LogRow &row)
+{
+    return "{\"time\":\"" + isoTimeWithOffset(row.time) + "\",\"elapsed_s\":"
+           + elapsed(row.elapsedS) + ",\"object\":" + temperature(row.object, "null")
+           + ",\"ambient\":" + temperature(row.ambient, "null") + ",\"unit\":\""
+           + unitName(row.fahrenheit) + "\"}\n";
+}

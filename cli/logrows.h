@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+
+// One logged sample. NaN temperatures are gaps (no valid reading).
+struct LogRow
+{
+    QDateTime time; // carries its UTC offset (local time, or a fixed offset)
+    double elapsedS = 0;
+    double object = 0;
+    double ambient = 0;
+    bool fahrenheit = false;
+};
+
+// "2026-12-08T14:07:09.123+01:00"
+QByteArray isoTimeWithOffset(const QDateTime &time);
+
+QByteArray csvHeader(); // with its line end
+QByteArray csvRow(const LogRow &row);
+QByteArray jsonlRow(const LogRow &row);

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+struct LogStatus
+{
+    QString port; // empty while searching
+    qint32 baud = 0;
+    QString note; // connection trouble, empty while the instrument answers
+    int rows = 0;
+    double latest = 0; // NaN when there is no valid reading
+    bool fahrenheit = false;
+    double elapsedS = 0;
+    double durationS = 0; // 0: open-ended
+};
+
+// One line without line end: port, rate, rows, latest reading, elapsed and remaining time.
+QString statusLine(const LogStatus &status);

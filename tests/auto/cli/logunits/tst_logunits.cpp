@@ -1,0 +1,137 @@
+#include "logoptions.h"
+#include "logrows.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+#include <cmath>
+
+Q_DECLARE_METATYPE(LogCommand::Kind)
+Q_DECLARE_METATYPE(LogFormat)
+
+class tst_LogUnits : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void arguments_data();
+    void arguments();
+    void rows_data();
+    void rows();
+};
+
+void tst_LogUnits::arguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<LogCommand::Kind>("kind");
+    QTest::addColumn<LogFormat>("format");
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<double>("duration");
+
+    const auto run = LogCommand::Run;
+    const auto bad = LogCommand::Bad;
+    const auto csv = LogFormat::Csv;
+    QTest::newRow("defaults") << QStringList{} << run << csv << 100 << 0.0;
+    QTest::newRow("record for .txt")
+            << QStringList{"--output", "a.txt"} << run << LogFormat::Record << 100 << 0.0;
+    QTest::newRow("record for .TXT")
+            << QStringList{"--output=b.TXT"} << run << LogFormat::Record << 100 << 0.0;
+    QTest::newRow("csv for .csv") << QStringList{"--output", "a.csv"} << run << csv << 100 << 0.0;
+    QTest::newRow("format wins") << QStringList{"--output", "a.txt", "--format", "jsonl"} << run
+                                 << LogFormat::Jsonl << 100 << 0.0;
+    QTest::newRow("limits") << QStringList{"--interval", "10", "--duration", "0.5"} << run << csv
+                            << 10 << 0.5;
+    QTest::newRow("upper limit")
+            << QStringList{"--interval", "60000", "--baud", "115200", "--quiet"} << run << csv
+            << 60000 << 0.0;
+    QTest::newRow("interval 0") << QStringList{"--interval", "0"} << bad << csv << 0 << 0.0;
+    QTest::newRow("interval 9") << QStringList{"--interval", "9"} << bad << csv << 0 << 0.0;
+    QTest::newRow("interval 60001") << QStringList{"--interval", "60001"} << bad << csv << 0 << 0.0;
+    QTest::newRow("interval word") << QStringList{"--interval", "fast"} << bad << csv << 0 << 0.0;
+    QTest::newRow("negative duration") << QStringList{"--duration", "-1"} << bad << csv << 0 << 0.0;
+    QTest::newRow("infinite duration")
+            << QStringList{"--duration", "inf"} << bad << csv << 0 << 0.0;
+    QTest::newRow("unknown format") << QStringList{"--format", "xml"} << bad << csv << 0 << 0.0;
+    QTest::newRow("unknown option") << QStringList{"--colour"} << bad << csv << 0 << 0.0;
+    QTest::newRow("missing value") << QStringList{"--interval"} << bad << csv << 0 << 0.0;
+    QTest::newRow("stray argument") << QStringList{"out.csv"} << bad << csv << 0 << 0.0;
+    QTest::newRow("other rate") << QStringList{"--baud", "4800"} << bad << csv << 0 << 0.0;
+    QTest::newRow("empty port") << QStringList{"--port="} << bad << csv << 0 << 0.0;
+    QTest::newRow("empty output") << QStringList{"--output", ""} << bad << csv << 0 << 0.0;
+    QTest::newRow("help") << QStringList{"--interval", "5", "--help"} << LogCommand::Help << csv
+                          << 0 << 0.0;
+    QTest::newRow("version") << QStringList{"--version"} << LogCommand::Version << csv << 0 << 0.0;
+}
+
+void tst_LogUnits::arguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(LogCommand::Kind, kind);
+    const LogCommand command = parseLogArguments(arguments);
+    QCOMPARE(command.kind, kind);
+    QCOMPARE(command.error.isEmpty(), kind != LogCommand::Bad);
+    if (kind != LogCommand::Run)
+        return;
+    QTEST(command.options.format, "format");
+    QTEST(command.options.intervalMs, "interval");
+    QTEST(command.options.durationS, "duration");
+}
+
+void tst_LogUnits::rows_data()
+{
+    QTest::addColumn<QDateTime>("time");
+    QTest::addColumn<double>("object");
+    QTest::addColumn<double>("ambient");
+    QTest::addColumn<bool>("fahrenheit");
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<QByteArray>("jsonl");
+
+    const QDate day(2026, 12, 8);
+    const double gap = std::nan("");
+    QTest::newRow("east of UTC")
+            << QDateTime(day, QTime(14, 7, 9, 123), Qt::OffsetFromUTC, 3600) << 25.04 << 23.5
+            << false << QByteArray("2026-12-08T14:07:09.123+01:00,12.346,25.0,23.5,C\n")
+            << QByteArray(
+                       R"({"time":"2026-12-08T14:07:09.123+01:00","elapsed_s":12.346,"object":25.0,"ambient":23.5,"unit":"C"})"
+                       "\n");
+    QTest::newRow("west of UTC, below zero, Fahrenheit")
+            << QDateTime(day, QTime(0, 0, 0, 5), Qt::OffsetFromUTC, -(3 * 3600 + 1800)) << -12.26
+            << 71.6 << true << QByteArray("2026-12-08T00:00:00.005-03:30,12.346,-12.3,71.6,F\n")
+            << QByteArray(
+                       R"({"time":"2026-12-08T00:00:00.005-03:30","elapsed_s":12.346,"object":-12.3,"ambient":71.6,"unit":"F"})"
+                       "\n");
+    QTest::newRow("UTC, gap")
+            << QDateTime(day, QTime(23, 59, 59, 999), Qt::UTC) << gap << gap << false
+            << QByteArray("2026-12-08T23:59:59.999+00:00,12.346,,,C\n")
+            << QByteArray(
+                       R"({"time":"2026-12-08T23:59:59.999+00:00","elapsed_s":12.346,"object":null,"ambient":null,"unit":"C"})"
+                       "\n");
+}
+
+void tst_LogUnits::rows()
+{
+    LogRow row;
+    QFETCH(QDateTime, time);
+    row.time = time;
+    row.elapsedS = 12.3456;
+    QFETCH(double, object);
+    row.object = object;
+    QFETCH(double, ambient);
+    row.ambient = ambient;
+    QFETCH(bool, fahrenheit);
+    row.fahrenheit = fahrenheit;
+    QTEST(csvRow(row), "csv");
+    QTEST(jsonlRow(row), "jsonl");
+
+    // Valid JSON with the keys the CSV header names.
+    QJsonParseError error{};
+    const QJsonObject json = QJsonDocument::fromJson(jsonlRow(row), &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QStringList header = QString::fromLatin1(csvHeader()).trimmed().split(QLatin1Char(','));
+    header.sort();
+    QCOMPARE(json.keys(), header);
+}
+
+QTEST_GUILESS_MAIN(tst_LogUnits)
+#include "tst_logunits.moc"

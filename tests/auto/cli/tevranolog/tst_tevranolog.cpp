@@ -1,0 +1,313 @@
+// tevrano-log as a user runs it, against the simulated instrument on a pseudo-terminal.
+#include "instrumentsimulator.h"
+#include "recordfile.h"
+
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <csignal>
+
+namespace {
+
+constexpr double Object = 25.0;
+constexpr double Ambient = 23.5;
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// The ports the program may search: only these, never the machine's own.
+QProcessEnvironment environmentWithPorts(const QStringList &ports)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TEVRANO_SERIAL_PORTS"), ports.join(QLatin1Char(':')));
+    return environment;
+}
+
+void startLogger(QProcess &process, const QStringList &ports, const QStringList &arguments)
+{
+    process.setProcessEnvironment(environmentWithPorts(ports));
+    process.start(QStringLiteral(TEVRANO_LOG_PATH), arguments);
+}
+
+Run runLogger(const QStringList &ports, const QStringList &arguments, int timeoutMs = 60000)
+{
+    QProcess process;
+    startLogger(process, ports, arguments);
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(),
+            process.readAllStandardError()};
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The object temperatures of the jsonl rows so far; NaN for gaps.
+QVector<double> jsonlObjects(const QByteArray &bytes)
+{
+    QVector<double> objects;
+    for (const QByteArray &line : bytes.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QJsonValue value
+                = QJsonDocument::fromJson(line).object().value(QStringLiteral("object"));
+        objects.append(value.isDouble() ? value.toDouble() : std::nan(""));
+    }
+    return objects;
+}
+
+bool waitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+} // namespace
+
+class tst_TevranoLog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void formats_data();
+    void formats();
+    void stoppedMidRunLeavesWholeRecord_data();
+    void stoppedMidRunLeavesWholeRecord();
+    void unplugGivesGapsThenValues();
+    void noInstrument();
+    void refusedBeforeAnyPort_data();
+    void refusedBeforeAnyPort();
+};
+
+void tst_TevranoLog::formats_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("crc");
+    QTest::newRow("record") << "record" << false;
+    QTest::newRow("csv") << "csv" << false;
+    QTest::newRow("jsonl") << "jsonl" << false;
+    QTest::newRow("csv, CRC framing") << "csv" << true;
+}
+
+void tst_TevranoLog::formats()
+{
+    QFETCH(QString, format);
+    QFETCH(bool, crc);
+    InstrumentSimulator::Config config;
+    config.framing = crc ? SimProtocol::Framing::Crc : SimProtocol::Framing::Xor;
+    InstrumentSimulator sim(config);
+    QVERIFY(sim.start());
+    sim.setObjectTemperature(Object);
+    sim.setAmbientTemperature(Ambient);
+
+    QTemporaryDir dir;
+    const QString path
+            = dir.filePath(QStringLiteral("log.") + (format == "record" ? "txt" : format));
+    // The record format comes from the ".txt" name alone.
+    QStringList arguments{"--interval", "100", "--duration", "1.5", "--output", path};
+    if (format != "record")
+        arguments << "--format" << format;
+    const Run run = runLogger({sim.devicePath()}, arguments);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray()); // no terminal, so no status line
+    QCOMPARE(run.out, QByteArray());
+    const int rows = 15;
+
+    if (format == "record") {
+        // Imported by the chart's reader as it is.
+        RecordImport imported;
+        QVERIFY(loadRecordFile(path, imported));
+        QCOMPARE(imported.dataCount, rows);
+        QCOMPARE(imported.unit.value_or(0), 2);
+        QCOMPARE(imported.emissivity.value_or(0.0f), 0.95f); // the simulator's
+        QCOMPARE(imported.series.temperatures, QVector<double>(rows, Object));
+        QCOMPARE(imported.series.ambients, QVector<double>(rows, Ambient));
+        QVERIFY(std::is_sorted(imported.series.durations.cbegin(),
+                               imported.series.durations.cend()));
+        QVERIFY(imported.series.durations.last() > 1.2 && imported.series.durations.last() < 2.5);
+        return;
+    }
+
+    const QList<QByteArray> lines = readFile(path).split('\n');
+    QCOMPARE(lines.last(), QByteArray()); // every row is whole
+    const QRegularExpression iso(
+            QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)"));
+    double previous = -1;
+    if (format == "csv") {
+        QCOMPARE(lines.size(), rows + 2);
+        QCOMPARE(lines.first(), QByteArray("time,elapsed_s,object,ambient,unit"));
+        for (int i = 1; i <= rows; ++i) {
+            const QList<QByteArray> fields = lines[i].split(',');
+            QCOMPARE(fields.size(), 5);
+            QVERIFY2(iso.match(QString::fromLatin1(fields[0])).hasMatch(), fields[0]);
+            QVERIFY(QRegularExpression(QStringLiteral(R"(^\d+\.\d{3}$)"))
+                            .match(QString::fromLatin1(fields[1]))
+                            .hasMatch());
+            QVERIFY(fields[1].toDouble() > previous);
+            previous = fields[1].toDouble();
+            QCOMPARE(fields.mid(2), QList<QByteArray>({"25.0", "23.5", "C"}));
+        }
+    } else {
+        QCOMPARE(lines.size(), rows + 1);
+        for (int i = 0; i < rows; ++i) {
+            const QJsonObject row = QJsonDocument::fromJson(lines[i]).object();
+            QVERIFY2(iso.match(row.value("time").toString()).hasMatch(), lines[i]);
+            QVERIFY(row.value("elapsed_s").toDouble() > previous);
+            previous = row.value("elapsed_s").toDouble();
+            QCOMPARE(row.value("object").toDouble(), Object);
+            QCOMPARE(row.value("ambient").toDouble(), Ambient);
+            QCOMPARE(row.value("unit").toString(), QStringLiteral("C"));
+        }
+    }
+}
+
+void tst_TevranoLog::stoppedMidRunLeavesWholeRecord_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void tst_TevranoLog::stoppedMidRunLeavesWholeRecord()
+{
+    QFETCH(int, signal);
+    InstrumentSimulator sim({});
+    QVERIFY(sim.start());
+    sim.setObjectTemperature(Object);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("run.txt"));
+    QProcess process;
+    startLogger(process, {sim.devicePath()}, {"--interval", "20", "--output", path});
+    // Rows reach the file while the program runs.
+    QVERIFY(waitFor([&] { return readFile(path).count('\n') > 20; }, 30000));
+    ::kill(pid_t(process.processId()), signal);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+
+    RecordImport imported;
+    QVERIFY(loadRecordFile(path, imported));
+    QVERIFY(imported.dataCount > 13);
+    QCOMPARE(imported.series.temperatures.size(), imported.dataCount);
+    QCOMPARE(imported.series.temperatures.last(), Object);
+}
+
+void tst_TevranoLog::unplugGivesGapsThenValues()
+{
+    QTemporaryDir dir;
+    InstrumentSimulator::Config config;
+    config.linkPath = dir.filePath(QStringLiteral("ttyPYRO"));
+    InstrumentSimulator sim(config);
+    QVERIFY(sim.start());
+    sim.setObjectTemperature(Object);
+    const QString path = dir.filePath(QStringLiteral("run.jsonl"));
+    QProcess process;
+    startLogger(process,
+                {sim.devicePath()},
+                {"--interval", "100", "--format", "jsonl", "--output", path});
+    const auto objects = [&] {
+        return jsonlObjects(readFile(path));
+    };
+    const auto trailingGaps = [&] {
+        const QVector<double> o = objects();
+        int gaps = 0;
+        while (gaps < o.size() && std::isnan(o[o.size() - 1 - gaps]))
+            ++gaps;
+        return gaps;
+    };
+    QVERIFY(waitFor([&] { return objects().size() >= 5; }, 30000));
+
+    sim.unplug();
+    QVERIFY(waitFor([&] { return trailingGaps() >= 10; }, 30000));
+    QVERIFY(sim.replug());
+    QVERIFY(waitFor([&] { return objects().size() > 0 && trailingGaps() == 0; }, 30000));
+    process.terminate();
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 0);
+
+    // Values, then only gaps while the instrument was away, then values again.
+    const QVector<double> o = objects();
+    const auto isGap = [](double v) {
+        return std::isnan(v);
+    };
+    const int firstGap = int(std::find_if(o.cbegin(), o.cend(), isGap) - o.cbegin());
+    const int back = int(std::find_if_not(o.cbegin() + firstGap, o.cend(), isGap) - o.cbegin());
+    QVERIFY(firstGap >= 5);
+    QVERIFY(back >= firstGap + 10);
+    QVERIFY(back < o.size());
+    for (int i = 0; i < o.size(); ++i)
+        QVERIFY2(i >= firstGap && i < back ? std::isnan(o[i]) : o[i] == Object,
+                 qPrintable(QString::number(i)));
+}
+
+void tst_TevranoLog::noInstrument()
+{
+    InstrumentSimulator::Config config;
+    InstrumentSimulator sim(config);
+    QVERIFY(sim.start());
+    InstrumentSimulator::Faults faults;
+    faults.silent = true;
+    sim.setFaults(faults);
+    QTemporaryDir dir;
+    QElapsedTimer timer;
+    timer.start();
+    const Run run = runLogger({sim.devicePath()}, {"--output", dir.filePath("none.csv")});
+    QCOMPARE(run.exitCode, 2);
+    // One silent port, two rates, two framings: a few seconds of probing, then the verdict.
+    QVERIFY(timer.elapsed() < 20000);
+    QCOMPARE(run.err.count('\n'), 1);
+}
+
+void tst_TevranoLog::refusedBeforeAnyPort_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("interval 0") << QStringList{"--interval", "0"} << 1;
+    QTest::newRow("negative duration") << QStringList{"--duration", "-5"} << 1;
+    QTest::newRow("unknown format") << QStringList{"--format", "xml"} << 1;
+    QTest::newRow("unknown option") << QStringList{"--fast"} << 1;
+    QTest::newRow("output in a missing folder")
+            << QStringList{"--output", "<dir>/missing/log.csv"} << 3;
+    QTest::newRow("output is a folder") << QStringList{"--output", "<dir>"} << 3;
+}
+
+void tst_TevranoLog::refusedBeforeAnyPort()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    InstrumentSimulator sim({});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    arguments.replaceInStrings(QStringLiteral("<dir>"), dir.path());
+    const Run run = runLogger({sim.devicePath()}, arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.err.count('\n'), 1);
+    if (exitCode == 1)
+        QVERIFY(run.err.contains("Usage: tevrano-log"));
+    QCOMPARE(sim.receivedFrames().size(), 0);
+}
+
+QTEST_GUILESS_MAIN(tst_TevranoLog)
+#include "tst_tevranolog.moc"
