@@ -105,12 +105,6 @@ SampleStore::Tail SampleStore::tailSince(quint64 generation, int seen) const
     return tail;
 }
 
-quint64 SampleStore::generation() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_generation;
-}
-
 RecordSeries SampleStore::copySince(quint64 generation, int from) const
 {
     QMutexLocker lock(&m_mutex);

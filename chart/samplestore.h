@@ -50,7 +50,6 @@ public:
     // Duration of the newest sample, or 0 without samples.
     double lastDuration() const;
     Tail tailSince(quint64 generation, int seen) const;
-    quint64 generation() const;
     // Copies of the samples from index `from` on while the store is still in
     // `generation`, nothing once it has been emptied since. A copy, not a
     // share: the next append must not have to detach the whole series.

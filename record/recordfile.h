@@ -153,12 +153,6 @@ private:
     int m_count = 0;
 };
 
-// Parses a record file from the device's current position. Returns false when
-// the column header is missing or lacks the temperature and time columns;
-// `result` is then left in an unspecified state. Never reserves more than the
-// bytes left in the device can hold, whatever "DataCounts" claims.
-bool readRecord(QIODevice &device, RecordImport &result, const RecordProgress &progress = {});
-
 // File front ends. Saving goes through a temporary file that replaces `path`
 // only once everything was written, so a failed save never leaves a
 // half-written file behind. `error` receives a diagnostic when non-null.

@@ -83,11 +83,11 @@ void tst_AboutUpdate::pollingGoesOnDuringAStalledDownload()
 
         // The download now stalls: count what the window's thread still gets done.
         QTimer ticker;
-        qint64 seen = window->lastResponseTime;
+        qint64 seen = window->instrument()->lastResponseTime();
         QObject::connect(&ticker, &QTimer::timeout, [&] {
             ++ticksDuringStall;
-            if (window->lastResponseTime != seen) {
-                seen = window->lastResponseTime;
+            if (window->instrument()->lastResponseTime() != seen) {
+                seen = window->instrument()->lastResponseTime();
                 ++answersDuringStall;
             }
         });
