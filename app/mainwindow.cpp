@@ -10,6 +10,7 @@
 #include "navbutton.h"
 #include "optserial.h"
 #include "pollthread.h"
+#include "qtcompat.h"
 #include "relaysettingdialog.h"
 #include "responses.h"
 #include "serialframe.h"
@@ -1109,7 +1110,7 @@ void MainWindow::mousePressEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton)
         return QMainWindow::mousePressEvent(event);
     windowPosAtPress = pos();
-    cursorPosAtPress = event->globalPos();
+    cursorPosAtPress = globalPos(event);
     const QPoint local = event->pos();
 #ifndef Q_OS_WIN
     // Edges resize through the window system, from the same band the Windows hit test uses.
@@ -1125,13 +1126,13 @@ void MainWindow::mousePressEvent(QMouseEvent *event)
     if (edges && !isMaximized() && windowHandle() && windowHandle()->startSystemResize(edges))
         return;
 #endif
-    isMoving = event->globalPos().y() < y() + m_titleBar->height();
+    isMoving = globalPos(event).y() < y() + m_titleBar->height();
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent *event)
 {
     if (isMoving && !isMaximized())
-        move(windowPosAtPress + event->globalPos() - cursorPosAtPress);
+        move(windowPosAtPress + globalPos(event) - cursorPosAtPress);
     QMainWindow::mouseMoveEvent(event);
 }
 
