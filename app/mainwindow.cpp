@@ -8,6 +8,7 @@
 #include "deviceprobe.h"
 #include "messages.h"
 #include "navbutton.h"
+#include "qtcompat.h"
 #include "relaysettingdialog.h"
 #include "serialports.h"
 #include "language.h"
@@ -971,7 +972,7 @@ void MainWindow::mousePressEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton)
         return QMainWindow::mousePressEvent(event);
     windowPosAtPress = pos();
-    cursorPosAtPress = event->globalPos();
+    cursorPosAtPress = globalPos(event);
     const QPoint local = event->pos();
 #ifndef Q_OS_WIN
     // Edges resize through the window system, from the same band the Windows hit test uses.
@@ -987,13 +988,13 @@ void MainWindow::mousePressEvent(QMouseEvent *event)
     if (edges && !isMaximized() && windowHandle() && windowHandle()->startSystemResize(edges))
         return;
 #endif
-    isMoving = event->globalPos().y() < y() + m_titleBar->height();
+    isMoving = globalPos(event).y() < y() + m_titleBar->height();
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent *event)
 {
     if (isMoving && !isMaximized())
-        move(windowPosAtPress + event->globalPos() - cursorPosAtPress);
+        move(windowPosAtPress + globalPos(event) - cursorPosAtPress);
     QMainWindow::mouseMoveEvent(event);
 }
 

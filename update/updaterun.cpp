@@ -29,7 +29,7 @@ bool isDigit(QChar c)
 
 // A part that is not a number counts as 0. Numbers are kept as digit strings without
 // leading zeros so that no length of number can overflow.
-QStringRef significantDigits(const QStringRef &part)
+QStringView significantDigits(QStringView part)
 {
     if (part.isEmpty() || !std::all_of(part.begin(), part.end(), isDigit))
         return {};
@@ -39,10 +39,10 @@ QStringRef significantDigits(const QStringRef &part)
     return part.mid(first);
 }
 
-int compareNumbers(const QStringRef &running, const QStringRef &published)
+int compareNumbers(QStringView running, QStringView published)
 {
-    const QStringRef left = significantDigits(running);
-    const QStringRef right = significantDigits(published);
+    const QStringView left = significantDigits(running);
+    const QStringView right = significantDigits(published);
     const int order
             = left.size() != right.size() ? right.size() - left.size() : right.compare(left);
     return (order > 0) - (order < 0);
@@ -71,9 +71,8 @@ struct ObjectKeys
 
 int compareVersions(const QString &running, const QString &published)
 {
-    const QVector<QStringRef> runningParts = running.splitRef(QLatin1Char('.'), Qt::KeepEmptyParts);
-    const QVector<QStringRef> publishedParts
-            = published.splitRef(QLatin1Char('.'), Qt::KeepEmptyParts);
+    const QStringList runningParts = running.split(QLatin1Char('.'), Qt::KeepEmptyParts);
+    const QStringList publishedParts = published.split(QLatin1Char('.'), Qt::KeepEmptyParts);
     if (publishedParts.size() != runningParts.size())
         return publishedParts.size() < runningParts.size() ? -1 : 1;
     for (int i = 0; i < runningParts.size(); ++i) {

@@ -150,7 +150,7 @@ void NavButton::paintEvent(QPaintEvent *)
     }
 }
 
-void NavButton::enterEvent(QEvent *event)
+void NavButton::enterEvent(EnterEvent *event)
 {
     m_hovered = true;
     update();

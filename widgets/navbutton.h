@@ -1,6 +1,8 @@
 #ifndef TEVRANO_NAVBUTTON_H
 #define TEVRANO_NAVBUTTON_H
 
+#include "qtcompat.h"
+
 #include <QColor>
 #include <QPixmap>
 #include <QPushButton>
@@ -63,7 +65,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void enterEvent(QEvent *event) override;
+    void enterEvent(EnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
 
 private:

@@ -129,7 +129,10 @@ private slots:
     void unrecognised_data();
     void unrecognised();
     void commaSeparatedRowsGiveNoSamples();
+    void dateAndUnitSymbolAreIgnored_data();
     void dateAndUnitSymbolAreIgnored();
+    void filesOfEitherQtMajor_data();
+    void filesOfEitherQtMajor();
     void missingHeaderValuesStayUnset();
     void rowsShortOfTambHaveNoAmbient();
     void unknownAmbientsSurviveExport_data();
@@ -350,18 +353,74 @@ void tst_RecordFile::commaSeparatedRowsGiveNoSamples()
     QVERIFY(result.series.ambients.isEmpty());
 }
 
+void tst_RecordFile::dateAndUnitSymbolAreIgnored_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("UTF-8") << QByteArray("Tevrano\nDate:2026-01-05 14:07:09:123\nUnit:1\n"
+                                         "UnitSymbol:℃\nEmissivity:0.8\nDataCounts:1\n"
+                                         "Index,Duration,Temperature,Tamb,Time\n"
+                                         "1\t0.00\t98.6\t70.0\t14:07:09:123\n");
+    // What the Qt 5 build writes on a Simplified Chinese Windows.
+    QTest::newRow("code page 936, CR LF")
+            << QByteArray("Tevrano\r\nDate:2026-01-05 14:07:09:123\r\nUnit:1\r\n"
+                          "UnitSymbol:\xA1\xE6\r\nEmissivity:0.8\r\nDataCounts:1\r\n"
+                          "Index,Duration,Temperature,Tamb,Time\r\n"
+                          "1\t0.00\t98.6\t70.0\t14:07:09:123\r\n");
+}
+
 void tst_RecordFile::dateAndUnitSymbolAreIgnored()
 {
+    QFETCH(QByteArray, bytes);
     bool ok = false;
-    const RecordImport result = parse("Tevrano\nDate:2026-01-05 14:07:09:123\nUnit:1\n"
-                                      "UnitSymbol:℃\nEmissivity:0.8\nDataCounts:1\n"
-                                      "Index,Duration,Temperature,Tamb,Time\n"
-                                      "1\t0.00\t98.6\t70.0\t14:07:09:123\n",
-                                      &ok);
+    const RecordImport result = parse(bytes, &ok);
     QVERIFY(ok);
     QCOMPARE(result.unit.value_or(0), 1);
     QCOMPARE(result.emissivity.value_or(0.0f), 0.8f);
     QCOMPARE(result.series.temperatures, QVector<double>{98.6});
+}
+
+void tst_RecordFile::filesOfEitherQtMajor_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("written by the Qt 5 build") << QStringLiteral("record-qt5.txt");
+    QTest::newRow("written by the Qt 6 build") << QStringLiteral("record-qt6.txt");
+}
+
+// The fixtures were written on a UTF-8 locale by writeRecord() of each build from the record
+// below, so each build reads what the other wrote and writes the very same bytes. Setting
+// TEVRANO_WRITE_RECORD_FIXTURE to a file name writes this build's fixture there instead.
+void tst_RecordFile::filesOfEitherQtMajor()
+{
+    QFETCH(QString, name);
+    const RecordHeader header{QStringLiteral("Tevrano"), localMsecs(9, 59, 59, 990), 0.97f, 2, 10};
+    RecordSeries series;
+    series.durations = {0.0, 0.01, 0.02, 0.03};
+    series.temperatures = {-12.5, 0.0, 36.6, 1234.5};
+    series.ambients = {21.5, std::nan(""), 22.0, -3.5};
+    const QByteArray written = write(header, series);
+    const QString target = qEnvironmentVariable("TEVRANO_WRITE_RECORD_FIXTURE");
+    if (!target.isEmpty()) {
+        QFile out(target);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(written) == written.size());
+        QSKIP("fixture written");
+    }
+
+    QFile file(QStringLiteral(RECORD_FIXTURES "/") + name);
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.errorString()));
+    const QByteArray bytes = file.readAll();
+    bool ok = false;
+    const RecordImport back = parse(bytes, &ok);
+    QVERIFY(ok);
+    QCOMPARE(back.dataCount, 4);
+    QCOMPARE(back.unit.value_or(0), 2);
+    QCOMPARE(back.emissivity.value_or(0.0f), 0.97f);
+    QCOMPARE(back.series.durations, series.durations);
+    QCOMPARE(back.series.temperatures, series.temperatures);
+    QCOMPARE(back.series.ambients.size(), 4);
+    QVERIFY(std::isnan(back.series.ambients[1]));
+    QCOMPARE(back.series.ambients[3], -3.5);
+    // The symbol line is the only text beyond ASCII; it follows the local code page.
+    QCOMPARE(written, QString::fromUtf8(bytes).toLocal8Bit());
 }
 
 void tst_RecordFile::missingHeaderValuesStayUnset()

@@ -40,7 +40,7 @@ Catalogue parse(QXmlStreamReader &xml)
         }
         if (!xml.isStartElement())
             continue;
-        const QStringRef name = xml.name();
+        const QString name = xml.name().toString();
         if (name == QLatin1String("TS")) {
             catalogue.language = xml.attributes().value(QLatin1String("language")).toString();
         } else if (name == QLatin1String("name")) {
