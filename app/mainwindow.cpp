@@ -113,7 +113,6 @@ MainWindow::MainWindow(QWidget *parent)
     connect(instrument, &Instrument::featuresRead, this, &MainWindow::showFeatures);
     connect(instrument, &Instrument::objectTemperature, this, &MainWindow::showObjectTemperature);
     connect(instrument, &Instrument::ambientTemperature, this, &MainWindow::showAmbientTemperature);
-    connect(instrument, &Instrument::samplingStopRequested, this, &MainWindow::stopcollect);
     connect(instrument, &Instrument::factoryResetDone, this, [](bool success) {
         Messages::information(nullptr, tr("提示"), success ? tr("恢复出厂设置成功") : tr("恢复出厂设置失败"));
     });
@@ -122,7 +121,6 @@ MainWindow::MainWindow(QWidget *parent)
     });
     connect(this, &MainWindow::ttwidget_addvalue, ui.widget_tt, &ttwidget::UpdateTemp);
     connect(this, &MainWindow::ttwidget_addvalue_amb, ui.widget_tt, &ttwidget::UpdateTempAmb);
-    connect(this, &MainWindow::stopcollect, ui.widget_tt, &ttwidget::stopcollect);
     connect(this, &MainWindow::unitRead, ui.widget_tt, &ttwidget::setUnit);
     connect(ui.widget_tt, &ttwidget::startstop, this, &MainWindow::ttwidgetStartStop);
     connect(ui.navButton_live, &NavButton::clicked, ui.widget_tt, &ttwidget::showLiveTrend);

@@ -57,8 +57,6 @@ public:
 signals:
     void ttwidget_addvalue(double value);
     void ttwidget_addvalue_amb(double value);
-    // The chart's sampling stops (serial write errors, ten time-outs in a row).
-    void stopcollect();
     // The unit the instrument reported or was told to use; the chart labels its axis by it.
     void unitRead(int unit);
 

@@ -52,6 +52,8 @@ public:
     {}
 
     qint64 size() const override { return m_limit; }
+    // The reader counts the rows before it keeps them, so it comes back to the body.
+    bool seek(qint64 pos) override { return QIODevice::seek(pos) && m_file.seek(pos); }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override

@@ -641,16 +641,8 @@ void Instrument::handleHoldMode(uchar mode)
 
 void Instrument::handleSerialError(QSerialPort::SerialPortError error)
 {
-    switch (error) {
-    case QSerialPort::WriteError:
-        emit samplingStopRequested();
-        break;
-    case QSerialPort::UnknownError:
-    case QSerialPort::TimeoutError:
-        if (++m_errorCount >= 10)
-            emit samplingStopRequested();
-        break;
-    default:
-        break;
-    }
+    // Failed transactions are only counted: a recording goes on with gaps until valid answers
+    // return, and a vanished device is told apart by the serial worker.
+    if (error == QSerialPort::UnknownError || error == QSerialPort::TimeoutError)
+        ++m_errorCount;
 }

@@ -184,8 +184,6 @@ signals:
     void readings(const Instrument::Reading &reading);
     void factoryResetDone(bool success);
     void modbusSwitched(bool on);
-    // Write errors, or ten time-outs without a valid answer: a recording's sampling stops.
-    void samplingStopRequested();
 
     // To the serial worker.
     void sig_opencom(const QString &name, QSerialPort::BaudRate baud);
