@@ -1,5 +1,7 @@
 #include "samplestore.h"
 
+#include "temperatureunit.h"
+
 #include <QMutexLocker>
 
 #include <algorithm>
@@ -54,8 +56,21 @@ void SampleStore::replace(RecordSeries series)
     QMutexLocker lock(&m_mutex);
     m_series = std::move(series);
     clearLocked();
-    for (double temperature : qAsConst(m_series.temperatures))
-        noteExtremes(temperature);
+    for (int i = 0; i < m_series.temperatures.size(); ++i)
+        noteExtremes(m_series.temperatures[i], m_series.ambients.value(i, std::nan("")));
+}
+
+void SampleStore::convertUnit(int from, int to)
+{
+    if (from == to || !TemperatureUnit::isKnown(from) || !TemperatureUnit::isKnown(to))
+        return;
+    const auto convert = [from, to](double &value) { value = TemperatureUnit::convert(value, from, to); };
+    QMutexLocker lock(&m_mutex);
+    for (QVector<double> *values : {&m_series.temperatures, &m_series.ambients})
+        std::for_each(values->begin(), values->end(), convert);
+    // The conversion is monotonic, so the extremes stay extremes.
+    for (double *value : {&m_minTemperature, &m_maxTemperature, &m_minAmbient, &m_maxAmbient})
+        convert(*value);
 }
 
 RecordSeries SampleStore::snapshot() const
@@ -96,25 +111,29 @@ SampleStore::Tail SampleStore::tailSince(quint64 generation, int seen) const
     }
     tail.minTemperature = m_minTemperature;
     tail.maxTemperature = m_maxTemperature;
+    tail.minAmbient = m_minAmbient;
+    tail.maxAmbient = m_maxAmbient;
     return tail;
 }
 
-void SampleStore::noteExtremes(double temperature)
+namespace {
+// std::fmin and std::fmax take the number when one side is NaN.
+void widen(double &low, double &high, double value)
 {
-    if (std::isnan(temperature))
-        return;
-    if (!m_hasExtremes) {
-        m_minTemperature = m_maxTemperature = temperature;
-        m_hasExtremes = true;
-    } else {
-        m_minTemperature = std::min(m_minTemperature, temperature);
-        m_maxTemperature = std::max(m_maxTemperature, temperature);
-    }
+    low = std::fmin(low, value);
+    high = std::fmax(high, value);
+}
+} // namespace
+
+void SampleStore::noteExtremes(double temperature, double ambient)
+{
+    widen(m_minTemperature, m_maxTemperature, temperature);
+    widen(m_minAmbient, m_maxAmbient, ambient);
 }
 
 void SampleStore::appendLocked(double duration, double temperature, double ambient)
 {
-    noteExtremes(temperature);
+    noteExtremes(temperature, ambient);
     m_series.durations.append(duration);
     m_series.temperatures.append(temperature);
     m_series.ambients.append(ambient);
@@ -123,11 +142,27 @@ void SampleStore::appendLocked(double duration, double temperature, double ambie
 void SampleStore::clearLocked()
 {
     ++m_generation;
-    m_hasExtremes = false;
-    m_minTemperature = m_maxTemperature = 0.0;
+    m_minTemperature = m_maxTemperature = m_minAmbient = m_maxAmbient = std::nan("");
 }
 
 bool isSampleGap(qint64 sinceReadingMs, int recordIntervalMs)
 {
     return sinceReadingMs > std::max<qint64>(1000, 2 * qint64(recordIntervalMs));
+}
+
+QCPRange autoFitRange(const SampleStore::Tail &tail, bool ambient, double currentSize)
+{
+    double low = tail.minTemperature;
+    double high = tail.maxTemperature;
+    if (ambient) {
+        widen(low, high, tail.minAmbient);
+        widen(low, high, tail.maxAmbient);
+    }
+    if (std::isnan(low))
+        return QCPRange(std::nan(""), std::nan(""));
+    const double margin = (high - low) * 0.05;
+    if (QCPRange::validRange(low - margin, high + margin))
+        return QCPRange(low - margin, high + margin);
+    const double centre = (low + high) * 0.5;
+    return QCPRange(centre - currentSize * 0.5, centre + currentSize * 0.5);
 }

@@ -7,6 +7,8 @@
 #include <QMutex>
 #include <QVector>
 
+#include <cmath>
+
 #include <qcustomplot.h>
 
 // The samples of the current recording, shared by the sampling thread, which
@@ -27,8 +29,11 @@ public:
         QVector<QCPGraphData> ambient;
         double firstDuration = 0.0;
         double lastDuration = 0.0;
-        double minTemperature = 0.0; // extremes over all samples held
-        double maxTemperature = 0.0;
+        // Extremes over all samples held, gaps left out; NaN without any.
+        double minTemperature = std::nan("");
+        double maxTemperature = std::nan("");
+        double minAmbient = std::nan("");
+        double maxAmbient = std::nan("");
     };
 
     // Drops every sample and reserves room for `capacity` more.
@@ -48,24 +53,33 @@ public:
     // Duration of the newest sample, or 0 without samples.
     double lastDuration() const;
     Tail tailSince(quint64 generation, int seen) const;
+    // Converts every sample held between the unit codes (1 Fahrenheit, 2 Celsius); the generation
+    // stays, so readers see the converted values only from a full read.
+    void convertUnit(int from, int to);
 
 private:
     void appendLocked(double duration, double temperature, double ambient);
-    void noteExtremes(double temperature);
+    void noteExtremes(double temperature, double ambient);
     void clearLocked();
 
     mutable QMutex m_mutex;
     RecordSeries m_series;
     QElapsedTimer m_clock;
     quint64 m_generation = 1;
-    // Extremes over the samples that are not gaps.
-    bool m_hasExtremes = false;
-    double m_minTemperature = 0.0;
-    double m_maxTemperature = 0.0;
+    // Extremes over the samples that are not gaps; NaN without any.
+    double m_minTemperature = std::nan("");
+    double m_maxTemperature = std::nan("");
+    double m_minAmbient = std::nan("");
+    double m_maxAmbient = std::nan("");
 };
 
 // Whether a sample taken `sinceReadingMs` after the latest valid object reading is a gap (NaN):
 // no reading for more than max(1 s, 2 x the record interval).
 bool isSampleGap(qint64 sinceReadingMs, int recordIntervalMs);
+
+// The value range auto-fit shows: every curve shown (the object, and the ambient when `ambient`),
+// with 5 % of its span above and below. A flat curve keeps `currentSize` and centres on the
+// value; without any value the result is not valid.
+QCPRange autoFitRange(const SampleStore::Tail &tail, bool ambient, double currentSize);
 
 #endif // TEVRANO_SAMPLESTORE_H

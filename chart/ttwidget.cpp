@@ -6,6 +6,7 @@
 #include "chartsettings.h"
 #include "collect.h"
 #include "navbutton.h"
+#include "temperatureunit.h"
 #include "waitdialog.h"
 #include "writefilethread.h"
 
@@ -209,7 +210,10 @@ void ttwidget::setUnit(int code)
         plot->yAxis->setLabel(tr("温度(℉)"));
     else if (code == 2)
         plot->yAxis->setLabel(tr("温度(℃)"));
+    const int previous = unit;
     unit = code;
+    if (code != previous)
+        convertUnit(previous, code);
 }
 
 void ttwidget::setCacheSize(int n)
@@ -272,6 +276,7 @@ void ttwidget::Recording()
 {
     if (!recording)
         return;
+    QMutexLocker lock(&m_samplingLock);
     // A reading that stopped coming is not repeated as if it were live.
     const qint64 latestAt = m_latestAt;
     const bool gap = latestAt < 0 || isSampleGap(m_readingClock.elapsed() - latestAt, m_recordInterval);
@@ -363,7 +368,30 @@ void ttwidget::fitToTemperatures(const SampleStore::Tail &tail)
     if (tail.count == 0)
         return;
     fitAxis(plot->xAxis, tail.firstDuration, tail.lastDuration);
-    fitAxis(plot->yAxis, tail.minTemperature, tail.maxTemperature);
+    const QCPRange values = autoFitRange(tail, ambientGraph->visible(), plot->yAxis->range().size());
+    if (QCPRange::validRange(values))
+        plot->yAxis->setRange(values);
+}
+
+void ttwidget::convertUnit(int from, int to)
+{
+    if (!TemperatureUnit::isKnown(from) || !TemperatureUnit::isKnown(to))
+        return;
+    const auto convert = [from, to](double value) { return TemperatureUnit::convert(value, from, to); };
+    {
+        QMutexLocker lock(&m_samplingLock);
+        m_latestTemperature = convert(m_latestTemperature);
+        m_latestAmbient = convert(m_latestAmbient);
+        m_samples.convertUnit(from, to);
+    }
+    for (QCPGraph *graph : {temperatureGraph, ambientGraph})
+        for (QCPGraphData &point : *graph->data())
+            point.value = convert(point.value);
+    const QCPRange values = plot->yAxis->range();
+    plot->yAxis->setRange(convert(values.lower), convert(values.upper));
+    importMax = float(convert(importMax));
+    importMin = float(convert(importMin));
+    plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void ttwidget::openScale(std::unique_ptr<AmbreleScale> &scale,
@@ -453,8 +481,9 @@ void ttwidget::xAxisRangeChanged(const QCPRange &range)
 
 void ttwidget::yAxisRangeChanged(const QCPRange &range)
 {
-    if (range.lower < kLowestTemperature)
-        plot->yAxis->setRangeLower(kLowestTemperature);
+    const double lowest = TemperatureUnit::fromCelsius(kLowestTemperature, unit);
+    if (range.lower < lowest)
+        plot->yAxis->setRangeLower(lowest);
 }
 
 void ttwidget::stopcollectinfo()

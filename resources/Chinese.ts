@@ -459,6 +459,10 @@
         <source>高级保持阈值：</source>
         <translation>高级保持阈值：</translation>
     </message>
+    <message>
+        <source>报警声音</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>
