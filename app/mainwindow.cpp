@@ -981,6 +981,7 @@ bool MainWindow::close()
     appSettings().writeFile();
     ui.widget_tt->stopAndClose();
     const bool closed = QMainWindow::close();
+    m_instrument->close();
     m_instrument->stopPolling();
     return closed;
 }

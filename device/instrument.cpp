@@ -8,6 +8,8 @@
 #include "temperatureunit.h"
 
 #include <QDateTime>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QTimer>
 
 #include <algorithm>
@@ -70,6 +72,7 @@ Instrument::Instrument(QObject *parent)
     : QObject(parent)
     , m_serial(std::make_unique<OptSerial>(SerialFrame::XorFraming))
     , m_tick(new QTimer(this))
+    , m_portWatcher(new QFileSystemWatcher(this))
 {
     qRegisterMetaType<QSerialPort::BaudRate>("QSerialPort::BaudRate");
     qRegisterMetaType<QSerialPort::SerialPortError>("QSerialPort::SerialPortError");
@@ -90,6 +93,7 @@ Instrument::Instrument(QObject *parent)
     m_tick->setTimerType(Qt::CoarseTimer);
     connect(m_tick, &QTimer::timeout, this, &Instrument::tick);
     m_tick->start(WatchIntervalMs);
+    connect(m_portWatcher, &QFileSystemWatcher::directoryChanged, this, &Instrument::watchForReturn);
 }
 
 Instrument::~Instrument()
@@ -240,20 +244,24 @@ void Instrument::tick()
         setState(silentFor > NotRespondingAfterMs ? ConnectionState::NotResponding : ConnectionState::Connected);
         break;
     }
-    case ConnectionState::Lost: {
-        if (m_reconnectRequest > m_openResults)
-            break; // the last attempt has not ended yet
-        const std::optional<SerialPortEntry> port = findReturnedPort(m_portEntry, listSerialPorts());
-        if (!port || !serialPortPresent(port->name))
-            break;
-        m_link.portName = port->name;
-        openLink();
-        m_reconnectRequest = m_openRequests;
+    case ConnectionState::Lost:
+        watchForReturn();
         break;
-    }
     default:
         break;
     }
+}
+
+void Instrument::watchForReturn()
+{
+    if (m_state != ConnectionState::Lost || m_reconnectRequest > m_openResults)
+        return; // not lost, or the last attempt has not ended yet
+    const std::optional<SerialPortEntry> port = findReturnedPort(m_portEntry, listSerialPorts());
+    if (!port || !serialPortPresent(port->name))
+        return;
+    m_link.portName = port->name;
+    openLink();
+    m_reconnectRequest = m_openRequests;
 }
 
 void Instrument::setState(ConnectionState state)
@@ -266,6 +274,11 @@ void Instrument::setState(ConnectionState state)
         m_alarm.reset();
         setAlarmState(AlarmState::None);
     }
+    if (!m_portWatcher->directories().isEmpty())
+        m_portWatcher->removePaths(m_portWatcher->directories());
+    const QString location = serialPortLocation(m_portEntry.name);
+    if (state == ConnectionState::Lost && !location.isEmpty())
+        m_portWatcher->addPath(QFileInfo(location).absolutePath());
     emit connectionStateChanged(state);
 }
 
@@ -420,6 +433,9 @@ void Instrument::handleUnit(int unit)
 
 void Instrument::recvdata(uchar code, const QByteArray &data, bool ok)
 {
+    // What was under way when the port was closed on request is of no use any more.
+    if (closing())
+        return;
     const int framing = m_serial->protocolMode();
     if (code == 0x02)
         handleAmbientTemperature(data, framing, ok);
@@ -586,7 +602,7 @@ void Instrument::handleIdentity(const QByteArray &data, int framing)
 void Instrument::handleObjectTemperature(const QByteArray &data, int framing)
 {
     const std::optional<float> reading = Responses::objectTemperature(data, framing);
-    if (!reading || closing())
+    if (!reading)
         return;
     m_lastResponseTime = nowMs();
     const float celsius = *reading;
@@ -604,8 +620,6 @@ void Instrument::handleObjectTemperature(const QByteArray &data, int framing)
 
 void Instrument::handleAmbientTemperature(const QByteArray &data, int framing, bool ok)
 {
-    if (closing())
-        return;
     const std::optional<float> reading = ok ? Responses::temperature(data, framing) : std::nullopt;
     const qint64 now = nowMs();
     Reading step;

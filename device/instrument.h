@@ -16,6 +16,7 @@
 
 class GetTempThread;
 class OptSerial;
+class QFileSystemWatcher;
 class QTimer;
 
 // The instrument behind one serial port: finds it, opens and closes it, polls it, reads and
@@ -214,8 +215,9 @@ private:
     void onOpened(bool ok);
     void onClosed();
     void tick();
+    void watchForReturn();
     void setState(ConnectionState state);
-    // Closed on request, with the last poll answers still on their way.
+    // Closed on request, with the last answers still on their way.
     bool closing() const { return m_state == ConnectionState::Closed && m_closesPending > 0; }
     void guardedWrite(uchar code, const QByteArray &data);
     void readAll(std::initializer_list<uchar> codes);
@@ -231,6 +233,8 @@ private:
     std::unique_ptr<OptSerial> m_serial;
     std::unique_ptr<GetTempThread> m_pollThread;
     QTimer *m_tick = nullptr;
+    // Notices a lost port's return between two ticks where the system tells.
+    QFileSystemWatcher *m_portWatcher = nullptr;
     ConnectionState m_state = ConnectionState::Closed;
     Link m_link;
     SerialPortEntry m_portEntry; // what the port list said about the open port

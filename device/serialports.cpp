@@ -77,7 +77,16 @@ bool serialPortPresent(const QString &name)
             return true;
     return false;
 #else
-    // Unix ports are named by path, or by the name of a node under /dev.
-    return QFileInfo::exists(name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name);
+    return QFileInfo::exists(serialPortLocation(name));
+#endif
+}
+
+QString serialPortLocation(const QString &name)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(name)
+    return {};
+#else
+    return name.contains(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
 #endif
 }

@@ -42,3 +42,7 @@ std::optional<SerialPortEntry> findReturnedPort(const SerialPortEntry &lost, con
 
 // Whether the port's device exists right now.
 bool serialPortPresent(const QString &name);
+
+// The port's device node on Unix systems (names without a directory live under /dev); empty
+// where ports are not files.
+QString serialPortLocation(const QString &name);

@@ -56,6 +56,7 @@ int main(int argc, char **argv)
     const QCommandLineOption baud("baud", "Answer only at this line rate; 0 at any (default 9600).", "N", "9600");
     const QCommandLineOption model("model", "Identity: up to two hex digits answer with one byte, more with two (default 0x0101).", "0xNNNN", "0x0101");
     const QCommandLineOption mask("mask", "Feature mask, bytes M0..M3 (default 144E01F6).", "HEX", "144E01F6");
+    const QCommandLineOption serialNumber("serial-number", "The instrument's serial number (default 20261207).", "N");
     const QCommandLineOption link("link", "Make a symbolic link to the device.", "PATH");
     const QCommandLineOption log("log", "Append every frame to this file.", "FILE");
     const QCommandLineOption temperature("temperature", "Fixed object temperature in degrees Celsius.", "C");
@@ -69,7 +70,7 @@ int main(int argc, char **argv)
     const QCommandLineOption delay("delay", "Pause before each answer.", "MS", "0");
     const QCommandLineOption unplugAfter("unplug-after", "Close the device after this long.", "MS");
     const QCommandLineOption replugAfter("replug-after", "Bring it back this long after unplugging.", "MS");
-    parser.addOptions({framing, baud, model, mask, link, log, temperature, ambient, writeEnable,
+    parser.addOptions({framing, baud, model, mask, serialNumber, link, log, temperature, ambient, writeEnable,
                        silent, garbage, badChecksum, split, splitDelay, delay, unplugAfter, replugAfter});
     parser.process(app);
 
@@ -113,6 +114,8 @@ int main(int argc, char **argv)
     InstrumentSimulator simulator(config);
     simulator.setFaults(faults);
     simulator.setAmbientTemperature(parser.value(ambient).toDouble());
+    if (parser.isSet(serialNumber))
+        simulator.setRegister(0x12, parser.value(serialNumber).toUInt());
     if (parser.isSet(temperature))
         simulator.setObjectTemperature(parser.value(temperature).toDouble());
     QString error;

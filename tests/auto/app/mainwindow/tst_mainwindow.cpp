@@ -211,10 +211,12 @@ void tst_MainWindow::unplugAndReplugDuringRecording()
     QVERIFY(f.waitUntilPolling());
     Instrument *instrument = window->instrument();
     ttwidget *chart = window->chart();
+    // Readings are shown once the range is known.
+    QTRY_COMPARE_WITH_TIMEOUT(tileText(window->areaRealtime()), QStringLiteral("1.0℃"), 10000);
     window->on_navButton_startstop_clicked();
     QVERIFY(chart->isRecording());
     QTRY_VERIFY_WITH_TIMEOUT(chart->samples().size() > 5, 5000);
-    QVERIFY(std::isfinite(chart->samples().snapshot().temperatures.constLast()));
+    QTRY_VERIFY_WITH_TIMEOUT(std::isfinite(chart->samples().snapshot().temperatures.constLast()), 5000);
 
     f.sim->unplug();
     QTRY_COMPARE_WITH_TIMEOUT(instrument->state(), State::Lost, 2000);
@@ -325,8 +327,6 @@ void tst_MainWindow::closeStoresThePortAndStopsPolling()
     QTest::qWait(200);
     const int requests = int(f.sim->receivedFrames().size());
     QTest::qWait(300);
-    if (f.sim->receivedFrames().size() != requests)
-        qWarning() << f.sim->receivedFrames().mid(requests - 3);
     QCOMPARE(int(f.sim->receivedFrames().size()), requests);
     Settings reread(appSettings().settingsDir());
     QVERIFY(reread.readFile());

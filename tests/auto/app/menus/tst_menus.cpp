@@ -221,8 +221,8 @@ void tst_Menus::recordingLocksThePanel()
 void tst_Menus::failedOpeningIsReported()
 {
     MainWindow *window = f.openWindowWithoutPorts();
-    window->open_successed(false);
-    QCOMPARE(f.shown.size(), 1);
+    window->instrument()->open({f.dir.filePath(QStringLiteral("missing")), 9600, 0});
+    QTRY_COMPARE_WITH_TIMEOUT(f.shown.size(), 1, 5000);
     QCOMPARE(f.shown.first().icon, QMessageBox::Critical);
     QCOMPARE(f.shown.first().title, QStringLiteral("错误"));
     QCOMPARE(f.shown.first().text, QStringLiteral("无法打开端口"));

@@ -11,6 +11,8 @@
 
 #include <qcustomplot.h>
 
+#include <cmath>
+
 namespace {
 
 QString stripCaption(const ttwidget &chart, const char *name)
@@ -75,6 +77,7 @@ private slots:
     void autoFit();
     void startWhilePausedClearsPause();
     void startStopSignalsAndCaptions();
+    void samplesWithoutRecentReadingAreGaps();
     void sampleLimitStopsSamplingOnce();
     void sampleLimitOfZeroEndsAtOnce();
     void ambientVisibility();
@@ -423,6 +426,36 @@ void tst_ttwidget::startStopSignalsAndCaptions()
     QCOMPARE(stopcollect.size(), 1);
     QCOMPARE(stripCaption(m_f->chart, "pushButton_startstop"), QStringLiteral("开始"));
     QCOMPARE(m_f->chart.samples().size(), 1); // stopping keeps the samples
+}
+
+void tst_ttwidget::samplesWithoutRecentReadingAreGaps()
+{
+    m_f->settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("100");
+    ttwidget &chart = m_f->chart;
+    // Before any reading at all, then with readings, then once they stopped for over a second.
+    chart.on_pushButton_startstop_clicked();
+    QTRY_VERIFY_WITH_TIMEOUT(chart.samples().size() >= 2, 5000);
+    QVERIFY(std::isnan(chart.samples().snapshot().temperatures.constLast()));
+    QElapsedTimer reading;
+    reading.start();
+    while (reading.elapsed() < 500) {
+        chart.UpdateTemp(30.0);
+        chart.UpdateTempAmb(20.0);
+        QTest::qWait(20);
+    }
+    RecordSeries series = chart.samples().snapshot();
+    QCOMPARE(series.temperatures.constLast(), 30.0);
+    QCOMPARE(series.ambients.constLast(), 20.0);
+    QTest::qWait(1600);
+    series = chart.samples().snapshot();
+    QVERIFY(std::isnan(series.temperatures.constLast()) && std::isnan(series.ambients.constLast()));
+    // The extremes leave the gaps out.
+    const SampleStore::Tail tail = chart.samples().tailSince(0, 0);
+    QCOMPARE(tail.minTemperature, 30.0);
+    QCOMPARE(tail.maxTemperature, 30.0);
+    QVERIFY(isSampleGap(1001, 100) && !isSampleGap(1000, 100));
+    QVERIFY(isSampleGap(1001, 500) && !isSampleGap(1000, 500));
+    QVERIFY(isSampleGap(4001, 2000) && !isSampleGap(4000, 2000));
 }
 
 void tst_ttwidget::sampleLimitStopsSamplingOnce()
