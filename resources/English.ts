@@ -461,7 +461,7 @@
     </message>
     <message>
         <source>报警声音</source>
-        <translation type="unfinished"></translation>
+        <translation>Alarm sound</translation>
     </message>
 </context>
 <context>
