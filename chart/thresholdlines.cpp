@@ -9,8 +9,8 @@ const QColor ThresholdLines::LowColor = Qt::blue;
 
 ThresholdLines::ThresholdLines(QCustomPlot *plot)
     : m_plot(plot)
-    , m_high(addLine(HighColor, Qt::AlignBottom))
-    , m_low(addLine(LowColor, Qt::AlignTop))
+    , m_high(addLine(HighColor, Qt::AlignTop))
+    , m_low(addLine(LowColor, Qt::AlignBottom))
 {
 }
 
@@ -23,8 +23,8 @@ ThresholdLines::Line ThresholdLines::addLine(const QColor &color, Qt::Alignment 
     line.label = new QCPItemText(m_plot);
     line.label->setColor(color);
     line.label->setSelectable(false);
-    // Right-aligned just inside the plot, above the high line and below the low one, so two
-    // close thresholds keep their labels apart.
+    // Right-aligned just inside the plot, below the high line and above the low one, so a line
+    // at the top or bottom edge keeps its label in view.
     line.label->setPositionAlignment(Qt::AlignRight | labelSide);
     line.label->position->setTypeX(QCPItemPosition::ptAxisRectRatio);
     line.label->position->setTypeY(QCPItemPosition::ptPlotCoords);
