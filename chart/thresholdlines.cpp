@@ -11,8 +11,7 @@ ThresholdLines::ThresholdLines(QCustomPlot *plot)
     : m_plot(plot)
     , m_high(addLine(HighColor, Qt::AlignTop))
     , m_low(addLine(LowColor, Qt::AlignBottom))
-{
-}
+{}
 
 ThresholdLines::Line ThresholdLines::addLine(const QColor &color, Qt::Alignment labelSide)
 {

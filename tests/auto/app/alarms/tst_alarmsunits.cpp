@@ -81,14 +81,20 @@ void tst_AlarmsUnits::alarms_data()
     QTest::newRow("above") << true << true << QVector<double>{42.8} << red << "高温报警";
     QTest::newRow("below") << true << true << QVector<double>{28.8} << blue << "低温报警";
     QTest::newRow("inside") << true << true << QVector<double>{32.0} << OwnColour << "";
-    QTest::newRow("at both thresholds") << true << true << QVector<double>{35.0, 30.0} << OwnColour << "";
-    QTest::newRow("high hysteresis holds") << true << true << QVector<double>{35.1, 34.6} << red << "高温报警";
-    QTest::newRow("high ends 0.5 below") << true << true << QVector<double>{35.1, 34.5} << OwnColour << "";
-    QTest::newRow("low hysteresis holds") << true << true << QVector<double>{29.9, 30.4} << blue << "低温报警";
+    QTest::newRow("at both thresholds")
+            << true << true << QVector<double>{35.0, 30.0} << OwnColour << "";
+    QTest::newRow("high hysteresis holds")
+            << true << true << QVector<double>{35.1, 34.6} << red << "高温报警";
+    QTest::newRow("high ends 0.5 below")
+            << true << true << QVector<double>{35.1, 34.5} << OwnColour << "";
+    QTest::newRow("low hysteresis holds")
+            << true << true << QVector<double>{29.9, 30.4} << blue << "低温报警";
     QTest::newRow("disabled") << false << false << QVector<double>{42.8, 28.8} << OwnColour << "";
     QTest::newRow("only low enabled") << false << true << QVector<double>{42.8} << OwnColour << "";
-    QTest::newRow("noise keeps the alarm") << true << true << QVector<double>{42.8, noise} << red << "高温报警";
-    QTest::newRow("noise starts none") << true << true << QVector<double>{32.0, noise} << OwnColour << "";
+    QTest::newRow("noise keeps the alarm")
+            << true << true << QVector<double>{42.8, noise} << red << "高温报警";
+    QTest::newRow("noise starts none")
+            << true << true << QVector<double>{32.0, noise} << OwnColour << "";
 }
 
 void tst_AlarmsUnits::alarms()
@@ -126,7 +132,8 @@ void tst_AlarmsUnits::alarms()
         QCOMPARE(lines->lowLabel()->text(), QStringLiteral("30.0℃"));
 
     for (double reading : readings)
-        instrument->recvdata(0x01, std::isnan(reading) ? QByteArray(3, '\0') : temperatureAnswer(reading), true);
+        instrument->recvdata(
+                0x01, std::isnan(reading) ? QByteArray(3, '\0') : temperatureAnswer(reading), true);
     QCOMPARE(window->areaRealtime()->shownColor(), colour);
     QCOMPARE(window->alarmStatus()->text(), status);
     // The first beep comes at once, the next about a second later.
@@ -227,7 +234,8 @@ void tst_AlarmsUnits::thresholdEditAndUnitSwitches()
         QVERIFY2(chart->unit == s.unit && chart->recordHeader().unit == s.unit, where);
         const RecordSeries held = chart->samples().snapshot();
         for (double t : held.temperatures)
-            QVERIFY2(std::isnan(t) || qAbs(t - s.sample) < 0.01, where + " sample " + QByteArray::number(t));
+            QVERIFY2(std::isnan(t) || qAbs(t - s.sample) < 0.01,
+                     where + " sample " + QByteArray::number(t));
         // The alarm goes on through the switches.
         QVERIFY2(window->alarmStatus()->text() == QStringLiteral("高温报警"), where);
     };
@@ -262,7 +270,8 @@ void tst_AlarmsUnits::thresholdEditAndUnitSwitches()
     QCOMPARE(dialogRange, QStringLiteral("-58℉1832℉"));
 
     const QString saved = f.dir.filePath(QStringLiteral("switched.txt"));
-    Messages::setFileChooser([&](Messages::FileAccess, const QString &, const QString &) { return saved; });
+    Messages::setFileChooser(
+            [&](Messages::FileAccess, const QString &, const QString &) { return saved; });
     window->on_navButton_export_clicked();
     RecordImport back;
     QVERIFY(loadRecordFile(saved, back));
