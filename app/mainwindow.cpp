@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "aboutdialog.h"
+#include "alarmbeeper.h"
 #include "ambreltitalbar.h"
 #include "buttonlooks.h"
 #include "clickcombobox.h"
@@ -15,6 +16,8 @@
 #include "settings.h"
 #include "switchbutton.h"
 #include "tempareaitem.h"
+#include "temperatureunit.h"
+#include "thresholdlines.h"
 #include "chartsettings.h"
 #include "chartprompter.h"
 #include "chartsettingsdialog.h"
@@ -85,6 +88,23 @@ public:
 
 const char CheckboxOn[] = ":/imager/ic_checkbox_sel.png";
 
+// The limits of the panel's temperature boxes, in Celsius, while the instrument's range is unknown.
+constexpr double BoxLowest = -50.0;
+constexpr double BoxHighest = 10000.0;
+
+QString alarmText(AlarmState state)
+{
+    switch (state) {
+    case AlarmState::High:
+        return MainWindow::tr("高温报警");
+    case AlarmState::Low:
+        return MainWindow::tr("低温报警");
+    case AlarmState::None:
+        break;
+    }
+    return QString();
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -113,6 +133,11 @@ MainWindow::MainWindow(QWidget *parent)
     connect(instrument, &Instrument::featuresRead, this, &MainWindow::showFeatures);
     connect(instrument, &Instrument::objectTemperature, this, &MainWindow::showObjectTemperature);
     connect(instrument, &Instrument::ambientTemperature, this, &MainWindow::showAmbientTemperature);
+    connect(instrument, &Instrument::alarmChanged, this, &MainWindow::showAlarm);
+    connect(instrument, &Instrument::alarmThresholdsChanged, this, &MainWindow::showAlarmThresholds);
+    connect(instrument, &Instrument::unitChanged, this, &MainWindow::showUnit);
+    m_thresholdLines = std::make_unique<ThresholdLines>(ui.widget_tt->plot);
+    m_beeper = new AlarmBeeper(this);
     connect(instrument, &Instrument::factoryResetDone, this, [](bool success) {
         Messages::information(nullptr, tr("提示"), success ? tr("恢复出厂设置成功") : tr("恢复出厂设置失败"));
     });
@@ -187,6 +212,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui.statusBar->setStyleSheet(QStringLiteral("QStatusBar::item {border: None;}"));
     ui.statusBar->addWidget(&portLabel);
     ui.statusBar->addWidget(&baudLabel);
+    ui.statusBar->addWidget(&alarmLabel);
     ui.statusBar->addPermanentWidget(&noteLabel);
     ui.statusBar->addPermanentWidget(&versionLabel);
     noteLabel.hide();
@@ -452,14 +478,15 @@ void MainWindow::showParameter(Instrument::Parameter parameter, double value)
             {P::HoldTime, ui.doubleSpinBox_holdtime}};
     for (const auto &[boxParameter, box] : boxes)
         if (boxParameter == parameter)
-            box->setValue(value);
+            box->setValue(Instrument::isTemperature(parameter)
+                                  ? TemperatureUnit::fromCelsius(value, m_instrument->unit())
+                                  : value);
     const bool on = value == 1;
     switch (parameter) {
     case P::RangeLow:
-        ui.label_rangel->setText(rangeText(float(value)));
-        break;
     case P::RangeHigh:
-        ui.label_rangeh->setText(rangeText(float(value)));
+        showRange();
+        showTemperatureBoxes();
         break;
     case P::Emissivity:
         ui.widget_tt->emissivity = float(value);
@@ -474,13 +501,7 @@ void MainWindow::showParameter(Instrument::Parameter parameter, double value)
         break;
     }
     case P::Unit:
-        // Neither button stays checked for a unit the program does not know.
-        for (QRadioButton *button : {ui.radioButton_C, ui.radioButton_F})
-            button->setAutoExclusive(false);
-        ui.radioButton_F->setChecked(value == 1);
-        ui.radioButton_C->setChecked(value == 2);
-        for (QRadioButton *button : {ui.radioButton_C, ui.radioButton_F})
-            button->setAutoExclusive(true);
+        checkUnitButton(int(value));
         emit unitRead(int(value));
         break;
     case P::Backlight:
@@ -530,14 +551,9 @@ void MainWindow::showObjectTemperature(double value, int unit)
     float &maximum = fahrenheit ? maxFahrenheit : maxCelsius;
     float &minimum = fahrenheit ? minFahrenheit : minCelsius;
     const auto reading = float(value);
-    QColor alarm = Qt::white;
-    if (ui.checkBox_halert->isChecked() && value > ui.doubleSpinBox_halert->value())
-        alarm = Qt::red;
-    else if (ui.checkBox_lalert->isChecked() && ui.doubleSpinBox_lalert->value() > value)
-        alarm = Qt::blue;
     maximum = qMax(maximum, reading);
     minimum = qMin(minimum, reading);
-    m_areaRealtime->UpdateTemp(reading, unit, alarm, m_areaRealtime->displayEnabled);
+    m_areaRealtime->UpdateTemp(reading, unit, m_areaRealtime->shownColor(), m_areaRealtime->displayEnabled);
     m_areaMaximum->UpdateTemp(maximum, unit, Qt::black, m_areaMaximum->displayEnabled);
     m_areaMinimum->UpdateTemp(minimum, unit, Qt::black, m_areaMinimum->displayEnabled);
     // A tile switched off starts its extreme afresh from the next reading.
@@ -553,6 +569,98 @@ void MainWindow::showAmbientTemperature(double value, int unit)
 {
     m_areaAmbient->UpdateTemp(float(value), unit, Qt::gray, m_areaAmbient->displayEnabled);
     emit ttwidget_addvalue_amb(value);
+}
+
+void MainWindow::showAlarm(AlarmState state)
+{
+    const bool high = state == AlarmState::High;
+    m_areaRealtime->setHighlight(state == AlarmState::None ? QColor()
+                                 : high                    ? ThresholdLines::HighColor
+                                                           : ThresholdLines::LowColor);
+    alarmLabel.setText(alarmText(state));
+    alarmLabel.setStyleSheet(high ? QStringLiteral("color: red;") : QStringLiteral("color: blue;"));
+    m_beeper->setAlarmActive(state != AlarmState::None);
+}
+
+void MainWindow::showAlarmThresholds(const AlarmThresholds &t)
+{
+    m_thresholdLines->setThresholds(t.highEnabled ? std::optional(t.high) : std::nullopt,
+                                    t.lowEnabled ? std::optional(t.low) : std::nullopt, m_instrument->unit());
+}
+
+void MainWindow::showUnit(int unit, int previous)
+{
+    // The extremes go on in the new unit; the marks of an extreme not yet seen stay marks.
+    const auto convert = [&](float value) {
+        return value <= -1000.0f || value >= 10000.0f ? value
+                                                      : float(TemperatureUnit::convert(value, previous, unit));
+    };
+    const bool fahrenheit = unit == 1;
+    float &maximum = fahrenheit ? maxFahrenheit : maxCelsius;
+    float &minimum = fahrenheit ? minFahrenheit : minCelsius;
+    maximum = convert(fahrenheit ? maxCelsius : maxFahrenheit);
+    minimum = convert(fahrenheit ? minCelsius : minFahrenheit);
+    using State = Instrument::ConnectionState;
+    const Instrument::Reading latest = m_instrument->latest();
+    const bool live = m_instrument->state() == State::Connected || m_instrument->state() == State::NotResponding;
+    if (live && !std::isnan(latest.object)) {
+        m_areaRealtime->UpdateTemp(float(latest.object), unit, m_areaRealtime->shownColor(),
+                                   m_areaRealtime->displayEnabled);
+        m_areaMaximum->UpdateTemp(maximum, unit, Qt::black, m_areaMaximum->displayEnabled);
+        m_areaMinimum->UpdateTemp(minimum, unit, Qt::black, m_areaMinimum->displayEnabled);
+    }
+    if (live && !std::isnan(latest.ambient))
+        m_areaAmbient->UpdateTemp(float(latest.ambient), unit, Qt::gray, m_areaAmbient->displayEnabled);
+    showRange();
+    showTemperatureBoxes();
+}
+
+void MainWindow::checkUnitButton(int unit)
+{
+    // Neither button stays checked for a unit the program does not know.
+    for (QRadioButton *button : {ui.radioButton_C, ui.radioButton_F})
+        button->setAutoExclusive(false);
+    ui.radioButton_F->setChecked(unit == 1);
+    ui.radioButton_C->setChecked(unit == 2);
+    for (QRadioButton *button : {ui.radioButton_C, ui.radioButton_F})
+        button->setAutoExclusive(true);
+}
+
+void MainWindow::showRange()
+{
+    // The range stays empty until the instrument has told it.
+    using P = Instrument::Parameter;
+    const int unit = m_instrument->unit();
+    for (const auto &[parameter, label] : {std::pair{P::RangeLow, ui.label_rangel}, {P::RangeHigh, ui.label_rangeh}})
+        if (!std::isnan(m_instrument->parameter(parameter)))
+            label->setText(rangeText(float(m_instrument->parameter(parameter)), unit));
+}
+
+void MainWindow::showTemperatureBoxes()
+{
+    // Within the instrument's range once known, so no threshold is written that it cannot measure.
+    using P = Instrument::Parameter;
+    const double low = m_instrument->parameter(P::RangeLow);
+    const double high = m_instrument->parameter(P::RangeHigh);
+    const bool rangeKnown = low < high;
+    const int unit = m_instrument->unit();
+    for (const auto &[parameter, box] : {std::pair{P::HighAlarm, ui.doubleSpinBox_halert},
+                                         {P::LowAlarm, ui.doubleSpinBox_lalert},
+                                         {P::OutputLow, ui.doubleSpinBox_outputl},
+                                         {P::OutputHigh, ui.doubleSpinBox_outputh},
+                                         {P::SuperHoldValue, ui.doubleSpinBox_supervalue}}) {
+        const QSignalBlocker quiet(box);
+        box->setRange(TemperatureUnit::fromCelsius(rangeKnown ? low : BoxLowest, unit),
+                      TemperatureUnit::fromCelsius(rangeKnown ? high : BoxHighest, unit));
+        const double value = m_instrument->parameter(parameter);
+        if (!std::isnan(value))
+            box->setValue(TemperatureUnit::fromCelsius(value, unit));
+    }
+}
+
+void MainWindow::writeTemperature(Instrument::Parameter parameter, const QDoubleSpinBox *box)
+{
+    m_instrument->writeParameter(parameter, TemperatureUnit::toCelsius(box->value(), m_instrument->unit()));
 }
 
 void MainWindow::showHoldMode(int mode)
@@ -588,27 +696,27 @@ void MainWindow::on_doubleSpinBox_holdtime_editingFinished()
 
 void MainWindow::on_doubleSpinBox_supervalue_editingFinished()
 {
-    m_instrument->writeParameter(Instrument::Parameter::SuperHoldValue, ui.doubleSpinBox_supervalue->value());
+    writeTemperature(Instrument::Parameter::SuperHoldValue, ui.doubleSpinBox_supervalue);
 }
 
 void MainWindow::on_doubleSpinBox_halert_editingFinished()
 {
-    m_instrument->writeParameter(Instrument::Parameter::HighAlarm, ui.doubleSpinBox_halert->value());
+    writeTemperature(Instrument::Parameter::HighAlarm, ui.doubleSpinBox_halert);
 }
 
 void MainWindow::on_doubleSpinBox_lalert_editingFinished()
 {
-    m_instrument->writeParameter(Instrument::Parameter::LowAlarm, ui.doubleSpinBox_lalert->value());
+    writeTemperature(Instrument::Parameter::LowAlarm, ui.doubleSpinBox_lalert);
 }
 
 void MainWindow::on_doubleSpinBox_outputl_editingFinished()
 {
-    m_instrument->writeParameter(Instrument::Parameter::OutputLow, ui.doubleSpinBox_outputl->value());
+    writeTemperature(Instrument::Parameter::OutputLow, ui.doubleSpinBox_outputl);
 }
 
 void MainWindow::on_doubleSpinBox_outputh_editingFinished()
 {
-    m_instrument->writeParameter(Instrument::Parameter::OutputHigh, ui.doubleSpinBox_outputh->value());
+    writeTemperature(Instrument::Parameter::OutputHigh, ui.doubleSpinBox_outputh);
 }
 
 void MainWindow::on_comboBoxHoldmode_currentIndexChanged(int index)
@@ -637,16 +745,19 @@ void MainWindow::on_radioButtonBody_clicked()
     m_instrument->writeParameter(Instrument::Parameter::RangeMode, 1);
 }
 
+// What is shown follows when the instrument confirms the unit; without one nothing changes.
 void MainWindow::radioButton_C()
 {
     m_instrument->writeParameter(Instrument::Parameter::Unit, 2);
-    emit unitRead(2);
+    if (!m_instrument->isOpen())
+        checkUnitButton(m_instrument->unit());
 }
 
 void MainWindow::radioButton_F()
 {
     m_instrument->writeParameter(Instrument::Parameter::Unit, 1);
-    emit unitRead(1);
+    if (!m_instrument->isOpen())
+        checkUnitButton(m_instrument->unit());
 }
 
 void MainWindow::backlightCheck(bool check)
@@ -677,6 +788,7 @@ void MainWindow::ClickDeviceInfo()
     dialog.deviceSerial = m_instrument->serialNumber();
     dialog.dialogRangeLow = m_instrument->rangeLow();
     dialog.dialogRangeHigh = m_instrument->rangeHigh();
+    dialog.dialogUnit = m_instrument->unit();
     dialog.refreshLabels();
     Messages::exec(dialog);
 }
@@ -696,6 +808,9 @@ void MainWindow::ClickRelaySettings()
 
 void MainWindow::ttwidgetStartStop(bool flag)
 {
+    // A recording is in the instrument's unit, whatever file was opened before.
+    if (flag)
+        emit unitRead(m_instrument->unit());
     ui.widget_params->setEnabled(!flag);
     for (NavButton *button : {ui.navButton_restore, ui.pushButton_com}) {
         if (flag)
@@ -776,6 +891,14 @@ void MainWindow::buildMenus()
     m_hidePanelAction = addAction(m_panelMenu, &MainWindow::ClickParamsSettingsHide);
     m_chartSettingsAction = addAction(m_settingsMenu, &MainWindow::ClickChartSettings);
     m_relayAction = addAction(m_settingsMenu, &MainWindow::ClickRelaySettings);
+    m_alarmSoundAction = m_settingsMenu->addAction(QString());
+    m_alarmSoundAction->setCheckable(true);
+    m_alarmSoundAction->setChecked(appSettings().value(QLatin1String(SettingsKeys::AlarmSound)) == QLatin1String("1"));
+    m_beeper->setSoundOn(m_alarmSoundAction->isChecked());
+    connect(m_alarmSoundAction, &QAction::toggled, this, [this](bool on) {
+        m_beeper->setSoundOn(on);
+        appSettings().setValue(QLatin1String(SettingsKeys::AlarmSound), on ? QStringLiteral("1") : QStringLiteral("0"));
+    });
     m_languageMenu = m_settingsMenu->addMenu(QString());
     // Each language keeps its own name, whatever language is active. The check mark sits on the
     // catalogue in use, so an unknown stored name marks English.
@@ -816,6 +939,7 @@ void MainWindow::retranslateMenus()
     m_deviceInfoAction->setText(tr("仪器信息"));
     m_chartSettingsAction->setText(tr("表格设置"));
     m_relayAction->setText(tr("继电器设置"));
+    m_alarmSoundAction->setText(tr("报警声音"));
     m_aboutAction->setText(tr("关于"));
     m_showPanelAction->setText(tr("显示"));
     m_hidePanelAction->setText(tr("隐藏"));
@@ -868,11 +992,8 @@ void MainWindow::changeEvent(QEvent *event)
             showConnectionState();
         if (m_noteSource)
             noteLabel.setText(tr(m_noteSource));
-        // The range stays empty until the instrument has told it.
-        if (!std::isnan(m_instrument->parameter(Instrument::Parameter::RangeLow))) {
-            ui.label_rangel->setText(rangeText(m_instrument->rangeLow()));
-            ui.label_rangeh->setText(rangeText(m_instrument->rangeHigh()));
-        }
+        showRange();
+        alarmLabel.setText(alarmText(m_instrument->alarmState()));
         nameAreas();
         retranslateMenus();
     }

@@ -10,7 +10,10 @@
 
 #include <memory>
 
+class AlarmBeeper;
 class AmbrelTitalbar;
+class QDoubleSpinBox;
+class ThresholdLines;
 class QAction;
 class QMenu;
 class NavButton;
@@ -51,6 +54,10 @@ public:
     QLabel *baudStatus() { return &baudLabel; }
     QLabel *versionStatus() { return &versionLabel; }
     QLabel *noteStatus() { return &noteLabel; }
+    QLabel *alarmStatus() { return &alarmLabel; }
+    ThresholdLines *thresholdLines() const { return m_thresholdLines.get(); }
+    QAction *alarmSoundAction() const { return m_alarmSoundAction; }
+    AlarmBeeper *alarmBeeper() const { return m_beeper; }
 
     void setParameterRowsEnabled(bool enabled);
 
@@ -144,6 +151,13 @@ private:
     void showObjectTemperature(double value, int unit);
     void showAmbientTemperature(double value, int unit);
     void showHoldMode(int mode);
+    void showAlarm(AlarmState state);
+    void showAlarmThresholds(const AlarmThresholds &thresholds);
+    void showUnit(int unit, int previous);
+    void checkUnitButton(int unit);
+    void showRange();
+    void showTemperatureBoxes();
+    void writeTemperature(Instrument::Parameter parameter, const QDoubleSpinBox *box);
     void styleStripButtons(bool enabled);
     void nameAreas();
     void resizeAreas();
@@ -180,6 +194,7 @@ private:
     QAction *m_aboutAction = nullptr;
     QAction *m_showPanelAction = nullptr;
     QAction *m_hidePanelAction = nullptr;
+    QAction *m_alarmSoundAction = nullptr;
     QListWidgetItem *m_itemRealtime = nullptr;
     QListWidgetItem *m_itemMaximum = nullptr;
     QListWidgetItem *m_itemMinimum = nullptr;
@@ -192,6 +207,9 @@ private:
     QLabel baudLabel;
     QLabel versionLabel;
     QLabel noteLabel;
+    QLabel alarmLabel;
+    AlarmBeeper *m_beeper = nullptr;
+    std::unique_ptr<ThresholdLines> m_thresholdLines;
     const char *m_noteSource = nullptr;
     std::unique_ptr<Instrument> m_instrument;
     bool isMoving = false;

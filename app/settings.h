@@ -23,6 +23,8 @@ inline constexpr char AutoConn[] = "AutoConn";
 inline constexpr char ShowSettingPanel[] = "ShowSettingPanel";
 inline constexpr char ComName[] = "ComName";
 inline constexpr char ComBaud[] = "ComBaud";
+// "1" beeps while an alarm is active; off when missing.
+inline constexpr char AlarmSound[] = "AlarmSound";
 } // namespace SettingsKeys
 
 inline constexpr char SettingsFileName[] = "config.xml";

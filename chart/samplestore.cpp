@@ -1,5 +1,7 @@
 #include "samplestore.h"
 
+#include "temperatureunit.h"
+
 #include <QMutexLocker>
 
 #include <algorithm>
@@ -54,8 +56,21 @@ void SampleStore::replace(RecordSeries series)
     QMutexLocker lock(&m_mutex);
     m_series = std::move(series);
     clearLocked();
-    for (double temperature : qAsConst(m_series.temperatures))
-        noteExtremes(temperature);
+    for (int i = 0; i < m_series.temperatures.size(); ++i)
+        noteExtremes(m_series.temperatures[i]);
+}
+
+void SampleStore::convertUnit(int from, int to)
+{
+    if (from == to || !TemperatureUnit::isKnown(from) || !TemperatureUnit::isKnown(to))
+        return;
+    const auto convert = [from, to](double &value) { value = TemperatureUnit::convert(value, from, to); };
+    QMutexLocker lock(&m_mutex);
+    for (QVector<double> *values : {&m_series.temperatures, &m_series.ambients})
+        std::for_each(values->begin(), values->end(), convert);
+    // The conversion is monotonic, so the extremes stay extremes.
+    for (double *value : {&m_minTemperature, &m_maxTemperature})
+        convert(*value);
 }
 
 RecordSeries SampleStore::snapshot() const
@@ -125,15 +140,9 @@ RecordSeries SampleStore::copySince(quint64 generation, int from) const
 
 void SampleStore::noteExtremes(double temperature)
 {
-    if (std::isnan(temperature))
-        return;
-    if (!m_hasExtremes) {
-        m_minTemperature = m_maxTemperature = temperature;
-        m_hasExtremes = true;
-    } else {
-        m_minTemperature = std::min(m_minTemperature, temperature);
-        m_maxTemperature = std::max(m_maxTemperature, temperature);
-    }
+    // std::fmin and std::fmax take the number when one side is NaN.
+    m_minTemperature = std::fmin(m_minTemperature, temperature);
+    m_maxTemperature = std::fmax(m_maxTemperature, temperature);
 }
 
 void SampleStore::appendLocked(double duration, double temperature, double ambient)
@@ -147,6 +156,16 @@ void SampleStore::appendLocked(double duration, double temperature, double ambie
 void SampleStore::clearLocked()
 {
     ++m_generation;
-    m_hasExtremes = false;
-    m_minTemperature = m_maxTemperature = 0.0;
+    m_minTemperature = m_maxTemperature = std::nan("");
+}
+
+QCPRange autoFitRange(double low, double high, double currentSize)
+{
+    if (std::isnan(low))
+        return QCPRange(std::nan(""), std::nan(""));
+    const double margin = (high - low) * 0.05;
+    if (QCPRange::validRange(low - margin, high + margin))
+        return QCPRange(low - margin, high + margin);
+    const double centre = (low + high) * 0.5;
+    return QCPRange(centre - currentSize * 0.5, centre + currentSize * 0.5);
 }

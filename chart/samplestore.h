@@ -7,6 +7,8 @@
 #include <QMutex>
 #include <QVector>
 
+#include <cmath>
+
 #include <qcustomplot.h>
 
 // The samples of the current recording, shared by the sampling thread, which
@@ -27,8 +29,9 @@ public:
         QVector<QCPGraphData> ambient;
         double firstDuration = 0.0;
         double lastDuration = 0.0;
-        double minTemperature = 0.0; // extremes over all samples held
-        double maxTemperature = 0.0;
+        // Extremes over all samples held, gaps left out; NaN without any.
+        double minTemperature = std::nan("");
+        double maxTemperature = std::nan("");
     };
 
     // Drops every sample and reserves room for `capacity` more.
@@ -54,6 +57,9 @@ public:
     // `generation`, nothing once it has been emptied since. A copy, not a
     // share: the next append must not have to detach the whole series.
     RecordSeries copySince(quint64 generation, int from) const;
+    // Converts every sample held between the unit codes (1 Fahrenheit, 2 Celsius); the generation
+    // stays, so readers see the converted values only from a full read.
+    void convertUnit(int from, int to);
 
 private:
     void appendLocked(double duration, double temperature, double ambient);
@@ -64,10 +70,14 @@ private:
     RecordSeries m_series;
     QElapsedTimer m_clock;
     quint64 m_generation = 1;
-    // Extremes over the samples that are not gaps.
-    bool m_hasExtremes = false;
-    double m_minTemperature = 0.0;
-    double m_maxTemperature = 0.0;
+    // Extremes over the samples that are not gaps; NaN without any.
+    double m_minTemperature = std::nan("");
+    double m_maxTemperature = std::nan("");
 };
+
+// The value range auto-fit shows for curves spanning [low, high] (NaN when nothing is shown), with
+// 5 % of the span above and below. A flat curve keeps `currentSize` and centres on the value;
+// without any value the result is not valid.
+QCPRange autoFitRange(double low, double high, double currentSize);
 
 #endif // TEVRANO_SAMPLESTORE_H

@@ -1,5 +1,7 @@
 #include "tempareaitem.h"
 
+#include "temperatureunit.h"
+
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -55,6 +57,26 @@ void TempAreaItem::setCaption(const QString &caption)
 
 void TempAreaItem::setTextColor(const QColor &color)
 {
+    m_textColor = color;
+    applyColor();
+}
+
+void TempAreaItem::setHighlight(const QColor &color)
+{
+    if (color == m_highlight)
+        return;
+    m_highlight = color;
+    applyColor();
+}
+
+QColor TempAreaItem::shownColor() const
+{
+    return m_highlight.isValid() ? m_highlight : m_textColor;
+}
+
+void TempAreaItem::applyColor()
+{
+    const QColor color = shownColor();
     setStyleSheet(QStringLiteral("QLabel{background-color: rgb(255, 255, 255);color:rgb(%1,%2,%3)}")
                           .arg(color.red())
                           .arg(color.green())
@@ -91,8 +113,7 @@ void TempAreaItem::UpdateTemp(float t, int unit, QColor, bool valid)
         m_label->setText(QLatin1String(kNoValue));
         return;
     }
-    const QString symbol = unit == 1 ? QStringLiteral("℉") : QStringLiteral("℃");
-    m_label->setText(QString::asprintf("%.1f", double(t)) + symbol);
+    m_label->setText(QString::asprintf("%.1f", double(t)) + TemperatureUnit::symbol(unit));
 }
 
 void TempAreaItem::on_checkBox_clicked()

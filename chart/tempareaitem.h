@@ -21,6 +21,9 @@ public:
 
     void setCaption(const QString &caption);
     void setTextColor(const QColor &color);
+    // Shows the value in `color` instead of the tile's own until an invalid colour is set.
+    void setHighlight(const QColor &color);
+    QColor shownColor() const;
     void setCheckEnabled(bool enabled);
     // Picks the largest value font that fits the label's width.
     void fitFont();
@@ -40,8 +43,12 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void applyColor();
+
     QLabel *m_label;
     QCheckBox *m_checkBox;
+    QColor m_textColor = Qt::black;
+    QColor m_highlight;
 };
 
 #endif // TEVRANO_TEMPAREAITEM_H

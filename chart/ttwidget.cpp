@@ -8,6 +8,7 @@
 #include "csvexport.h"
 #include "navbutton.h"
 #include "recordjournal.h"
+#include "temperatureunit.h"
 #include "waitdialog.h"
 #include "writefilethread.h"
 
@@ -461,7 +462,10 @@ void ttwidget::setUnit(int code)
         plot->yAxis->setLabel(tr("温度(℉)"));
     else if (code == 2)
         plot->yAxis->setLabel(tr("温度(℃)"));
+    const int previous = unit;
     unit = code;
+    if (code != previous)
+        convertUnit(previous, code);
 }
 
 void ttwidget::setCacheSize(int n)
@@ -527,6 +531,7 @@ void ttwidget::Recording()
 {
     if (!recording)
         return;
+    QMutexLocker lock(&m_samplingLock);
     // A reading that stopped coming is not repeated as if it were live.
     const qint64 latestAt = m_latestAt;
     const bool gap = latestAt < 0 || isSampleGap(m_readingClock.elapsed() - latestAt, m_recordInterval);
@@ -723,10 +728,21 @@ void ttwidget::fitToTemperatures()
     if (series.isEmpty())
         return;
     fitAxis(plot->xAxis, series.keys().constFirst(), series.keys().constLast());
-    double low = 0.0;
-    double high = 0.0;
-    if (series.extremes(ChartSeries::Object, low, high))
-        fitAxis(plot->yAxis, low, high);
+    double low = std::nan("");
+    double high = std::nan("");
+    double curveLow = 0.0;
+    double curveHigh = 0.0;
+    if (series.extremes(ChartSeries::Object, curveLow, curveHigh)) {
+        low = curveLow;
+        high = curveHigh;
+    }
+    if (ambientGraph->visible() && series.extremes(ChartSeries::Ambient, curveLow, curveHigh)) {
+        low = std::fmin(low, curveLow);
+        high = std::fmax(high, curveHigh);
+    }
+    const QCPRange values = autoFitRange(low, high, plot->yAxis->range().size());
+    if (QCPRange::validRange(values))
+        plot->yAxis->setRange(values);
 }
 
 void ttwidget::feedGraphs()
@@ -747,6 +763,41 @@ void ttwidget::feedGraphs()
         // their edges costs most of a refresh and shows nothing.
         graph->setAntialiased(!envelope);
     }
+}
+
+void ttwidget::convertUnit(int from, int to)
+{
+    if (!TemperatureUnit::isKnown(from) || !TemperatureUnit::isKnown(to))
+        return;
+    const auto convert = [from, to](double value) {
+        return TemperatureUnit::convert(value, from, to);
+    };
+    {
+        QMutexLocker lock(&m_samplingLock);
+        m_latestTemperature = convert(m_latestTemperature);
+        m_latestAmbient = convert(m_latestAmbient);
+        m_samples.convertUnit(from, to);
+    }
+    // What is drawn is rebuilt from the converted samples, pyramids and all; generation 0 is
+    // never the store's, so the tail is everything it holds.
+    const SampleStore::Tail all = m_samples.tailSince(0, 0);
+    m_record.clear();
+    for (int i = 0; i < all.temperature.size(); ++i)
+        m_record.append(all.temperature[i].key, all.temperature[i].value, all.ambient[i].value);
+    m_handedGeneration = all.generation;
+    m_handedCount = all.count;
+    const QVector<double> trendKeys = m_trend.keys();
+    QVector<double> trendObjects = m_trend.values(ChartSeries::Object);
+    QVector<double> trendAmbients = m_trend.values(ChartSeries::Ambient);
+    std::transform(trendObjects.begin(), trendObjects.end(), trendObjects.begin(), convert);
+    std::transform(trendAmbients.begin(), trendAmbients.end(), trendAmbients.begin(), convert);
+    m_trend.assign(trendKeys, trendObjects, trendAmbients);
+    ++m_revision;
+    const QCPRange values = plot->yAxis->range();
+    plot->yAxis->setRange(convert(values.lower), convert(values.upper));
+    importMax = float(convert(importMax));
+    importMin = float(convert(importMin));
+    refreshView();
 }
 
 void ttwidget::openScale(std::unique_ptr<AmbreleScale> &scale,
@@ -838,8 +889,9 @@ void ttwidget::xAxisRangeChanged(const QCPRange &range)
 
 void ttwidget::yAxisRangeChanged(const QCPRange &range)
 {
-    if (range.lower < kLowestTemperature)
-        plot->yAxis->setRangeLower(kLowestTemperature);
+    const double lowest = TemperatureUnit::fromCelsius(kLowestTemperature, unit);
+    if (range.lower < lowest)
+        plot->yAxis->setRangeLower(lowest);
 }
 
 void ttwidget::stopcollectinfo()

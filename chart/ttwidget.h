@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QMutex>
 #include <QWidget>
 
 #include <atomic>
@@ -47,7 +48,8 @@ public:
     ~ttwidget() override;
 
     bool isRecording() const { return recording; }
-    // 1 Fahrenheit, 2 Celsius; other codes are stored but leave the axis label.
+    // 1 Fahrenheit, 2 Celsius; other codes are stored but leave the axis label. From one known
+    // unit to the other the samples held, the latest readings and the value axis are converted.
     void setUnit(int code);
     // Drops every sample and makes `n` the sample limit of a recording.
     void setCacheSize(int n);
@@ -197,6 +199,7 @@ private:
     void scheduleStatistics();
     QString statisticsText(const SpanStatistics &statistics) const;
     bool saveWithProgress(WriteFileThread &job);
+    void convertUnit(int from, int to);
     void openScale(std::unique_ptr<AmbreleScale> &scale,
                    void (ttwidget::*zoomin)(),
                    void (ttwidget::*zoomout)(),
@@ -224,6 +227,8 @@ private:
     std::atomic<int> m_recordInterval{10}; // also read by the sampling thread
     std::atomic<double> m_latestTemperature{0.0};
     std::atomic<double> m_latestAmbient{0.0};
+    // Held by a sampling step and by a unit conversion, so no sample mixes the units.
+    QMutex m_samplingLock;
     // When the latest object reading arrived, on m_readingClock; unset before the first.
     QElapsedTimer m_readingClock;
     std::atomic<qint64> m_latestAt{-1};

@@ -5,22 +5,21 @@
 #include "pollthread.h"
 #include "responses.h"
 #include "serialframe.h"
+#include "temperatureunit.h"
 
 #include <QDateTime>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QTimer>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 qint64 nowMs()
 {
     return QDateTime::currentMSecsSinceEpoch();
-}
-
-float toFahrenheit(float celsius)
-{
-    return celsius * 1.8f + 32.0f;
 }
 
 QByteArray oneByte(int value)
@@ -214,6 +213,8 @@ void Instrument::onOpened(bool ok)
     m_stepObject = std::nan("");
     // Nothing read from an earlier instrument is assumed of this one.
     m_values.clear();
+    m_alarm.setThresholds({});
+    emit alarmThresholdsChanged(alarmThresholds());
     m_features = {};
     m_serialNumber = 0;
     m_relay1 = m_relay2 = 0xFFFF;
@@ -268,6 +269,11 @@ void Instrument::setState(ConnectionState state)
     if (state == m_state)
         return;
     m_state = state;
+    // No reading is shown then, so no alarm either; a silent instrument keeps its alarm.
+    if (state != ConnectionState::Connected && state != ConnectionState::NotResponding) {
+        m_alarm.reset();
+        setAlarmState(AlarmState::None);
+    }
     if (!m_portWatcher->directories().isEmpty())
         m_portWatcher->removePaths(m_portWatcher->directories());
     const QString location = serialPortLocation(m_portEntry.name);
@@ -323,6 +329,9 @@ void Instrument::writeParameter(Parameter parameter, double value)
             guardedWrite(rule.code, data);
         else
             emit sig_sendwrite(rule.code, data);
+        // The answer to the unit's write does not tell the unit; the read does.
+        if (parameter == Parameter::Unit && isOpen())
+            emit sig_sendread(0x53);
         return;
     }
 }
@@ -362,6 +371,62 @@ void Instrument::store(Parameter parameter, double value)
 {
     m_values.insert(int(parameter), value);
     emit parameterRead(parameter, value);
+    switch (parameter) {
+    case Parameter::HighAlarm:
+    case Parameter::LowAlarm:
+    case Parameter::HighAlarmEnabled:
+    case Parameter::LowAlarmEnabled: {
+        const auto known = [this](Parameter p) { return m_values.contains(int(p)); };
+        m_alarm.setThresholds({known(Parameter::HighAlarm) && Instrument::parameter(Parameter::HighAlarmEnabled) == 1,
+                               Instrument::parameter(Parameter::HighAlarm),
+                               known(Parameter::LowAlarm) && Instrument::parameter(Parameter::LowAlarmEnabled) == 1,
+                               Instrument::parameter(Parameter::LowAlarm)});
+        emit alarmThresholdsChanged(alarmThresholds());
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+bool Instrument::isTemperature(Parameter parameter)
+{
+    if (parameter == Parameter::RangeLow || parameter == Parameter::RangeHigh)
+        return true;
+    return std::any_of(std::begin(TemperatureRegisters), std::end(TemperatureRegisters),
+                       [parameter](const auto &entry) { return entry.second == parameter; });
+}
+
+AlarmThresholds Instrument::alarmThresholds() const
+{
+    AlarmThresholds shown = m_alarm.thresholds();
+    shown.high = TemperatureUnit::fromCelsius(shown.high, m_unit);
+    shown.low = TemperatureUnit::fromCelsius(shown.low, m_unit);
+    return shown;
+}
+
+void Instrument::setAlarmState(AlarmState state)
+{
+    if (state == m_alarmShown)
+        return;
+    m_alarmShown = state;
+    emit alarmChanged(state);
+}
+
+void Instrument::handleUnit(int unit)
+{
+    if (!TemperatureUnit::isKnown(unit))
+        return;
+    const int previous = m_unit;
+    m_unit = unit;
+    store(Parameter::Unit, unit);
+    if (unit == previous)
+        return;
+    for (double *value : {&m_latest.object, &m_latest.ambient})
+        *value = TemperatureUnit::fromCelsius(TemperatureUnit::toCelsius(*value, previous), unit);
+    m_latest.unit = unit;
+    emit unitChanged(unit, previous);
+    emit alarmThresholdsChanged(alarmThresholds());
 }
 
 // ---- Response dispatch ---------------------------------------------------------------------
@@ -462,10 +527,8 @@ void Instrument::recvdata(uchar code, const QByteArray &data, bool ok)
             store(Parameter::AnalogOutput, uchar(data.at(0)));
         break;
     case 0x53:
-        if (const auto unit = byteAt(-1); unit && data.size() > 1) {
-            m_unit = *unit;
-            store(Parameter::Unit, m_unit);
-        }
+        if (const auto unit = byteAt(-1); unit && data.size() > 1)
+            handleUnit(*unit);
         break;
     case 0x54:
         if (const auto value = byteAt(-1); value && data.size() > 1 && *value <= 1)
@@ -546,7 +609,8 @@ void Instrument::handleObjectTemperature(const QByteArray &data, int framing)
     // The range filter works in Celsius; the reading goes out in the instrument's unit.
     if (celsius > m_rangeHigh || celsius < m_rangeLow)
         return;
-    const double value = m_unit == 1 ? double(toFahrenheit(celsius)) : double(celsius);
+    const double value = TemperatureUnit::fromCelsius(celsius, m_unit);
+    setAlarmState(m_alarm.update(celsius));
     m_latest.object = value;
     m_latest.unit = m_unit;
     m_latest.msecsSinceEpoch = m_lastResponseTime;
@@ -564,7 +628,7 @@ void Instrument::handleAmbientTemperature(const QByteArray &data, int framing, b
     step.msecsSinceEpoch = now;
     m_stepObject = std::nan("");
     if (reading) {
-        step.ambient = m_unit == 1 ? double(toFahrenheit(*reading)) : double(*reading);
+        step.ambient = TemperatureUnit::fromCelsius(*reading, m_unit);
         m_latest.ambient = step.ambient;
         emit ambientTemperature(step.ambient, m_unit, now);
     }

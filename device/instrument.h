@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alarm.h"
 #include "serialports.h"
 
 #include <QHash>
@@ -101,6 +102,9 @@ public:
         qint64 msecsSinceEpoch = 0;
     };
 
+    // Whether the parameter is a temperature (kept in Celsius, like the instrument's registers).
+    static bool isTemperature(Parameter parameter);
+
     static constexpr int NotRespondingAfterMs = 3000;
     static constexpr int WatchIntervalMs = 1000;
 
@@ -137,6 +141,7 @@ public:
     Link link() const { return m_link; }
     quint16 model() const { return m_model.load(); }
     bool writeEnableRequired() const { return m_writeEnableRequired; }
+    // The unit the instrument last confirmed (1 Fahrenheit, 2 Celsius); other answers are ignored.
     int unit() const { return m_unit; }
     // A parameter as last read or written; NaN when unknown.
     double parameter(Parameter parameter) const;
@@ -150,6 +155,11 @@ public:
     Reading latest() const { return m_latest; }
     // Milliseconds since the epoch of the last valid object answer; 0 before the first.
     qint64 lastResponseTime() const { return m_lastResponseTime; }
+    // Judged on each object reading in Celsius, so the hysteresis is 0.5 degree Celsius; ends
+    // when the port closes or is lost.
+    AlarmState alarmState() const { return m_alarmShown; }
+    // The thresholds and their switches as last read, in the instrument's unit.
+    AlarmThresholds alarmThresholds() const;
     // Time-out and unknown errors since the last valid answer.
     int errorCount() const { return m_errorCount; }
     // The serial worker, for tests that talk to it directly.
@@ -183,6 +193,12 @@ signals:
     // After each poll step.
     void readings(const Instrument::Reading &reading);
     void factoryResetDone(bool success);
+    // The instrument confirmed another unit; latest() is already converted.
+    void unitChanged(int unit, int previous);
+    // Before the objectTemperature that started or ended it.
+    void alarmChanged(AlarmState state);
+    // A threshold or its switch was read or written, or the unit changed.
+    void alarmThresholdsChanged(const AlarmThresholds &thresholds);
     void modbusSwitched(bool on);
 
     // To the serial worker.
@@ -209,6 +225,8 @@ private:
     void handleAmbientTemperature(const QByteArray &data, int framing, bool ok);
     void handleFeatureMask(const QByteArray &data, int framing);
     void handleHoldMode(uchar mode);
+    void handleUnit(int unit);
+    void setAlarmState(AlarmState state);
 
     std::unique_ptr<OptSerial> m_serial;
     std::unique_ptr<GetTempThread> m_pollThread;
@@ -236,6 +254,8 @@ private:
     quint16 m_relay2 = 0xFFFF;
     Features m_features;
     QHash<int, double> m_values;
+    AlarmMonitor m_alarm; // in Celsius
+    AlarmState m_alarmShown = AlarmState::None;
     Reading m_latest;
     double m_stepObject = std::nan("");
     int m_stepsSinceOpen = 0;
@@ -247,3 +267,5 @@ private:
 Q_DECLARE_METATYPE(Instrument::Link)
 Q_DECLARE_METATYPE(Instrument::Features)
 Q_DECLARE_METATYPE(Instrument::Reading)
+Q_DECLARE_METATYPE(AlarmState)
+Q_DECLARE_METATYPE(AlarmThresholds)

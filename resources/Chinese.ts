@@ -531,6 +531,10 @@
         <source>实时趋势</source>
         <translation>实时趋势</translation>
     </message>
+    <message>
+        <source>报警声音</source>
+        <translation>报警声音</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

@@ -531,6 +531,10 @@
         <source>实时趋势</source>
         <translation>Live trend</translation>
     </message>
+    <message>
+        <source>报警声音</source>
+        <translation>Alarm sound</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

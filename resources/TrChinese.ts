@@ -531,6 +531,10 @@
         <source>实时趋势</source>
         <translation>即時趨勢</translation>
     </message>
+    <message>
+        <source>报警声音</source>
+        <translation>警報聲音</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

@@ -1,5 +1,7 @@
 #include "deviceinfodialog.h"
 
+#include "temperatureunit.h"
+
 #include <QDialogButtonBox>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -31,9 +33,10 @@ QLabel *namedLabel(const char *name)
 
 } // namespace
 
-QString rangeText(float celsius)
+QString rangeText(float celsius, int unit)
 {
-    return QString::number(double(celsius), 'g', 6) + QStringLiteral("℃");
+    return QString::number(TemperatureUnit::fromCelsius(double(celsius), unit), 'g', 6)
+           + TemperatureUnit::symbol(unit);
 }
 
 DeviceInfoDialog::DeviceInfoDialog(QWidget *parent)
@@ -90,8 +93,8 @@ void DeviceInfoDialog::refreshLabels()
 {
     label_datatime->setText(QString::number(deviceDate));
     label_serial->setText(QString::number(deviceSerial));
-    label_rangeh->setText(rangeText(dialogRangeHigh));
-    label_rangel->setText(rangeText(dialogRangeLow));
+    label_rangeh->setText(rangeText(dialogRangeHigh, dialogUnit));
+    label_rangel->setText(rangeText(dialogRangeLow, dialogUnit));
 }
 
 void DeviceInfoDialog::changeEvent(QEvent *event)

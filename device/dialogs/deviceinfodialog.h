@@ -18,6 +18,7 @@ public:
     int deviceDate = 0; // no source yet; its row stays hidden
     float dialogRangeLow = 0.0f;
     float dialogRangeHigh = 0.0f;
+    int dialogUnit = 2; // the range is shown in this unit
 
     QLabel *label_datatime = nullptr;
     QLabel *label_serial = nullptr;
@@ -41,5 +42,6 @@ private:
 constexpr Qt::WindowFlags DeviceDialogFlags = Qt::Dialog | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint
                                               | Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint;
 
-// Temperatures in the dialogs and the panel: up to six significant digits and "℃".
-QString rangeText(float celsius);
+// Temperatures in the dialogs and the panel, in `unit`: up to six significant digits and the unit's
+// symbol.
+QString rangeText(float celsius, int unit = 2);

@@ -195,7 +195,7 @@ void tst_MainWindow::tiles()
     QCOMPARE(window->instrument()->unit(), 1);
     window->instrument()->recvdata(0x01, QByteArray::fromHex("03F2F1"), true);
     QCOMPARE(tileText(window->areaRealtime()), QStringLiteral("33.8℉"));
-    QCOMPARE(chart.last().first().toDouble(), double(33.8f));
+    QCOMPARE(chart.last().first().toDouble(), 33.8);
 
     // Line noise that passes the checksum is not a reading.
     const qint64 before = window->instrument()->lastResponseTime();

@@ -34,17 +34,17 @@ void tst_Texts::switchAtRunTime_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("closeButton");
     // Each row switches away from the language the previous one left stored.
-    QTest::newRow("简体中文") << 0 << "仪器中断"
+    QTest::newRow("简体中文") << 0 << "找不到合适COM"
                               << "模拟仪器"
                               << "提示"
                               << "设备未连接"
                               << "关闭";
-    QTest::newRow("繁體中文") << 1 << "儀器中斷"
+    QTest::newRow("繁體中文") << 1 << "找不到合適的COM埠"
                               << "模擬儀器"
                               << "提示"
                               << "裝置未連線"
                               << "關閉";
-    QTest::newRow("English") << 2 << "Device not responding"
+    QTest::newRow("English") << 2 << "No suitable COM port"
                              << "Simulated device"
                              << "Notice"
                              << "Device not connected"

@@ -73,7 +73,8 @@ private slots:
     void refreshFollowsNewestSample_data();
     void refreshFollowsNewestSample();
     void pausedRefreshKeepsView();
-    void autoFitFitsTemperatureCurve();
+    void autoFit_data();
+    void autoFit();
     void startWhilePausedClearsPause();
     void startStopSignalsAndCaptions();
     void samplesWithoutRecentReadingAreGaps();
@@ -160,14 +161,19 @@ void tst_ttwidget::storedLimits()
     QCOMPARE(chart.recordInterval(), recordInterval);
 }
 
+// A sample held, the graphs and the latest readings move to the new unit; the next sample too.
 void tst_ttwidget::setUnit_data()
 {
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("label");
-    QTest::newRow("Fahrenheit") << 2 << 1 << "温度(℉)";
-    QTest::newRow("Celsius") << 1 << 2 << "温度(℃)";
-    QTest::newRow("unknown keeps label") << 1 << 3 << "温度(℉)";
+    QTest::addColumn<double>("temperature");
+    QTest::addColumn<double>("ambient");
+    QTest::addColumn<double>("converted");
+    QTest::addColumn<double>("convertedAmbient");
+    QTest::newRow("Fahrenheit") << 2 << 1 << "温度(℉)" << 20.0 << 10.0 << 68.0 << 50.0;
+    QTest::newRow("Celsius") << 1 << 2 << "温度(℃)" << 68.0 << 50.0 << 20.0 << 10.0;
+    QTest::newRow("unknown keeps label and values") << 1 << 3 << "温度(℉)" << 68.0 << 50.0 << 68.0 << 50.0;
 }
 
 void tst_ttwidget::setUnit()
@@ -175,10 +181,28 @@ void tst_ttwidget::setUnit()
     QFETCH(int, first);
     QFETCH(int, code);
     QFETCH(QString, label);
-    m_f->chart.setUnit(first);
-    m_f->chart.setUnit(code);
-    QCOMPARE(m_f->chart.plot->yAxis->label(), label);
-    QCOMPARE(m_f->chart.unit, code);
+    QFETCH(double, temperature);
+    QFETCH(double, ambient);
+    QFETCH(double, converted);
+    QFETCH(double, convertedAmbient);
+    ttwidget &chart = m_f->chart;
+    chart.setUnit(first);
+    chart.on_pushButton_startstop_clicked();
+    chart.UpdateTemp(temperature);
+    chart.UpdateTempAmb(ambient);
+    chart.Recording();
+    chart.refreshView();
+    chart.setUnit(code);
+    QCOMPARE(chart.plot->yAxis->label(), label);
+    QCOMPARE(chart.unit, code);
+    QCOMPARE(chart.recordHeader().unit, code);
+    chart.Recording();
+    const RecordSeries series = chart.samples().snapshot();
+    QCOMPARE(series.temperatures, QVector<double>({converted, converted}));
+    QCOMPARE(series.ambients, QVector<double>({convertedAmbient, convertedAmbient}));
+    QCOMPARE(chart.temperatureGraph->data()->at(0)->value, converted);
+    QCOMPARE(chart.ambientGraph->data()->at(0)->value, convertedAmbient);
+    chart.on_pushButton_startstop_clicked();
 }
 
 void tst_ttwidget::rangeClamps_data()
@@ -334,27 +358,40 @@ void tst_ttwidget::pausedRefreshKeepsView()
     QCOMPARE(m_f->chart.plot->xAxis->range(), QCPRange(70, 100));
 }
 
-void tst_ttwidget::autoFitFitsTemperatureCurve()
+void tst_ttwidget::autoFit_data()
 {
+    QTest::addColumn<bool>("ambient");
+    QTest::addColumn<QCPRange>("expected");
+    // Object 20..35, ambient -40..90; 5 % of the span above and below.
+    QTest::newRow("object only") << false << QCPRange(19.25, 35.75);
+    QTest::newRow("with ambient") << true << QCPRange(-46.5, 96.5);
+}
+
+void tst_ttwidget::autoFit()
+{
+    QFETCH(bool, ambient);
+    QFETCH(QCPRange, expected);
+    const double gap = std::nan("");
     m_f->chart.on_pushButton_startstop_clicked();
     m_f->chart.autoFit = true;
-    m_f->chart.setAmbientVisible(true);
+    m_f->chart.setAmbientVisible(ambient);
     m_f->chart.samples().append(1.0, 20.0, -40.0);
     m_f->chart.samples().append(2.0, 35.0, 90.0);
+    m_f->chart.samples().append(2.5, gap, gap);
     m_f->chart.samples().append(3.0, 25.0, 10.0);
     for (int mode : {0, 1}) {
         m_f->chart.viewMode = mode;
         m_f->chart.refreshView();
         QCOMPARE(m_f->chart.plot->xAxis->range(), QCPRange(1, 3));
-        QCOMPARE(m_f->chart.plot->yAxis->range(), QCPRange(20, 35));
+        QCOMPARE(m_f->chart.plot->yAxis->range(), expected);
     }
     // A flat curve keeps the span and centres on the value, like QCustomPlot's rescale.
     m_f->chart.on_pushButton_startstop_clicked();
     m_f->chart.on_pushButton_startstop_clicked();
-    m_f->chart.samples().append(5.0, 50.0, 0.0);
+    m_f->chart.samples().append(5.0, 50.0, ambient ? 50.0 : 0.0);
     m_f->chart.refreshView();
     QCOMPARE(m_f->chart.plot->yAxis->range().center(), 50.0);
-    QCOMPARE(m_f->chart.plot->yAxis->range().size(), 15.0);
+    QCOMPARE(m_f->chart.plot->yAxis->range().size(), expected.size());
 }
 
 void tst_ttwidget::startWhilePausedClearsPause()

@@ -1,0 +1,56 @@
+#include "thresholdlines.h"
+
+#include "temperatureunit.h"
+
+#include <qcustomplot.h>
+
+const QColor ThresholdLines::HighColor = Qt::red;
+const QColor ThresholdLines::LowColor = Qt::blue;
+
+ThresholdLines::ThresholdLines(QCustomPlot *plot)
+    : m_plot(plot)
+    , m_high(addLine(HighColor, Qt::AlignTop))
+    , m_low(addLine(LowColor, Qt::AlignBottom))
+{}
+
+ThresholdLines::Line ThresholdLines::addLine(const QColor &color, Qt::Alignment labelSide)
+{
+    Line line;
+    line.line = new QCPItemStraightLine(m_plot);
+    line.line->setPen(QPen(color, 1, Qt::DashLine));
+    line.line->setSelectable(false);
+    line.label = new QCPItemText(m_plot);
+    line.label->setColor(color);
+    line.label->setSelectable(false);
+    // Right-aligned just inside the plot, below the high line and above the low one, so a line
+    // at the top or bottom edge keeps its label in view.
+    line.label->setPositionAlignment(Qt::AlignRight | labelSide);
+    line.label->position->setTypeX(QCPItemPosition::ptAxisRectRatio);
+    line.label->position->setTypeY(QCPItemPosition::ptPlotCoords);
+    line.label->setClipToAxisRect(true);
+    line.label->setPadding(QMargins(2, 1, 4, 1));
+    for (QCPItemPosition *point : {line.line->point1, line.line->point2})
+        point->setType(QCPItemPosition::ptPlotCoords);
+    line.line->setVisible(false);
+    line.label->setVisible(false);
+    return line;
+}
+
+void ThresholdLines::setThresholds(std::optional<double> high, std::optional<double> low, int unit)
+{
+    place(m_high, high, unit);
+    place(m_low, low, unit);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void ThresholdLines::place(const Line &line, std::optional<double> value, int unit)
+{
+    line.line->setVisible(value.has_value());
+    line.label->setVisible(value.has_value());
+    if (!value)
+        return;
+    line.line->point1->setCoords(0, *value);
+    line.line->point2->setCoords(1, *value);
+    line.label->position->setCoords(1, *value);
+    line.label->setText(QString::number(*value, 'f', 1) + TemperatureUnit::symbol(unit));
+}

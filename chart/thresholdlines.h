@@ -1,0 +1,44 @@
+#ifndef TEVRANO_THRESHOLDLINES_H
+#define TEVRANO_THRESHOLDLINES_H
+
+#include <QColor>
+
+#include <optional>
+
+class QCPItemStraightLine;
+class QCPItemText;
+class QCustomPlot;
+
+// The alarm thresholds on a chart: each a dashed horizontal line in the alarm's colour, labelled
+// with its value at the right edge. The items belong to the plot.
+class ThresholdLines
+{
+public:
+    static const QColor HighColor;
+    static const QColor LowColor;
+
+    explicit ThresholdLines(QCustomPlot *plot);
+
+    // Unset hides the line; values in the unit of the value axis (1 Fahrenheit, 2 Celsius).
+    void setThresholds(std::optional<double> high, std::optional<double> low, int unit);
+
+    QCPItemStraightLine *highLine() const { return m_high.line; }
+    QCPItemStraightLine *lowLine() const { return m_low.line; }
+    QCPItemText *highLabel() const { return m_high.label; }
+    QCPItemText *lowLabel() const { return m_low.label; }
+
+private:
+    struct Line
+    {
+        QCPItemStraightLine *line = nullptr;
+        QCPItemText *label = nullptr;
+    };
+    Line addLine(const QColor &color, Qt::Alignment labelSide);
+    void place(const Line &line, std::optional<double> value, int unit);
+
+    QCustomPlot *m_plot;
+    Line m_high;
+    Line m_low;
+};
+
+#endif // TEVRANO_THRESHOLDLINES_H
