@@ -56,7 +56,9 @@ int main(int argc, char **argv)
         simulator = std::make_unique<InstrumentSimulator>(InstrumentSimulator::Config{});
         QString error;
         if (!simulator->start(&error)) {
-            std::fprintf(stderr, "tevrano: cannot start the simulated instrument: %s\n", qPrintable(error));
+            std::fprintf(stderr,
+                         "tevrano: cannot start the simulated instrument: %s\n",
+                         qPrintable(error));
             return 1;
         }
         prependSerialPort(simulator->devicePath(), QStringLiteral("Tevrano simulated instrument"));

@@ -4,24 +4,24 @@
 #include "alarmbeeper.h"
 #include "ambreltitalbar.h"
 #include "buttonlooks.h"
+#include "chartprompter.h"
+#include "chartsettings.h"
+#include "chartsettingsdialog.h"
 #include "clickcombobox.h"
 #include "deviceinfodialog.h"
 #include "deviceprobe.h"
+#include "language.h"
 #include "messages.h"
 #include "navbutton.h"
 #include "qtcompat.h"
+#include "recordjournal.h"
 #include "relaysettingdialog.h"
 #include "serialports.h"
-#include "language.h"
 #include "settings.h"
 #include "switchbutton.h"
 #include "tempareaitem.h"
 #include "temperatureunit.h"
 #include "thresholdlines.h"
-#include "chartsettings.h"
-#include "chartprompter.h"
-#include "chartsettingsdialog.h"
-#include "recordjournal.h"
 #include "ttwidget.h"
 
 #include <QActionGroup>
@@ -63,7 +63,10 @@ public:
     {
         return appSettings().value(key, fallback);
     }
-    void setValue(const QString &key, const QString &value) override { appSettings().setValue(key, value); }
+    void setValue(const QString &key, const QString &value) override
+    {
+        appSettings().setValue(key, value);
+    }
     void save() override { appSettings().writeFile(); }
 };
 
@@ -71,14 +74,18 @@ public:
 class ChartMessages : public ChartPrompter
 {
 public:
-    void message(QMessageBox::Icon icon, QWidget *parent, const QString &title, const QString &text,
+    void message(QMessageBox::Icon icon,
+                 QWidget *parent,
+                 const QString &title,
+                 const QString &text,
                  const QString &button) override
     {
         Messages::show(parent, icon, title, text, button);
     }
     QString saveFileName(QWidget *parent) override
     {
-        return Messages::saveFileName(parent, QStringLiteral("File"), QStringLiteral("Files (*.txt)"));
+        return Messages::saveFileName(
+                parent, QStringLiteral("File"), QStringLiteral("Files (*.txt)"));
     }
     QString exportFileName(QWidget *parent, const QString &filter) override
     {
@@ -125,24 +132,33 @@ MainWindow::MainWindow(QWidget *parent)
     // 2.-5. The instrument, and what the window shows of it.
     m_instrument = std::make_unique<Instrument>();
     Instrument *instrument = m_instrument.get();
-    connect(instrument, &Instrument::connectionStateChanged, this, &MainWindow::showConnectionState);
+    connect(instrument,
+            &Instrument::connectionStateChanged,
+            this,
+            &MainWindow::showConnectionState);
     connect(instrument, &Instrument::opened, this, &MainWindow::instrumentOpened);
-    connect(instrument, &Instrument::openFailed, this,
-            [this] { Messages::critical(this, tr("错误"), tr("无法打开端口")); });
+    connect(instrument, &Instrument::openFailed, this, [this] {
+        Messages::critical(this, tr("错误"), tr("无法打开端口"));
+    });
     connect(instrument, &Instrument::parameterRead, this, &MainWindow::showParameter);
     connect(instrument, &Instrument::featuresRead, this, &MainWindow::showFeatures);
     connect(instrument, &Instrument::objectTemperature, this, &MainWindow::showObjectTemperature);
     connect(instrument, &Instrument::ambientTemperature, this, &MainWindow::showAmbientTemperature);
     connect(instrument, &Instrument::alarmChanged, this, &MainWindow::showAlarm);
-    connect(instrument, &Instrument::alarmThresholdsChanged, this, &MainWindow::showAlarmThresholds);
+    connect(instrument,
+            &Instrument::alarmThresholdsChanged,
+            this,
+            &MainWindow::showAlarmThresholds);
     connect(instrument, &Instrument::unitChanged, this, &MainWindow::showUnit);
     m_thresholdLines = std::make_unique<ThresholdLines>(ui.widget_tt->plot);
     m_beeper = new AlarmBeeper(this);
     connect(instrument, &Instrument::factoryResetDone, this, [](bool success) {
-        Messages::information(nullptr, tr("提示"), success ? tr("恢复出厂设置成功") : tr("恢复出厂设置失败"));
+        Messages::information(
+                nullptr, tr("提示"), success ? tr("恢复出厂设置成功") : tr("恢复出厂设置失败"));
     });
     connect(instrument, &Instrument::modbusSwitched, this, [](bool on) {
-        Messages::information(nullptr, tr("提示"), on ? tr("开启Modbus协议成功") : tr("关闭Modbus协议成功"));
+        Messages::information(
+                nullptr, tr("提示"), on ? tr("开启Modbus协议成功") : tr("关闭Modbus协议成功"));
     });
     connect(this, &MainWindow::ttwidget_addvalue, ui.widget_tt, &ttwidget::UpdateTemp);
     connect(this, &MainWindow::ttwidget_addvalue_amb, ui.widget_tt, &ttwidget::UpdateTempAmb);
@@ -150,15 +166,19 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui.widget_tt, &ttwidget::startstop, this, &MainWindow::ttwidgetStartStop);
     connect(ui.navButton_live, &NavButton::clicked, ui.widget_tt, &ttwidget::showLiveTrend);
     connect(ui.comboBoxCom, &ClickComboBox::clicked, this, &MainWindow::comboBoxClicked);
-    connect(ui.comboBoxHoldmode, &ClickComboBox::clicked, this, &MainWindow::comboBoxholdmodeClicked);
+    connect(ui.comboBoxHoldmode,
+            &ClickComboBox::clicked,
+            this,
+            &MainWindow::comboBoxholdmodeClicked);
 
     // 6. Frameless window.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::CustomizeWindowHint);
     setMenuWidget(m_titleBar);
 
     // 7. Panel and status fonts.
-    const QString panelStyle = QStringLiteral(
-            "QWidget{font-family: \"Microsoft YaHei\";font-weight:normal;font-size:13px;color: #000000;}");
+    const QString panelStyle
+            = QStringLiteral("QWidget{font-family: \"Microsoft "
+                             "YaHei\";font-weight:normal;font-size:13px;color: #000000;}");
     ui.widget_params->setStyleSheet(panelStyle);
     baudLabel.setStyleSheet(panelStyle);
 
@@ -181,16 +201,27 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_titleBar, &AmbrelTitalbar::actionAbout, this, &MainWindow::ClickAbout);
     connect(m_titleBar, &AmbrelTitalbar::actionDeviceInfo, this, &MainWindow::ClickDeviceInfo);
     connect(m_titleBar, &AmbrelTitalbar::actionImportData, this, &MainWindow::ClickImportData);
-    connect(m_titleBar, &AmbrelTitalbar::actionChartSettings, this, &MainWindow::ClickChartSettings);
-    connect(m_titleBar, &AmbrelTitalbar::actionExportData, ui.widget_tt, &ttwidget::on_pushButton_export_clicked);
+    connect(m_titleBar,
+            &AmbrelTitalbar::actionChartSettings,
+            this,
+            &MainWindow::ClickChartSettings);
+    connect(m_titleBar,
+            &AmbrelTitalbar::actionExportData,
+            ui.widget_tt,
+            &ttwidget::on_pushButton_export_clicked);
     connect(m_titleBar, &AmbrelTitalbar::actionChinese, this, &MainWindow::ClickLangChinese);
     connect(m_titleBar, &AmbrelTitalbar::actionEnglish, this, &MainWindow::ClickLangEnglish);
 
     // 9. Emissivity and tool buttons.
-    connect(ui.doubleSpinBox_emi, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+    connect(ui.doubleSpinBox_emi,
+            qOverload<double>(&QDoubleSpinBox::valueChanged),
+            this,
             &MainWindow::emissivityChanged);
     connect(ui.switchButton_modbus, &SwitchButton::checkedChanged, this, &MainWindow::modbusCheck);
-    connect(ui.switchButton_backlight, &SwitchButton::checkedChanged, this, &MainWindow::backlightCheck);
+    connect(ui.switchButton_backlight,
+            &SwitchButton::checkedChanged,
+            this,
+            &MainWindow::backlightCheck);
     connect(ui.switchButton_laser, &SwitchButton::checkedChanged, this, &MainWindow::laserCheck);
     connect(ui.radioButton_C, &QRadioButton::clicked, this, &MainWindow::radioButton_C);
     connect(ui.radioButton_F, &QRadioButton::clicked, this, &MainWindow::radioButton_F);
@@ -230,30 +261,40 @@ MainWindow::MainWindow(QWidget *parent)
 
     // 16.-17. Texts and lists.
     ui.pushButton_com->setText(tr("打开设备"));
-    for (SwitchButton *button : {ui.switchButton_laser, ui.switchButton_backlight, ui.switchButton_modbus}) {
+    for (SwitchButton *button :
+         {ui.switchButton_laser, ui.switchButton_backlight, ui.switchButton_modbus}) {
         button->setTextOn(tr("打开"));
         button->setTextOff(tr("关闭"));
     }
-    ui.comboBoxHoldmode->addItems({QStringLiteral("Real"), QStringLiteral("Peak"), QStringLiteral("Valley"),
+    ui.comboBoxHoldmode->addItems({QStringLiteral("Real"),
+                                   QStringLiteral("Peak"),
+                                   QStringLiteral("Valley"),
                                    QStringLiteral("AdvPeak")});
-    ui.comboBoxAnalogoutput->addItems({QStringLiteral("0~5V"), QStringLiteral("0~10V"), QStringLiteral("0~20mA"),
-                                       QStringLiteral("4~20mA"), QStringLiteral("TCK"), QStringLiteral("TCS"),
-                                       QStringLiteral("TCJ"), QStringLiteral("None")});
+    ui.comboBoxAnalogoutput->addItems({QStringLiteral("0~5V"),
+                                       QStringLiteral("0~10V"),
+                                       QStringLiteral("0~20mA"),
+                                       QStringLiteral("4~20mA"),
+                                       QStringLiteral("TCK"),
+                                       QStringLiteral("TCS"),
+                                       QStringLiteral("TCJ"),
+                                       QStringLiteral("None")});
 
     // 18. Nothing can be edited before the instrument has said what it has.
     setParameterRowsEnabled(false);
 
     // 19. Language.
-    LoadLanguage(appSettings().value(QLatin1String(SettingsKeys::Language), QLatin1String(LanguageNames::English)));
+    LoadLanguage(appSettings().value(QLatin1String(SettingsKeys::Language),
+                                     QLatin1String(LanguageNames::English)));
     ui.retranslateUi(this);
 
     // 20. Panel visibility.
-    ui.scrollArea->setVisible(appSettings().value(QLatin1String(SettingsKeys::ShowSettingPanel),
-                                                  QStringLiteral("1"))
-                              == QLatin1String("1"));
+    ui.scrollArea->setVisible(
+            appSettings().value(QLatin1String(SettingsKeys::ShowSettingPanel), QStringLiteral("1"))
+            == QLatin1String("1"));
 
     // 21. Button looks.
-    for (NavButton *button : {ui.pushButton_file, ui.pushButton_device, ui.pushButton_settings, ui.pushButton_help})
+    for (NavButton *button :
+         {ui.pushButton_file, ui.pushButton_device, ui.pushButton_settings, ui.pushButton_help})
         styleMenuButton(button);
     ui.navButton_startstop->setText(tr("开始"));
     ui.navButton_hc->setText(tr("暂停"));
@@ -263,8 +304,11 @@ MainWindow::MainWindow(QWidget *parent)
         styleIconButton(button, QLatin1String(CheckboxOff));
         button->installEventFilter(this);
     }
-    for (NavButton *button : {ui.navButton_startstop, ui.navButton_hc, ui.navButton_horizontal,
-                              ui.navButton_vertical, ui.navButton_export})
+    for (NavButton *button : {ui.navButton_startstop,
+                              ui.navButton_hc,
+                              ui.navButton_horizontal,
+                              ui.navButton_vertical,
+                              ui.navButton_export})
         styleToolButton(button);
 
     // 22.-24.
@@ -273,11 +317,15 @@ MainWindow::MainWindow(QWidget *parent)
 
     // Recordings are journalled beside the settings; one left by an earlier run is offered back.
     if (!appSettings().settingsDir().isEmpty()) {
-        ui.widget_tt->setJournalPath(QDir(appSettings().settingsDir()).filePath(QStringLiteral("recording.journal")));
+        ui.widget_tt->setJournalPath(
+                QDir(appSettings().settingsDir()).filePath(QStringLiteral("recording.journal")));
         connect(ui.widget_tt->journal(), &RecordJournal::failed, this, [this] {
             ui.statusBar->showMessage(tr("记录日志无法写入，记录只保存在内存中"), JournalNoteMs);
         });
-        connect(ui.widget_tt->journal(), &RecordJournal::movedAside, this, &MainWindow::journalMovedAside);
+        connect(ui.widget_tt->journal(),
+                &RecordJournal::movedAside,
+                this,
+                &MainWindow::journalMovedAside);
         QTimer::singleShot(0, this, &MainWindow::offerJournalRecovery);
     }
 }
@@ -327,8 +375,10 @@ void MainWindow::layoutAreaList()
     m_areaAmbient->UpdateTemp(0, unit, gray, false);
 }
 
-void MainWindow::startupConnection(const QStringList &ports, const QStringList &bauds,
-                                   const QString &savedName, const QString &savedBaud)
+void MainWindow::startupConnection(const QStringList &ports,
+                                   const QStringList &bauds,
+                                   const QString &savedName,
+                                   const QString &savedBaud)
 {
     if (const std::optional<Instrument::Link> found = m_instrument->search()) {
         const QString name = found->portName;
@@ -458,10 +508,20 @@ void MainWindow::comboBoxClicked()
 
 void MainWindow::setParameterRowsEnabled(bool enabled)
 {
-    for (QWidget *row : {ui.widget_emissivity, ui.widget_transmit, ui.widget_holdmode, ui.widget_holdduration,
-                         ui.widget_avgtime, ui.widget_superholdvalue, ui.widget_halert, ui.widget_larert,
-                         ui.widget_analogout, ui.widget_outputl, ui.widget_outupper, ui.widget_laser,
-                         ui.widget_backlight, static_cast<QWidget *>(ui.groupBox_unit)})
+    for (QWidget *row : {ui.widget_emissivity,
+                         ui.widget_transmit,
+                         ui.widget_holdmode,
+                         ui.widget_holdduration,
+                         ui.widget_avgtime,
+                         ui.widget_superholdvalue,
+                         ui.widget_halert,
+                         ui.widget_larert,
+                         ui.widget_analogout,
+                         ui.widget_outputl,
+                         ui.widget_outupper,
+                         ui.widget_laser,
+                         ui.widget_backlight,
+                         static_cast<QWidget *>(ui.groupBox_unit)})
         row->setEnabled(enabled);
 }
 
@@ -470,12 +530,16 @@ void MainWindow::setParameterRowsEnabled(bool enabled)
 void MainWindow::showParameter(Instrument::Parameter parameter, double value)
 {
     using P = Instrument::Parameter;
-    const std::pair<P, QDoubleSpinBox *> boxes[] = {
-            {P::Emissivity, ui.doubleSpinBox_emi},       {P::Transmissivity, ui.doubleSpinBox_transmit},
-            {P::HighAlarm, ui.doubleSpinBox_halert},     {P::LowAlarm, ui.doubleSpinBox_lalert},
-            {P::OutputLow, ui.doubleSpinBox_outputl},    {P::OutputHigh, ui.doubleSpinBox_outputh},
-            {P::SuperHoldValue, ui.doubleSpinBox_supervalue}, {P::AverageTime, ui.doubleSpinBox_avgtime},
-            {P::HoldTime, ui.doubleSpinBox_holdtime}};
+    const std::pair<P, QDoubleSpinBox *> boxes[]
+            = {{P::Emissivity, ui.doubleSpinBox_emi},
+               {P::Transmissivity, ui.doubleSpinBox_transmit},
+               {P::HighAlarm, ui.doubleSpinBox_halert},
+               {P::LowAlarm, ui.doubleSpinBox_lalert},
+               {P::OutputLow, ui.doubleSpinBox_outputl},
+               {P::OutputHigh, ui.doubleSpinBox_outputh},
+               {P::SuperHoldValue, ui.doubleSpinBox_supervalue},
+               {P::AverageTime, ui.doubleSpinBox_avgtime},
+               {P::HoldTime, ui.doubleSpinBox_holdtime}};
     for (const auto &[boxParameter, box] : boxes)
         if (boxParameter == parameter)
             box->setValue(Instrument::isTemperature(parameter)
@@ -495,9 +559,11 @@ void MainWindow::showParameter(Instrument::Parameter parameter, double value)
         showHoldMode(int(value));
         break;
     case P::AnalogOutput: {
-        static const char *const outputs[] = {"0~5V", "0~10V", "0~20mA", "4~20mA", "TCK", "TCS", "TCJ"};
+        static const char *const outputs[]
+                = {"0~5V", "0~10V", "0~20mA", "4~20mA", "TCK", "TCS", "TCJ"};
         const auto type = size_t(value);
-        ui.comboBoxAnalogoutput->setCurrentText(QLatin1String(type < std::size(outputs) ? outputs[type] : "None"));
+        ui.comboBoxAnalogoutput->setCurrentText(
+                QLatin1String(type < std::size(outputs) ? outputs[type] : "None"));
         break;
     }
     case P::Unit:
@@ -526,7 +592,9 @@ void MainWindow::showParameter(Instrument::Parameter parameter, double value)
 
 void MainWindow::showFeatures(const Instrument::Features &f)
 {
-    const auto enable = [](QWidget *row, bool on) { row->setEnabled(on); };
+    const auto enable = [](QWidget *row, bool on) {
+        row->setEnabled(on);
+    };
     enable(ui.widget_emissivity, f.emissivity);
     if (f.transmissivity)
         enable(ui.widget_transmit, *f.transmissivity);
@@ -553,7 +621,8 @@ void MainWindow::showObjectTemperature(double value, int unit)
     const auto reading = float(value);
     maximum = qMax(maximum, reading);
     minimum = qMin(minimum, reading);
-    m_areaRealtime->UpdateTemp(reading, unit, m_areaRealtime->shownColor(), m_areaRealtime->displayEnabled);
+    m_areaRealtime->UpdateTemp(
+            reading, unit, m_areaRealtime->shownColor(), m_areaRealtime->displayEnabled);
     m_areaMaximum->UpdateTemp(maximum, unit, Qt::black, m_areaMaximum->displayEnabled);
     m_areaMinimum->UpdateTemp(minimum, unit, Qt::black, m_areaMinimum->displayEnabled);
     // A tile switched off starts its extreme afresh from the next reading.
@@ -585,15 +654,17 @@ void MainWindow::showAlarm(AlarmState state)
 void MainWindow::showAlarmThresholds(const AlarmThresholds &t)
 {
     m_thresholdLines->setThresholds(t.highEnabled ? std::optional(t.high) : std::nullopt,
-                                    t.lowEnabled ? std::optional(t.low) : std::nullopt, m_instrument->unit());
+                                    t.lowEnabled ? std::optional(t.low) : std::nullopt,
+                                    m_instrument->unit());
 }
 
 void MainWindow::showUnit(int unit, int previous)
 {
     // The extremes go on in the new unit; the marks of an extreme not yet seen stay marks.
     const auto convert = [&](float value) {
-        return value <= -1000.0f || value >= 10000.0f ? value
-                                                      : float(TemperatureUnit::convert(value, previous, unit));
+        return value <= -1000.0f || value >= 10000.0f
+                       ? value
+                       : float(TemperatureUnit::convert(value, previous, unit));
     };
     const bool fahrenheit = unit == 1;
     float &maximum = fahrenheit ? maxFahrenheit : maxCelsius;
@@ -602,15 +673,19 @@ void MainWindow::showUnit(int unit, int previous)
     minimum = convert(fahrenheit ? minCelsius : minFahrenheit);
     using State = Instrument::ConnectionState;
     const Instrument::Reading latest = m_instrument->latest();
-    const bool live = m_instrument->state() == State::Connected || m_instrument->state() == State::NotResponding;
+    const bool live = m_instrument->state() == State::Connected
+                      || m_instrument->state() == State::NotResponding;
     if (live && !std::isnan(latest.object)) {
-        m_areaRealtime->UpdateTemp(float(latest.object), unit, m_areaRealtime->shownColor(),
+        m_areaRealtime->UpdateTemp(float(latest.object),
+                                   unit,
+                                   m_areaRealtime->shownColor(),
                                    m_areaRealtime->displayEnabled);
         m_areaMaximum->UpdateTemp(maximum, unit, Qt::black, m_areaMaximum->displayEnabled);
         m_areaMinimum->UpdateTemp(minimum, unit, Qt::black, m_areaMinimum->displayEnabled);
     }
     if (live && !std::isnan(latest.ambient))
-        m_areaAmbient->UpdateTemp(float(latest.ambient), unit, Qt::gray, m_areaAmbient->displayEnabled);
+        m_areaAmbient->UpdateTemp(
+                float(latest.ambient), unit, Qt::gray, m_areaAmbient->displayEnabled);
     showRange();
     showTemperatureBoxes();
 }
@@ -631,7 +706,8 @@ void MainWindow::showRange()
     // The range stays empty until the instrument has told it.
     using P = Instrument::Parameter;
     const int unit = m_instrument->unit();
-    for (const auto &[parameter, label] : {std::pair{P::RangeLow, ui.label_rangel}, {P::RangeHigh, ui.label_rangeh}})
+    for (const auto &[parameter, label] :
+         {std::pair{P::RangeLow, ui.label_rangel}, {P::RangeHigh, ui.label_rangeh}})
         if (!std::isnan(m_instrument->parameter(parameter)))
             label->setText(rangeText(float(m_instrument->parameter(parameter)), unit));
 }
@@ -660,7 +736,8 @@ void MainWindow::showTemperatureBoxes()
 
 void MainWindow::writeTemperature(Instrument::Parameter parameter, const QDoubleSpinBox *box)
 {
-    m_instrument->writeParameter(parameter, TemperatureUnit::toCelsius(box->value(), m_instrument->unit()));
+    m_instrument->writeParameter(parameter,
+                                 TemperatureUnit::toCelsius(box->value(), m_instrument->unit()));
 }
 
 void MainWindow::showHoldMode(int mode)
@@ -681,17 +758,20 @@ void MainWindow::on_doubleSpinBox_emi_editingFinished()
 void MainWindow::on_doubleSpinBox_transmit_editingFinished()
 {
     qDebug() << "emi t:" << ui.doubleSpinBox_transmit->value();
-    m_instrument->writeParameter(Instrument::Parameter::Transmissivity, ui.doubleSpinBox_transmit->value());
+    m_instrument->writeParameter(Instrument::Parameter::Transmissivity,
+                                 ui.doubleSpinBox_transmit->value());
 }
 
 void MainWindow::on_doubleSpinBox_avgtime_editingFinished()
 {
-    m_instrument->writeParameter(Instrument::Parameter::AverageTime, ui.doubleSpinBox_avgtime->value());
+    m_instrument->writeParameter(Instrument::Parameter::AverageTime,
+                                 ui.doubleSpinBox_avgtime->value());
 }
 
 void MainWindow::on_doubleSpinBox_holdtime_editingFinished()
 {
-    m_instrument->writeParameter(Instrument::Parameter::HoldTime, ui.doubleSpinBox_holdtime->value());
+    m_instrument->writeParameter(Instrument::Parameter::HoldTime,
+                                 ui.doubleSpinBox_holdtime->value());
 }
 
 void MainWindow::on_doubleSpinBox_supervalue_editingFinished()
@@ -851,14 +931,19 @@ void MainWindow::WindowsChanged()
 // ---- Menus and languages -------------------------------------------------------------------
 
 namespace {
-const char MenuStyle[] =
-        "QMenu {background-color:rgba(205,205,205,255);border:3px solid rgba(205,205,205,255);}"
-        "                          QMenu::item {min-width:92px;min-height:30;font-size: 12px;color: "
-        "rgb(0,0,0);background:rgba(205,205,205,255);border:0px solid rgba(205,205,205,255);padding:1px "
-        "1px;margin:1px 1px;}                          QMenu::item:selected {background:rgba(120,120,120,"
-        "160);border:0px solid rgba(120,120,120,160);}  /*选中或者说鼠标滑过状态*/                       "
-        "   QMenu::item:pressed {background:rgba(205,205,205,255);border:0px solid rgba(205,205,205,255);}"
-        "                           ";
+const char MenuStyle[]
+        = "QMenu {background-color:rgba(205,205,205,255);border:3px solid rgba(205,205,205,255);}"
+          "                          QMenu::item {min-width:92px;min-height:30;font-size: "
+          "12px;color: "
+          "rgb(0,0,0);background:rgba(205,205,205,255);border:0px solid "
+          "rgba(205,205,205,255);padding:1px "
+          "1px;margin:1px 1px;}                          QMenu::item:selected "
+          "{background:rgba(120,120,120,"
+          "160);border:0px solid rgba(120,120,120,160);}  /*选中或者说鼠标滑过状态*/               "
+          "        "
+          "   QMenu::item:pressed {background:rgba(205,205,205,255);border:0px solid "
+          "rgba(205,205,205,255);}"
+          "                           ";
 } // namespace
 
 QAction *MainWindow::addAction(QMenu *menu, void (MainWindow::*handler)())
@@ -874,7 +959,10 @@ void MainWindow::buildMenus()
     m_fileMenu = new QMenu(this);
     m_importAction = addAction(m_fileMenu, &MainWindow::ClickImportData);
     m_exportAction = m_fileMenu->addAction(QString());
-    connect(m_exportAction, &QAction::triggered, ui.widget_tt, &ttwidget::on_pushButton_export_clicked);
+    connect(m_exportAction,
+            &QAction::triggered,
+            ui.widget_tt,
+            &ttwidget::on_pushButton_export_clicked);
     m_exportImageAction = m_fileMenu->addAction(QString());
     connect(m_exportImageAction, &QAction::triggered, ui.widget_tt, &ttwidget::exportImage);
     m_exportCsvAction = m_fileMenu->addAction(QString());
@@ -893,11 +981,13 @@ void MainWindow::buildMenus()
     m_relayAction = addAction(m_settingsMenu, &MainWindow::ClickRelaySettings);
     m_alarmSoundAction = m_settingsMenu->addAction(QString());
     m_alarmSoundAction->setCheckable(true);
-    m_alarmSoundAction->setChecked(appSettings().value(QLatin1String(SettingsKeys::AlarmSound)) == QLatin1String("1"));
+    m_alarmSoundAction->setChecked(appSettings().value(QLatin1String(SettingsKeys::AlarmSound))
+                                   == QLatin1String("1"));
     m_beeper->setSoundOn(m_alarmSoundAction->isChecked());
     connect(m_alarmSoundAction, &QAction::toggled, this, [this](bool on) {
         m_beeper->setSoundOn(on);
-        appSettings().setValue(QLatin1String(SettingsKeys::AlarmSound), on ? QStringLiteral("1") : QStringLiteral("0"));
+        appSettings().setValue(QLatin1String(SettingsKeys::AlarmSound),
+                               on ? QStringLiteral("1") : QStringLiteral("0"));
     });
     m_languageMenu = m_settingsMenu->addMenu(QString());
     // Each language keeps its own name, whatever language is active. The check mark sits on the
@@ -979,13 +1069,15 @@ void MainWindow::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange && m_languageMenu) {
         ui.retranslateUi(this);
-        for (SwitchButton *button : {ui.switchButton_laser, ui.switchButton_backlight, ui.switchButton_modbus}) {
+        for (SwitchButton *button :
+             {ui.switchButton_laser, ui.switchButton_backlight, ui.switchButton_modbus}) {
             button->setTextOn(tr("打开"));
             button->setTextOff(tr("关闭"));
         }
         using State = Instrument::ConnectionState;
         const State state = m_instrument->state();
-        const bool engaged = state == State::Connected || state == State::NotResponding || state == State::Lost;
+        const bool engaged = state == State::Connected || state == State::NotResponding
+                             || state == State::Lost;
         ui.pushButton_com->setText(engaged ? tr("关闭设备") : tr("打开设备"));
         // Before the start-up search has ended the status stays empty.
         if (!portLabel.text().isEmpty())
@@ -1005,7 +1097,8 @@ bool MainWindow::close()
     if (!settleRecordingBeforeQuit())
         return false;
     appSettings().setValue(QLatin1String(SettingsKeys::AutoConn),
-                           ui.checkBox_auto->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+                           ui.checkBox_auto->isChecked() ? QStringLiteral("1")
+                                                         : QStringLiteral("0"));
     appSettings().setValue(QLatin1String(SettingsKeys::ComBaud), ui.comboBoxBaud->currentText());
     appSettings().setValue(QLatin1String(SettingsKeys::ComName), ui.comboBoxCom->currentText());
     appSettings().writeFile();
@@ -1035,11 +1128,12 @@ bool MainWindow::settleRecordingBeforeQuit()
     ttwidget *chart = ui.widget_tt;
     if (!chart->isRecording() && !chart->hasUnsavedRecording())
         return true;
-    const QMessageBox::StandardButton answer
-            = Messages::ask(this, tr("提示"), tr("记录尚未保存。退出前要保存吗？"),
-                            {{QMessageBox::Save, tr("保存")},
-                             {QMessageBox::Discard, tr("放弃")},
-                             {QMessageBox::Cancel, tr("取消")}});
+    const QMessageBox::StandardButton answer = Messages::ask(this,
+                                                             tr("提示"),
+                                                             tr("记录尚未保存。退出前要保存吗？"),
+                                                             {{QMessageBox::Save, tr("保存")},
+                                                              {QMessageBox::Discard, tr("放弃")},
+                                                              {QMessageBox::Cancel, tr("取消")}});
     if (answer == QMessageBox::Cancel)
         return false;
     stopRecording();
@@ -1064,7 +1158,9 @@ void MainWindow::offerJournalRecovery()
     if (m_recordOnConnect || !QFileInfo::exists(journal->path()))
         return;
     const QMessageBox::StandardButton answer
-            = Messages::ask(this, tr("恢复记录"), tr("上次的记录没有保存就中断了。要恢复它吗？"),
+            = Messages::ask(this,
+                            tr("恢复记录"),
+                            tr("上次的记录没有保存就中断了。要恢复它吗？"),
                             {{QMessageBox::Yes, tr("是")}, {QMessageBox::No, tr("否")}});
     if (answer == QMessageBox::Yes && ui.widget_tt->restoreJournal())
         return;
@@ -1080,8 +1176,10 @@ void MainWindow::journalMovedAside(const QString &target)
         return;
     }
     if (target.isEmpty())
-        Messages::critical(this, tr("错误"),
-                           tr("无法移动记录日志，它仍在%1").arg(QDir::toNativeSeparators(ui.widget_tt->journal()->path())));
+        Messages::critical(this,
+                           tr("错误"),
+                           tr("无法移动记录日志，它仍在%1")
+                                   .arg(QDir::toNativeSeparators(ui.widget_tt->journal()->path())));
     else
         Messages::information(this, tr("提示"), tr("未恢复的记录已移至%1").arg(shown));
 }
@@ -1202,8 +1300,8 @@ void MainWindow::ClickImportData()
 {
     if (refuseWhileRecording())
         return;
-    const QString path
-            = Messages::openFileName(tr("选择文件"), tr("文件(*.txt*)") + QStringLiteral(";;") + tr("所有文件(*)"));
+    const QString path = Messages::openFileName(
+            tr("选择文件"), tr("文件(*.txt*)") + QStringLiteral(";;") + tr("所有文件(*)"));
     if (!path.isEmpty())
         ui.widget_tt->loadRecord(path);
 }
@@ -1229,7 +1327,8 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     // The check-box icon sits at the button's right end, so it follows the button's width, which
     // the layout settles only after the window's own resize.
     if (event->type() == QEvent::Resize
-        && (watched == ui.navButton_amb || watched == ui.navButton_mode || watched == ui.navButton_autofit))
+        && (watched == ui.navButton_amb || watched == ui.navButton_mode
+            || watched == ui.navButton_autofit))
         restyleCheckButtons();
     return QMainWindow::eventFilter(watched, event);
 }

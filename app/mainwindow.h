@@ -142,7 +142,9 @@ protected:
 
 private:
     void layoutAreaList();
-    void startupConnection(const QStringList &ports, const QStringList &bauds, const QString &savedName,
+    void startupConnection(const QStringList &ports,
+                           const QStringList &bauds,
+                           const QString &savedName,
                            const QString &savedBaud);
     void instrumentOpened(const Instrument::Link &link);
     void showConnectionState();

@@ -52,8 +52,8 @@ QWidget *row(QWidget *parent, const char *name, QWidget *first, QWidget *second 
     return rowWidget;
 }
 
-QDoubleSpinBox *spinBox(const char *name, double minimum, double maximum, double step, int decimals,
-                        double start)
+QDoubleSpinBox *
+spinBox(const char *name, double minimum, double maximum, double step, int decimals, double start)
 {
     auto *box = make<QDoubleSpinBox>(nullptr, name);
     box->setDecimals(decimals);
@@ -141,13 +141,15 @@ void MainWindowUi::setupUi(QMainWindow *window)
     widget_holdmode = row(widget_params, "widget_holdmode", label_3, comboBoxHoldmode);
     label_5 = make<QLabel>(nullptr, "label_5");
     doubleSpinBox_holdtime = spinBox("doubleSpinBox_holdtime", 0, 600, 0.1, 2, 0);
-    widget_holdduration = row(widget_params, "widget_holdduration", label_5, doubleSpinBox_holdtime);
+    widget_holdduration
+            = row(widget_params, "widget_holdduration", label_5, doubleSpinBox_holdtime);
     label_7 = make<QLabel>(nullptr, "label_7");
     doubleSpinBox_avgtime = spinBox("doubleSpinBox_avgtime", 0, 600, 0.1, 2, 0);
     widget_avgtime = row(widget_params, "widget_avgtime", label_7, doubleSpinBox_avgtime);
     label_6 = make<QLabel>(nullptr, "label_6");
     doubleSpinBox_supervalue = spinBox("doubleSpinBox_supervalue", -50, 10000, 1, 2, 0);
-    widget_superholdvalue = row(widget_params, "widget_superholdvalue", label_6, doubleSpinBox_supervalue);
+    widget_superholdvalue
+            = row(widget_params, "widget_superholdvalue", label_6, doubleSpinBox_supervalue);
     checkBox_halert = make<QCheckBox>(nullptr, "checkBox_halert");
     doubleSpinBox_halert = spinBox("doubleSpinBox_halert", -50, 10000, 0.1, 2, 0);
     widget_halert = row(widget_params, "widget_halert", checkBox_halert, doubleSpinBox_halert);
@@ -206,12 +208,28 @@ void MainWindowUi::setupUi(QMainWindow *window)
     navButton_restore = make<NavButton>(widget_params, "navButton_restore");
     navButton_restore->setMinimumHeight(28);
 
-    for (QWidget *w : {widget_com, widget_baud, static_cast<QWidget *>(pushButton_com),
-                       static_cast<QWidget *>(checkBox_auto), widget_emissivity, widget_transmit,
-                       widget_holdmode, widget_holdduration, widget_avgtime, widget_superholdvalue,
-                       widget_halert, widget_larert, widget_analogout, widget_outupper, widget_outputl,
-                       widget_range_mode, widget_laser, widget_backlight, widget_modbus, widget_2,
-                       static_cast<QWidget *>(groupBox_unit), static_cast<QWidget *>(navButton_restore)})
+    for (QWidget *w : {widget_com,
+                       widget_baud,
+                       static_cast<QWidget *>(pushButton_com),
+                       static_cast<QWidget *>(checkBox_auto),
+                       widget_emissivity,
+                       widget_transmit,
+                       widget_holdmode,
+                       widget_holdduration,
+                       widget_avgtime,
+                       widget_superholdvalue,
+                       widget_halert,
+                       widget_larert,
+                       widget_analogout,
+                       widget_outupper,
+                       widget_outputl,
+                       widget_range_mode,
+                       widget_laser,
+                       widget_backlight,
+                       widget_modbus,
+                       widget_2,
+                       static_cast<QWidget *>(groupBox_unit),
+                       static_cast<QWidget *>(navButton_restore)})
         params->addWidget(w);
     params->addStretch(1);
 

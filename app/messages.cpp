@@ -32,7 +32,10 @@ Asker &asker()
 }
 } // namespace
 
-void show(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+void show(QWidget *parent,
+          QMessageBox::Icon icon,
+          const QString &title,
+          const QString &text,
           const QString &button)
 {
     if (presenter()) {
@@ -81,8 +84,8 @@ void setFileChooser(FileChooser chooser)
     fileChooser() = std::move(chooser);
 }
 
-QMessageBox::StandardButton ask(QWidget *parent, const QString &title, const QString &text,
-                                const QVector<Choice> &choices)
+QMessageBox::StandardButton
+ask(QWidget *parent, const QString &title, const QString &text, const QVector<Choice> &choices)
 {
     Q_ASSERT(!choices.isEmpty());
     if (asker())

@@ -10,11 +10,14 @@
 // of a modal box that would wait for a click.
 namespace Messages {
 
-using Presenter = std::function<void(QWidget *parent, QMessageBox::Icon icon, const QString &title,
-                                     const QString &text)>;
+using Presenter = std::function<void(
+        QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text)>;
 
 // `button` replaces the standard Ok button's caption when given.
-void show(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+void show(QWidget *parent,
+          QMessageBox::Icon icon,
+          const QString &title,
+          const QString &text,
           const QString &button = QString());
 inline void information(QWidget *parent, const QString &title, const QString &text)
 {
@@ -31,7 +34,8 @@ void setPresenter(Presenter presenter);
 // Asks for an existing file to open, or a file to save; empty when cancelled. A test can answer
 // in its place.
 enum class FileAccess { Open, Save };
-using FileChooser = std::function<QString(FileAccess access, const QString &title, const QString &filter)>;
+using FileChooser
+        = std::function<QString(FileAccess access, const QString &title, const QString &filter)>;
 QString openFileName(const QString &title, const QString &filter);
 QString saveFileName(QWidget *parent, const QString &title, const QString &filter);
 void setFileChooser(FileChooser chooser);
@@ -48,10 +52,12 @@ struct Choice
     QMessageBox::StandardButton button;
     QString caption;
 };
-using Asker = std::function<QMessageBox::StandardButton(QWidget *parent, const QString &title,
-                                                        const QString &text, const QVector<Choice> &choices)>;
-QMessageBox::StandardButton ask(QWidget *parent, const QString &title, const QString &text,
-                                const QVector<Choice> &choices);
+using Asker = std::function<QMessageBox::StandardButton(QWidget *parent,
+                                                        const QString &title,
+                                                        const QString &text,
+                                                        const QVector<Choice> &choices)>;
+QMessageBox::StandardButton
+ask(QWidget *parent, const QString &title, const QString &text, const QVector<Choice> &choices);
 void setAsker(Asker asker);
 
 } // namespace Messages

@@ -169,8 +169,8 @@ qint64 ChartSeries::bytes() const
     return total;
 }
 
-QVector<QCPGraphData> ChartSeries::view(
-        Curve curve, double lower, double upper, int columns, bool *envelope) const
+QVector<QCPGraphData>
+ChartSeries::view(Curve curve, double lower, double upper, int columns, bool *envelope) const
 {
     QVector<QCPGraphData> points;
     if (envelope)
@@ -180,7 +180,9 @@ QVector<QCPGraphData> ChartSeries::view(
         return points;
     const double *keys = m_keys.constData();
     const double *values = m_values[curve].constData();
-    const auto add = [&](int i) { points.append(QCPGraphData(keys[i], values[i])); };
+    const auto add = [&](int i) {
+        points.append(QCPGraphData(keys[i], values[i]));
+    };
     const int inside = int(std::lower_bound(keys, keys + n, lower) - keys);
     const int beyond = int(std::upper_bound(keys + inside, keys + n, upper) - keys);
     const int first = n <= 2 * columns ? 0 : std::max(inside - 1, 0);
@@ -200,10 +202,11 @@ QVector<QCPGraphData> ChartSeries::view(
     const double width = (upper - lower) / columns;
     int a = inside;
     for (int c = 0; c < columns && a < beyond; ++c) {
-        const int b = c + 1 == columns
-                              ? beyond
-                              : int(std::lower_bound(keys + a, keys + beyond, lower + (c + 1) * width)
-                                    - keys);
+        const int b
+                = c + 1 == columns
+                          ? beyond
+                          : int(std::lower_bound(keys + a, keys + beyond, lower + (c + 1) * width)
+                                - keys);
         if (b == a)
             continue;
         add(a);

@@ -66,8 +66,8 @@ public:
     // would draw it; otherwise the samples themselves (all of them when the
     // whole series is that small), with one neighbour beyond each edge.
     // `envelope`, when given, tells which of the two it is.
-    QVector<QCPGraphData> view(
-            Curve curve, double lower, double upper, int columns, bool *envelope = nullptr) const;
+    QVector<QCPGraphData>
+    view(Curve curve, double lower, double upper, int columns, bool *envelope = nullptr) const;
 
 private:
     QVector<double> m_keys;

@@ -64,7 +64,9 @@ void SampleStore::convertUnit(int from, int to)
 {
     if (from == to || !TemperatureUnit::isKnown(from) || !TemperatureUnit::isKnown(to))
         return;
-    const auto convert = [from, to](double &value) { value = TemperatureUnit::convert(value, from, to); };
+    const auto convert = [from, to](double &value) {
+        value = TemperatureUnit::convert(value, from, to);
+    };
     QMutexLocker lock(&m_mutex);
     for (QVector<double> *values : {&m_series.temperatures, &m_series.ambients})
         std::for_each(values->begin(), values->end(), convert);

@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-SpanStatistics spanStatistics(const QVector<double> &keys,
-                              const QVector<double> &values,
-                              double from,
-                              double to)
+SpanStatistics
+spanStatistics(const QVector<double> &keys, const QVector<double> &values, double from, double to)
 {
     SpanStatistics result;
     const int n = std::min(keys.size(), values.size());

@@ -16,9 +16,7 @@ struct SpanStatistics
 
 // Over the samples whose keys lie in [from, to]; `keys` ascending, NaN values
 // are gaps and do not count.
-SpanStatistics spanStatistics(const QVector<double> &keys,
-                              const QVector<double> &values,
-                              double from,
-                              double to);
+SpanStatistics
+spanStatistics(const QVector<double> &keys, const QVector<double> &values, double from, double to);
 
 #endif // TEVRANO_SPANSTATISTICS_H

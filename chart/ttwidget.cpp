@@ -366,11 +366,12 @@ void ttwidget::showReadout(const QPointF &pos)
         return;
     }
     const double at = series.keys()[i];
-    const std::optional<qint64> start = isTrendShown() ? std::optional<qint64>(m_trendStartMsecs)
-                                                       : m_startMsecs;
+    const std::optional<qint64> start
+            = isTrendShown() ? std::optional<qint64>(m_trendStartMsecs) : m_startMsecs;
     QStringList lines;
     if (start) {
-        const QDateTime clock = QDateTime::fromMSecsSinceEpoch(*start + qint64(std::llround(at * 1000)));
+        const QDateTime clock
+                = QDateTime::fromMSecsSinceEpoch(*start + qint64(std::llround(at * 1000)));
         lines << tr("时刻 %1").arg(clock.toString(QStringLiteral("hh:mm:ss.zzz")));
     }
     lines << tr("经过 %1 秒").arg(at, 0, 'f', 2);
@@ -534,9 +535,12 @@ void ttwidget::Recording()
     QMutexLocker lock(&m_samplingLock);
     // A reading that stopped coming is not repeated as if it were live.
     const qint64 latestAt = m_latestAt;
-    const bool gap = latestAt < 0 || isSampleGap(m_readingClock.elapsed() - latestAt, m_recordInterval);
+    const bool gap
+            = latestAt < 0 || isSampleGap(m_readingClock.elapsed() - latestAt, m_recordInterval);
     const double nan = std::nan("");
-    if (!m_samples.appendNow(gap ? nan : m_latestTemperature.load(), gap ? nan : m_latestAmbient.load(), m_cacheSize)) {
+    if (!m_samples.appendNow(gap ? nan : m_latestTemperature.load(),
+                             gap ? nan : m_latestAmbient.load(),
+                             m_cacheSize)) {
         // Reaches Collect::stop on this thread at once, so no further tick follows.
         emit stopcollect();
         emit stopcollecttips();
@@ -600,7 +604,6 @@ void ttwidget::showSource(bool trend)
     hideReadout();
     setSelection(std::nullopt);
 }
-
 
 void ttwidget::on_pushButton_startstop_clicked()
 {

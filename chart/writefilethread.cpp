@@ -1,7 +1,7 @@
 #include "writefilethread.h"
 
-#include "recordjournal.h"
 #include "csvexport.h"
+#include "recordjournal.h"
 #include "ttwidget.h"
 
 #include <QDebug>
@@ -43,8 +43,8 @@ void WriteFileThread::run()
                         m_path, m_startMsecs, m_header.unit, m_series, progress, &error);
             } else {
                 QFile source(m_source);
-                const QByteArray bytes = source.open(QIODevice::ReadOnly) ? source.readAll()
-                                                                          : QByteArray();
+                const QByteArray bytes
+                        = source.open(QIODevice::ReadOnly) ? source.readAll() : QByteArray();
                 m_succeeded = !bytes.isEmpty()
                               && saveFileAtomically(
                                       m_path,

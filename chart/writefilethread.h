@@ -8,8 +8,9 @@
 class ttwidget;
 
 // Writes the chart's samples to a record file or a CSV file, reads a record
-// file, or puts a drawn picture in place, off the GUI thread. Progress, errors and the end are reported through the owner's
-// signals (progress, occurerror, writefinish), which reach the GUI queued.
+// file, or puts a drawn picture in place, off the GUI thread. Progress, errors and the end are
+// reported through the owner's signals (progress, occurerror, writefinish), which reach the GUI
+// queued.
 //
 // Everything the thread needs from the chart is taken in the constructor on
 // the GUI thread, and an import is only handed back through takeImport() after

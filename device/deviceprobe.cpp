@@ -9,7 +9,10 @@
 namespace {
 
 // Collects input until `complete` accepts it or more than limitMs have passed.
-bool listen(QSerialPort &port, int passMs, int limitMs, const std::function<bool(const QByteArray &)> &complete)
+bool listen(QSerialPort &port,
+            int passMs,
+            int limitMs,
+            const std::function<bool(const QByteArray &)> &complete)
 {
     QByteArray buffer;
     QElapsedTimer sinceRequest;
@@ -57,7 +60,9 @@ std::optional<int> probeFraming(const QString &portName, qint32 baud)
     // Whatever the XOR request stirred up is not the CRC answer.
     port.clear(QSerialPort::Input);
     writeAll(port, SerialFrame::crcReadRequest(0x01), 10);
-    const auto crcAnswer = [](const QByteArray &bytes) { return SerialFrame::isValidCrcAnswer(bytes, 3); };
+    const auto crcAnswer = [](const QByteArray &bytes) {
+        return SerialFrame::isValidCrcAnswer(bytes, 3);
+    };
     if (listen(port, 500, 500, crcAnswer))
         return SerialFrame::CrcFraming;
     return std::nullopt;
@@ -67,7 +72,8 @@ std::optional<FoundDevice> findDevice(const QList<SerialPortEntry> &ports,
                                       const std::function<bool(const QString &, qint32)> &probe)
 {
     for (const SerialPortEntry &port : ports) {
-        if (port.description.contains(QLatin1String("MSP")) || port.description.contains(QLatin1String("FET430")))
+        if (port.description.contains(QLatin1String("MSP"))
+            || port.description.contains(QLatin1String("FET430")))
             continue;
         for (qint32 baud : ProbeRates)
             if (probe(port.name, baud))

@@ -62,8 +62,11 @@ constexpr WriteRule WriteRules[] = {
 
 // Temperature registers by read code; their write codes have the top bit set.
 constexpr std::pair<uchar, Parameter> TemperatureRegisters[] = {
-        {0x21, Parameter::HighAlarm},  {0x22, Parameter::LowAlarm},        {0x44, Parameter::OutputLow},
-        {0x45, Parameter::OutputHigh}, {0x4D, Parameter::SuperHoldValue},
+        {0x21, Parameter::HighAlarm},
+        {0x22, Parameter::LowAlarm},
+        {0x44, Parameter::OutputLow},
+        {0x45, Parameter::OutputHigh},
+        {0x4D, Parameter::SuperHoldValue},
 };
 
 } // namespace
@@ -76,15 +79,28 @@ Instrument::Instrument(QObject *parent)
 {
     qRegisterMetaType<QSerialPort::BaudRate>("QSerialPort::BaudRate");
     qRegisterMetaType<QSerialPort::SerialPortError>("QSerialPort::SerialPortError");
-    m_pollThread = std::make_unique<GetTempThread>([this] { return objectTemperatureCode(m_model.load()); },
-                                                   [this](uchar code) { emit sig_fastread(code); });
+    m_pollThread = std::make_unique<GetTempThread>(
+            [this] { return objectTemperatureCode(m_model.load()); },
+            [this](uchar code) { emit sig_fastread(code); });
 
     OptSerial *serial = m_serial.get();
     connect(this, &Instrument::sig_opencom, serial, &OptSerial::OpenCom, Qt::QueuedConnection);
     connect(this, &Instrument::sig_closecom, serial, &OptSerial::CloseCom, Qt::QueuedConnection);
-    connect(this, &Instrument::sig_sendwrite, serial, &OptSerial::SendWriteCommand, Qt::BlockingQueuedConnection);
-    connect(this, &Instrument::sig_sendread, serial, &OptSerial::SendReadCommand, Qt::BlockingQueuedConnection);
-    connect(this, &Instrument::sig_fastread, serial, &OptSerial::FastRead, Qt::BlockingQueuedConnection);
+    connect(this,
+            &Instrument::sig_sendwrite,
+            serial,
+            &OptSerial::SendWriteCommand,
+            Qt::BlockingQueuedConnection);
+    connect(this,
+            &Instrument::sig_sendread,
+            serial,
+            &OptSerial::SendReadCommand,
+            Qt::BlockingQueuedConnection);
+    connect(this,
+            &Instrument::sig_fastread,
+            serial,
+            &OptSerial::FastRead,
+            Qt::BlockingQueuedConnection);
     connect(serial, &OptSerial::DataRecv, this, &Instrument::recvdata);
     connect(serial, &OptSerial::OpenSuccessed, this, &Instrument::onOpened);
     connect(serial, &OptSerial::CloseSuccessed, this, &Instrument::onClosed);
@@ -93,7 +109,10 @@ Instrument::Instrument(QObject *parent)
     m_tick->setTimerType(Qt::CoarseTimer);
     connect(m_tick, &QTimer::timeout, this, &Instrument::tick);
     m_tick->start(WatchIntervalMs);
-    connect(m_portWatcher, &QFileSystemWatcher::directoryChanged, this, &Instrument::watchForReturn);
+    connect(m_portWatcher,
+            &QFileSystemWatcher::directoryChanged,
+            this,
+            &Instrument::watchForReturn);
 }
 
 Instrument::~Instrument()
@@ -113,7 +132,8 @@ std::optional<Instrument::Link> Instrument::probe(const QString &portName, qint3
     return Link{portName, baud, *framing};
 }
 
-std::optional<Instrument::Link> Instrument::search(const QStringList &ports, const QList<qint32> &rates)
+std::optional<Instrument::Link> Instrument::search(const QStringList &ports,
+                                                   const QList<qint32> &rates)
 {
     QList<SerialPortEntry> entries;
     if (ports.isEmpty())
@@ -241,7 +261,8 @@ void Instrument::tick()
     case ConnectionState::Connected:
     case ConnectionState::NotResponding: {
         const qint64 silentFor = nowMs() - qMax(m_lastResponseTime, m_openedAt);
-        setState(silentFor > NotRespondingAfterMs ? ConnectionState::NotResponding : ConnectionState::Connected);
+        setState(silentFor > NotRespondingAfterMs ? ConnectionState::NotResponding
+                                                  : ConnectionState::Connected);
         break;
     }
     case ConnectionState::Lost:
@@ -376,10 +397,14 @@ void Instrument::store(Parameter parameter, double value)
     case Parameter::LowAlarm:
     case Parameter::HighAlarmEnabled:
     case Parameter::LowAlarmEnabled: {
-        const auto known = [this](Parameter p) { return m_values.contains(int(p)); };
-        m_alarm.setThresholds({known(Parameter::HighAlarm) && Instrument::parameter(Parameter::HighAlarmEnabled) == 1,
+        const auto known = [this](Parameter p) {
+            return m_values.contains(int(p));
+        };
+        m_alarm.setThresholds({known(Parameter::HighAlarm)
+                                       && Instrument::parameter(Parameter::HighAlarmEnabled) == 1,
                                Instrument::parameter(Parameter::HighAlarm),
-                               known(Parameter::LowAlarm) && Instrument::parameter(Parameter::LowAlarmEnabled) == 1,
+                               known(Parameter::LowAlarm)
+                                       && Instrument::parameter(Parameter::LowAlarmEnabled) == 1,
                                Instrument::parameter(Parameter::LowAlarm)});
         emit alarmThresholdsChanged(alarmThresholds());
         break;
@@ -393,7 +418,8 @@ bool Instrument::isTemperature(Parameter parameter)
 {
     if (parameter == Parameter::RangeLow || parameter == Parameter::RangeHigh)
         return true;
-    return std::any_of(std::begin(TemperatureRegisters), std::end(TemperatureRegisters),
+    return std::any_of(std::begin(TemperatureRegisters),
+                       std::end(TemperatureRegisters),
                        [parameter](const auto &entry) { return entry.second == parameter; });
 }
 
@@ -446,8 +472,12 @@ void Instrument::recvdata(uchar code, const QByteArray &data, bool ok)
     }
     m_errorCount = 0;
     const bool xor_ = framing != SerialFrame::CrcFraming;
-    const auto temperature = [&] { return Responses::temperature(data, framing); };
-    const auto value16 = [&] { return Responses::value16(data, framing); };
+    const auto temperature = [&] {
+        return Responses::temperature(data, framing);
+    };
+    const auto value16 = [&] {
+        return Responses::value16(data, framing);
+    };
     // A single byte: the given XOR offset (or the last byte, the checksum's twin, for -1);
     // offset 4 in the CRC framing.
     const auto byteAt = [&](int xorOffset) -> std::optional<uchar> {
@@ -551,7 +581,8 @@ void Instrument::recvdata(uchar code, const QByteArray &data, bool ok)
     case 0x57:
     case 0xD7:
         if (const auto value = byteAt(0); value && (qint8(*value) == 1 || *value == 0))
-            store((code & 0x7F) == 0x56 ? Parameter::LowAlarmEnabled : Parameter::HighAlarmEnabled, *value);
+            store((code & 0x7F) == 0x56 ? Parameter::LowAlarmEnabled : Parameter::HighAlarmEnabled,
+                  *value);
         break;
     case 0x68:
     case 0xE8:
@@ -646,7 +677,9 @@ void Instrument::handleFeatureMask(const QByteArray &data, int framing)
     if (data.size() != (xor_ ? 5 : 9))
         return;
     const int first = xor_ ? 0 : 3;
-    const auto mask = [&](int index) { return uchar(data.at(first + index)); };
+    const auto mask = [&](int index) {
+        return uchar(data.at(first + index));
+    };
     const uchar m0 = mask(0), m1 = mask(1), m2 = mask(2), m3 = mask(3);
     Features &f = m_features;
     f = {};

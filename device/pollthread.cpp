@@ -25,13 +25,13 @@ void AmbrelThread::stop()
     wait();
 }
 
-GetTempThread::GetTempThread(std::function<uchar()> objectCode, std::function<void(uchar)> pollOnce,
+GetTempThread::GetTempThread(std::function<uchar()> objectCode,
+                             std::function<void(uchar)> pollOnce,
                              QObject *parent)
     : AmbrelThread(parent)
     , m_objectCode(std::move(objectCode))
     , m_pollOnce(std::move(pollOnce))
-{
-}
+{}
 
 void GetTempThread::run()
 {

@@ -34,7 +34,8 @@ class GetTempThread : public AmbrelThread
 public:
     // pollOnce sends one blocking poll request for a code and returns when it has ended;
     // objectCode gives the object-temperature code for the next step.
-    GetTempThread(std::function<uchar()> objectCode, std::function<void(uchar)> pollOnce,
+    GetTempThread(std::function<uchar()> objectCode,
+                  std::function<void(uchar)> pollOnce,
                   QObject *parent = nullptr);
 
     // Milliseconds from the start of one step to the start of the next; 0 runs them back to

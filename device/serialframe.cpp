@@ -59,7 +59,9 @@ QByteArray crcWriteRequest(uchar code, const QByteArray &data, ushort index)
     frame.append(char(code));
     // Every caller passes index 0, so both bytes repeat the first data byte; the instrument
     // ignores them, but the layout is what it expects on the wire.
-    const auto at = [&data](int i) { return i < data.size() ? data.at(i) : '\0'; };
+    const auto at = [&data](int i) {
+        return i < data.size() ? data.at(i) : '\0';
+    };
     frame.append(at(index & 0xFF));
     frame.append(at(index >> 8));
     if (data.size() == 1) {

@@ -11,7 +11,10 @@ QList<SerialPortEntry> preferredPorts;
 SerialPortEntry entryFromText(const QString &text)
 {
     const QStringList fields = text.split(QLatin1Char('|'));
-    return {fields.value(0), fields.value(1), fields.value(2), quint16(fields.value(3).toUInt(nullptr, 16)),
+    return {fields.value(0),
+            fields.value(1),
+            fields.value(2),
+            quint16(fields.value(3).toUInt(nullptr, 16)),
             quint16(fields.value(4).toUInt(nullptr, 16))};
 }
 
@@ -24,8 +27,8 @@ bool sameAdapter(const SerialPortEntry &a, const SerialPortEntry &b)
 {
     if (!a.serialNumber.isEmpty())
         return a.serialNumber == b.serialNumber;
-    return (a.vendorId != 0 || a.productId != 0) && a.vendorId == b.vendorId && a.productId == b.productId
-           && a.description == b.description;
+    return (a.vendorId != 0 || a.productId != 0) && a.vendorId == b.vendorId
+           && a.productId == b.productId && a.description == b.description;
 }
 } // namespace
 
@@ -45,7 +48,10 @@ QList<SerialPortEntry> listSerialPorts()
     }
     const QList<QSerialPortInfo> system = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : system)
-        ports.append({info.portName(), info.description(), info.serialNumber(), info.vendorIdentifier(),
+        ports.append({info.portName(),
+                      info.description(),
+                      info.serialNumber(),
+                      info.vendorIdentifier(),
                       info.productIdentifier()});
     return ports;
 }
@@ -56,7 +62,8 @@ void prependSerialPort(const QString &name, const QString &description)
     preferredPorts.prepend({name, description});
 }
 
-std::optional<SerialPortEntry> findReturnedPort(const SerialPortEntry &lost, const QList<SerialPortEntry> &ports)
+std::optional<SerialPortEntry> findReturnedPort(const SerialPortEntry &lost,
+                                                const QList<SerialPortEntry> &ports)
 {
     for (const SerialPortEntry &port : ports)
         if (sameAdapter(lost, port))

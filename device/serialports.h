@@ -8,18 +8,20 @@
 struct SerialPortEntry
 {
     SerialPortEntry() = default;
-    SerialPortEntry(QString name, QString description = {}, QString serialNumber = {}, quint16 vendorId = 0,
+    SerialPortEntry(QString name,
+                    QString description = {},
+                    QString serialNumber = {},
+                    quint16 vendorId = 0,
                     quint16 productId = 0)
         : name(std::move(name))
         , description(std::move(description))
         , serialNumber(std::move(serialNumber))
         , vendorId(vendorId)
         , productId(productId)
-    {
-    }
+    {}
 
-    QString name;        // what QSerialPort::setPortName takes
-    QString description; // empty when unknown
+    QString name;         // what QSerialPort::setPortName takes
+    QString description;  // empty when unknown
     QString serialNumber; // of a USB adapter; empty when unknown
     quint16 vendorId = 0; // of a USB adapter; 0 when unknown
     quint16 productId = 0;
@@ -38,7 +40,8 @@ void prependSerialPort(const QString &name, const QString &description);
 // The entry of `ports` that is the port `lost` come back: the same USB adapter (by serial
 // number, or by vendor, product and description when it has none) under whatever name, else an
 // entry with the same name that is not another adapter.
-std::optional<SerialPortEntry> findReturnedPort(const SerialPortEntry &lost, const QList<SerialPortEntry> &ports);
+std::optional<SerialPortEntry> findReturnedPort(const SerialPortEntry &lost,
+                                                const QList<SerialPortEntry> &ports);
 
 // Whether the port's device exists right now.
 bool serialPortPresent(const QString &name);

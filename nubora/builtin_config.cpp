@@ -20,7 +20,7 @@ const char *interned(const char *variable, const char *builtIn)
     return values.insert(fromEnvironment ? fromEnvironment : builtIn).first->c_str();
 }
 
-}
+} // namespace
 
 const char *configuredEndpoint()
 {
@@ -37,4 +37,4 @@ const char *configuredAccessKeySecret()
     return interned("NUBORA_ACCESS_KEY_SECRET", NUBORA_DEFAULT_ACCESS_KEY_SECRET);
 }
 
-}
+} // namespace nubora

@@ -8,4 +8,4 @@ const char *configuredEndpoint();
 const char *configuredAccessKeyId();
 const char *configuredAccessKeySecret();
 
-}
+} // namespace nubora

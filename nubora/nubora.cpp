@@ -22,7 +22,8 @@ Nubora::Limits currentLimits;
 
 // The caller owns the object's layout, so what cancel() needs is kept here, by
 // the object's address: whether it was cancelled and the transport it runs now.
-struct Cancellation {
+struct Cancellation
+{
     bool cancelled = false;
     nubora::HttpClient *active = nullptr;
 };
@@ -33,7 +34,8 @@ std::map<const Nubora *, Cancellation> cancellations;
 class ActiveDownload
 {
 public:
-    ActiveDownload(const Nubora *owner, nubora::HttpClient &transport) : owner_(owner)
+    ActiveDownload(const Nubora *owner, nubora::HttpClient &transport)
+        : owner_(owner)
     {
         std::lock_guard<std::mutex> lock(cancellationMutex);
         Cancellation &entry = cancellations[owner];
@@ -53,28 +55,34 @@ private:
     const Nubora *owner_;
 };
 
-struct Endpoint {
+struct Endpoint
+{
     const char *url;
     const char *accessKeyId;
     const char *accessKeySecret;
 };
 
-nubora::FetchOutcome fetch(const Nubora *owner, const Endpoint &endpoint, const nubora::GetObjectRequest &request,
+nubora::FetchOutcome fetch(const Nubora *owner,
+                           const Endpoint &endpoint,
+                           const nubora::GetObjectRequest &request,
                            std::int64_t timeLimitMs)
 {
     const Nubora::Limits limits = Nubora::limits();
     nubora::TransportSettings settings;
     settings.requestTimeoutMs = static_cast<long>(timeLimitMs);
     settings.stallWindowMs = static_cast<long>(limits.stallWindowMs);
-    nubora::ObjectClient client(endpoint.url, endpoint.accessKeyId, endpoint.accessKeySecret, settings);
+    nubora::ObjectClient client(
+            endpoint.url, endpoint.accessKeyId, endpoint.accessKeySecret, settings);
     const ActiveDownload active(owner, client.transport());
     return client.getObject(request);
 }
 
 void logFailure(const nubora::RequestError &error)
 {
-    qDebug().nospace().noquote() << "getObjectToBuffer fail" << ",code:" << error.code.c_str()
-                                 << ",message:" << error.message.c_str() << ",requestId:" << error.requestId.c_str();
+    qDebug().nospace().noquote() << "getObjectToBuffer fail"
+                                 << ",code:" << error.code.c_str()
+                                 << ",message:" << error.message.c_str()
+                                 << ",requestId:" << error.requestId.c_str();
 }
 
 std::string textOrEmpty(const char *text)
@@ -83,12 +91,18 @@ std::string textOrEmpty(const char *text)
 }
 
 // At most `capacity` bytes of the object's start into `buffer`; -1 after logging a failure.
-std::int64_t fetchIntoBuffer(const Nubora *owner, const Endpoint &endpoint, const char *bucket, const char *key,
-                             std::int64_t maxBytes, char *buffer, std::int64_t capacity)
+std::int64_t fetchIntoBuffer(const Nubora *owner,
+                             const Endpoint &endpoint,
+                             const char *bucket,
+                             const char *key,
+                             std::int64_t maxBytes,
+                             char *buffer,
+                             std::int64_t capacity)
 {
     nubora::GetObjectRequest request(textOrEmpty(bucket), textOrEmpty(key));
     request.setMaxBodyBytes(maxBytes);
-    const nubora::FetchOutcome outcome = fetch(owner, endpoint, request, Nubora::limits().textTimeLimitMs);
+    const nubora::FetchOutcome outcome
+            = fetch(owner, endpoint, request, Nubora::limits().textTimeLimitMs);
     if (!outcome.success) {
         logFailure(outcome.error);
         return -1;
@@ -99,14 +113,20 @@ std::int64_t fetchIntoBuffer(const Nubora *owner, const Endpoint &endpoint, cons
     return content.gcount();
 }
 
-}
+} // namespace
 
-static_assert(sizeof(Nubora) == 8 * sizeof(void *), "the caller allocates Nubora: eight pointer-sized fields");
+static_assert(sizeof(Nubora) == 8 * sizeof(void *),
+              "the caller allocates Nubora: eight pointer-sized fields");
 
 Nubora::Nubora()
-    : accessKeyId_(nubora::configuredAccessKeyId()), accessKeySecret_(nubora::configuredAccessKeySecret()),
-      endpoint_(nubora::configuredEndpoint()), bucketName_(nullptr), versionPath_(nullptr), appPath_(nullptr),
-      processCallback_(nullptr), processUserData_(nullptr)
+    : accessKeyId_(nubora::configuredAccessKeyId())
+    , accessKeySecret_(nubora::configuredAccessKeySecret())
+    , endpoint_(nubora::configuredEndpoint())
+    , bucketName_(nullptr)
+    , versionPath_(nullptr)
+    , appPath_(nullptr)
+    , processCallback_(nullptr)
+    , processUserData_(nullptr)
 {
     if (!libraryStarted) {
         nubora::startDiagnostics();
@@ -177,8 +197,13 @@ void Nubora::setLimits(const Limits &limits)
 char *Nubora::download2Mem(char *objectKey)
 {
     // Only what fits the buffer with its terminator is ever returned.
-    const std::int64_t length = fetchIntoBuffer(this, {endpoint_, accessKeyId_, accessKeySecret_}, bucketName_,
-                                                objectKey, kTextTransferLimit, contentBuffer, kContentBufferSize - 1);
+    const std::int64_t length = fetchIntoBuffer(this,
+                                                {endpoint_, accessKeyId_, accessKeySecret_},
+                                                bucketName_,
+                                                objectKey,
+                                                kTextTransferLimit,
+                                                contentBuffer,
+                                                kContentBufferSize - 1);
     if (length < 0)
         return nullptr;
     contentBuffer[length] = '\0';
@@ -189,7 +214,12 @@ std::int64_t Nubora::download2Buffer(char *objectKey, char *buffer, std::int64_t
 {
     if (!buffer || capacity < 0)
         return -1;
-    return fetchIntoBuffer(this, {endpoint_, accessKeyId_, accessKeySecret_}, bucketName_, objectKey, capacity, buffer,
+    return fetchIntoBuffer(this,
+                           {endpoint_, accessKeyId_, accessKeySecret_},
+                           bucketName_,
+                           objectKey,
+                           capacity,
+                           buffer,
                            capacity);
 }
 
@@ -208,19 +238,21 @@ int Nubora::downloadFile(char *objectKey, char *filePath, const FileRules &rules
     // Kept here as well, so that the file's closing can be checked.
     auto file = std::make_shared<std::shared_ptr<std::fstream>>();
     request.setResponseStreamFactory([path, file] {
-        *file = std::make_shared<std::fstream>(path, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
+        *file = std::make_shared<std::fstream>(
+                path, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
         return *file;
     });
     if (processCallback_) {
         const ProcessCallback callback = processCallback_;
         void *const userData = processUserData_;
-        request.setProgressHandler([callback, userData](std::uint64_t block, std::int64_t soFar, std::int64_t total) {
-            callback(static_cast<std::uint32_t>(block), soFar, total, userData);
-        });
+        request.setProgressHandler(
+                [callback, userData](std::uint64_t block, std::int64_t soFar, std::int64_t total) {
+                    callback(static_cast<std::uint32_t>(block), soFar, total, userData);
+                });
     }
 
-    nubora::FetchOutcome outcome =
-        fetch(this, {endpoint_, accessKeyId_, accessKeySecret_}, request, limits().fileTimeLimitMs);
+    nubora::FetchOutcome outcome = fetch(
+            this, {endpoint_, accessKeyId_, accessKeySecret_}, request, limits().fileTimeLimitMs);
     if (outcome.success && *file) {
         (*file)->close();
         if ((*file)->fail()) {

@@ -4,13 +4,13 @@
 #include <string>
 
 #if defined(_WIN32)
-#  if defined(NUBORA_BUILD_LIBRARY)
-#    define NUBORA_EXPORT __declspec(dllexport)
-#  else
-#    define NUBORA_EXPORT __declspec(dllimport)
-#  endif
+#if defined(NUBORA_BUILD_LIBRARY)
+#define NUBORA_EXPORT __declspec(dllexport)
 #else
-#  define NUBORA_EXPORT __attribute__((visibility("default")))
+#define NUBORA_EXPORT __declspec(dllimport)
+#endif
+#else
+#define NUBORA_EXPORT __attribute__((visibility("default")))
 #endif
 
 // Downloads objects of one bucket from the built-in object store endpoint.
@@ -22,13 +22,16 @@ class NUBORA_EXPORT Nubora
 public:
     // (bytes in the block just written, bytes so far in this attempt,
     //  expected total or 0 when unknown, user data)
-    using ProcessCallback = void (*)(std::uint32_t blockBytes, std::int64_t bytesSoFar,
-                                     std::int64_t bytesTotal, void *userData);
+    using ProcessCallback = void (*)(std::uint32_t blockBytes,
+                                     std::int64_t bytesSoFar,
+                                     std::int64_t bytesTotal,
+                                     void *userData);
 
     // Bounds of every attempt, process-wide. An attempt ends after its time
     // limit, or when less than a byte a second arrives for the stall window.
-    struct Limits {
-        std::int64_t textTimeLimitMs = 60 * 1000;     // download2Mem, download2Buffer
+    struct Limits
+    {
+        std::int64_t textTimeLimitMs = 60 * 1000;      // download2Mem, download2Buffer
         std::int64_t fileTimeLimitMs = 30 * 60 * 1000; // downloadFile
         std::int64_t stallWindowMs = 5000;
     };
@@ -36,7 +39,8 @@ public:
     static void setLimits(const Limits &limits);
 
     // What a file download must get to succeed.
-    struct FileRules {
+    struct FileRules
+    {
         std::int64_t maxBytes = INT64_MAX; // a longer object ends the transfer as a failure
         bool contentRequired = false;      // an empty object fails
         bool checksumRequired = false;     // so does an answer without the store's CRC-64

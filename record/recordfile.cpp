@@ -32,7 +32,6 @@ int percentOf(qint64 done, qint64 total)
     return total > 0 ? int(std::clamp<qint64>(done, 0, total) * 100 / total) : 0;
 }
 
-
 char *putFixed(char *out, char *end, double value, int decimals)
 {
     return std::to_chars(out, end, value, std::chars_format::fixed, decimals).ptr;
@@ -346,14 +345,15 @@ bool writeRows(BlockWriter &writer,
     for (int i = 0; i < count; ++i) {
         const int index = firstIndex + i;
         const double ambient = i < series.ambients.size() ? series.ambients[i] : std::nan("");
-        char *out = putRow(writer.cursor(),
-                           writer.limit(),
-                           index + 1,
-                           series.durations[i],
-                           series.temperatures[i],
-                           ambient,
-                           decimals,
-                           clock.msOfDay(header.startMsecs + qint64(index) * header.recordInterval));
+        char *out
+                = putRow(writer.cursor(),
+                         writer.limit(),
+                         index + 1,
+                         series.durations[i],
+                         series.temperatures[i],
+                         ambient,
+                         decimals,
+                         clock.msOfDay(header.startMsecs + qint64(index) * header.recordInterval));
         writer.advance(out);
         if (!writer.flushIfFull())
             return false;
@@ -456,9 +456,9 @@ bool readRecordBody(QIODevice &device,
     while (lines.next(line, overlong)) {
         if (line.substr(0, 5) == "Date:") {
             const std::string_view date = trimmed(line.substr(5));
-            const QDateTime start = QDateTime::fromString(
-                    QString::fromLatin1(date.data(), int(date.size())),
-                    QStringLiteral("yyyy-MM-dd hh:mm:ss:zzz"));
+            const QDateTime start
+                    = QDateTime::fromString(QString::fromLatin1(date.data(), int(date.size())),
+                                            QStringLiteral("yyyy-MM-dd hh:mm:ss:zzz"));
             if (start.isValid())
                 result.startMsecs = start.toMSecsSinceEpoch();
             continue;

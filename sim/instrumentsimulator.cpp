@@ -24,15 +24,24 @@ constexpr qint64 MaxNoiseSlice = 64 * 1024;
 speed_t speedFor(int baud)
 {
     switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B0;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    default:
+        return B0;
     }
 }
 
@@ -106,7 +115,8 @@ bool InstrumentSimulator::openTerminal(QString *error)
     char name[256] = {};
     if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0 || ::pipe(m_wakePipe) != 0) {
         if (error)
-            *error = QStringLiteral("openpty failed: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+            *error = QStringLiteral("openpty failed: %1")
+                             .arg(QString::fromLocal8Bit(strerror(errno)));
         closeTerminal();
         return false;
     }
@@ -198,8 +208,8 @@ void InstrumentSimulator::run()
         if (count <= 0)
             continue;
         lastInput = now();
-        const QList<SimProtocol::Request> requests =
-                parser.feed(QByteArray(buffer, int(count)), &discarded);
+        const QList<SimProtocol::Request> requests
+                = parser.feed(QByteArray(buffer, int(count)), &discarded);
         if (!discarded.isEmpty())
             record(Direction::Ignored, discarded);
         for (const SimProtocol::Request &request : requests) {
@@ -232,8 +242,8 @@ void InstrumentSimulator::handle(const SimProtocol::Request &request)
         ++m_answers;
         if (faults.delayEvery > 1 && m_answers % faults.delayEvery != 0)
             faults.answerDelayMs = 0;
-        const std::optional<QByteArray> data =
-                m_state.answer(request, double(now() - m_startedAt) / 1000.0);
+        const std::optional<QByteArray> data
+                = m_state.answer(request, double(now() - m_startedAt) / 1000.0);
         if (faults.silent || !data)
             return;
         frame = SimProtocol::frameAnswer(m_config.framing, request.code, *data);
@@ -262,7 +272,8 @@ void InstrumentSimulator::send(const QByteArray &frame)
 {
     qsizetype written = 0;
     while (written < frame.size()) {
-        const ssize_t n = ::write(m_master, frame.constData() + written, size_t(frame.size() - written));
+        const ssize_t n
+                = ::write(m_master, frame.constData() + written, size_t(frame.size() - written));
         if (n < 0 && errno == EINTR)
             continue;
         pollfd room{m_master, POLLOUT, 0};

@@ -30,13 +30,13 @@ public:
 
     struct Faults
     {
-        bool silent = false;      // answers nothing
-        bool garbage = false;     // answers random bytes
-        bool badChecksum = false; // answers with the last byte flipped
-        int splitPieces = 1;      // answers in this many pieces ..
-        int splitDelayMs = 0;     // .. this far apart
-        int answerDelayMs = 0;    // waits this long before answering ..
-        int delayEvery = 1;       // .. only every this many answers
+        bool silent = false;         // answers nothing
+        bool garbage = false;        // answers random bytes
+        bool badChecksum = false;    // answers with the last byte flipped
+        int splitPieces = 1;         // answers in this many pieces ..
+        int splitDelayMs = 0;        // .. this far apart
+        int answerDelayMs = 0;       // waits this long before answering ..
+        int delayEvery = 1;          // .. only every this many answers
         int noiseBytesPerSecond = 0; // random bytes on the line besides the answers ..
         int noiseForMs = 0;          // .. for this long after the faults were set; 0 without end
     };
@@ -105,7 +105,7 @@ private:
     std::FILE *m_logFile = nullptr;
 
     int m_master = -1;
-    int m_slave = -1;   // kept open so the terminal lives on while the program closes its side
+    int m_slave = -1; // kept open so the terminal lives on while the program closes its side
     int m_wakePipe[2] = {-1, -1};
     std::thread m_thread;
 };

@@ -53,15 +53,25 @@ int main(int argc, char **argv)
             "and answers until it is killed."));
     parser.addHelpOption();
     const QCommandLineOption framing("framing", "xor (default) or crc.", "xor|crc", "xor");
-    const QCommandLineOption baud("baud", "Answer only at this line rate; 0 at any (default 9600).", "N", "9600");
-    const QCommandLineOption model("model", "Identity: up to two hex digits answer with one byte, more with two (default 0x0101).", "0xNNNN", "0x0101");
-    const QCommandLineOption mask("mask", "Feature mask, bytes M0..M3 (default 144E01F6).", "HEX", "144E01F6");
-    const QCommandLineOption serialNumber("serial-number", "The instrument's serial number (default 20261207).", "N");
+    const QCommandLineOption baud(
+            "baud", "Answer only at this line rate; 0 at any (default 9600).", "N", "9600");
+    const QCommandLineOption model(
+            "model",
+            "Identity: up to two hex digits answer with one byte, more with two (default 0x0101).",
+            "0xNNNN",
+            "0x0101");
+    const QCommandLineOption mask(
+            "mask", "Feature mask, bytes M0..M3 (default 144E01F6).", "HEX", "144E01F6");
+    const QCommandLineOption serialNumber(
+            "serial-number", "The instrument's serial number (default 20261207).", "N");
     const QCommandLineOption link("link", "Make a symbolic link to the device.", "PATH");
     const QCommandLineOption log("log", "Append every frame to this file.", "FILE");
-    const QCommandLineOption temperature("temperature", "Fixed object temperature in degrees Celsius.", "C");
-    const QCommandLineOption ambient("ambient", "Ambient temperature in degrees Celsius (default 23.5).", "C", "23.5");
-    const QCommandLineOption writeEnable("require-write-enable", "Protected writes fail unless 0xFD 0x01 came just before.");
+    const QCommandLineOption temperature(
+            "temperature", "Fixed object temperature in degrees Celsius.", "C");
+    const QCommandLineOption ambient(
+            "ambient", "Ambient temperature in degrees Celsius (default 23.5).", "C", "23.5");
+    const QCommandLineOption writeEnable(
+            "require-write-enable", "Protected writes fail unless 0xFD 0x01 came just before.");
     const QCommandLineOption silent("silent", "Answer nothing.");
     const QCommandLineOption garbage("garbage", "Answer random bytes.");
     const QCommandLineOption badChecksum("bad-checksum", "Answer with a wrong checksum.");
@@ -74,11 +84,12 @@ int main(int argc, char **argv)
             "noise", "Send random bytes at this rate besides the answers.", "BYTES_PER_S", "0");
     const QCommandLineOption noiseFor("noise-for", "Stop the noise after this long.", "MS", "0");
     const QCommandLineOption unplugAfter("unplug-after", "Close the device after this long.", "MS");
-    const QCommandLineOption replugAfter("replug-after", "Bring it back this long after unplugging.", "MS");
-    parser.addOptions({framing,     baud,   model,       mask,       link,       log,
-                       serialNumber, temperature, ambient, writeEnable, silent,  garbage,
-                       badChecksum, split,  splitDelay,  delay,      delayEvery, noise,
-                       noiseFor,    unplugAfter, replugAfter});
+    const QCommandLineOption replugAfter(
+            "replug-after", "Bring it back this long after unplugging.", "MS");
+    parser.addOptions({framing,      baud,        model,      mask,        link,       log,
+                       serialNumber, temperature, ambient,    writeEnable, silent,     garbage,
+                       badChecksum,  split,       splitDelay, delay,       delayEvery, noise,
+                       noiseFor,     unplugAfter, replugAfter});
     parser.process(app);
 
     InstrumentSimulator::Config config;

@@ -23,10 +23,10 @@ enum : uchar {
 struct Register
 {
     uchar readCode;
-    uchar writeCode;      // 0 when the register cannot be written
-    int width;            // bytes of the value: 1, 2 or 4
+    uchar writeCode; // 0 when the register cannot be written
+    int width;       // bytes of the value: 1, 2 or 4
     quint32 factoryValue;
-    bool protectedWrite;  // needs the write-enable command first when the instrument asks for it
+    bool protectedWrite; // needs the write-enable command first when the instrument asks for it
 };
 
 // Every stored register; temperatures, identity and the commands are handled apart.

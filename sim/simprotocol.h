@@ -22,7 +22,9 @@ quint16 modbusCrc(const QByteArray &bytes);
 class RequestParser
 {
 public:
-    explicit RequestParser(Framing framing) : m_framing(framing) {}
+    explicit RequestParser(Framing framing)
+        : m_framing(framing)
+    {}
 
     // Appends bytes and returns the requests completed by them. Bytes that cannot begin a
     // request are moved to *discarded.

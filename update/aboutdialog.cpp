@@ -16,23 +16,29 @@ AboutDialog::AboutDialog(const QString &settingsDir, QWidget *parent)
     , m_publicKey(builtInUpdateKey())
 {
     ui->setupUi(this);
-    ui->label_version->setText(QStringLiteral("Version: ") + QCoreApplication::applicationVersion());
+    ui->label_version->setText(QStringLiteral("Version: ")
+                               + QCoreApplication::applicationVersion());
     ui->label_appname->setText(QGuiApplication::applicationDisplayName());
     setFixedSize(size());
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
-                   | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint
+                   | Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint);
     ui->label->hide();
     ui->label_right->hide();
     // Nothing to show before a download starts, nothing to cancel before a check.
     ui->progressBar->hide();
     ui->pushButton_cancel->hide();
 
-    m_hooks.inform = [](QWidget *owner, QMessageBox::Icon icon, const QString &title, const QString &text) {
-        QMessageBox(icon, title, text, QMessageBox::Ok, owner).exec();
+    m_hooks.inform =
+            [](QWidget *owner, QMessageBox::Icon icon, const QString &title, const QString &text) {
+                QMessageBox(icon, title, text, QMessageBox::Ok, owner).exec();
+            };
+    m_hooks.startDetached = [](const QString &program) {
+        return QProcess::startDetached(program, {});
     };
-    m_hooks.startDetached = [](const QString &program) { return QProcess::startDetached(program, {}); };
     // Leaves without returning to the event loop; static objects are still destroyed.
-    m_hooks.exitApplication = [](int status) { std::exit(status); };
+    m_hooks.exitApplication = [](int status) {
+        std::exit(status);
+    };
 }
 
 AboutDialog::~AboutDialog()
@@ -65,7 +71,8 @@ void AboutDialog::done(int result)
 
 void AboutDialog::informFailure(const QString &detail)
 {
-    const QString text = detail.isEmpty() ? tr("更新失败") : tr("更新失败") + QLatin1Char('\n') + detail;
+    const QString text
+            = detail.isEmpty() ? tr("更新失败") : tr("更新失败") + QLatin1Char('\n') + detail;
     m_hooks.inform(this, QMessageBox::Warning, tr(""), text);
 }
 

@@ -25,8 +25,11 @@ class AboutDialog : public QDialog
 public:
     // The effects that end the flow; replaceable so the flow can run without modal
     // boxes and without the process ending.
-    struct Hooks {
-        std::function<void(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text)> inform;
+    struct Hooks
+    {
+        std::function<void(
+                QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text)>
+                inform;
         std::function<bool(const QString &program)> startDetached;
         std::function<void(int status)> exitApplication;
     };

@@ -25,8 +25,7 @@ Qt::Alignment alignmentForCode(int code)
 
 NavButton::NavButton(QWidget *parent)
     : QPushButton(parent)
-{
-}
+{}
 
 void NavButton::setPadding(int left, int top, int right, int bottom)
 {
@@ -37,26 +36,80 @@ void NavButton::setPadding(int left, int top, int right, int bottom)
     update();
 }
 
-void NavButton::setTextAlign(int code) { setAndRepaint(m_textAlign, code); }
-void NavButton::setShowLine(bool show) { setAndRepaint(m_showLine, show); }
-void NavButton::setLinePosition(int code) { setAndRepaint(m_linePosition, code); }
-void NavButton::setLineWidth(int width) { setAndRepaint(m_lineWidth, width); }
-void NavButton::setLineColor(const QColor &color) { setAndRepaint(m_lineColor, color); }
-void NavButton::setShowTriangle(bool show) { setAndRepaint(m_showTriangle, show); }
+void NavButton::setTextAlign(int code)
+{
+    setAndRepaint(m_textAlign, code);
+}
+void NavButton::setShowLine(bool show)
+{
+    setAndRepaint(m_showLine, show);
+}
+void NavButton::setLinePosition(int code)
+{
+    setAndRepaint(m_linePosition, code);
+}
+void NavButton::setLineWidth(int width)
+{
+    setAndRepaint(m_lineWidth, width);
+}
+void NavButton::setLineColor(const QColor &color)
+{
+    setAndRepaint(m_lineColor, color);
+}
+void NavButton::setShowTriangle(bool show)
+{
+    setAndRepaint(m_showTriangle, show);
+}
 
-void NavButton::setNormalTextColor(const QColor &color) { setAndRepaint(m_normalTextColor, color); }
-void NavButton::setHoverTextColor(const QColor &color) { setAndRepaint(m_hoverTextColor, color); }
-void NavButton::setCheckTextColor(const QColor &color) { setAndRepaint(m_checkTextColor, color); }
-void NavButton::setNormalBgColor(const QColor &color) { setAndRepaint(m_normalBgColor, color); }
-void NavButton::setHoverBgColor(const QColor &color) { setAndRepaint(m_hoverBgColor, color); }
-void NavButton::setCheckBgColor(const QColor &color) { setAndRepaint(m_checkBgColor, color); }
+void NavButton::setNormalTextColor(const QColor &color)
+{
+    setAndRepaint(m_normalTextColor, color);
+}
+void NavButton::setHoverTextColor(const QColor &color)
+{
+    setAndRepaint(m_hoverTextColor, color);
+}
+void NavButton::setCheckTextColor(const QColor &color)
+{
+    setAndRepaint(m_checkTextColor, color);
+}
+void NavButton::setNormalBgColor(const QColor &color)
+{
+    setAndRepaint(m_normalBgColor, color);
+}
+void NavButton::setHoverBgColor(const QColor &color)
+{
+    setAndRepaint(m_hoverBgColor, color);
+}
+void NavButton::setCheckBgColor(const QColor &color)
+{
+    setAndRepaint(m_checkBgColor, color);
+}
 
-void NavButton::setShowIcon(bool show) { setAndRepaint(m_showIcon, show); }
-void NavButton::setIconSize(const QSize &size) { setAndRepaint(m_iconSize, size); }
-void NavButton::setIconSpace(int space) { setAndRepaint(m_iconSpace, space); }
-void NavButton::setIconNormal(const QPixmap &pixmap) { setAndRepaint(m_iconNormal, pixmap); }
-void NavButton::setIconHover(const QPixmap &pixmap) { setAndRepaint(m_iconHover, pixmap); }
-void NavButton::setIconCheck(const QPixmap &pixmap) { setAndRepaint(m_iconCheck, pixmap); }
+void NavButton::setShowIcon(bool show)
+{
+    setAndRepaint(m_showIcon, show);
+}
+void NavButton::setIconSize(const QSize &size)
+{
+    setAndRepaint(m_iconSize, size);
+}
+void NavButton::setIconSpace(int space)
+{
+    setAndRepaint(m_iconSpace, space);
+}
+void NavButton::setIconNormal(const QPixmap &pixmap)
+{
+    setAndRepaint(m_iconNormal, pixmap);
+}
+void NavButton::setIconHover(const QPixmap &pixmap)
+{
+    setAndRepaint(m_iconHover, pixmap);
+}
+void NavButton::setIconCheck(const QPixmap &pixmap)
+{
+    setAndRepaint(m_iconCheck, pixmap);
+}
 
 NavButton::State NavButton::paintState() const
 {
@@ -139,8 +192,8 @@ void NavButton::paintEvent(QPaintEvent *)
         painter.drawPixmap(target, *icon);
     }
 
-    const QRect textRect = rect().adjusted(m_paddingLeft, m_paddingTop,
-                                           -m_paddingRight, -m_paddingBottom);
+    const QRect textRect
+            = rect().adjusted(m_paddingLeft, m_paddingTop, -m_paddingRight, -m_paddingBottom);
     painter.setPen(textColor);
     painter.drawText(textRect, static_cast<int>(alignmentForCode(m_textAlign)), text());
 

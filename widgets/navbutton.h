@@ -75,7 +75,7 @@ private:
     void drawTriangle(QPainter &painter, const QColor &color) const;
 
     // Every setter only stores its value and schedules a repaint.
-    template <typename T>
+    template<typename T>
     void setAndRepaint(T &member, const T &value)
     {
         member = value;

@@ -60,9 +60,13 @@ int main(int argc, char **argv)
 
     const double pollFloorMs = 2 * 10.0 + 3 * 10 * 1000.0 / 9600.0;
     const double pairsFloor = 1000.0 / (2 * pollFloorMs);
-    std::printf("panel filled:             %lld ms after the identity read\n", lastPanelReadAt - identityAt);
-    std::printf("pairs reaching the tiles: %.1f per second over %.1f s\n", pairs / elapsed, elapsed);
-    std::printf("pacing floor:             %.1f pairs per second (two polls of %.2f ms)\n", pairsFloor, pollFloorMs);
+    std::printf("panel filled:             %lld ms after the identity read\n",
+                lastPanelReadAt - identityAt);
+    std::printf(
+            "pairs reaching the tiles: %.1f per second over %.1f s\n", pairs / elapsed, elapsed);
+    std::printf("pacing floor:             %.1f pairs per second (two polls of %.2f ms)\n",
+                pairsFloor,
+                pollFloorMs);
     std::printf("rate / floor:             %.2f\n", pairs / elapsed / pairsFloor);
     return 0;
 }

@@ -43,7 +43,9 @@ int main(int argc, char **argv)
     OptSerial serial;
     Caller caller(&serial);
     int valid = 0;
-    QObject::connect(&serial, &OptSerial::DataRecv, [&valid](uchar, const QByteArray &, bool ok) { valid += ok; });
+    QObject::connect(&serial, &OptSerial::DataRecv, [&valid](uchar, const QByteArray &, bool ok) {
+        valid += ok;
+    });
     emit caller.open(sim.devicePath(), QSerialPort::Baud9600);
     valid = 0;
 
@@ -63,8 +65,10 @@ int main(int argc, char **argv)
     const double meanMs = seconds * 1000.0 / transactions;
     std::printf("poll transactions:        %d (%d valid)\n", transactions, valid);
     std::printf("transactions per second:  %.1f\n", transactions / seconds);
-    std::printf("time per transaction:     mean %.2f ms, median %.2f ms, p95 %.2f ms\n", meanMs,
-                perTransaction[perTransaction.size() / 2], perTransaction[perTransaction.size() * 95 / 100]);
+    std::printf("time per transaction:     mean %.2f ms, median %.2f ms, p95 %.2f ms\n",
+                meanMs,
+                perTransaction[perTransaction.size() / 2],
+                perTransaction[perTransaction.size() * 95 / 100]);
     std::printf("pacing floor:             %.2f ms (%.1f per second)\n", floorMs, 1000.0 / floorMs);
     std::printf("mean / floor:             %.2f\n", meanMs / floorMs);
     // A pseudo-terminal moves bytes instantly, so only the request pacing is really paid here.

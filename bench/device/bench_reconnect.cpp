@@ -60,10 +60,12 @@ int main(int argc, char **argv)
     std::vector<double> returns;
     double reopenedSum = 0;
     QElapsedTimer back;
-    QObject::connect(&instrument, &Instrument::opened, [&] { reopenedSum += double(back.elapsed()); });
+    QObject::connect(
+            &instrument, &Instrument::opened, [&] { reopenedSum += double(back.elapsed()); });
     for (int round = 0; round < rounds; ++round) {
         sim.unplug();
-        if (!QTest::qWaitFor([&] { return instrument.state() == Instrument::ConnectionState::Lost; }, 5000))
+        if (!QTest::qWaitFor(
+                    [&] { return instrument.state() == Instrument::ConnectionState::Lost; }, 5000))
             return 1;
         // Returns at a different moment of the watch's second in each round.
         QTest::qWait(1500 + 1000 * round / rounds);
@@ -84,10 +86,15 @@ int main(int argc, char **argv)
     double sum = 0;
     for (double ms : returns)
         sum += ms;
-    std::printf("return to first poll answer: mean %.0f ms, min %.0f ms, max %.0f ms over %d returns\n",
-                sum / double(returns.size()), returns.front(), returns.back(), rounds);
+    std::printf(
+            "return to first poll answer: mean %.0f ms, min %.0f ms, max %.0f ms over %d returns\n",
+            sum / double(returns.size()),
+            returns.front(),
+            returns.back(),
+            rounds);
     // An XOR opening waits up to a second for an answer to its wake frame before it reports.
     std::printf("of which to the reopening:   mean %.0f ms\n", reopenedSum / rounds);
-    std::printf("poll pairs per second:       %.1f before, %.1f after reconnection\n", before, after);
+    std::printf(
+            "poll pairs per second:       %.1f before, %.1f after reconnection\n", before, after);
     return 0;
 }

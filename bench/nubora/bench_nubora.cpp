@@ -70,7 +70,14 @@ double timeCurlDownload(const std::string &url, const std::string &path)
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = fork();
     if (child == 0) {
-        execlp("curl", "curl", "-s", "-f", "-o", path.c_str(), url.c_str(), static_cast<char *>(nullptr));
+        execlp("curl",
+               "curl",
+               "-s",
+               "-f",
+               "-o",
+               path.c_str(),
+               url.c_str(),
+               static_cast<char *>(nullptr));
         _exit(127);
     }
     int status = 0;
@@ -83,8 +90,9 @@ double timeCurlDownload(const std::string &url, const std::string &path)
     return seconds;
 }
 
-template <typename Checksum>
-double bestCrcSeconds(const std::vector<unsigned char> &buffer, Checksum checksum, std::uint64_t &result)
+template<typename Checksum>
+double
+bestCrcSeconds(const std::vector<unsigned char> &buffer, Checksum checksum, std::uint64_t &result)
 {
     double best = 1e9;
     for (int round = 0; round < 3; ++round) {
@@ -95,7 +103,7 @@ double bestCrcSeconds(const std::vector<unsigned char> &buffer, Checksum checksu
     return best;
 }
 
-}
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -118,7 +126,8 @@ int main(int argc, char **argv)
 
     const std::string libraryPath = directory.filePath("library.bin").toStdString();
     const std::string curlPath = directory.filePath("curl.bin").toStdString();
-    const std::string url = store.endpoint() + "/ambrel/Morvane%2FZARK%2FCustom%2FTevrano%2FDUNE_release_win32.exe";
+    const std::string url = store.endpoint()
+                            + "/ambrel/Morvane%2FZARK%2FCustom%2FTevrano%2FDUNE_release_win32.exe";
 
     const long residentBefore = peakResidentKiB();
     double bestLibrary = 1e9, bestCurl = 1e9;
@@ -132,10 +141,13 @@ int main(int argc, char **argv)
 
     const double gib = double(kObjectBytes) / double(1 << 30);
     std::printf("download of 1 GiB to a file, loopback, CRC-64 check on, best of %d\n", kRounds);
-    std::printf("  nubora downloadFile : %6.3f s  %7.1f MiB/s\n", bestLibrary, gib * 1024 / bestLibrary);
+    std::printf("  nubora downloadFile : %6.3f s  %7.1f MiB/s\n",
+                bestLibrary,
+                gib * 1024 / bestLibrary);
     std::printf("  curl -o             : %6.3f s  %7.1f MiB/s\n", bestCurl, gib * 1024 / bestCurl);
     std::printf("  nubora / curl       : %6.1f %%\n", 100.0 * bestCurl / bestLibrary);
-    std::printf("  peak RSS of this process (server included): %ld KiB before, %ld KiB after\n", residentBefore,
+    std::printf("  peak RSS of this process (server included): %ld KiB before, %ld KiB after\n",
+                residentBefore,
                 residentAfter);
     std::printf("  peak RSS of the curl tool: %ld KiB\n", children.ru_maxrss);
 
@@ -144,12 +156,16 @@ int main(int argc, char **argv)
     for (auto &byte : buffer)
         byte = static_cast<unsigned char>(random());
     std::uint64_t ours = 0, reference = 0;
-    const double oursSeconds = bestCrcSeconds(buffer, [](const unsigned char *data, std::size_t size) {
-        return nubora::crc64Update(0, data, size);
-    }, ours);
-    const double lzmaSeconds = bestCrcSeconds(buffer, [](const unsigned char *data, std::size_t size) {
-        return lzma_crc64(data, size, 0);
-    }, reference);
+    const double oursSeconds = bestCrcSeconds(
+            buffer,
+            [](const unsigned char *data, std::size_t size) {
+                return nubora::crc64Update(0, data, size);
+            },
+            ours);
+    const double lzmaSeconds = bestCrcSeconds(
+            buffer,
+            [](const unsigned char *data, std::size_t size) { return lzma_crc64(data, size, 0); },
+            reference);
     const double gigabytes = double(kCrcBufferBytes) / 1e9;
     std::printf("CRC-64/XZ over %zu MiB, best of 3\n", kCrcBufferBytes >> 20);
     std::printf("  nubora crc64Update  : %5.2f GB/s\n", gigabytes / oursSeconds);

@@ -55,7 +55,8 @@ DeviceInfoDialog::DeviceInfoDialog(QWidget *parent)
     label_rangel = namedLabel("label_rangel");
     label_15 = namedLabel("label_15");
     label_rangeh = namedLabel("label_rangeh");
-    QWidget *widget_range = labelRow(nullptr, "widget_range", {label_rangel, label_15, label_rangeh});
+    QWidget *widget_range
+            = labelRow(nullptr, "widget_range", {label_rangel, label_15, label_rangeh});
     label_14 = namedLabel("label_14");
     QWidget *widget_2 = labelRow(this, "widget_2", {label_14, widget_range});
     verticalLayout->addWidget(widget_date);

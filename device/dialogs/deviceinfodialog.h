@@ -39,8 +39,9 @@ private:
 };
 
 // Window flags both device dialogs use: a title with a close button, kept on top.
-constexpr Qt::WindowFlags DeviceDialogFlags = Qt::Dialog | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint
-                                              | Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint;
+constexpr Qt::WindowFlags DeviceDialogFlags = Qt::Dialog | Qt::WindowTitleHint
+                                              | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
+                                              | Qt::WindowCloseButtonHint;
 
 // Temperatures in the dialogs and the panel, in `unit`: up to six significant digits and the unit's
 // symbol.

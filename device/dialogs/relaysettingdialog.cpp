@@ -20,8 +20,12 @@ T *named(QWidget *parent, const QString &name)
     return widget;
 }
 
-QGroupBox *pairGroup(QWidget *parent, const char *name, QRadioButton **first, const QString &firstName,
-                     QRadioButton **second, const QString &secondName)
+QGroupBox *pairGroup(QWidget *parent,
+                     const char *name,
+                     QRadioButton **first,
+                     const QString &firstName,
+                     QRadioButton **second,
+                     const QString &secondName)
 {
     auto *group = named<QGroupBox>(parent, QLatin1String(name));
     auto *layout = new QHBoxLayout(group);
@@ -62,17 +66,29 @@ RelaySettingDialog::RelaySettingDialog(QWidget *parent)
     retranslateUi();
 }
 
-QWidget *RelaySettingDialog::buildRow(const char *rowName, const char *captionName, const char *alarmGroupName,
-                                      const char *modeGroupName, int relayNumber, RelayRow *row)
+QWidget *RelaySettingDialog::buildRow(const char *rowName,
+                                      const char *captionName,
+                                      const char *alarmGroupName,
+                                      const char *modeGroupName,
+                                      int relayNumber,
+                                      RelayRow *row)
 {
     auto *rowWidget = named<QWidget>(widget_enable, QLatin1String(rowName));
     auto *layout = new QHBoxLayout(rowWidget);
     const QString suffix = QStringLiteral("_relay%1").arg(relayNumber);
     row->caption = named<QLabel>(rowWidget, QLatin1String(captionName));
-    row->alarmGroup = pairGroup(rowWidget, alarmGroupName, &row->high, QStringLiteral("radioButton_highalarm") + suffix,
-                                &row->low, QStringLiteral("radioButton_lowalarm") + suffix);
-    row->modeGroup = pairGroup(rowWidget, modeGroupName, &row->open, QStringLiteral("radioButton_open") + suffix,
-                               &row->closed, QStringLiteral("radioButton_close") + suffix);
+    row->alarmGroup = pairGroup(rowWidget,
+                                alarmGroupName,
+                                &row->high,
+                                QStringLiteral("radioButton_highalarm") + suffix,
+                                &row->low,
+                                QStringLiteral("radioButton_lowalarm") + suffix);
+    row->modeGroup = pairGroup(rowWidget,
+                               modeGroupName,
+                               &row->open,
+                               QStringLiteral("radioButton_open") + suffix,
+                               &row->closed,
+                               QStringLiteral("radioButton_close") + suffix);
     layout->addWidget(row->caption);
     layout->addWidget(row->alarmGroup);
     layout->addWidget(row->modeGroup);

@@ -44,8 +44,12 @@ private:
         QGroupBox *modeGroup;
         QRadioButton *high, *low, *open, *closed;
     };
-    QWidget *buildRow(const char *rowName, const char *captionName, const char *alarmGroupName,
-                      const char *modeGroupName, int relayNumber, RelayRow *row);
+    QWidget *buildRow(const char *rowName,
+                      const char *captionName,
+                      const char *alarmGroupName,
+                      const char *modeGroupName,
+                      int relayNumber,
+                      RelayRow *row);
     void retranslateUi();
     static void show(quint16 value, const RelayRow &row);
     static quint16 chosen(const RelayRow &row);

@@ -10,4 +10,4 @@ namespace nubora {
 // continue over the next block; start with 0.
 std::uint64_t crc64Update(std::uint64_t previous, const void *data, std::size_t length);
 
-}
+} // namespace nubora

@@ -37,7 +37,8 @@ namespace {
 constexpr int kCurlFailureBase = 200000;
 
 // Everything the libcurl callbacks of one transfer share.
-struct TransferState {
+struct TransferState
+{
     const CurlHttpClient *client = nullptr;
     CURL *handle = nullptr;
     HttpRequest *request = nullptr;
@@ -69,7 +70,8 @@ std::size_t onHeaderLine(char *line, std::size_t size, std::size_t count, void *
     const std::size_t length = size * count;
     if (const auto header = parseHeaderLine(line, length)) {
         // Two lengths leave no way to tell where the body ends.
-        if (CaseInsensitiveLess::equal(header->first, "Content-Length") && state->response->hasHeader("Content-Length")
+        if (CaseInsensitiveLess::equal(header->first, "Content-Length")
+            && state->response->hasHeader("Content-Length")
             && state->response->header("Content-Length") != header->second)
             state->conflictingLength = true;
         state->response->setHeader(header->first, header->second);
@@ -96,8 +98,11 @@ void setResponseBody(TransferState &state)
         state.bodyLimit = state.request->maxBodyBytes();
         if (body && !body->fail()) {
             state.bodyStart = body->tellp();
-            logMessage(LogLevel::Debug, kTransportLogTag, "request(%p) setResponseBody, recvBodyPos:%lld",
-                       static_cast<void *>(state.request), static_cast<long long>(*state.bodyStart));
+            logMessage(LogLevel::Debug,
+                       kTransportLogTag,
+                       "request(%p) setResponseBody, recvBodyPos:%lld",
+                       static_cast<void *>(state.request),
+                       static_cast<long long>(*state.bodyStart));
         }
     } else {
         state.response->setBody(std::make_shared<std::stringstream>());
@@ -148,7 +153,8 @@ std::size_t onSend(char *buffer, std::size_t size, std::size_t count, void *user
         return 0;
     std::int64_t wanted = static_cast<std::int64_t>(size * count);
     if (state->expectedTotal >= 0)
-        wanted = std::min(wanted, std::max<std::int64_t>(0, state->expectedTotal - state->transferred));
+        wanted = std::min(wanted,
+                          std::max<std::int64_t>(0, state->expectedTotal - state->transferred));
     body->read(buffer, static_cast<std::streamsize>(wanted));
     const auto read = static_cast<std::size_t>(body->gcount());
 
@@ -159,7 +165,10 @@ std::size_t onSend(char *buffer, std::size_t size, std::size_t count, void *user
     return read;
 }
 
-void followRate(CURL *handle, const std::shared_ptr<RateLimiter> &limiter, long &applied, CURLoption option)
+void followRate(CURL *handle,
+                const std::shared_ptr<RateLimiter> &limiter,
+                long &applied,
+                CURLoption option)
 {
     if (!limiter)
         return;
@@ -175,9 +184,13 @@ int onTransferInfo(void *userData, curl_off_t, curl_off_t, curl_off_t, curl_off_
     auto *state = static_cast<TransferState *>(userData);
     if (!state->client->isEnabled())
         return 1;
-    followRate(state->handle, state->client->settings().sendRateLimiter, state->sendRate,
+    followRate(state->handle,
+               state->client->settings().sendRateLimiter,
+               state->sendRate,
                CURLOPT_MAX_SEND_SPEED_LARGE);
-    followRate(state->handle, state->client->settings().receiveRateLimiter, state->receiveRate,
+    followRate(state->handle,
+               state->client->settings().receiveRateLimiter,
+               state->receiveRate,
                CURLOPT_MAX_RECV_SPEED_LARGE);
     return 0;
 }
@@ -187,13 +200,24 @@ int onDebug(CURL *handle, curl_infotype type, char *data, std::size_t size, void
     const int length = static_cast<int>(std::min<std::size_t>(size, 1 << 20));
     switch (type) {
     case CURLINFO_TEXT:
-        logMessage(LogLevel::Info, kTransportLogTag, "handle(%p)=> Info: %.*s", handle, length, data);
+        logMessage(
+                LogLevel::Info, kTransportLogTag, "handle(%p)=> Info: %.*s", handle, length, data);
         break;
     case CURLINFO_HEADER_IN:
-        logMessage(LogLevel::Debug, kTransportLogTag, "handle(%p)=> Recv header: %.*s", handle, length, data);
+        logMessage(LogLevel::Debug,
+                   kTransportLogTag,
+                   "handle(%p)=> Recv header: %.*s",
+                   handle,
+                   length,
+                   data);
         break;
     case CURLINFO_HEADER_OUT:
-        logMessage(LogLevel::Debug, kTransportLogTag, "handle(%p)=> Send header: %.*s", handle, length, data);
+        logMessage(LogLevel::Debug,
+                   kTransportLogTag,
+                   "handle(%p)=> Send header: %.*s",
+                   handle,
+                   length,
+                   data);
         break;
     default:
         break;
@@ -227,15 +251,20 @@ HeaderList buildHeaderList(const HttpRequest &request)
     return HeaderList(list);
 }
 
-}
+} // namespace
 
-CurlHttpClient::CurlHttpClient(const TransportSettings &settings, HandlePool::HandleFactory createHandle)
-    : settings_(settings),
-      pool_(settings.maximumHandles, settings.stallWindowMs, settings.connectTimeoutMs, std::move(createHandle))
-{
-}
+CurlHttpClient::CurlHttpClient(const TransportSettings &settings,
+                               HandlePool::HandleFactory createHandle)
+    : settings_(settings)
+    , pool_(settings.maximumHandles,
+            settings.stallWindowMs,
+            settings.connectTimeoutMs,
+            std::move(createHandle))
+{}
 
-void CurlHttpClient::configureHandle(CURL *handle, const HttpRequest &request, curl_slist *headerList,
+void CurlHttpClient::configureHandle(CURL *handle,
+                                     const HttpRequest &request,
+                                     curl_slist *headerList,
                                      void *state) const
 {
     curl_easy_setopt(handle, CURLOPT_URL, request.url().c_str());
@@ -292,7 +321,10 @@ void CurlHttpClient::configureHandle(CURL *handle, const HttpRequest &request, c
 
 std::shared_ptr<HttpResponse> CurlHttpClient::makeRequest(HttpRequest &request)
 {
-    logMessage(LogLevel::Debug, kTransportLogTag, "request(%p) enter makeRequest", static_cast<void *>(&request));
+    logMessage(LogLevel::Debug,
+               kTransportLogTag,
+               "request(%p) enter makeRequest",
+               static_cast<void *>(&request));
     const HeaderList headerList = buildHeaderList(request);
     auto response = std::make_shared<HttpResponse>();
     std::optional<std::streampos> requestBodyStart;
@@ -302,12 +334,16 @@ std::shared_ptr<HttpResponse> CurlHttpClient::makeRequest(HttpRequest &request)
     EasyHandle handle = pool_.acquire();
     if (!handle) {
         response->setStatus(kCurlFailureBase + CURLE_FAILED_INIT,
-                            std::string(curl_easy_strerror(CURLE_FAILED_INIT)) + ". Caused by no curl handle available.");
+                            std::string(curl_easy_strerror(CURLE_FAILED_INIT))
+                                    + ". Caused by no curl handle available.");
         response->setBody(std::make_shared<std::stringstream>());
         return response;
     }
-    logMessage(LogLevel::Debug, kTransportLogTag, "request(%p) acquire curl handle:%p",
-               static_cast<void *>(&request), static_cast<void *>(handle.get()));
+    logMessage(LogLevel::Debug,
+               kTransportLogTag,
+               "request(%p) acquire curl handle:%p",
+               static_cast<void *>(&request),
+               static_cast<void *>(handle.get()));
 
     TransferState state;
     state.client = this;
@@ -323,7 +359,8 @@ std::shared_ptr<HttpResponse> CurlHttpClient::makeRequest(HttpRequest &request)
     long responseCode = 0;
     curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &responseCode);
 
-    const bool sending = request.method() == HttpMethod::Post || request.method() == HttpMethod::Put;
+    const bool sending
+            = request.method() == HttpMethod::Post || request.method() == HttpMethod::Put;
     request.setTransferResult(sending ? state.sentCrc64 : state.receivedCrc64, state.transferred);
     pool_.release(std::move(handle));
 
@@ -335,15 +372,17 @@ std::shared_ptr<HttpResponse> CurlHttpClient::makeRequest(HttpRequest &request)
         // The status and the start of the document still say what went wrong.
         response->setStatus(static_cast<int>(responseCode));
     } else if (state.overLimit) {
-        response->setStatus(kBodyOverLimitStatus, "The body is longer than the limit of "
-                                                      + std::to_string(request.maxBodyBytes()) + " bytes.");
+        response->setStatus(kBodyOverLimitStatus,
+                            "The body is longer than the limit of "
+                                    + std::to_string(request.maxBodyBytes()) + " bytes.");
     } else if (outcome != CURLE_OK) {
         std::string text = curl_easy_strerror(outcome);
         if (outcome == CURLE_WRITE_ERROR)
             text += writeErrorCause(*response);
         response->setStatus(kCurlFailureBase + outcome, text);
     } else if (state.conflictingLength) {
-        response->setStatus(kConflictingLengthStatus, "The answer carries conflicting Content-Length headers.");
+        response->setStatus(kConflictingLengthStatus,
+                            "The answer carries conflicting Content-Length headers.");
     } else {
         response->setStatus(static_cast<int>(responseCode));
     }
@@ -352,8 +391,11 @@ std::shared_ptr<HttpResponse> CurlHttpClient::makeRequest(HttpRequest &request)
         // Back to the start of the body so that a retry overwrites the partial data.
         if (outcome != CURLE_OK && state.bodyStart) {
             body->clear();
-            logMessage(LogLevel::Debug, kTransportLogTag, "request(%p) setResponseBody, tellp:%lld, recvBodyPos:%lld",
-                       static_cast<void *>(&request), static_cast<long long>(body->tellp()),
+            logMessage(LogLevel::Debug,
+                       kTransportLogTag,
+                       "request(%p) setResponseBody, tellp:%lld, recvBodyPos:%lld",
+                       static_cast<void *>(&request),
+                       static_cast<long long>(body->tellp()),
                        static_cast<long long>(*state.bodyStart));
             body->seekp(*state.bodyStart);
         }
@@ -365,9 +407,13 @@ std::shared_ptr<HttpResponse> CurlHttpClient::makeRequest(HttpRequest &request)
         request.body()->seekg(*requestBodyStart);
     }
 
-    logMessage(LogLevel::Debug, kTransportLogTag, "request(%p) leave makeRequest, CURLcode:%d, ResponseCode:%d",
-               static_cast<void *>(&request), static_cast<int>(result), static_cast<int>(responseCode));
+    logMessage(LogLevel::Debug,
+               kTransportLogTag,
+               "request(%p) leave makeRequest, CURLcode:%d, ResponseCode:%d",
+               static_cast<void *>(&request),
+               static_cast<int>(result),
+               static_cast<int>(responseCode));
     return response;
 }
 
-}
+} // namespace nubora

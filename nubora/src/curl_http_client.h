@@ -41,7 +41,10 @@ public:
     const TransportSettings &settings() const { return settings_; }
 
 private:
-    void configureHandle(CURL *handle, const HttpRequest &request, curl_slist *headerList, void *state) const;
+    void configureHandle(CURL *handle,
+                         const HttpRequest &request,
+                         curl_slist *headerList,
+                         void *state) const;
 
     const TransportSettings settings_;
     HandlePool pool_;
@@ -50,4 +53,4 @@ private:
 // Bytes of an error document kept for the error record; the rest is read and dropped.
 constexpr std::int64_t kErrorBodyLimit = 1 << 20;
 
-}
+} // namespace nubora

@@ -17,13 +17,16 @@ void stopDiagnostics();
 bool diagnosticsEnabled(LogLevel level);
 
 // One finished log line, without its line end.
-std::string formatLogLine(LogLevel level, const char *tag, const std::string &threadId,
-                          std::chrono::system_clock::time_point when, const char *message);
+std::string formatLogLine(LogLevel level,
+                          const char *tag,
+                          const std::string &threadId,
+                          std::chrono::system_clock::time_point when,
+                          const char *message);
 
 void logMessage(LogLevel level, const char *tag, const char *format, ...)
-    __attribute__((format(printf, 3, 4)));
+        __attribute__((format(printf, 3, 4)));
 
 extern const char kTransportLogTag[];
 extern const char kClientLogTag[];
 
-}
+} // namespace nubora

@@ -22,7 +22,7 @@ std::string childText(const tinyxml2::XMLElement *parent, const char *name)
     return text ? text : "";
 }
 
-}
+} // namespace
 
 bool isServerErrorStatus(int status)
 {
@@ -66,14 +66,16 @@ RequestError toRequestError(const TransportError &error)
     RequestError converted;
     if (isServerErrorStatus(error.status) && !error.message.empty()) {
         tinyxml2::XMLDocument document;
-        const tinyxml2::XMLError parsed = document.Parse(error.message.data(), error.message.size());
+        const tinyxml2::XMLError parsed
+                = document.Parse(error.message.data(), error.message.size());
         const tinyxml2::XMLElement *root = document.RootElement();
         if (parsed != tinyxml2::XML_SUCCESS) {
             converted.code = "ParseXMLError:" + std::to_string(static_cast<int>(parsed));
             converted.message = tinyxml2::XMLDocument::ErrorIDToName(parsed);
         } else if (!root || !startsWith(root->Name(), "Error")) {
             converted.code = "ParseXMLError";
-            converted.message = "Xml format invalid, root node name is not Error. the content is:\n" + error.message;
+            converted.message = "Xml format invalid, root node name is not Error. the content is:\n"
+                                + error.message;
         } else {
             converted.code = childText(root, "Code");
             converted.message = childText(root, "Message");
@@ -108,8 +110,16 @@ std::optional<std::time_t> serverTimeFromSkewError(const std::string &message)
 
     std::tm utc{};
     int fraction = 0;
-    if (std::sscanf(text, "%4d-%2d-%2dT%2d:%2d:%2d.%dZ", &utc.tm_year, &utc.tm_mon, &utc.tm_mday,
-                    &utc.tm_hour, &utc.tm_min, &utc.tm_sec, &fraction) != 7)
+    if (std::sscanf(text,
+                    "%4d-%2d-%2dT%2d:%2d:%2d.%dZ",
+                    &utc.tm_year,
+                    &utc.tm_mon,
+                    &utc.tm_mday,
+                    &utc.tm_hour,
+                    &utc.tm_min,
+                    &utc.tm_sec,
+                    &fraction)
+        != 7)
         return std::nullopt;
     utc.tm_year -= 1900;
     utc.tm_mon -= 1;
@@ -119,4 +129,4 @@ std::optional<std::time_t> serverTimeFromSkewError(const std::string &message)
     return seconds;
 }
 
-}
+} // namespace nubora

@@ -9,7 +9,8 @@
 namespace nubora {
 
 // One failed attempt, as the transport or the success test saw it.
-struct TransportError {
+struct TransportError
+{
     int status = 0;
     std::string code;
     std::string message;
@@ -17,7 +18,8 @@ struct TransportError {
 };
 
 // What the caller of a download sees.
-struct RequestError {
+struct RequestError
+{
     std::string code;
     std::string message;
     std::string requestId;
@@ -39,4 +41,4 @@ std::optional<std::time_t> serverTimeFromSkewError(const std::string &message);
 // A body stream's text, read from its start.
 std::string bodyText(const HttpResponse &response);
 
-}
+} // namespace nubora

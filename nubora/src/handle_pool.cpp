@@ -15,12 +15,15 @@ std::size_t poolGrowth(std::size_t created, std::size_t maximum)
     return std::min(maximum - created, 2 * std::max<std::size_t>(created, 1));
 }
 
-HandlePool::HandlePool(std::size_t maximumHandles, long stallWindowMs, long connectTimeoutMs,
+HandlePool::HandlePool(std::size_t maximumHandles,
+                       long stallWindowMs,
+                       long connectTimeoutMs,
                        HandleFactory createHandle)
-    : maximumHandles_(maximumHandles), stallWindowMs_(stallWindowMs), connectTimeoutMs_(connectTimeoutMs),
-      createHandle_(std::move(createHandle))
-{
-}
+    : maximumHandles_(maximumHandles)
+    , stallWindowMs_(stallWindowMs)
+    , connectTimeoutMs_(connectTimeoutMs)
+    , createHandle_(std::move(createHandle))
+{}
 
 HandlePool::~HandlePool()
 {
@@ -106,4 +109,4 @@ void HandlePool::release(EasyHandle handle)
     handleReturned_.notify_one();
 }
 
-}
+} // namespace nubora

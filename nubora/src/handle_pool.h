@@ -11,12 +11,14 @@
 
 namespace nubora {
 
-struct EasyHandleDeleter {
+struct EasyHandleDeleter
+{
     void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
 };
 using EasyHandle = std::unique_ptr<CURL, EasyHandleDeleter>;
 
-struct HeaderListDeleter {
+struct HeaderListDeleter
+{
     void operator()(curl_slist *list) const { curl_slist_free_all(list); }
 };
 using HeaderList = std::unique_ptr<curl_slist, HeaderListDeleter>;
@@ -32,7 +34,9 @@ class HandlePool
 public:
     using HandleFactory = std::function<CURL *()>;
 
-    HandlePool(std::size_t maximumHandles, long stallWindowMs, long connectTimeoutMs,
+    HandlePool(std::size_t maximumHandles,
+               long stallWindowMs,
+               long connectTimeoutMs,
                HandleFactory createHandle = curl_easy_init);
     ~HandlePool();
     HandlePool(const HandlePool &) = delete;
@@ -63,4 +67,4 @@ private:
     std::mutex growthMutex_;
 };
 
-}
+} // namespace nubora

@@ -4,7 +4,8 @@
 
 namespace nubora {
 
-std::optional<std::pair<std::string, std::string>> parseHeaderLine(const char *line, std::size_t length)
+std::optional<std::pair<std::string, std::string>> parseHeaderLine(const char *line,
+                                                                   std::size_t length)
 {
     const auto *colon = static_cast<const char *>(std::memchr(line, ':', length));
     if (!colon)
@@ -30,4 +31,4 @@ bool isHeaderBlockEnd(const char *line, std::size_t length)
     return length == 2 && line[0] == '\r' && line[1] == '\n';
 }
 
-}
+} // namespace nubora

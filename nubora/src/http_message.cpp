@@ -8,10 +8,12 @@ namespace nubora {
 
 bool CaseInsensitiveLess::operator()(const std::string &left, const std::string &right) const
 {
-    return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(),
-                                        [](unsigned char a, unsigned char b) {
-                                            return std::tolower(a) < std::tolower(b);
-                                        });
+    return std::lexicographical_compare(
+            left.begin(),
+            left.end(),
+            right.begin(),
+            right.end(),
+            [](unsigned char a, unsigned char b) { return std::tolower(a) < std::tolower(b); });
 }
 
 bool CaseInsensitiveLess::equal(const std::string &left, const std::string &right)
@@ -22,13 +24,15 @@ bool CaseInsensitiveLess::equal(const std::string &left, const std::string &righ
 
 BodyStreamFactory defaultBodyStreamFactory()
 {
-    return [] { return std::make_shared<std::stringstream>(); };
+    return [] {
+        return std::make_shared<std::stringstream>();
+    };
 }
 
 const char *httpMethodName(HttpMethod method)
 {
-    static const char *const names[] = {"GET", "HEAD", "POST", "PUT", "DELETE",
-                                        "CONNECT", "OPTIONS", "PATCH", "TRACE"};
+    static const char *const names[]
+            = {"GET", "HEAD", "POST", "PUT", "DELETE", "CONNECT", "OPTIONS", "PATCH", "TRACE"};
     return names[static_cast<int>(method)];
 }
 
@@ -60,4 +64,4 @@ void HttpMessage::removeHeader(const std::string &key)
     headers_.erase(key);
 }
 
-}
+} // namespace nubora

@@ -11,7 +11,8 @@ namespace nubora {
 
 // Byte-wise order after lower-casing, so a header map is both case-insensitive
 // and already sorted the way the canonical string wants it.
-struct CaseInsensitiveLess {
+struct CaseInsensitiveLess
+{
     bool operator()(const std::string &left, const std::string &right) const;
     static bool equal(const std::string &left, const std::string &right);
 };
@@ -55,7 +56,10 @@ class ResponseBodyOptions
 {
 public:
     const BodyStreamFactory &responseStreamFactory() const { return responseStreamFactory_; }
-    void setResponseStreamFactory(BodyStreamFactory factory) { responseStreamFactory_ = std::move(factory); }
+    void setResponseStreamFactory(BodyStreamFactory factory)
+    {
+        responseStreamFactory_ = std::move(factory);
+    }
 
     const ProgressHandler &progressHandler() const { return progressHandler_; }
     void setProgressHandler(ProgressHandler handler) { progressHandler_ = std::move(handler); }
@@ -83,7 +87,9 @@ private:
 class HttpRequest : public HttpMessage, public ResponseBodyOptions
 {
 public:
-    explicit HttpRequest(HttpMethod method = HttpMethod::Get) : method_(method) {}
+    explicit HttpRequest(HttpMethod method = HttpMethod::Get)
+        : method_(method)
+    {}
 
     HttpMethod method() const { return method_; }
     // A plain GET wants 200 and nothing else; a ranged one 206 as well.
@@ -138,4 +144,4 @@ private:
     std::string statusText_;
 };
 
-}
+} // namespace nubora

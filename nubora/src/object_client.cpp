@@ -12,28 +12,36 @@ namespace nubora {
 std::string formatHttpDate(std::time_t utcSeconds)
 {
     static const char *const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static const char *const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    static const char *const kMonths[]
+            = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     std::tm utc{};
     gmtime_r(&utcSeconds, &utc);
     char text[64];
-    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[utc.tm_wday], utc.tm_mday,
-                  kMonths[utc.tm_mon], utc.tm_year + 1900, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    std::snprintf(text,
+                  sizeof text,
+                  "%s, %02d %s %04d %02d:%02d:%02d GMT",
+                  kDays[utc.tm_wday],
+                  utc.tm_mday,
+                  kMonths[utc.tm_mon],
+                  utc.tm_year + 1900,
+                  utc.tm_hour,
+                  utc.tm_min,
+                  utc.tm_sec);
     return text;
 }
 
 Client::Client(const TransportSettings &settings, HandlePool::HandleFactory createHandle)
-    : settings_(settings),
-      transport_(std::make_shared<CurlHttpClient>(settings, std::move(createHandle)))
-{
-}
+    : settings_(settings)
+    , transport_(std::make_shared<CurlHttpClient>(settings, std::move(createHandle)))
+{}
 
 bool Client::hasResponseError(const HttpRequest &request, HttpResponse *response) const
 {
     return !response || !request.isSuccessStatus(response->statusCode());
 }
 
-std::shared_ptr<HttpResponse> Client::attemptOnce(const StoreRequest &request, HttpMethod method, bool &success)
+std::shared_ptr<HttpResponse>
+Client::attemptOnce(const StoreRequest &request, HttpMethod method, bool &success)
 {
     std::unique_ptr<HttpRequest> httpRequest = buildHttpRequest(request, method);
     std::shared_ptr<HttpResponse> response = transport_->makeRequest(*httpRequest);
@@ -65,37 +73,55 @@ Client::AttemptsOutcome Client::runAttempts(const StoreRequest &request, HttpMet
         outcome.response = attemptOnce(request, method, outcome.success);
     }
     if (!outcome.success) {
-        outcome.error = TransportError{kRequestsDisabledStatus, "ClientError:100002", "Disable all requests by upper.", {}};
+        outcome.error = TransportError{kRequestsDisabledStatus,
+                                       "ClientError:100002",
+                                       "Disable all requests by upper.",
+                                       {}};
     }
     return outcome;
 }
 
-ObjectClient::ObjectClient(std::string endpoint, std::string accessKeyId, std::string accessKeySecret,
-                           const TransportSettings &settings, HandlePool::HandleFactory createHandle)
-    : Client(settings, std::move(createHandle)), endpoint_(std::move(endpoint)),
-      credentialsProvider_(std::make_shared<SimpleCredentialsProvider>(
-          Credentials{std::move(accessKeyId), std::move(accessKeySecret), {}})),
-      signer_(std::make_shared<HmacSha1Signer>())
-{
-}
+ObjectClient::ObjectClient(std::string endpoint,
+                           std::string accessKeyId,
+                           std::string accessKeySecret,
+                           const TransportSettings &settings,
+                           HandlePool::HandleFactory createHandle)
+    : Client(settings, std::move(createHandle))
+    , endpoint_(std::move(endpoint))
+    , credentialsProvider_(std::make_shared<SimpleCredentialsProvider>(
+              Credentials{std::move(accessKeyId), std::move(accessKeySecret), {}}))
+    , signer_(std::make_shared<HmacSha1Signer>())
+{}
 
 void ObjectClient::sign(const StoreRequest &request, HttpRequest &httpRequest) const
 {
     const Credentials credentials = credentialsProvider_->credentials();
     if (!credentials.securityToken.empty())
         httpRequest.setHeader("x-oss-security-token", credentials.securityToken);
-    const std::string canonical = canonicalString(httpRequest.method(), httpRequest.headers(), request.parameters(),
-                                                  canonicalResource(request.bucket(), request.key()));
-    const std::string authorization =
-        "OSS " + credentials.accessKeyId + ":" + signer_->sign(credentials.accessKeySecret, canonical);
+    const std::string canonical
+            = canonicalString(httpRequest.method(),
+                              httpRequest.headers(),
+                              request.parameters(),
+                              canonicalResource(request.bucket(), request.key()));
+    const std::string authorization = "OSS " + credentials.accessKeyId + ":"
+                                      + signer_->sign(credentials.accessKeySecret, canonical);
     httpRequest.setHeader("Authorization", authorization);
-    logMessage(LogLevel::Debug, kClientLogTag, "client(%p) request(%p) CanonicalString:%s",
-               static_cast<const void *>(this), static_cast<void *>(&httpRequest), canonical.c_str());
-    logMessage(LogLevel::Debug, kClientLogTag, "client(%p) request(%p) Authorization:%s",
-               static_cast<const void *>(this), static_cast<void *>(&httpRequest), authorization.c_str());
+    logMessage(LogLevel::Debug,
+               kClientLogTag,
+               "client(%p) request(%p) CanonicalString:%s",
+               static_cast<const void *>(this),
+               static_cast<void *>(&httpRequest),
+               canonical.c_str());
+    logMessage(LogLevel::Debug,
+               kClientLogTag,
+               "client(%p) request(%p) Authorization:%s",
+               static_cast<const void *>(this),
+               static_cast<void *>(&httpRequest),
+               authorization.c_str());
 }
 
-std::unique_ptr<HttpRequest> ObjectClient::buildHttpRequest(const StoreRequest &request, HttpMethod method)
+std::unique_ptr<HttpRequest> ObjectClient::buildHttpRequest(const StoreRequest &request,
+                                                            HttpMethod method)
 {
     auto httpRequest = std::make_unique<HttpRequest>(method);
     static_cast<ResponseBodyOptions &>(*httpRequest) = request;
@@ -106,7 +132,9 @@ std::unique_ptr<HttpRequest> ObjectClient::buildHttpRequest(const StoreRequest &
     if (httpRequest->hasHeader("x-oss-date"))
         httpRequest->setHeader("Date", httpRequest->header("x-oss-date"));
     if (!httpRequest->hasHeader("Date"))
-        httpRequest->setHeader("Date", formatHttpDate(std::time(nullptr) + static_cast<std::time_t>(dateOffset())));
+        httpRequest->setHeader(
+                "Date",
+                formatHttpDate(std::time(nullptr) + static_cast<std::time_t>(dateOffset())));
 
     if (BodyStream body = request.body()) {
         httpRequest->setBody(std::move(body));
@@ -118,14 +146,22 @@ std::unique_ptr<HttpRequest> ObjectClient::buildHttpRequest(const StoreRequest &
 
     sign(request, *httpRequest);
 
-    const ObjectLocation location = locateObject(parseEndpoint(endpoint_, settings().scheme), request.bucket(),
-                                                 request.key(), request.parameters(), settings().customDomain);
+    const ObjectLocation location = locateObject(parseEndpoint(endpoint_, settings().scheme),
+                                                 request.bucket(),
+                                                 request.key(),
+                                                 request.parameters(),
+                                                 settings().customDomain);
     httpRequest->setUrl(location.url());
-    logMessage(LogLevel::Debug, kClientLogTag, "client(%p) request(%p) host:%s, path:%s",
-               static_cast<const void *>(this), static_cast<void *>(httpRequest.get()), location.host.c_str(),
+    logMessage(LogLevel::Debug,
+               kClientLogTag,
+               "client(%p) request(%p) host:%s, path:%s",
+               static_cast<const void *>(this),
+               static_cast<void *>(httpRequest.get()),
+               location.host.c_str(),
                location.path.c_str());
 
-    httpRequest->setCrc64CheckEnabled(settings().crc64Check && (request.flags() & kRequestCrc64Check));
+    httpRequest->setCrc64CheckEnabled(settings().crc64Check
+                                      && (request.flags() & kRequestCrc64Check));
     return httpRequest;
 }
 
@@ -134,7 +170,9 @@ bool ObjectClient::hasResponseError(const HttpRequest &request, HttpResponse *re
     if (Client::hasResponseError(request, response))
         return true;
     if (request.contentRequired() && request.transferredBytes() == 0) {
-        response->setStatus(kMissingContentStatus, "The object is empty. RequestId:" + response->header("x-oss-request-id"));
+        response->setStatus(kMissingContentStatus,
+                            "The object is empty. RequestId:"
+                                    + response->header("x-oss-request-id"));
         return true;
     }
     if (!request.crc64CheckEnabled() || request.hasHeader("Range"))
@@ -142,8 +180,9 @@ bool ObjectClient::hasResponseError(const HttpRequest &request, HttpResponse *re
     if (!response->hasHeader("x-oss-hash-crc64ecma")) {
         if (!request.checksumRequired())
             return false;
-        response->setStatus(kMissingChecksumStatus, "The answer carries no x-oss-hash-crc64ecma header. RequestId:"
-                                                        + response->header("x-oss-request-id"));
+        response->setStatus(kMissingChecksumStatus,
+                            "The answer carries no x-oss-hash-crc64ecma header. RequestId:"
+                                    + response->header("x-oss-request-id"));
         return true;
     }
 
@@ -152,10 +191,10 @@ bool ObjectClient::hasResponseError(const HttpRequest &request, HttpResponse *re
     if (std::strtoull(expected.c_str(), nullptr, 10) == calculated)
         return false;
     response->setStatus(kCrc64MismatchStatus,
-                        "Crc64 validation failed. Expected hash:" + expected + " not equal to calculated hash:"
-                            + std::to_string(calculated) + ". Transferd bytes:"
-                            + std::to_string(request.transferredBytes())
-                            + ". RequestId:" + response->header("x-oss-request-id"));
+                        "Crc64 validation failed. Expected hash:" + expected
+                                + " not equal to calculated hash:" + std::to_string(calculated)
+                                + ". Transferd bytes:" + std::to_string(request.transferredBytes())
+                                + ". RequestId:" + response->header("x-oss-request-id"));
     return true;
 }
 
@@ -180,4 +219,4 @@ FetchOutcome ObjectClient::getObject(const GetObjectRequest &request)
     return outcome;
 }
 
-}
+} // namespace nubora

@@ -11,7 +11,8 @@
 
 namespace nubora {
 
-struct Credentials {
+struct Credentials
+{
     std::string accessKeyId;
     std::string accessKeySecret;
     std::string securityToken;
@@ -27,7 +28,9 @@ public:
 class SimpleCredentialsProvider : public CredentialsProvider
 {
 public:
-    explicit SimpleCredentialsProvider(Credentials credentials) : credentials_(std::move(credentials)) {}
+    explicit SimpleCredentialsProvider(Credentials credentials)
+        : credentials_(std::move(credentials))
+    {}
     Credentials credentials() const override { return credentials_; }
 
 private:
@@ -42,7 +45,8 @@ std::string formatHttpDate(std::time_t utcSeconds);
 class Client
 {
 public:
-    explicit Client(const TransportSettings &settings, HandlePool::HandleFactory createHandle = curl_easy_init);
+    explicit Client(const TransportSettings &settings,
+                    HandlePool::HandleFactory createHandle = curl_easy_init);
     virtual ~Client() = default;
     Client(const Client &) = delete;
     Client &operator=(const Client &) = delete;
@@ -53,21 +57,25 @@ public:
     HttpClient &transport() { return *transport_; }
 
 protected:
-    struct AttemptsOutcome {
+    struct AttemptsOutcome
+    {
         std::shared_ptr<HttpResponse> response; // of the last attempt
         bool success = false;
         TransportError error;
     };
 
     AttemptsOutcome runAttempts(const StoreRequest &request, HttpMethod method);
-    virtual std::unique_ptr<HttpRequest> buildHttpRequest(const StoreRequest &request, HttpMethod method) = 0;
+    virtual std::unique_ptr<HttpRequest> buildHttpRequest(const StoreRequest &request,
+                                                          HttpMethod method)
+            = 0;
     // Marks a response that fails the success test; may rewrite its status.
     virtual bool hasResponseError(const HttpRequest &request, HttpResponse *response) const;
 
     const TransportSettings &settings() const { return settings_; }
 
 private:
-    std::shared_ptr<HttpResponse> attemptOnce(const StoreRequest &request, HttpMethod method, bool &success);
+    std::shared_ptr<HttpResponse>
+    attemptOnce(const StoreRequest &request, HttpMethod method, bool &success);
     void correctClockSkew(const TransportError &error);
 
     const TransportSettings settings_;
@@ -79,13 +87,17 @@ private:
 class ObjectClient : public Client
 {
 public:
-    ObjectClient(std::string endpoint, std::string accessKeyId, std::string accessKeySecret,
-                 const TransportSettings &settings, HandlePool::HandleFactory createHandle = curl_easy_init);
+    ObjectClient(std::string endpoint,
+                 std::string accessKeyId,
+                 std::string accessKeySecret,
+                 const TransportSettings &settings,
+                 HandlePool::HandleFactory createHandle = curl_easy_init);
 
     FetchOutcome getObject(const GetObjectRequest &request);
 
 protected:
-    std::unique_ptr<HttpRequest> buildHttpRequest(const StoreRequest &request, HttpMethod method) override;
+    std::unique_ptr<HttpRequest> buildHttpRequest(const StoreRequest &request,
+                                                  HttpMethod method) override;
     bool hasResponseError(const HttpRequest &request, HttpResponse *response) const override;
 
 private:
@@ -96,4 +108,4 @@ private:
     std::shared_ptr<Signer> signer_;
 };
 
-}
+} // namespace nubora

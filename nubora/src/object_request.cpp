@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-
 namespace nubora {
 
 HeaderMap StoreRequest::headers() const
@@ -34,4 +33,4 @@ std::int64_t GetObjectResult::contentLength() const
     return found == metadata.end() ? -1 : std::strtoll(found->second.c_str(), nullptr, 10);
 }
 
-}
+} // namespace nubora

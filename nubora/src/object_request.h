@@ -42,7 +42,10 @@ protected:
 class ObjectRequest : public StoreRequest
 {
 public:
-    ObjectRequest(std::string bucket, std::string key) : bucket_(std::move(bucket)), key_(std::move(key)) {}
+    ObjectRequest(std::string bucket, std::string key)
+        : bucket_(std::move(bucket))
+        , key_(std::move(key))
+    {}
     int validate() const override;
     std::string bucket() const override { return bucket_; }
     std::string key() const override { return key_; }
@@ -58,7 +61,10 @@ public:
     GetObjectRequest(std::string bucket, std::string key);
     // Range, conditions and response overrides travel as headers and parameters.
     void setHeader(const std::string &key, const std::string &value) { headers_[key] = value; }
-    void setParameter(const std::string &key, const std::string &value) { parameters_[key] = value; }
+    void setParameter(const std::string &key, const std::string &value)
+    {
+        parameters_[key] = value;
+    }
     ParameterMap parameters() const override { return parameters_; }
 
 protected:
@@ -69,7 +75,8 @@ private:
     ParameterMap parameters_;
 };
 
-struct GetObjectResult {
+struct GetObjectResult
+{
     std::string requestId;
     BodyStream content;
     HeaderMap metadata;
@@ -77,10 +84,11 @@ struct GetObjectResult {
     std::int64_t contentLength() const;
 };
 
-struct FetchOutcome {
+struct FetchOutcome
+{
     bool success = false;
     GetObjectResult result;
     RequestError error;
 };
 
-}
+} // namespace nubora

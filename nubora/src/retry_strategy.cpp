@@ -7,8 +7,9 @@ namespace nubora {
 namespace {
 // libcurl codes + 200000: couldn't connect, partial file, write error, timed out,
 // got nothing, send error, receive error.
-constexpr int kRetriedTransportFailures[] = {200007, 200018, 200023, 200028, 200052, 200055, 200056};
-}
+constexpr int kRetriedTransportFailures[]
+        = {200007, 200018, 200023, 200028, 200052, 200055, 200056};
+} // namespace
 
 bool isClockSkewError(const TransportError &error)
 {
@@ -23,7 +24,9 @@ bool DefaultRetryStrategy::mayRetry(const TransportError &error, long attemptedR
         return true;
     if (error.status >= 500 && error.status <= 598)
         return true;
-    return std::find(std::begin(kRetriedTransportFailures), std::end(kRetriedTransportFailures), error.status)
+    return std::find(std::begin(kRetriedTransportFailures),
+                     std::end(kRetriedTransportFailures),
+                     error.status)
            != std::end(kRetriedTransportFailures);
 }
 
@@ -33,4 +36,4 @@ long DefaultRetryStrategy::delayMs(const TransportError &, long attemptedRetries
     return scaleMs_ << std::clamp(attemptedRetries, 0L, 20L);
 }
 
-}
+} // namespace nubora

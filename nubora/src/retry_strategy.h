@@ -18,7 +18,9 @@ class DefaultRetryStrategy : public RetryStrategy
 {
 public:
     explicit DefaultRetryStrategy(long scaleMs = 300, long maxRetries = 3)
-        : scaleMs_(scaleMs), maxRetries_(maxRetries) {}
+        : scaleMs_(scaleMs)
+        , maxRetries_(maxRetries)
+    {}
     bool mayRetry(const TransportError &error, long attemptedRetries) const override;
     long delayMs(const TransportError &error, long attemptedRetries) const override;
 
@@ -29,4 +31,4 @@ private:
 
 bool isClockSkewError(const TransportError &error);
 
-}
+} // namespace nubora

@@ -8,7 +8,9 @@ namespace nubora {
 
 // The text the request signature covers: method, Content-MD5, Content-Type, Date,
 // the x-oss-* headers, the resource and the signed sub-resources.
-std::string canonicalString(HttpMethod method, const HeaderMap &headers, const ParameterMap &parameters,
+std::string canonicalString(HttpMethod method,
+                            const HeaderMap &headers,
+                            const ParameterMap &parameters,
                             const std::string &resource);
 
 // "/" + bucket + "/" + key, the key not encoded; empty parts are left out.
@@ -17,7 +19,10 @@ std::string canonicalResource(const std::string &bucket, const std::string &key)
 class Signer
 {
 public:
-    Signer(std::string name, std::string version) : name_(std::move(name)), version_(std::move(version)) {}
+    Signer(std::string name, std::string version)
+        : name_(std::move(name))
+        , version_(std::move(version))
+    {}
     virtual ~Signer() = default;
     virtual std::string sign(const std::string &secret, const std::string &text) const = 0;
     const std::string &name() const { return name_; }
@@ -32,8 +37,10 @@ private:
 class HmacSha1Signer : public Signer
 {
 public:
-    HmacSha1Signer() : Signer("HMAC-SHA1", "1.0") {}
+    HmacSha1Signer()
+        : Signer("HMAC-SHA1", "1.0")
+    {}
     std::string sign(const std::string &secret, const std::string &text) const override;
 };
 
-}
+} // namespace nubora

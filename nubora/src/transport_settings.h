@@ -15,7 +15,8 @@ public:
     virtual long rateKiBps() const = 0;
 };
 
-struct TransportSettings {
+struct TransportSettings
+{
     std::string userAgent = "nubora-cpp/1.7.0 (Windows)";
     std::string scheme = "http";
     std::size_t maximumHandles = 16;
@@ -40,4 +41,4 @@ struct TransportSettings {
     std::string networkInterface;
 };
 
-}
+} // namespace nubora

@@ -10,7 +10,8 @@ std::string urlEncode(const std::string &text)
     std::string encoded;
     encoded.reserve(text.size() * 3);
     for (const unsigned char c : text) {
-        const bool asciiAlphanumeric = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        const bool asciiAlphanumeric
+                = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
         if (asciiAlphanumeric || c == '-' || c == '_' || c == '.' || c == '~') {
             encoded += static_cast<char>(c);
         } else if (c == ' ') {
@@ -41,9 +42,8 @@ Endpoint parseEndpoint(const std::string &endpoint, const std::string &defaultSc
 
 bool isIpv4Host(const std::string &host)
 {
-    static const std::regex pattern(
-        "((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9][0-9]|[0-9])\\.){3}"
-        "(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9][0-9]|[0-9])");
+    static const std::regex pattern("((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9][0-9]|[0-9])\\.){3}"
+                                    "(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9][0-9]|[0-9])");
     return std::regex_match(host.substr(0, host.find(':')), pattern);
 }
 
@@ -55,13 +55,17 @@ std::string ObjectLocation::url() const
     return text;
 }
 
-ObjectLocation locateObject(const Endpoint &endpoint, const std::string &bucket, const std::string &key,
-                            const ParameterMap &parameters, bool customDomain)
+ObjectLocation locateObject(const Endpoint &endpoint,
+                            const std::string &bucket,
+                            const std::string &key,
+                            const ParameterMap &parameters,
+                            bool customDomain)
 {
     ObjectLocation location;
     location.scheme = endpoint.scheme;
     const bool pathStyle = isIpv4Host(endpoint.host);
-    location.host = (bucket.empty() || customDomain || pathStyle) ? endpoint.host : bucket + "." + endpoint.host;
+    location.host = (bucket.empty() || customDomain || pathStyle) ? endpoint.host
+                                                                  : bucket + "." + endpoint.host;
 
     location.path = "/";
     if (pathStyle && !bucket.empty())
@@ -78,4 +82,4 @@ ObjectLocation locateObject(const Endpoint &endpoint, const std::string &bucket,
     return location;
 }
 
-}
+} // namespace nubora

@@ -9,7 +9,8 @@ namespace nubora {
 // Letters, digits and "-_.~" stay; a blank becomes %20; every other byte %XX.
 std::string urlEncode(const std::string &text);
 
-struct Endpoint {
+struct Endpoint
+{
     std::string scheme;
     std::string host; // with the port when the endpoint names one
 };
@@ -20,7 +21,8 @@ Endpoint parseEndpoint(const std::string &endpoint, const std::string &defaultSc
 // Whole dotted-quad match; a trailing ":port" is ignored.
 bool isIpv4Host(const std::string &host);
 
-struct ObjectLocation {
+struct ObjectLocation
+{
     std::string scheme;
     std::string host;
     std::string path;
@@ -30,7 +32,10 @@ struct ObjectLocation {
 
 // Virtual-host style (bucket.host), or path style (/bucket/key) when the host is
 // an IPv4 address; a custom-domain endpoint never takes the bucket.
-ObjectLocation locateObject(const Endpoint &endpoint, const std::string &bucket, const std::string &key,
-                            const ParameterMap &parameters, bool customDomain);
+ObjectLocation locateObject(const Endpoint &endpoint,
+                            const std::string &bucket,
+                            const std::string &key,
+                            const ParameterMap &parameters,
+                            bool customDomain);
 
-}
+} // namespace nubora

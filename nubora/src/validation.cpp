@@ -10,13 +10,15 @@ constexpr int kLastNumber = 101999;
 constexpr std::size_t kKeyLimit = 1024;
 
 const char *const kMessages[] = {
-    "",
-    "The bucket name is invalid. A bucket name must  be comprised of lower-case characters, numbers or "
-    "dash(-) with 3-63 characters long.",
-    "The object key is invalid. An object name should be between 1-1023 bytes long and cannot begin with "
-    "'/' or '\\'",
+        "",
+        "The bucket name is invalid. A bucket name must  be comprised of lower-case characters, "
+        "numbers or "
+        "dash(-) with 3-63 characters long.",
+        "The object key is invalid. An object name should be between 1-1023 bytes long and cannot "
+        "begin with "
+        "'/' or '\\'",
 };
-}
+} // namespace
 
 bool isValidBucketName(const std::string &bucket)
 {
@@ -37,4 +39,4 @@ std::string validationMessage(int errorNumber)
     return known ? kMessages[index] : "Model error, but undefined.";
 }
 
-}
+} // namespace nubora

@@ -13,4 +13,4 @@ bool isValidObjectKey(const std::string &key);
 // give a generic text.
 std::string validationMessage(int errorNumber);
 
-}
+} // namespace nubora

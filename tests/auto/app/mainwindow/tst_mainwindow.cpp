@@ -101,7 +101,8 @@ void tst_MainWindow::startupSearch()
     QTRY_COMPARE_WITH_TIMEOUT(window->instrument()->rangeHigh(), 1000.0f, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(tileText(window->areaRealtime()), QStringLiteral("1.0℃"), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(tileText(window->areaAmbient()), QStringLiteral("23.5℃"), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(window->portStatus()->text().startsWith(QStringLiteral("已选择:")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(window->portStatus()->text().startsWith(QStringLiteral("已选择:")),
+                             5000);
     // No wake frame goes to an instrument found in the CRC framing: after its first request
     // (the probe's) it sees no zero filler.
     bool requested = false;
@@ -151,7 +152,8 @@ void tst_MainWindow::connectButtonFailures()
     QCOMPARE(f.shown.size(), 1);
     // And disconnects: parameter rows off, the poll stops.
     window->on_pushButton_com_clicked();
-    QTRY_COMPARE_WITH_TIMEOUT(window->form().pushButton_com->text(), QStringLiteral("打开设备"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+            window->form().pushButton_com->text(), QStringLiteral("打开设备"), 5000);
     QVERIFY(!window->form().widget_emissivity->isEnabled());
     QVERIFY(window->form().widget_com->isEnabled());
 }
@@ -216,7 +218,8 @@ void tst_MainWindow::unplugAndReplugDuringRecording()
     window->on_navButton_startstop_clicked();
     QVERIFY(chart->isRecording());
     QTRY_VERIFY_WITH_TIMEOUT(chart->samples().size() > 5, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(std::isfinite(chart->samples().snapshot().temperatures.constLast()), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(std::isfinite(chart->samples().snapshot().temperatures.constLast()),
+                             5000);
 
     f.sim->unplug();
     QTRY_COMPARE_WITH_TIMEOUT(instrument->state(), State::Lost, 2000);
@@ -242,13 +245,16 @@ void tst_MainWindow::unplugAndReplugDuringRecording()
     window->on_navButton_mode_clicked();
     QCOMPARE(chart->viewMode, 1);
     const QString saved = f.dir.filePath(QStringLiteral("gap.txt"));
-    Messages::setFileChooser([&](Messages::FileAccess, const QString &, const QString &) { return saved; });
+    Messages::setFileChooser(
+            [&](Messages::FileAccess, const QString &, const QString &) { return saved; });
     window->on_navButton_export_clicked();
     Messages::setFileChooser({});
     QFile file(saved);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
-    QVERIFY(QRegularExpression(QStringLiteral("\n\\d+\t[0-9.]+\t\t\t")).match(QString::fromLatin1(text)).hasMatch());
+    QVERIFY(QRegularExpression(QStringLiteral("\n\\d+\t[0-9.]+\t\t\t"))
+                    .match(QString::fromLatin1(text))
+                    .hasMatch());
     RecordImport back;
     QVERIFY(loadRecordFile(saved, back));
     QVERIFY(std::isnan(back.series.temperatures.constLast()));
@@ -259,10 +265,12 @@ void tst_MainWindow::unplugAndReplugDuringRecording()
     const int identityReads = countFrames(*f.sim, QByteArray::fromHex("1717"));
     QVERIFY(f.sim->replug());
     QTRY_COMPARE_WITH_TIMEOUT(instrument->state(), State::Connected, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(countFrames(*f.sim, QByteArray::fromHex("1717")) > identityReads, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(countFrames(*f.sim, QByteArray::fromHex("1717")) > identityReads,
+                             5000);
     QTRY_VERIFY_WITH_TIMEOUT(countFrames(*f.sim, QByteArray::fromHex("1212")) > 1, 5000);
     const int beforeReturn = inGap.durations.size();
-    QTRY_VERIFY_WITH_TIMEOUT(std::isfinite(chart->samples().snapshot().temperatures.constLast()), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(std::isfinite(chart->samples().snapshot().temperatures.constLast()),
+                             5000);
     QVERIFY(chart->samples().size() > beforeReturn);
     QVERIFY(chart->isRecording());
     QTRY_VERIFY_WITH_TIMEOUT(tileText(window->areaRealtime()) != QStringLiteral("---"), 5000);
@@ -295,7 +303,8 @@ void tst_MainWindow::usbAdapterReturnsUnderAnotherName()
 {
     QVERIFY(f.startSimulator());
     const QString first = f.sim->devicePath();
-    qputenv("TEVRANO_SERIAL_PORTS", QFile::encodeName(first + QStringLiteral("|USB serial|A10K7Q|0403|6001")));
+    qputenv("TEVRANO_SERIAL_PORTS",
+            QFile::encodeName(first + QStringLiteral("|USB serial|A10K7Q|0403|6001")));
     MainWindow *window = f.openWindow();
     QVERIFY(f.waitUntilPolling());
     f.sim->unplug();
@@ -313,7 +322,8 @@ void tst_MainWindow::usbAdapterReturnsUnderAnotherName()
     QCOMPARE(window->form().comboBoxCom->currentText(), second);
     const qint64 answered = window->instrument()->lastResponseTime();
     QTRY_VERIFY_WITH_TIMEOUT(window->instrument()->lastResponseTime() > answered, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(window->portStatus()->text() == QStringLiteral("已选择:") + second, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(window->portStatus()->text() == QStringLiteral("已选择:") + second,
+                             5000);
 }
 
 void tst_MainWindow::closeStoresThePortAndStopsPolling()
@@ -341,7 +351,8 @@ void tst_MainWindow::serialErrorsNeverStopSampling()
     QSignalSpy stops(window->chart(), &ttwidget::stopcollect);
     Instrument *instrument = window->instrument();
     for (int i = 0; i < 20; ++i)
-        instrument->handleSerialError(i % 2 ? QSerialPort::TimeoutError : QSerialPort::UnknownError);
+        instrument->handleSerialError(i % 2 ? QSerialPort::TimeoutError
+                                            : QSerialPort::UnknownError);
     instrument->handleSerialError(QSerialPort::WriteError);
     // Counted, but a recording goes on with gaps until the answers return.
     QCOMPARE(instrument->errorCount(), 20);

@@ -43,7 +43,8 @@ QStringList tst_Menus::entries(QMenu *menu)
 {
     QStringList texts;
     for (QAction *action : menu->actions())
-        texts.append(action->menu() ? action->menu()->title() + QLatin1String(">") : action->text());
+        texts.append(action->menu() ? action->menu()->title() + QLatin1String(">")
+                                    : action->text());
     return texts;
 }
 
@@ -54,9 +55,11 @@ void tst_Menus::menuEntries()
     QCOMPARE(entries(ui.pushButton_file->menu()),
              QStringList({"打开记录", "保存记录", "导出图片…", "导出CSV…", "退出"}));
     QCOMPARE(entries(ui.pushButton_device->menu()), QStringList({"仪器信息"}));
-    QCOMPARE(entries(ui.pushButton_settings->menu()), QStringList({"参数设置>", "表格设置", "继电器设置", "报警声音", "语言>"}));
+    QCOMPARE(entries(ui.pushButton_settings->menu()),
+             QStringList({"参数设置>", "表格设置", "继电器设置", "报警声音", "语言>"}));
     QCOMPARE(entries(ui.pushButton_help->menu()), QStringList({"关于"}));
-    QVERIFY(ui.pushButton_file->menu()->styleSheet().startsWith(QLatin1String("QMenu {background-color:rgba(205,205,205,255)")));
+    QVERIFY(ui.pushButton_file->menu()->styleSheet().startsWith(
+            QLatin1String("QMenu {background-color:rgba(205,205,205,255)")));
 }
 
 void tst_Menus::absentCatalogueKeepsSourceTexts()
@@ -100,10 +103,12 @@ void tst_Menus::titleBarDoubleClick()
     auto *change = window->titleBar()->findChild<QToolButton *>(QStringLiteral("ChangeButton"));
     QVERIFY(change);
     QCOMPARE(change->styleSheet(), windowButtonStyleSheet(QStringLiteral("expand")));
-    QTest::mouseDClick(window->titleBar(), Qt::LeftButton, {}, QPoint(window->titleBar()->width() / 2, 5));
+    QTest::mouseDClick(
+            window->titleBar(), Qt::LeftButton, {}, QPoint(window->titleBar()->width() / 2, 5));
     QTRY_VERIFY_WITH_TIMEOUT(window->isMaximized(), 5000);
     QCOMPARE(change->styleSheet(), windowButtonStyleSheet(QStringLiteral("reduce")));
-    QTest::mouseDClick(window->titleBar(), Qt::LeftButton, {}, QPoint(window->titleBar()->width() / 2, 5));
+    QTest::mouseDClick(
+            window->titleBar(), Qt::LeftButton, {}, QPoint(window->titleBar()->width() / 2, 5));
     QTRY_VERIFY_WITH_TIMEOUT(!window->isMaximized(), 5000);
     QCOMPARE(change->styleSheet(), windowButtonStyleSheet(QStringLiteral("expand")));
 }
@@ -172,10 +177,13 @@ void tst_Menus::importLoadsTheChosenFile()
     header.recordInterval = 100;
     QVERIFY(saveRecordFile(path, header, series));
     QString filter;
-    Messages::setFileChooser([&](Messages::FileAccess access, const QString &title, const QString &offered) {
-        filter = offered;
-        return access == Messages::FileAccess::Open && title == QStringLiteral("选择文件") ? path : QString();
-    });
+    Messages::setFileChooser(
+            [&](Messages::FileAccess access, const QString &title, const QString &offered) {
+                filter = offered;
+                return access == Messages::FileAccess::Open && title == QStringLiteral("选择文件")
+                               ? path
+                               : QString();
+            });
     window->ClickImportData();
     // Files saved under other suffixes stay reachable.
     QCOMPARE(filter, QStringLiteral("文件(*.txt*);;所有文件(*)"));

@@ -91,11 +91,11 @@ void tst_Panel::readsAfterConnecting()
     MainWindow *window = connectedWindow();
     QVERIFY(window);
     qInfo("panel filled %lld ms after the window was built", timer.elapsed());
-    const QList<QByteArray> expected =
-            xorReads({0x17, 0x40, 0x15, 0x16, 0x20, 0x42, 0x46, 0x44, 0x45, 0x12, 0x56, 0x57, 0x21, 0x22, 0x48,
-                      0x47, 0x4D, 0x55, 0x54, 0x53, 0x68, 0x8B, 0x8D})
-            // The high alarm arrives enabled; the check box passes that on, as a toggle does.
-            + QList<QByteArray>{hex("D701D6")};
+    const QList<QByteArray> expected
+            = xorReads({0x17, 0x40, 0x15, 0x16, 0x20, 0x42, 0x46, 0x44, 0x45, 0x12, 0x56, 0x57,
+                        0x21, 0x22, 0x48, 0x47, 0x4D, 0x55, 0x54, 0x53, 0x68, 0x8B, 0x8D})
+              // The high alarm arrives enabled; the check box passes that on, as a toggle does.
+              + QList<QByteArray>{hex("D701D6")};
     QTRY_VERIFY_WITH_TIMEOUT(f.requestsBesidesPolls().size() >= expected.size(), 10000);
     QCOMPARE(f.requestsBesidesPolls(), expected);
 
@@ -127,8 +127,9 @@ void tst_Panel::crcInstrumentGetsCrcReads()
     for (const QByteArray &frame : f.requestsBesidesPolls())
         codes.append(uchar(frame.at(1)));
     // Hold times are read in both modes; the CRC mask has no relay or Modbus bits.
-    QCOMPARE(codes.mid(0, 23), QList<int>({0x17, 0x40, 0x15, 0x16, 0x20, 0x42, 0x46, 0x44, 0x45, 0x12, 0x56, 0x57,
-                                           0x21, 0x22, 0x48, 0x47, 0x49, 0x4A, 0x4D, 0x55, 0x54, 0x53, 0x68}));
+    QCOMPARE(codes.mid(0, 23),
+             QList<int>({0x17, 0x40, 0x15, 0x16, 0x20, 0x42, 0x46, 0x44, 0x45, 0x12, 0x56, 0x57,
+                         0x21, 0x22, 0x48, 0x47, 0x49, 0x4A, 0x4D, 0x55, 0x54, 0x53, 0x68}));
     QTRY_COMPARE_WITH_TIMEOUT(window->form().doubleSpinBox_emi->value(), 0.95, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(window->form().doubleSpinBox_holdtime->value(), 2.0, 5000);
 }
@@ -140,14 +141,18 @@ void tst_Panel::edits_data()
     QTest::addColumn<QList<QByteArray>>("written");
     const QByteArray enable = hex("FD01FC");
     QTest::newRow("emissivity 0.95") << "emi" << 0.95 << QList<QByteArray>{enable, hex("A003B615")};
-    QTest::newRow("high alarm 25.3") << "halert" << 25.3 << QList<QByteArray>{enable, hex("A104E540")};
-    QTest::newRow("high alarm held to the range's 1000") << "halert" << 10000.0
-                                                           << QList<QByteArray>{enable, hex("A12AF873")};
-    QTest::newRow("high alarm clamped, not wrapped") << "halert" << -400.0 << QList<QByteArray>{enable, hex("A101F454")};
+    QTest::newRow("high alarm 25.3")
+            << "halert" << 25.3 << QList<QByteArray>{enable, hex("A104E540")};
+    QTest::newRow("high alarm held to the range's 1000")
+            << "halert" << 10000.0 << QList<QByteArray>{enable, hex("A12AF873")};
+    QTest::newRow("high alarm clamped, not wrapped")
+            << "halert" << -400.0 << QList<QByteArray>{enable, hex("A101F454")};
     QTest::newRow("hold time while Real") << "holdtime" << 5.0 << QList<QByteArray>{};
     // The unit is read back: what is shown follows the answer.
-    QTest::newRow("Fahrenheit") << "unitF" << 0.0 << QList<QByteArray>{enable, hex("D301D2"), hex("5353")};
-    QTest::newRow("backlight off") << "backlight" << 0.0 << QList<QByteArray>{enable, hex("D400D4")};
+    QTest::newRow("Fahrenheit") << "unitF" << 0.0
+                                << QList<QByteArray>{enable, hex("D301D2"), hex("5353")};
+    QTest::newRow("backlight off")
+            << "backlight" << 0.0 << QList<QByteArray>{enable, hex("D400D4")};
     QTest::newRow("body temperature mode") << "body" << 0.0 << QList<QByteArray>{hex("E801E9")};
 }
 
@@ -172,7 +177,10 @@ void tst_Panel::edits()
             window->on_doubleSpinBox_holdtime_editingFinished();
         } else if (what == QLatin1String("unitF")) {
             // On the indicator: the label "℉" is narrower than the button.
-            QTest::mouseClick(ui.radioButton_F, Qt::LeftButton, {}, QPoint(6, ui.radioButton_F->height() / 2));
+            QTest::mouseClick(ui.radioButton_F,
+                              Qt::LeftButton,
+                              {},
+                              QPoint(6, ui.radioButton_F->height() / 2));
         } else if (what == QLatin1String("backlight")) {
             QTest::mouseClick(ui.switchButton_backlight, Qt::LeftButton);
         } else if (what == QLatin1String("body")) {
@@ -205,10 +213,14 @@ void tst_Panel::factoryResetAndModbusMessages_data()
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("message");
-    QTest::newRow("reset accepted") << "reset" << "恢复出厂设置成功";
-    QTest::newRow("reset unanswered") << "silent" << "恢复出厂设置失败";
-    QTest::newRow("modbus on") << "modbusOn" << "开启Modbus协议成功";
-    QTest::newRow("modbus off") << "modbusOff" << "关闭Modbus协议成功";
+    QTest::newRow("reset accepted") << "reset"
+                                    << "恢复出厂设置成功";
+    QTest::newRow("reset unanswered") << "silent"
+                                      << "恢复出厂设置失败";
+    QTest::newRow("modbus on") << "modbusOn"
+                               << "开启Modbus协议成功";
+    QTest::newRow("modbus off") << "modbusOff"
+                                << "关闭Modbus协议成功";
 }
 
 void tst_Panel::factoryResetAndModbusMessages()
@@ -269,9 +281,16 @@ void tst_Panel::featureMaskRows()
     QVERIFY(ui.widget_emissivity->isEnabled());
     QVERIFY(ui.widget_halert->isEnabled());
     QVERIFY(ui.widget_larert->isEnabled());
-    for (QWidget *row : {ui.widget_transmit, ui.widget_outputl, ui.widget_outupper, ui.widget_analogout,
-                         ui.widget_avgtime, ui.widget_holdmode, ui.widget_laser, ui.widget_backlight,
-                         static_cast<QWidget *>(ui.groupBox_unit), ui.widget_range_mode})
+    for (QWidget *row : {ui.widget_transmit,
+                         ui.widget_outputl,
+                         ui.widget_outupper,
+                         ui.widget_analogout,
+                         ui.widget_avgtime,
+                         ui.widget_holdmode,
+                         ui.widget_laser,
+                         ui.widget_backlight,
+                         static_cast<QWidget *>(ui.groupBox_unit),
+                         ui.widget_range_mode})
         QVERIFY2(!row->isEnabled(), qPrintable(row->objectName()));
     // A mask of the wrong length changes nothing.
     window->instrument()->recvdata(0x40, hex("FFFF"), true);
@@ -283,7 +302,8 @@ void tst_Panel::relayDialogWrites_data()
     QTest::addColumn<quint32>("featureMask");
     QTest::addColumn<QList<QByteArray>>("written");
     const QByteArray enable = hex("FD01FC");
-    QTest::newRow("as read") << 0x144E01F6u << QList<QByteArray>{enable, hex("8A000288"), enable, hex("8C00018D")};
+    QTest::newRow("as read") << 0x144E01F6u
+                             << QList<QByteArray>{enable, hex("8A000288"), enable, hex("8C00018D")};
     // Without the relay bit the relays are never read.
     QTest::newRow("not read") << 0x044E01F6u << QList<QByteArray>{};
 }
@@ -311,9 +331,9 @@ void tst_Panel::badAnswersKeepThePanel()
     const MainWindowUi &ui = window->form();
     window->instrument()->recvdata(0x20, hex("03B6B5"), true);
     QCOMPARE(ui.doubleSpinBox_emi->value(), 0.95);
-    window->instrument()->recvdata(0x20, hex("0384"), true);       // too short
-    window->instrument()->recvdata(0x20, hex("038487 00"), true);  // too long
-    window->instrument()->recvdata(0x20, hex("0384 87"), false);   // invalid
+    window->instrument()->recvdata(0x20, hex("0384"), true);      // too short
+    window->instrument()->recvdata(0x20, hex("038487 00"), true); // too long
+    window->instrument()->recvdata(0x20, hex("0384 87"), false);  // invalid
     QCOMPARE(ui.doubleSpinBox_emi->value(), 0.95);
     // Out of the box's range: clamped by the widget.
     window->instrument()->recvdata(0xA1, hex("000000"), true);

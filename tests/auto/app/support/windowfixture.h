@@ -40,11 +40,16 @@ public:
         QCoreApplication::setApplicationName(QStringLiteral("Tevrano"));
         appSettings().readFile();
         appSettings().fillDefaults();
-        Messages::setPresenter([this](QWidget *, QMessageBox::Icon icon, const QString &title, const QString &text) {
+        Messages::setPresenter([this](QWidget *,
+                                      QMessageBox::Icon icon,
+                                      const QString &title,
+                                      const QString &text) {
             shown.append({icon, title, text});
         });
         // Unplanned questions get the answer of a closed box.
-        Messages::setAsker([this](QWidget *, const QString &title, const QString &text,
+        Messages::setAsker([this](QWidget *,
+                                  const QString &title,
+                                  const QString &text,
                                   const QVector<Messages::Choice> &choices) {
             asked.append({title, text, choices});
             return answers.isEmpty() ? choices.constLast().button : answers.takeFirst();
@@ -92,7 +97,8 @@ public:
 
     bool waitUntilPolling()
     {
-        return QTest::qWaitFor([this] { return window->instrument()->lastResponseTime() != 0; }, 20000);
+        return QTest::qWaitFor([this] { return window->instrument()->lastResponseTime() != 0; },
+                               20000);
     }
 
     // Requests the instrument received, polls left out.
@@ -100,7 +106,8 @@ public:
     {
         QList<QByteArray> requests;
         for (const QByteArray &frame : sim->receivedFrames()) {
-            const bool xorPoll = frame == QByteArray::fromHex("0101") || frame == QByteArray::fromHex("0202")
+            const bool xorPoll = frame == QByteArray::fromHex("0101")
+                                 || frame == QByteArray::fromHex("0202")
                                  || frame == QByteArray::fromHex("0808");
             const bool crcPoll = frame.size() == 8 && (frame.at(1) == 0x01 || frame.at(1) == 0x02)
                                  && frame.mid(2, 4) == QByteArray(4, '\0');

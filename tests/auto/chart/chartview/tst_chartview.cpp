@@ -112,8 +112,7 @@ void tst_ChartView::trendShowsReadingsWithoutRecording()
     }
     chart.refreshView();
     QCOMPARE(chart.shownSeries().values(ChartSeries::Object), (QVector<double>{21.0, 22.5, 23.0}));
-    QCOMPARE(chart.shownSeries().values(ChartSeries::Ambient),
-             (QVector<double>{16.0, 17.5, 18.0}));
+    QCOMPARE(chart.shownSeries().values(ChartSeries::Ambient), (QVector<double>{16.0, 17.5, 18.0}));
     QCOMPARE(chart.temperatureGraph->data()->size(), 3);
     QCOMPARE(chart.samples().size(), 0);
 
@@ -201,12 +200,16 @@ void tst_ChartView::readoutAtKnownTimes()
 void tst_ChartView::statisticsOfViewAndSelection()
 {
     ttwidget &chart = m_f->chart;
-    record({{{0.0, 20.0, 0}}, {{1.0, 24.0, 0}}, {{2.0, kNaN, 0}}, {{3.0, 22.0, 0}},
+    record({{{0.0, 20.0, 0}},
+            {{1.0, 24.0, 0}},
+            {{2.0, kNaN, 0}},
+            {{3.0, 22.0, 0}},
             {{4.0, 30.0, 0}}});
     chart.updateStatistics();
     // 20, 24, 22, 30: mean 24, deviation sqrt(56/3).
     QCOMPARE(strip(chart),
-             QStringLiteral("最小 20.0   最大 30.0   平均 24.00   标准差 4.32   样本 4   时长 4.0 秒"));
+             QStringLiteral(
+                     "最小 20.0   最大 30.0   平均 24.00   标准差 4.32   样本 4   时长 4.0 秒"));
 
     const QPoint from = pixelAt(chart, 0.5);
     const QPoint to = pixelAt(chart, 3.5);
@@ -267,7 +270,8 @@ void tst_ChartView::exports()
 void tst_ChartView::failedPictureExportKeepsEarlierFile()
 {
     ttwidget &chart = m_f->chart;
-    for (const QString &name : {QStringLiteral("gone/chart.png"), QStringLiteral("chart.png/x.png")}) {
+    for (const QString &name :
+         {QStringLiteral("gone/chart.png"), QStringLiteral("chart.png/x.png")}) {
         m_f->prompter.messages.clear();
         const QString earlier = m_dir.filePath(QStringLiteral("chart.png"));
         QFile file(earlier);

@@ -47,8 +47,8 @@ void tst_CsvExport::timeText()
     QFETCH(QDateTime, when);
     const QString text = QString::fromLatin1(csvTime(when.toMSecsSinceEpoch()));
     // Date, 'T', time with milliseconds and an explicit offset.
-    QVERIFY2(QRegularExpression(QStringLiteral(
-                                        R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)"))
+    QVERIFY2(QRegularExpression(
+                     QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)"))
                      .match(text)
                      .hasMatch(),
              qPrintable(text));
@@ -77,8 +77,8 @@ void tst_CsvExport::roundTrip()
     for (int i = 0; i < series.durations.size(); ++i) {
         const QList<QByteArray> fields = rows[i + 1].split(',');
         QCOMPARE(fields.size(), 5);
-        const QDateTime time = QDateTime::fromString(QString::fromLatin1(fields[0]),
-                                                     Qt::ISODateWithMs);
+        const QDateTime time
+                = QDateTime::fromString(QString::fromLatin1(fields[0]), Qt::ISODateWithMs);
         QCOMPARE(time.toMSecsSinceEpoch(), start + qint64(series.durations[i] * 1000 + 0.5));
         QCOMPARE(number(fields[1]), series.durations[i]);
         // Exactly the stored doubles, gaps as empty fields.

@@ -476,8 +476,8 @@ void tst_RecordFile::unknownAmbientsSurviveExport()
 void tst_RecordFile::gapsSurviveExport()
 {
     const double gap = std::nan("");
-    const QByteArray bytes =
-            write({QStringLiteral("Tevrano"), 0, 0.9f, 2, 100}, {{0.0, 0.1, 0.2}, {20.0, gap, 22.0}, {19.0, gap, 21.0}});
+    const QByteArray bytes = write({QStringLiteral("Tevrano"), 0, 0.9f, 2, 100},
+                                   {{0.0, 0.1, 0.2}, {20.0, gap, 22.0}, {19.0, gap, 21.0}});
     QVERIFY(bytes.contains("\n2\t0.1\t\t\t"));
     bool ok = false;
     const RecordImport back = parse(bytes, &ok);

@@ -165,7 +165,8 @@ void tst_RecordFlow::savesButRefusesImportWhileRecording()
     QVERIFY(loadRecordFile(m_f->prompter.savePath, saved));
     QVERIFY(saved.series.durations.size() >= held);
     QCOMPARE(m_f->prompter.messages.size(), 1);
-    QCOMPARE(m_f->prompter.messages.first().text, QStringLiteral("信息已保存在%1！").arg(m_f->prompter.savePath));
+    QCOMPARE(m_f->prompter.messages.first().text,
+             QStringLiteral("信息已保存在%1！").arg(m_f->prompter.savePath));
     m_f->prompter.messages.clear();
 
     m_f->chart.loadRecord(file);

@@ -51,9 +51,8 @@ void tst_SpanStatistics::handComputed_data()
             << gappy << 2.0 << 5.0 << 2 << 4.0 << 5.0 << 4.5 << std::sqrt(0.5) << 1.0;
     QTest::newRow("one value") << gappy << 6.5 << 7.5 << 1 << 7.0 << 7.0 << 7.0 << 0.0 << 0.0;
     // Large values with a small spread: no cancellation.
-    QTest::newRow("large offset")
-            << QVector<double>{1e9 + 1, 1e9 + 2, 1e9 + 3} << 0.0 << 2.0 << 3 << 1e9 + 1 << 1e9 + 3
-            << 1e9 + 2 << 1.0 << 2.0;
+    QTest::newRow("large offset") << QVector<double>{1e9 + 1, 1e9 + 2, 1e9 + 3} << 0.0 << 2.0 << 3
+                                  << 1e9 + 1 << 1e9 + 3 << 1e9 + 2 << 1.0 << 2.0;
 }
 
 void tst_SpanStatistics::handComputed()

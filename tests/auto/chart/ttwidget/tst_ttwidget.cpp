@@ -173,7 +173,8 @@ void tst_ttwidget::setUnit_data()
     QTest::addColumn<double>("convertedAmbient");
     QTest::newRow("Fahrenheit") << 2 << 1 << "温度(℉)" << 20.0 << 10.0 << 68.0 << 50.0;
     QTest::newRow("Celsius") << 1 << 2 << "温度(℃)" << 68.0 << 50.0 << 20.0 << 10.0;
-    QTest::newRow("unknown keeps label and values") << 1 << 3 << "温度(℉)" << 68.0 << 50.0 << 68.0 << 50.0;
+    QTest::newRow("unknown keeps label and values")
+            << 1 << 3 << "温度(℉)" << 68.0 << 50.0 << 68.0 << 50.0;
 }
 
 void tst_ttwidget::setUnit()

@@ -78,7 +78,8 @@ void tst_DeviceProbe::searchSkipsDebugAdapters()
     QVERIFY(found);
     QCOMPARE(found->portName, QStringLiteral("ttyUSB1"));
     QCOMPARE(found->baud, 115200);
-    QCOMPARE(probed, QStringList({"ttyUSB0@9600", "ttyUSB0@115200", "ttyUSB1@9600", "ttyUSB1@115200"}));
+    QCOMPARE(probed,
+             QStringList({"ttyUSB0@9600", "ttyUSB0@115200", "ttyUSB1@9600", "ttyUSB1@115200"}));
     QVERIFY(!findDevice({}, probe));
 }
 
@@ -87,13 +88,19 @@ void tst_DeviceProbe::pollLoopAlternatesAndStops()
     for (quint16 model : {quint16(0x0601), quint16(0x0101)}) {
         QMutex mutex;
         QList<int> codes;
-        GetTempThread thread([model] { return objectTemperatureCode(model); }, [&](uchar code) {
-            QMutexLocker lock(&mutex);
-            codes.append(code);
-            QThread::msleep(1);
-        });
+        GetTempThread thread([model] { return objectTemperatureCode(model); },
+                             [&](uchar code) {
+                                 QMutexLocker lock(&mutex);
+                                 codes.append(code);
+                                 QThread::msleep(1);
+                             });
         thread.start();
-        QTRY_VERIFY_WITH_TIMEOUT([&] { QMutexLocker lock(&mutex); return codes.size() >= 6; }(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+                [&] {
+                    QMutexLocker lock(&mutex);
+                    return codes.size() >= 6;
+                }(),
+                5000);
         thread.stop();
         QVERIFY(thread.isFinished());
         QMutexLocker lock(&mutex);
@@ -129,14 +136,23 @@ void tst_DeviceProbe::returnedPort_data()
     QTest::addColumn<SerialPortEntry>("lost");
     QTest::addColumn<QString>("found");
     const SerialPortEntry plain(QStringLiteral("ttyS0"));
-    const SerialPortEntry withSerial(QStringLiteral("ttyUSB0"), QStringLiteral("USB serial"), QStringLiteral("A1"), 0x0403, 0x6001);
-    const SerialPortEntry noSerial(QStringLiteral("ttyUSB0"), QStringLiteral("USB serial"), {}, 0x0403, 0x6001);
+    const SerialPortEntry withSerial(QStringLiteral("ttyUSB0"),
+                                     QStringLiteral("USB serial"),
+                                     QStringLiteral("A1"),
+                                     0x0403,
+                                     0x6001);
+    const SerialPortEntry noSerial(
+            QStringLiteral("ttyUSB0"), QStringLiteral("USB serial"), {}, 0x0403, 0x6001);
     QTest::newRow("same path") << plain << "ttyS0";
     QTest::newRow("same serial number, new name") << withSerial << "ttyUSB3";
     QTest::newRow("same ids and description, new name") << noSerial << "ttyUSB2";
     QTest::newRow("gone") << SerialPortEntry(QStringLiteral("ttyACM7")) << "";
     QTest::newRow("another adapter at the old name")
-            << SerialPortEntry(QStringLiteral("ttyUSB0"), QStringLiteral("USB serial"), QStringLiteral("C9"), 0x0403, 0x6001)
+            << SerialPortEntry(QStringLiteral("ttyUSB0"),
+                               QStringLiteral("USB serial"),
+                               QStringLiteral("C9"),
+                               0x0403,
+                               0x6001)
             << "";
 }
 
@@ -146,11 +162,19 @@ void tst_DeviceProbe::returnedPort()
     QFETCH(QString, found);
     // ttyUSB0 now holds another adapter; ttyUSB2 has the lost one's ids without a serial
     // number, ttyUSB3 its serial number.
-    const QList<SerialPortEntry> ports = {
-            {QStringLiteral("ttyS0")},
-            {QStringLiteral("ttyUSB0"), QStringLiteral("Other"), QStringLiteral("B2"), 0x067B, 0x2303},
-            {QStringLiteral("ttyUSB2"), QStringLiteral("USB serial"), {}, 0x0403, 0x6001},
-            {QStringLiteral("ttyUSB3"), QStringLiteral("USB serial"), QStringLiteral("A1"), 0x0403, 0x6001}};
+    const QList<SerialPortEntry> ports
+            = {{QStringLiteral("ttyS0")},
+               {QStringLiteral("ttyUSB0"),
+                QStringLiteral("Other"),
+                QStringLiteral("B2"),
+                0x067B,
+                0x2303},
+               {QStringLiteral("ttyUSB2"), QStringLiteral("USB serial"), {}, 0x0403, 0x6001},
+               {QStringLiteral("ttyUSB3"),
+                QStringLiteral("USB serial"),
+                QStringLiteral("A1"),
+                0x0403,
+                0x6001}};
     const std::optional<SerialPortEntry> port = findReturnedPort(lost, ports);
     QCOMPARE(port ? port->name : QString(), found);
 }

@@ -28,10 +28,15 @@ void tst_Dialogs::deviceInfo_data()
     QTest::addColumn<QString>("serialText");
     QTest::addColumn<QString>("lowText");
     QTest::addColumn<QString>("highText");
-    QTest::newRow("nothing read yet") << 0 << 0.0f << 0.0f << "0" << "0℃" << "0℃";
-    QTest::newRow("whole degrees without decimals") << 20261207 << -50.0f << 1000.0f << "20261207" << "-50℃"
+    QTest::newRow("nothing read yet") << 0 << 0.0f << 0.0f << "0"
+                                      << "0℃"
+                                      << "0℃";
+    QTest::newRow("whole degrees without decimals") << 20261207 << -50.0f << 1000.0f << "20261207"
+                                                    << "-50℃"
                                                     << "1000℃";
-    QTest::newRow("tenths") << -5 << -12.5f << 1234.5f << "-5" << "-12.5℃" << "1234.5℃";
+    QTest::newRow("tenths") << -5 << -12.5f << 1234.5f << "-5"
+                            << "-12.5℃"
+                            << "1234.5℃";
 }
 
 void tst_Dialogs::deviceInfo()

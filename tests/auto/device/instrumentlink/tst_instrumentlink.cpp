@@ -19,7 +19,9 @@ using Parameter = Instrument::Parameter;
 
 int entriesIn(const char *directory)
 {
-    return int(QDir(QLatin1String(directory)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size());
+    return int(QDir(QLatin1String(directory))
+                       .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                       .size());
 }
 
 } // namespace

@@ -118,8 +118,9 @@ void tst_OptSerial::start(InstrumentSimulator::Config config)
     QString error;
     QVERIFY2(m_sim->start(&error), qPrintable(error));
     m_sim->setObjectTemperature(1.0); // raw 1010 = 03 F2
-    m_serial->setProtocolMode(config.framing == SimProtocol::Framing::Crc ? SerialFrame::CrcFraming
-                                                                         : SerialFrame::XorFraming);
+    m_serial->setProtocolMode(config.framing == SimProtocol::Framing::Crc
+                                      ? SerialFrame::CrcFraming
+                                      : SerialFrame::XorFraming);
 }
 
 void tst_OptSerial::openPort()
@@ -151,12 +152,15 @@ void tst_OptSerial::xorTransactions_data()
     QTest::addColumn<QByteArray>("answer");
     QTest::newRow("poll object") << "poll" << 0x01 << QByteArray() << QByteArray::fromHex("0101")
                                  << QByteArray::fromHex("03F2F1");
-    QTest::newRow("read emissivity") << "read" << 0x20 << QByteArray() << QByteArray::fromHex("2020")
-                                     << QByteArray::fromHex("03B6B5");
-    QTest::newRow("write emissivity") << "write" << 0xA0 << QByteArray::fromHex("03B6")
-                                      << QByteArray::fromHex("A003B615") << QByteArray::fromHex("03B6B5");
-    QTest::newRow("read feature mask") << "read" << 0x40 << QByteArray() << QByteArray::fromHex("4040")
-                                       << QByteArray::fromHex("144E01F6AD");
+    QTest::newRow("read emissivity")
+            << "read" << 0x20 << QByteArray() << QByteArray::fromHex("2020")
+            << QByteArray::fromHex("03B6B5");
+    QTest::newRow("write emissivity")
+            << "write" << 0xA0 << QByteArray::fromHex("03B6") << QByteArray::fromHex("A003B615")
+            << QByteArray::fromHex("03B6B5");
+    QTest::newRow("read feature mask")
+            << "read" << 0x40 << QByteArray() << QByteArray::fromHex("4040")
+            << QByteArray::fromHex("144E01F6AD");
     QTest::newRow("one-byte value") << "read" << 0x53 << QByteArray() << QByteArray::fromHex("5353")
                                     << QByteArray::fromHex("0202");
 }
@@ -192,8 +196,10 @@ void tst_OptSerial::crcTransactions_data()
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<QByteArray>("answerData");
     QTest::newRow("poll in the instrument's framing")
-            << "poll" << 0x01 << QByteArray() << SerialFrame::crcReadRequest(0x01) << QByteArray::fromHex("03F2");
-    QTest::newRow("identity") << "read" << 0x17 << QByteArray() << QByteArray::fromHex("0017000000007418")
+            << "poll" << 0x01 << QByteArray() << SerialFrame::crcReadRequest(0x01)
+            << QByteArray::fromHex("03F2");
+    QTest::newRow("identity") << "read" << 0x17 << QByteArray()
+                              << QByteArray::fromHex("0017000000007418")
                               << QByteArray::fromHex("0101");
     QTest::newRow("two-byte write") << "write" << 0xA0 << QByteArray::fromHex("03B6")
                                     << SerialFrame::withCrc(QByteArray::fromHex("00A0030303B6"))
@@ -201,8 +207,8 @@ void tst_OptSerial::crcTransactions_data()
     QTest::newRow("one-byte write") << "write" << 0xD4 << QByteArray::fromHex("00")
                                     << SerialFrame::withCrc(QByteArray::fromHex("00D4000000 00"))
                                     << QByteArray::fromHex("0000");
-    QTest::newRow("mask") << "read" << 0x40 << QByteArray()
-                          << SerialFrame::crcReadRequest(0x40) << QByteArray::fromHex("144E01F6");
+    QTest::newRow("mask") << "read" << 0x40 << QByteArray() << SerialFrame::crcReadRequest(0x40)
+                          << QByteArray::fromHex("144E01F6");
 }
 
 void tst_OptSerial::crcTransactions()
@@ -409,7 +415,8 @@ void tst_OptSerial::randomAnswersNeverHang()
     for (int round = 0; round < 60; ++round) {
         faults.splitPieces = int(random.bounded(1, 4));
         m_sim->setFaults(faults);
-        const uchar code = uchar(QList<int>{0x01, 0x02, 0x40, 0x12, 0x20, 0x17}.at(int(random.bounded(6))));
+        const uchar code
+                = uchar(QList<int>{0x01, 0x02, 0x40, 0x12, 0x20, 0x17}.at(int(random.bounded(6))));
         timer.start();
         if (round % 2)
             emit m_caller->poll(code);

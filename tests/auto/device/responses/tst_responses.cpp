@@ -153,8 +153,9 @@ void tst_Responses::randomAnswersAreSafe()
         for (char &c : data)
             c = char(random.bounded(256));
         const int framing = int(random.bounded(2));
-        decoded += objectTemperature(data, framing).has_value() + temperature(data, framing).has_value()
-                   + identity(data, framing).has_value() + serialNumber(data, framing).has_value();
+        decoded += objectTemperature(data, framing).has_value()
+                   + temperature(data, framing).has_value() + identity(data, framing).has_value()
+                   + serialNumber(data, framing).has_value();
     }
     QVERIFY(decoded > 0);
 }

@@ -10,7 +10,7 @@ using fakestore::Reply;
 namespace {
 const char kKeyId[] = "TestKeyId000000000000000";
 const char kSecret[] = "TestSecret00000000000000000000";
-}
+} // namespace
 
 class ClientTest : public QObject
 {
@@ -58,7 +58,8 @@ void ClientTest::stalledAttemptIsRetriedAndOverwritten()
     int opened = 0;
     request.setResponseStreamFactory([path, &opened] {
         ++opened;
-        return std::make_shared<std::fstream>(path, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
+        return std::make_shared<std::fstream>(
+                path, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
     });
 
     nubora::FetchOutcome outcome = client.getObject(request);
@@ -66,7 +67,8 @@ void ClientTest::stalledAttemptIsRetriedAndOverwritten()
     QCOMPARE(opened, 2);
     outcome = {};
     std::ifstream file(path, std::ios::binary);
-    const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string content((std::istreambuf_iterator<char>(file)),
+                              std::istreambuf_iterator<char>());
     QCOMPARE(std::int64_t(content.size()), length);
     QVERIFY(content == fakestore::patternBody(length));
 
@@ -97,7 +99,8 @@ void ClientTest::skewedClockIsCorrectedForLaterRequests()
 
     const auto requests = store.requests();
     QCOMPARE(int(requests.size()), 3);
-    QCOMPARE(QString::fromStdString(requests[0].problems.at(0)).section(':', 0, 0), QString("RequestTimeTooSkewed"));
+    QCOMPARE(QString::fromStdString(requests[0].problems.at(0)).section(':', 0, 0),
+             QString("RequestTimeTooSkewed"));
     QVERIFY(requests[1].problems.empty());
     QVERIFY(requests[2].problems.empty());
     QVERIFY(requests[1].arrival - requests[0].arrival >= std::chrono::milliseconds(280));
@@ -114,12 +117,15 @@ void ClientTest::crcMismatchIsNotRetried()
         return reply;
     });
     nubora::ObjectClient client(store.endpoint(), kKeyId, kSecret, nubora::TransportSettings());
-    const nubora::FetchOutcome outcome = client.getObject(nubora::GetObjectRequest("bucket-1", "a"));
+    const nubora::FetchOutcome outcome
+            = client.getObject(nubora::GetObjectRequest("bucket-1", "a"));
     QVERIFY(!outcome.success);
     QCOMPARE(outcome.error.code, std::string("ClientError:100001"));
     QCOMPARE(outcome.error.message,
-             std::string("Crc64 validation failed. Expected hash:12345 not equal to calculated hash:")
-                 + std::to_string(0x995DC9BBDF1939FAULL) + ". Transferd bytes:9. RequestId:rid-crc");
+             std::string(
+                     "Crc64 validation failed. Expected hash:12345 not equal to calculated hash:")
+                     + std::to_string(0x995DC9BBDF1939FAULL)
+                     + ". Transferd bytes:9. RequestId:rid-crc");
     QCOMPARE(outcome.error.requestId, std::string("rid-crc"));
     QCOMPARE(int(store.requests().size()), 1);
 }
@@ -163,7 +169,8 @@ void ClientTest::disabledTransportEndsTheLoop()
     });
     nubora::ObjectClient client(store.endpoint(), kKeyId, kSecret, nubora::TransportSettings());
     client.transport().disable();
-    const nubora::FetchOutcome outcome = client.getObject(nubora::GetObjectRequest("bucket-1", "a"));
+    const nubora::FetchOutcome outcome
+            = client.getObject(nubora::GetObjectRequest("bucket-1", "a"));
     QCOMPARE(outcome.error.code, std::string("ClientError:100002"));
     QCOMPARE(outcome.error.message, std::string("Disable all requests by upper."));
     QVERIFY(store.requests().size() <= 1);

@@ -44,9 +44,12 @@ void DiagnosticsTest::parseLevel()
 void DiagnosticsTest::lineFormat()
 {
     const QDateTime local(QDate(2026, 12, 7), QTime(8, 5, 3, 7), Qt::LocalTime);
-    const auto when = std::chrono::system_clock::time_point(std::chrono::milliseconds(local.toMSecsSinceEpoch()));
-    const std::string line = nubora::formatLogLine(LogLevel::Debug, "CurlHttpClient", "140", when, "hello\n\n");
-    QCOMPARE(QString::fromStdString(line), QString("[2026-12-07 08:05:03.007][DEBUG][CurlHttpClient][140]hello"));
+    const auto when = std::chrono::system_clock::time_point(
+            std::chrono::milliseconds(local.toMSecsSinceEpoch()));
+    const std::string line
+            = nubora::formatLogLine(LogLevel::Debug, "CurlHttpClient", "140", when, "hello\n\n");
+    QCOMPARE(QString::fromStdString(line),
+             QString("[2026-12-07 08:05:03.007][DEBUG][CurlHttpClient][140]hello"));
 }
 
 void DiagnosticsTest::environmentSwitchesLogOn()
@@ -95,7 +98,8 @@ void DiagnosticsTest::writtenLine()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
     QCOMPARE(lines.size(), 3); // two lines and the empty rest after the last line end
-    const QRegularExpression prefix(R"(^\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\]\[(INFO|ERROR)\]\[(OssClientImpl|CurlHttpClient)\]\[\d+\])");
+    const QRegularExpression prefix(
+            R"(^\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\]\[(INFO|ERROR)\]\[(OssClientImpl|CurlHttpClient)\]\[\d+\])");
     QVERIFY(prefix.match(QString::fromLatin1(lines[0])).hasMatch());
     QVERIFY(lines[0].endsWith("]value:42"));
     QVERIFY(prefix.match(QString::fromLatin1(lines[1])).hasMatch());

@@ -24,7 +24,8 @@ void collectDebugLines(QtMsgType type, const QMessageLogContext &, const QString
         debugLines << message;
 }
 
-struct ProgressReport {
+struct ProgressReport
+{
     std::uint32_t block;
     std::int64_t soFar;
     std::int64_t total;
@@ -61,7 +62,7 @@ long long peakResidentKiB()
     return -1;
 }
 
-}
+} // namespace
 
 class DownloadTest : public QObject
 {
@@ -117,8 +118,10 @@ void DownloadTest::init()
 
 void DownloadTest::cleanup()
 {
-    for (const auto &request : store ? store->requests() : std::vector<fakestore::ReceivedRequest>())
-        if (!request.problems.empty() && QByteArray(QTest::currentTestFunction()) != "badSignatureIsNotRetried"
+    for (const auto &request :
+         store ? store->requests() : std::vector<fakestore::ReceivedRequest>())
+        if (!request.problems.empty()
+            && QByteArray(QTest::currentTestFunction()) != "badSignatureIsNotRetried"
             && QByteArray(QTest::currentTestFunction()) != "skewedClockIsCorrected")
             QFAIL(("the store refused a request: " + request.problems.front()).c_str());
     store.reset();
@@ -131,7 +134,8 @@ void DownloadTest::missingKey()
         Reply reply;
         reply.status = 404;
         reply.headers = {{"x-oss-request-id", "header-rid"}};
-        reply.body = fakestore::errorDocument("NoSuchKey", "nothing is stored under this key", "5F2A0B");
+        reply.body = fakestore::errorDocument(
+                "NoSuchKey", "nothing is stored under this key", "5F2A0B");
         return reply;
     });
     QFile existing(QString::fromLocal8Bit(targetPath));
@@ -151,8 +155,10 @@ void DownloadTest::missingKey()
     QCOMPARE(store->requests().at(0).key, std::string(kVersionKey));
     QCOMPARE(debugLines.size(), 3);
     for (const QString &line : debugLines)
-        QCOMPARE(line, QString("getObjectToBuffer fail,code:NoSuchKey,message:nothing is stored under this key"
-                               ",requestId:5F2A0B"));
+        QCOMPARE(line,
+                 QString("getObjectToBuffer fail,code:NoSuchKey,message:nothing is stored under "
+                         "this key"
+                         ",requestId:5F2A0B"));
 }
 
 void DownloadTest::serverErrorsAreRetried_data()
@@ -171,7 +177,8 @@ void DownloadTest::serverErrorsAreRetried()
         Reply reply;
         if (index < failures) {
             reply.status = 503;
-            reply.body = fakestore::errorDocument("ServiceUnavailable", "try " + std::to_string(index), "rid");
+            reply.body = fakestore::errorDocument(
+                    "ServiceUnavailable", "try " + std::to_string(index), "rid");
         } else {
             reply.body = "installer bytes";
         }
@@ -195,7 +202,9 @@ void DownloadTest::serverErrorsAreRetried()
         QCOMPARE(debugLines.last(), QString("GetObjectToFile success 15"));
     } else {
         QVERIFY(!QFile::exists(QString::fromLocal8Bit(targetPath)));
-        QCOMPARE(debugLines.last(), QString("getObjectToBuffer fail,code:ServiceUnavailable,message:try 3,requestId:rid"));
+        QCOMPARE(debugLines.last(),
+                 QString("getObjectToBuffer fail,code:ServiceUnavailable,message:try "
+                         "3,requestId:rid"));
     }
 }
 
@@ -217,10 +226,12 @@ void DownloadTest::skewedClockIsCorrected()
     QCOMPARE(int(requests.size()), 2);
     QVERIFY(!requests[0].problems.empty());
     QVERIFY(requests[1].problems.empty());
-    const QDateTime retryDate = QLocale::c().toDateTime(
-        QString::fromStdString(requests[1].headers.at("Date")), "ddd, dd MMM yyyy HH:mm:ss 'GMT'");
+    const QDateTime retryDate
+            = QLocale::c().toDateTime(QString::fromStdString(requests[1].headers.at("Date")),
+                                      "ddd, dd MMM yyyy HH:mm:ss 'GMT'");
     QVERIFY(retryDate.isValid());
-    const qint64 shift = QDateTime::currentDateTimeUtc().secsTo(QDateTime(retryDate.date(), retryDate.time(), Qt::UTC));
+    const qint64 shift = QDateTime::currentDateTimeUtc().secsTo(
+            QDateTime(retryDate.date(), retryDate.time(), Qt::UTC));
     QVERIFY2(std::abs(shift + 3 * 3600) < 120, QByteArray::number(shift));
 }
 
@@ -266,10 +277,11 @@ void DownloadTest::crcChecks()
     if (result == 0) {
         QCOMPARE(debugLines.last(), QString("GetObjectToFile success 100000"));
     } else {
-        QCOMPARE(debugLines.last(), "getObjectToBuffer fail,code:ClientError:100001,message:Crc64 validation failed. "
-                                    "Expected hash:42 not equal to calculated hash:"
-                                        + QString::number(fakestore::patternCrc64(100000))
-                                        + ". Transferd bytes:100000. RequestId:rid-crc,requestId:rid-crc");
+        QCOMPARE(debugLines.last(),
+                 "getObjectToBuffer fail,code:ClientError:100001,message:Crc64 validation failed. "
+                 "Expected hash:42 not equal to calculated hash:"
+                         + QString::number(fakestore::patternCrc64(100000))
+                         + ". Transferd bytes:100000. RequestId:rid-crc,requestId:rid-crc");
     }
 }
 
@@ -300,8 +312,10 @@ void DownloadTest::unwritableTarget()
     QCOMPARE(nubora.downloadFile(kVersionKey, path.data()), -1);
     QVERIFY(timer.elapsed() >= 2000);
     QCOMPARE(int(store->requests().size()), 4);
-    QVERIFY(debugLines.last().startsWith("getObjectToBuffer fail,code:ClientError:200023,message:"));
-    QVERIFY(debugLines.last().endsWith(". Caused by content is in fail state(Logical error on i/o operation).,requestId:"));
+    QVERIFY(debugLines.last().startsWith(
+            "getObjectToBuffer fail,code:ClientError:200023,message:"));
+    QVERIFY(debugLines.last().endsWith(
+            ". Caused by content is in fail state(Logical error on i/o operation).,requestId:"));
 }
 
 void DownloadTest::invalidBucketSendsNothing()
@@ -315,7 +329,8 @@ void DownloadTest::invalidBucketSendsNothing()
     QCOMPARE(unset.download2Mem(kVersionKey), static_cast<char *>(nullptr));
     QCOMPARE(int(store->requests().size()), 0);
     QCOMPARE(debugLines.size(), 3);
-    QVERIFY(debugLines.first().startsWith("getObjectToBuffer fail,code:ValidateError,message:The bucket name is invalid."));
+    QVERIFY(debugLines.first().startsWith(
+            "getObjectToBuffer fail,code:ValidateError,message:The bucket name is invalid."));
 }
 
 void DownloadTest::largeObjectWithProgressAndRetry()
@@ -351,7 +366,9 @@ void DownloadTest::largeObjectWithProgressAndRetry()
 
     const QByteArray content = readFile(QString::fromLocal8Bit(targetPath));
     QCOMPARE(content.size(), int(length));
-    QCOMPARE(lzma_crc64(reinterpret_cast<const uint8_t *>(content.constData()), size_t(content.size()), 0),
+    QCOMPARE(lzma_crc64(reinterpret_cast<const uint8_t *>(content.constData()),
+                        size_t(content.size()),
+                        0),
              fakestore::patternCrc64(length));
 }
 
@@ -378,9 +395,11 @@ void DownloadTest::badErrorDocuments_data()
     for (int depth = 0; depth < 5000; ++depth)
         deep += "<Error>";
     QTest::newRow("not XML") << QByteArray("<html><body>gateway") << "ParseXMLError:";
-    QTest::newRow("another root") << QByteArray("<Result/>") << "ParseXMLError,message:Xml format invalid";
+    QTest::newRow("another root") << QByteArray("<Result/>")
+                                  << "ParseXMLError,message:Xml format invalid";
     QTest::newRow("deeply nested") << QByteArray::fromStdString(deep) << "ParseXMLError:";
-    QTest::newRow("huge, cut while reading") << QByteArray("<Error><Message>") + QByteArray(6 << 20, 'm') << "ParseXMLError:";
+    QTest::newRow("huge, cut while reading")
+            << QByteArray("<Error><Message>") + QByteArray(6 << 20, 'm') << "ParseXMLError:";
 }
 
 void DownloadTest::badErrorDocuments()
@@ -397,7 +416,8 @@ void DownloadTest::badErrorDocuments()
     nubora.setBucketName(kBucket);
     QCOMPARE(nubora.downloadFile(kVersionKey, targetPath.data()), -1);
     QVERIFY(!QFile::exists(QString::fromLocal8Bit(targetPath)));
-    QVERIFY2(debugLines.last().startsWith("getObjectToBuffer fail,code:" + codePrefix), qPrintable(debugLines.last().left(200)));
+    QVERIFY2(debugLines.last().startsWith("getObjectToBuffer fail,code:" + codePrefix),
+             qPrintable(debugLines.last().left(200)));
 }
 
 // The body streams to the file: peak memory does not follow the object's size.
@@ -421,19 +441,24 @@ void DownloadTest::memoryStaysFlatForLargeFiles()
 void DownloadTest::boundedAnswers_data()
 {
     QTest::addColumn<QString>("call");
-    QTest::addColumn<int>("status");        // the answer's
+    QTest::addColumn<int>("status"); // the answer's
     QTest::addColumn<bool>("endless");
     QTest::addColumn<bool>("withCrc");
     QTest::addColumn<QString>("code");
 
     QTest::newRow("text past 64 KiB") << "text" << 200 << true << true << "ClientError:100003";
-    QTest::newRow("file past its size limit") << "file" << 200 << true << true << "ClientError:100003";
-    QTest::newRow("endless error document, text") << "text" << 404 << true << true << "ParseXMLError:";
-    QTest::newRow("endless error document, file") << "file" << 404 << true << true << "ParseXMLError:";
+    QTest::newRow("file past its size limit")
+            << "file" << 200 << true << true << "ClientError:100003";
+    QTest::newRow("endless error document, text")
+            << "text" << 404 << true << true << "ParseXMLError:";
+    QTest::newRow("endless error document, file")
+            << "file" << 404 << true << true << "ParseXMLError:";
     QTest::newRow("204") << "file" << 204 << false << true << "ClientError:204";
     QTest::newRow("206 to a plain GET") << "text" << 206 << false << true << "ClientError:206";
-    QTest::newRow("empty where content is needed") << "file" << 200 << false << true << "ClientError:100005";
-    QTest::newRow("no checksum where one is needed") << "file" << 200 << false << false << "ClientError:100006";
+    QTest::newRow("empty where content is needed")
+            << "file" << 200 << false << true << "ClientError:100005";
+    QTest::newRow("no checksum where one is needed")
+            << "file" << 200 << false << false << "ClientError:100006";
 }
 
 // Each fails at once on its first attempt, keeping no more than its limit in memory or on disk.
@@ -466,7 +491,8 @@ void DownloadTest::boundedAnswers()
         QCOMPARE(nubora.downloadFile(kVersionKey, targetPath.data(), rules), -1);
         QVERIFY(QFileInfo(QString::fromLocal8Bit(targetPath)).size() <= rules.maxBytes);
     }
-    QVERIFY2(debugLines.last().startsWith("getObjectToBuffer fail,code:" + code), qPrintable(debugLines.last().left(300)));
+    QVERIFY2(debugLines.last().startsWith("getObjectToBuffer fail,code:" + code),
+             qPrintable(debugLines.last().left(300)));
     QCOMPARE(int(store->requests().size()), 1);
     QVERIFY2(timer.elapsed() < 20000, QByteArray::number(timer.elapsed()));
 }

@@ -24,9 +24,10 @@ private slots:
 };
 
 namespace {
-const char kDocument[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Error><Code>NoSuchKey</Code>"
-                         "<Message>nothing is stored under this key</Message><RequestId>5F2A</RequestId>"
-                         "<HostId>ambrel.example.com</HostId></Error>";
+const char kDocument[]
+        = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Error><Code>NoSuchKey</Code>"
+          "<Message>nothing is stored under this key</Message><RequestId>5F2A</RequestId>"
+          "<HostId>ambrel.example.com</HostId></Error>";
 }
 
 void ErrorConversionTest::convert_data()
@@ -40,37 +41,79 @@ void ErrorConversionTest::convert_data()
     QTest::addColumn<QString>("hostId");
 
     QTest::newRow("error document") << 404 << kDocument << "from-header"
-                                    << "NoSuchKey" << "nothing is stored under this key" << "5F2A"
+                                    << "NoSuchKey"
+                                    << "nothing is stored under this key"
+                                    << "5F2A"
                                     << "ambrel.example.com";
     QTest::newRow("document without ids takes the header")
-        << 403 << "<Error><Code>AccessDenied</Code></Error>" << "from-header"
-        << "AccessDenied" << "" << "from-header" << "";
-    QTest::newRow("203 is a server answer too") << 203 << "<ErrorResponse><Code>X</Code></ErrorResponse>" << ""
-                                                << "X" << "" << "" << "";
-    QTest::newRow("mismatched element") << 500 << "<Error><Code>X</Error>" << ""
-                                        << "ParseXMLError:" + QString::number(tinyxml2::XML_ERROR_MISMATCHED_ELEMENT)
-                                        << "XML_ERROR_MISMATCHED_ELEMENT" << "" << "";
-    QTest::newRow("unterminated") << 500 << "<html><body>oops" << ""
-                                  << "ParseXMLError:" + QString::number(tinyxml2::XML_ERROR_PARSING_TEXT)
-                                  << "XML_ERROR_PARSING_TEXT" << "" << "";
-    QTest::newRow("plain text") << 502 << "Bad Gateway" << ""
-                                << "ParseXMLError:" + QString::number(tinyxml2::XML_ERROR_PARSING_TEXT)
-                                << "XML_ERROR_PARSING_TEXT" << "" << "";
-    QTest::newRow("another root") << 404 << "<Result><Code>NoSuchKey</Code></Result>" << "rid"
-                                  << "ParseXMLError"
-                                  << "Xml format invalid, root node name is not Error. the content is:\n"
-                                     "<Result><Code>NoSuchKey</Code></Result>"
-                                  << "rid" << "";
-    QTest::newRow("no root element") << 404 << "<!-- only a comment -->" << ""
-                                     << "ParseXMLError"
-                                     << "Xml format invalid, root node name is not Error. the content is:\n"
-                                        "<!-- only a comment -->"
-                                     << "" << "";
-    QTest::newRow("empty body") << 503 << "" << "rid" << "ServerError:503" << "" << "rid" << "";
-    QTest::newRow("transport failure") << 200028 << "Timeout was reached" << ""
-                                       << "ClientError:200028" << "Timeout was reached" << "" << "";
-    QTest::newRow("CRC mismatch") << 100001 << "Crc64 validation failed." << "rid"
-                                  << "ClientError:100001" << "Crc64 validation failed." << "rid" << "";
+            << 403 << "<Error><Code>AccessDenied</Code></Error>"
+            << "from-header"
+            << "AccessDenied"
+            << ""
+            << "from-header"
+            << "";
+    QTest::newRow("203 is a server answer too")
+            << 203 << "<ErrorResponse><Code>X</Code></ErrorResponse>"
+            << ""
+            << "X"
+            << ""
+            << ""
+            << "";
+    QTest::newRow("mismatched element")
+            << 500 << "<Error><Code>X</Error>"
+            << ""
+            << "ParseXMLError:" + QString::number(tinyxml2::XML_ERROR_MISMATCHED_ELEMENT)
+            << "XML_ERROR_MISMATCHED_ELEMENT"
+            << ""
+            << "";
+    QTest::newRow("unterminated") << 500 << "<html><body>oops"
+                                  << ""
+                                  << "ParseXMLError:"
+                                             + QString::number(tinyxml2::XML_ERROR_PARSING_TEXT)
+                                  << "XML_ERROR_PARSING_TEXT"
+                                  << ""
+                                  << "";
+    QTest::newRow("plain text") << 502 << "Bad Gateway"
+                                << ""
+                                << "ParseXMLError:"
+                                           + QString::number(tinyxml2::XML_ERROR_PARSING_TEXT)
+                                << "XML_ERROR_PARSING_TEXT"
+                                << ""
+                                << "";
+    QTest::newRow("another root")
+            << 404 << "<Result><Code>NoSuchKey</Code></Result>"
+            << "rid"
+            << "ParseXMLError"
+            << "Xml format invalid, root node name is not Error. the content is:\n"
+               "<Result><Code>NoSuchKey</Code></Result>"
+            << "rid"
+            << "";
+    QTest::newRow("no root element")
+            << 404 << "<!-- only a comment -->"
+            << ""
+            << "ParseXMLError"
+            << "Xml format invalid, root node name is not Error. the content is:\n"
+               "<!-- only a comment -->"
+            << ""
+            << "";
+    QTest::newRow("empty body") << 503 << ""
+                                << "rid"
+                                << "ServerError:503"
+                                << ""
+                                << "rid"
+                                << "";
+    QTest::newRow("transport failure") << 200028 << "Timeout was reached"
+                                       << ""
+                                       << "ClientError:200028"
+                                       << "Timeout was reached"
+                                       << ""
+                                       << "";
+    QTest::newRow("CRC mismatch") << 100001 << "Crc64 validation failed."
+                                  << "rid"
+                                  << "ClientError:100001"
+                                  << "Crc64 validation failed."
+                                  << "rid"
+                                  << "";
 }
 
 void ErrorConversionTest::convert()
@@ -80,7 +123,8 @@ void ErrorConversionTest::convert()
     QFETCH(QString, headerRequestId);
     nubora::TransportError error;
     error.status = status;
-    error.code = (nubora::isServerErrorStatus(status) ? "ServerError:" : "ClientError:") + std::to_string(status);
+    error.code = (nubora::isServerErrorStatus(status) ? "ServerError:" : "ClientError:")
+                 + std::to_string(status);
     error.message = message.toStdString();
     if (!headerRequestId.isEmpty())
         error.headers["X-Oss-Request-Id"] = headerRequestId.toStdString();
@@ -97,9 +141,12 @@ void ErrorConversionTest::fromResponse_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("message");
-    QTest::newRow("404 carries the body") << 404 << "ServerError:404" << "body text";
-    QTest::newRow("2xx other than 203 is a client status") << 204 << "ClientError:204" << "status text";
-    QTest::newRow("libcurl failure carries its text") << 200007 << "ClientError:200007" << "status text";
+    QTest::newRow("404 carries the body") << 404 << "ServerError:404"
+                                          << "body text";
+    QTest::newRow("2xx other than 203 is a client status") << 204 << "ClientError:204"
+                                                           << "status text";
+    QTest::newRow("libcurl failure carries its text") << 200007 << "ClientError:200007"
+                                                      << "status text";
 }
 
 void ErrorConversionTest::fromResponse()
@@ -126,12 +173,16 @@ void ErrorConversionTest::serverTime_data()
 {
     QTest::addColumn<QString>("document");
     QTest::addColumn<qint64>("expected"); // -1: none
-    QTest::newRow("skew document") << "<Error><Code>RequestTimeTooSkewed</Code>"
-                                      "<ServerTime>2026-12-07T00:20:44.000Z</ServerTime></Error>"
-                                   << qint64(QDateTime(QDate(2026, 12, 7), QTime(0, 20, 44), Qt::UTC).toSecsSinceEpoch());
-    QTest::newRow("fraction missing") << "<Error><ServerTime>2026-12-07T00:20:44Z</ServerTime></Error>" << qint64(-1);
-    QTest::newRow("no ServerTime") << "<Error><Code>RequestTimeTooSkewed</Code></Error>" << qint64(-1);
-    QTest::newRow("other root") << "<Result><ServerTime>2026-12-07T00:20:44.000Z</ServerTime></Result>" << qint64(-1);
+    QTest::newRow("skew document")
+            << "<Error><Code>RequestTimeTooSkewed</Code>"
+               "<ServerTime>2026-12-07T00:20:44.000Z</ServerTime></Error>"
+            << qint64(QDateTime(QDate(2026, 12, 7), QTime(0, 20, 44), Qt::UTC).toSecsSinceEpoch());
+    QTest::newRow("fraction missing")
+            << "<Error><ServerTime>2026-12-07T00:20:44Z</ServerTime></Error>" << qint64(-1);
+    QTest::newRow("no ServerTime")
+            << "<Error><Code>RequestTimeTooSkewed</Code></Error>" << qint64(-1);
+    QTest::newRow("other root")
+            << "<Result><ServerTime>2026-12-07T00:20:44.000Z</ServerTime></Result>" << qint64(-1);
     QTest::newRow("not XML") << "RequestTimeTooSkewed" << qint64(-1);
 }
 
@@ -155,14 +206,21 @@ void ErrorConversionTest::randomDocumentsNeverCrash()
         for (int edit = 0; edit < edits; ++edit) {
             const size_t at = random() % body.size();
             switch (random() % 3) {
-            case 0: body[at] = char(random()); break;
-            case 1: body.erase(at, 1 + random() % 8); break;
-            default: body.insert(at, 1, "<>/&;\"'"[random() % 7]); break;
+            case 0:
+                body[at] = char(random());
+                break;
+            case 1:
+                body.erase(at, 1 + random() % 8);
+                break;
+            default:
+                body.insert(at, 1, "<>/&;\"'"[random() % 7]);
+                break;
             }
             if (body.empty())
                 body = "<";
         }
-        const nubora::RequestError converted = nubora::toRequestError({400, "ServerError:400", body, {}});
+        const nubora::RequestError converted
+                = nubora::toRequestError({400, "ServerError:400", body, {}});
         tinyxml2::XMLDocument reference;
         const bool wellFormed = reference.Parse(body.data(), body.size()) == tinyxml2::XML_SUCCESS;
         const bool errorRoot = wellFormed && reference.RootElement()
@@ -180,9 +238,11 @@ void ErrorConversionTest::randomDocumentsNeverCrash()
     for (int depth = 0; depth < 20000; ++depth)
         deep += "<Error>";
     const nubora::RequestError nested = nubora::toRequestError({404, "ServerError:404", deep, {}});
-    QCOMPARE(QString::fromStdString(nested.code), "ParseXMLError:" + QString::number(tinyxml2::XML_ELEMENT_DEPTH_EXCEEDED));
+    QCOMPARE(QString::fromStdString(nested.code),
+             "ParseXMLError:" + QString::number(tinyxml2::XML_ELEMENT_DEPTH_EXCEEDED));
 
-    const std::string huge = "<Error><Code>Big</Code><Message>" + std::string(8 << 20, 'm') + "</Message></Error>";
+    const std::string huge
+            = "<Error><Code>Big</Code><Message>" + std::string(8 << 20, 'm') + "</Message></Error>";
     const nubora::RequestError big = nubora::toRequestError({500, "ServerError:500", huge, {}});
     QCOMPARE(big.code, std::string("Big"));
     QCOMPARE(big.message.size(), size_t(8 << 20));

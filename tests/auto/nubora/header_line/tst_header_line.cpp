@@ -21,16 +21,27 @@ void HeaderLineTest::parse_data()
     QTest::addColumn<bool>("isHeader");
     QTest::addColumn<QByteArray>("key");
     QTest::addColumn<QByteArray>("value");
-    QTest::newRow("one blank") << QByteArray("Content-Length: 1234\r\n") << true << QByteArray("Content-Length") << QByteArray("1234");
-    QTest::newRow("no blank") << QByteArray("Content-Length:1234\r\n") << true << QByteArray("Content-Length") << QByteArray("1234");
-    QTest::newRow("several blanks and a tab") << QByteArray("Content-Length: \t   1234\r\n") << true << QByteArray("Content-Length") << QByteArray("1234");
-    QTest::newRow("colon inside value") << QByteArray("Date: Mon, 07 Dec 2026 00:20:44 GMT\r\n") << true << QByteArray("Date") << QByteArray("Mon, 07 Dec 2026 00:20:44 GMT");
-    QTest::newRow("empty value") << QByteArray("X-Empty:\r\n") << true << QByteArray("X-Empty") << QByteArray();
-    QTest::newRow("line feed only") << QByteArray("ETag: \"abc\"\n") << true << QByteArray("ETag") << QByteArray("\"abc\"");
-    QTest::newRow("no line end") << QByteArray("ETag: abc") << true << QByteArray("ETag") << QByteArray("abc");
-    QTest::newRow("value ends at last carriage return") << QByteArray("X-A: a\rb\r\n") << true << QByteArray("X-A") << QByteArray("a\rb");
-    QTest::newRow("status line") << QByteArray("HTTP/1.1 200 OK\r\n") << false << QByteArray() << QByteArray();
-    QTest::newRow("no colon") << QByteArray("garbage without separator\r\n") << false << QByteArray() << QByteArray();
+    QTest::newRow("one blank") << QByteArray("Content-Length: 1234\r\n") << true
+                               << QByteArray("Content-Length") << QByteArray("1234");
+    QTest::newRow("no blank") << QByteArray("Content-Length:1234\r\n") << true
+                              << QByteArray("Content-Length") << QByteArray("1234");
+    QTest::newRow("several blanks and a tab") << QByteArray("Content-Length: \t   1234\r\n") << true
+                                              << QByteArray("Content-Length") << QByteArray("1234");
+    QTest::newRow("colon inside value")
+            << QByteArray("Date: Mon, 07 Dec 2026 00:20:44 GMT\r\n") << true << QByteArray("Date")
+            << QByteArray("Mon, 07 Dec 2026 00:20:44 GMT");
+    QTest::newRow("empty value") << QByteArray("X-Empty:\r\n") << true << QByteArray("X-Empty")
+                                 << QByteArray();
+    QTest::newRow("line feed only")
+            << QByteArray("ETag: \"abc\"\n") << true << QByteArray("ETag") << QByteArray("\"abc\"");
+    QTest::newRow("no line end") << QByteArray("ETag: abc") << true << QByteArray("ETag")
+                                 << QByteArray("abc");
+    QTest::newRow("value ends at last carriage return")
+            << QByteArray("X-A: a\rb\r\n") << true << QByteArray("X-A") << QByteArray("a\rb");
+    QTest::newRow("status line") << QByteArray("HTTP/1.1 200 OK\r\n") << false << QByteArray()
+                                 << QByteArray();
+    QTest::newRow("no colon") << QByteArray("garbage without separator\r\n") << false
+                              << QByteArray() << QByteArray();
     QTest::newRow("block end") << QByteArray("\r\n") << false << QByteArray() << QByteArray();
 }
 

@@ -21,7 +21,8 @@ void RetryStrategyTest::mayRetry_data()
 
     const QString skewed = "<Error><Code>RequestTimeTooSkewed</Code></Error>";
     QTest::newRow("skewed clock") << 403 << skewed << 0 << true;
-    QTest::newRow("other 403") << 403 << "<Error><Code>SignatureDoesNotMatch</Code></Error>" << 0 << false;
+    QTest::newRow("other 403") << 403 << "<Error><Code>SignatureDoesNotMatch</Code></Error>" << 0
+                               << false;
     QTest::newRow("500") << 500 << "" << 0 << true;
     QTest::newRow("503") << 503 << "" << 2 << true;
     QTest::newRow("598") << 598 << "" << 0 << true;

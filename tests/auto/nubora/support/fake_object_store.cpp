@@ -55,7 +55,9 @@ void fillPattern(char *out, std::int64_t offset, std::size_t length)
 
 std::string lower(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
+        return std::tolower(c);
+    });
     return text;
 }
 
@@ -63,7 +65,8 @@ std::string percentDecoded(const std::string &text)
 {
     std::string decoded;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1]))
+        if (text[i] == '%' && i + 2 < text.size()
+            && std::isxdigit(static_cast<unsigned char>(text[i + 1]))
             && std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
             decoded += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
             i += 2;
@@ -77,15 +80,24 @@ std::string percentDecoded(const std::string &text)
 const char *reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 204: return "No Content";
-    case 206: return "Partial Content";
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 204:
+        return "No Content";
+    case 206:
+        return "Partial Content";
+    case 400:
+        return "Bad Request";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
     }
 }
 
@@ -118,7 +130,7 @@ std::string isoTime(std::time_t seconds)
     return text;
 }
 
-}
+} // namespace
 
 bool NoCaseLess::operator()(const std::string &left, const std::string &right) const
 {
@@ -134,7 +146,8 @@ std::uint64_t patternCrc64(std::int64_t length)
 {
     std::uint64_t crc = 0;
     for (std::int64_t done = 0; done < length;) {
-        const std::size_t run = static_cast<std::size_t>(std::min<std::int64_t>(kPatternPeriod, length - done));
+        const std::size_t run
+                = static_cast<std::size_t>(std::min<std::int64_t>(kPatternPeriod, length - done));
         crc = lzma_crc64(patternBlock().data(), run, crc);
         done += static_cast<std::int64_t>(run);
     }
@@ -148,12 +161,14 @@ std::string patternBody(std::int64_t length)
     return body;
 }
 
-std::string errorDocument(const std::string &code, const std::string &message, const std::string &requestId,
+std::string errorDocument(const std::string &code,
+                          const std::string &message,
+                          const std::string &requestId,
                           const std::string &extraElements)
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Error>\n  <Code>" + code + "</Code>\n  <Message>" + message
-           + "</Message>\n  <RequestId>" + requestId + "</RequestId>\n  <HostId>127.0.0.1</HostId>\n"
-           + extraElements + "</Error>\n";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Error>\n  <Code>" + code
+           + "</Code>\n  <Message>" + message + "</Message>\n  <RequestId>" + requestId
+           + "</RequestId>\n  <HostId>127.0.0.1</HostId>\n" + extraElements + "</Error>\n";
 }
 
 std::string expectedSignature(const std::string &secret, const ReceivedRequest &request)
@@ -162,8 +177,8 @@ std::string expectedSignature(const std::string &secret, const ReceivedRequest &
         const auto found = request.headers.find(key);
         return found == request.headers.end() ? std::string() : found->second;
     };
-    std::string canonical = request.method + "\n" + valueOf("Content-MD5") + "\n" + valueOf("Content-Type") + "\n"
-                            + valueOf("Date") + "\n";
+    std::string canonical = request.method + "\n" + valueOf("Content-MD5") + "\n"
+                            + valueOf("Content-Type") + "\n" + valueOf("Date") + "\n";
     for (const auto &[key, value] : request.headers)
         if (lower(key).rfind("x-oss-", 0) == 0)
             canonical += lower(key) + ":" + value + "\n";
@@ -171,15 +186,21 @@ std::string expectedSignature(const std::string &secret, const ReceivedRequest &
 
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int digestLength = 0;
-    HMAC(EVP_sha1(), secret.data(), static_cast<int>(secret.size()),
-         reinterpret_cast<const unsigned char *>(canonical.data()), canonical.size(), digest, &digestLength);
+    HMAC(EVP_sha1(),
+         secret.data(),
+         static_cast<int>(secret.size()),
+         reinterpret_cast<const unsigned char *>(canonical.data()),
+         canonical.size(),
+         digest,
+         &digestLength);
     unsigned char encoded[64];
     const int encodedLength = EVP_EncodeBlock(encoded, digest, static_cast<int>(digestLength));
     return std::string(reinterpret_cast<char *>(encoded), static_cast<std::size_t>(encodedLength));
 }
 
 FakeObjectStore::FakeObjectStore(std::string accessKeyId, std::string accessKeySecret)
-    : accessKeyId_(std::move(accessKeyId)), accessKeySecret_(std::move(accessKeySecret))
+    : accessKeyId_(std::move(accessKeyId))
+    , accessKeySecret_(std::move(accessKeySecret))
 {
     listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
     const int reuse = 1;
@@ -245,7 +266,9 @@ Reply FakeObjectStore::checkRequest(ReceivedRequest &request) const
         const auto found = request.headers.find(key);
         return found == request.headers.end() ? std::string() : found->second;
     };
-    const auto reject = [&request](int status, const std::string &code, const std::string &message,
+    const auto reject = [&request](int status,
+                                   const std::string &code,
+                                   const std::string &message,
                                    const std::string &extra = {}) {
         request.problems.push_back(code + ": " + message);
         Reply reply;
@@ -276,15 +299,18 @@ Reply FakeObjectStore::checkRequest(ReceivedRequest &request) const
     if (authorization.rfind(prefix, 0) != 0)
         return reject(403, "InvalidAccessKeyId", "this fake store knows no such access key id");
     if (authorization.substr(prefix.size()) != expectedSignature(accessKeySecret_, request))
-        return reject(403, "SignatureDoesNotMatch", "the signature sent differs from the one this fake store computed");
+        return reject(403,
+                      "SignatureDoesNotMatch",
+                      "the signature sent differs from the one this fake store computed");
 
     const std::time_t storeNow = std::time(nullptr) + static_cast<std::time_t>(clockOffset_.load());
     const std::time_t requestTime = timegm(&dated);
     if (std::abs(static_cast<long long>(requestTime - storeNow)) > kAllowedSkewSeconds)
-        return reject(403, "RequestTimeTooSkewed",
+        return reject(403,
+                      "RequestTimeTooSkewed",
                       "the request's date is too far from this fake store's clock",
                       "  <RequestTime>" + isoTime(requestTime) + "</RequestTime>\n  <ServerTime>"
-                          + isoTime(storeNow) + "</ServerTime>\n");
+                              + isoTime(storeNow) + "</ServerTime>\n");
     return passedChecks();
 }
 
@@ -320,16 +346,20 @@ void FakeObjectStore::serveConnection(int socket)
         while (lineEnd != std::string::npos) {
             const std::size_t start = lineEnd + 2;
             lineEnd = head.find("\r\n", start);
-            const std::string line = head.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
+            const std::string line = head.substr(
+                    start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
             const std::size_t colon = line.find(':');
             if (colon != std::string::npos)
-                request.headers[line.substr(0, colon)] = line.substr(line.find_first_not_of(' ', colon + 1));
+                request.headers[line.substr(0, colon)]
+                        = line.substr(line.find_first_not_of(' ', colon + 1));
         }
         // Path style: /bucket/encoded-key
         const std::string path = request.target.substr(0, request.target.find('?'));
         const std::size_t bucketEnd = path.find('/', 1);
-        request.bucket = path.substr(1, bucketEnd == std::string::npos ? std::string::npos : bucketEnd - 1);
-        request.key = bucketEnd == std::string::npos ? std::string() : percentDecoded(path.substr(bucketEnd + 1));
+        request.bucket = path.substr(
+                1, bucketEnd == std::string::npos ? std::string::npos : bucketEnd - 1);
+        request.key = bucketEnd == std::string::npos ? std::string()
+                                                     : percentDecoded(path.substr(bucketEnd + 1));
 
         Reply reply = verifying_ ? checkRequest(request) : passedChecks();
         Handler handler;
@@ -343,7 +373,8 @@ void FakeObjectStore::serveConnection(int socket)
         if (reply.status == 0) {
             Reply notFound;
             notFound.status = 404;
-            notFound.body = errorDocument("NoSuchKey", "nothing is stored under this key", "no-handler");
+            notFound.body
+                    = errorDocument("NoSuchKey", "nothing is stored under this key", "no-handler");
             reply = handler ? handler(request, index) : notFound;
         }
         if (!sendReply(socket, reply))
@@ -358,24 +389,30 @@ bool FakeObjectStore::sendReply(int socket, const Reply &reply)
         return false;
     }
     const bool generated = reply.generatedLength >= 0;
-    const std::int64_t length = generated ? reply.generatedLength : static_cast<std::int64_t>(reply.body.size());
+    const std::int64_t length
+            = generated ? reply.generatedLength : static_cast<std::int64_t>(reply.body.size());
 
-    std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reasonPhrase(reply.status) + "\r\n";
+    std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reasonPhrase(reply.status)
+                       + "\r\n";
     for (const auto &[key, value] : reply.headers)
         head += key + ": " + value + "\r\n";
     if (reply.chunked)
         head += "Transfer-Encoding: chunked\r\n";
     else if (reply.sendContentLength)
-        head += "Content-Length: " + std::to_string(reply.announcedLength >= 0 ? reply.announcedLength : length) + "\r\n";
+        head += "Content-Length: "
+                + std::to_string(reply.announcedLength >= 0 ? reply.announcedLength : length)
+                + "\r\n";
     else
         head += "Connection: close\r\n";
     // An endless body has no checksum to announce.
     if (reply.withCrc64 && reply.status / 100 == 2 && length < kEndless) {
         std::string crc = reply.crc64Override;
         if (crc.empty())
-            crc = std::to_string(generated ? patternCrc64(length)
-                                           : lzma_crc64(reinterpret_cast<const uint8_t *>(reply.body.data()),
-                                                        reply.body.size(), 0));
+            crc = std::to_string(
+                    generated ? patternCrc64(length)
+                              : lzma_crc64(reinterpret_cast<const uint8_t *>(reply.body.data()),
+                                           reply.body.size(),
+                                           0));
         head += "x-oss-hash-crc64ecma: " + crc + "\r\n";
     }
     head += "\r\n";
@@ -388,17 +425,20 @@ bool FakeObjectStore::sendReply(int socket, const Reply &reply)
     if (reply.closeAfterBytes >= 0)
         limit = std::min(limit, reply.closeAfterBytes);
 
-    const std::int64_t piece = reply.paceBytes > 0 ? reply.paceBytes : static_cast<std::int64_t>(kSendChunk);
+    const std::int64_t piece
+            = reply.paceBytes > 0 ? reply.paceBytes : static_cast<std::int64_t>(kSendChunk);
     std::vector<char> chunk(static_cast<std::size_t>(piece));
     for (std::int64_t sent = 0; sent < limit && !stopping_;) {
-        const std::size_t run = static_cast<std::size_t>(std::min<std::int64_t>(piece, limit - sent));
+        const std::size_t run
+                = static_cast<std::size_t>(std::min<std::int64_t>(piece, limit - sent));
         if (generated)
             fillPattern(chunk.data(), sent, run);
         else
             std::memcpy(chunk.data(), reply.body.data() + sent, run);
         char size[32];
         std::snprintf(size, sizeof size, "%zx\r\n", run);
-        if ((reply.chunked && !sendAll(socket, size, std::strlen(size))) || !sendAll(socket, chunk.data(), run)
+        if ((reply.chunked && !sendAll(socket, size, std::strlen(size)))
+            || !sendAll(socket, chunk.data(), run)
             || (reply.chunked && !sendAll(socket, "\r\n", 2)))
             return false;
         sent += static_cast<std::int64_t>(run);
@@ -426,4 +466,4 @@ bool FakeObjectStore::sendReply(int socket, const Reply &reply)
     return reply.sendContentLength && reply.announcedLength < 0;
 }
 
-}
+} // namespace fakestore

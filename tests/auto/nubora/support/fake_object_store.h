@@ -16,36 +16,39 @@
 // can stall, cut or garble an answer on purpose.
 namespace fakestore {
 
-struct NoCaseLess {
+struct NoCaseLess
+{
     bool operator()(const std::string &left, const std::string &right) const;
 };
 
-struct ReceivedRequest {
+struct ReceivedRequest
+{
     std::string method;
-    std::string target;   // as sent, still encoded
+    std::string target; // as sent, still encoded
     std::string bucket;
-    std::string key;      // decoded
+    std::string key; // decoded
     std::map<std::string, std::string, NoCaseLess> headers;
     std::chrono::steady_clock::time_point arrival;
     std::vector<std::string> problems; // what the store found wrong; empty when accepted
 };
 
-struct Reply {
+struct Reply
+{
     int status = 200;
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
     // When >= 0 the body is that many bytes of patternBody() instead of `body`.
     std::int64_t generatedLength = -1;
     bool sendContentLength = true;
-    std::int64_t announcedLength = -1;     // Content-Length to claim; -1: the real length
-    std::int64_t stallAfterBytes = -1;     // stop sending there and hold the connection
+    std::int64_t announcedLength = -1; // Content-Length to claim; -1: the real length
+    std::int64_t stallAfterBytes = -1; // stop sending there and hold the connection
     std::chrono::milliseconds stallFor{0};
-    std::int64_t closeAfterBytes = -1;     // drop the connection there
-    bool withCrc64 = true;                 // add x-oss-hash-crc64ecma of the full body
-    std::string crc64Override;             // send this value instead
-    std::string raw;                       // send these bytes verbatim, then close
-    bool chunked = false;                  // chunked transfer coding instead of a length
-    std::int64_t paceBytes = 0;            // when > 0: send this many bytes per paceInterval
+    std::int64_t closeAfterBytes = -1; // drop the connection there
+    bool withCrc64 = true;             // add x-oss-hash-crc64ecma of the full body
+    std::string crc64Override;         // send this value instead
+    std::string raw;                   // send these bytes verbatim, then close
+    bool chunked = false;              // chunked transfer coding instead of a length
+    std::int64_t paceBytes = 0;        // when > 0: send this many bytes per paceInterval
     std::chrono::milliseconds paceInterval{0};
 };
 
@@ -60,7 +63,9 @@ unsigned char patternByte(std::int64_t index);
 std::uint64_t patternCrc64(std::int64_t length);
 std::string patternBody(std::int64_t length);
 
-std::string errorDocument(const std::string &code, const std::string &message, const std::string &requestId,
+std::string errorDocument(const std::string &code,
+                          const std::string &message,
+                          const std::string &requestId,
                           const std::string &extraElements = {});
 
 // Expected signature for a GET of bucket/key, computed independently of the library.
@@ -104,4 +109,4 @@ private:
     std::thread acceptor_;
 };
 
-}
+} // namespace fakestore

@@ -12,7 +12,8 @@ using fakestore::Reply;
 
 namespace {
 
-struct Transfer {
+struct Transfer
+{
     std::shared_ptr<nubora::HttpResponse> response;
     int streamsMade = 0;
     std::shared_ptr<std::stringstream> stream; // the last one made
@@ -22,7 +23,7 @@ struct Transfer {
     std::int64_t transferred = 0;
 };
 
-}
+} // namespace
 
 class TransportTest : public QObject
 {
@@ -51,7 +52,8 @@ private:
     Transfer get(fakestore::FakeObjectStore &store, const Reply &reply, long stallWindowMs = 5000);
 };
 
-Transfer TransportTest::get(fakestore::FakeObjectStore &store, const Reply &reply, long stallWindowMs)
+Transfer
+TransportTest::get(fakestore::FakeObjectStore &store, const Reply &reply, long stallWindowMs)
 {
     store.setVerifying(false);
     store.setHandler([reply](const fakestore::ReceivedRequest &, int) { return reply; });
@@ -69,11 +71,12 @@ Transfer TransportTest::get(fakestore::FakeObjectStore &store, const Reply &repl
         transfer.stream = std::make_shared<std::stringstream>();
         return transfer.stream;
     });
-    request.setProgressHandler([&transfer](std::uint64_t block, std::int64_t soFar, std::int64_t total) {
-        transfer.progressSum += std::int64_t(block);
-        QCOMPARE(soFar, transfer.progressSum);
-        transfer.totals.push_back(total);
-    });
+    request.setProgressHandler(
+            [&transfer](std::uint64_t block, std::int64_t soFar, std::int64_t total) {
+                transfer.progressSum += std::int64_t(block);
+                QCOMPARE(soFar, transfer.progressSum);
+                transfer.totals.push_back(total);
+            });
     transfer.response = client.makeRequest(request);
     transfer.crc64 = request.transferredCrc64();
     transfer.transferred = request.transferredBytes();
@@ -119,7 +122,8 @@ void TransportTest::headerLines()
     fakestore::FakeObjectStore store("id", "secret");
     Reply reply;
     reply.raw = "HTTP/1.1 200 OK\r\nX-Tight:1234\r\nX-Loose:    1234\r\n"
-                "X-Repeated: first\r\nx-repeated: last\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
+                "X-Repeated: first\r\nx-repeated: last\r\nContent-Length: 2\r\nConnection: "
+                "close\r\n\r\nok";
     const Transfer transfer = get(store, reply);
 
     QCOMPARE(transfer.response->statusCode(), 200);
@@ -156,7 +160,8 @@ void TransportTest::stallTimesOutAndRewinds()
     const Transfer transfer = get(store, reply, 1000);
 
     QCOMPARE(transfer.response->statusCode(), 200000 + int(CURLE_OPERATION_TIMEDOUT));
-    QCOMPARE(transfer.response->statusText(), std::string(curl_easy_strerror(CURLE_OPERATION_TIMEDOUT)));
+    QCOMPARE(transfer.response->statusText(),
+             std::string(curl_easy_strerror(CURLE_OPERATION_TIMEDOUT)));
     QVERIFY(transfer.stream->good());
     QCOMPARE(std::int64_t(transfer.stream->tellp()), std::int64_t(0));
     QVERIFY(transfer.progressSum >= 300000);
@@ -205,9 +210,11 @@ void TransportTest::malformedAnswers_data()
     QTest::addColumn<QByteArray>("raw");
     QTest::addColumn<int>("curlCode");
     QTest::newRow("header line without colon")
-        << QByteArray("HTTP/1.1 200 OK\r\nline without colon\r\nContent-Length: 2\r\n\r\nok") << int(CURLE_WEIRD_SERVER_REPLY);
+            << QByteArray("HTTP/1.1 200 OK\r\nline without colon\r\nContent-Length: 2\r\n\r\nok")
+            << int(CURLE_WEIRD_SERVER_REPLY);
     // Without a status line the answer would be HTTP/0.9, which libcurl refuses.
-    QTest::newRow("not HTTP") << QByteArray("SSH-2.0-OpenSSH\r\n\r\n") << int(CURLE_UNSUPPORTED_PROTOCOL);
+    QTest::newRow("not HTTP") << QByteArray("SSH-2.0-OpenSSH\r\n\r\n")
+                              << int(CURLE_UNSUPPORTED_PROTOCOL);
     QTest::newRow("a blank") << QByteArray(" ") << int(CURLE_UNSUPPORTED_PROTOCOL);
 }
 
@@ -228,9 +235,11 @@ void TransportTest::writeErrorCauses_data()
 {
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("cause");
-    QTest::newRow("no stream") << "" << ". Caused by content is null.";
+    QTest::newRow("no stream") << ""
+                               << ". Caused by content is null.";
     QTest::newRow("file in a missing directory")
-        << "missing/dir/file" << ". Caused by content is in fail state(Logical error on i/o operation).";
+            << "missing/dir/file"
+            << ". Caused by content is in fail state(Logical error on i/o operation).";
 }
 
 void TransportTest::writeErrorCauses()
@@ -247,11 +256,13 @@ void TransportTest::writeErrorCauses()
     nubora::CurlHttpClient client{nubora::TransportSettings()};
     nubora::HttpRequest request;
     request.setUrl(store.endpoint() + "/bucket/key");
-    const std::string path = target.isEmpty() ? std::string() : directory.filePath(target).toStdString();
+    const std::string path
+            = target.isEmpty() ? std::string() : directory.filePath(target).toStdString();
     request.setResponseStreamFactory([path]() -> nubora::BodyStream {
         if (path.empty())
             return nullptr;
-        return std::make_shared<std::fstream>(path, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
+        return std::make_shared<std::fstream>(
+                path, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
     });
     const auto response = client.makeRequest(request);
     QCOMPARE(response->statusCode(), 200000 + int(CURLE_WRITE_ERROR));
@@ -279,7 +290,8 @@ void TransportTest::tlsPeerIsVerifiedByDefault_data()
     QTest::addColumn<bool>("verify");
     QTest::addColumn<int>("status");
     QTest::newRow("default settings refuse a self-signed server")
-        << nubora::TransportSettings().verifyTls << 200000 + int(CURLE_PEER_FAILED_VERIFICATION);
+            << nubora::TransportSettings().verifyTls
+            << 200000 + int(CURLE_PEER_FAILED_VERIFICATION);
     QTest::newRow("verification switched off") << false << 200;
 }
 
@@ -291,15 +303,36 @@ void TransportTest::tlsPeerIsVerifiedByDefault()
     QFETCH(int, status);
     QTemporaryDir directory;
     QProcess makeCertificate;
-    makeCertificate.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
-                                      "/CN=127.0.0.1", "-keyout", directory.filePath("key.pem"), "-out",
-                                      directory.filePath("cert.pem")});
-    QVERIFY2(makeCertificate.waitForFinished(60000) && makeCertificate.exitCode() == 0, "the openssl command is needed");
+    makeCertificate.start("openssl",
+                          {"req",
+                           "-x509",
+                           "-newkey",
+                           "rsa:2048",
+                           "-nodes",
+                           "-days",
+                           "1",
+                           "-subj",
+                           "/CN=127.0.0.1",
+                           "-keyout",
+                           directory.filePath("key.pem"),
+                           "-out",
+                           directory.filePath("cert.pem")});
+    QVERIFY2(makeCertificate.waitForFinished(60000) && makeCertificate.exitCode() == 0,
+             "the openssl command is needed");
 
     QProcess server;
     server.setProcessChannelMode(QProcess::MergedChannels);
-    server.start("openssl", {"s_server", "-accept", "127.0.0.1:0", "-naccept", "1", "-www", "-cert",
-                             directory.filePath("cert.pem"), "-key", directory.filePath("key.pem")});
+    server.start("openssl",
+                 {"s_server",
+                  "-accept",
+                  "127.0.0.1:0",
+                  "-naccept",
+                  "1",
+                  "-www",
+                  "-cert",
+                  directory.filePath("cert.pem"),
+                  "-key",
+                  directory.filePath("key.pem")});
     QByteArray banner;
     const QRegularExpression acceptLine("ACCEPT 127\\.0\\.0\\.1:(\\d+)");
     QRegularExpressionMatch match;

@@ -31,12 +31,18 @@ void ValidationTest::request_data()
     QTest::newRow("trailing dash") << "ambrel-" << key << int(nubora::kInvalidBucketName);
     QTest::newRow("underscore") << "amb_rel" << key << int(nubora::kInvalidBucketName);
     QTest::newRow("dot") << "amb.rel" << key << int(nubora::kInvalidBucketName);
-    QTest::newRow("bad bucket wins over bad key") << "A" << "" << int(nubora::kInvalidBucketName);
-    QTest::newRow("empty key") << "ambrel" << "" << int(nubora::kInvalidObjectKey);
-    QTest::newRow("key with slash first") << "ambrel" << "/version" << int(nubora::kInvalidObjectKey);
-    QTest::newRow("key with backslash first") << "ambrel" << "\\version" << int(nubora::kInvalidObjectKey);
-    QTest::newRow("key of 1023 bytes") << "ambrel" << QString(1023, 'k') << int(nubora::kValidationOk);
-    QTest::newRow("key of 1024 bytes") << "ambrel" << QString(1024, 'k') << int(nubora::kInvalidObjectKey);
+    QTest::newRow("bad bucket wins over bad key") << "A"
+                                                  << "" << int(nubora::kInvalidBucketName);
+    QTest::newRow("empty key") << "ambrel"
+                               << "" << int(nubora::kInvalidObjectKey);
+    QTest::newRow("key with slash first") << "ambrel"
+                                          << "/version" << int(nubora::kInvalidObjectKey);
+    QTest::newRow("key with backslash first") << "ambrel"
+                                              << "\\version" << int(nubora::kInvalidObjectKey);
+    QTest::newRow("key of 1023 bytes")
+            << "ambrel" << QString(1023, 'k') << int(nubora::kValidationOk);
+    QTest::newRow("key of 1024 bytes")
+            << "ambrel" << QString(1024, 'k') << int(nubora::kInvalidObjectKey);
 }
 
 void ValidationTest::request()
@@ -44,19 +50,22 @@ void ValidationTest::request()
     QFETCH(QString, bucket);
     QFETCH(QString, key);
     QFETCH(int, expected);
-    QCOMPARE(nubora::GetObjectRequest(bucket.toStdString(), key.toStdString()).validate(), expected);
+    QCOMPARE(nubora::GetObjectRequest(bucket.toStdString(), key.toStdString()).validate(),
+             expected);
 }
 
 void ValidationTest::messages_data()
 {
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("message");
-    QTest::newRow("bucket") << 101001
-                            << "The bucket name is invalid. A bucket name must  be comprised of lower-case "
-                               "characters, numbers or dash(-) with 3-63 characters long.";
-    QTest::newRow("key") << 101002
-                         << "The object key is invalid. An object name should be between 1-1023 bytes long and "
-                            "cannot begin with '/' or '\\'";
+    QTest::newRow("bucket")
+            << 101001
+            << "The bucket name is invalid. A bucket name must  be comprised of lower-case "
+               "characters, numbers or dash(-) with 3-63 characters long.";
+    QTest::newRow("key")
+            << 101002
+            << "The object key is invalid. An object name should be between 1-1023 bytes long and "
+               "cannot begin with '/' or '\\'";
     QTest::newRow("below the range") << 100999 << "Model error, but undefined.";
     QTest::newRow("above the range") << 102000 << "Model error, but undefined.";
     QTest::newRow("unknown inside the range") << 101500 << "Model error, but undefined.";

@@ -51,18 +51,20 @@ void tst_Instrument::parsing_data()
     QTest::addColumn<QList<QByteArray>>("frames");
     QTest::addColumn<QByteArray>("discarded");
     QTest::newRow("poll") << false << hex("0101") << QList<QByteArray>{hex("0101")} << QByteArray();
-    QTest::newRow("wake zeros are filler")
-            << false << hex("000000000000 0202") << QList<QByteArray>{hex("0202")} << hex("000000000000");
+    QTest::newRow("wake zeros are filler") << false << hex("000000000000 0202")
+                                           << QList<QByteArray>{hex("0202")} << hex("000000000000");
     QTest::newRow("write with data")
-            << false << hex("FD01FC A003B615") << QList<QByteArray>{hex("FD01FC"), hex("A003B615")} << QByteArray();
+            << false << hex("FD01FC A003B615") << QList<QByteArray>{hex("FD01FC"), hex("A003B615")}
+            << QByteArray();
     QTest::newRow("resynchronises after a bad checksum")
             << false << hex("2021 0101") << QList<QByteArray>{hex("0101")} << hex("2021");
     QTest::newRow("xor instrument ignores crc probe")
             << false << hex("000100000000 3DDB") << QList<QByteArray>{} << hex("000100000000 3DDB");
-    QTest::newRow("crc read") << true << hex("0017000000007418") << QList<QByteArray>{hex("0017000000007418")}
-                              << QByteArray();
+    QTest::newRow("crc read") << true << hex("0017000000007418")
+                              << QList<QByteArray>{hex("0017000000007418")} << QByteArray();
     QTest::newRow("crc after xor noise")
-            << true << hex("0101 000100000000 3DDB") << QList<QByteArray>{hex("0001000000003DDB")} << hex("0101");
+            << true << hex("0101 000100000000 3DDB") << QList<QByteArray>{hex("0001000000003DDB")}
+            << hex("0101");
 }
 
 void tst_Instrument::parsing()
@@ -109,7 +111,8 @@ void tst_Instrument::answerFraming_data()
     // Values read from offset 3, a single byte from offset 4, the CRC low byte first.
     QTest::newRow("crc value") << true << hex("03F2") << hex("0001 02 03F2") + hex("0000");
     QTest::newRow("crc byte") << true << hex("02") << hex("0001 02 0002") + hex("0000");
-    QTest::newRow("crc four bytes") << true << hex("144E01F6") << hex("0001 04 144E01F6") + hex("0000");
+    QTest::newRow("crc four bytes")
+            << true << hex("144E01F6") << hex("0001 04 144E01F6") + hex("0000");
 }
 
 void tst_Instrument::answerFraming()
@@ -117,7 +120,8 @@ void tst_Instrument::answerFraming()
     QFETCH(bool, crc);
     QFETCH(QByteArray, data);
     QFETCH(QByteArray, frame);
-    const QByteArray framed = SimProtocol::frameAnswer(crc ? Framing::Crc : Framing::Xor, 0x01, data);
+    const QByteArray framed
+            = SimProtocol::frameAnswer(crc ? Framing::Crc : Framing::Xor, 0x01, data);
     if (crc) {
         const QByteArray body = frame.left(frame.size() - 2);
         const quint16 crcValue = SimProtocol::modbusCrc(body);

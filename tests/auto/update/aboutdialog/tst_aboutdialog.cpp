@@ -32,7 +32,8 @@ const QByteArray kEarlierInstaller = "earlier installer";
 const QByteArray kFakeInstaller = "#!/bin/sh\necho $# > \"$0.ran\"\n";
 
 // What one run of the button's slot did instead of showing boxes or ending the process.
-struct Outcome {
+struct Outcome
+{
     QStringList boxes;
     QList<QMessageBox::Icon> icons;
     QStringList started;
@@ -40,7 +41,8 @@ struct Outcome {
 };
 
 // The published version and installer as the store serves them; any other key is missing.
-struct Bucket {
+struct Bucket
+{
     QByteArray version;
     QByteArray installer = kFakeInstaller;
     QByteArray signature; // served when not empty
@@ -56,7 +58,8 @@ Reply missingKey()
 {
     Reply reply;
     reply.status = 404;
-    reply.body = fakestore::errorDocument("NoSuchKey", "nothing is stored under this key", "UPDATE-TEST");
+    reply.body = fakestore::errorDocument(
+            "NoSuchKey", "nothing is stored under this key", "UPDATE-TEST");
     return reply;
 }
 
@@ -104,7 +107,8 @@ QByteArray signRelease(const QStringList &arguments)
 {
     QProcess tool;
     tool.start(QStringLiteral(TEVRANO_SOURCE_DIR "/tools/sign-release"), arguments);
-    if (!tool.waitForFinished(30000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+    if (!tool.waitForFinished(30000) || tool.exitStatus() != QProcess::NormalExit
+        || tool.exitCode() != 0)
         return QByteArray();
     return tool.readAllStandardOutput().trimmed();
 }
@@ -118,7 +122,7 @@ QStringList installerRequests(const fakestore::FakeObjectStore &store)
     return keys;
 }
 
-}
+} // namespace
 
 Q_DECLARE_METATYPE(std::function<void(Reply &)>)
 
@@ -189,16 +193,23 @@ void AboutDialogTest::cleanup()
 Outcome AboutDialogTest::clickUpdate(AboutDialog &dialog, bool installerStarts)
 {
     Outcome outcome;
-    dialog.setHooks({[&outcome](QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text) {
+    dialog.setHooks({[&outcome](QWidget *parent,
+                                QMessageBox::Icon icon,
+                                const QString &title,
+                                const QString &text) {
                          // The boxes belong to the dialog and carry no title.
-                         outcome.boxes << (parent && title.isEmpty() ? text : QStringLiteral("<malformed box>"));
+                         outcome.boxes
+                                 << (parent && title.isEmpty() ? text
+                                                               : QStringLiteral("<malformed box>"));
                          outcome.icons << icon;
                      },
                      [&outcome, installerStarts](const QString &program) {
                          outcome.started << program;
                          return installerStarts;
                      },
-                     [&outcome](int status) { outcome.exits << status; }});
+                     [&outcome](int status) {
+                         outcome.exits << status;
+                     }});
     dialog.findChild<QPushButton *>("pushButton")->click();
     // The run ends with the Cancel button going away again.
     auto *cancel = dialog.findChild<QPushButton *>("pushButton_cancel");
@@ -226,9 +237,11 @@ void AboutDialogTest::initialState()
     QCOMPARE(int(dialog.windowFlags() & ~Qt::WindowSystemMenuHint), 0x0A041003);
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
     QCOMPARE(dialog.findChild<QLabel *>("label_appname")->text(), QString("Update Test"));
-    QCOMPARE(dialog.findChild<QLabel *>("label_version")->text(), QString("Version: ") + kRunningVersion);
+    QCOMPARE(dialog.findChild<QLabel *>("label_version")->text(),
+             QString("Version: ") + kRunningVersion);
     QCOMPARE(dialog.findChild<QPushButton *>("pushButton")->text(), QString::fromUtf8("版本更新"));
-    QCOMPARE(dialog.findChild<QPushButton *>("pushButton_cancel")->text(), QString::fromUtf8("取消"));
+    QCOMPARE(dialog.findChild<QPushButton *>("pushButton_cancel")->text(),
+             QString::fromUtf8("取消"));
     QVERIFY(dialog.findChild<QLabel *>("label")->isHidden());
     QVERIFY(dialog.findChild<QLabel *>("label_right")->isHidden());
     QVERIFY(dialog.findChild<QPushButton *>("pushButton_cancel")->isHidden());
@@ -281,9 +294,11 @@ void AboutDialogTest::publishedVersions_data()
     QTest::newRow("empty") << QByteArray() << kLatest;
     QTest::newRow("255 bytes") << QByteArray(255, '9') << kFailed;
     QTest::newRow("many parts cut off") << QByteArray("9.").repeated(200) << kFailed;
-    QTest::newRow("binary with more parts") << QByteArray("\x01\xff.\x80.\x7f.\xfe.\x02") << kFailed;
+    QTest::newRow("binary with more parts")
+            << QByteArray("\x01\xff.\x80.\x7f.\xfe.\x02") << kFailed;
     QTest::newRow("parts not numbers") << QByteArray("3.0.new.est.1") << kFailed;
-    QTest::newRow("NUL, then garbage") << QByteArray("3.0.240726.02\0", 14) + QByteArray(4000, '\x7f') << kFailed;
+    QTest::newRow("NUL, then garbage")
+            << QByteArray("3.0.240726.02\0", 14) + QByteArray(4000, '\x7f') << kFailed;
 }
 
 void AboutDialogTest::publishedVersions()
@@ -335,16 +350,17 @@ void AboutDialogTest::failures_data()
         reply.sendContentLength = false;
         reply.closeAfterBytes = 1000;
     }) << 1;
-    QTest::newRow("shorter length than the object") << "" << Spoil([](Reply &reply) {
-        reply.announcedLength = 1000;
-    }) << 1;
+    QTest::newRow("shorter length than the object")
+            << "" << Spoil([](Reply &reply) { reply.announcedLength = 1000; }) << 1;
     QTest::newRow("zero bytes") << "" << Spoil([](Reply &reply) { reply.body.clear(); }) << 1;
-    QTest::newRow("no checksum, no key") << "" << Spoil([](Reply &reply) { reply.withCrc64 = false; }) << 1;
+    QTest::newRow("no checksum, no key")
+            << "" << Spoil([](Reply &reply) { reply.withCrc64 = false; }) << 1;
     QTest::newRow("204") << "" << Spoil([](Reply &reply) {
         reply.status = 204;
         reply.body.clear();
     }) << 1;
-    QTest::newRow("206 to a plain GET") << "" << Spoil([](Reply &reply) { reply.status = 206; }) << 1;
+    QTest::newRow("206 to a plain GET")
+            << "" << Spoil([](Reply &reply) { reply.status = 206; }) << 1;
     QTest::newRow("conflicting lengths") << "" << Spoil([](Reply &reply) {
         reply.headers.emplace_back("Content-Length", std::to_string(reply.body.size() + 10));
     }) << 1;
@@ -392,7 +408,8 @@ void AboutDialogTest::failures()
     expectNothingReplaced(outcome, kFailed);
     QCOMPARE(installerRequests(*store).size(), installerAttempts);
     // Four attempts of the time limit and the three pauses, with room for a loaded machine.
-    QVERIFY2(timer.elapsed() < 4 * kTimeLimitMs + 2100 + 10000, QByteArray::number(timer.elapsed()));
+    QVERIFY2(timer.elapsed() < 4 * kTimeLimitMs + 2100 + 10000,
+             QByteArray::number(timer.elapsed()));
 }
 
 void AboutDialogTest::signatures_data()
@@ -417,10 +434,15 @@ void AboutDialogTest::signatures()
     Bucket bucket;
     bucket.version = "3.0.240726.02";
     // A checksum is not needed where a signature vouches.
-    bucket.spoil = [](Reply &reply) { reply.withCrc64 = false; };
+    bucket.spoil = [](Reply &reply) {
+        reply.withCrc64 = false;
+    };
     const QString signedFile = keys.filePath("signed");
-    writeFile(signedFile, signature == "other file" ? QByteArray("another program") : bucket.installer);
-    signRelease({"sign", keys.filePath(signature == "other key" ? "other.pem" : "release.pem"), signedFile,
+    writeFile(signedFile,
+              signature == "other file" ? QByteArray("another program") : bucket.installer);
+    signRelease({"sign",
+                 keys.filePath(signature == "other key" ? "other.pem" : "release.pem"),
+                 signedFile,
                  signedFile + ".sig"});
     QVERIFY(QFile::exists(signedFile + ".sig"));
     const QByteArray text = readFile(signedFile + ".sig");
@@ -464,8 +486,12 @@ void AboutDialogTest::stalledTransferLeavesTheWindowAliveAndCancels()
     AboutDialog dialog(settingsDir);
     dialog.setUpdatePublicKey({});
     QStringList boxes;
-    dialog.setHooks({[&boxes](QWidget *, QMessageBox::Icon, const QString &, const QString &text) { boxes << text; },
-                     [](const QString &) { return true; }, [](int) {}});
+    dialog.setHooks({[&boxes](QWidget *, QMessageBox::Icon, const QString &, const QString &text) {
+                         boxes << text;
+                     },
+                     [](const QString &) { return true; },
+                     [](int) {
+                     }});
     auto *bar = dialog.findChild<QProgressBar *>("progressBar");
     auto *cancel = dialog.findChild<QPushButton *>("pushButton_cancel");
 
@@ -552,7 +578,8 @@ static int handOver(const QString &settingsDir)
                          fprintf(stderr, "box instead of hand-over: %s\n", qPrintable(text));
                          std::exit(3);
                      },
-                     {}, {}});
+                     {},
+                     {}});
     dialog.findChild<QPushButton *>("pushButton")->click();
     QTest::qWait(60000);
     fprintf(stderr, "the update went on instead of ending the program\n");

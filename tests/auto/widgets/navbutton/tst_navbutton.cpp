@@ -106,11 +106,14 @@ void TestNavButton::stateColours_data()
 
     QTest::newRow("normal") << false << int(NoHover) << true << kNormalBg << kNormalText;
     QTest::newRow("hovered") << false << int(Entered) << true << kHoverBg << kHoverText;
-    QTest::newRow("hover left again") << false << int(EnteredAndLeft) << true << kNormalBg << kNormalText;
+    QTest::newRow("hover left again")
+            << false << int(EnteredAndLeft) << true << kNormalBg << kNormalText;
     QTest::newRow("checked") << true << int(NoHover) << true << kCheckBg << kCheckText;
-    QTest::newRow("checked wins over hover") << true << int(Entered) << true << kCheckBg << kCheckText;
+    QTest::newRow("checked wins over hover")
+            << true << int(Entered) << true << kCheckBg << kCheckText;
     QTest::newRow("disabled") << false << int(NoHover) << false << kNormalBg << kNormalText;
-    QTest::newRow("disabled ignores hover and check") << true << int(Entered) << false << kNormalBg << kNormalText;
+    QTest::newRow("disabled ignores hover and check")
+            << true << int(Entered) << false << kNormalBg << kNormalText;
 }
 
 void TestNavButton::stateColours()
@@ -184,13 +187,16 @@ void TestNavButton::textPlacement()
     const int h = image.height();
 
     if (where == "left") {
-        QVERIFY2(ink.left() >= padLeft && ink.left() < padLeft + 6, qPrintable(QString::number(ink.left())));
+        QVERIFY2(ink.left() >= padLeft && ink.left() < padLeft + 6,
+                 qPrintable(QString::number(ink.left())));
     } else if (where == "right") {
         const int edge = w - padRight;
-        QVERIFY2(ink.right() < edge && ink.right() >= edge - 6, qPrintable(QString::number(ink.right())));
+        QVERIFY2(ink.right() < edge && ink.right() >= edge - 6,
+                 qPrintable(QString::number(ink.right())));
     } else if (where == "centre") {
         const int expected = padLeft + (w - padLeft - padRight) / 2;
-        QVERIFY2(qAbs(ink.center().x() - expected) <= 3, qPrintable(QString::number(ink.center().x())));
+        QVERIFY2(qAbs(ink.center().x() - expected) <= 3,
+                 qPrintable(QString::number(ink.center().x())));
         QVERIFY(qAbs(ink.center().y() - h / 2) <= 3);
     } else if (where == "top") {
         QVERIFY2(ink.bottom() < h / 2, qPrintable(QString::number(ink.bottom())));
@@ -210,12 +216,18 @@ void TestNavButton::icon_data()
     QTest::addColumn<QColor>("expected");
 
     const QColor bg = kNormalBg;
-    QTest::newRow("normal") << true << 10 << QSize(18, 18) << false << false << true << QColor(Qt::red);
-    QTest::newRow("hover pixmap") << true << 10 << QSize(18, 18) << false << true << true << QColor(Qt::green);
-    QTest::newRow("check pixmap") << true << 10 << QSize(18, 18) << true << false << true << QColor(Qt::blue);
-    QTest::newRow("check falls back to normal") << true << 10 << QSize(18, 18) << true << false << false << QColor(Qt::red);
-    QTest::newRow("width minus 20") << true << 140 << QSize(18, 18) << false << false << true << QColor(Qt::red);
-    QTest::newRow("larger, at the edge") << true << 0 << QSize(30, 24) << false << false << true << QColor(Qt::red);
+    QTest::newRow("normal") << true << 10 << QSize(18, 18) << false << false << true
+                            << QColor(Qt::red);
+    QTest::newRow("hover pixmap") << true << 10 << QSize(18, 18) << false << true << true
+                                  << QColor(Qt::green);
+    QTest::newRow("check pixmap") << true << 10 << QSize(18, 18) << true << false << true
+                                  << QColor(Qt::blue);
+    QTest::newRow("check falls back to normal")
+            << true << 10 << QSize(18, 18) << true << false << false << QColor(Qt::red);
+    QTest::newRow("width minus 20")
+            << true << 140 << QSize(18, 18) << false << false << true << QColor(Qt::red);
+    QTest::newRow("larger, at the edge")
+            << true << 0 << QSize(30, 24) << false << false << true << QColor(Qt::red);
     QTest::newRow("hidden") << false << 10 << QSize(18, 18) << false << false << true << bg;
 }
 
@@ -300,7 +312,10 @@ void TestNavButton::edgeLine()
     }
     // The opposite edge keeps the background.
     const QPoint opposite = all.center() * 2 - line.center();
-    QCOMPARE(pixel(image, qBound(0, opposite.x(), all.right()), qBound(0, opposite.y(), all.bottom())), kNormalBg);
+    QCOMPARE(pixel(image,
+                   qBound(0, opposite.x(), all.right()),
+                   qBound(0, opposite.y(), all.bottom())),
+             kNormalBg);
 }
 
 void TestNavButton::menuOpensOnPress_data()
