@@ -2,6 +2,8 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
+
 namespace {
 // A paced loop waits in slices this long, so a stop never waits for a whole interval.
 constexpr int StopCheckMs = 10;
@@ -42,6 +44,6 @@ void GetTempThread::run()
         m_pollOnce(0x02);
         const int interval = m_intervalMs.load();
         while (!stopRequested() && step.elapsed() < interval)
-            msleep(ulong(qBound<qint64>(1, interval - step.elapsed(), StopCheckMs)));
+            msleep(ulong(std::clamp<qint64>(interval - step.elapsed(), 1, StopCheckMs)));
     }
 }
