@@ -549,6 +549,9 @@ void ttwidget::Recording()
 
 void ttwidget::setLive(bool connected)
 {
+    // The state shown again (a language change, a short silence) keeps the trend.
+    if (connected == m_live)
+        return;
     m_live = connected;
     m_trend.clear();
     if (isTrendShown())

@@ -115,6 +115,9 @@ void tst_ChartView::trendShowsReadingsWithoutRecording()
     QCOMPARE(chart.shownSeries().values(ChartSeries::Ambient), (QVector<double>{16.0, 17.5, 18.0}));
     QCOMPARE(chart.temperatureGraph->data()->size(), 3);
     QCOMPARE(chart.samples().size(), 0);
+    // Told again that the instrument is there (a language change does): the trend stays.
+    chart.setLive(true);
+    QCOMPARE(chart.shownSeries().size(), 3);
 
     // Start: a recording that starts empty, the trend gone.
     chart.on_pushButton_startstop_clicked();
