@@ -11,7 +11,7 @@ packages=(
 )
 for arg in "$@"; do
     case "$arg" in
-    --qt6) packages+=(qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-l10n-tools libqcustomplot2.1-qt6) ;;
+    --qt6) packages+=(qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-l10n-tools libqcustomplot2.1-qt6 qt6-translations-l10n) ;;
     *) echo "usage: $0 [--qt6]" >&2; exit 2 ;;
     esac
 done
