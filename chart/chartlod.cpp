@@ -196,16 +196,19 @@ ChartSeries::view(Curve curve, double lower, double upper, int columns, bool *en
 
     if (envelope)
         *envelope = true;
-    points.reserve(4 * columns + 2);
+    points.reserve(4 * (columns + 1) + 2);
     if (inside > 0)
         add(inside - 1);
+    // Cell c holds the keys a graph puts at pixel column c once rounded, so
+    // each cell's points all land in one column: [c - 0.5, c + 0.5) columns
+    // from `lower`, the last cell ending at `upper`.
     const double width = (upper - lower) / columns;
     int a = inside;
-    for (int c = 0; c < columns && a < beyond; ++c) {
+    for (int c = 0; c <= columns && a < beyond; ++c) {
         const int b
-                = c + 1 == columns
+                = c == columns
                           ? beyond
-                          : int(std::lower_bound(keys + a, keys + beyond, lower + (c + 1) * width)
+                          : int(std::lower_bound(keys + a, keys + beyond, lower + (c + 0.5) * width)
                                 - keys);
         if (b == a)
             continue;
@@ -224,4 +227,98 @@ ChartSeries::view(Curve curve, double lower, double upper, int columns, bool *en
     if (beyond < n)
         add(beyond);
     return points;
+}
+
+EnvelopeGraph::EnvelopeGraph(QCPAxis *keyAxis, QCPAxis *valueAxis)
+    : QCPGraph(keyAxis, valueAxis)
+{
+}
+
+void EnvelopeGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines) const
+{
+    const QPen pen = painter->pen();
+    if (!m_envelope || keyAxis()->orientation() != Qt::Horizontal || pen.style() != Qt::SolidLine
+        || pen.color().alpha() == 0) {
+        QCPGraph::drawLinePlot(painter, lines);
+        return;
+    }
+    applyDefaultAntialiasingHint(painter);
+    // Pixel coordinates are rounded as an aliased line's ends are.
+    const int width = std::max(1, qRound(pen.widthF()));
+    const int before = width / 2;
+    const int after = (width - 1) / 2;
+    QVector<QRect> columns;
+    int column = 0;
+    int top = 0;
+    int bottom = 0;
+    bool open = false;
+    const auto close = [&] {
+        if (open)
+            columns.append(QRect(QPoint(column - before, top - before),
+                                 QPoint(column + after, bottom + after)));
+        open = false;
+    };
+    // `open` also says that `previous` is a point to go on from: a gap ends both.
+    QPointF previous;
+    for (const QPointF &point : lines) {
+        if (std::isnan(point.x()) || std::isnan(point.y())) {
+            close();
+            continue;
+        }
+        const int x = qRound(point.x());
+        const int y = qRound(point.y());
+        if (open && x == column) {
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+            previous = point;
+            continue;
+        }
+        // Lines between columns are few and short: drawn as they are, they
+        // land where the full drawing puts them.
+        const bool wasOpen = open;
+        close();
+        if (wasOpen)
+            painter->drawLine(previous, point);
+        top = bottom = y;
+        column = x;
+        open = true;
+        previous = point;
+    }
+    close();
+    paintColumns(painter, columns, pen.color());
+}
+
+void EnvelopeGraph::paintColumns(QPainter *painter,
+                                 const QVector<QRect> &columns,
+                                 const QColor &colour) const
+{
+    // Qt 5's rasteriser fills a rectangle a row at a time through a call per
+    // row: five hundred rows by a thousand columns cost tens of milliseconds.
+    // Written straight into an image they cost one pass over the plot's area.
+    const QTransform transform = painter->transform();
+    if (!painter->paintEngine() || painter->paintEngine()->type() != QPaintEngine::Raster
+        || transform.type() > QTransform::TxScale) {
+        for (const QRect &rect : columns)
+            painter->fillRect(rect, colour);
+        return;
+    }
+    const QRect area = transform.mapRect(QRectF(clipRect())).toAlignedRect();
+    if (m_canvas.size() != area.size())
+        m_canvas = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+    m_canvas.fill(Qt::transparent);
+    const QRgb pixel = qPremultiply(colour.rgba());
+    uchar *bits = m_canvas.bits();
+    const qsizetype stride = m_canvas.bytesPerLine();
+    for (const QRect &rect : columns) {
+        const QRect lit = transform.mapRect(QRectF(rect)).toAlignedRect().translated(-area.topLeft())
+                          & m_canvas.rect();
+        for (int y = lit.top(); y <= lit.bottom(); ++y) {
+            QRgb *line = reinterpret_cast<QRgb *>(bits + y * stride);
+            std::fill(line + lit.left(), line + lit.right() + 1, pixel);
+        }
+    }
+    painter->save();
+    painter->resetTransform();
+    painter->drawImage(area.topLeft(), m_canvas);
+    painter->restore();
 }

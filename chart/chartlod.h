@@ -61,11 +61,12 @@ public:
 
     // The points to hand to a graph for the keys [lower, upper] drawn over
     // `columns` pixel columns. With more samples than twice the columns, each
-    // pixel column gets its first sample, its extremes and its last sample, so every
-    // peak and every line between columns is drawn as the samples themselves
-    // would draw it; otherwise the samples themselves (all of them when the
-    // whole series is that small), with one neighbour beyond each edge.
-    // `envelope`, when given, tells which of the two it is.
+    // pixel column (columns + 1 of them, counting both edges) gets its first
+    // sample, its extremes and its last sample, so every peak and every line
+    // between columns is drawn as the samples themselves would draw it;
+    // otherwise the samples themselves (all of them when the whole series is
+    // that small), with one neighbour beyond each edge. `envelope`, when
+    // given, tells which of the two it is.
     QVector<QCPGraphData>
     view(Curve curve, double lower, double upper, int columns, bool *envelope = nullptr) const;
 
@@ -73,6 +74,29 @@ private:
     QVector<double> m_keys;
     QVector<double> m_values[2];
     MinMaxPyramid m_pyramids[2];
+};
+
+// A graph that can be handed ChartSeries::view's envelope: its points then
+// crowd up to four into a pixel column, and stroking them as lines costs Qt 5's
+// rasteriser tens of milliseconds for a screenful of near-vertical strokes. In
+// envelope mode the points of one column are filled as one column the width
+// of the pen, which lights the pixels the lines would, give or take one.
+class EnvelopeGraph : public QCPGraph
+{
+public:
+    EnvelopeGraph(QCPAxis *keyAxis, QCPAxis *valueAxis);
+
+    void setEnvelope(bool envelope) { m_envelope = envelope; }
+    bool envelope() const { return m_envelope; }
+
+protected:
+    void drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines) const override;
+
+private:
+    void paintColumns(QPainter *painter, const QVector<QRect> &columns, const QColor &colour) const;
+
+    bool m_envelope = false;
+    mutable QImage m_canvas; // kept between draws: the plot's size rarely changes
 };
 
 #endif // TEVRANO_CHARTLOD_H

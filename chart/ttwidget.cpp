@@ -210,10 +210,10 @@ void ttwidget::setupPlot()
             this,
             &ttwidget::xAxisRangeChanged);
 
-    temperatureGraph = plot->addGraph(plot->xAxis, plot->yAxis);
+    temperatureGraph = new EnvelopeGraph(plot->xAxis, plot->yAxis);
     temperatureGraph->setPen(QPen(QColor(255, 128, 0), 2));
     temperatureGraph->setName(tr("实温"));
-    ambientGraph = plot->addGraph(plot->xAxis, plot->yAxis);
+    ambientGraph = new EnvelopeGraph(plot->xAxis, plot->yAxis);
     ambientGraph->setPen(QPen(QColor(156, 156, 156), 2));
     ambientGraph->setName(tr("环温"));
     // The graphs get at most four points a pixel column (see ChartSeries::view).
@@ -761,12 +761,13 @@ void ttwidget::feedGraphs()
         && m_fed.columns == columns)
         return;
     m_fed = {m_revision, range.lower, range.upper, columns};
-    for (QCPGraph *graph : {temperatureGraph, ambientGraph}) {
+    for (EnvelopeGraph *graph : {temperatureGraph, ambientGraph}) {
         const auto curve = graph == temperatureGraph ? ChartSeries::Object : ChartSeries::Ambient;
         bool envelope = false;
         graph->data()->set(series.view(curve, range.lower, range.upper, columns, &envelope), true);
-        // An envelope is strokes up and down every pixel column: smoothing
-        // their edges costs most of a refresh and shows nothing.
+        graph->setEnvelope(envelope);
+        // An envelope is spans up and down every pixel column: smoothing
+        // their edges would cost most of a refresh and show nothing.
         graph->setAntialiased(!envelope);
     }
 }

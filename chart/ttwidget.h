@@ -123,8 +123,8 @@ public:
     std::atomic<bool> recording{false};
 
     QCustomPlot *plot = nullptr;
-    QCPGraph *temperatureGraph = nullptr;
-    QCPGraph *ambientGraph = nullptr;
+    EnvelopeGraph *temperatureGraph = nullptr;
+    EnvelopeGraph *ambientGraph = nullptr;
 
 signals:
     void writefinish();

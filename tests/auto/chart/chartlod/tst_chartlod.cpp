@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <tuple>
 #include <random>
 
 namespace {
@@ -31,46 +33,77 @@ ChartSeries noisySeries(int count, double step)
     return series;
 }
 
-// Topmost and bottommost painted row of every pixel column inside the axis rect.
-QVector<QPair<int, int>> columnExtents(QCustomPlot &plot)
+enum class Shape { Noise, Square, ColumnSteps };
+
+// Square waves, steps landing inside pixel columns.
+ChartSeries squareSeries(int count, double step)
 {
-    plot.replot();
-    const QImage image = plot.toPixmap().toImage();
-    const QRect rect = plot.axisRect()->rect();
-    const QRgb background = QColor(Qt::white).rgb();
-    QVector<QPair<int, int>> extents;
-    for (int x = rect.left() + 1; x < rect.right(); ++x) {
-        int top = -1;
-        int bottom = -1;
-        for (int y = rect.top() + 1; y < rect.bottom(); ++y) {
-            if (image.pixel(x, y) != background) {
-                if (top < 0)
-                    top = y;
-                bottom = y;
-            }
-        }
-        extents.append({top, bottom});
-    }
-    return extents;
+    ChartSeries series;
+    for (int i = 0; i < count; ++i)
+        series.append(i * step, (i / 2999) % 2 ? 60.0 : -10.0, 0.0);
+    return series;
 }
 
-void preparePlot(QCustomPlot &plot, const QCPRange &keys)
+// Three samples a pixel column over keys [0, 3 × columns], stepping every
+// five columns exactly between two of them.
+ChartSeries columnSteps(int columns)
+{
+    ChartSeries series;
+    for (int i = 0; i <= 3 * columns; ++i)
+        series.append(i, (i + 1) / 15 % 2 ? 60.0 : -10.0, 0.0);
+    return series;
+}
+
+// The inside of the axis rect, as drawn.
+QImage plotted(QCustomPlot &plot)
+{
+    plot.replot();
+    const QRect inside = plot.axisRect()->rect().adjusted(1, 1, -1, -1);
+    return plot.toPixmap().toImage().copy(inside).convertToFormat(QImage::Format_RGB32);
+}
+
+// A pixel painted in `a` with none painted in `b` within one pixel of it.
+std::optional<QPoint> strayPixel(const QImage &a, const QImage &b)
+{
+    const QRgb background = qRgb(255, 255, 255);
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            if (a.pixel(x, y) == background)
+                continue;
+            bool matched = false;
+            for (int dy = -1; dy <= 1 && !matched; ++dy) {
+                for (int dx = -1; dx <= 1 && !matched; ++dx) {
+                    const QPoint near(x + dx, y + dy);
+                    matched = b.valid(near) && b.pixel(near) != background;
+                }
+            }
+            if (!matched)
+                return QPoint(x, y);
+        }
+    }
+    return std::nullopt;
+}
+
+EnvelopeGraph *preparePlot(QCustomPlot &plot, const QCPRange &keys, int penWidth)
 {
     plot.resize(420, 300);
+    plot.setViewport(plot.rect()); // a plot never shown gets no resize event
     plot.setNotAntialiasedElements(QCP::aeAll);
     plot.xAxis->setRange(keys);
     plot.yAxis->setRange(-20, 75);
     plot.xAxis->grid()->setVisible(false);
     plot.yAxis->grid()->setVisible(false);
-    QCPGraph *graph = plot.addGraph();
+    auto *graph = new EnvelopeGraph(plot.xAxis, plot.yAxis);
     graph->setAdaptiveSampling(false);
-    graph->setPen(QPen(Qt::black, 1));
+    graph->setPen(QPen(Qt::black, penWidth));
     plot.replot(); // lays out the axis rect
+    return graph;
 }
 
 } // namespace
 
 Q_DECLARE_METATYPE(QCPRange)
+Q_DECLARE_METATYPE(Shape)
 
 class tst_ChartLod : public QObject
 {
@@ -128,55 +161,64 @@ void tst_ChartLod::extremesMatchAScan()
 
 void tst_ChartLod::envelopeDrawsWhatTheSamplesDraw_data()
 {
+    QTest::addColumn<Shape>("shape");
     QTest::addColumn<QCPRange>("keys");
-    QTest::newRow("whole series") << QCPRange(0, 2000);
-    QTest::newRow("part, across the gap") << QCPRange(500, 900.5);
-    QTest::newRow("zoomed in to the samples") << QCPRange(100, 103);
+    QTest::addColumn<int>("penWidth");
+    for (int penWidth : {1, 2}) {
+        const QByteArray pen = ", pen " + QByteArray::number(penWidth);
+        QTest::newRow("whole series" + pen) << Shape::Noise << QCPRange(0, 2000) << penWidth;
+        QTest::newRow("part, across the gap" + pen)
+                << Shape::Noise << QCPRange(500, 900.5) << penWidth;
+        QTest::newRow("zoomed in to the samples" + pen)
+                << Shape::Noise << QCPRange(100, 103) << penWidth;
+        QTest::newRow("steps within columns" + pen)
+                << Shape::Square << QCPRange(0, 2000) << penWidth;
+        // The keys follow the plot's width.
+        QTest::newRow("steps between columns" + pen) << Shape::ColumnSteps << QCPRange() << penWidth;
+    }
 }
 
 void tst_ChartLod::envelopeDrawsWhatTheSamplesDraw()
 {
+    QFETCH(Shape, shape);
     QFETCH(QCPRange, keys);
-    const ChartSeries series = noisySeries(200000, 0.01);
+    QFETCH(int, penWidth);
     QCustomPlot full;
-    preparePlot(full, keys);
-    full.graph(0)->setData(series.keys(), series.values(ChartSeries::Object), true);
+    QCPGraph *fullGraph = preparePlot(full, keys, penWidth);
     QCustomPlot envelope;
-    preparePlot(envelope, keys);
+    EnvelopeGraph *graph = preparePlot(envelope, keys, penWidth);
+    ChartSeries series;
+    if (shape == Shape::ColumnSteps) {
+        series = columnSteps(envelope.axisRect()->width());
+        keys = QCPRange(0, series.keys().constLast());
+        full.xAxis->setRange(keys);
+        envelope.xAxis->setRange(keys);
+    } else {
+        series = shape == Shape::Square ? squareSeries(200000, 0.01) : noisySeries(200000, 0.01);
+    }
+    fullGraph->setData(series.keys(), series.values(ChartSeries::Object), true);
+    bool isEnvelope = false;
     const QVector<QCPGraphData> points = series.view(
-            ChartSeries::Object, keys.lower, keys.upper, envelope.axisRect()->width());
-    QVERIFY(points.size() <= 4 * envelope.axisRect()->width() + 2);
-    envelope.graph(0)->data()->set(points, true);
+            ChartSeries::Object, keys.lower, keys.upper, envelope.axisRect()->width(), &isEnvelope);
+    QVERIFY(points.size() <= 4 * (envelope.axisRect()->width() + 1) + 2);
+    QCOMPARE(isEnvelope, keys.size() > 10);
+    graph->data()->set(points, true);
+    graph->setEnvelope(isEnvelope);
 
-    // Every pixel column reaches as high and as low as the full drawing does
-    // there or one column beside: Qt's aliased rasteriser places a line's
-    // pixels by its slope, so a tip drawn as a zig-zag and as a straight
-    // stroke may land one pixel apart. A lost or invented peak is many more.
-    const QVector<QPair<int, int>> expected = columnExtents(full);
-    const QVector<QPair<int, int>> drawn = columnExtents(envelope);
-    QCOMPARE(drawn.size(), expected.size());
-    // Whether `e` stays within what `in` draws in the columns x - 1 .. x + 1.
-    const auto near = [](const QVector<QPair<int, int>> &in, int x, const QPair<int, int> &e) {
-        if (e.first < 0)
-            return true;
-        int top = INT_MAX;
-        int bottom = -1;
-        for (int n = std::max(x - 1, 0); n <= std::min(x + 1, int(in.size()) - 1); ++n) {
-            if (in[n].first >= 0) {
-                top = std::min(top, in[n].first);
-                bottom = std::max(bottom, in[n].second);
-            }
-        }
-        return e.first >= top - 1 && e.second <= bottom + 1;
-    };
-    for (int x = 0; x < expected.size(); ++x) {
-        QVERIFY2(near(expected, x, drawn[x]) && near(drawn, x, expected[x]),
-                 qPrintable(QStringLiteral("column %1: %2..%3 instead of %4..%5")
-                                    .arg(x)
-                                    .arg(drawn[x].first)
-                                    .arg(drawn[x].second)
-                                    .arg(expected[x].first)
-                                    .arg(expected[x].second)));
+    // Every pixel of either drawing has one of the other at most a pixel
+    // away: Qt's aliased rasteriser places a line's pixels by its slope, so a
+    // tip drawn as a zig-zag and as a straight stroke may land one pixel
+    // apart. A lost or invented peak or step is many more.
+    const QImage expected = plotted(full);
+    const QImage drawn = plotted(envelope);
+    for (const auto &[a, b, what] : {std::make_tuple(expected, drawn, "lost"),
+                                     std::make_tuple(drawn, expected, "invented")}) {
+        const std::optional<QPoint> stray = strayPixel(a, b);
+        QVERIFY2(!stray,
+                 qPrintable(QStringLiteral("%1 pixel at %2, %3")
+                                    .arg(QLatin1String(what))
+                                    .arg(stray->x())
+                                    .arg(stray->y())));
     }
 }
 
@@ -217,3 +259,4 @@ void tst_ChartLod::dropBeforeKeepsExtremesRight()
 
 QTEST_MAIN(tst_ChartLod)
 #include "tst_chartlod.moc"
+
