@@ -169,70 +169,103 @@ qint64 ChartSeries::bytes() const
     return total;
 }
 
-QVector<QCPGraphData>
-ChartSeries::view(Curve curve, double lower, double upper, int columns, bool *envelope) const
+namespace {
+
+// The first index in [from, to) whose key is at or after `edge`, `to` when
+// none is. Samples come at a steady pace, so the search starts at `guess`
+// (where the last cell's length would end this one) and stays near it.
+int firstAtOrAfter(const double *keys, int from, int to, double edge, int guess)
 {
-    QVector<QCPGraphData> points;
-    if (envelope)
-        *envelope = false;
+    int low = from; // every key before `low` lies before `edge`
+    int high = std::clamp(guess, from, to);
+    if (high > from && keys[high - 1] < edge) {
+        low = high;
+        int step = 1;
+        while (step < to - low && keys[low + step - 1] < edge) {
+            low += step;
+            step *= 2;
+        }
+        high = std::min(low + step, to);
+    }
+    return int(std::lower_bound(keys + low, keys + high, edge) - keys);
+}
+
+} // namespace
+
+ChartSeries::View ChartSeries::view(double lower, double upper, int columns) const
+{
+    View result;
     const int n = size();
     if (n == 0 || columns <= 0 || !(upper > lower))
-        return points;
+        return result;
     const double *keys = m_keys.constData();
-    const double *values = m_values[curve].constData();
-    const auto add = [&](int i) {
-        points.append(QCPGraphData(keys[i], values[i]));
-    };
     const int inside = int(std::lower_bound(keys, keys + n, lower) - keys);
     const int beyond = int(std::upper_bound(keys + inside, keys + n, upper) - keys);
     const int first = n <= 2 * columns ? 0 : std::max(inside - 1, 0);
     const int last = n <= 2 * columns ? n : std::min(beyond + 1, n);
     if (last - first <= 2 * columns) {
-        points.reserve(last - first);
-        for (int i = first; i < last; ++i)
-            add(i);
-        return points;
+        for (int curve : {Object, Ambient}) {
+            const double *values = m_values[curve].constData();
+            QVector<QCPGraphData> &points = result.points[curve];
+            points.reserve(last - first);
+            for (int i = first; i < last; ++i)
+                points.append(QCPGraphData(keys[i], values[i]));
+        }
+        return result;
     }
 
-    if (envelope)
-        *envelope = true;
-    points.reserve(4 * (columns + 1) + 2);
-    if (inside > 0)
-        add(inside - 1);
     // Cell c holds the keys a graph puts at pixel column c once rounded, so
     // each cell's points all land in one column: [c - 0.5, c + 0.5) columns
-    // from `lower`, the last cell ending at `upper`.
+    // from `lower`, the last cell ending at `upper`. Only cells with samples
+    // are kept, by where they end.
+    result.envelope = true;
+    std::vector<int> ends;
+    ends.reserve(columns + 1);
     const double width = (upper - lower) / columns;
-    int a = inside;
-    for (int c = 0; c <= columns && a < beyond; ++c) {
+    int length = 1;
+    for (int c = 0, a = inside; c <= columns && a < beyond; ++c) {
         const int b
                 = c == columns
                           ? beyond
-                          : int(std::lower_bound(keys + a, keys + beyond, lower + (c + 0.5) * width)
-                                - keys);
-        if (b == a)
-            continue;
-        add(a);
-        double low = 0.0;
-        double high = 0.0;
-        if (b - a > 2 && m_pyramids[curve].extremes(m_values[curve], a + 1, b - 1, low, high)) {
-            const double middle = (keys[a] + keys[b - 1]) * 0.5;
-            points.append(QCPGraphData(middle, low));
-            points.append(QCPGraphData(middle, high));
+                          : firstAtOrAfter(keys, a, beyond, lower + (c + 0.5) * width, a + length);
+        if (b > a) {
+            ends.push_back(b);
+            length = b - a;
         }
-        if (b - 1 > a)
-            add(b - 1);
         a = b;
     }
-    if (beyond < n)
-        add(beyond);
-    return points;
+    for (int curve : {Object, Ambient}) {
+        const double *values = m_values[curve].constData();
+        QVector<QCPGraphData> &points = result.points[curve];
+        const auto add = [&](int i) {
+            points.append(QCPGraphData(keys[i], values[i]));
+        };
+        points.reserve(4 * int(ends.size()) + 2);
+        if (inside > 0)
+            add(inside - 1);
+        int a = inside;
+        for (int b : ends) {
+            add(a);
+            double low = 0.0;
+            double high = 0.0;
+            if (b - a > 2 && m_pyramids[curve].extremes(m_values[curve], a + 1, b - 1, low, high)) {
+                const double middle = (keys[a] + keys[b - 1]) * 0.5;
+                points.append(QCPGraphData(middle, low));
+                points.append(QCPGraphData(middle, high));
+            }
+            if (b - 1 > a)
+                add(b - 1);
+            a = b;
+        }
+        if (beyond < n)
+            add(beyond);
+    }
+    return result;
 }
 
 EnvelopeGraph::EnvelopeGraph(QCPAxis *keyAxis, QCPAxis *valueAxis)
     : QCPGraph(keyAxis, valueAxis)
-{
-}
+{}
 
 void EnvelopeGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines) const
 {
@@ -310,8 +343,9 @@ void EnvelopeGraph::paintColumns(QPainter *painter,
     uchar *bits = m_canvas.bits();
     const qsizetype stride = m_canvas.bytesPerLine();
     for (const QRect &rect : columns) {
-        const QRect lit = transform.mapRect(QRectF(rect)).toAlignedRect().translated(-area.topLeft())
-                          & m_canvas.rect();
+        const QRect lit
+                = transform.mapRect(QRectF(rect)).toAlignedRect().translated(-area.topLeft())
+                  & m_canvas.rect();
         for (int y = lit.top(); y <= lit.bottom(); ++y) {
             QRgb *line = reinterpret_cast<QRgb *>(bits + y * stride);
             std::fill(line + lit.left(), line + lit.right() + 1, pixel);

@@ -59,16 +59,19 @@ public:
     int nearest(double key) const;
     qint64 bytes() const;
 
-    // The points to hand to a graph for the keys [lower, upper] drawn over
+    // The points to hand to the graphs for the keys [lower, upper] drawn over
     // `columns` pixel columns. With more samples than twice the columns, each
     // pixel column (columns + 1 of them, counting both edges) gets its first
     // sample, its extremes and its last sample, so every peak and every line
-    // between columns is drawn as the samples themselves would draw it;
-    // otherwise the samples themselves (all of them when the whole series is
-    // that small), with one neighbour beyond each edge. `envelope`, when
-    // given, tells which of the two it is.
-    QVector<QCPGraphData>
-    view(Curve curve, double lower, double upper, int columns, bool *envelope = nullptr) const;
+    // between columns is drawn as the samples themselves would draw it: an
+    // envelope. Otherwise the samples themselves (all of them when the whole
+    // series is that small), with one neighbour beyond each edge.
+    struct View
+    {
+        QVector<QCPGraphData> points[2]; // by Curve
+        bool envelope = false;
+    };
+    View view(double lower, double upper, int columns) const;
 
 private:
     QVector<double> m_keys;

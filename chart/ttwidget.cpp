@@ -761,14 +761,14 @@ void ttwidget::feedGraphs()
         && m_fed.columns == columns)
         return;
     m_fed = {m_revision, range.lower, range.upper, columns};
+    const ChartSeries::View view = series.view(range.lower, range.upper, columns);
     for (EnvelopeGraph *graph : {temperatureGraph, ambientGraph}) {
         const auto curve = graph == temperatureGraph ? ChartSeries::Object : ChartSeries::Ambient;
-        bool envelope = false;
-        graph->data()->set(series.view(curve, range.lower, range.upper, columns, &envelope), true);
-        graph->setEnvelope(envelope);
-        // An envelope is spans up and down every pixel column: smoothing
-        // their edges would cost most of a refresh and show nothing.
-        graph->setAntialiased(!envelope);
+        graph->data()->set(view.points[curve], true);
+        graph->setEnvelope(view.envelope);
+        // An envelope is columns up and down the plot: smoothing their edges
+        // would cost most of a refresh and show nothing.
+        graph->setAntialiased(!view.envelope);
     }
 }
 

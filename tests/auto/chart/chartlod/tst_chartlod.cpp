@@ -7,19 +7,21 @@
 #include <cmath>
 #include <limits>
 #include <optional>
-#include <tuple>
 #include <random>
+#include <tuple>
 
 namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// Noise with sparse single-sample spikes both ways and a run of gaps.
-ChartSeries noisySeries(int count, double step)
+// Noise with sparse single-sample spikes both ways and a run of gaps; at an
+// uneven pace, samples come in bursts and lulls with a long pause midway.
+ChartSeries noisySeries(int count, double step, bool uneven = false)
 {
     std::mt19937 random(7);
     std::uniform_real_distribution<double> noise(-1.0, 1.0);
     ChartSeries series;
+    double key = 0.0;
     for (int i = 0; i < count; ++i) {
         double value = 20.0 + 5.0 * std::sin(i * 0.0007) + noise(random);
         if (i % 4999 == 17)
@@ -28,12 +30,14 @@ ChartSeries noisySeries(int count, double step)
             value -= 30.0;
         if (i > count / 3 && i < count / 3 + count / 50)
             value = kNaN;
-        series.append(i * step, value, 10.0 + noise(random));
+        series.append(key, value, 10.0 + noise(random));
+        key += !uneven ? step
+                       : (i % 1000 < 500 ? 0.2 : 1.8) * step + (i == count / 2 ? 300.0 : 0.0);
     }
     return series;
 }
 
-enum class Shape { Noise, Square, ColumnSteps };
+enum class Shape { Noise, UnevenNoise, Square, ColumnSteps };
 
 // Square waves, steps landing inside pixel columns.
 ChartSeries squareSeries(int count, double step)
@@ -62,7 +66,8 @@ QImage plotted(QCustomPlot &plot)
     return plot.toPixmap().toImage().copy(inside).convertToFormat(QImage::Format_RGB32);
 }
 
-// A pixel painted in `a` with none painted in `b` within one pixel of it.
+// A pixel painted in `a` with none painted in `b` within one column and two
+// rows of it.
 std::optional<QPoint> strayPixel(const QImage &a, const QImage &b)
 {
     const QRgb background = qRgb(255, 255, 255);
@@ -71,7 +76,7 @@ std::optional<QPoint> strayPixel(const QImage &a, const QImage &b)
             if (a.pixel(x, y) == background)
                 continue;
             bool matched = false;
-            for (int dy = -1; dy <= 1 && !matched; ++dy) {
+            for (int dy = -2; dy <= 2 && !matched; ++dy) {
                 for (int dx = -1; dx <= 1 && !matched; ++dx) {
                     const QPoint near(x + dx, y + dy);
                     matched = b.valid(near) && b.pixel(near) != background;
@@ -114,6 +119,7 @@ private slots:
     void extremesMatchAScan();
     void envelopeDrawsWhatTheSamplesDraw_data();
     void envelopeDrawsWhatTheSamplesDraw();
+    void envelopeCellsSplitTheKeysExactly();
     void fewSamplesAreHandedThemselves();
     void dropBeforeKeepsExtremesRight();
 };
@@ -171,10 +177,12 @@ void tst_ChartLod::envelopeDrawsWhatTheSamplesDraw_data()
                 << Shape::Noise << QCPRange(500, 900.5) << penWidth;
         QTest::newRow("zoomed in to the samples" + pen)
                 << Shape::Noise << QCPRange(100, 103) << penWidth;
+        QTest::newRow("uneven pace" + pen) << Shape::UnevenNoise << QCPRange(0, 3000) << penWidth;
         QTest::newRow("steps within columns" + pen)
                 << Shape::Square << QCPRange(0, 2000) << penWidth;
         // The keys follow the plot's width.
-        QTest::newRow("steps between columns" + pen) << Shape::ColumnSteps << QCPRange() << penWidth;
+        QTest::newRow("steps between columns" + pen)
+                << Shape::ColumnSteps << QCPRange() << penWidth;
     }
 }
 
@@ -194,25 +202,27 @@ void tst_ChartLod::envelopeDrawsWhatTheSamplesDraw()
         full.xAxis->setRange(keys);
         envelope.xAxis->setRange(keys);
     } else {
-        series = shape == Shape::Square ? squareSeries(200000, 0.01) : noisySeries(200000, 0.01);
+        series = shape == Shape::Square ? squareSeries(200000, 0.01)
+                                        : noisySeries(200000, 0.01, shape == Shape::UnevenNoise);
     }
     fullGraph->setData(series.keys(), series.values(ChartSeries::Object), true);
-    bool isEnvelope = false;
-    const QVector<QCPGraphData> points = series.view(
-            ChartSeries::Object, keys.lower, keys.upper, envelope.axisRect()->width(), &isEnvelope);
+    const ChartSeries::View view
+            = series.view(keys.lower, keys.upper, envelope.axisRect()->width());
+    const QVector<QCPGraphData> &points = view.points[ChartSeries::Object];
     QVERIFY(points.size() <= 4 * (envelope.axisRect()->width() + 1) + 2);
-    QCOMPARE(isEnvelope, keys.size() > 10);
+    QCOMPARE(view.envelope, keys.size() > 10);
     graph->data()->set(points, true);
-    graph->setEnvelope(isEnvelope);
+    graph->setEnvelope(view.envelope);
 
-    // Every pixel of either drawing has one of the other at most a pixel
-    // away: Qt's aliased rasteriser places a line's pixels by its slope, so a
-    // tip drawn as a zig-zag and as a straight stroke may land one pixel
-    // apart. A lost or invented peak or step is many more.
+    // Every pixel of either drawing has one of the other close by: Qt's
+    // aliased rasteriser places a line's pixels by its slope and by where its
+    // ends fall within a pixel, so a tip drawn as a zig-zag of lines and as
+    // one column may end a row or two apart, a step a column apart. A lost or
+    // invented peak or step is many more.
     const QImage expected = plotted(full);
     const QImage drawn = plotted(envelope);
-    for (const auto &[a, b, what] : {std::make_tuple(expected, drawn, "lost"),
-                                     std::make_tuple(drawn, expected, "invented")}) {
+    for (const auto &[a, b, what] :
+         {std::make_tuple(expected, drawn, "lost"), std::make_tuple(drawn, expected, "invented")}) {
         const std::optional<QPoint> stray = strayPixel(a, b);
         QVERIFY2(!stray,
                  qPrintable(QStringLiteral("%1 pixel at %2, %3")
@@ -222,17 +232,77 @@ void tst_ChartLod::envelopeDrawsWhatTheSamplesDraw()
     }
 }
 
+void tst_ChartLod::envelopeCellsSplitTheKeysExactly()
+{
+    // Bursts and lulls defeat a search that trusts the pace; a linear walk
+    // over the samples and cell edges says what each cell must hand over.
+    const ChartSeries series = noisySeries(100000, 0.01, true);
+    const QVector<double> &keys = series.keys();
+    const QVector<double> &values = series.values(ChartSeries::Object);
+    const auto flat = [](const QVector<QCPGraphData> &points) {
+        QVector<double> numbers;
+        for (const QCPGraphData &point : points)
+            numbers << point.key << (std::isnan(point.value) ? -1e300 : point.value);
+        return numbers;
+    };
+    const int columns = 97;
+    for (const QCPRange &range : {QCPRange(0, 1000), QCPRange(123.4, 789.1), QCPRange(290, 320)}) {
+        const ChartSeries::View view = series.view(range.lower, range.upper, columns);
+        QVERIFY(view.envelope);
+        // Samples by cell, in order.
+        QVector<QVector<int>> cells(columns + 1);
+        int c = 0;
+        for (int i = 0; i < keys.size(); ++i) {
+            if (keys[i] < range.lower || keys[i] > range.upper)
+                continue;
+            while (c < columns && keys[i] >= range.lower + (c + 0.5) * range.size() / columns)
+                ++c;
+            cells[c].append(i);
+        }
+        QVector<QCPGraphData> expected;
+        const auto add = [&](int i) {
+            expected.append(QCPGraphData(keys[i], values[i]));
+        };
+        const int inside
+                = int(std::lower_bound(keys.cbegin(), keys.cend(), range.lower) - keys.cbegin());
+        if (inside > 0)
+            add(inside - 1);
+        for (const QVector<int> &cell : cells) {
+            if (cell.isEmpty())
+                continue;
+            add(cell.constFirst());
+            double low = INFINITY;
+            double high = -INFINITY;
+            for (int k = 1; k + 1 < cell.size(); ++k) {
+                low = std::fmin(low, values[cell[k]]);
+                high = std::fmax(high, values[cell[k]]);
+            }
+            const double middle = (keys[cell.constFirst()] + keys[cell.constLast()]) * 0.5;
+            if (low <= high)
+                expected << QCPGraphData(middle, low) << QCPGraphData(middle, high);
+            if (cell.size() > 1)
+                add(cell.constLast());
+        }
+        const int beyond
+                = int(std::upper_bound(keys.cbegin(), keys.cend(), range.upper) - keys.cbegin());
+        if (beyond < keys.size())
+            add(beyond);
+        QCOMPARE(flat(view.points[ChartSeries::Object]), flat(expected));
+    }
+}
+
 void tst_ChartLod::fewSamplesAreHandedThemselves()
 {
     ChartSeries series;
     for (int i = 0; i < 10; ++i)
         series.append(i, i * 2.0, kNaN);
     // Everything, even outside the keys asked for: the series is that small.
-    const QVector<QCPGraphData> points = series.view(ChartSeries::Object, 3, 5, 100);
+    const ChartSeries::View view = series.view(3, 5, 100);
+    const QVector<QCPGraphData> &points = view.points[ChartSeries::Object];
     QCOMPARE(points.size(), 10);
     QCOMPARE(points[4].key, 4.0);
     QCOMPARE(points[4].value, 8.0);
-    QVERIFY(std::isnan(series.view(ChartSeries::Ambient, 3, 5, 100)[4].value));
+    QVERIFY(std::isnan(view.points[ChartSeries::Ambient][4].value));
     double low = 0.0;
     double high = 0.0;
     QVERIFY(!series.extremes(ChartSeries::Ambient, low, high));
@@ -259,4 +329,3 @@ void tst_ChartLod::dropBeforeKeepsExtremesRight()
 
 QTEST_MAIN(tst_ChartLod)
 #include "tst_chartlod.moc"
-
