@@ -8,106 +8,121 @@ namespace {
 
 constexpr int kFanBits = 4; // 16 entries per block
 constexpr qint64 kFanMask = (1 << kFanBits) - 1;
-constexpr double kInf = std::numeric_limits<double>::infinity();
 
 } // namespace
 
-void MinMaxPyramid::clear()
+void Moments::add(const Moments &other)
+{
+    if (other.count == 0)
+        return;
+    if (count == 0) {
+        *this = other;
+        return;
+    }
+    // The other run's sums, moved to this run's origin.
+    const double shift = other.origin - origin;
+    squares += other.squares + 2.0 * shift * other.sum + double(other.count) * shift * shift;
+    sum += other.sum + double(other.count) * shift;
+    count += other.count;
+}
+
+double Moments::sampleVariance() const
+{
+    if (count < 2)
+        return 0.0;
+    return std::max((squares - sum * sum / double(count)) / double(count - 1), 0.0);
+}
+
+template<typename Summary>
+void SummaryPyramid<Summary>::clear()
 {
     m_levels.clear();
     m_count = 0;
 }
 
-void MinMaxPyramid::append(double value)
+template<typename Summary>
+void SummaryPyramid<Summary>::append(double value)
 {
-    const Block sample = std::isnan(value) ? Block{kInf, -kInf} : Block{value, value};
     qint64 index = m_count++;
     for (size_t k = 0;; ++k) {
         index >>= kFanBits;
         if (k < m_levels.size()) {
-            std::vector<Block> &level = m_levels[k];
-            if (index == qint64(level.size())) {
-                level.push_back(sample);
-            } else {
-                level[index].low = std::min(level[index].low, sample.low);
-                level[index].high = std::max(level[index].high, sample.high);
-            }
+            std::vector<Summary> &level = m_levels[k];
+            if (index == qint64(level.size()))
+                level.emplace_back();
+            level[index].add(value);
             continue;
         }
         // A level starts once the one below has a second block, so the top
-        // level always holds the extremes of everything.
+        // level always summarises everything; the value is already below.
         if (k > 0 && m_levels[k - 1].size() < 2)
             break;
-        Block top = sample;
-        if (k > 0) {
-            for (const Block &below : m_levels[k - 1]) {
-                top.low = std::min(top.low, below.low);
-                top.high = std::max(top.high, below.high);
-            }
+        Summary top;
+        if (k == 0) {
+            top.add(value);
+        } else {
+            for (const Summary &below : m_levels[k - 1])
+                top.add(below);
         }
         m_levels.push_back({top});
         break;
     }
 }
 
-void MinMaxPyramid::rebuild(const QVector<double> &values)
+template<typename Summary>
+void SummaryPyramid<Summary>::rebuild(const QVector<double> &values)
 {
     clear();
     for (double value : values)
         append(value);
 }
 
-bool MinMaxPyramid::extremes(
-        const QVector<double> &values, int from, int to, double &low, double &high) const
+template<typename Summary>
+Summary SummaryPyramid<Summary>::over(const QVector<double> &values, int from, int to) const
 {
-    double lo = kInf;
-    double hi = -kInf;
+    Summary result;
     qint64 a = std::max(from, 0);
     qint64 b = std::min<qint64>(to, m_count);
     const double *raw = values.constData();
-    const auto take = [&](double l, double h) {
-        lo = std::min(lo, l);
-        hi = std::max(hi, h);
-    };
-    // std::min/max with a NaN second argument keep the first: gaps drop out.
     for (; a < b && (a & kFanMask); ++a)
-        take(raw[a], raw[a]);
+        result.add(raw[a]);
     for (; b > a && (b & kFanMask); --b)
-        take(raw[b - 1], raw[b - 1]);
+        result.add(raw[b - 1]);
     a >>= kFanBits;
     b >>= kFanBits;
     for (size_t k = 0; a < b && k < m_levels.size(); ++k) {
-        const std::vector<Block> &level = m_levels[k];
+        const std::vector<Summary> &level = m_levels[k];
         const bool top = k + 1 == m_levels.size();
         for (; a < b && (top || (a & kFanMask)); ++a)
-            take(level[a].low, level[a].high);
+            result.add(level[a]);
         for (; b > a && (b & kFanMask); --b)
-            take(level[b - 1].low, level[b - 1].high);
+            result.add(level[b - 1]);
         a >>= kFanBits;
         b >>= kFanBits;
     }
-    if (lo > hi)
-        return false;
-    low = lo;
-    high = hi;
-    return true;
+    return result;
 }
 
-qint64 MinMaxPyramid::bytes() const
+template<typename Summary>
+qint64 SummaryPyramid<Summary>::bytes() const
 {
     qint64 total = 0;
-    for (const std::vector<Block> &level : m_levels)
-        total += qint64(level.capacity() * sizeof(Block));
+    for (const std::vector<Summary> &level : m_levels)
+        total += qint64(level.capacity() * sizeof(Summary));
     return total;
 }
+
+template class SummaryPyramid<Extremes>;
+template class SummaryPyramid<Moments>;
 
 void ChartSeries::clear()
 {
     m_keys.clear();
     for (int curve : {Object, Ambient}) {
         m_values[curve].clear();
-        m_pyramids[curve].clear();
+        m_extremes[curve].clear();
     }
+    m_moments.clear();
 }
 
 void ChartSeries::append(double key, double object, double ambient)
@@ -115,8 +130,9 @@ void ChartSeries::append(double key, double object, double ambient)
     m_keys.append(key);
     m_values[Object].append(object);
     m_values[Ambient].append(ambient);
-    m_pyramids[Object].append(object);
-    m_pyramids[Ambient].append(ambient);
+    m_extremes[Object].append(object);
+    m_extremes[Ambient].append(ambient);
+    m_moments.append(object);
 }
 
 void ChartSeries::assign(const QVector<double> &keys,
@@ -126,8 +142,7 @@ void ChartSeries::assign(const QVector<double> &keys,
     m_keys = keys;
     m_values[Object] = objects;
     m_values[Ambient] = ambients;
-    for (int curve : {Object, Ambient})
-        m_pyramids[curve].rebuild(m_values[curve]);
+    rebuildPyramids();
 }
 
 void ChartSeries::dropBefore(double key)
@@ -136,15 +151,47 @@ void ChartSeries::dropBefore(double key)
     if (count == 0)
         return;
     m_keys.remove(0, count);
-    for (int curve : {Object, Ambient}) {
+    for (int curve : {Object, Ambient})
         m_values[curve].remove(0, count);
-        m_pyramids[curve].rebuild(m_values[curve]);
-    }
+    rebuildPyramids();
 }
 
-bool ChartSeries::extremes(Curve curve, double &low, double &high) const
+void ChartSeries::rebuildPyramids()
 {
-    return m_pyramids[curve].extremes(m_values[curve], 0, size(), low, high);
+    for (int curve : {Object, Ambient})
+        m_extremes[curve].rebuild(m_values[curve]);
+    m_moments.rebuild(m_values[Object]);
+}
+
+Extremes ChartSeries::extremes(Curve curve) const
+{
+    return m_extremes[curve].over(m_values[curve], 0, size());
+}
+
+SpanStatistics ChartSeries::statistics(double from, double to) const
+{
+    SpanStatistics result;
+    const double *keys = m_keys.constData();
+    const double *values = m_values[Object].constData();
+    const int first = int(std::lower_bound(keys, keys + size(), from) - keys);
+    const int end = int(std::upper_bound(keys + first, keys + size(), to) - keys);
+    const Moments moments = m_moments.over(m_values[Object], first, end);
+    if (moments.count == 0)
+        return result;
+    const Extremes extremes = m_extremes[Object].over(m_values[Object], first, end);
+    int firstValue = first;
+    while (std::isnan(values[firstValue]))
+        ++firstValue;
+    int lastValue = end - 1;
+    while (std::isnan(values[lastValue]))
+        --lastValue;
+    result.count = int(moments.count);
+    result.minimum = extremes.low;
+    result.maximum = extremes.high;
+    result.mean = moments.mean();
+    result.standardDeviation = std::sqrt(moments.sampleVariance());
+    result.duration = keys[lastValue] - keys[firstValue];
+    return result;
 }
 
 int ChartSeries::nearest(double key) const
@@ -164,9 +211,9 @@ qint64 ChartSeries::bytes() const
     qint64 total = qint64(m_keys.capacity()) * qint64(sizeof(double));
     for (int curve : {Object, Ambient}) {
         total += qint64(m_values[curve].capacity()) * qint64(sizeof(double));
-        total += m_pyramids[curve].bytes();
+        total += m_extremes[curve].bytes();
     }
-    return total;
+    return total + m_moments.bytes();
 }
 
 namespace {
@@ -246,12 +293,11 @@ ChartSeries::View ChartSeries::view(double lower, double upper, int columns) con
         int a = inside;
         for (int b : ends) {
             add(a);
-            double low = 0.0;
-            double high = 0.0;
-            if (b - a > 2 && m_pyramids[curve].extremes(m_values[curve], a + 1, b - 1, low, high)) {
+            const Extremes inner = m_extremes[curve].over(m_values[curve], a + 1, b - 1);
+            if (!inner.isEmpty()) {
                 const double middle = (keys[a] + keys[b - 1]) * 0.5;
-                points.append(QCPGraphData(middle, low));
-                points.append(QCPGraphData(middle, high));
+                points.append(QCPGraphData(middle, inner.low));
+                points.append(QCPGraphData(middle, inner.high));
             }
             if (b - 1 > a)
                 add(b - 1);
@@ -336,23 +382,34 @@ void EnvelopeGraph::paintColumns(QPainter *painter,
         return;
     }
     const QRect area = transform.mapRect(QRectF(clipRect())).toAlignedRect();
-    if (m_canvas.size() != area.size())
+    if (m_canvas.size() != area.size()) {
         m_canvas = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
-    m_canvas.fill(Qt::transparent);
+        m_canvas.fill(Qt::transparent);
+    }
     const QRgb pixel = qPremultiply(colour.rgba());
     uchar *bits = m_canvas.bits();
     const qsizetype stride = m_canvas.bytesPerLine();
+    // Only what the last draw lit is cleared and only what this one lights is
+    // laid over the plot: a flat curve takes a few rows, not the whole area.
+    const auto paint = [&](const QRect &rect, QRgb value) {
+        for (int y = rect.top(); y <= rect.bottom(); ++y) {
+            QRgb *line = reinterpret_cast<QRgb *>(bits + y * stride);
+            std::fill(line + rect.left(), line + rect.right() + 1, value);
+        }
+    };
+    paint(m_lit & m_canvas.rect(), 0);
+    m_lit = QRect();
     for (const QRect &rect : columns) {
         const QRect lit
                 = transform.mapRect(QRectF(rect)).toAlignedRect().translated(-area.topLeft())
                   & m_canvas.rect();
-        for (int y = lit.top(); y <= lit.bottom(); ++y) {
-            QRgb *line = reinterpret_cast<QRgb *>(bits + y * stride);
-            std::fill(line + lit.left(), line + lit.right() + 1, pixel);
-        }
+        paint(lit, pixel);
+        m_lit |= lit;
     }
+    if (m_lit.isEmpty())
+        return;
     painter->save();
     painter->resetTransform();
-    painter->drawImage(area.topLeft(), m_canvas);
+    painter->drawImage(m_lit.topLeft() + area.topLeft(), m_canvas, m_lit);
     painter->restore();
 }

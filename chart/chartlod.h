@@ -5,37 +5,92 @@
 
 #include <qcustomplot.h>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
 #include <vector>
 
-// Minimum and maximum of every block of 16, 256, 4096, ... values of one
-// curve, kept up to date as values are appended, so the extremes of any index
-// range cost a few dozen steps whatever its length. NaN values are gaps and
-// never count.
-class MinMaxPyramid
+// The lowest and highest of a run of values; NaN values are gaps and never
+// count.
+struct Extremes
+{
+    double low = std::numeric_limits<double>::infinity();
+    double high = -std::numeric_limits<double>::infinity();
+
+    bool isEmpty() const { return low > high; }
+    void add(double value)
+    {
+        // std::min/max with a NaN second argument keep the first: gaps drop out.
+        low = std::min(low, value);
+        high = std::max(high, value);
+    }
+    void add(const Extremes &other)
+    {
+        low = std::min(low, other.low);
+        high = std::max(high, other.high);
+    }
+};
+
+// Count, mean and spread of a run of values, gaps left out. The sums are
+// taken about the run's first value, so a small spread far from zero keeps
+// its digits, and runs add up without a division.
+struct Moments
+{
+    qint64 count = 0;
+    double origin = 0.0;
+    double sum = 0.0;     // of value - origin
+    double squares = 0.0; // of (value - origin)²
+
+    void add(double value)
+    {
+        if (std::isnan(value))
+            return;
+        if (count == 0)
+            origin = value;
+        const double d = value - origin;
+        ++count;
+        sum += d;
+        squares += d * d;
+    }
+    void add(const Moments &other);
+    double mean() const { return origin + sum / count; }
+    double sampleVariance() const; // 0 below two values
+};
+
+// A Summary (Extremes or Moments) of every block of 16, 256, 4096, ... values
+// of one curve, kept up to date as values are appended, so the summary of any
+// index range costs a few dozen steps whatever its length.
+template<typename Summary>
+class SummaryPyramid
 {
 public:
     void clear();
     void append(double value);
     void rebuild(const QVector<double> &values);
-    // Extremes of values[from, to); false when the range holds only gaps.
-    // `values` must be the array this pyramid was built from.
-    bool extremes(const QVector<double> &values, int from, int to, double &low, double &high) const;
+    // Of values[from, to); `values` must be the array this pyramid was built from.
+    Summary over(const QVector<double> &values, int from, int to) const;
     qint64 bytes() const;
 
 private:
-    struct Block
-    {
-        double low;
-        double high;
-    };
     // m_levels[k] summarises blocks of 16^(k+1) values; the last block of
     // each level may be incomplete.
-    std::vector<std::vector<Block>> m_levels;
+    std::vector<std::vector<Summary>> m_levels;
     qint64 m_count = 0;
 };
 
+// What the statistics strip says about the object curve over a span of time.
+struct SpanStatistics
+{
+    int count = 0; // samples with a value; the rest is meaningless when 0
+    double minimum = 0.0;
+    double maximum = 0.0;
+    double mean = 0.0;
+    double standardDeviation = 0.0; // of a sample (n - 1), 0 for a single value
+    double duration = 0.0;          // seconds from the first to the last value
+};
+
 // What the chart draws: time keys in seconds with the object and ambient
-// curves, each with its pyramid.
+// curves, with pyramids for their extremes and the object curve's moments.
 class ChartSeries
 {
 public:
@@ -53,8 +108,10 @@ public:
     bool isEmpty() const { return m_keys.isEmpty(); }
     const QVector<double> &keys() const { return m_keys; }
     const QVector<double> &values(Curve curve) const { return m_values[curve]; }
-    // Extremes of a curve over the whole series; false when it holds only gaps.
-    bool extremes(Curve curve, double &low, double &high) const;
+    // Of a curve over the whole series.
+    Extremes extremes(Curve curve) const;
+    // Of the object curve over the samples with keys in [from, to].
+    SpanStatistics statistics(double from, double to) const;
     // Index of the sample nearest to `key`, or -1 without samples.
     int nearest(double key) const;
     qint64 bytes() const;
@@ -75,8 +132,11 @@ public:
 
 private:
     QVector<double> m_keys;
+    void rebuildPyramids();
+
     QVector<double> m_values[2];
-    MinMaxPyramid m_pyramids[2];
+    SummaryPyramid<Extremes> m_extremes[2];
+    SummaryPyramid<Moments> m_moments; // of the object curve
 };
 
 // A graph that can be handed ChartSeries::view's envelope: its points then
@@ -99,7 +159,10 @@ private:
     void paintColumns(QPainter *painter, const QVector<QRect> &columns, const QColor &colour) const;
 
     bool m_envelope = false;
-    mutable QImage m_canvas; // kept between draws: the plot's size rarely changes
+    // Kept between draws, as the plot's size rarely changes; m_lit is where
+    // the last draw painted in it.
+    mutable QImage m_canvas;
+    mutable QRect m_lit;
 };
 
 #endif // TEVRANO_CHARTLOD_H

@@ -425,9 +425,7 @@ void ttwidget::updateStatistics()
     m_statisticsTimer->stop();
     const ChartSeries &series = shownSeries();
     const QCPRange span = statisticsSpan();
-    const SpanStatistics statistics = spanStatistics(
-            series.keys(), series.values(ChartSeries::Object), span.lower, span.upper);
-    m_statisticsLabel->setText(statisticsText(statistics));
+    m_statisticsLabel->setText(statisticsText(series.statistics(span.lower, span.upper)));
 }
 
 QString ttwidget::statisticsText(const SpanStatistics &statistics) const
@@ -734,18 +732,11 @@ void ttwidget::fitToTemperatures()
     if (series.isEmpty())
         return;
     fitAxis(plot->xAxis, series.keys().constFirst(), series.keys().constLast());
-    double low = std::nan("");
-    double high = std::nan("");
-    double curveLow = 0.0;
-    double curveHigh = 0.0;
-    if (series.extremes(ChartSeries::Object, curveLow, curveHigh)) {
-        low = curveLow;
-        high = curveHigh;
-    }
-    if (ambientGraph->visible() && series.extremes(ChartSeries::Ambient, curveLow, curveHigh)) {
-        low = std::fmin(low, curveLow);
-        high = std::fmax(high, curveHigh);
-    }
+    Extremes shown = series.extremes(ChartSeries::Object);
+    if (ambientGraph->visible())
+        shown.add(series.extremes(ChartSeries::Ambient));
+    const double low = shown.isEmpty() ? std::nan("") : shown.low;
+    const double high = shown.isEmpty() ? std::nan("") : shown.high;
     const QCPRange values = autoFitRange(low, high, plot->yAxis->range().size());
     if (QCPRange::validRange(values))
         plot->yAxis->setRange(values);

@@ -4,7 +4,6 @@
 #include "chartlod.h"
 #include "recordfile.h"
 #include "samplestore.h"
-#include "spanstatistics.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

@@ -125,7 +125,7 @@ void benchRefresh(int samples)
                 scrolling,
                 whole,
                 fitted);
-    std::printf("  statistics over the whole view (%d samples): %6.2f ms per update\n",
+    std::printf("  statistics over the whole view (%d samples): %7.3f ms per update\n",
                 chart.samples().size(),
                 statisticsMs(chart));
     std::printf("  resident: %.1f MB (%.1f MB before the samples; drawn copy with pyramids "
@@ -275,12 +275,21 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Tevrano"));
+    // Parts may be named to run only those (for a profiler): refresh, trend, files.
+    const QStringList parts = app.arguments().mid(1);
+    const auto wanted = [&parts](const char *part) {
+        return parts.isEmpty() || parts.contains(QLatin1String(part));
+    };
     BenchSettings settings;
     setChartSettingsStore(&settings);
-    benchRefresh(1000000);
-    benchRefresh(10000000);
-    benchTrend();
+    if (wanted("refresh")) {
+        benchRefresh(1000000);
+        benchRefresh(10000000);
+    }
+    if (wanted("trend"))
+        benchTrend();
     setChartSettingsStore(nullptr);
-    benchFiles();
+    if (wanted("files"))
+        benchFiles();
     return 0;
 }

@@ -115,8 +115,8 @@ class tst_ChartLod : public QObject
     Q_OBJECT
 
 private slots:
-    void extremesMatchAScan_data();
-    void extremesMatchAScan();
+    void summariesMatchAScan_data();
+    void summariesMatchAScan();
     void envelopeDrawsWhatTheSamplesDraw_data();
     void envelopeDrawsWhatTheSamplesDraw();
     void envelopeCellsSplitTheKeysExactly();
@@ -124,7 +124,7 @@ private slots:
     void dropBeforeKeepsExtremesRight();
 };
 
-void tst_ChartLod::extremesMatchAScan_data()
+void tst_ChartLod::summariesMatchAScan_data()
 {
     QTest::addColumn<int>("count");
     QTest::newRow("under one block") << 11;
@@ -132,13 +132,15 @@ void tst_ChartLod::extremesMatchAScan_data()
     QTest::newRow("a few levels, ragged end") << 70001;
 }
 
-void tst_ChartLod::extremesMatchAScan()
+void tst_ChartLod::summariesMatchAScan()
 {
     QFETCH(int, count);
-    const ChartSeries series = noisySeries(count, 0.01);
+    // Far from zero with a small spread, where careless sums lose digits.
+    ChartSeries series;
+    const ChartSeries noisy = noisySeries(count, 0.01);
+    for (int i = 0; i < count; ++i)
+        series.append(i, 1e6 + noisy.values(ChartSeries::Object)[i] * 1e-3, 0.0);
     const QVector<double> &values = series.values(ChartSeries::Object);
-    MinMaxPyramid pyramid;
-    pyramid.rebuild(values);
     std::mt19937 random(count);
     std::uniform_int_distribution<int> index(0, count);
     for (int round = 0; round < 400; ++round) {
@@ -146,22 +148,32 @@ void tst_ChartLod::extremesMatchAScan()
         int to = index(random);
         if (from > to)
             std::swap(from, to);
-        double low = kNaN;
-        double high = kNaN;
-        double scanLow = std::numeric_limits<double>::infinity();
-        double scanHigh = -scanLow;
+        QVector<double> kept;
         for (int i = from; i < to; ++i) {
-            if (!std::isnan(values[i])) {
-                scanLow = std::min(scanLow, values[i]);
-                scanHigh = std::max(scanHigh, values[i]);
-            }
+            if (!std::isnan(values[i]))
+                kept.append(values[i]);
         }
-        const bool any = pyramid.extremes(values, from, to, low, high);
-        QCOMPARE(any, scanLow <= scanHigh);
-        if (any) {
-            QCOMPARE(low, scanLow);
-            QCOMPARE(high, scanHigh);
-        }
+        // Keys are indices, so the keys [from, to - 1] hold values[from, to).
+        const SpanStatistics s = series.statistics(from, to - 1);
+        QCOMPARE(s.count, kept.size());
+        if (kept.isEmpty())
+            continue;
+        QCOMPARE(s.minimum, *std::min_element(kept.cbegin(), kept.cend()));
+        QCOMPARE(s.maximum, *std::max_element(kept.cbegin(), kept.cend()));
+        // Two passes, the first about a kept value so that the sum keeps its digits.
+        double offsets = 0.0;
+        for (double value : kept)
+            offsets += value - kept.constFirst();
+        const double mean = kept.constFirst() + offsets / kept.size();
+        double squares = 0.0;
+        for (double value : kept)
+            squares += (value - mean) * (value - mean);
+        const double deviation = kept.size() > 1 ? std::sqrt(squares / (kept.size() - 1)) : 0.0;
+        QVERIFY(qAbs(s.mean - mean) < 1e-9);
+        QVERIFY2(qAbs(s.standardDeviation - deviation) < 1e-9 * qMax(deviation, 1e-3),
+                 qPrintable(QStringLiteral("%1 instead of %2")
+                                    .arg(s.standardDeviation)
+                                    .arg(deviation)));
     }
 }
 
@@ -303,9 +315,7 @@ void tst_ChartLod::fewSamplesAreHandedThemselves()
     QCOMPARE(points[4].key, 4.0);
     QCOMPARE(points[4].value, 8.0);
     QVERIFY(std::isnan(view.points[ChartSeries::Ambient][4].value));
-    double low = 0.0;
-    double high = 0.0;
-    QVERIFY(!series.extremes(ChartSeries::Ambient, low, high));
+    QVERIFY(series.extremes(ChartSeries::Ambient).isEmpty());
 }
 
 void tst_ChartLod::dropBeforeKeepsExtremesRight()
@@ -317,11 +327,10 @@ void tst_ChartLod::dropBeforeKeepsExtremesRight()
     series.dropBefore(10.0);
     QCOMPARE(series.size(), 40);
     QCOMPARE(series.keys().constFirst(), 10.0);
-    double low = 0.0;
-    double high = 0.0;
-    QVERIFY(series.extremes(ChartSeries::Object, low, high));
-    QCOMPARE(low, 20.0);
-    QCOMPARE(high, 22.0);
+    const Extremes extremes = series.extremes(ChartSeries::Object);
+    QCOMPARE(extremes.low, 20.0);
+    QCOMPARE(extremes.high, 22.0);
+    QCOMPARE(series.statistics(0, 100).count, 40);
     QCOMPARE(series.nearest(12.4), 2);
     QCOMPARE(series.nearest(-5.0), 0);
     QCOMPARE(series.nearest(500.0), 39);

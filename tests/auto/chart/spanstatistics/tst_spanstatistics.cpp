@@ -1,4 +1,4 @@
-#include "spanstatistics.h"
+#include "chartlod.h"
 
 #include <QtTest>
 
@@ -10,10 +10,10 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 // The values at keys 0, 1, 2, ...
 SpanStatistics statisticsAtCountingKeys(const QVector<double> &values, double from, double to)
 {
-    QVector<double> keys;
+    ChartSeries series;
     for (int i = 0; i < values.size(); ++i)
-        keys.append(i);
-    return spanStatistics(keys, values, from, to);
+        series.append(i, values[i], kNaN);
+    return series.statistics(from, to);
 }
 } // namespace
 
