@@ -45,7 +45,9 @@ constexpr double kLowestTemperature = -50.0;
 // gather before it drops the oldest in one go.
 constexpr double kTrendSeconds = 300.0;
 constexpr double kTrendSlackSeconds = 10.0;
-constexpr qint64 kTrendRedrawMs = 200;
+// The trend is redrawn four times a second: a reading is seen by then, and
+// each redraw of the whole plot costs more than all the readings in between.
+constexpr int kTrendRedrawMs = 250;
 // At most four statistics updates a second.
 constexpr int kStatisticsMs = 250;
 constexpr double kImageScale = 2.0;
@@ -251,9 +253,13 @@ void ttwidget::setupInteractions()
     connect(plot, &QCustomPlot::mouseRelease, this, &ttwidget::plotMouseRelease);
     connect(plot, &QCustomPlot::mouseDoubleClick, this, &ttwidget::restoreAutomaticView);
 
-    // Cursor readout on a buffered layer of its own: moving it repaints only that layer.
+    // While the cursor readout shows, its layer has a buffer of its own, so
+    // moving it repaints only that layer; hidden, it has none, as every buffer
+    // is cleared and laid over the plot at each redraw.
     plot->addLayer(QStringLiteral("readout"), plot->layer(QStringLiteral("legend")));
-    plot->layer(QStringLiteral("readout"))->setMode(QCPLayer::lmBuffered);
+    // Nothing is drawn on QCustomPlot's own overlay; a buffer of its own would
+    // be cleared and laid over the plot at every redraw for nothing.
+    plot->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
     m_readoutLine = new QCPItemStraightLine(plot);
     m_readoutLine->setLayer(QStringLiteral("readout"));
     m_readoutLine->setPen(QPen(QColor(60, 60, 60), 1, Qt::DashLine));
@@ -391,7 +397,9 @@ void ttwidget::showReadout(const QPointF &pos)
     m_readoutLabel->setText(lines.join(QLatin1Char('\n')));
     m_readoutLine->setVisible(true);
     m_readoutLabel->setVisible(true);
-    plot->layer(QStringLiteral("readout"))->replot();
+    QCPLayer *layer = plot->layer(QStringLiteral("readout"));
+    layer->setMode(QCPLayer::lmBuffered);
+    layer->replot();
 }
 
 void ttwidget::hideReadout()
@@ -400,7 +408,9 @@ void ttwidget::hideReadout()
         return;
     m_readoutLine->setVisible(false);
     m_readoutLabel->setVisible(false);
-    plot->layer(QStringLiteral("readout"))->replot();
+    QCPLayer *layer = plot->layer(QStringLiteral("readout"));
+    layer->setMode(QCPLayer::lmLogical);
+    layer->replot();
 }
 
 QString ttwidget::readoutText() const
@@ -681,13 +691,11 @@ void ttwidget::refreshView()
 {
     syncRecord();
     const bool trend = isTrendShown();
-    if (trend) {
+    const int cadence = trend ? kTrendRedrawMs : kRefreshMs;
+    if (m_refreshTimer->interval() != cadence)
+        m_refreshTimer->start(cadence);
+    if (trend)
         trimTrend();
-        // Readings trickle in at the poll rate; a redraw for each would cost
-        // more than the trend is worth.
-        if (m_trendDrawn.isValid() && m_trendDrawn.elapsed() < kTrendRedrawMs)
-            return;
-    }
     if (m_drawnRevision == m_revision)
         return;
     scheduleStatistics();
@@ -697,8 +705,6 @@ void ttwidget::refreshView()
         return;
     }
     m_drawnRevision = m_revision;
-    if (trend)
-        m_trendDrawn.start();
     if (!m_manualView)
         applyAutomaticView();
     plot->replot(QCustomPlot::rpRefreshHint);

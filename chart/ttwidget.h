@@ -244,7 +244,6 @@ private:
     // The live trend: keys are seconds since m_trendStartMsecs.
     ChartSeries m_trend;
     QElapsedTimer m_trendClock;
-    QElapsedTimer m_trendDrawn;
     qint64 m_trendStartMsecs = 0;
     bool m_live = false;
     bool m_trendPreferred = true;
