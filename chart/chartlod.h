@@ -98,6 +98,8 @@ public:
 
     void clear();
     void append(double key, double object, double ambient);
+    // Pairs with the same keys, as the sample store hands them over.
+    void append(const QVector<QCPGraphData> &objects, const QVector<QCPGraphData> &ambients);
     void assign(const QVector<double> &keys,
                 const QVector<double> &objects,
                 const QVector<double> &ambients);

@@ -679,8 +679,7 @@ void ttwidget::syncRecord()
         m_record.clear();
         ++m_revision;
     }
-    for (int i = 0; i < tail.temperature.size(); ++i)
-        m_record.append(tail.temperature[i].key, tail.temperature[i].value, tail.ambient[i].value);
+    m_record.append(tail.temperature, tail.ambient);
     if (!tail.temperature.isEmpty())
         ++m_revision;
     m_handedGeneration = tail.generation;
@@ -786,8 +785,7 @@ void ttwidget::convertUnit(int from, int to)
     // never the store's, so the tail is everything it holds.
     const SampleStore::Tail all = m_samples.tailSince(0, 0);
     m_record.clear();
-    for (int i = 0; i < all.temperature.size(); ++i)
-        m_record.append(all.temperature[i].key, all.temperature[i].value, all.ambient[i].value);
+    m_record.append(all.temperature, all.ambient);
     m_handedGeneration = all.generation;
     m_handedCount = all.count;
     const QVector<double> trendKeys = m_trend.keys();

@@ -141,6 +141,9 @@ void tst_ChartLod::summariesMatchAScan()
     for (int i = 0; i < count; ++i)
         series.append(i, 1e6 + noisy.values(ChartSeries::Object)[i] * 1e-3, 0.0);
     const QVector<double> &values = series.values(ChartSeries::Object);
+    // Built level by level at once, the pyramids must say the same.
+    ChartSeries assigned;
+    assigned.assign(series.keys(), values, series.values(ChartSeries::Ambient));
     std::mt19937 random(count);
     std::uniform_int_distribution<int> index(0, count);
     for (int round = 0; round < 400; ++round) {
@@ -155,6 +158,12 @@ void tst_ChartLod::summariesMatchAScan()
         }
         // Keys are indices, so the keys [from, to - 1] hold values[from, to).
         const SpanStatistics s = series.statistics(from, to - 1);
+        const SpanStatistics bulk = assigned.statistics(from, to - 1);
+        QCOMPARE(bulk.count, s.count);
+        QCOMPARE(bulk.minimum, s.minimum);
+        QCOMPARE(bulk.maximum, s.maximum);
+        QVERIFY(qAbs(bulk.mean - s.mean) < 1e-9);
+        QVERIFY(qAbs(bulk.standardDeviation - s.standardDeviation) < 1e-12);
         QCOMPARE(s.count, kept.size());
         if (kept.isEmpty())
             continue;
