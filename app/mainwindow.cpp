@@ -308,7 +308,8 @@ MainWindow::MainWindow(QWidget *parent)
                               ui.navButton_hc,
                               ui.navButton_horizontal,
                               ui.navButton_vertical,
-                              ui.navButton_export})
+                              ui.navButton_export,
+                              ui.navButton_live})
         styleToolButton(button);
 
     // 22.-24.

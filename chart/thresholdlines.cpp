@@ -11,7 +11,15 @@ ThresholdLines::ThresholdLines(QCustomPlot *plot)
     : m_plot(plot)
     , m_high(addLine(HighColor, Qt::AlignTop))
     , m_low(addLine(LowColor, Qt::AlignBottom))
-{}
+{
+    m_beforeReplot
+            = QObject::connect(plot, &QCustomPlot::beforeReplot, [this] { keepLabelsInView(); });
+}
+
+ThresholdLines::~ThresholdLines()
+{
+    QObject::disconnect(m_beforeReplot);
+}
 
 ThresholdLines::Line ThresholdLines::addLine(const QColor &color, Qt::Alignment labelSide)
 {
@@ -23,7 +31,7 @@ ThresholdLines::Line ThresholdLines::addLine(const QColor &color, Qt::Alignment 
     line.label->setColor(color);
     line.label->setSelectable(false);
     // Right-aligned just inside the plot, below the high line and above the low one, so a line
-    // at the top or bottom edge keeps its label in view.
+    // at the top or bottom edge keeps its label in view; see keepLabelsInView.
     line.label->setPositionAlignment(Qt::AlignRight | labelSide);
     line.label->position->setTypeX(QCPItemPosition::ptAxisRectRatio);
     line.label->position->setTypeY(QCPItemPosition::ptPlotCoords);
@@ -53,4 +61,20 @@ void ThresholdLines::place(const Line &line, std::optional<double> value, int un
     line.line->point2->setCoords(1, *value);
     line.label->position->setCoords(1, *value);
     line.label->setText(QString::number(*value, 'f', 1) + TemperatureUnit::symbol(unit));
+}
+
+void ThresholdLines::keepLabelsInView()
+{
+    const QRect rect = m_plot->axisRect()->rect();
+    for (const auto &[line, below] : {std::pair(m_high, true), std::pair(m_low, false)}) {
+        if (!line.label->visible())
+            continue;
+        const QMargins padding = line.label->padding();
+        const double height
+                = QFontMetricsF(line.label->font()).height() + padding.top() + padding.bottom();
+        const double y = m_plot->yAxis->coordToPixel(line.label->position->coords().y());
+        // The usual side unless the label would leave the plot there.
+        const bool under = below ? y + height <= rect.bottom() : y - height < rect.top();
+        line.label->setPositionAlignment(Qt::AlignRight | (under ? Qt::AlignTop : Qt::AlignBottom));
+    }
 }

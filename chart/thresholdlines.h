@@ -2,6 +2,7 @@
 #define TEVRANO_THRESHOLDLINES_H
 
 #include <QColor>
+#include <QMetaObject>
 
 #include <optional>
 
@@ -10,7 +11,8 @@ class QCPItemText;
 class QCustomPlot;
 
 // The alarm thresholds on a chart: each a dashed horizontal line in the alarm's colour, labelled
-// with its value at the right edge. The items belong to the plot.
+// with its value at the right edge, on the side of the line with room for the label. The items
+// belong to the plot.
 class ThresholdLines
 {
 public:
@@ -18,6 +20,9 @@ public:
     static const QColor LowColor;
 
     explicit ThresholdLines(QCustomPlot *plot);
+    ~ThresholdLines();
+    ThresholdLines(const ThresholdLines &) = delete;
+    ThresholdLines &operator=(const ThresholdLines &) = delete;
 
     // Unset hides the line; values in the unit of the value axis (1 Fahrenheit, 2 Celsius).
     void setThresholds(std::optional<double> high, std::optional<double> low, int unit);
@@ -35,10 +40,12 @@ private:
     };
     Line addLine(const QColor &color, Qt::Alignment labelSide);
     void place(const Line &line, std::optional<double> value, int unit);
+    void keepLabelsInView();
 
     QCustomPlot *m_plot;
     Line m_high;
     Line m_low;
+    QMetaObject::Connection m_beforeReplot;
 };
 
 #endif // TEVRANO_THRESHOLDLINES_H

@@ -2,6 +2,7 @@
 // strip and exports.
 
 #include "../chartfixtures.h"
+#include "thresholdlines.h"
 #include "ttwidget.h"
 
 #include <QLabel>
@@ -68,6 +69,8 @@ private slots:
     void statisticsWithoutValuesShowDashes();
     void exports();
     void failedPictureExportKeepsEarlierFile();
+    void thresholdLabelsStayInView_data();
+    void thresholdLabelsStayInView();
 
 private:
     // Records the given samples (key, object, ambient) and stops.
@@ -288,6 +291,37 @@ void tst_ChartView::failedPictureExportKeepsEarlierFile()
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("earlier"));
         file.close();
+    }
+}
+
+void tst_ChartView::thresholdLabelsStayInView_data()
+{
+    QTest::addColumn<double>("high");
+    QTest::addColumn<double>("low");
+    QTest::addColumn<bool>("highLabelBelow");
+    QTest::addColumn<bool>("lowLabelAbove");
+    // The plot shows 0 to 100.
+    QTest::newRow("in the middle") << 60.0 << 40.0 << true << true;
+    QTest::newRow("high at the bottom, low at the top") << 0.5 << 99.5 << false << false;
+    QTest::newRow("at the edges they guard") << 99.5 << 0.5 << true << true;
+}
+
+void tst_ChartView::thresholdLabelsStayInView()
+{
+    QFETCH(double, high);
+    QFETCH(double, low);
+    ttwidget &chart = m_f->chart;
+    ThresholdLines lines(chart.plot);
+    lines.setThresholds(high, low, 2);
+    chart.plot->yAxis->setRange(0, 100);
+    chart.plot->replot();
+    QTEST(bool(lines.highLabel()->positionAlignment() & Qt::AlignTop), "highLabelBelow");
+    QTEST(bool(lines.lowLabel()->positionAlignment() & Qt::AlignBottom), "lowLabelAbove");
+    const QRect inside = chart.plot->axisRect()->rect();
+    for (QCPItemText *label : {lines.highLabel(), lines.lowLabel()}) {
+        const double y = label->bottomRight->pixelPosition().y();
+        QVERIFY(y <= inside.bottom() + 1
+                && label->topLeft->pixelPosition().y() >= inside.top() - 1);
     }
 }
 
