@@ -7,6 +7,7 @@
 #include "collect.h"
 #include "csvexport.h"
 #include "navbutton.h"
+#include "qtcompat.h"
 #include "recordjournal.h"
 #include "temperatureunit.h"
 #include "waitdialog.h"
@@ -335,7 +336,7 @@ void ttwidget::plotMouseMove(QMouseEvent *event)
     } else if (event->buttons() & Qt::LeftButton) {
         enterManualView();
     }
-    showReadout(event->localPos());
+    showReadout(localPos(event));
 }
 
 void ttwidget::plotMouseRelease(QMouseEvent *)

@@ -24,4 +24,14 @@ inline QPoint globalPos(const QMouseEvent *event)
 #endif
 }
 
+// The cursor's position in the receiving widget, with its fraction of a pixel.
+inline QPointF localPos(const QMouseEvent *event)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return event->position();
+#else
+    return event->localPos();
+#endif
+}
+
 #endif // TEVRANO_QTCOMPAT_H

@@ -58,21 +58,22 @@ ChartSeries columnSteps(int columns)
     return series;
 }
 
-// The inside of the axis rect, as drawn.
+// The inside of the axis rect, as drawn, with the rect's right edge: a
+// column drawn there is beside the last one inside.
 QImage plotted(QCustomPlot &plot)
 {
     plot.replot();
-    const QRect inside = plot.axisRect()->rect().adjusted(1, 1, -1, -1);
+    const QRect inside = plot.axisRect()->rect().adjusted(1, 1, 0, -1);
     return plot.toPixmap().toImage().copy(inside).convertToFormat(QImage::Format_RGB32);
 }
 
-// A pixel painted in `a` with none painted in `b` within one column and two
-// rows of it.
+// A pixel painted in `a` (left of its last column) with none painted in `b`
+// within one column and two rows of it.
 std::optional<QPoint> strayPixel(const QImage &a, const QImage &b)
 {
     const QRgb background = qRgb(255, 255, 255);
     for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
+        for (int x = 0; x + 1 < a.width(); ++x) {
             if (a.pixel(x, y) == background)
                 continue;
             bool matched = false;
