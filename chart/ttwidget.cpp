@@ -691,7 +691,9 @@ void ttwidget::refreshView()
 {
     syncRecord();
     const bool trend = isTrendShown();
-    const int cadence = trend ? kTrendRedrawMs : kRefreshMs;
+    // Only a recording needs the quick tick; between recordings the trend
+    // is redrawn four times a second and everything else redraws itself.
+    const int cadence = recording ? kRefreshMs : kTrendRedrawMs;
     if (m_refreshTimer->interval() != cadence)
         m_refreshTimer->start(cadence);
     if (trend)
