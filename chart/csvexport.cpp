@@ -1,6 +1,7 @@
 #include "csvexport.h"
 
 #include "blockwriter.h"
+#include "isotime.h"
 
 #include <QDateTime>
 
@@ -22,15 +23,12 @@ public:
         if (!m_valid || second != m_second) {
             m_valid = true;
             m_second = second;
-            const QDateTime local = QDateTime::fromMSecsSinceEpoch(second * 1000);
-            const QDateTime fixed = local.toOffsetFromUtc(local.offsetFromUtc());
-            // "yyyy-MM-ddThh:mm:ss+hh:mm", or "...Z" at offset zero.
-            const QByteArray text = fixed.toString(Qt::ISODate).toLatin1();
-            const int zone = text.indexOf('T') + 9;
-            m_head = text.left(zone);
-            m_zone = text.mid(zone);
-            if (m_zone == "Z")
-                m_zone = "+00:00";
+            // "yyyy-MM-ddThh:mm:ss.000+hh:mm": kept apart around the milliseconds.
+            const QByteArray text
+                    = isoTimeWithOffset(QDateTime::fromMSecsSinceEpoch(second * 1000));
+            const int point = text.indexOf('.', text.indexOf('T'));
+            m_head = text.left(point);
+            m_zone = text.mid(point + 4);
         }
         const int ms = int(msecs - m_second * 1000);
         std::memcpy(out, m_head.constData(), size_t(m_head.size()));

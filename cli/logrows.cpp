@@ -1,7 +1,6 @@
 #include "logrows.h"
 
 #include <cmath>
-#include <cstdlib>
 
 namespace {
 
@@ -21,15 +20,6 @@ const char *unitName(bool fahrenheit)
 }
 
 } // namespace
-
-QByteArray isoTimeWithOffset(const QDateTime &time)
-{
-    const int offset = time.offsetFromUtc();
-    const int minutes = std::abs(offset) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")).toLatin1()
-           + (offset < 0 ? '-' : '+') + QByteArray::number(minutes / 60).rightJustified(2, '0')
-           + ':' + QByteArray::number(minutes % 60).rightJustified(2, '0');
-}
 
 QByteArray csvHeader()
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "isotime.h"
+
 #include <QByteArray>
 #include <QDateTime>
 
@@ -12,9 +14,6 @@ struct LogRow
     double ambient = 0;
     bool fahrenheit = false;
 };
-
-// "2026-12-08T14:07:09.123+01:00"
-QByteArray isoTimeWithOffset(const QDateTime &time);
 
 QByteArray csvHeader(); // with its line end
 QByteArray csvRow(const LogRow &row);
