@@ -152,29 +152,24 @@ void ChartSeries::append(double key, double object, double ambient)
 void ChartSeries::append(const QVector<QCPGraphData> &objects,
                          const QVector<QCPGraphData> &ambients)
 {
-    const int before = size();
     const int count = std::min(objects.size(), ambients.size());
-    // Only a first hand-over is sized exactly: a few samples added to many
-    // must leave the vectors' geometric growth alone.
-    if (before == 0) {
-        m_keys.reserve(count);
-        for (QVector<double> &values : m_values)
-            values.reserve(count);
+    if (!isEmpty()) {
+        // A few samples added to many: one by one, leaving the vectors'
+        // geometric growth alone.
+        for (int i = 0; i < count; ++i)
+            append(objects[i].key, objects[i].value, ambients[i].value);
+        return;
     }
+    // A whole series handed over: sized once, pyramids built level by level.
+    m_keys.reserve(count);
+    for (QVector<double> &values : m_values)
+        values.reserve(count);
     for (int i = 0; i < count; ++i) {
         m_keys.append(objects[i].key);
         m_values[Object].append(objects[i].value);
         m_values[Ambient].append(ambients[i].value);
     }
-    if (before == 0) {
-        rebuildPyramids();
-        return;
-    }
-    for (int i = before; i < size(); ++i) {
-        m_extremes[Object].append(m_values[Object][i]);
-        m_extremes[Ambient].append(m_values[Ambient][i]);
-        m_moments.append(m_values[Object][i]);
-    }
+    rebuildPyramids();
 }
 
 void ChartSeries::assign(const QVector<double> &keys,

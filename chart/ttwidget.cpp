@@ -690,13 +690,12 @@ void ttwidget::syncRecord()
 void ttwidget::refreshView()
 {
     syncRecord();
-    const bool trend = isTrendShown();
     // Only a recording needs the quick tick; between recordings the trend
     // is redrawn four times a second and everything else redraws itself.
     const int cadence = recording ? kRefreshMs : kTrendRedrawMs;
     if (m_refreshTimer->interval() != cadence)
         m_refreshTimer->start(cadence);
-    if (trend)
+    if (isTrendShown())
         trimTrend();
     if (m_drawnRevision == m_revision)
         return;
