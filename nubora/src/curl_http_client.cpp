@@ -1,6 +1,7 @@
 #include "curl_http_client.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <istream>
 #include <optional>
@@ -225,6 +226,20 @@ int onDebug(CURL *handle, curl_infotype type, char *data, std::size_t size, void
     return 0;
 }
 
+// Whether a body of `received` bytes is what the answer's Content-Length announced.
+// libcurl ignores a length too large for its integers, and one beside a chunked
+// coding, and then takes whatever arrives before the close as the whole body.
+bool matchesContentLength(const HttpResponse &response, std::int64_t received)
+{
+    if (!response.hasHeader("Content-Length"))
+        return true;
+    const std::string announced = response.header("Content-Length");
+    std::int64_t length = 0;
+    const auto [end, error]
+            = std::from_chars(announced.data(), announced.data() + announced.size(), length);
+    return error == std::errc() && end == announced.data() + announced.size() && length == received;
+}
+
 std::string writeErrorCause(const HttpResponse &response)
 {
     if (!response.body())
@@ -383,6 +398,12 @@ std::shared_ptr<HttpResponse> CurlHttpClient::makeRequest(HttpRequest &request)
     } else if (state.conflictingLength) {
         response->setStatus(kConflictingLengthStatus,
                             "The answer carries conflicting Content-Length headers.");
+    } else if (request.method() == HttpMethod::Get && request.isSuccessStatus(responseCode)
+               && !matchesContentLength(*response, state.transferred)) {
+        response->setStatus(kLengthMismatchStatus,
+                            "The body's " + std::to_string(state.transferred)
+                                    + " bytes differ from its Content-Length of "
+                                    + response->header("Content-Length") + ".");
     } else {
         response->setStatus(static_cast<int>(responseCode));
     }
