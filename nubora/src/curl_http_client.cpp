@@ -6,6 +6,7 @@
 #include <istream>
 #include <optional>
 #include <sstream>
+#include <system_error>
 
 #include "crc64.h"
 #include "diagnostics.h"
@@ -377,6 +378,9 @@ std::shared_ptr<HttpResponse> CurlHttpClient::makeRequest(HttpRequest &request)
     const bool sending
             = request.method() == HttpMethod::Post || request.method() == HttpMethod::Put;
     request.setTransferResult(sending ? state.sentCrc64 : state.receivedCrc64, state.transferred);
+    // The system's own word on a failed connection or socket, such as "Connection refused".
+    long systemError = 0;
+    curl_easy_getinfo(handle.get(), CURLINFO_OS_ERRNO, &systemError);
     pool_.release(std::move(handle));
 
     // A full disk may only show when the last buffered bytes go out.
@@ -394,6 +398,8 @@ std::shared_ptr<HttpResponse> CurlHttpClient::makeRequest(HttpRequest &request)
         std::string text = curl_easy_strerror(outcome);
         if (outcome == CURLE_WRITE_ERROR)
             text += writeErrorCause(*response);
+        else if (systemError != 0)
+            text += " (" + std::system_category().message(static_cast<int>(systemError)) + ")";
         response->setStatus(kCurlFailureBase + outcome, text);
     } else if (state.conflictingLength) {
         response->setStatus(kConflictingLengthStatus,
