@@ -20,15 +20,17 @@ char contentBuffer[kContentBufferSize] = {};
 std::mutex limitsMutex;
 Nubora::Limits currentLimits;
 
-// The caller owns the object's layout, so what cancel() needs is kept here, by
-// the object's address: whether it was cancelled and the transport it runs now.
-struct Cancellation
+// The caller owns the object's layout, so what the object keeps beyond it lives
+// here, by the object's address: whether it was cancelled, the transport it runs
+// now, and why its latest call failed.
+struct ObjectState
 {
     bool cancelled = false;
     nubora::HttpClient *active = nullptr;
+    Nubora::Failure failure;
 };
-std::mutex cancellationMutex;
-std::map<const Nubora *, Cancellation> cancellations;
+std::mutex statesMutex;
+std::map<const Nubora *, ObjectState> states;
 
 // Makes one download's transport reachable by cancel() while it runs.
 class ActiveDownload
@@ -37,16 +39,16 @@ public:
     ActiveDownload(const Nubora *owner, nubora::HttpClient &transport)
         : owner_(owner)
     {
-        std::lock_guard<std::mutex> lock(cancellationMutex);
-        Cancellation &entry = cancellations[owner];
+        std::lock_guard<std::mutex> lock(statesMutex);
+        ObjectState &entry = states[owner];
         entry.active = &transport;
         if (entry.cancelled)
             transport.disable();
     }
     ~ActiveDownload()
     {
-        std::lock_guard<std::mutex> lock(cancellationMutex);
-        cancellations[owner_].active = nullptr;
+        std::lock_guard<std::mutex> lock(statesMutex);
+        states[owner_].active = nullptr;
     }
     ActiveDownload(const ActiveDownload &) = delete;
     ActiveDownload &operator=(const ActiveDownload &) = delete;
@@ -85,6 +87,22 @@ void logFailure(const nubora::RequestError &error)
                                  << ",requestId:" << error.requestId.c_str();
 }
 
+// Every call ends here: a failure is logged and kept for lastFailure(), a success clears it.
+void recordOutcome(const Nubora *owner, const nubora::FetchOutcome &outcome)
+{
+    Nubora::Failure failure;
+    if (!outcome.success) {
+        const nubora::RequestError &error = outcome.error;
+        // Other statuses are the library's own and already named by the code.
+        failure.httpStatus = error.status >= 100 && error.status <= 599 ? error.status : 0;
+        failure.code = error.code;
+        failure.message = error.message;
+        logFailure(error);
+    }
+    std::lock_guard<std::mutex> lock(statesMutex);
+    states[owner].failure = std::move(failure);
+}
+
 std::string textOrEmpty(const char *text)
 {
     return text ? text : "";
@@ -103,10 +121,9 @@ std::int64_t fetchIntoBuffer(const Nubora *owner,
     request.setMaxBodyBytes(maxBytes);
     const nubora::FetchOutcome outcome
             = fetch(owner, endpoint, request, Nubora::limits().textTimeLimitMs);
-    if (!outcome.success) {
-        logFailure(outcome.error);
+    recordOutcome(owner, outcome);
+    if (!outcome.success)
         return -1;
-    }
     std::iostream &content = *outcome.result.content;
     content.seekg(0, std::ios::beg);
     content.read(buffer, static_cast<std::streamsize>(capacity));
@@ -138,8 +155,8 @@ Nubora::Nubora()
 Nubora::~Nubora()
 {
     {
-        std::lock_guard<std::mutex> lock(cancellationMutex);
-        cancellations.erase(this);
+        std::lock_guard<std::mutex> lock(statesMutex);
+        states.erase(this);
     }
     if (libraryStarted) {
         curl_global_cleanup();
@@ -212,8 +229,13 @@ char *Nubora::download2Mem(char *objectKey)
 
 std::int64_t Nubora::download2Buffer(char *objectKey, char *buffer, std::int64_t capacity)
 {
-    if (!buffer || capacity < 0)
+    if (!buffer || capacity < 0) {
+        nubora::FetchOutcome refused;
+        refused.error.code = "ValidateError";
+        refused.error.message = "There is no buffer to download into.";
+        recordOutcome(this, refused);
         return -1;
+    }
     return fetchIntoBuffer(this,
                            {endpoint_, accessKeyId_, accessKeySecret_},
                            bucketName_,
@@ -261,21 +283,27 @@ int Nubora::downloadFile(char *objectKey, char *filePath, const FileRules &rules
             outcome.error.message = "The file could not be closed: " + path;
         }
     }
-    if (!outcome.success) {
-        logFailure(outcome.error);
+    recordOutcome(this, outcome);
+    if (!outcome.success)
         return -1;
-    }
     qDebug() << "GetObjectToFile success" << static_cast<qint64>(outcome.result.contentLength());
     return 0;
 }
 
 void Nubora::cancel()
 {
-    std::lock_guard<std::mutex> lock(cancellationMutex);
-    Cancellation &entry = cancellations[this];
+    std::lock_guard<std::mutex> lock(statesMutex);
+    ObjectState &entry = states[this];
     entry.cancelled = true;
     if (entry.active)
         entry.active->disable();
+}
+
+Nubora::Failure Nubora::lastFailure() const
+{
+    std::lock_guard<std::mutex> lock(statesMutex);
+    const auto found = states.find(this);
+    return found == states.end() ? Failure() : found->second.failure;
 }
 
 OssServer::OssServer(const OssServer &other) = default;

@@ -38,12 +38,17 @@ public:
     static Limits limits();
     static void setLimits(const Limits &limits);
 
+    // downloadFile stops and fails past this unless its rules allow more, so a
+    // hostile or broken answer cannot fill the disk.
+    static constexpr std::int64_t kFileTransferLimit = std::int64_t(256) << 20;
+
     // What a file download must get to succeed.
     struct FileRules
     {
-        std::int64_t maxBytes = INT64_MAX; // a longer object ends the transfer as a failure
-        bool contentRequired = false;      // an empty object fails
-        bool checksumRequired = false;     // so does an answer without the store's CRC-64
+        // A longer object ends the transfer as a failure; raise it for larger objects.
+        std::int64_t maxBytes = kFileTransferLimit;
+        bool contentRequired = false;  // an empty object fails
+        bool checksumRequired = false; // so does an answer without the store's CRC-64
     };
 
     // download2Mem stops and fails past this; a version text is a few bytes.
@@ -72,6 +77,16 @@ public:
     // Ends this object's download under way, and every later one, at once.
     // Safe from any thread while the object lives.
     void cancel();
+
+    // Why a download failed, in the words of whoever found out.
+    struct Failure
+    {
+        int httpStatus = 0;  // of the answer that ended it; 0 when that was no HTTP error
+        std::string code;    // the store's error code, or the library's
+        std::string message; // the store's message, libcurl's, or the library's
+    };
+    // Of this object's latest download call; empty after a success.
+    Failure lastFailure() const;
 
 private:
     // The caller allocates the object, so these eight fields are its layout.

@@ -35,6 +35,10 @@
         <source>安装程序的签名未通过验证</source>
         <translation>安装程序的签名未通过验证</translation>
     </message>
+    <message>
+        <source>无法启动安装程序</source>
+        <translation>无法启动安装程序</translation>
+    </message>
 </context>
 <context>
     <name>AmbrelTitalbar</name>
@@ -580,6 +584,45 @@
     <message>
         <source>CheckBox</source>
         <translation>CheckBox</translation>
+    </message>
+</context>
+<context>
+    <name>UpdateRun</name>
+    <message>
+        <source>HTTP 状态 %1</source>
+        <translation>HTTP 状态 %1</translation>
+    </message>
+    <message>
+        <source>无法读取发布的版本：%1</source>
+        <translation>无法读取发布的版本：%1</translation>
+    </message>
+    <message>
+        <source>发布的版本为空</source>
+        <translation>发布的版本为空</translation>
+    </message>
+    <message>
+        <source>发布的版本不是版本号</source>
+        <translation>发布的版本不是版本号</translation>
+    </message>
+    <message>
+        <source>无法下载签名：%1</source>
+        <translation>无法下载签名：%1</translation>
+    </message>
+    <message>
+        <source>无法创建临时文件：%1</source>
+        <translation>无法创建临时文件：%1</translation>
+    </message>
+    <message>
+        <source>无法下载安装程序：%1</source>
+        <translation>无法下载安装程序：%1</translation>
+    </message>
+    <message>
+        <source>无法设置安装程序的权限：%1</source>
+        <translation>无法设置安装程序的权限：%1</translation>
+    </message>
+    <message>
+        <source>无法放置安装程序：%1</source>
+        <translation>无法放置安装程序：%1</translation>
     </message>
 </context>
 <context>

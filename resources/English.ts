@@ -35,6 +35,10 @@
         <source>安装程序的签名未通过验证</source>
         <translation>The installer&apos;s signature did not verify.</translation>
     </message>
+    <message>
+        <source>无法启动安装程序</source>
+        <translation>The installer could not be started.</translation>
+    </message>
 </context>
 <context>
     <name>AmbrelTitalbar</name>
@@ -580,6 +584,45 @@
     <message>
         <source>CheckBox</source>
         <translation>CheckBox</translation>
+    </message>
+</context>
+<context>
+    <name>UpdateRun</name>
+    <message>
+        <source>HTTP 状态 %1</source>
+        <translation>HTTP status %1</translation>
+    </message>
+    <message>
+        <source>无法读取发布的版本：%1</source>
+        <translation>The published version could not be read: %1</translation>
+    </message>
+    <message>
+        <source>发布的版本为空</source>
+        <translation>The published version is empty.</translation>
+    </message>
+    <message>
+        <source>发布的版本不是版本号</source>
+        <translation>The published version is not a version number.</translation>
+    </message>
+    <message>
+        <source>无法下载签名：%1</source>
+        <translation>The signature could not be downloaded: %1</translation>
+    </message>
+    <message>
+        <source>无法创建临时文件：%1</source>
+        <translation>The temporary file could not be created: %1</translation>
+    </message>
+    <message>
+        <source>无法下载安装程序：%1</source>
+        <translation>The installer could not be downloaded: %1</translation>
+    </message>
+    <message>
+        <source>无法设置安装程序的权限：%1</source>
+        <translation>The installer&apos;s permissions could not be set: %1</translation>
+    </message>
+    <message>
+        <source>无法放置安装程序：%1</source>
+        <translation>The installer could not be put in place: %1</translation>
     </message>
 </context>
 <context>

@@ -35,6 +35,10 @@
         <source>安装程序的签名未通过验证</source>
         <translation>安裝程式的簽名未通過驗證</translation>
     </message>
+    <message>
+        <source>无法启动安装程序</source>
+        <translation>無法啟動安裝程式</translation>
+    </message>
 </context>
 <context>
     <name>AmbrelTitalbar</name>
@@ -580,6 +584,45 @@
     <message>
         <source>CheckBox</source>
         <translation>CheckBox</translation>
+    </message>
+</context>
+<context>
+    <name>UpdateRun</name>
+    <message>
+        <source>HTTP 状态 %1</source>
+        <translation>HTTP 狀態 %1</translation>
+    </message>
+    <message>
+        <source>无法读取发布的版本：%1</source>
+        <translation>無法讀取發佈的版本：%1</translation>
+    </message>
+    <message>
+        <source>发布的版本为空</source>
+        <translation>發佈的版本為空</translation>
+    </message>
+    <message>
+        <source>发布的版本不是版本号</source>
+        <translation>發佈的版本不是版本號</translation>
+    </message>
+    <message>
+        <source>无法下载签名：%1</source>
+        <translation>無法下載簽名：%1</translation>
+    </message>
+    <message>
+        <source>无法创建临时文件：%1</source>
+        <translation>無法建立暫存檔：%1</translation>
+    </message>
+    <message>
+        <source>无法下载安装程序：%1</source>
+        <translation>無法下載安裝程式：%1</translation>
+    </message>
+    <message>
+        <source>无法设置安装程序的权限：%1</source>
+        <translation>無法設定安裝程式的權限：%1</translation>
+    </message>
+    <message>
+        <source>无法放置安装程序：%1</source>
+        <translation>無法放置安裝程式：%1</translation>
     </message>
 </context>
 <context>

@@ -69,11 +69,13 @@ void AboutDialog::done(int result)
     QDialog::done(result);
 }
 
-void AboutDialog::informFailure(const QString &detail)
+void AboutDialog::informFailure(const QStringList &details)
 {
-    const QString text
-            = detail.isEmpty() ? tr("更新失败") : tr("更新失败") + QLatin1Char('\n') + detail;
-    m_hooks.inform(this, QMessageBox::Warning, tr(""), text);
+    QStringList lines{tr("更新失败")};
+    for (const QString &detail : details)
+        if (!detail.isEmpty())
+            lines << detail;
+    m_hooks.inform(this, QMessageBox::Warning, tr(""), lines.join(QLatin1Char('\n')));
 }
 
 void AboutDialog::on_pushButton_clicked()
@@ -116,7 +118,7 @@ void AboutDialog::stopRun()
     ui->pushButton->setEnabled(true);
 }
 
-void AboutDialog::finishRun(UpdateRun::Result result)
+void AboutDialog::finishRun(UpdateRun::Result result, const QString &reason)
 {
     // A run stopped by closing the dialog reports late; its result no longer counts.
     if (!m_run)
@@ -130,14 +132,14 @@ void AboutDialog::finishRun(UpdateRun::Result result)
         m_hooks.inform(this, QMessageBox::Information, tr(""), tr("已经是最新版本"));
         return;
     case UpdateRun::Result::Failed:
-        informFailure();
+        informFailure({reason});
         return;
     case UpdateRun::Result::SignatureFailed:
-        informFailure(tr("安装程序的签名未通过验证"));
+        informFailure({tr("安装程序的签名未通过验证"), reason});
         return;
     case UpdateRun::Result::Downloaded:
         if (!m_hooks.startDetached(UpdateRun::installerPath(m_settingsDir))) {
-            informFailure();
+            informFailure({tr("无法启动安装程序")});
             return;
         }
         m_hooks.exitApplication(0);

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -49,9 +50,10 @@ private slots:
     void on_pushButton_cancel_clicked();
 
 private:
-    void finishRun(UpdateRun::Result result);
+    void finishRun(UpdateRun::Result result, const QString &reason);
     void stopRun();
-    void informFailure(const QString &detail = QString());
+    // "更新失败", then each non-empty line of why.
+    void informFailure(const QStringList &details);
 
     Ui::AboutDialog *ui;
     QString m_settingsDir;

@@ -48,6 +48,24 @@ int compareNumbers(QStringView running, QStringView published)
     return (order > 0) - (order < 0);
 }
 
+// The failure's own words, one line of them, after the HTTP status and the store's code
+// when the store answered.
+QString describe(const Nubora::Failure &failure)
+{
+    constexpr int kShownLength = 200;
+    // An unexpected document can come back whole in the message.
+    QString detail = QString::fromStdString(failure.message).section(QLatin1Char('\n'), 0, 0);
+    if (detail.size() > kShownLength)
+        detail = detail.left(kShownLength) + QStringLiteral("…");
+    if (failure.httpStatus == 0)
+        return detail.isEmpty() ? QString::fromStdString(failure.code) : detail;
+    const QString status = UpdateRun::tr("HTTP 状态 %1").arg(failure.httpStatus);
+    if (detail.isEmpty())
+        return status;
+    return status + QStringLiteral(", ") + QString::fromStdString(failure.code)
+           + QStringLiteral(": ") + detail;
+}
+
 void removeLeftoverPartials(const QString &settingsDir)
 {
     QDir directory(settingsDir);
@@ -86,7 +104,7 @@ bool isVersionText(const QByteArray &content)
 {
     // A line end or blanks from the publishing tool are not part of the version.
     const QByteArray version = content.trimmed();
-    return content.size() < kVersionTextLimit
+    return !version.isEmpty() && content.size() < kVersionTextLimit
            && std::all_of(version.begin(), version.end(), [](char c) {
                   return c == '.' || (c >= '0' && c <= '9');
               });
@@ -126,6 +144,8 @@ void UpdateRun::run()
         if (m_cancelled)
             nubora.cancel();
     }
+    // Whatever a killed run left is removed first, whether or not this one downloads.
+    removeLeftoverPartials(m_config.settingsDir);
     Result result = check(nubora);
     if (result == Result::Downloaded)
         result = downloadInstaller(nubora);
@@ -133,7 +153,10 @@ void UpdateRun::run()
         std::lock_guard<std::mutex> lock(m_mutex);
         m_nubora = nullptr;
     }
-    emit finished(isCancelled() ? Result::Cancelled : result);
+    if (isCancelled())
+        emit finished(Result::Cancelled, QString());
+    else
+        emit finished(result, m_reason);
 }
 
 void UpdateRun::cancel()
@@ -150,15 +173,27 @@ bool UpdateRun::isCancelled()
     return m_cancelled;
 }
 
+UpdateRun::Result UpdateRun::fail(Result result, const QString &reason)
+{
+    m_reason = reason;
+    return result;
+}
+
 // Downloaded here means an update is due.
 UpdateRun::Result UpdateRun::check(Nubora &nubora)
 {
     ObjectKeys keys;
     char content[kVersionTextLimit];
     const std::int64_t length = nubora.download2Buffer(keys.version, content, sizeof content);
+    if (length < 0)
+        return fail(Result::Failed,
+                    tr("无法读取发布的版本：%1").arg(describe(nubora.lastFailure())));
     // The whole object counts, bytes after a NUL included: a garbled one never starts a download.
-    if (length < 0 || !isVersionText(QByteArray(content, int(length))))
-        return Result::Failed;
+    const QByteArray object(content, int(length));
+    if (object.trimmed().isEmpty())
+        return fail(Result::Failed, tr("发布的版本为空"));
+    if (!isVersionText(object))
+        return fail(Result::Failed, tr("发布的版本不是版本号"));
     const QString published = QString::fromLatin1(content, int(length)).trimmed();
     return compareVersions(m_config.runningVersion, published) > 0 ? Result::Downloaded
                                                                    : Result::Latest;
@@ -177,15 +212,15 @@ UpdateRun::Result UpdateRun::downloadInstaller(Nubora &nubora)
         const std::int64_t length
                 = nubora.download2Buffer(keys.signature, signature.data(), kSignatureObjectLimit);
         if (length < 0)
-            return Result::SignatureFailed;
+            return fail(Result::SignatureFailed,
+                        tr("无法下载签名：%1").arg(describe(nubora.lastFailure())));
         signature.truncate(int(length));
     }
 
-    removeLeftoverPartials(m_config.settingsDir);
     const QString target = installerPath(m_config.settingsDir);
     QTemporaryFile partial(target + QStringLiteral(".XXXXXX") + QLatin1String(kPartialSuffix));
     if (!partial.open())
-        return Result::Failed;
+        return fail(Result::Failed, tr("无法创建临时文件：%1").arg(partial.errorString()));
     partial.close();
     emit downloadStarted();
 
@@ -196,17 +231,19 @@ UpdateRun::Result UpdateRun::downloadInstaller(Nubora &nubora)
     rules.checksumRequired = !signatureRequired;
     QByteArray partialPath = partial.fileName().toUtf8();
     if (nubora.downloadFile(keys.installer, partialPath.data(), rules) != 0)
-        return Result::Failed;
+        return fail(Result::Failed, tr("无法下载安装程序：%1").arg(describe(nubora.lastFailure())));
     if (signatureRequired
         && !verifyFileSignature(m_config.publicKey, signature, partial.fileName()))
         return Result::SignatureFailed;
     if (!partial.setPermissions(partial.permissions() | QFileDevice::ExeOwner))
-        return Result::Failed;
+        return fail(Result::Failed, tr("无法设置安装程序的权限：%1").arg(partial.errorString()));
     // Unlike QFile::rename, this replaces an existing installer in one step.
     std::error_code error;
     std::filesystem::rename(partial.fileName().toStdU16String(), target.toStdU16String(), error);
     if (error)
-        return Result::Failed;
+        return fail(
+                Result::Failed,
+                tr("无法放置安装程序：%1").arg(QString::fromLocal8Bit(error.message().c_str())));
     partial.setAutoRemove(false);
     return Result::Downloaded;
 }

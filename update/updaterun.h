@@ -15,7 +15,7 @@ class Nubora;
 int compareVersions(const QString &running, const QString &published);
 
 // Whether the whole version object can be a version: digits and dots, white space around
-// them, and far shorter than any text a publisher could mean.
+// them, and far shorter than any text a publisher could mean. Blank is no version.
 bool isVersionText(const QByteArray &content);
 
 // Whole percent of a download, or -1 while the total is unknown.
@@ -51,11 +51,13 @@ public:
 signals:
     void downloadStarted();
     void progress(int percent);
-    void finished(UpdateRun::Result result);
+    // reason: why a run failed, in words for the user; empty otherwise.
+    void finished(UpdateRun::Result result, const QString &reason);
 
 private:
     Result check(Nubora &nubora);
     Result downloadInstaller(Nubora &nubora);
+    Result fail(Result result, const QString &reason);
     bool isCancelled();
     static void reportProgress(std::uint32_t blockBytes,
                                std::int64_t bytesSoFar,
@@ -64,6 +66,7 @@ private:
 
     const Config m_config;
     int m_lastPercent = -1; // worker thread only
+    QString m_reason;       // worker thread only
 
     std::mutex m_mutex; // guards the two below
     Nubora *m_nubora = nullptr;

@@ -1,10 +1,12 @@
 #include "curl_http_client.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <istream>
 #include <optional>
 #include <sstream>
+#include <system_error>
 
 #include "crc64.h"
 #include "diagnostics.h"
@@ -225,6 +227,20 @@ int onDebug(CURL *handle, curl_infotype type, char *data, std::size_t size, void
     return 0;
 }
 
+// Whether a body of `received` bytes is what the answer's Content-Length announced.
+// libcurl ignores a length too large for its integers, and one beside a chunked
+// coding, and then takes whatever arrives before the close as the whole body.
+bool matchesContentLength(const HttpResponse &response, std::int64_t received)
+{
+    if (!response.hasHeader("Content-Length"))
+        return true;
+    const std::string announced = response.header("Content-Length");
+    std::int64_t length = 0;
+    const auto [end, error]
+            = std::from_chars(announced.data(), announced.data() + announced.size(), length);
+    return error == std::errc() && end == announced.data() + announced.size() && length == received;
+}
+
 std::string writeErrorCause(const HttpResponse &response)
 {
     if (!response.body())
@@ -362,6 +378,9 @@ std::shared_ptr<HttpResponse> CurlHttpClient::makeRequest(HttpRequest &request)
     const bool sending
             = request.method() == HttpMethod::Post || request.method() == HttpMethod::Put;
     request.setTransferResult(sending ? state.sentCrc64 : state.receivedCrc64, state.transferred);
+    // The system's own word on a failed connection or socket, such as "Connection refused".
+    long systemError = 0;
+    curl_easy_getinfo(handle.get(), CURLINFO_OS_ERRNO, &systemError);
     pool_.release(std::move(handle));
 
     // A full disk may only show when the last buffered bytes go out.
@@ -379,10 +398,18 @@ std::shared_ptr<HttpResponse> CurlHttpClient::makeRequest(HttpRequest &request)
         std::string text = curl_easy_strerror(outcome);
         if (outcome == CURLE_WRITE_ERROR)
             text += writeErrorCause(*response);
+        else if (systemError != 0)
+            text += " (" + std::system_category().message(static_cast<int>(systemError)) + ")";
         response->setStatus(kCurlFailureBase + outcome, text);
     } else if (state.conflictingLength) {
         response->setStatus(kConflictingLengthStatus,
                             "The answer carries conflicting Content-Length headers.");
+    } else if (request.method() == HttpMethod::Get && request.isSuccessStatus(responseCode)
+               && !matchesContentLength(*response, state.transferred)) {
+        response->setStatus(kLengthMismatchStatus,
+                            "The body's " + std::to_string(state.transferred)
+                                    + " bytes differ from its Content-Length of "
+                                    + response->header("Content-Length") + ".");
     } else {
         response->setStatus(static_cast<int>(responseCode));
     }

@@ -64,6 +64,7 @@ TransportError transportErrorFrom(const HttpResponse *response)
 RequestError toRequestError(const TransportError &error)
 {
     RequestError converted;
+    converted.status = error.status;
     if (isServerErrorStatus(error.status) && !error.message.empty()) {
         tinyxml2::XMLDocument document;
         const tinyxml2::XMLError parsed

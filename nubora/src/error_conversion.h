@@ -20,6 +20,7 @@ struct TransportError
 // What the caller of a download sees.
 struct RequestError
 {
+    int status = 0; // as in TransportError; 0 when no attempt was made
     std::string code;
     std::string message;
     std::string requestId;

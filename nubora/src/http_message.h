@@ -125,6 +125,7 @@ enum LibraryStatus {
     kConflictingLengthStatus = 100004,
     kMissingContentStatus = 100005,
     kMissingChecksumStatus = 100006,
+    kLengthMismatchStatus = 100007,
 };
 
 class HttpResponse : public HttpMessage

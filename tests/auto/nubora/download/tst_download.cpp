@@ -89,6 +89,8 @@ private slots:
     void memoryStaysFlatForLargeFiles();
     void boundedAnswers_data();
     void boundedAnswers();
+    void dishonestAnswers_data();
+    void dishonestAnswers();
     void wholeObjectIntoBuffer();
     void fullDiskFails();
     void cancelFromAnotherThread();
@@ -150,6 +152,10 @@ void DownloadTest::missingKey()
     QCOMPARE(nubora.downloadFile(kVersionKey, targetPath.data()), -1);
     QCOMPARE(readFile(QString::fromLocal8Bit(targetPath)), QByteArray("previous installer"));
     QCOMPARE(nubora.downloadFile(kVersionKey, missingPath), -1);
+    const Nubora::Failure failure = nubora.lastFailure();
+    QCOMPARE(failure.httpStatus, 404);
+    QCOMPARE(failure.code, std::string("NoSuchKey"));
+    QCOMPARE(failure.message, std::string("nothing is stored under this key"));
 
     QCOMPARE(int(store->requests().size()), 3);
     QCOMPARE(store->requests().at(0).key, std::string(kVersionKey));
@@ -197,6 +203,8 @@ void DownloadTest::serverErrorsAreRetried()
     for (int i = 0; i < 3; ++i)
         QVERIFY(requests[size_t(i + 1)].arrival - requests[size_t(i)].arrival
                 >= std::chrono::milliseconds(pausesMs[i] - 20));
+    // Only the call's end counts: the failed attempts before a success leave nothing behind.
+    QCOMPARE(nubora.lastFailure().code.empty(), result == 0);
     if (result == 0) {
         QCOMPARE(readFile(QString::fromLocal8Bit(targetPath)), QByteArray("installer bytes"));
         QCOMPARE(debugLines.last(), QString("GetObjectToFile success 15"));
@@ -495,6 +503,45 @@ void DownloadTest::boundedAnswers()
              qPrintable(debugLines.last().left(300)));
     QCOMPARE(int(store->requests().size()), 1);
     QVERIFY2(timer.elapsed() < 20000, QByteArray::number(timer.elapsed()));
+}
+
+void DownloadTest::dishonestAnswers_data()
+{
+    QTest::addColumn<QByteArray>("raw"); // the whole answer; empty: a body past the default cap
+    QTest::addColumn<QString>("code");
+
+    QTest::newRow("past the default cap, no rules") << QByteArray() << "ClientError:100003";
+    QTest::newRow("length beyond 64 bits, cut short")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\n"
+                          "short body")
+            << "ClientError:100007";
+    QTest::newRow("chunked, shorter than its length")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nTransfer-Encoding: "
+                          "chunked\r\n\r\na\r\nshort body\r\n0\r\n\r\n")
+            << "ClientError:100007";
+}
+
+// Each fails on its first attempt without filling the disk, and says why.
+void DownloadTest::dishonestAnswers()
+{
+    QFETCH(QByteArray, raw);
+    QFETCH(QString, code);
+    store->setHandler([raw](const fakestore::ReceivedRequest &, int) {
+        Reply reply;
+        reply.raw = raw.toStdString();
+        // Just past the cap: without one the download would end soon, as a success.
+        reply.generatedLength = Nubora::kFileTransferLimit + (1 << 20);
+        reply.withCrc64 = false;
+        return reply;
+    });
+    Nubora nubora;
+    nubora.setBucketName(kBucket);
+    QCOMPARE(nubora.downloadFile(kVersionKey, targetPath.data()), -1);
+    QVERIFY(QFileInfo(QString::fromLocal8Bit(targetPath)).size() <= Nubora::kFileTransferLimit);
+    QCOMPARE(QString::fromStdString(nubora.lastFailure().code), code);
+    QCOMPARE(nubora.lastFailure().httpStatus, 0);
+    QVERIFY(!nubora.lastFailure().message.empty());
+    QCOMPARE(int(store->requests().size()), 1);
 }
 
 void DownloadTest::wholeObjectIntoBuffer()

@@ -24,6 +24,7 @@ const char kHandOverFlag[] = "--hand-over";
 const QString kLatest = QString::fromUtf8("已经是最新版本");
 const QString kFailed = QString::fromUtf8("更新失败");
 const QString kSignatureFailed = QString::fromUtf8("更新失败\n安装程序的签名未通过验证");
+const QString kNoVersion = QString::fromUtf8("更新失败\n发布的版本不是版本号");
 // Short enough that a hostile answer ends its four attempts well within a test's time.
 constexpr std::int64_t kTimeLimitMs = 2000;
 const QByteArray kEarlierInstaller = "earlier installer";
@@ -144,6 +145,7 @@ private slots:
     void signatures_data();
     void signatures();
     void stalledTransferLeavesTheWindowAliveAndCancels();
+    void leftoverPartialDownloadsAreRemoved_data();
     void leftoverPartialDownloadsAreRemoved();
     void installerThatDoesNotStart();
     void handOverEndsTheProgram();
@@ -151,6 +153,7 @@ private slots:
 private:
     Outcome clickUpdate(AboutDialog &dialog, bool installerStarts = true);
     QString installerPath() const { return settingsDir + "/ZARKUpdate.exe"; }
+    // The one box starts with `box`, the lines that say why follow.
     void expectNothingReplaced(const Outcome &outcome, const QString &box);
 
     std::unique_ptr<fakestore::FakeObjectStore> store;
@@ -220,7 +223,8 @@ Outcome AboutDialogTest::clickUpdate(AboutDialog &dialog, bool installerStarts)
 
 void AboutDialogTest::expectNothingReplaced(const Outcome &outcome, const QString &box)
 {
-    QCOMPARE(outcome.boxes, QStringList{box});
+    QCOMPARE(outcome.boxes.size(), 1);
+    QVERIFY2(outcome.boxes.first().startsWith(box), qPrintable(outcome.boxes.first()));
     QCOMPARE(outcome.icons, QList<QMessageBox::Icon>{QMessageBox::Warning});
     QVERIFY(outcome.started.isEmpty());
     QVERIFY(outcome.exits.isEmpty());
@@ -291,14 +295,17 @@ void AboutDialogTest::publishedVersions_data()
     QTest::newRow("equal") << QByteArray(kRunningVersion) << kLatest;
     QTest::newRow("older") << QByteArray("3.0.240726.00") << kLatest;
     QTest::newRow("fewer parts") << QByteArray("3.1") << kLatest;
-    QTest::newRow("empty") << QByteArray() << kLatest;
-    QTest::newRow("255 bytes") << QByteArray(255, '9') << kFailed;
-    QTest::newRow("many parts cut off") << QByteArray("9.").repeated(200) << kFailed;
+    QTest::newRow("empty") << QByteArray() << QString::fromUtf8("更新失败\n发布的版本为空");
+    QTest::newRow("blank") << QByteArray(" \r\n") << QString::fromUtf8("更新失败\n发布的版本为空");
+    QTest::newRow("255 bytes") << QByteArray(255, '9') << kNoVersion;
+    const QString tooLong = QString::fromUtf8(
+            "更新失败\n无法读取发布的版本：The body is longer than the limit of 255 bytes.");
+    QTest::newRow("many parts cut off") << QByteArray("9.").repeated(200) << tooLong;
     QTest::newRow("binary with more parts")
-            << QByteArray("\x01\xff.\x80.\x7f.\xfe.\x02") << kFailed;
-    QTest::newRow("parts not numbers") << QByteArray("3.0.new.est.1") << kFailed;
+            << QByteArray("\x01\xff.\x80.\x7f.\xfe.\x02") << kNoVersion;
+    QTest::newRow("parts not numbers") << QByteArray("3.0.new.est.1") << kNoVersion;
     QTest::newRow("NUL, then garbage")
-            << QByteArray("3.0.240726.02\0", 14) + QByteArray(4000, '\x7f') << kFailed;
+            << QByteArray("3.0.240726.02\0", 14) + QByteArray(4000, '\x7f') << tooLong;
 }
 
 void AboutDialogTest::publishedVersions()
@@ -334,50 +341,66 @@ void AboutDialogTest::failures_data()
     QTest::addColumn<QString>("failure");
     QTest::addColumn<std::function<void(Reply &)>>("spoil");
     QTest::addColumn<int>("installerAttempts");
+    QTest::addColumn<QString>("reason"); // how the box's second line starts
 
     using Spoil = std::function<void(Reply &)>;
     const Spoil none;
+    const auto check = [](const char *why) {
+        return QString::fromUtf8("无法读取发布的版本：") + why;
+    };
+    const auto download = [](const char *why) {
+        return QString::fromUtf8("无法下载安装程序：") + why;
+    };
     const auto paced = [](Reply &reply) {
         reply.generatedLength = fakestore::kEndless;
         reply.paceBytes = 64 << 10;
         reply.paceInterval = std::chrono::milliseconds(20);
     };
-    QTest::newRow("server unreachable") << "unreachable" << none << 0;
-    QTest::newRow("version object missing") << "version missing" << none << 0;
-    QTest::newRow("installer missing") << "installer missing" << none << 1;
-    QTest::newRow("cut short, with length") << "installer cut" << none << 4;
+    QTest::newRow("server unreachable")
+            << "unreachable" << none << 0 << check("Couldn't connect to server (");
+    QTest::newRow("version object missing")
+            << "version missing" << none << 0
+            << check("HTTP 状态 404, NoSuchKey: nothing is stored under this key");
+    QTest::newRow("installer missing")
+            << "installer missing" << none << 1
+            << download("HTTP 状态 404, NoSuchKey: nothing is stored under this key");
+    QTest::newRow("cut short, with length")
+            << "installer cut" << none << 4 << download("Transferred a partial file");
     QTest::newRow("cut short, no length") << "" << Spoil([](Reply &reply) {
         reply.sendContentLength = false;
         reply.closeAfterBytes = 1000;
-    }) << 1;
+    }) << 1 << download("Crc64 validation failed.");
     QTest::newRow("shorter length than the object")
-            << "" << Spoil([](Reply &reply) { reply.announcedLength = 1000; }) << 1;
-    QTest::newRow("zero bytes") << "" << Spoil([](Reply &reply) { reply.body.clear(); }) << 1;
+            << "" << Spoil([](Reply &reply) { reply.announcedLength = 1000; }) << 1
+            << download("Crc64 validation failed.");
+    QTest::newRow("zero bytes") << "" << Spoil([](Reply &reply) { reply.body.clear(); }) << 1
+                                << download("The object is empty.");
     QTest::newRow("no checksum, no key")
-            << "" << Spoil([](Reply &reply) { reply.withCrc64 = false; }) << 1;
+            << "" << Spoil([](Reply &reply) { reply.withCrc64 = false; }) << 1
+            << download("The answer carries no x-oss-hash-crc64ecma header.");
     QTest::newRow("204") << "" << Spoil([](Reply &reply) {
         reply.status = 204;
         reply.body.clear();
-    }) << 1;
-    QTest::newRow("206 to a plain GET")
-            << "" << Spoil([](Reply &reply) { reply.status = 206; }) << 1;
+    }) << 1 << download("HTTP 状态 204");
+    QTest::newRow("206 to a plain GET") << "" << Spoil([](Reply &reply) { reply.status = 206; })
+                                        << 1 << download("HTTP 状态 206");
     QTest::newRow("conflicting lengths") << "" << Spoil([](Reply &reply) {
         reply.headers.emplace_back("Content-Length", std::to_string(reply.body.size() + 10));
-    }) << 1;
+    }) << 1 << download("The answer carries conflicting Content-Length headers.");
     // The time limit ends each attempt; time-outs are retried, so there are four.
-    QTest::newRow("endless body") << "" << Spoil(paced) << 4;
+    QTest::newRow("endless body") << "" << Spoil(paced) << 4 << download("Timeout was reached");
     QTest::newRow("endless chunked body") << "" << Spoil([paced](Reply &reply) {
         paced(reply);
         reply.chunked = true;
-    }) << 4;
+    }) << 4 << download("Timeout was reached");
     QTest::newRow("trickle") << "" << Spoil([](Reply &reply) {
         reply.paceBytes = 4;
         reply.paceInterval = std::chrono::milliseconds(250);
-    }) << 4;
+    }) << 4 << download("Timeout was reached");
     QTest::newRow("endless error document") << "" << Spoil([](Reply &reply) {
         reply.status = 404;
         reply.generatedLength = fakestore::kEndless;
-    }) << 1;
+    }) << 1 << download("HTTP 状态 404, ParseXMLError:");
 }
 
 void AboutDialogTest::failures()
@@ -385,6 +408,7 @@ void AboutDialogTest::failures()
     QFETCH(QString, failure);
     QFETCH(std::function<void(Reply &)>, spoil);
     QFETCH(int, installerAttempts);
+    QFETCH(QString, reason);
 
     Bucket bucket;
     bucket.version = "3.0.240726.02";
@@ -405,7 +429,9 @@ void AboutDialogTest::failures()
     QElapsedTimer timer;
     timer.start();
     const Outcome outcome = clickUpdate(dialog);
-    expectNothingReplaced(outcome, kFailed);
+    expectNothingReplaced(outcome, kFailed + QLatin1Char('\n'));
+    const QString why = outcome.boxes.first().section(QLatin1Char('\n'), 1);
+    QVERIFY2(why.startsWith(reason), qPrintable(why));
     QCOMPARE(installerRequests(*store).size(), installerAttempts);
     // Four attempts of the time limit and the three pauses, with room for a loaded machine.
     QVERIFY2(timer.elapsed() < 4 * kTimeLimitMs + 2100 + 10000,
@@ -519,21 +545,34 @@ void AboutDialogTest::stalledTransferLeavesTheWindowAliveAndCancels()
     QVERIFY(dialog.findChild<QPushButton *>("pushButton")->isEnabled());
 }
 
+void AboutDialogTest::leftoverPartialDownloadsAreRemoved_data()
+{
+    QTest::addColumn<QByteArray>("published");
+    QTest::addColumn<QStringList>("files");
+
+    QTest::newRow("update due") << QByteArray("3.0.240726.02")
+                                << QStringList{"ZARKUpdate.exe", "notes.txt"};
+    QTest::newRow("already the newest") << QByteArray(kRunningVersion) << QStringList{"notes.txt"};
+    QTest::newRow("failed check") << QByteArray("not a version") << QStringList{"notes.txt"};
+}
+
+// Whatever the check finds, a partial download a killed run left behind goes.
 void AboutDialogTest::leftoverPartialDownloadsAreRemoved()
 {
+    QFETCH(QByteArray, published);
+    QFETCH(QStringList, files);
     Bucket bucket;
-    bucket.version = "3.0.240726.02";
+    bucket.version = published;
     store->setHandler(serve(bucket));
     writeFile(settingsDir + "/ZARKUpdate.exe.k1Ll3d.part", "left by a killed run");
     writeFile(settingsDir + "/notes.txt", "not ours");
     AboutDialog dialog(settingsDir);
     dialog.setUpdatePublicKey({});
 
-    const Outcome outcome = clickUpdate(dialog);
-    QCOMPARE(outcome.started, QStringList{installerPath()});
-    QStringList files = QDir(settingsDir).entryList(QDir::Files);
-    files.sort();
-    QCOMPARE(files, (QStringList{"ZARKUpdate.exe", "notes.txt"}));
+    clickUpdate(dialog);
+    QStringList left = QDir(settingsDir).entryList(QDir::Files);
+    left.sort();
+    QCOMPARE(left, files);
 }
 
 void AboutDialogTest::installerThatDoesNotStart()
@@ -545,7 +584,7 @@ void AboutDialogTest::installerThatDoesNotStart()
     dialog.setUpdatePublicKey({});
     const Outcome outcome = clickUpdate(dialog, false);
     QCOMPARE(outcome.started, QStringList{installerPath()});
-    QCOMPARE(outcome.boxes, QStringList{kFailed});
+    QCOMPARE(outcome.boxes, QStringList{QString::fromUtf8("更新失败\n无法启动安装程序")});
     QCOMPARE(outcome.icons, QList<QMessageBox::Icon>{QMessageBox::Warning});
     QVERIFY(outcome.exits.isEmpty());
 }

@@ -61,7 +61,7 @@ void CompareVersionsTest::versionText_data()
     QTest::addColumn<bool>("usable");
 
     QTest::newRow("version") << QByteArray("3.0.240726.02") << true;
-    QTest::newRow("empty") << QByteArray() << true;
+    QTest::newRow("empty") << QByteArray() << false;
     QTest::newRow("254 bytes") << QByteArray(254, '9') << true;
     QTest::newRow("255 bytes may be cut off") << QByteArray(255, '9') << false;
     QTest::newRow("trailing newline") << QByteArray("3.0.240726.02\n") << true;
