@@ -94,12 +94,15 @@ public:
     };
 
     // One poll step: object and ambient temperature in `unit`, NaN for what did not arrive.
+    // Both times are taken when the step's last answer completed: the wall clock for stamps,
+    // the steady clock (QElapsedTimer's reference, in ms) for durations.
     struct Reading
     {
         double object = std::nan("");
         double ambient = std::nan("");
         int unit = 2;
         qint64 msecsSinceEpoch = 0;
+        qint64 monotonicMs = 0;
     };
 
     // Whether the parameter is a temperature (kept in Celsius, like the instrument's registers).
