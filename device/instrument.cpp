@@ -1,10 +1,9 @@
 #include "instrument.h"
 
 #include "deviceprobe.h"
-#include "optserial.h"
-#include "pollthread.h"
 #include "responses.h"
 #include "serialframe.h"
+#include "seriallink.h"
 #include "temperatureunit.h"
 
 #include <QDateTime>
@@ -15,6 +14,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -77,42 +77,54 @@ constexpr std::pair<uchar, Parameter> TemperatureRegisters[] = {
         {0x4D, Parameter::SuperHoldValue},
 };
 
+// The reads of the opening and of the parameters it starts: one failing every try is read again
+// later. Polls are not among them; a write is confirmed by the read of its register.
+constexpr uchar RereadCodes[]
+        = {0x17, 0x40, 0x12, 0x15, 0x16, 0x20, 0x42, 0x46, 0x44, 0x45, 0x21, 0x22, 0x56,
+           0x57, 0x48, 0x47, 0x49, 0x4A, 0x4D, 0x53, 0x54, 0x55, 0x68, 0x8B, 0x8D};
+
+constexpr int RereadEveryMs = 1000;
+
+// The read that shows what a write left in the register; none where nothing reads it back.
+std::optional<uchar> readBackCode(uchar writeCode)
+{
+    switch (writeCode) {
+    case 0x8A:
+    case 0x8C:
+        return uchar(writeCode + 1);
+    case 0x85: // answered by the switch itself
+    case 0xD3: // the unit's read follows every write anyway
+    case 0xFD:
+        return std::nullopt;
+    default:
+        break;
+    }
+    if (writeCode & 0x80)
+        return uchar(writeCode & 0x7F);
+    return std::nullopt;
+}
+
+// Object-temperature code for a model: two models keep it under 0x08.
+uchar objectTemperatureCode(quint16 model)
+{
+    return (model == 0x0601 || model == 0x0602) ? 0x08 : 0x01;
+}
+
 } // namespace
 
 Instrument::Instrument(QObject *parent)
     : QObject(parent)
-    , m_serial(std::make_unique<OptSerial>(SerialFrame::XorFraming))
+    , m_serial(std::make_unique<SerialLink>())
     , m_tick(new QTimer(this))
     , m_portWatcher(new QFileSystemWatcher(this))
 {
     qRegisterMetaType<QSerialPort::BaudRate>("QSerialPort::BaudRate");
     qRegisterMetaType<QSerialPort::SerialPortError>("QSerialPort::SerialPortError");
-    m_pollThread = std::make_unique<GetTempThread>(
-            [this] { return objectTemperatureCode(m_model.load()); },
-            [this](uchar code) { emit sig_fastread(code); });
-
-    OptSerial *serial = m_serial.get();
-    connect(this, &Instrument::sig_opencom, serial, &OptSerial::OpenCom, Qt::QueuedConnection);
-    connect(this, &Instrument::sig_closecom, serial, &OptSerial::CloseCom, Qt::QueuedConnection);
-    connect(this,
-            &Instrument::sig_sendwrite,
-            serial,
-            &OptSerial::SendWriteCommand,
-            Qt::BlockingQueuedConnection);
-    connect(this,
-            &Instrument::sig_sendread,
-            serial,
-            &OptSerial::SendReadCommand,
-            Qt::BlockingQueuedConnection);
-    connect(this,
-            &Instrument::sig_fastread,
-            serial,
-            &OptSerial::FastRead,
-            Qt::BlockingQueuedConnection);
-    connect(serial, &OptSerial::DataRecv, this, &Instrument::recvdata);
-    connect(serial, &OptSerial::OpenSuccessed, this, &Instrument::onOpened);
-    connect(serial, &OptSerial::CloseSuccessed, this, &Instrument::onClosed);
-    connect(serial, &OptSerial::errorOccurred, this, &Instrument::handleSerialError);
+    SerialLink *serial = m_serial.get();
+    connect(serial, &SerialLink::answered, this, &Instrument::recvdata);
+    connect(serial, &SerialLink::opened, this, &Instrument::onOpened);
+    connect(serial, &SerialLink::closed, this, &Instrument::onClosed);
+    connect(serial, &SerialLink::errorOccurred, this, &Instrument::handleSerialError);
 
     m_tick->setTimerType(Qt::CoarseTimer);
     connect(m_tick, &QTimer::timeout, this, &Instrument::tick);
@@ -125,8 +137,8 @@ Instrument::Instrument(QObject *parent)
 
 Instrument::~Instrument()
 {
-    // The poll thread may be waiting on the serial worker, which therefore goes last.
-    m_pollThread->stop();
+    // Nothing of the link may reach this object while it is half destroyed.
+    m_serial->disconnect(this);
     m_serial.reset();
 }
 
@@ -173,9 +185,8 @@ void Instrument::open(const Link &link)
 
 void Instrument::openLink()
 {
-    m_serial->setProtocolMode(m_link.framing);
     ++m_openRequests;
-    emit sig_opencom(m_link.portName, QSerialPort::BaudRate(m_link.baud));
+    m_serial->open(m_link.portName, m_link.baud, m_link.framing);
 }
 
 void Instrument::close()
@@ -184,7 +195,7 @@ void Instrument::close()
     m_ignoreOpensUpTo = m_openRequests;
     ++m_closesPending;
     setState(ConnectionState::Closed);
-    emit sig_closecom();
+    m_serial->close();
 }
 
 bool Instrument::isOpen() const
@@ -192,34 +203,35 @@ bool Instrument::isOpen() const
     return m_serial->isPortOpen();
 }
 
+uchar Instrument::objectCode() const
+{
+    return objectTemperatureCode(m_model.load());
+}
+
 void Instrument::startPolling()
 {
-    if (isOpen() && !m_pollThread->isRunning())
-        m_pollThread->start();
+    if (isOpen())
+        m_serial->startPolling(objectCode());
 }
 
 void Instrument::stopPolling()
 {
-    m_pollThread->stop();
-    if (m_parametersPending) {
-        m_parametersPending = false;
-        readParameters();
-    }
+    m_serial->stopPolling();
 }
 
 bool Instrument::isPolling() const
 {
-    return m_pollThread->isRunning();
+    return m_serial->isPolling();
 }
 
 void Instrument::setPollInterval(int ms)
 {
-    m_pollThread->setInterval(ms);
+    m_serial->setPollInterval(ms);
 }
 
 int Instrument::pollInterval() const
 {
-    return m_pollThread->interval();
+    return m_serial->pollInterval();
 }
 
 void Instrument::onOpened(bool ok)
@@ -235,8 +247,7 @@ void Instrument::onOpened(bool ok)
         return;
     }
     m_openedAt = nowMs();
-    m_stepsSinceOpen = 0;
-    m_parametersPending = false;
+    m_failedReads.clear();
     m_errorCount = 0;
     m_stepObject = std::nan("");
     // Nothing read from an earlier instrument is assumed of this one.
@@ -246,15 +257,14 @@ void Instrument::onOpened(bool ok)
     m_features = {};
     m_serialNumber = 0;
     m_relay1 = m_relay2 = 0xFFFF;
-    emit sig_sendread(0x17);
+    m_serial->read(0x17);
+    m_serial->startPolling(objectCode());
     setState(ConnectionState::Connected);
-    m_pollThread->start();
     emit opened(m_link);
 }
 
 void Instrument::onClosed()
 {
-    m_pollThread->stop();
     if (m_closesPending > 0) {
         --m_closesPending;
         return;
@@ -315,15 +325,35 @@ void Instrument::setState(ConnectionState state)
 
 void Instrument::guardedWrite(uchar code, const QByteArray &data)
 {
-    if (m_writeEnableRequired)
-        emit sig_sendwrite(0xFD, oneByte(0x01));
-    emit sig_sendwrite(code, data);
+    m_serial->write(code, data, m_writeEnableRequired);
 }
 
 void Instrument::readAll(std::initializer_list<uchar> codes)
 {
     for (uchar code : codes)
-        emit sig_sendread(code);
+        m_serial->read(code);
+}
+
+void Instrument::readFailed(uchar code)
+{
+    const bool reread = std::find(std::begin(RereadCodes), std::end(RereadCodes), code)
+                        != std::end(RereadCodes);
+    if (reread && !m_failedReads.contains(code))
+        m_failedReads.append(code);
+    if (const std::optional<uchar> readBack = readBackCode(code))
+        m_serial->read(*readBack);
+}
+
+void Instrument::rereadFailed()
+{
+    if (m_failedReads.isEmpty())
+        return;
+    const qint64 now = steadyNowMs();
+    if (m_rereadAt != 0 && now - m_rereadAt < RereadEveryMs)
+        return;
+    m_rereadAt = now;
+    for (uchar code : std::exchange(m_failedReads, {}))
+        m_serial->read(code);
 }
 
 void Instrument::writeParameter(Parameter parameter, double value)
@@ -357,10 +387,10 @@ void Instrument::writeParameter(Parameter parameter, double value)
         if (rule.guarded)
             guardedWrite(rule.code, data);
         else
-            emit sig_sendwrite(rule.code, data);
+            m_serial->write(rule.code, data);
         // The answer to the unit's write does not tell the unit; the read does.
         if (parameter == Parameter::Unit && isOpen())
-            emit sig_sendread(0x53);
+            m_serial->read(0x53);
         return;
     }
 }
@@ -375,14 +405,15 @@ void Instrument::setModbus(bool on)
 {
     QByteArray data(1, '\0');
     data.append(char(on ? 1 : 0));
-    emit sig_sendwrite(0x85, data);
+    m_serial->write(0x85, data);
 }
 
 void Instrument::factoryReset()
 {
     if (m_writeEnableRequired)
-        emit sig_sendwrite(0xFD, oneByte(0x01));
-    emit sig_sendread(0x64);
+        m_serial->write(0xFD, oneByte(0x01));
+    // Never repeated blindly: a second reset could meet changed settings.
+    m_serial->read(0x64, 1);
     readParameters();
 }
 
@@ -470,12 +501,14 @@ void Instrument::recvdata(uchar code, const QByteArray &data, bool ok)
     // What was under way when the port was closed on request is of no use any more.
     if (closing())
         return;
-    const int framing = m_serial->protocolMode();
+    const int framing = m_serial->framing();
     if (code == 0x02)
         handleAmbientTemperature(data, framing, ok);
     if (!ok) {
         if (code == 0x64)
             emit factoryResetDone(false);
+        else
+            readFailed(code);
         return;
     }
     m_errorCount = 0;
@@ -628,13 +661,10 @@ void Instrument::handleIdentity(const QByteArray &data, int framing)
     if (!identity)
         return;
     m_writeEnableRequired = identity->writeEnableRequired;
-    // The reads hold this thread for a second or so; right after an opening the first poll
-    // answers are shown before them.
-    if (m_pollThread->isRunning() && m_stepsSinceOpen == 0)
-        m_parametersPending = true;
-    else
-        readParameters();
     m_model.store(identity->model);
+    if (isPolling())
+        m_serial->startPolling(objectCode());
+    readParameters();
     emit identityRead(identity->model, identity->writeEnableRequired);
 }
 
@@ -644,9 +674,13 @@ void Instrument::handleObjectTemperature(const QByteArray &data, int framing)
     if (!reading)
         return;
     m_lastResponseTime = nowMs();
+    rereadFailed();
     const float celsius = *reading;
-    // The range filter works in Celsius; the reading goes out in the instrument's unit.
-    if (celsius > m_rangeHigh || celsius < m_rangeLow)
+    // The range filter works in Celsius; the reading goes out in the instrument's unit. Until
+    // both ends are read there is nothing to judge by.
+    const bool rangeKnown = m_values.contains(int(Parameter::RangeLow))
+                            && m_values.contains(int(Parameter::RangeHigh));
+    if (rangeKnown && (celsius > m_rangeHigh || celsius < m_rangeLow))
         return;
     const double value = TemperatureUnit::fromCelsius(celsius, m_unit);
     setAlarmState(m_alarm.update(celsius));
@@ -673,12 +707,7 @@ void Instrument::handleAmbientTemperature(const QByteArray &data, int framing, b
         m_latest.ambient = step.ambient;
         emit ambientTemperature(step.ambient, m_unit, now);
     }
-    ++m_stepsSinceOpen;
     emit readings(step);
-    if (m_parametersPending) {
-        m_parametersPending = false;
-        readParameters();
-    }
 }
 
 void Instrument::handleFeatureMask(const QByteArray &data, int framing)
@@ -741,9 +770,9 @@ void Instrument::handleHoldMode(uchar mode)
         return;
     store(Parameter::HoldMode, mode);
     if (mode == 1)
-        emit sig_sendread(0x49);
+        m_serial->read(0x49);
     else if (mode == 2)
-        emit sig_sendread(0x4A);
+        m_serial->read(0x4A);
 }
 
 void Instrument::handleSerialError(QSerialPort::SerialPortError error)

@@ -14,8 +14,7 @@
 #include <memory>
 #include <optional>
 
-class GetTempThread;
-class OptSerial;
+class SerialLink;
 class QFileSystemWatcher;
 class QTimer;
 
@@ -24,8 +23,11 @@ class QTimer;
 // reconnects by itself. No widgets: a window or a command-line program is its view.
 //
 // Lives on the thread that creates it, which needs an event loop; every signal is emitted
-// there. It owns the serial worker thread and the poll thread. Requests block the calling
-// thread for one transaction each (a request waits behind a poll step under way).
+// there. It owns the serial link, which runs every transaction on a thread of its own: requests
+// only queue work there and return at once, and never wait on the line.
+//
+// A read that fails every try is read again after a later valid poll (once a second at most)
+// until it succeeds; a write whose answer is missing is confirmed by reading it back.
 class Instrument : public QObject
 {
     Q_OBJECT
@@ -129,8 +131,8 @@ public:
     // Closes the port on request: state Closed, no reconnection.
     void close();
 
-    // Polling starts by itself whenever the port opens. stopPolling waits for the step under
-    // way; startPolling resumes while the port is open.
+    // Polling starts by itself whenever the port opens. After stopPolling the step under way
+    // still ends; startPolling resumes while the port is open.
     void startPolling();
     void stopPolling();
     bool isPolling() const;
@@ -165,8 +167,8 @@ public:
     AlarmThresholds alarmThresholds() const;
     // Time-out and unknown errors since the last valid answer.
     int errorCount() const { return m_errorCount; }
-    // The serial worker, for tests that talk to it directly.
-    OptSerial *serial() const { return m_serial.get(); }
+    // The serial link, for tests that talk to it directly.
+    SerialLink *serial() const { return m_serial.get(); }
 
     // ---- Requests. Writes that need it are preceded by the write-enable command.
     void writeParameter(Parameter parameter, double value);
@@ -178,7 +180,7 @@ public:
     void readParameters();
 
 public slots:
-    // The dispatcher of every answer of the serial worker; `ok` false for a failed transaction.
+    // The dispatcher of every answer of the serial link; `ok` false for a failed transaction.
     void recvdata(uchar code, const QByteArray &data, bool ok);
     void handleSerialError(QSerialPort::SerialPortError error);
 
@@ -190,7 +192,7 @@ signals:
     void identityRead(quint16 model, bool writeEnableRequired);
     void featuresRead(const Instrument::Features &features);
     void parameterRead(Instrument::Parameter parameter, double value);
-    // A valid object reading inside the range, in `unit`.
+    // A valid object reading inside the range (any, while the range is unknown), in `unit`.
     void objectTemperature(double value, int unit, qint64 msecsSinceEpoch);
     void ambientTemperature(double value, int unit, qint64 msecsSinceEpoch);
     // After each poll step.
@@ -204,13 +206,6 @@ signals:
     void alarmThresholdsChanged(const AlarmThresholds &thresholds);
     void modbusSwitched(bool on);
 
-    // To the serial worker.
-    void sig_opencom(const QString &name, QSerialPort::BaudRate baud);
-    void sig_closecom();
-    void sig_sendwrite(uchar code, const QByteArray &data, ushort index = 0);
-    void sig_sendread(uchar code);
-    void sig_fastread(uchar code);
-
 private:
     void openLink();
     void onOpened(bool ok);
@@ -222,6 +217,9 @@ private:
     bool closing() const { return m_state == ConnectionState::Closed && m_closesPending > 0; }
     void guardedWrite(uchar code, const QByteArray &data);
     void readAll(std::initializer_list<uchar> codes);
+    void readFailed(uchar code);
+    void rereadFailed();
+    uchar objectCode() const;
     void store(Parameter parameter, double value);
     void handleIdentity(const QByteArray &data, int framing);
     void handleObjectTemperature(const QByteArray &data, int framing);
@@ -231,8 +229,7 @@ private:
     void handleUnit(int unit);
     void setAlarmState(AlarmState state);
 
-    std::unique_ptr<OptSerial> m_serial;
-    std::unique_ptr<GetTempThread> m_pollThread;
+    std::unique_ptr<SerialLink> m_serial;
     QTimer *m_tick = nullptr;
     // Notices a lost port's return between two ticks where the system tells.
     QFileSystemWatcher *m_portWatcher = nullptr;
@@ -247,7 +244,7 @@ private:
     int m_closesPending = 0;
     qint64 m_openedAt = 0;
 
-    std::atomic<quint16> m_model{0}; // read by the poll thread
+    std::atomic<quint16> m_model{0};
     bool m_writeEnableRequired = true;
     int m_unit = 2;
     float m_rangeLow = 0.0f;
@@ -261,8 +258,9 @@ private:
     AlarmState m_alarmShown = AlarmState::None;
     Reading m_latest;
     double m_stepObject = std::nan("");
-    int m_stepsSinceOpen = 0;
-    bool m_parametersPending = false; // the identity's reads wait for the first poll step
+    // Reads that failed every try, read again after a later valid poll.
+    QList<uchar> m_failedReads;
+    qint64 m_rereadAt = 0; // steady clock
     qint64 m_lastResponseTime = 0;
     int m_errorCount = 0;
 };

@@ -368,7 +368,7 @@ void tst_MainWindow::recvdataSurvivesRandomAnswers()
         QByteArray data(int(random.bounded(12)), '\0');
         for (char &c : data)
             c = char(random.bounded(256));
-        window->instrument()->serial()->setProtocolMode(int(random.bounded(2)));
+        window->instrument()->serial()->setFraming(int(random.bounded(2)));
         window->instrument()->recvdata(uchar(random.bounded(256)), data, random.bounded(4) != 0);
     }
     QVERIFY(window->instrument()->unit() >= 0);

@@ -2,7 +2,6 @@
 // each edit writes, and that values read are not written back.
 #include "../support/windowfixture.h"
 #include "clickcombobox.h"
-#include "optserial.h"
 #include "relaysettingdialog.h"
 #include "switchbutton.h"
 

@@ -1,11 +1,9 @@
-// The probe and the port search against the simulator, and the poll loop's rhythm.
+// The probe and the port search against the simulator.
 #include "deviceprobe.h"
 #include "instrumentsimulator.h"
-#include "pollthread.h"
 #include "serialframe.h"
 
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -18,7 +16,6 @@ private slots:
     void probe_data();
     void probe();
     void searchSkipsDebugAdapters();
-    void pollLoopAlternatesAndStops();
     void serialPortsFromEnvironment();
     void returnedPort_data();
     void returnedPort();
@@ -81,35 +78,6 @@ void tst_DeviceProbe::searchSkipsDebugAdapters()
     QCOMPARE(probed,
              QStringList({"ttyUSB0@9600", "ttyUSB0@115200", "ttyUSB1@9600", "ttyUSB1@115200"}));
     QVERIFY(!findDevice({}, probe));
-}
-
-void tst_DeviceProbe::pollLoopAlternatesAndStops()
-{
-    for (quint16 model : {quint16(0x0601), quint16(0x0101)}) {
-        QMutex mutex;
-        QList<int> codes;
-        GetTempThread thread([model] { return objectTemperatureCode(model); },
-                             [&](uchar code) {
-                                 QMutexLocker lock(&mutex);
-                                 codes.append(code);
-                                 QThread::msleep(1);
-                             });
-        thread.start();
-        QTRY_VERIFY_WITH_TIMEOUT(
-                [&] {
-                    QMutexLocker lock(&mutex);
-                    return codes.size() >= 6;
-                }(),
-                5000);
-        thread.stop();
-        QVERIFY(thread.isFinished());
-        QMutexLocker lock(&mutex);
-        const int objectCode = model == 0x0601 ? 0x08 : 0x01;
-        for (int i = 0; i + 1 < codes.size(); i += 2) {
-            QCOMPARE(codes.at(i), objectCode);
-            QCOMPARE(codes.at(i + 1), 0x02);
-        }
-    }
 }
 
 void tst_DeviceProbe::serialPortsFromEnvironment()
