@@ -1,6 +1,7 @@
 #include "instrument.h"
 
 #include "deviceprobe.h"
+#include "registertable.h"
 #include "responses.h"
 #include "serialframe.h"
 #include "seriallink.h"
@@ -30,85 +31,13 @@ qint64 steadyNowMs()
     return clock.msecsSinceReference();
 }
 
-QByteArray oneByte(int value)
-{
-    return QByteArray(1, char(value));
-}
-
 using Parameter = Instrument::Parameter;
 
-// How a written parameter goes on the wire.
-struct WriteRule
-{
-    Parameter parameter;
-    uchar code;
-    bool guarded;
-    enum { Byte, Register, TwoBytes } encoding;
-    double factor;
-    double offset;
-};
-
-constexpr WriteRule WriteRules[] = {
-        {Parameter::Emissivity, 0xA0, true, WriteRule::Register, 1000, 0},
-        {Parameter::Transmissivity, 0xC2, true, WriteRule::Register, 1000, 0},
-        {Parameter::AverageTime, 0xC8, true, WriteRule::Register, 10, 0},
-        {Parameter::SuperHoldValue, 0xCD, true, WriteRule::Register, 10, 1000},
-        {Parameter::HighAlarm, 0xA1, true, WriteRule::Register, 10, 1000},
-        {Parameter::LowAlarm, 0xA2, true, WriteRule::Register, 10, 1000},
-        {Parameter::OutputLow, 0xC4, true, WriteRule::Register, 10, 1000},
-        {Parameter::OutputHigh, 0xC5, true, WriteRule::Register, 10, 1000},
-        {Parameter::HoldMode, 0xC7, false, WriteRule::Byte, 0, 0},
-        {Parameter::HighAlarmEnabled, 0xD7, false, WriteRule::Byte, 0, 0},
-        {Parameter::LowAlarmEnabled, 0xD6, false, WriteRule::Byte, 0, 0},
-        {Parameter::RangeMode, 0xE8, false, WriteRule::Byte, 0, 0},
-        {Parameter::Unit, 0xD3, true, WriteRule::Byte, 0, 0},
-        {Parameter::Backlight, 0xD4, true, WriteRule::Byte, 0, 0},
-        {Parameter::Laser, 0xD5, true, WriteRule::Byte, 0, 0},
-        {Parameter::Relay1, 0x8A, true, WriteRule::TwoBytes, 0, 0},
-        {Parameter::Relay2, 0x8C, true, WriteRule::TwoBytes, 0, 0},
-};
-
-// Temperature registers by read code; their write codes have the top bit set.
-constexpr std::pair<uchar, Parameter> TemperatureRegisters[] = {
-        {0x21, Parameter::HighAlarm},
-        {0x22, Parameter::LowAlarm},
-        {0x44, Parameter::OutputLow},
-        {0x45, Parameter::OutputHigh},
-        {0x4D, Parameter::SuperHoldValue},
-};
-
-// The reads of the opening and of the parameters it starts: one failing every try is read again
-// later. Polls are not among them; a write is confirmed by the read of its register.
-constexpr uchar RereadCodes[]
-        = {0x17, 0x40, 0x12, 0x15, 0x16, 0x20, 0x42, 0x46, 0x44, 0x45, 0x21, 0x22, 0x56,
-           0x57, 0x48, 0x47, 0x49, 0x4A, 0x4D, 0x53, 0x54, 0x55, 0x68, 0x8B, 0x8D};
+// Besides the registers, the opening reads these; one failing every try is read again later.
+constexpr uchar IdentityCode = 0x17;
+constexpr uchar FeatureMaskCode = 0x40;
 
 constexpr int RereadEveryMs = 1000;
-
-// The read that shows what a write left in the register; none where nothing reads it back.
-std::optional<uchar> readBackCode(uchar writeCode)
-{
-    switch (writeCode) {
-    case 0x8A:
-    case 0x8C:
-        return uchar(writeCode + 1);
-    case 0x85: // answered by the switch itself
-    case 0xD3: // the unit's read follows every write anyway
-    case 0xFD:
-        return std::nullopt;
-    default:
-        break;
-    }
-    if (writeCode & 0x80)
-        return uchar(writeCode & 0x7F);
-    return std::nullopt;
-}
-
-// Object-temperature code for a model: two models keep it under 0x08.
-uchar objectTemperatureCode(quint16 model)
-{
-    return (model == 0x0601 || model == 0x0602) ? 0x08 : 0x01;
-}
 
 } // namespace
 
@@ -177,9 +106,16 @@ void Instrument::open(const Link &link)
 {
     m_link = link;
     m_portEntry = {link.portName};
-    for (const SerialPortEntry &entry : listSerialPorts())
-        if (entry.name == link.portName)
-            m_portEntry = entry;
+    // The list may name the device otherwise (ttyUSB0 for a /dev/serial/by-id/... link); the
+    // adapter is known by the list's entry, the port by the name it was opened under.
+    const QList<SerialPortEntry> ports = listSerialPorts();
+    const auto listed = std::find_if(ports.begin(), ports.end(), [&](const SerialPortEntry &entry) {
+        return sameSerialDevice(entry.name, link.portName);
+    });
+    if (listed != ports.end()) {
+        m_portEntry = *listed;
+        m_portEntry.name = link.portName;
+    }
     openLink();
 }
 
@@ -205,7 +141,7 @@ bool Instrument::isOpen() const
 
 uchar Instrument::objectCode() const
 {
-    return objectTemperatureCode(m_model.load());
+    return Responses::objectTemperatureCode(m_model.load());
 }
 
 void Instrument::startPolling()
@@ -247,6 +183,7 @@ void Instrument::onOpened(bool ok)
         return;
     }
     m_openedAt = nowMs();
+    m_reopened = reconnection;
     m_failedReads.clear();
     m_errorCount = 0;
     m_stepObject = std::nan("");
@@ -295,8 +232,15 @@ void Instrument::watchForReturn()
 {
     if (m_state != ConnectionState::Lost || m_reconnectRequest > m_openResults)
         return; // not lost, or the last attempt has not ended yet
-    const std::optional<SerialPortEntry> port = findReturnedPort(m_portEntry, listSerialPorts());
-    if (!port || !serialPortPresent(port->name))
+    QList<SerialPortEntry> ports = listSerialPorts();
+    // A port the list does not hold (a link to a pseudo-terminal, say) is looked for by the
+    // name it was opened under.
+    if (std::none_of(ports.begin(), ports.end(), [this](const SerialPortEntry &entry) {
+            return sameSerialDevice(entry.name, m_portEntry.name);
+        }))
+        ports.append(SerialPortEntry(m_portEntry.name));
+    const std::optional<SerialPortEntry> port = findReturnedPort(m_portEntry, ports);
+    if (!port)
         return;
     m_link.portName = port->name;
     openLink();
@@ -323,25 +267,32 @@ void Instrument::setState(ConnectionState state)
 
 // ---- Requests ------------------------------------------------------------------------------
 
-void Instrument::guardedWrite(uchar code, const QByteArray &data)
-{
-    m_serial->write(code, data, m_writeEnableRequired);
-}
-
 void Instrument::readAll(std::initializer_list<uchar> codes)
 {
     for (uchar code : codes)
         m_serial->read(code);
 }
 
+void Instrument::reopenInOtherFraming()
+{
+    // Another instrument may have come back at the port, as the search would find it.
+    m_link.framing = m_link.framing == SerialFrame::CrcFraming ? SerialFrame::XorFraming
+                                                               : SerialFrame::CrcFraming;
+    openLink();
+    m_reconnectRequest = m_openRequests;
+}
+
 void Instrument::readFailed(uchar code)
 {
-    const bool reread = std::find(std::begin(RereadCodes), std::end(RereadCodes), code)
-                        != std::end(RereadCodes);
-    if (reread && !m_failedReads.contains(code))
+    const RegisterTable::Register *reg = RegisterTable::byCode(code);
+    // A write without answer is confirmed by what the register holds now.
+    if (reg && code == reg->writeCode) {
+        if (reg->readCode != 0)
+            m_serial->read(reg->readCode);
+        return;
+    }
+    if ((reg || code == IdentityCode || code == FeatureMaskCode) && !m_failedReads.contains(code))
         m_failedReads.append(code);
-    if (const std::optional<uchar> readBack = readBackCode(code))
-        m_serial->read(*readBack);
 }
 
 void Instrument::rereadFailed()
@@ -358,41 +309,18 @@ void Instrument::rereadFailed()
 
 void Instrument::writeParameter(Parameter parameter, double value)
 {
-    if (parameter == Parameter::HoldTime) {
-        const double mode = Instrument::parameter(Parameter::HoldMode);
-        if (mode == 1 || mode == 2)
-            guardedWrite(mode == 1 ? 0xC9 : 0xCA, Responses::registerBytes(value, 10, 0));
+    const RegisterTable::Register *reg
+            = RegisterTable::forWrite(parameter, int(Instrument::parameter(Parameter::HoldMode)));
+    if (!reg)
         return;
-    }
-    for (const WriteRule &rule : WriteRules) {
-        if (rule.parameter != parameter)
-            continue;
-        QByteArray data;
-        switch (rule.encoding) {
-        case WriteRule::Byte:
-            data = oneByte(int(value));
-            break;
-        case WriteRule::Register:
-            data = Responses::registerBytes(value, rule.factor, rule.offset);
-            break;
-        case WriteRule::TwoBytes: {
-            const auto raw = quint16(value);
-            data = QByteArray(1, char(raw >> 8)) + char(raw & 0xFF);
-            break;
-        }
-        }
-        // The hold mode decides which hold time a later write goes to.
-        if (parameter == Parameter::HoldMode)
-            m_values.insert(int(parameter), value);
-        if (rule.guarded)
-            guardedWrite(rule.code, data);
-        else
-            m_serial->write(rule.code, data);
-        // The answer to the unit's write does not tell the unit; the read does.
-        if (parameter == Parameter::Unit && isOpen())
-            m_serial->read(0x53);
-        return;
-    }
+    // The hold mode decides which hold time a later write goes to.
+    if (parameter == Parameter::HoldMode)
+        m_values.insert(int(parameter), value);
+    const QByteArray data = RegisterTable::encode(*reg, value);
+    m_serial->write(reg->writeCode, data, reg->guarded && m_writeEnableRequired);
+    // The answer to the unit's write does not tell the unit; the read does.
+    if (parameter == Parameter::Unit && isOpen())
+        m_serial->read(reg->readCode);
 }
 
 void Instrument::writeRelays(quint16 relay1, quint16 relay2)
@@ -411,7 +339,7 @@ void Instrument::setModbus(bool on)
 void Instrument::factoryReset()
 {
     if (m_writeEnableRequired)
-        m_serial->write(0xFD, oneByte(0x01));
+        m_serial->write(0xFD, QByteArray(1, '\x01'));
     // Never repeated blindly: a second reset could meet changed settings.
     m_serial->read(0x64, 1);
     readParameters();
@@ -419,7 +347,7 @@ void Instrument::factoryReset()
 
 void Instrument::readParameters()
 {
-    readAll({0x40, 0x15, 0x16, 0x20, 0x42, 0x46, 0x44, 0x45, 0x12});
+    readAll({FeatureMaskCode, 0x15, 0x16, 0x20, 0x42, 0x46, 0x44, 0x45, 0x12});
 }
 
 double Instrument::parameter(Parameter parameter) const
@@ -455,11 +383,10 @@ void Instrument::store(Parameter parameter, double value)
 
 bool Instrument::isTemperature(Parameter parameter)
 {
-    if (parameter == Parameter::RangeLow || parameter == Parameter::RangeHigh)
-        return true;
-    return std::any_of(std::begin(TemperatureRegisters),
-                       std::end(TemperatureRegisters),
-                       [parameter](const auto &entry) { return entry.second == parameter; });
+    const QList<const RegisterTable::Register *> registers = RegisterTable::readable();
+    return std::any_of(registers.begin(), registers.end(), [parameter](const auto *reg) {
+        return reg->parameter == parameter && RegisterTable::isTemperature(*reg);
+    });
 }
 
 AlarmThresholds Instrument::alarmThresholds() const
@@ -507,152 +434,70 @@ void Instrument::recvdata(uchar code, const QByteArray &data, bool ok)
     if (!ok) {
         if (code == 0x64)
             emit factoryResetDone(false);
+        else if (code == IdentityCode && m_reopened && m_lastResponseTime < m_openedAt)
+            reopenInOtherFraming();
         else
             readFailed(code);
         return;
     }
     m_errorCount = 0;
-    const bool xor_ = framing != SerialFrame::CrcFraming;
-    const auto temperature = [&] {
-        return Responses::temperature(data, framing);
-    };
-    const auto value16 = [&] {
-        return Responses::value16(data, framing);
-    };
-    // A single byte: the given XOR offset (or the last byte, the checksum's twin, for -1);
-    // offset 4 in the CRC framing.
-    const auto byteAt = [&](int xorOffset) -> std::optional<uchar> {
-        const int offset = !xor_ ? 4 : xorOffset < 0 ? int(data.size()) - 1 : xorOffset;
-        if (offset < 0 || data.size() <= offset)
-            return std::nullopt;
-        return uchar(data.at(offset));
-    };
     switch (code) {
-    case 0x17:
+    case IdentityCode:
         handleIdentity(data, framing);
-        break;
+        return;
     case 0x01:
     case 0x08:
         handleObjectTemperature(data, framing);
-        break;
-    case 0x40:
+        return;
+    case FeatureMaskCode:
         handleFeatureMask(data, framing);
-        break;
-    case 0x12:
-        if (const auto number = Responses::serialNumber(data, framing)) {
-            m_serialNumber = qint32(*number);
-            store(Parameter::SerialNumber, m_serialNumber);
-        }
-        break;
-    case 0x15:
-    case 0x16:
-        if (const auto value = temperature()) {
-            (code == 0x15 ? m_rangeLow : m_rangeHigh) = *value;
-            store(code == 0x15 ? Parameter::RangeLow : Parameter::RangeHigh, double(*value));
-        }
-        break;
-    case 0x20:
-    case 0xA0:
-        if (const auto raw = value16())
-            store(Parameter::Emissivity, *raw / 1000.0);
-        break;
-    case 0x42:
-    case 0xC2:
-        if (const auto raw = value16())
-            store(Parameter::Transmissivity, *raw / 1000.0);
-        break;
-    case 0x21:
-    case 0xA1:
-    case 0x22:
-    case 0xA2:
-    case 0x44:
-    case 0xC4:
-    case 0x45:
-    case 0xC5:
-    case 0x4D:
-    case 0xCD:
-        if (const auto value = temperature())
-            for (const auto &[readCode, parameter] : TemperatureRegisters)
-                if ((code & 0x7F) == readCode)
-                    store(parameter, double(*value));
-        break;
-    case 0x48:
-    case 0xC8:
-        if (const auto raw = value16())
-            store(Parameter::AverageTime, *raw / 10.0);
-        break;
-    case 0x49:
-    case 0xC9:
-    case 0x4A:
-    case 0xCA:
-        if (const auto raw = value16())
-            store(Parameter::HoldTime, *raw / 10.0);
-        break;
-    case 0x47:
-    case 0xC7:
-        if (const auto mode = byteAt(0))
-            handleHoldMode(*mode);
-        break;
-    case 0x46:
-        if (xor_ && !data.isEmpty())
-            store(Parameter::AnalogOutput, uchar(data.at(0)));
-        break;
-    case 0x53:
-        if (const auto unit = byteAt(-1); unit && data.size() > 1)
-            handleUnit(*unit);
-        break;
-    case 0x54:
-        if (const auto value = byteAt(-1); value && data.size() > 1 && *value <= 1)
-            store(Parameter::Backlight, *value);
-        break;
-    case 0xD4:
-        if (xor_ && !data.isEmpty())
-            store(Parameter::Backlight, data.at(0) != 0 ? 1 : 0);
-        break;
-    case 0x55:
-        if (const auto value = byteAt(-1); value && data.size() > 1)
-            store(Parameter::Laser, *value == 1 ? 1 : 0);
-        break;
-    case 0xD5:
-        if (xor_ && !data.isEmpty())
-            store(Parameter::Laser, data.at(0) != 0 ? 1 : 0);
-        break;
-    case 0x56:
-    case 0xD6:
-    case 0x57:
-    case 0xD7:
-        if (const auto value = byteAt(0); value && (qint8(*value) == 1 || *value == 0))
-            store((code & 0x7F) == 0x56 ? Parameter::LowAlarmEnabled : Parameter::HighAlarmEnabled,
-                  *value);
-        break;
-    case 0x68:
-    case 0xE8:
-        if (const auto value = byteAt(0))
-            store(Parameter::RangeMode, *value == 0 ? 0 : 1);
-        break;
-    case 0x8B:
-    case 0x8A:
-    case 0x8D:
-    case 0x8C:
-        if (xor_ && data.size() == 3) {
-            const bool first = code == 0x8B || code == 0x8A;
-            (first ? m_relay1 : m_relay2) = SerialFrame::be16(data, 0);
-            store(first ? Parameter::Relay1 : Parameter::Relay2, first ? m_relay1 : m_relay2);
-        }
-        break;
+        return;
     case 0x85: {
         // The CRC framing carries the value where it carries every other one.
-        const int offset = xor_ ? 0 : 3;
+        const int offset = framing != SerialFrame::CrcFraming ? 0 : 3;
         if (data.size() >= offset + 2)
             emit modbusSwitched(SerialFrame::be16(data, offset) == 1);
-        break;
+        return;
     }
     case 0x64:
         emit factoryResetDone(!m_writeEnableRequired || (!data.isEmpty() && data.at(0) != 0));
-        break;
+        return;
     default:
         break;
     }
+    if (const RegisterTable::Register *reg = RegisterTable::byCode(code))
+        if (const std::optional<double> value = RegisterTable::decode(*reg, code, data, framing))
+            handleRegister(*reg, *value);
+}
+
+void Instrument::handleRegister(const RegisterTable::Register &reg, double value)
+{
+    switch (reg.parameter) {
+    case Parameter::RangeLow:
+        m_rangeLow = float(value);
+        break;
+    case Parameter::RangeHigh:
+        m_rangeHigh = float(value);
+        break;
+    case Parameter::SerialNumber:
+        m_serialNumber = qint32(value);
+        break;
+    case Parameter::Relay1:
+        m_relay1 = quint16(value);
+        break;
+    case Parameter::Relay2:
+        m_relay2 = quint16(value);
+        break;
+    case Parameter::HoldMode:
+        handleHoldMode(uchar(value));
+        return;
+    case Parameter::Unit:
+        handleUnit(int(value));
+        return;
+    default:
+        break;
+    }
+    store(reg.parameter, value);
 }
 
 void Instrument::handleIdentity(const QByteArray &data, int framing)
@@ -766,8 +611,6 @@ void Instrument::handleFeatureMask(const QByteArray &data, int framing)
 
 void Instrument::handleHoldMode(uchar mode)
 {
-    if (mode > 3)
-        return;
     store(Parameter::HoldMode, mode);
     if (mode == 1)
         m_serial->read(0x49);

@@ -15,6 +15,9 @@
 #include <optional>
 
 class SerialLink;
+namespace RegisterTable {
+struct Register;
+}
 class QFileSystemWatcher;
 class QTimer;
 
@@ -215,9 +218,9 @@ private:
     void setState(ConnectionState state);
     // Closed on request, with the last answers still on their way.
     bool closing() const { return m_state == ConnectionState::Closed && m_closesPending > 0; }
-    void guardedWrite(uchar code, const QByteArray &data);
     void readAll(std::initializer_list<uchar> codes);
     void readFailed(uchar code);
+    void reopenInOtherFraming();
     void rereadFailed();
     uchar objectCode() const;
     void store(Parameter parameter, double value);
@@ -225,6 +228,7 @@ private:
     void handleObjectTemperature(const QByteArray &data, int framing);
     void handleAmbientTemperature(const QByteArray &data, int framing, bool ok);
     void handleFeatureMask(const QByteArray &data, int framing);
+    void handleRegister(const RegisterTable::Register &reg, double value);
     void handleHoldMode(uchar mode);
     void handleUnit(int unit);
     void setAlarmState(AlarmState state);
@@ -243,6 +247,7 @@ private:
     int m_reconnectRequest = 0;
     int m_closesPending = 0;
     qint64 m_openedAt = 0;
+    bool m_reopened = false; // the open port came back after a loss
 
     std::atomic<quint16> m_model{0};
     bool m_writeEnableRequired = true;

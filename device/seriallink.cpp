@@ -18,6 +18,9 @@ namespace {
 constexpr int BytePauseMs = 10;
 constexpr int ResyncBytes = 8;
 constexpr int ResyncPauseMs = 15;
+// How long the line is listened to after a parameter transaction without answer, so that a late
+// answer is not taken for the next one's.
+constexpr int LateAnswerGraceMs = 200;
 
 QTimer *singleShotTimer(QObject *parent)
 {
@@ -42,6 +45,8 @@ SerialLink::SerialLink()
     connect(m_port, &QSerialPort::readyRead, this, [this] {
         if (m_phase == Phase::Collecting)
             absorb();
+        else if (m_phase == Phase::Draining)
+            drain();
     });
     connect(m_port, &QSerialPort::errorOccurred, this, &SerialLink::onPortError);
     connect(m_pace, &QTimer::timeout, this, &SerialLink::paced);
@@ -277,9 +282,25 @@ void SerialLink::absorb()
 
 void SerialLink::giveUp()
 {
+    if (m_phase == Phase::Draining) {
+        complete(false);
+        return;
+    }
     absorb();
     if (m_phase == Phase::Collecting)
         finish(false);
+}
+
+void SerialLink::drain()
+{
+    m_late += m_port->read(SerialFrame::MaxAnswerBytes + 1 - m_late.size());
+    const bool answered = m_framing.load() == SerialFrame::CrcFraming
+                                  ? SerialFrame::isValidCrcAnswer(m_late)
+                                  : SerialFrame::isValidXorAnswer(m_late);
+    if (answered || m_late.size() > SerialFrame::MaxAnswerBytes || m_deviceLost) {
+        m_deadline->stop();
+        complete(false);
+    }
 }
 
 void SerialLink::finish(bool valid)
@@ -289,11 +310,17 @@ void SerialLink::finish(bool valid)
         m_resourceErrors.invalidate();
     else if (deviceGone())
         reportLost();
-    if (!valid && m_current.kind == Kind::Poll && transaction() == Transaction::Poll
-        && !m_deviceLost) {
+    if (!valid && !m_deviceLost && transaction() == Transaction::Poll) {
         m_phase = Phase::Resync;
         m_resyncLeft = ResyncBytes;
         resyncStep();
+        return;
+    }
+    if (!valid && !m_deviceLost && m_current.kind != Kind::Poll) {
+        m_phase = Phase::Draining;
+        m_late.clear();
+        m_deadline->start(LateAnswerGraceMs);
+        drain();
         return;
     }
     complete(valid);

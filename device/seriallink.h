@@ -78,7 +78,7 @@ private:
         int triesLeft = 1;
         bool guarded = false;
     };
-    enum class Phase { Idle, Writing, Collecting, Resync };
+    enum class Phase { Idle, Writing, Collecting, Resync, Draining };
 
     void openPort(const QString &name, qint32 baud, int framing);
     void enqueue(const Job &job);
@@ -89,6 +89,7 @@ private:
     void startCollecting();
     void absorb();
     void giveUp();
+    void drain();
     void finish(bool valid);
     void resyncStep();
     void complete(bool valid);
@@ -111,6 +112,7 @@ private:
     QByteArray m_frame;
     int m_nextByte = 0;
     QByteArray m_answer;
+    QByteArray m_late; // what came after a transaction gave up
     int m_resyncLeft = 0;
     uchar m_objectCode = 0x01;
     bool m_stepHalfDone = false; // the object poll of a step has run, the ambient one not yet

@@ -19,6 +19,9 @@ private slots:
     void serialPortsFromEnvironment();
     void returnedPort_data();
     void returnedPort();
+
+private:
+    QTemporaryDir m_dir;
 };
 
 void tst_DeviceProbe::probe_data()
@@ -103,6 +106,7 @@ void tst_DeviceProbe::returnedPort_data()
 {
     QTest::addColumn<SerialPortEntry>("lost");
     QTest::addColumn<QString>("found");
+    QTest::addColumn<QStringList>("absent");
     const SerialPortEntry plain(QStringLiteral("ttyS0"));
     const SerialPortEntry withSerial(QStringLiteral("ttyUSB0"),
                                      QStringLiteral("USB serial"),
@@ -111,23 +115,36 @@ void tst_DeviceProbe::returnedPort_data()
                                      0x6001);
     const SerialPortEntry noSerial(
             QStringLiteral("ttyUSB0"), QStringLiteral("USB serial"), {}, 0x0403, 0x6001);
-    QTest::newRow("same path") << plain << "ttyS0";
-    QTest::newRow("same serial number, new name") << withSerial << "ttyUSB3";
-    QTest::newRow("same ids and description, new name") << noSerial << "ttyUSB2";
-    QTest::newRow("gone") << SerialPortEntry(QStringLiteral("ttyACM7")) << "";
+    QTest::newRow("same path") << plain << "ttyS0" << QStringList();
+    QTest::newRow("same path, other form")
+            << SerialPortEntry(QStringLiteral("/dev/ttyS0")) << "ttyS0" << QStringList();
+    QTest::newRow("same serial number, new name") << withSerial << "ttyUSB3" << QStringList();
+    QTest::newRow("same ids and description, new name") << noSerial << "ttyUSB2" << QStringList();
+    QTest::newRow("the first entry of the adapter absent")
+            << withSerial << "ttyUSB5" << QStringList{"ttyUSB3"};
+    QTest::newRow("gone") << SerialPortEntry(QStringLiteral("ttyACM7")) << "" << QStringList();
+    QTest::newRow("not there yet") << plain << "" << QStringList{"ttyS0"};
     QTest::newRow("another adapter at the old name")
             << SerialPortEntry(QStringLiteral("ttyUSB0"),
                                QStringLiteral("USB serial"),
                                QStringLiteral("C9"),
                                0x0403,
                                0x6001)
-            << "";
+            << "" << QStringList();
+    // A link such as /dev/serial/by-id/... to a listed node.
+    const QString node = m_dir.filePath(QStringLiteral("ttyNODE"));
+    const QString link = m_dir.filePath(QStringLiteral("by-id-link"));
+    QFile nodeFile(node);
+    QVERIFY(nodeFile.open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(node, link));
+    QTest::newRow("link to a listed node") << SerialPortEntry(link) << node << QStringList();
 }
 
 void tst_DeviceProbe::returnedPort()
 {
     QFETCH(SerialPortEntry, lost);
     QFETCH(QString, found);
+    QFETCH(QStringList, absent);
     // ttyUSB0 now holds another adapter; ttyUSB2 has the lost one's ids without a serial
     // number, ttyUSB3 its serial number.
     const QList<SerialPortEntry> ports
@@ -142,8 +159,17 @@ void tst_DeviceProbe::returnedPort()
                 QStringLiteral("USB serial"),
                 QStringLiteral("A1"),
                 0x0403,
-                0x6001}};
-    const std::optional<SerialPortEntry> port = findReturnedPort(lost, ports);
+                0x6001},
+               {QStringLiteral("ttyUSB5"),
+                QStringLiteral("USB serial"),
+                QStringLiteral("A1"),
+                0x0403,
+                0x6001},
+               {m_dir.filePath(QStringLiteral("ttyNODE"))}};
+    const auto present = [&absent](const QString &name) {
+        return !absent.contains(name);
+    };
+    const std::optional<SerialPortEntry> port = findReturnedPort(lost, ports, present);
     QCOMPARE(port ? port->name : QString(), found);
 }
 

@@ -43,6 +43,7 @@ private slots:
     void pollInterval();
     void lossAndReturnOfAnotherInstrument();
     void flappingPort();
+    void returnInOtherFraming();
     void connectSequenceFaults_data();
     void connectSequenceFaults();
     void queuedWritesAtCloseOrUnplug_data();
@@ -122,7 +123,7 @@ void tst_InstrumentLink::identityParametersAndPolling()
     InstrumentSimulator::Config config;
     config.identity = {0x0601, false};
     QVERIFY(connect(config));
-    QCOMPARE(identities.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(identities.size(), 1, 5000);
     QCOMPARE(identities.first().at(0).value<quint16>(), quint16(0x0601));
     QCOMPARE(m_instrument->link().framing, int(SerialFrame::XorFraming));
     QTRY_COMPARE_WITH_TIMEOUT(m_instrument->serialNumber(), 20261207, 10000);
@@ -246,6 +247,25 @@ void tst_InstrumentLink::flappingPort()
     QVERIFY(waitForReadings(3));
     QCOMPARE(entriesIn("/proc/self/fd"), descriptors);
     QCOMPARE(entriesIn("/proc/self/task"), threads);
+}
+
+// Another instrument that speaks the other framing comes back at the lost port's path.
+void tst_InstrumentLink::returnInOtherFraming()
+{
+    QVERIFY(connect());
+    m_sim->unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(m_instrument->state(), State::Lost, 2000);
+    InstrumentSimulator::Config config;
+    config.framing = SimProtocol::Framing::Crc;
+    config.identity = {0x0203, false};
+    config.linkPath = m_dir->filePath(QStringLiteral("ttyPYRO"));
+    m_sim = std::make_unique<InstrumentSimulator>(config);
+    QVERIFY(m_sim->start());
+    m_sim->setObjectTemperature(2.0);
+    QTRY_COMPARE_WITH_TIMEOUT(m_instrument->model(), quint16(0x0203), 20000);
+    QCOMPARE(m_instrument->link().framing, int(SerialFrame::CrcFraming));
+    QVERIFY(waitForReadings(2));
+    QCOMPARE(m_readings->last().first().value<Instrument::Reading>().object, 2.0);
 }
 
 // One register of the opening at a time answers late, in pieces, garbled or not at all, every
