@@ -11,10 +11,12 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -66,6 +68,11 @@ Instrument::Instrument(QObject *parent)
 
 Instrument::~Instrument()
 {
+    // A search under way ends within a few seconds; its outcome is of no use any more.
+    if (m_searchThread) {
+        m_searchThread->disconnect(this);
+        m_searchThread->wait();
+    }
     // Nothing of the link may reach this object while it is half destroyed.
     m_serial->disconnect(this);
     m_serial.reset();
@@ -84,6 +91,35 @@ std::optional<Instrument::Link> Instrument::probe(const QString &portName, qint3
 std::optional<Instrument::Link> Instrument::search(const QStringList &ports,
                                                    const QList<qint32> &rates)
 {
+    const std::optional<Link> found = find(ports, rates);
+    if (!found && !isOpen())
+        setState(ConnectionState::NoInstrument);
+    return found;
+}
+
+bool Instrument::startSearch(const QStringList &ports,
+                             const QList<qint32> &rates,
+                             const std::function<void(const std::optional<Link> &)> &done)
+{
+    if (m_searchThread)
+        return false;
+    auto found = std::make_shared<std::optional<Link>>();
+    m_searchThread.reset(QThread::create([found, ports, rates] { *found = find(ports, rates); }));
+    connect(m_searchThread.get(), &QThread::finished, this, [this, found, done] {
+        // Emitted just before the thread ends: the wait is for its last instructions only.
+        m_searchThread->wait();
+        m_searchThread.reset();
+        if (!*found && !isOpen())
+            setState(ConnectionState::NoInstrument);
+        done(*found);
+    });
+    m_searchThread->start();
+    return true;
+}
+
+std::optional<Instrument::Link> Instrument::find(const QStringList &ports,
+                                                 const QList<qint32> &rates)
+{
     QList<SerialPortEntry> entries;
     if (ports.isEmpty())
         entries = listSerialPorts();
@@ -97,8 +133,6 @@ std::optional<Instrument::Link> Instrument::search(const QStringList &ports,
         return found.has_value();
     };
     findDevice(entries, tryPort);
-    if (!found && !isOpen())
-        setState(ConnectionState::NoInstrument);
     return found;
 }
 

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -19,6 +20,7 @@ namespace RegisterTable {
 struct Register;
 }
 class QFileSystemWatcher;
+class QThread;
 class QTimer;
 
 // The instrument behind one serial port: finds it, opens and closes it, polls it, reads and
@@ -119,15 +121,20 @@ public:
     explicit Instrument(QObject *parent = nullptr);
     ~Instrument() override;
 
-    // ---- Finding and opening. The probes block the calling thread (about 1.4 s at most per
-    // port and rate when nothing answers).
+    // ---- Finding and opening. The probes and search block the calling thread (about 1.4 s at
+    // most per port and rate when nothing answers); startSearch does not.
 
     // One port at one rate, both framings.
-    std::optional<Link> probe(const QString &portName, qint32 baud);
+    static std::optional<Link> probe(const QString &portName, qint32 baud);
     // The given ports (every listed port but debug adapters when empty) at the given rates
     // (9600 then 115200 when empty); the first answer wins. Nothing found while no port is
     // open: state NoInstrument.
     std::optional<Link> search(const QStringList &ports = {}, const QList<qint32> &rates = {});
+    // The same search on a thread of its own, so the caller's thread goes on; `done` is called
+    // on this object's thread with what was found. False while another search is under way.
+    bool startSearch(const QStringList &ports,
+                     const QList<qint32> &rates,
+                     const std::function<void(const std::optional<Link> &)> &done);
     // Opens the port; on success reads the identity (which starts the parameter reads) and
     // starts polling. A failure emits openFailed.
     void open(const Link &link);
@@ -210,6 +217,7 @@ signals:
     void modbusSwitched(bool on);
 
 private:
+    static std::optional<Link> find(const QStringList &ports, const QList<qint32> &rates);
     void openLink();
     void onOpened(bool ok);
     void onClosed();
@@ -234,6 +242,7 @@ private:
     void setAlarmState(AlarmState state);
 
     std::unique_ptr<SerialLink> m_serial;
+    std::unique_ptr<QThread> m_searchThread;
     QTimer *m_tick = nullptr;
     // Notices a lost port's return between two ticks where the system tells.
     QFileSystemWatcher *m_portWatcher = nullptr;

@@ -2,7 +2,7 @@
 // pseudo-terminal: start-up search, polling, tiles, status, serial errors.
 #include "../support/windowfixture.h"
 #include "navbutton.h"
-#include "optserial.h"
+#include "seriallink.h"
 #include "tempareaitem.h"
 
 #include "clickcombobox.h"
