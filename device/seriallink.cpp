@@ -316,7 +316,8 @@ void SerialLink::finish(bool valid)
         resyncStep();
         return;
     }
-    if (!valid && !m_deviceLost && m_current.kind != Kind::Poll) {
+    // The wake frame is filler to the instrument: nothing late is to be expected.
+    if (!valid && !m_deviceLost && m_current.kind != Kind::Poll && m_current.kind != Kind::Wake) {
         m_phase = Phase::Draining;
         m_late.clear();
         m_deadline->start(LateAnswerGraceMs);

@@ -67,7 +67,12 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "no instrument found\n");
         return 1;
     }
+    // What the machine alone costs the heartbeat, to read the figures below against.
     Heartbeat heartbeat;
+    heartbeat.start();
+    QTest::qWait(2000);
+    const double idleStall = heartbeat.longest();
+
     heartbeat.start();
     QElapsedTimer phase;
     phase.start();
@@ -100,6 +105,7 @@ int main(int argc, char **argv)
     const qint64 writeMs = phase.elapsed();
 
     std::printf("search (before the heartbeat):          %lld ms\n", searchMs);
+    std::printf("idle, 2 s:                             longest stall %.1f ms\n", idleStall);
     std::printf("connect + full parameter read: %6lld ms, longest stall %.1f ms\n",
                 connectMs,
                 connectStall);
