@@ -381,27 +381,25 @@ void MainWindow::startupConnection(const QStringList &ports,
                                    const QString &savedName,
                                    const QString &savedBaud)
 {
-    if (const std::optional<Instrument::Link> found = m_instrument->search()) {
-        const QString name = found->portName;
-        const qint32 baud = found->baud;
+    const auto done = [=](const std::optional<Instrument::Link> &found) {
+        if (!found) {
+            const int nameIndex = ui.comboBoxCom->findText(savedName);
+            if (nameIndex >= 0)
+                ui.comboBoxCom->setCurrentIndex(nameIndex);
+            const int baudIndex = ui.comboBoxBaud->findText(savedBaud);
+            if (baudIndex >= 0)
+                ui.comboBoxBaud->setCurrentIndex(baudIndex);
+            return;
+        }
         m_instrument->open(*found);
-        const int portIndex = ports.indexOf(name);
+        const int portIndex = ports.indexOf(found->portName);
         if (portIndex >= 0)
             ui.comboBoxCom->setCurrentIndex(portIndex);
-        for (int i = 0; i < bauds.size(); ++i) {
-            if (bauds.at(i).toInt() == baud) {
-                ui.comboBoxBaud->setCurrentIndex(i);
-                break;
-            }
-        }
-        return;
-    }
-    const int nameIndex = ui.comboBoxCom->findText(savedName);
-    if (nameIndex >= 0)
-        ui.comboBoxCom->setCurrentIndex(nameIndex);
-    const int baudIndex = ui.comboBoxBaud->findText(savedBaud);
-    if (baudIndex >= 0)
-        ui.comboBoxBaud->setCurrentIndex(baudIndex);
+        const int baudIndex = bauds.indexOf(QString::number(found->baud));
+        if (baudIndex >= 0)
+            ui.comboBoxBaud->setCurrentIndex(baudIndex);
+    };
+    m_instrument->startSearch({}, {}, done);
 }
 
 // ---- Port management -----------------------------------------------------------------------
@@ -417,16 +415,14 @@ void MainWindow::on_pushButton_com_clicked()
         setParameterRowsEnabled(false);
         return;
     }
-    const std::optional<Instrument::Link> found = m_instrument->search({name});
-    if (!found) {
-        Messages::critical(this, tr("错误"), tr("无法连接设备"));
-        return;
-    }
-    ui.comboBoxBaud->setCurrentText(QString::number(found->baud));
-    if (const std::optional<Instrument::Link> link = m_instrument->probe(name, found->baud))
-        m_instrument->open(*link);
-    else
-        Messages::critical(this, tr("错误"), tr("无法打开端口"));
+    m_instrument->startSearch({name}, {}, [this](const std::optional<Instrument::Link> &found) {
+        if (!found) {
+            Messages::critical(this, tr("错误"), tr("无法连接设备"));
+            return;
+        }
+        ui.comboBoxBaud->setCurrentText(QString::number(found->baud));
+        m_instrument->open(*found);
+    });
 }
 
 void MainWindow::instrumentOpened(const Instrument::Link &link)

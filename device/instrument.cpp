@@ -1,19 +1,23 @@
 #include "instrument.h"
 
 #include "deviceprobe.h"
-#include "optserial.h"
-#include "pollthread.h"
+#include "registertable.h"
 #include "responses.h"
 #include "serialframe.h"
+#include "seriallink.h"
 #include "temperatureunit.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
+#include <utility>
 
 namespace {
 
@@ -22,89 +26,36 @@ qint64 nowMs()
     return QDateTime::currentMSecsSinceEpoch();
 }
 
-QByteArray oneByte(int value)
+qint64 steadyNowMs()
 {
-    return QByteArray(1, char(value));
+    QElapsedTimer clock;
+    clock.start();
+    return clock.msecsSinceReference();
 }
 
 using Parameter = Instrument::Parameter;
 
-// How a written parameter goes on the wire.
-struct WriteRule
-{
-    Parameter parameter;
-    uchar code;
-    bool guarded;
-    enum { Byte, Register, TwoBytes } encoding;
-    double factor;
-    double offset;
-};
+// Besides the registers, the opening reads these; one failing every try is read again later.
+constexpr uchar IdentityCode = 0x17;
+constexpr uchar FeatureMaskCode = 0x40;
 
-constexpr WriteRule WriteRules[] = {
-        {Parameter::Emissivity, 0xA0, true, WriteRule::Register, 1000, 0},
-        {Parameter::Transmissivity, 0xC2, true, WriteRule::Register, 1000, 0},
-        {Parameter::AverageTime, 0xC8, true, WriteRule::Register, 10, 0},
-        {Parameter::SuperHoldValue, 0xCD, true, WriteRule::Register, 10, 1000},
-        {Parameter::HighAlarm, 0xA1, true, WriteRule::Register, 10, 1000},
-        {Parameter::LowAlarm, 0xA2, true, WriteRule::Register, 10, 1000},
-        {Parameter::OutputLow, 0xC4, true, WriteRule::Register, 10, 1000},
-        {Parameter::OutputHigh, 0xC5, true, WriteRule::Register, 10, 1000},
-        {Parameter::HoldMode, 0xC7, false, WriteRule::Byte, 0, 0},
-        {Parameter::HighAlarmEnabled, 0xD7, false, WriteRule::Byte, 0, 0},
-        {Parameter::LowAlarmEnabled, 0xD6, false, WriteRule::Byte, 0, 0},
-        {Parameter::RangeMode, 0xE8, false, WriteRule::Byte, 0, 0},
-        {Parameter::Unit, 0xD3, true, WriteRule::Byte, 0, 0},
-        {Parameter::Backlight, 0xD4, true, WriteRule::Byte, 0, 0},
-        {Parameter::Laser, 0xD5, true, WriteRule::Byte, 0, 0},
-        {Parameter::Relay1, 0x8A, true, WriteRule::TwoBytes, 0, 0},
-        {Parameter::Relay2, 0x8C, true, WriteRule::TwoBytes, 0, 0},
-};
-
-// Temperature registers by read code; their write codes have the top bit set.
-constexpr std::pair<uchar, Parameter> TemperatureRegisters[] = {
-        {0x21, Parameter::HighAlarm},
-        {0x22, Parameter::LowAlarm},
-        {0x44, Parameter::OutputLow},
-        {0x45, Parameter::OutputHigh},
-        {0x4D, Parameter::SuperHoldValue},
-};
+constexpr int RereadEveryMs = 1000;
 
 } // namespace
 
 Instrument::Instrument(QObject *parent)
     : QObject(parent)
-    , m_serial(std::make_unique<OptSerial>(SerialFrame::XorFraming))
+    , m_serial(std::make_unique<SerialLink>())
     , m_tick(new QTimer(this))
     , m_portWatcher(new QFileSystemWatcher(this))
 {
     qRegisterMetaType<QSerialPort::BaudRate>("QSerialPort::BaudRate");
     qRegisterMetaType<QSerialPort::SerialPortError>("QSerialPort::SerialPortError");
-    m_pollThread = std::make_unique<GetTempThread>(
-            [this] { return objectTemperatureCode(m_model.load()); },
-            [this](uchar code) { emit sig_fastread(code); });
-
-    OptSerial *serial = m_serial.get();
-    connect(this, &Instrument::sig_opencom, serial, &OptSerial::OpenCom, Qt::QueuedConnection);
-    connect(this, &Instrument::sig_closecom, serial, &OptSerial::CloseCom, Qt::QueuedConnection);
-    connect(this,
-            &Instrument::sig_sendwrite,
-            serial,
-            &OptSerial::SendWriteCommand,
-            Qt::BlockingQueuedConnection);
-    connect(this,
-            &Instrument::sig_sendread,
-            serial,
-            &OptSerial::SendReadCommand,
-            Qt::BlockingQueuedConnection);
-    connect(this,
-            &Instrument::sig_fastread,
-            serial,
-            &OptSerial::FastRead,
-            Qt::BlockingQueuedConnection);
-    connect(serial, &OptSerial::DataRecv, this, &Instrument::recvdata);
-    connect(serial, &OptSerial::OpenSuccessed, this, &Instrument::onOpened);
-    connect(serial, &OptSerial::CloseSuccessed, this, &Instrument::onClosed);
-    connect(serial, &OptSerial::errorOccurred, this, &Instrument::handleSerialError);
+    SerialLink *serial = m_serial.get();
+    connect(serial, &SerialLink::answered, this, &Instrument::recvdata);
+    connect(serial, &SerialLink::opened, this, &Instrument::onOpened);
+    connect(serial, &SerialLink::closed, this, &Instrument::onClosed);
+    connect(serial, &SerialLink::errorOccurred, this, &Instrument::handleSerialError);
 
     m_tick->setTimerType(Qt::CoarseTimer);
     connect(m_tick, &QTimer::timeout, this, &Instrument::tick);
@@ -117,8 +68,13 @@ Instrument::Instrument(QObject *parent)
 
 Instrument::~Instrument()
 {
-    // The poll thread may be waiting on the serial worker, which therefore goes last.
-    m_pollThread->stop();
+    // A search under way ends within a few seconds; its outcome is of no use any more.
+    if (m_searchThread) {
+        m_searchThread->disconnect(this);
+        m_searchThread->wait();
+    }
+    // Nothing of the link may reach this object while it is half destroyed.
+    m_serial->disconnect(this);
     m_serial.reset();
 }
 
@@ -135,6 +91,35 @@ std::optional<Instrument::Link> Instrument::probe(const QString &portName, qint3
 std::optional<Instrument::Link> Instrument::search(const QStringList &ports,
                                                    const QList<qint32> &rates)
 {
+    const std::optional<Link> found = find(ports, rates);
+    if (!found && !isOpen())
+        setState(ConnectionState::NoInstrument);
+    return found;
+}
+
+bool Instrument::startSearch(const QStringList &ports,
+                             const QList<qint32> &rates,
+                             const std::function<void(const std::optional<Link> &)> &done)
+{
+    if (m_searchThread)
+        return false;
+    auto found = std::make_shared<std::optional<Link>>();
+    m_searchThread.reset(QThread::create([found, ports, rates] { *found = find(ports, rates); }));
+    connect(m_searchThread.get(), &QThread::finished, this, [this, found, done] {
+        // Emitted just before the thread ends: the wait is for its last instructions only.
+        m_searchThread->wait();
+        m_searchThread.reset();
+        if (!*found && !isOpen())
+            setState(ConnectionState::NoInstrument);
+        done(*found);
+    });
+    m_searchThread->start();
+    return true;
+}
+
+std::optional<Instrument::Link> Instrument::find(const QStringList &ports,
+                                                 const QList<qint32> &rates)
+{
     QList<SerialPortEntry> entries;
     if (ports.isEmpty())
         entries = listSerialPorts();
@@ -148,8 +133,6 @@ std::optional<Instrument::Link> Instrument::search(const QStringList &ports,
         return found.has_value();
     };
     findDevice(entries, tryPort);
-    if (!found && !isOpen())
-        setState(ConnectionState::NoInstrument);
     return found;
 }
 
@@ -157,17 +140,23 @@ void Instrument::open(const Link &link)
 {
     m_link = link;
     m_portEntry = {link.portName};
-    for (const SerialPortEntry &entry : listSerialPorts())
-        if (entry.name == link.portName)
-            m_portEntry = entry;
+    // The list may name the device otherwise (ttyUSB0 for a /dev/serial/by-id/... link); the
+    // adapter is known by the list's entry, the port by the name it was opened under.
+    const QList<SerialPortEntry> ports = listSerialPorts();
+    const auto listed = std::find_if(ports.begin(), ports.end(), [&](const SerialPortEntry &entry) {
+        return sameSerialDevice(entry.name, link.portName);
+    });
+    if (listed != ports.end()) {
+        m_portEntry = *listed;
+        m_portEntry.name = link.portName;
+    }
     openLink();
 }
 
 void Instrument::openLink()
 {
-    m_serial->setProtocolMode(m_link.framing);
     ++m_openRequests;
-    emit sig_opencom(m_link.portName, QSerialPort::BaudRate(m_link.baud));
+    m_serial->open(m_link.portName, m_link.baud, m_link.framing);
 }
 
 void Instrument::close()
@@ -176,7 +165,7 @@ void Instrument::close()
     m_ignoreOpensUpTo = m_openRequests;
     ++m_closesPending;
     setState(ConnectionState::Closed);
-    emit sig_closecom();
+    m_serial->close();
 }
 
 bool Instrument::isOpen() const
@@ -184,34 +173,35 @@ bool Instrument::isOpen() const
     return m_serial->isPortOpen();
 }
 
+uchar Instrument::objectCode() const
+{
+    return Responses::objectTemperatureCode(m_model.load());
+}
+
 void Instrument::startPolling()
 {
-    if (isOpen() && !m_pollThread->isRunning())
-        m_pollThread->start();
+    if (isOpen())
+        m_serial->startPolling(objectCode());
 }
 
 void Instrument::stopPolling()
 {
-    m_pollThread->stop();
-    if (m_parametersPending) {
-        m_parametersPending = false;
-        readParameters();
-    }
+    m_serial->stopPolling();
 }
 
 bool Instrument::isPolling() const
 {
-    return m_pollThread->isRunning();
+    return m_serial->isPolling();
 }
 
 void Instrument::setPollInterval(int ms)
 {
-    m_pollThread->setInterval(ms);
+    m_serial->setPollInterval(ms);
 }
 
 int Instrument::pollInterval() const
 {
-    return m_pollThread->interval();
+    return m_serial->pollInterval();
 }
 
 void Instrument::onOpened(bool ok)
@@ -227,8 +217,8 @@ void Instrument::onOpened(bool ok)
         return;
     }
     m_openedAt = nowMs();
-    m_stepsSinceOpen = 0;
-    m_parametersPending = false;
+    m_reopened = reconnection;
+    m_failedReads.clear();
     m_errorCount = 0;
     m_stepObject = std::nan("");
     // Nothing read from an earlier instrument is assumed of this one.
@@ -238,15 +228,14 @@ void Instrument::onOpened(bool ok)
     m_features = {};
     m_serialNumber = 0;
     m_relay1 = m_relay2 = 0xFFFF;
-    emit sig_sendread(0x17);
+    m_serial->read(0x17);
+    m_serial->startPolling(objectCode());
     setState(ConnectionState::Connected);
-    m_pollThread->start();
     emit opened(m_link);
 }
 
 void Instrument::onClosed()
 {
-    m_pollThread->stop();
     if (m_closesPending > 0) {
         --m_closesPending;
         return;
@@ -277,8 +266,15 @@ void Instrument::watchForReturn()
 {
     if (m_state != ConnectionState::Lost || m_reconnectRequest > m_openResults)
         return; // not lost, or the last attempt has not ended yet
-    const std::optional<SerialPortEntry> port = findReturnedPort(m_portEntry, listSerialPorts());
-    if (!port || !serialPortPresent(port->name))
+    QList<SerialPortEntry> ports = listSerialPorts();
+    // A port the list does not hold (a link to a pseudo-terminal, say) is looked for by the
+    // name it was opened under.
+    if (std::none_of(ports.begin(), ports.end(), [this](const SerialPortEntry &entry) {
+            return sameSerialDevice(entry.name, m_portEntry.name);
+        }))
+        ports.append(SerialPortEntry(m_portEntry.name));
+    const std::optional<SerialPortEntry> port = findReturnedPort(m_portEntry, ports);
+    if (!port)
         return;
     m_link.portName = port->name;
     openLink();
@@ -305,56 +301,60 @@ void Instrument::setState(ConnectionState state)
 
 // ---- Requests ------------------------------------------------------------------------------
 
-void Instrument::guardedWrite(uchar code, const QByteArray &data)
-{
-    if (m_writeEnableRequired)
-        emit sig_sendwrite(0xFD, oneByte(0x01));
-    emit sig_sendwrite(code, data);
-}
-
 void Instrument::readAll(std::initializer_list<uchar> codes)
 {
     for (uchar code : codes)
-        emit sig_sendread(code);
+        m_serial->read(code);
+}
+
+void Instrument::reopenInOtherFraming()
+{
+    // Another instrument may have come back at the port, as the search would find it.
+    m_link.framing = m_link.framing == SerialFrame::CrcFraming ? SerialFrame::XorFraming
+                                                               : SerialFrame::CrcFraming;
+    openLink();
+    m_reconnectRequest = m_openRequests;
+}
+
+void Instrument::readFailed(uchar code)
+{
+    const RegisterTable::Register *reg = RegisterTable::byCode(code);
+    // A write without answer is confirmed by what the register holds now.
+    if (reg && code == reg->writeCode) {
+        if (reg->readCode != 0)
+            m_serial->read(reg->readCode);
+        return;
+    }
+    if ((reg || code == IdentityCode || code == FeatureMaskCode) && !m_failedReads.contains(code))
+        m_failedReads.append(code);
+}
+
+void Instrument::rereadFailed()
+{
+    if (m_failedReads.isEmpty())
+        return;
+    const qint64 now = steadyNowMs();
+    if (m_rereadAt != 0 && now - m_rereadAt < RereadEveryMs)
+        return;
+    m_rereadAt = now;
+    for (uchar code : std::exchange(m_failedReads, {}))
+        m_serial->read(code);
 }
 
 void Instrument::writeParameter(Parameter parameter, double value)
 {
-    if (parameter == Parameter::HoldTime) {
-        const double mode = Instrument::parameter(Parameter::HoldMode);
-        if (mode == 1 || mode == 2)
-            guardedWrite(mode == 1 ? 0xC9 : 0xCA, Responses::registerBytes(value, 10, 0));
+    const RegisterTable::Register *reg
+            = RegisterTable::forWrite(parameter, int(Instrument::parameter(Parameter::HoldMode)));
+    if (!reg)
         return;
-    }
-    for (const WriteRule &rule : WriteRules) {
-        if (rule.parameter != parameter)
-            continue;
-        QByteArray data;
-        switch (rule.encoding) {
-        case WriteRule::Byte:
-            data = oneByte(int(value));
-            break;
-        case WriteRule::Register:
-            data = Responses::registerBytes(value, rule.factor, rule.offset);
-            break;
-        case WriteRule::TwoBytes: {
-            const auto raw = quint16(value);
-            data = QByteArray(1, char(raw >> 8)) + char(raw & 0xFF);
-            break;
-        }
-        }
-        // The hold mode decides which hold time a later write goes to.
-        if (parameter == Parameter::HoldMode)
-            m_values.insert(int(parameter), value);
-        if (rule.guarded)
-            guardedWrite(rule.code, data);
-        else
-            emit sig_sendwrite(rule.code, data);
-        // The answer to the unit's write does not tell the unit; the read does.
-        if (parameter == Parameter::Unit && isOpen())
-            emit sig_sendread(0x53);
-        return;
-    }
+    // The hold mode decides which hold time a later write goes to.
+    if (parameter == Parameter::HoldMode)
+        m_values.insert(int(parameter), value);
+    const QByteArray data = RegisterTable::encode(*reg, value);
+    m_serial->write(reg->writeCode, data, reg->guarded && m_writeEnableRequired);
+    // The answer to the unit's write does not tell the unit; the read does.
+    if (parameter == Parameter::Unit && isOpen())
+        m_serial->read(reg->readCode);
 }
 
 void Instrument::writeRelays(quint16 relay1, quint16 relay2)
@@ -367,20 +367,21 @@ void Instrument::setModbus(bool on)
 {
     QByteArray data(1, '\0');
     data.append(char(on ? 1 : 0));
-    emit sig_sendwrite(0x85, data);
+    m_serial->write(0x85, data);
 }
 
 void Instrument::factoryReset()
 {
     if (m_writeEnableRequired)
-        emit sig_sendwrite(0xFD, oneByte(0x01));
-    emit sig_sendread(0x64);
+        m_serial->write(0xFD, QByteArray(1, '\x01'));
+    // Never repeated blindly: a second reset could meet changed settings.
+    m_serial->read(0x64, 1);
     readParameters();
 }
 
 void Instrument::readParameters()
 {
-    readAll({0x40, 0x15, 0x16, 0x20, 0x42, 0x46, 0x44, 0x45, 0x12});
+    readAll({FeatureMaskCode, 0x15, 0x16, 0x20, 0x42, 0x46, 0x44, 0x45, 0x12});
 }
 
 double Instrument::parameter(Parameter parameter) const
@@ -416,11 +417,10 @@ void Instrument::store(Parameter parameter, double value)
 
 bool Instrument::isTemperature(Parameter parameter)
 {
-    if (parameter == Parameter::RangeLow || parameter == Parameter::RangeHigh)
-        return true;
-    return std::any_of(std::begin(TemperatureRegisters),
-                       std::end(TemperatureRegisters),
-                       [parameter](const auto &entry) { return entry.second == parameter; });
+    const QList<const RegisterTable::Register *> registers = RegisterTable::readable();
+    return std::any_of(registers.begin(), registers.end(), [parameter](const auto *reg) {
+        return reg->parameter == parameter && RegisterTable::isTemperature(*reg);
+    });
 }
 
 AlarmThresholds Instrument::alarmThresholds() const
@@ -462,156 +462,76 @@ void Instrument::recvdata(uchar code, const QByteArray &data, bool ok)
     // What was under way when the port was closed on request is of no use any more.
     if (closing())
         return;
-    const int framing = m_serial->protocolMode();
+    const int framing = m_serial->framing();
     if (code == 0x02)
         handleAmbientTemperature(data, framing, ok);
     if (!ok) {
         if (code == 0x64)
             emit factoryResetDone(false);
+        else if (code == IdentityCode && m_reopened && m_lastResponseTime < m_openedAt)
+            reopenInOtherFraming();
+        else
+            readFailed(code);
         return;
     }
     m_errorCount = 0;
-    const bool xor_ = framing != SerialFrame::CrcFraming;
-    const auto temperature = [&] {
-        return Responses::temperature(data, framing);
-    };
-    const auto value16 = [&] {
-        return Responses::value16(data, framing);
-    };
-    // A single byte: the given XOR offset (or the last byte, the checksum's twin, for -1);
-    // offset 4 in the CRC framing.
-    const auto byteAt = [&](int xorOffset) -> std::optional<uchar> {
-        const int offset = !xor_ ? 4 : xorOffset < 0 ? int(data.size()) - 1 : xorOffset;
-        if (offset < 0 || data.size() <= offset)
-            return std::nullopt;
-        return uchar(data.at(offset));
-    };
     switch (code) {
-    case 0x17:
+    case IdentityCode:
         handleIdentity(data, framing);
-        break;
+        return;
     case 0x01:
     case 0x08:
         handleObjectTemperature(data, framing);
-        break;
-    case 0x40:
+        return;
+    case FeatureMaskCode:
         handleFeatureMask(data, framing);
-        break;
-    case 0x12:
-        if (const auto number = Responses::serialNumber(data, framing)) {
-            m_serialNumber = qint32(*number);
-            store(Parameter::SerialNumber, m_serialNumber);
-        }
-        break;
-    case 0x15:
-    case 0x16:
-        if (const auto value = temperature()) {
-            (code == 0x15 ? m_rangeLow : m_rangeHigh) = *value;
-            store(code == 0x15 ? Parameter::RangeLow : Parameter::RangeHigh, double(*value));
-        }
-        break;
-    case 0x20:
-    case 0xA0:
-        if (const auto raw = value16())
-            store(Parameter::Emissivity, *raw / 1000.0);
-        break;
-    case 0x42:
-    case 0xC2:
-        if (const auto raw = value16())
-            store(Parameter::Transmissivity, *raw / 1000.0);
-        break;
-    case 0x21:
-    case 0xA1:
-    case 0x22:
-    case 0xA2:
-    case 0x44:
-    case 0xC4:
-    case 0x45:
-    case 0xC5:
-    case 0x4D:
-    case 0xCD:
-        if (const auto value = temperature())
-            for (const auto &[readCode, parameter] : TemperatureRegisters)
-                if ((code & 0x7F) == readCode)
-                    store(parameter, double(*value));
-        break;
-    case 0x48:
-    case 0xC8:
-        if (const auto raw = value16())
-            store(Parameter::AverageTime, *raw / 10.0);
-        break;
-    case 0x49:
-    case 0xC9:
-    case 0x4A:
-    case 0xCA:
-        if (const auto raw = value16())
-            store(Parameter::HoldTime, *raw / 10.0);
-        break;
-    case 0x47:
-    case 0xC7:
-        if (const auto mode = byteAt(0))
-            handleHoldMode(*mode);
-        break;
-    case 0x46:
-        if (xor_ && !data.isEmpty())
-            store(Parameter::AnalogOutput, uchar(data.at(0)));
-        break;
-    case 0x53:
-        if (const auto unit = byteAt(-1); unit && data.size() > 1)
-            handleUnit(*unit);
-        break;
-    case 0x54:
-        if (const auto value = byteAt(-1); value && data.size() > 1 && *value <= 1)
-            store(Parameter::Backlight, *value);
-        break;
-    case 0xD4:
-        if (xor_ && !data.isEmpty())
-            store(Parameter::Backlight, data.at(0) != 0 ? 1 : 0);
-        break;
-    case 0x55:
-        if (const auto value = byteAt(-1); value && data.size() > 1)
-            store(Parameter::Laser, *value == 1 ? 1 : 0);
-        break;
-    case 0xD5:
-        if (xor_ && !data.isEmpty())
-            store(Parameter::Laser, data.at(0) != 0 ? 1 : 0);
-        break;
-    case 0x56:
-    case 0xD6:
-    case 0x57:
-    case 0xD7:
-        if (const auto value = byteAt(0); value && (qint8(*value) == 1 || *value == 0))
-            store((code & 0x7F) == 0x56 ? Parameter::LowAlarmEnabled : Parameter::HighAlarmEnabled,
-                  *value);
-        break;
-    case 0x68:
-    case 0xE8:
-        if (const auto value = byteAt(0))
-            store(Parameter::RangeMode, *value == 0 ? 0 : 1);
-        break;
-    case 0x8B:
-    case 0x8A:
-    case 0x8D:
-    case 0x8C:
-        if (xor_ && data.size() == 3) {
-            const bool first = code == 0x8B || code == 0x8A;
-            (first ? m_relay1 : m_relay2) = SerialFrame::be16(data, 0);
-            store(first ? Parameter::Relay1 : Parameter::Relay2, first ? m_relay1 : m_relay2);
-        }
-        break;
+        return;
     case 0x85: {
         // The CRC framing carries the value where it carries every other one.
-        const int offset = xor_ ? 0 : 3;
+        const int offset = framing != SerialFrame::CrcFraming ? 0 : 3;
         if (data.size() >= offset + 2)
             emit modbusSwitched(SerialFrame::be16(data, offset) == 1);
-        break;
+        return;
     }
     case 0x64:
         emit factoryResetDone(!m_writeEnableRequired || (!data.isEmpty() && data.at(0) != 0));
-        break;
+        return;
     default:
         break;
     }
+    if (const RegisterTable::Register *reg = RegisterTable::byCode(code))
+        if (const std::optional<double> value = RegisterTable::decode(*reg, code, data, framing))
+            handleRegister(*reg, *value);
+}
+
+void Instrument::handleRegister(const RegisterTable::Register &reg, double value)
+{
+    switch (reg.parameter) {
+    case Parameter::RangeLow:
+        m_rangeLow = float(value);
+        break;
+    case Parameter::RangeHigh:
+        m_rangeHigh = float(value);
+        break;
+    case Parameter::SerialNumber:
+        m_serialNumber = qint32(value);
+        break;
+    case Parameter::Relay1:
+        m_relay1 = quint16(value);
+        break;
+    case Parameter::Relay2:
+        m_relay2 = quint16(value);
+        break;
+    case Parameter::HoldMode:
+        handleHoldMode(uchar(value));
+        return;
+    case Parameter::Unit:
+        handleUnit(int(value));
+        return;
+    default:
+        break;
+    }
+    store(reg.parameter, value);
 }
 
 void Instrument::handleIdentity(const QByteArray &data, int framing)
@@ -620,13 +540,10 @@ void Instrument::handleIdentity(const QByteArray &data, int framing)
     if (!identity)
         return;
     m_writeEnableRequired = identity->writeEnableRequired;
-    // The reads hold this thread for a second or so; right after an opening the first poll
-    // answers are shown before them.
-    if (m_pollThread->isRunning() && m_stepsSinceOpen == 0)
-        m_parametersPending = true;
-    else
-        readParameters();
     m_model.store(identity->model);
+    if (isPolling())
+        m_serial->startPolling(objectCode());
+    readParameters();
     emit identityRead(identity->model, identity->writeEnableRequired);
 }
 
@@ -636,15 +553,20 @@ void Instrument::handleObjectTemperature(const QByteArray &data, int framing)
     if (!reading)
         return;
     m_lastResponseTime = nowMs();
+    rereadFailed();
     const float celsius = *reading;
-    // The range filter works in Celsius; the reading goes out in the instrument's unit.
-    if (celsius > m_rangeHigh || celsius < m_rangeLow)
+    // The range filter works in Celsius; the reading goes out in the instrument's unit. Until
+    // both ends are read there is nothing to judge by.
+    const bool rangeKnown = m_values.contains(int(Parameter::RangeLow))
+                            && m_values.contains(int(Parameter::RangeHigh));
+    if (rangeKnown && (celsius > m_rangeHigh || celsius < m_rangeLow))
         return;
     const double value = TemperatureUnit::fromCelsius(celsius, m_unit);
     setAlarmState(m_alarm.update(celsius));
     m_latest.object = value;
     m_latest.unit = m_unit;
     m_latest.msecsSinceEpoch = m_lastResponseTime;
+    m_latest.monotonicMs = steadyNowMs();
     m_stepObject = value;
     emit objectTemperature(value, m_unit, m_lastResponseTime);
 }
@@ -657,18 +579,14 @@ void Instrument::handleAmbientTemperature(const QByteArray &data, int framing, b
     step.object = m_stepObject;
     step.unit = m_unit;
     step.msecsSinceEpoch = now;
+    step.monotonicMs = steadyNowMs();
     m_stepObject = std::nan("");
     if (reading) {
         step.ambient = TemperatureUnit::fromCelsius(*reading, m_unit);
         m_latest.ambient = step.ambient;
         emit ambientTemperature(step.ambient, m_unit, now);
     }
-    ++m_stepsSinceOpen;
     emit readings(step);
-    if (m_parametersPending) {
-        m_parametersPending = false;
-        readParameters();
-    }
 }
 
 void Instrument::handleFeatureMask(const QByteArray &data, int framing)
@@ -727,13 +645,11 @@ void Instrument::handleFeatureMask(const QByteArray &data, int framing)
 
 void Instrument::handleHoldMode(uchar mode)
 {
-    if (mode > 3)
-        return;
     store(Parameter::HoldMode, mode);
     if (mode == 1)
-        emit sig_sendread(0x49);
+        m_serial->read(0x49);
     else if (mode == 2)
-        emit sig_sendread(0x4A);
+        m_serial->read(0x4A);
 }
 
 void Instrument::handleSerialError(QSerialPort::SerialPortError error)

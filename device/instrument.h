@@ -11,12 +11,16 @@
 
 #include <atomic>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <optional>
 
-class GetTempThread;
-class OptSerial;
+class SerialLink;
+namespace RegisterTable {
+struct Register;
+}
 class QFileSystemWatcher;
+class QThread;
 class QTimer;
 
 // The instrument behind one serial port: finds it, opens and closes it, polls it, reads and
@@ -24,8 +28,11 @@ class QTimer;
 // reconnects by itself. No widgets: a window or a command-line program is its view.
 //
 // Lives on the thread that creates it, which needs an event loop; every signal is emitted
-// there. It owns the serial worker thread and the poll thread. Requests block the calling
-// thread for one transaction each (a request waits behind a poll step under way).
+// there. It owns the serial link, which runs every transaction on a thread of its own: requests
+// only queue work there and return at once, and never wait on the line.
+//
+// A read that fails every try is read again after a later valid poll (once a second at most)
+// until it succeeds; a write whose answer is missing is confirmed by reading it back.
 class Instrument : public QObject
 {
     Q_OBJECT
@@ -94,12 +101,15 @@ public:
     };
 
     // One poll step: object and ambient temperature in `unit`, NaN for what did not arrive.
+    // Both times are taken when the step's last answer completed: the wall clock for stamps,
+    // the steady clock (QElapsedTimer's reference, in ms) for durations.
     struct Reading
     {
         double object = std::nan("");
         double ambient = std::nan("");
         int unit = 2;
         qint64 msecsSinceEpoch = 0;
+        qint64 monotonicMs = 0;
     };
 
     // Whether the parameter is a temperature (kept in Celsius, like the instrument's registers).
@@ -111,23 +121,28 @@ public:
     explicit Instrument(QObject *parent = nullptr);
     ~Instrument() override;
 
-    // ---- Finding and opening. The probes block the calling thread (about 1.4 s at most per
-    // port and rate when nothing answers).
+    // ---- Finding and opening. The probes and search block the calling thread (about 1.4 s at
+    // most per port and rate when nothing answers); startSearch does not.
 
     // One port at one rate, both framings.
-    std::optional<Link> probe(const QString &portName, qint32 baud);
+    static std::optional<Link> probe(const QString &portName, qint32 baud);
     // The given ports (every listed port but debug adapters when empty) at the given rates
     // (9600 then 115200 when empty); the first answer wins. Nothing found while no port is
     // open: state NoInstrument.
     std::optional<Link> search(const QStringList &ports = {}, const QList<qint32> &rates = {});
+    // The same search on a thread of its own, so the caller's thread goes on; `done` is called
+    // on this object's thread with what was found. False while another search is under way.
+    bool startSearch(const QStringList &ports,
+                     const QList<qint32> &rates,
+                     const std::function<void(const std::optional<Link> &)> &done);
     // Opens the port; on success reads the identity (which starts the parameter reads) and
     // starts polling. A failure emits openFailed.
     void open(const Link &link);
     // Closes the port on request: state Closed, no reconnection.
     void close();
 
-    // Polling starts by itself whenever the port opens. stopPolling waits for the step under
-    // way; startPolling resumes while the port is open.
+    // Polling starts by itself whenever the port opens. After stopPolling the step under way
+    // still ends; startPolling resumes while the port is open.
     void startPolling();
     void stopPolling();
     bool isPolling() const;
@@ -162,8 +177,8 @@ public:
     AlarmThresholds alarmThresholds() const;
     // Time-out and unknown errors since the last valid answer.
     int errorCount() const { return m_errorCount; }
-    // The serial worker, for tests that talk to it directly.
-    OptSerial *serial() const { return m_serial.get(); }
+    // The serial link, for tests that talk to it directly.
+    SerialLink *serial() const { return m_serial.get(); }
 
     // ---- Requests. Writes that need it are preceded by the write-enable command.
     void writeParameter(Parameter parameter, double value);
@@ -175,7 +190,7 @@ public:
     void readParameters();
 
 public slots:
-    // The dispatcher of every answer of the serial worker; `ok` false for a failed transaction.
+    // The dispatcher of every answer of the serial link; `ok` false for a failed transaction.
     void recvdata(uchar code, const QByteArray &data, bool ok);
     void handleSerialError(QSerialPort::SerialPortError error);
 
@@ -187,7 +202,7 @@ signals:
     void identityRead(quint16 model, bool writeEnableRequired);
     void featuresRead(const Instrument::Features &features);
     void parameterRead(Instrument::Parameter parameter, double value);
-    // A valid object reading inside the range, in `unit`.
+    // A valid object reading inside the range (any, while the range is unknown), in `unit`.
     void objectTemperature(double value, int unit, qint64 msecsSinceEpoch);
     void ambientTemperature(double value, int unit, qint64 msecsSinceEpoch);
     // After each poll step.
@@ -201,14 +216,8 @@ signals:
     void alarmThresholdsChanged(const AlarmThresholds &thresholds);
     void modbusSwitched(bool on);
 
-    // To the serial worker.
-    void sig_opencom(const QString &name, QSerialPort::BaudRate baud);
-    void sig_closecom();
-    void sig_sendwrite(uchar code, const QByteArray &data, ushort index = 0);
-    void sig_sendread(uchar code);
-    void sig_fastread(uchar code);
-
 private:
+    static std::optional<Link> find(const QStringList &ports, const QList<qint32> &rates);
     void openLink();
     void onOpened(bool ok);
     void onClosed();
@@ -217,19 +226,23 @@ private:
     void setState(ConnectionState state);
     // Closed on request, with the last answers still on their way.
     bool closing() const { return m_state == ConnectionState::Closed && m_closesPending > 0; }
-    void guardedWrite(uchar code, const QByteArray &data);
     void readAll(std::initializer_list<uchar> codes);
+    void readFailed(uchar code);
+    void reopenInOtherFraming();
+    void rereadFailed();
+    uchar objectCode() const;
     void store(Parameter parameter, double value);
     void handleIdentity(const QByteArray &data, int framing);
     void handleObjectTemperature(const QByteArray &data, int framing);
     void handleAmbientTemperature(const QByteArray &data, int framing, bool ok);
     void handleFeatureMask(const QByteArray &data, int framing);
+    void handleRegister(const RegisterTable::Register &reg, double value);
     void handleHoldMode(uchar mode);
     void handleUnit(int unit);
     void setAlarmState(AlarmState state);
 
-    std::unique_ptr<OptSerial> m_serial;
-    std::unique_ptr<GetTempThread> m_pollThread;
+    std::unique_ptr<SerialLink> m_serial;
+    std::unique_ptr<QThread> m_searchThread;
     QTimer *m_tick = nullptr;
     // Notices a lost port's return between two ticks where the system tells.
     QFileSystemWatcher *m_portWatcher = nullptr;
@@ -243,8 +256,9 @@ private:
     int m_reconnectRequest = 0;
     int m_closesPending = 0;
     qint64 m_openedAt = 0;
+    bool m_reopened = false; // the open port came back after a loss
 
-    std::atomic<quint16> m_model{0}; // read by the poll thread
+    std::atomic<quint16> m_model{0};
     bool m_writeEnableRequired = true;
     int m_unit = 2;
     float m_rangeLow = 0.0f;
@@ -258,8 +272,9 @@ private:
     AlarmState m_alarmShown = AlarmState::None;
     Reading m_latest;
     double m_stepObject = std::nan("");
-    int m_stepsSinceOpen = 0;
-    bool m_parametersPending = false; // the identity's reads wait for the first poll step
+    // Reads that failed every try, read again after a later valid poll.
+    QList<uchar> m_failedReads;
+    qint64 m_rereadAt = 0; // steady clock
     qint64 m_lastResponseTime = 0;
     int m_errorCount = 0;
 };

@@ -64,6 +64,11 @@ std::optional<quint32> serialNumber(const QByteArray &data, int framing)
     return number;
 }
 
+uchar objectTemperatureCode(quint16 model)
+{
+    return (model == 0x0601 || model == 0x0602) ? 0x08 : 0x01;
+}
+
 QByteArray registerBytes(double value, double factor, double offset)
 {
     const double scaled = std::trunc(value * factor + offset);

@@ -36,6 +36,9 @@ std::optional<Identity> identity(const QByteArray &data, int framing);
 // XOR: all bytes before the checksum as one big-endian number (low 32 bits); CRC: bytes 3..6.
 std::optional<quint32> serialNumber(const QByteArray &data, int framing);
 
+// Object-temperature poll code for a model: two models keep it under 0x08.
+uchar objectTemperatureCode(quint16 model);
+
 // The two data bytes of a written number: value * factor + offset, truncated toward zero,
 // modulo 65536, high byte first.
 QByteArray registerBytes(double value, double factor, double offset);

@@ -90,7 +90,9 @@ TransactionLimits limitsFor(Transaction kind, uchar code)
     case Transaction::XorParameter:
         return {code == 0x64 ? 800 : 100, 100};
     case Transaction::Wake:
-        return {1000, 1000};
+        // Its answer is never used and the instrument takes the zero bytes as filler: a long
+        // wait would only hold back the first poll after every opening.
+        return {100, 100};
     case Transaction::Crc:
         break;
     }

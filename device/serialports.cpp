@@ -63,16 +63,31 @@ void prependSerialPort(const QString &name, const QString &description)
 }
 
 std::optional<SerialPortEntry> findReturnedPort(const SerialPortEntry &lost,
-                                                const QList<SerialPortEntry> &ports)
+                                                const QList<SerialPortEntry> &ports,
+                                                const std::function<bool(const QString &)> &present)
 {
+    // An absent entry may still be listed for the adapter, next to its new name.
     for (const SerialPortEntry &port : ports)
-        if (sameAdapter(lost, port))
+        if (sameAdapter(lost, port) && present(port.name))
             return port;
     // Under the old name only what does not show itself to be another adapter.
     for (const SerialPortEntry &port : ports)
-        if (port.name == lost.name && !(hasAdapterIdentity(lost) && hasAdapterIdentity(port)))
+        if (sameSerialDevice(port.name, lost.name)
+            && !(hasAdapterIdentity(lost) && hasAdapterIdentity(port)) && present(port.name))
             return port;
     return std::nullopt;
+}
+
+bool sameSerialDevice(const QString &a, const QString &b)
+{
+    const QString atA = serialPortLocation(a);
+    const QString atB = serialPortLocation(b);
+    if (atA.isEmpty() || atB.isEmpty())
+        return a == b;
+    if (atA == atB)
+        return true;
+    const QString resolvedA = QFileInfo(atA).canonicalFilePath();
+    return !resolvedA.isEmpty() && resolvedA == QFileInfo(atB).canonicalFilePath();
 }
 
 bool serialPortPresent(const QString &name)

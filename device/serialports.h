@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 struct SerialPortEntry
@@ -37,14 +38,20 @@ QList<SerialPortEntry> listSerialPorts();
 // Puts a port in front of the list for the rest of the process (the demo's simulator).
 void prependSerialPort(const QString &name, const QString &description);
 
-// The entry of `ports` that is the port `lost` come back: the same USB adapter (by serial
-// number, or by vendor, product and description when it has none) under whatever name, else an
-// entry with the same name that is not another adapter.
-std::optional<SerialPortEntry> findReturnedPort(const SerialPortEntry &lost,
-                                                const QList<SerialPortEntry> &ports);
-
 // Whether the port's device exists right now.
 bool serialPortPresent(const QString &name);
+
+// Whether two port names are the same device: the same node once links (such as
+// /dev/serial/by-id/...) are resolved, in either name form (ttyUSB0 or /dev/ttyUSB0).
+bool sameSerialDevice(const QString &a, const QString &b);
+
+// The present entry of `ports` that is the port `lost` come back: the same USB adapter (by
+// serial number, or by vendor, product and description when it has none) under whatever name,
+// else an entry for the same device that is not another adapter.
+std::optional<SerialPortEntry> findReturnedPort(const SerialPortEntry &lost,
+                                                const QList<SerialPortEntry> &ports,
+                                                const std::function<bool(const QString &)> &present
+                                                = serialPortPresent);
 
 // The port's device node on Unix systems (names without a directory live under /dev); empty
 // where ports are not files.

@@ -239,6 +239,11 @@ void InstrumentSimulator::handle(const SimProtocol::Request &request)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         faults = m_faults;
+        const bool touched = faults.onlyCode < 0 || faults.onlyCode == request.code;
+        if (!touched || (faults.faultyAnswers > 0 && m_faultedAnswers >= faults.faultyAnswers))
+            faults = {};
+        else
+            ++m_faultedAnswers;
         ++m_answers;
         if (faults.delayEvery > 1 && m_answers % faults.delayEvery != 0)
             faults.answerDelayMs = 0;
@@ -346,6 +351,7 @@ void InstrumentSimulator::setFaults(const Faults &faults)
     std::lock_guard<std::mutex> lock(m_mutex);
     m_faults = faults;
     m_faultsSetAt = now();
+    m_faultedAnswers = 0;
 }
 
 void InstrumentSimulator::setObjectTemperature(std::optional<double> celsius)

@@ -39,6 +39,8 @@ public:
         int delayEvery = 1;          // .. only every this many answers
         int noiseBytesPerSecond = 0; // random bytes on the line besides the answers ..
         int noiseForMs = 0;          // .. for this long after the faults were set; 0 without end
+        int onlyCode = -1;           // the answer faults touch only answers to this code ..
+        int faultyAnswers = 0;       // .. and only this many of them; 0 without end
     };
 
     enum class Direction { Received, Sent, Ignored };
@@ -101,6 +103,7 @@ private:
     std::mt19937 m_random{7};
     qint64 m_faultsSetAt = 0;
     qint64 m_answers = 0;
+    int m_faultedAnswers = 0;   // since the faults were set
     qint64 m_noiseSentUpTo = 0; // the noise owed up to this instant has gone out
     std::FILE *m_logFile = nullptr;
 

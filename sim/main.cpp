@@ -80,16 +80,20 @@ int main(int argc, char **argv)
     const QCommandLineOption delay("delay", "Pause before each answer.", "MS", "0");
     const QCommandLineOption delayEvery(
             "delay-every", "Apply --delay to every Nth answer only.", "N", "1");
+    const QCommandLineOption faultCode(
+            "fault-code", "Apply the answer faults to this request code only.", "HEX");
+    const QCommandLineOption faultCount(
+            "fault-count", "Apply the answer faults to the first N answers only.", "N", "0");
     const QCommandLineOption noise(
             "noise", "Send random bytes at this rate besides the answers.", "BYTES_PER_S", "0");
     const QCommandLineOption noiseFor("noise-for", "Stop the noise after this long.", "MS", "0");
     const QCommandLineOption unplugAfter("unplug-after", "Close the device after this long.", "MS");
     const QCommandLineOption replugAfter(
             "replug-after", "Bring it back this long after unplugging.", "MS");
-    parser.addOptions({framing,      baud,        model,      mask,        link,       log,
-                       serialNumber, temperature, ambient,    writeEnable, silent,     garbage,
-                       badChecksum,  split,       splitDelay, delay,       delayEvery, noise,
-                       noiseFor,     unplugAfter, replugAfter});
+    parser.addOptions({framing,      baud,        model,       mask,        link,       log,
+                       serialNumber, temperature, ambient,     writeEnable, silent,     garbage,
+                       badChecksum,  split,       splitDelay,  delay,       delayEvery, noise,
+                       noiseFor,     unplugAfter, replugAfter, faultCode,   faultCount});
     parser.process(app);
 
     InstrumentSimulator::Config config;
@@ -124,6 +128,12 @@ int main(int argc, char **argv)
     faults.delayEvery = qMax(1, parser.value(delayEvery).toInt());
     faults.noiseBytesPerSecond = qMax(0, parser.value(noise).toInt());
     faults.noiseForMs = qMax(0, parser.value(noiseFor).toInt());
+    if (parser.isSet(faultCode)) {
+        if (!parseHex(parser.value(faultCode), &value, &digits) || value > 0xFF)
+            return fail(QStringLiteral("bad --fault-code"));
+        faults.onlyCode = int(value);
+    }
+    faults.faultyAnswers = qMax(0, parser.value(faultCount).toInt());
 
     // Signals are taken synchronously below, so the link is always removed on the way out.
     sigset_t stopSignals;

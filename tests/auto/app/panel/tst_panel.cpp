@@ -2,7 +2,6 @@
 // each edit writes, and that values read are not written back.
 #include "../support/windowfixture.h"
 #include "clickcombobox.h"
-#include "optserial.h"
 #include "relaysettingdialog.h"
 #include "switchbutton.h"
 
@@ -69,10 +68,15 @@ MainWindow *tst_Panel::connectedWindow(InstrumentSimulator::Config config)
     MainWindow *window = f.openWindow();
     if (!f.waitUntilPolling())
         return nullptr;
-    // The follow-up reads of the feature mask end with the relays (or the hold threshold).
+    // The follow-up reads of the feature mask end with the relays (or the hold threshold);
+    // they take turns with the polls.
     if (!QTest::qWaitFor([this] { return f.requestsBesidesPolls().size() >= 20; }, 20000))
         return nullptr;
-    QTest::qWait(300);
+    qsizetype requests = 0;
+    do {
+        requests = f.requestsBesidesPolls().size();
+        QTest::qWait(500);
+    } while (f.requestsBesidesPolls().size() != requests);
     return window;
 }
 
@@ -80,7 +84,8 @@ QList<QByteArray> tst_Panel::newRequestsAfter(const std::function<void()> &actio
 {
     const int before = int(f.requestsBesidesPolls().size());
     action();
-    QTest::qWait(100);
+    // A request waits for the poll step under way.
+    QTest::qWait(400);
     return f.requestsBesidesPolls().mid(before);
 }
 

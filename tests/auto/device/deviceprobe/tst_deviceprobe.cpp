@@ -1,11 +1,9 @@
-// The probe and the port search against the simulator, and the poll loop's rhythm.
+// The probe and the port search against the simulator.
 #include "deviceprobe.h"
 #include "instrumentsimulator.h"
-#include "pollthread.h"
 #include "serialframe.h"
 
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -18,10 +16,12 @@ private slots:
     void probe_data();
     void probe();
     void searchSkipsDebugAdapters();
-    void pollLoopAlternatesAndStops();
     void serialPortsFromEnvironment();
     void returnedPort_data();
     void returnedPort();
+
+private:
+    QTemporaryDir m_dir;
 };
 
 void tst_DeviceProbe::probe_data()
@@ -83,35 +83,6 @@ void tst_DeviceProbe::searchSkipsDebugAdapters()
     QVERIFY(!findDevice({}, probe));
 }
 
-void tst_DeviceProbe::pollLoopAlternatesAndStops()
-{
-    for (quint16 model : {quint16(0x0601), quint16(0x0101)}) {
-        QMutex mutex;
-        QList<int> codes;
-        GetTempThread thread([model] { return objectTemperatureCode(model); },
-                             [&](uchar code) {
-                                 QMutexLocker lock(&mutex);
-                                 codes.append(code);
-                                 QThread::msleep(1);
-                             });
-        thread.start();
-        QTRY_VERIFY_WITH_TIMEOUT(
-                [&] {
-                    QMutexLocker lock(&mutex);
-                    return codes.size() >= 6;
-                }(),
-                5000);
-        thread.stop();
-        QVERIFY(thread.isFinished());
-        QMutexLocker lock(&mutex);
-        const int objectCode = model == 0x0601 ? 0x08 : 0x01;
-        for (int i = 0; i + 1 < codes.size(); i += 2) {
-            QCOMPARE(codes.at(i), objectCode);
-            QCOMPARE(codes.at(i + 1), 0x02);
-        }
-    }
-}
-
 void tst_DeviceProbe::serialPortsFromEnvironment()
 {
     qputenv("TEVRANO_SERIAL_PORTS", "/dev/pts/7::/tmp/ttyB|USB serial|A10K7Q|0403|6001");
@@ -135,6 +106,7 @@ void tst_DeviceProbe::returnedPort_data()
 {
     QTest::addColumn<SerialPortEntry>("lost");
     QTest::addColumn<QString>("found");
+    QTest::addColumn<QStringList>("absent");
     const SerialPortEntry plain(QStringLiteral("ttyS0"));
     const SerialPortEntry withSerial(QStringLiteral("ttyUSB0"),
                                      QStringLiteral("USB serial"),
@@ -143,23 +115,36 @@ void tst_DeviceProbe::returnedPort_data()
                                      0x6001);
     const SerialPortEntry noSerial(
             QStringLiteral("ttyUSB0"), QStringLiteral("USB serial"), {}, 0x0403, 0x6001);
-    QTest::newRow("same path") << plain << "ttyS0";
-    QTest::newRow("same serial number, new name") << withSerial << "ttyUSB3";
-    QTest::newRow("same ids and description, new name") << noSerial << "ttyUSB2";
-    QTest::newRow("gone") << SerialPortEntry(QStringLiteral("ttyACM7")) << "";
+    QTest::newRow("same path") << plain << "ttyS0" << QStringList();
+    QTest::newRow("same path, other form")
+            << SerialPortEntry(QStringLiteral("/dev/ttyS0")) << "ttyS0" << QStringList();
+    QTest::newRow("same serial number, new name") << withSerial << "ttyUSB3" << QStringList();
+    QTest::newRow("same ids and description, new name") << noSerial << "ttyUSB2" << QStringList();
+    QTest::newRow("the first entry of the adapter absent")
+            << withSerial << "ttyUSB5" << QStringList{"ttyUSB3"};
+    QTest::newRow("gone") << SerialPortEntry(QStringLiteral("ttyACM7")) << "" << QStringList();
+    QTest::newRow("not there yet") << plain << "" << QStringList{"ttyS0"};
     QTest::newRow("another adapter at the old name")
             << SerialPortEntry(QStringLiteral("ttyUSB0"),
                                QStringLiteral("USB serial"),
                                QStringLiteral("C9"),
                                0x0403,
                                0x6001)
-            << "";
+            << "" << QStringList();
+    // A link such as /dev/serial/by-id/... to a listed node.
+    const QString node = m_dir.filePath(QStringLiteral("ttyNODE"));
+    const QString link = m_dir.filePath(QStringLiteral("by-id-link"));
+    QFile nodeFile(node);
+    QVERIFY(nodeFile.open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(node, link));
+    QTest::newRow("link to a listed node") << SerialPortEntry(link) << node << QStringList();
 }
 
 void tst_DeviceProbe::returnedPort()
 {
     QFETCH(SerialPortEntry, lost);
     QFETCH(QString, found);
+    QFETCH(QStringList, absent);
     // ttyUSB0 now holds another adapter; ttyUSB2 has the lost one's ids without a serial
     // number, ttyUSB3 its serial number.
     const QList<SerialPortEntry> ports
@@ -174,8 +159,17 @@ void tst_DeviceProbe::returnedPort()
                 QStringLiteral("USB serial"),
                 QStringLiteral("A1"),
                 0x0403,
-                0x6001}};
-    const std::optional<SerialPortEntry> port = findReturnedPort(lost, ports);
+                0x6001},
+               {QStringLiteral("ttyUSB5"),
+                QStringLiteral("USB serial"),
+                QStringLiteral("A1"),
+                0x0403,
+                0x6001},
+               {m_dir.filePath(QStringLiteral("ttyNODE"))}};
+    const auto present = [&absent](const QString &name) {
+        return !absent.contains(name);
+    };
+    const std::optional<SerialPortEntry> port = findReturnedPort(lost, ports, present);
     QCOMPARE(port ? port->name : QString(), found);
 }
 

@@ -3,6 +3,7 @@
 #include "instrument.h"
 #include "instrumentsimulator.h"
 #include "serialframe.h"
+#include "temperatureunit.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -26,6 +27,8 @@ int entriesIn(const char *directory)
 
 } // namespace
 
+Q_DECLARE_METATYPE(InstrumentSimulator::Faults)
+
 class tst_InstrumentLink : public QObject
 {
     Q_OBJECT
@@ -40,6 +43,13 @@ private slots:
     void pollInterval();
     void lossAndReturnOfAnotherInstrument();
     void flappingPort();
+    void returnInOtherFraming();
+    void connectSequenceFaults_data();
+    void connectSequenceFaults();
+    void queuedWritesAtCloseOrUnplug_data();
+    void queuedWritesAtCloseOrUnplug();
+    void alarmsJudgedInCelsius_data();
+    void alarmsJudgedInCelsius();
 
 private:
     bool connect(InstrumentSimulator::Config config = {});
@@ -113,7 +123,7 @@ void tst_InstrumentLink::identityParametersAndPolling()
     InstrumentSimulator::Config config;
     config.identity = {0x0601, false};
     QVERIFY(connect(config));
-    QCOMPARE(identities.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(identities.size(), 1, 5000);
     QCOMPARE(identities.first().at(0).value<quint16>(), quint16(0x0601));
     QCOMPARE(m_instrument->link().framing, int(SerialFrame::XorFraming));
     QTRY_COMPARE_WITH_TIMEOUT(m_instrument->serialNumber(), 20261207, 10000);
@@ -159,11 +169,13 @@ void tst_InstrumentLink::writes()
     QFETCH(double, value);
     QFETCH(QList<QByteArray>, written);
     QVERIFY(connect());
-    QTRY_VERIFY_WITH_TIMEOUT(!std::isnan(m_instrument->parameter(Parameter::HoldMode)), 10000);
+    // The relays are the last of the reads the opening starts.
+    QTRY_COMPARE_WITH_TIMEOUT(m_instrument->relay2(), quint16(1), 10000);
+    QVERIFY(!std::isnan(m_instrument->parameter(Parameter::HoldMode)));
     QTest::qWait(300);
     const QList<QByteArray> before = m_sim->receivedFrames();
     m_instrument->writeParameter(Parameter(parameter), value);
-    QTest::qWait(100);
+    QTest::qWait(300);
     QList<QByteArray> sent;
     for (const QByteArray &frame : m_sim->receivedFrames().mid(before.size()))
         if (frame != QByteArray::fromHex("0101") && frame != QByteArray::fromHex("0202"))
@@ -235,6 +247,191 @@ void tst_InstrumentLink::flappingPort()
     QVERIFY(waitForReadings(3));
     QCOMPARE(entriesIn("/proc/self/fd"), descriptors);
     QCOMPARE(entriesIn("/proc/self/task"), threads);
+}
+
+// Another instrument that speaks the other framing comes back at the lost port's path.
+void tst_InstrumentLink::returnInOtherFraming()
+{
+    QVERIFY(connect());
+    m_sim->unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(m_instrument->state(), State::Lost, 2000);
+    InstrumentSimulator::Config config;
+    config.framing = SimProtocol::Framing::Crc;
+    config.identity = {0x0203, false};
+    config.linkPath = m_dir->filePath(QStringLiteral("ttyPYRO"));
+    m_sim = std::make_unique<InstrumentSimulator>(config);
+    QVERIFY(m_sim->start());
+    m_sim->setObjectTemperature(2.0);
+    QTRY_COMPARE_WITH_TIMEOUT(m_instrument->model(), quint16(0x0203), 20000);
+    QCOMPARE(m_instrument->link().framing, int(SerialFrame::CrcFraming));
+    QVERIFY(waitForReadings(2));
+    QCOMPARE(m_readings->last().first().value<Instrument::Reading>().object, 2.0);
+}
+
+// One register of the opening at a time answers late, in pieces, garbled or not at all, every
+// try of its first read: the readings flow all the same, and the value is read later.
+void tst_InstrumentLink::connectSequenceFaults_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("parameter"); // -1: told by its own accessor
+    QTest::addColumn<InstrumentSimulator::Faults>("faults");
+    InstrumentSimulator::Faults late, split, garbled, missing;
+    late.answerDelayMs = 150;
+    split.splitPieces = 3;
+    split.splitDelayMs = 80;
+    garbled.garbage = true;
+    missing.silent = true;
+    const QList<QPair<InstrumentSimulator::Faults, const char *>> kinds
+            = {{late, "late"}, {split, "split"}, {garbled, "garbled"}, {missing, "missing"}};
+    const QList<QPair<int, int>> registers = {
+            {0x17, -1},
+            {0x40, -1},
+            {0x15, int(Parameter::RangeLow)},
+            {0x16, int(Parameter::RangeHigh)},
+            {0x20, int(Parameter::Emissivity)},
+            {0x42, int(Parameter::Transmissivity)},
+            {0x46, int(Parameter::AnalogOutput)},
+            {0x44, int(Parameter::OutputLow)},
+            {0x45, int(Parameter::OutputHigh)},
+            {0x12, -1},
+            {0x56, int(Parameter::LowAlarmEnabled)},
+            {0x57, int(Parameter::HighAlarmEnabled)},
+            {0x21, int(Parameter::HighAlarm)},
+            {0x22, int(Parameter::LowAlarm)},
+            {0x48, int(Parameter::AverageTime)},
+            {0x47, int(Parameter::HoldMode)},
+            {0x4D, int(Parameter::SuperHoldValue)},
+            {0x55, int(Parameter::Laser)},
+            {0x54, int(Parameter::Backlight)},
+            {0x53, int(Parameter::Unit)},
+            {0x68, int(Parameter::RangeMode)},
+            {0x8B, -1},
+            {0x8D, -1},
+    };
+    for (int i = 0; i < registers.size(); ++i) {
+        const auto &[code, parameter] = registers.at(i);
+        // Each register meets one kind of fault, each kind a quarter of the registers; the
+        // register the issue was found on meets them all.
+        for (int k = 0; k < kinds.size(); ++k) {
+            if (k != i % kinds.size() && code != 0x16)
+                continue;
+            InstrumentSimulator::Faults faults = kinds.at(k).first;
+            faults.onlyCode = code;
+            faults.faultyAnswers = 3;
+            QTest::addRow("%02X %s", code, kinds.at(k).second) << code << parameter << faults;
+        }
+    }
+}
+
+void tst_InstrumentLink::connectSequenceFaults()
+{
+    QFETCH(int, code);
+    QFETCH(int, parameter);
+    QFETCH(InstrumentSimulator::Faults, faults);
+    InstrumentSimulator::Config config;
+    config.identity = {0x0601, false};
+    config.linkPath = m_dir->filePath(QStringLiteral("ttyPYRO"));
+    m_sim = std::make_unique<InstrumentSimulator>(config);
+    QVERIFY(m_sim->start());
+    m_sim->setObjectTemperature(1.0);
+    m_sim->setFaults(faults);
+    m_instrument->open({config.linkPath, 9600, SerialFrame::XorFraming});
+    QVERIFY(waitForReadings(3));
+    const auto known = [&] {
+        switch (code) {
+        case 0x17:
+            return m_instrument->model() == 0x0601;
+        case 0x40:
+            return m_instrument->features().alarms;
+        case 0x12:
+            return m_instrument->serialNumber() == 20261207;
+        case 0x8B:
+        case 0x8D:
+            return m_instrument->relay1() != 0xFFFF && m_instrument->relay2() != 0xFFFF;
+        default:
+            return !std::isnan(m_instrument->parameter(Parameter(parameter)));
+        }
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(known(), 15000);
+    QVERIFY(waitForReadings(3));
+    QCOMPARE(m_readings->last().first().value<Instrument::Reading>().object, 1.0);
+}
+
+// Closing or losing the port with writes queued behind a slow answer ends at once, and the link
+// takes the next opening.
+void tst_InstrumentLink::queuedWritesAtCloseOrUnplug_data()
+{
+    QTest::addColumn<bool>("unplug");
+    QTest::newRow("closed") << false;
+    QTest::newRow("unplugged") << true;
+}
+
+void tst_InstrumentLink::queuedWritesAtCloseOrUnplug()
+{
+    QFETCH(bool, unplug);
+    QVERIFY(connect());
+    InstrumentSimulator::Faults slow;
+    slow.answerDelayMs = 2000;
+    m_sim->setFaults(slow);
+    for (int i = 0; i < 20; ++i)
+        m_instrument->writeParameter(Parameter::Emissivity, 0.5 + i / 100.0);
+    QTest::qWait(100);
+    QElapsedTimer timer;
+    timer.start();
+    if (unplug) {
+        m_sim->unplug();
+        QTRY_COMPARE_WITH_TIMEOUT(m_instrument->state(), State::Lost, 3000);
+    } else {
+        m_instrument->close();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!m_instrument->isOpen(), 3000);
+    QVERIFY(timer.elapsed() < 3000);
+    m_sim->setFaults({});
+    if (unplug)
+        QVERIFY(m_sim->replug());
+    else
+        m_instrument->open(m_instrument->link());
+    QTRY_COMPARE_WITH_TIMEOUT(m_instrument->state(), State::Connected, 5000);
+    QVERIFY(waitForReadings(2));
+}
+
+// The thresholds are kept in Celsius and the readings judged in Celsius, whatever unit the
+// instrument shows: 20 °C is 68 °F, above a 35 °C threshold only if wrongly compared.
+void tst_InstrumentLink::alarmsJudgedInCelsius_data()
+{
+    QTest::addColumn<int>("unit");
+    QTest::addColumn<double>("celsius");
+    QTest::addColumn<AlarmState>("state");
+    for (int unit : {1, 2}) {
+        const QByteArray name = unit == 1 ? "F" : "C";
+        QTest::addRow("%s inside", name.constData()) << unit << 32.0 << AlarmState::None;
+        QTest::addRow("%s high", name.constData()) << unit << 36.0 << AlarmState::High;
+        QTest::addRow("%s low", name.constData()) << unit << 25.0 << AlarmState::Low;
+    }
+}
+
+void tst_InstrumentLink::alarmsJudgedInCelsius()
+{
+    QFETCH(int, unit);
+    QFETCH(double, celsius);
+    QFETCH(AlarmState, state);
+    const auto answer = [](double value) {
+        const auto raw = quint16(qRound(value * 10 + 1000));
+        const QByteArray data = QByteArray(1, char(raw >> 8)) + char(raw & 0xFF);
+        return data + char(SerialFrame::xorOf(data.constData(), data.size()));
+    };
+    const auto byte = [](int value) {
+        return QByteArray(1, char(value)) + char(value);
+    };
+    m_instrument->recvdata(0x21, answer(35.0), true);
+    m_instrument->recvdata(0x22, answer(30.0), true);
+    m_instrument->recvdata(0x57, byte(1), true);
+    m_instrument->recvdata(0x56, byte(1), true);
+    m_instrument->recvdata(0x53, byte(unit), true);
+    QCOMPARE(m_instrument->unit(), unit);
+    m_instrument->recvdata(0x01, answer(celsius), true);
+    QCOMPARE(m_instrument->alarmState(), state);
+    QCOMPARE(m_instrument->latest().object, TemperatureUnit::fromCelsius(celsius, unit));
 }
 
 QTEST_GUILESS_MAIN(tst_InstrumentLink)

@@ -1,4 +1,4 @@
-#include "pollthread.h"
+#include "registertable.h"
 #include "responses.h"
 #include "serialframe.h"
 
@@ -30,6 +30,8 @@ private slots:
     void serialNumbers();
     void registerEncoding_data();
     void registerEncoding();
+    void registerAnswers_data();
+    void registerAnswers();
     void pollCodeFollowsModel();
     void randomAnswersAreSafe();
 };
@@ -134,6 +136,48 @@ void tst_Responses::registerEncoding()
     QFETCH(double, offset);
     QFETCH(QByteArray, bytes);
     QCOMPARE(registerBytes(value, factor, offset).toHex(' '), bytes.toHex(' '));
+}
+
+// One row per way of finding a register's value in an answer, and per rule that drops one.
+void tst_Responses::registerAnswers_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("framing");
+    QTest::addColumn<double>("value"); // NaN: no value
+    const double none = std::nan("");
+    QTest::newRow("emissivity") << 0x20 << hex("03B6B5") << 0 << 0.95;
+    QTest::newRow("emissivity write") << 0xA0 << hex("03B6B5") << 0 << 0.95;
+    QTest::newRow("crc high alarm") << 0x21 << crcAnswer("00210004E5") << 1 << 25.3;
+    QTest::newRow("average time") << 0x48 << hex("001212") << 0 << 1.8;
+    QTest::newRow("backlight read") << 0x54 << hex("0101") << 0 << 1.0;
+    QTest::newRow("backlight read 2") << 0x54 << hex("0202") << 0 << none;
+    QTest::newRow("backlight write") << 0xD4 << hex("0505") << 0 << 1.0;
+    QTest::newRow("crc backlight write") << 0xD4 << crcAnswer("00D4000005") << 1 << none;
+    QTest::newRow("laser 2 is off") << 0x55 << hex("0202") << 0 << 0.0;
+    QTest::newRow("crc laser byte 4") << 0x55 << crcAnswer("0055000001") << 1 << 1.0;
+    QTest::newRow("alarm switch FF") << 0x56 << hex("FFFF") << 0 << none;
+    QTest::newRow("hold mode 4") << 0x47 << hex("0404") << 0 << none;
+    QTest::newRow("hold mode write") << 0xC7 << hex("0202") << 0 << 2.0;
+    QTest::newRow("crc range mode") << 0x68 << crcAnswer("0068000005") << 1 << 1.0;
+    QTest::newRow("relay") << 0x8B << hex("000101") << 0 << 1.0;
+    QTest::newRow("crc relay") << 0x8B << crcAnswer("008B000001") << 1 << none;
+    QTest::newRow("serial number") << 0x12 << hex("0135287746") << 0 << 20260983.0;
+    QTest::newRow("unit write tells nothing") << 0xD3 << hex("0101") << 0 << none;
+}
+
+void tst_Responses::registerAnswers()
+{
+    QFETCH(int, code);
+    QFETCH(QByteArray, data);
+    QFETCH(int, framing);
+    QFETCH(double, value);
+    const RegisterTable::Register *reg = RegisterTable::byCode(uchar(code));
+    QVERIFY(reg);
+    const std::optional<double> decoded = RegisterTable::decode(*reg, uchar(code), data, framing);
+    QCOMPARE(decoded.has_value(), !std::isnan(value));
+    if (decoded)
+        QCOMPARE(*decoded, value);
 }
 
 void tst_Responses::pollCodeFollowsModel()

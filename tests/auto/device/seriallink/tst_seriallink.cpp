@@ -1,7 +1,7 @@
-// OptSerial against the simulated instrument on a real pseudo-terminal.
+// The serial link against the simulated instrument on a real pseudo-terminal.
 #include "../../residentsize.h"
 #include "instrumentsimulator.h"
-#include "optserial.h"
+#include "seriallink.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -10,32 +10,8 @@
 #include <QtTest>
 
 #include <memory>
-#include <thread>
 
 namespace {
-
-// Stands in for the main window: reaches the serial object only through blocking queued
-// signals, as the program does, so every call returns after the transaction has ended.
-class Caller : public QObject
-{
-    Q_OBJECT
-public:
-    explicit Caller(OptSerial *serial)
-    {
-        const auto blocking = Qt::BlockingQueuedConnection;
-        connect(this, &Caller::open, serial, &OptSerial::OpenCom, blocking);
-        connect(this, &Caller::close, serial, &OptSerial::CloseCom, blocking);
-        connect(this, &Caller::read, serial, &OptSerial::SendReadCommand, blocking);
-        connect(this, &Caller::write, serial, &OptSerial::SendWriteCommand, blocking);
-        connect(this, &Caller::poll, serial, &OptSerial::FastRead, blocking);
-    }
-signals:
-    void open(const QString &name, QSerialPort::BaudRate baud);
-    void close();
-    void read(uchar code);
-    void write(uchar code, const QByteArray &data, ushort index = 0);
-    void poll(uchar code);
-};
 
 struct Answer
 {
@@ -44,15 +20,28 @@ struct Answer
     bool ok;
 };
 
-Answer lastAnswer(const QSignalSpy &spy)
+// The link's answers as they reach this thread.
+class Answers : public QObject
 {
-    const QList<QVariant> &args = spy.constLast();
-    return {int(args.at(0).value<uchar>()), args.at(1).toByteArray(), args.at(2).toBool()};
-}
+public:
+    explicit Answers(SerialLink *link)
+    {
+        connect(link, &SerialLink::answered, this, [this](uchar code, QByteArray bytes, bool ok) {
+            m_answers.append({int(code), bytes, ok});
+        });
+    }
+    int count() const { return int(m_answers.size()); }
+    Answer last() const { return m_answers.last(); }
+    Answer at(int i) const { return m_answers.at(i); }
+    void clear() { m_answers.clear(); }
+
+private:
+    QList<Answer> m_answers;
+};
 
 } // namespace
 
-class tst_OptSerial : public QObject
+class tst_SerialLink : public QObject
 {
     Q_OBJECT
 private slots:
@@ -68,7 +57,7 @@ private slots:
     void answersInPieces();
     void faultyAnswers_data();
     void faultyAnswers();
-    void silentInstrumentGetsResyncBurst();
+    void silentInstrumentGetsResyncBursts();
     void openingWakesXorInstrumentOnly();
     void openFailureAndClosedPort();
     void unplugEndsTransactionAndClosesPort();
@@ -81,60 +70,94 @@ private:
     void start(InstrumentSimulator::Config config = {});
     void openPort();
     void openWithFaults(bool crc, const InstrumentSimulator::Faults &faults);
+    // Each starts a transaction and waits for its outcome; a poll step brings two answers.
+    bool waitForAnswers(int count);
+    bool pollStep(uchar code);
+    bool read(uchar code);
+    bool write(uchar code, const QByteArray &data);
 
     QTemporaryDir m_dir;
+    int m_framing = SerialFrame::XorFraming;
     std::unique_ptr<InstrumentSimulator> m_sim;
-    std::unique_ptr<OptSerial> m_serial;
-    std::unique_ptr<Caller> m_caller;
-    std::unique_ptr<QSignalSpy> m_answers;
+    std::unique_ptr<SerialLink> m_serial;
+    std::unique_ptr<Answers> m_answers;
 };
 
-void tst_OptSerial::initTestCase()
+void tst_SerialLink::initTestCase()
 {
     qRegisterMetaType<QSerialPort::BaudRate>("QSerialPort::BaudRate");
     qRegisterMetaType<QSerialPort::SerialPortError>("QSerialPort::SerialPortError");
     QVERIFY(m_dir.isValid());
 }
 
-void tst_OptSerial::init()
+void tst_SerialLink::init()
 {
-    m_serial = std::make_unique<OptSerial>(SerialFrame::XorFraming);
-    m_caller = std::make_unique<Caller>(m_serial.get());
-    m_answers = std::make_unique<QSignalSpy>(m_serial.get(), &OptSerial::DataRecv);
+    m_framing = SerialFrame::XorFraming;
+    m_serial = std::make_unique<SerialLink>();
+    m_answers = std::make_unique<Answers>(m_serial.get());
 }
 
-void tst_OptSerial::cleanup()
+void tst_SerialLink::cleanup()
 {
     m_answers.reset();
-    m_caller.reset();
     m_serial.reset();
     m_sim.reset();
 }
 
-void tst_OptSerial::start(InstrumentSimulator::Config config)
+bool tst_SerialLink::waitForAnswers(int count)
+{
+    return QTest::qWaitFor([&] { return m_answers->count() >= count; }, 10000);
+}
+
+bool tst_SerialLink::pollStep(uchar code)
+{
+    const int before = m_answers->count();
+    m_serial->startPolling(code);
+    m_serial->stopPolling();
+    return waitForAnswers(before + 2);
+}
+
+bool tst_SerialLink::read(uchar code)
+{
+    const int before = m_answers->count();
+    m_serial->read(code, 1);
+    return waitForAnswers(before + 1);
+}
+
+bool tst_SerialLink::write(uchar code, const QByteArray &data)
+{
+    const int before = m_answers->count();
+    m_serial->write(code, data);
+    return waitForAnswers(before + 1);
+}
+
+void tst_SerialLink::start(InstrumentSimulator::Config config)
 {
     config.linkPath = m_dir.filePath(QStringLiteral("ttySIM"));
     m_sim = std::make_unique<InstrumentSimulator>(config);
     QString error;
     QVERIFY2(m_sim->start(&error), qPrintable(error));
     m_sim->setObjectTemperature(1.0); // raw 1010 = 03 F2
-    m_serial->setProtocolMode(config.framing == SimProtocol::Framing::Crc
-                                      ? SerialFrame::CrcFraming
-                                      : SerialFrame::XorFraming);
+    m_framing = config.framing == SimProtocol::Framing::Crc ? SerialFrame::CrcFraming
+                                                            : SerialFrame::XorFraming;
 }
 
-void tst_OptSerial::openPort()
+void tst_SerialLink::openPort()
 {
-    QSignalSpy opened(m_serial.get(), &OptSerial::OpenSuccessed);
-    emit m_caller->open(m_sim->devicePath(), QSerialPort::Baud9600);
-    QCOMPARE(opened.count(), 1);
+    QSignalSpy opened(m_serial.get(), &SerialLink::opened);
+    m_answers->clear();
+    m_serial->open(m_sim->devicePath(), 9600, m_framing);
+    QTRY_COMPARE_WITH_TIMEOUT(opened.count(), 1, 5000);
     QCOMPARE(opened.first().first().toBool(), true);
     QVERIFY(m_serial->isPortOpen());
+    // The wake frame's answer, in the XOR framing.
+    if (m_framing == SerialFrame::XorFraming)
+        QVERIFY(waitForAnswers(1));
     m_answers->clear();
     m_sim->clearLog();
 }
 
-void tst_OptSerial::openWithFaults(bool crc, const InstrumentSimulator::Faults &faults)
+void tst_SerialLink::openWithFaults(bool crc, const InstrumentSimulator::Faults &faults)
 {
     InstrumentSimulator::Config config;
     config.framing = crc ? SimProtocol::Framing::Crc : SimProtocol::Framing::Xor;
@@ -143,7 +166,7 @@ void tst_OptSerial::openWithFaults(bool crc, const InstrumentSimulator::Faults &
     m_sim->setFaults(faults);
 }
 
-void tst_OptSerial::xorTransactions_data()
+void tst_SerialLink::xorTransactions_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("code");
@@ -165,7 +188,7 @@ void tst_OptSerial::xorTransactions_data()
                                     << QByteArray::fromHex("0202");
 }
 
-void tst_OptSerial::xorTransactions()
+void tst_SerialLink::xorTransactions()
 {
     QFETCH(QString, kind);
     QFETCH(int, code);
@@ -174,21 +197,25 @@ void tst_OptSerial::xorTransactions()
     QFETCH(QByteArray, answer);
     start();
     openPort();
-    if (kind == QLatin1String("poll"))
-        emit m_caller->poll(uchar(code));
-    else if (kind == QLatin1String("read"))
-        emit m_caller->read(uchar(code));
-    else
-        emit m_caller->write(uchar(code), data);
-    QCOMPARE(m_answers->count(), 1);
-    const Answer got = lastAnswer(*m_answers);
+    // A poll step asks for the ambient temperature after the object's.
+    QList<QByteArray> requests{request};
+    if (kind == QLatin1String("poll")) {
+        QVERIFY(pollStep(uchar(code)));
+        requests.append(QByteArray::fromHex("0202"));
+    } else if (kind == QLatin1String("read")) {
+        QVERIFY(read(uchar(code)));
+    } else {
+        QVERIFY(write(uchar(code), data));
+    }
+    QCOMPARE(m_answers->count(), requests.size());
+    const Answer got = m_answers->at(0);
     QCOMPARE(got.code, code);
     QCOMPARE(got.bytes.toHex(' '), answer.toHex(' '));
     QVERIFY(got.ok);
-    QCOMPARE(m_sim->receivedFrames(), QList<QByteArray>{request});
+    QCOMPARE(m_sim->receivedFrames(), requests);
 }
 
-void tst_OptSerial::crcTransactions_data()
+void tst_SerialLink::crcTransactions_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("code");
@@ -211,7 +238,7 @@ void tst_OptSerial::crcTransactions_data()
                           << QByteArray::fromHex("144E01F6");
 }
 
-void tst_OptSerial::crcTransactions()
+void tst_SerialLink::crcTransactions()
 {
     QFETCH(QString, kind);
     QFETCH(int, code);
@@ -222,25 +249,25 @@ void tst_OptSerial::crcTransactions()
     config.framing = SimProtocol::Framing::Crc;
     start(config);
     openPort();
-    // Right after opening no poll has detached the drain yet: the answer must still reach
-    // the transaction that waits for it.
     for (int round = 0; round < 3; ++round) {
+        // A poll step's object answer is the first of its two.
+        m_answers->clear();
         if (kind == QLatin1String("poll"))
-            emit m_caller->poll(uchar(code));
+            QVERIFY(pollStep(uchar(code)));
         else if (kind == QLatin1String("write"))
-            emit m_caller->write(uchar(code), data);
+            QVERIFY(write(uchar(code), data));
         else
-            emit m_caller->read(uchar(code));
-        QCOMPARE(m_answers->count(), round + 1);
-        const Answer got = lastAnswer(*m_answers);
+            QVERIFY(read(uchar(code)));
+        const Answer got = m_answers->at(0);
         QCOMPARE(got.code, code);
         QVERIFY2(got.ok, got.bytes.toHex(' ').constData());
         QCOMPARE(got.bytes.mid(3, got.bytes.size() - 5).toHex(' '), answerData.toHex(' '));
-        QCOMPARE(m_sim->receivedFrames().last().toHex(' '), request.toHex(' '));
+        const QList<QByteArray> frames = m_sim->receivedFrames();
+        QCOMPARE(frames.at(frames.size() - m_answers->count()).toHex(' '), request.toHex(' '));
     }
 }
 
-void tst_OptSerial::answersInPieces_data()
+void tst_SerialLink::answersInPieces_data()
 {
     QTest::addColumn<bool>("crc");
     QTest::addColumn<int>("code");
@@ -251,7 +278,7 @@ void tst_OptSerial::answersInPieces_data()
     QTest::newRow("crc identity in two pieces") << true << 0x17 << 2 << 100;
 }
 
-void tst_OptSerial::answersInPieces()
+void tst_SerialLink::answersInPieces()
 {
     QFETCH(bool, crc);
     QFETCH(int, code);
@@ -261,15 +288,11 @@ void tst_OptSerial::answersInPieces()
     faults.splitPieces = pieces;
     faults.splitDelayMs = delayMs;
     openWithFaults(crc, faults);
-    if (code == 0x01)
-        emit m_caller->poll(uchar(code));
-    else
-        emit m_caller->read(uchar(code));
-    QCOMPARE(m_answers->count(), 1);
-    QVERIFY(lastAnswer(*m_answers).ok);
+    QVERIFY(code == 0x01 ? pollStep(uchar(code)) : read(uchar(code)));
+    QVERIFY(m_answers->at(0).ok);
 }
 
-void tst_OptSerial::faultyAnswers_data()
+void tst_SerialLink::faultyAnswers_data()
 {
     QTest::addColumn<bool>("crc");
     QTest::addColumn<bool>("badChecksum");
@@ -280,7 +303,7 @@ void tst_OptSerial::faultyAnswers_data()
     QTest::newRow("crc answer too late") << true << false << 2500;
 }
 
-void tst_OptSerial::faultyAnswers()
+void tst_SerialLink::faultyAnswers()
 {
     QFETCH(bool, crc);
     QFETCH(bool, badChecksum);
@@ -289,13 +312,13 @@ void tst_OptSerial::faultyAnswers()
     faults.badChecksum = badChecksum;
     faults.answerDelayMs = delayMs;
     openWithFaults(crc, faults);
-    emit m_caller->read(0x20);
+    QVERIFY(read(0x20));
     QCOMPARE(m_answers->count(), 1);
-    QVERIFY(!lastAnswer(*m_answers).ok);
-    QCOMPARE(lastAnswer(*m_answers).code, 0x20);
+    QVERIFY(!m_answers->last().ok);
+    QCOMPARE(m_answers->last().code, 0x20);
 }
 
-void tst_OptSerial::silentInstrumentGetsResyncBurst()
+void tst_SerialLink::silentInstrumentGetsResyncBursts()
 {
     start();
     openPort();
@@ -304,14 +327,15 @@ void tst_OptSerial::silentInstrumentGetsResyncBurst()
     m_sim->setFaults(faults);
     QElapsedTimer timer;
     timer.start();
-    emit m_caller->poll(0x01);
-    QVERIFY(timer.elapsed() >= 300);
-    QCOMPARE(m_answers->count(), 1);
-    const Answer got = lastAnswer(*m_answers);
-    QCOMPARE(got.code, 0x01);
-    QVERIFY(got.bytes.isEmpty());
-    QVERIFY(!got.ok);
-    // The eight zero bytes reach the instrument, which takes them as filler.
+    QVERIFY(pollStep(0x01));
+    QVERIFY(timer.elapsed() >= 600);
+    for (int code : {0x01, 0x02}) {
+        const Answer got = m_answers->at(code - 1);
+        QCOMPARE(got.code, code);
+        QVERIFY(got.bytes.isEmpty());
+        QVERIFY(!got.ok);
+    }
+    // Eight zero bytes after each poll reach the instrument, which takes them as filler.
     const auto ignoredBytes = [this] {
         QByteArray ignored;
         for (const auto &entry : m_sim->log())
@@ -319,92 +343,94 @@ void tst_OptSerial::silentInstrumentGetsResyncBurst()
                 ignored += entry.bytes;
         return ignored;
     };
-    QTRY_COMPARE_WITH_TIMEOUT(ignoredBytes().size(), 8, 5000);
-    QCOMPARE(ignoredBytes(), QByteArray(8, '\0'));
+    QTRY_COMPARE_WITH_TIMEOUT(ignoredBytes().size(), 16, 5000);
+    QCOMPARE(ignoredBytes(), QByteArray(16, '\0'));
 }
 
-void tst_OptSerial::openingWakesXorInstrumentOnly()
+void tst_SerialLink::openingWakesXorInstrumentOnly()
 {
     for (bool crc : {false, true}) {
         InstrumentSimulator::Config config;
         config.framing = crc ? SimProtocol::Framing::Crc : SimProtocol::Framing::Xor;
         start(config);
-        QSignalSpy opened(m_serial.get(), &OptSerial::OpenSuccessed);
-        emit m_caller->open(m_sim->devicePath(), QSerialPort::Baud9600);
-        QCOMPARE(opened.count(), 1);
+        QSignalSpy opened(m_serial.get(), &SerialLink::opened);
+        m_serial->open(m_sim->devicePath(), 9600, m_framing);
+        QTRY_COMPARE_WITH_TIMEOUT(opened.count(), 1, 5000);
         QVERIFY(opened.first().first().toBool());
         // The wake frame is six zero bytes and its outcome is reported under code 0x00.
-        QCOMPARE(m_answers->count(), crc ? 0 : 1);
         if (!crc) {
-            QCOMPARE(lastAnswer(*m_answers).code, 0x00);
+            QVERIFY(waitForAnswers(1));
+            QCOMPARE(m_answers->last().code, 0x00);
             QTRY_VERIFY_WITH_TIMEOUT(!m_sim->log().isEmpty(), 5000);
             QCOMPARE(m_sim->log().first().bytes.count('\0'), m_sim->log().first().bytes.size());
         } else {
             QTest::qWait(200);
+            QCOMPARE(m_answers->count(), 0);
             QVERIFY(m_sim->log().isEmpty());
         }
-        emit m_caller->close();
+        QSignalSpy closed(m_serial.get(), &SerialLink::closed);
+        m_serial->close();
+        QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 5000);
         m_answers->clear();
     }
 }
 
-void tst_OptSerial::openFailureAndClosedPort()
+void tst_SerialLink::openFailureAndClosedPort()
 {
-    QSignalSpy opened(m_serial.get(), &OptSerial::OpenSuccessed);
-    QSignalSpy closed(m_serial.get(), &OptSerial::CloseSuccessed);
-    emit m_caller->open(m_dir.filePath(QStringLiteral("no-such-device")), QSerialPort::Baud9600);
-    QCOMPARE(opened.count(), 1);
+    QSignalSpy opened(m_serial.get(), &SerialLink::opened);
+    QSignalSpy closed(m_serial.get(), &SerialLink::closed);
+    m_serial->open(m_dir.filePath(QStringLiteral("no-such-device")), 9600, m_framing);
+    QTRY_COMPARE_WITH_TIMEOUT(opened.count(), 1, 5000);
     QCOMPARE(opened.first().first().toBool(), false);
     QVERIFY(!m_serial->isPortOpen());
-    // Nothing is sent or reported on a closed port; closing it again still reports success.
-    emit m_caller->poll(0x01);
-    emit m_caller->read(0x20);
-    m_serial->setProtocolMode(SerialFrame::CrcFraming);
-    emit m_caller->read(0x20);
+    // Nothing is sent or reported on a closed port; closing it again still reports it.
+    m_serial->startPolling(0x01);
+    m_serial->read(0x20);
+    m_serial->write(0xA0, QByteArray::fromHex("03B6"), true);
+    m_serial->close();
+    QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 5000);
+    QVERIFY(!m_serial->isPolling());
     QCOMPARE(m_answers->count(), 0);
-    emit m_caller->close();
-    QCOMPARE(closed.count(), 1);
-    QVERIFY(closed.first().first().toBool());
 }
 
-void tst_OptSerial::unplugEndsTransactionAndClosesPort()
+void tst_SerialLink::unplugEndsTransactionAndClosesPort()
 {
     start();
     openPort();
-    QSignalSpy errors(m_serial.get(), &OptSerial::errorOccurred);
-    QSignalSpy closed(m_serial.get(), &OptSerial::CloseSuccessed);
-    QSignalSpy lost(m_serial.get(), &OptSerial::DeviceLost);
+    QSignalSpy errors(m_serial.get(), &SerialLink::errorOccurred);
+    QSignalSpy closed(m_serial.get(), &SerialLink::closed);
+    QSignalSpy lost(m_serial.get(), &SerialLink::deviceLost);
     InstrumentSimulator::Faults faults;
-    faults.answerDelayMs = 2000; // the cable goes while the program waits for an answer
+    faults.answerDelayMs = 2000; // the cable goes while the link waits for an answer
     m_sim->setFaults(faults);
-    // This thread is blocked in the poll below, so the cable is pulled from another one.
-    std::thread unplugger([this] {
-        QThread::msleep(150);
-        m_sim->unplug();
-    });
+    // A guarded write and reads queued behind it are under way or waiting.
+    m_serial->write(0xA0, QByteArray::fromHex("03B6"), true);
+    m_serial->read(0x20);
+    m_serial->startPolling(0x01);
+    QTest::qWait(150);
     QElapsedTimer timer;
     timer.start();
-    emit m_caller->poll(0x01);
-    unplugger.join();
+    m_sim->unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 5000);
     QVERIFY(timer.elapsed() < 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(closed.count() == 1, 5000);
     QCOMPARE(lost.count(), 1);
     QVERIFY(!m_serial->isPortOpen());
+    QVERIFY(!m_serial->isPolling());
     bool sawDeviceGone = false;
     for (const QList<QVariant> &args : errors) {
         const auto error = args.first().value<QSerialPort::SerialPortError>();
         sawDeviceGone |= error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
     }
     QVERIFY(sawDeviceGone);
-    // The worker is free again: the device comes back and the same name opens.
+    // The link is free again: the device comes back and the same name opens.
     QVERIFY(m_sim->replug());
     m_sim->setFaults({});
     openPort();
-    emit m_caller->poll(0x01);
-    QVERIFY(lastAnswer(*m_answers).ok);
+    QVERIFY(pollStep(0x01));
+    QVERIFY(m_answers->at(0).ok);
 }
 
-void tst_OptSerial::randomAnswersNeverHang()
+void tst_SerialLink::randomAnswersNeverHang()
 {
     start();
     openPort();
@@ -418,22 +444,19 @@ void tst_OptSerial::randomAnswersNeverHang()
         const uchar code
                 = uchar(QList<int>{0x01, 0x02, 0x40, 0x12, 0x20, 0x17}.at(int(random.bounded(6))));
         timer.start();
-        if (round % 2)
-            emit m_caller->poll(code);
-        else
-            emit m_caller->read(code);
+        m_answers->clear();
+        QVERIFY(round % 2 ? pollStep(code) : read(code));
         QVERIFY(timer.elapsed() < 3000);
-        QCOMPARE(m_answers->count(), round + 1);
-        QVERIFY(lastAnswer(*m_answers).bytes.size() <= SerialFrame::MaxAnswerBytes + 1);
+        QVERIFY(m_answers->at(0).bytes.size() <= SerialFrame::MaxAnswerBytes + 1);
     }
     // After the noise stops the link works again.
     m_sim->setFaults({});
-    emit m_caller->poll(0x01);
-    emit m_caller->poll(0x01);
-    QVERIFY(lastAnswer(*m_answers).ok);
+    QVERIFY(pollStep(0x01));
+    QVERIFY(pollStep(0x01));
+    QVERIFY(m_answers->last().ok);
 }
 
-void tst_OptSerial::lateAnswersKeepPortOpen_data()
+void tst_SerialLink::lateAnswersKeepPortOpen_data()
 {
     QTest::addColumn<bool>("crc");
     QTest::addColumn<int>("delayMs");
@@ -443,7 +466,7 @@ void tst_OptSerial::lateAnswersKeepPortOpen_data()
     QTest::newRow("crc, every other answer late") << true << 700 << 2;
 }
 
-void tst_OptSerial::lateAnswersKeepPortOpen()
+void tst_SerialLink::lateAnswersKeepPortOpen()
 {
     QFETCH(bool, crc);
     QFETCH(int, delayMs);
@@ -452,36 +475,33 @@ void tst_OptSerial::lateAnswersKeepPortOpen()
     faults.answerDelayMs = delayMs;
     faults.delayEvery = delayEvery;
     openWithFaults(crc, faults);
-    QSignalSpy closed(m_serial.get(), &OptSerial::CloseSuccessed);
-    QSignalSpy lost(m_serial.get(), &OptSerial::DeviceLost);
-    int valid = 0;
-    for (int round = 0; round < 24; ++round) {
-        if (round % 3 == 2)
-            emit m_caller->read(0x20);
-        else
-            emit m_caller->poll(round % 3 ? 0x02 : 0x01);
-        QCOMPARE(m_answers->count(), round + 1);
-        valid += lastAnswer(*m_answers).ok ? 1 : 0;
+    QSignalSpy closed(m_serial.get(), &SerialLink::closed);
+    QSignalSpy lost(m_serial.get(), &SerialLink::deviceLost);
+    for (int round = 0; round < 16; ++round) {
+        QVERIFY(round % 2 ? read(0x20) : pollStep(0x01));
         QVERIFY(m_serial->isPortOpen());
     }
+    int valid = 0;
+    for (int i = 0; i < m_answers->count(); ++i)
+        valid += m_answers->at(i).ok ? 1 : 0;
     QVERIFY2(valid >= 4, qPrintable(QString::number(valid)));
-    // Anything still queued by the worker would show up now.
+    // Anything still queued by the link would show up now.
     QTest::qWait(300);
     QCOMPARE(closed.count(), 0);
     QCOMPARE(lost.count(), 0);
     QVERIFY(m_serial->isPortOpen());
     m_sim->setFaults({});
     QTest::qWait(delayMs + 100); // the last late answer is on its way
-    emit m_caller->poll(0x01);
-    QVERIFY(lastAnswer(*m_answers).ok);
+    QVERIFY(pollStep(0x01));
+    QVERIFY(m_answers->last().ok);
 }
 
-void tst_OptSerial::noiseBurstThenReadingsWithinASecond()
+void tst_SerialLink::noiseBurstThenReadingsWithinASecond()
 {
     start();
     openPort();
-    emit m_caller->poll(0x01);
-    QVERIFY(lastAnswer(*m_answers).ok);
+    QVERIFY(pollStep(0x01));
+    QVERIFY(m_answers->last().ok);
     const qint64 residentBefore = residentKiB();
     // Far beyond any serial line's rate, so a backlog would be plain to see.
     InstrumentSimulator::Faults faults;
@@ -490,23 +510,24 @@ void tst_OptSerial::noiseBurstThenReadingsWithinASecond()
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 2500) {
-        emit m_caller->poll(0x01);
+        QVERIFY(pollStep(0x01));
         QVERIFY(m_serial->isPortOpen());
     }
     m_sim->setFaults({});
     timer.start();
-    int polls = 0;
+    int steps = 0;
     do {
-        emit m_caller->poll(0x01);
-        ++polls;
-    } while (!lastAnswer(*m_answers).ok && timer.elapsed() < 5000);
+        m_answers->clear();
+        QVERIFY(pollStep(0x01));
+        ++steps;
+    } while (!m_answers->at(0).ok && timer.elapsed() < 5000);
     QVERIFY2(timer.elapsed() < 1000,
-             qPrintable(QStringLiteral("%1 ms, %2 polls").arg(timer.elapsed()).arg(polls)));
-    QCOMPARE(lastAnswer(*m_answers).bytes.toHex(' '), QByteArray("03 f2 f1"));
-    QVERIFY(m_serial->discardedBytes() > 10 * OptSerial::ReadBufferBytes);
+             qPrintable(QStringLiteral("%1 ms, %2 poll steps").arg(timer.elapsed()).arg(steps)));
+    QCOMPARE(m_answers->at(0).bytes.toHex(' '), QByteArray("03 f2 f1"));
+    QVERIFY(m_serial->discardedBytes() > 10 * SerialLink::ReadBufferBytes);
     const qint64 grownKiB = residentKiB() - residentBefore;
     QVERIFY2(residentBefore < 0 || grownKiB < 32 * 1024, qPrintable(QString::number(grownKiB)));
 }
 
-QTEST_GUILESS_MAIN(tst_OptSerial)
-#include "tst_optserial.moc"
+QTEST_GUILESS_MAIN(tst_SerialLink)
+#include "tst_seriallink.moc"
