@@ -163,7 +163,11 @@ MainWindow::MainWindow(QWidget *parent)
     connect(this, &MainWindow::ttwidget_addvalue, ui.widget_tt, &ttwidget::UpdateTemp);
     connect(this, &MainWindow::ttwidget_addvalue_amb, ui.widget_tt, &ttwidget::UpdateTempAmb);
     connect(this, &MainWindow::unitRead, ui.widget_tt, &ttwidget::setUnit);
+    ui.widget_tt->session().attach(instrument);
     connect(ui.widget_tt, &ttwidget::startstop, this, &MainWindow::ttwidgetStartStop);
+    connect(ui.widget_tt, &ttwidget::sampleLimitReached, this, [this] {
+        ui.statusBar->showMessage(tr("已达到样本上限，记录已停止"));
+    });
     connect(ui.navButton_live, &NavButton::clicked, ui.widget_tt, &ttwidget::showLiveTrend);
     connect(ui.comboBoxCom, &ClickComboBox::clicked, this, &MainWindow::comboBoxClicked);
     connect(ui.comboBoxHoldmode,
@@ -553,9 +557,6 @@ void MainWindow::showParameter(Instrument::Parameter parameter, double value)
         showRange();
         showTemperatureBoxes();
         break;
-    case P::Emissivity:
-        ui.widget_tt->emissivity = float(value);
-        break;
     case P::HoldMode:
         showHoldMode(int(value));
         break;
@@ -892,6 +893,8 @@ void MainWindow::ttwidgetStartStop(bool flag)
     // A recording is in the instrument's unit, whatever file was opened before.
     if (flag)
         emit unitRead(m_instrument->unit());
+    // The recording may also end by itself, at its sample limit.
+    ui.navButton_startstop->setText(flag ? tr("停止") : tr("开始"));
     ui.widget_params->setEnabled(!flag);
     for (NavButton *button : {ui.navButton_restore, ui.pushButton_com}) {
         if (flag)

@@ -8,6 +8,7 @@
 #include "temperatureunit.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QTimer>
@@ -20,6 +21,13 @@ namespace {
 qint64 nowMs()
 {
     return QDateTime::currentMSecsSinceEpoch();
+}
+
+qint64 steadyNowMs()
+{
+    QElapsedTimer clock;
+    clock.start();
+    return clock.msecsSinceReference();
 }
 
 QByteArray oneByte(int value)
@@ -657,6 +665,7 @@ void Instrument::handleAmbientTemperature(const QByteArray &data, int framing, b
     step.object = m_stepObject;
     step.unit = m_unit;
     step.msecsSinceEpoch = now;
+    step.monotonicMs = steadyNowMs();
     m_stepObject = std::nan("");
     if (reading) {
         step.ambient = TemperatureUnit::fromCelsius(*reading, m_unit);

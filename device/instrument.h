@@ -100,6 +100,7 @@ public:
         double ambient = std::nan("");
         int unit = 2;
         qint64 msecsSinceEpoch = 0;
+        qint64 monotonicMs = 0;
     };
 
     // Whether the parameter is a temperature (kept in Celsius, like the instrument's registers).
