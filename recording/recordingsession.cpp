@@ -100,8 +100,6 @@ void RecordingSession::setInterval(int ms)
 void RecordingSession::setSampleLimit(int samples)
 {
     m_limit = std::max(samples, 0);
-    m_samples.reset(m_limit);
-    m_unsaved = false;
 }
 
 void RecordingSession::setJournalPath(const QString &path)

@@ -53,7 +53,7 @@ public:
     // Milliseconds between samples, clamped to [MinIntervalMs, MaxIntervalMs]; taken at start().
     void setInterval(int ms);
     int interval() const { return m_interval; }
-    // The recording ends by itself once it holds `samples`; drops every sample held.
+    // The recording ends by itself once it holds `samples`.
     void setSampleLimit(int samples);
     int sampleLimit() const { return m_limit; }
 

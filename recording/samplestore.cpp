@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 // The settings dialog's largest limit. A larger limit from a hand-edited
@@ -80,6 +81,14 @@ void SampleStore::convertUnit(int from, int to)
     // The conversion is monotonic, so the extremes stay extremes.
     for (double *value : {&m_minTemperature, &m_maxTemperature})
         convert(*value);
+}
+
+RecordSeries SampleStore::takeAll()
+{
+    QMutexLocker lock(&m_mutex);
+    RecordSeries taken = std::exchange(m_series, RecordSeries());
+    clearLocked();
+    return taken;
 }
 
 RecordSeries SampleStore::snapshot() const

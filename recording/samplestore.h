@@ -38,6 +38,9 @@ public:
     void append(double duration, double temperature, double ambient);
     void replace(RecordSeries series);
 
+    // Hands every sample held over and keeps none; a new generation begins. For a reader that
+    // passes the samples on and needs none of them again.
+    RecordSeries takeAll();
     // Shares the arrays (no copy until the next append).
     RecordSeries snapshot() const;
     int size() const;
