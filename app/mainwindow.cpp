@@ -1161,6 +1161,14 @@ void MainWindow::offerJournalRecovery()
     // Unattended, nobody answers: the recording about to start moves the journal aside.
     if (m_recordOnConnect || !QFileInfo::exists(journal->path()))
         return;
+    // A FIFO, a device or a folder in its place holds no recording: never opened, and moved
+    // aside by the next recording.
+    if (!QFileInfo(journal->path()).isFile()) {
+        ui.statusBar->showMessage(
+                tr("记录日志%1不是普通文件，已忽略").arg(QDir::toNativeSeparators(journal->path())),
+                JournalNoteMs);
+        return;
+    }
     const QMessageBox::StandardButton answer
             = Messages::ask(this,
                             tr("恢复记录"),

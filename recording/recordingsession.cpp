@@ -77,14 +77,10 @@ void RecordingSession::attach(Instrument *instrument)
             &RecordingSession::setConnectionState);
     connect(instrument, &Instrument::parameterRead, this, &RecordingSession::noteParameter);
     connect(instrument, &Instrument::unitChanged, this, [this](int unit, int previous) {
-        {
-            QMutexLocker lock(&m_lock);
-            m_object = TemperatureUnit::convert(m_object, previous, unit);
-            m_ambient = TemperatureUnit::convert(m_ambient, previous, unit);
-            m_feedUnit = unit;
-        }
-        if (m_armed)
-            setUnit(unit);
+        QMutexLocker lock(&m_lock);
+        m_object = TemperatureUnit::convert(m_object, previous, unit);
+        m_ambient = TemperatureUnit::convert(m_ambient, previous, unit);
+        m_feedUnit = unit;
     });
     setConnectionState(instrument->state());
     m_emissivity = instrument->parameter(Instrument::Parameter::Emissivity);
@@ -124,6 +120,8 @@ void RecordingSession::start()
         QMutexLocker lock(&m_lock);
         m_start.reset();
         m_header.recordInterval = m_interval;
+        if (!std::isnan(m_emissivity))
+            m_header.emissivity = float(m_emissivity);
     }
     m_armed = true;
     m_unsaved = true;
@@ -158,7 +156,8 @@ void RecordingSession::begin()
         m_lastSlot = 0;
         m_sampling = true;
         m_header.startMsecs = *m_start;
-        m_header.emissivity = std::isnan(m_emissivity) ? 0.0f : float(m_emissivity);
+        if (!std::isnan(m_emissivity))
+            m_header.emissivity = float(m_emissivity);
         m_header.unit = m_feedUnit;
         m_header.recordInterval = m_interval;
         header = m_header;
@@ -208,8 +207,11 @@ void RecordingSession::takeSample()
     // last value repeated as if it were live.
     const bool gap = !m_connected || m_objectAt < 0
                      || isSampleGap(steadyNowMs() - m_objectAt, m_header.recordInterval);
-    const double nan = std::nan("");
-    if (!m_samples.appendWithin(duration, gap ? nan : m_object, gap ? nan : m_ambient, m_limit)) {
+    // Samples are in the unit of the samples held, whatever the readings came in.
+    const auto value = [this, gap](double reading) {
+        return gap ? std::nan("") : TemperatureUnit::convert(reading, m_feedUnit, m_header.unit);
+    };
+    if (!m_samples.appendWithin(duration, value(m_object), value(m_ambient), m_limit)) {
         m_sampling = false;
         QMetaObject::invokeMethod(this, [this] { end(End::LimitReached); }, Qt::QueuedConnection);
         return;
@@ -289,10 +291,8 @@ void RecordingSession::load(RecordImport imported)
 void RecordingSession::setUnit(int code)
 {
     QMutexLocker lock(&m_lock);
-    const int from = m_header.unit;
-    if (from == code || !TemperatureUnit::isKnown(code))
-        return;
-    m_samples.convertUnit(from, code);
+    // Held to convert, so no sample mixes the units; a code not known is kept, values as they are.
+    m_samples.convertUnit(m_header.unit, code);
     m_header.unit = code;
 }
 

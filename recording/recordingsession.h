@@ -78,7 +78,8 @@ public:
 
     // Replaces what is held by an imported record; its header facts replace the recording's.
     void load(RecordImport imported);
-    // Converts the samples held, and their header, to a unit (1 Fahrenheit, 2 Celsius).
+    // Converts the samples held, and their header, to a unit (1 Fahrenheit, 2 Celsius); samples
+    // taken later follow. Another code is kept, the values left as they are.
     void setUnit(int code);
     int unit() const;
 

@@ -24,11 +24,12 @@ constexpr int kHeaderLines = 8;
 constexpr int kMaxNameAttempts = 1000;
 
 // When the journal's recording started, from its "Date:" line; the file's
-// last change when the header does not say.
+// last change when the header does not say, and now when nothing does (a
+// dangling link), so an aside name is never empty.
 QDateTime journalStart(const QString &path)
 {
     QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
+    if (openRegularFile(file, QIODevice::ReadOnly)) {
         for (int i = 0; i < kHeaderLines && !file.atEnd(); ++i) {
             const QByteArray line = file.readLine(256).trimmed();
             if (!line.startsWith("Date:"))
@@ -39,7 +40,15 @@ QDateTime journalStart(const QString &path)
                 return start;
         }
     }
-    return QFileInfo(path).lastModified();
+    const QDateTime changed = QFileInfo(path).lastModified();
+    return changed.isValid() ? changed : QDateTime::currentDateTime();
+}
+
+// Also a link whose target is gone, or a FIFO: whatever holds the name.
+bool namePresent(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
 }
 
 // Reads an open file only up to `limit` bytes.
@@ -103,7 +112,7 @@ public:
     void begin(const RecordHeader &header, quint64 generation)
     {
         end();
-        if (m_file.exists()) {
+        if (namePresent(m_file.fileName())) {
             const QString target = moveAside();
             if (target.isEmpty()) {
                 // It still holds an earlier recording: better no journal than that one lost.
@@ -115,14 +124,14 @@ public:
         m_header = header;
         m_generation = generation;
         m_written = 0;
-        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
-            || !writeRecordHeader(m_file, header, 0) || !syncFileData(m_file)) {
+        if (!openRegularFile(m_file,
+                             QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
+            || !writeRecordHeader(m_file, header, 0)) {
             giveUp();
             return;
         }
-        m_unsynced = false;
-        m_sinceSync.start();
-        m_tick->start();
+        if (sync())
+            m_tick->start();
     }
 
     void end()
@@ -144,7 +153,7 @@ public:
     QString moveAside()
     {
         close();
-        if (!m_file.exists())
+        if (!namePresent(m_file.fileName()))
             return QString();
         const QString name
                 = journalStart(m_file.fileName()).toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss"));
@@ -192,6 +201,7 @@ private:
         }
         m_unsynced = false;
         m_sinceSync.start();
+        ++m_owner.m_syncs;
         return true;
     }
 
@@ -294,8 +304,10 @@ bool loadJournalFile(const QString &path,
                      qint64 sampleLimit)
 {
     QFile file(path);
-    if (!openRecordFile(file, error))
+    if (!openRegularFile(file, QIODevice::ReadOnly, error)) {
+        result.failure = RecordFailure::Unreadable;
         return false;
+    }
     const qint64 complete = completeLinesSize(file);
     LimitedReader reader(file, complete);
     reader.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
