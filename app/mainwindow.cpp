@@ -1129,22 +1129,37 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 bool MainWindow::settleRecordingBeforeQuit()
 {
+    return settleHeldRecording(tr("记录尚未保存。退出前要保存吗？"));
+}
+
+bool MainWindow::settleHeldRecording(const QString &question)
+{
     ttwidget *chart = ui.widget_tt;
     if (!chart->isRecording() && !chart->hasUnsavedRecording())
         return true;
-    const QMessageBox::StandardButton answer = Messages::ask(this,
-                                                             tr("提示"),
-                                                             tr("记录尚未保存。退出前要保存吗？"),
-                                                             {{QMessageBox::Save, tr("保存")},
-                                                              {QMessageBox::Discard, tr("放弃")},
-                                                              {QMessageBox::Cancel, tr("取消")}});
-    if (answer == QMessageBox::Cancel)
-        return false;
-    stopRecording();
-    if (answer == QMessageBox::Save)
-        return chart->exportRecord();
-    chart->discardRecording();
-    return true;
+    for (;;) {
+        const QMessageBox::StandardButton answer
+                = Messages::ask(this,
+                                tr("提示"),
+                                question,
+                                {{QMessageBox::Save, tr("保存")},
+                                 {QMessageBox::Discard, tr("放弃")},
+                                 {QMessageBox::Cancel, tr("取消")}});
+        if (answer == QMessageBox::Cancel)
+            return false;
+        if (answer == QMessageBox::Discard) {
+            stopRecording();
+            chart->discardRecording();
+            return true;
+        }
+        // The recording runs on until a file is chosen; no choice asks again.
+        const QString path = chart->askRecordPath();
+        if (path.isEmpty())
+            continue;
+        stopRecording();
+        if (chart->saveRecordTo(path))
+            return true;
+    }
 }
 
 void MainWindow::stopRecording()
@@ -1358,6 +1373,10 @@ void MainWindow::on_navButton_startstop_clicked()
         return;
     }
     ttwidget *chart = ui.widget_tt;
+    // A new recording would replace the one held.
+    if (!chart->isRecording() && chart->hasUnsavedRecording()
+        && !settleHeldRecording(tr("记录尚未保存。开始新记录前要保存吗？")))
+        return;
     chart->on_pushButton_startstop_clicked();
     if (chart->isRecording()) {
         ui.navButton_startstop->setText(tr("停止"));

@@ -461,6 +461,7 @@ void ttwidget::setUnit(int code)
     else if (code == 2)
         plot->yAxis->setLabel(tr("温度(℃)"));
     const int previous = unit();
+    m_session.setUnit(code);
     if (code != previous)
         convertUnit(previous, code);
 }
@@ -731,7 +732,6 @@ void ttwidget::convertUnit(int from, int to)
         return TemperatureUnit::convert(value, from, to);
     };
     m_latestAmbient = convert(m_latestAmbient);
-    m_session.setUnit(to);
     // What is drawn is rebuilt from the converted samples, pyramids and all; generation 0 is
     // never the store's, so the tail is everything it holds.
     const SampleStore::Tail all = samples().tailSince(0, 0);
@@ -925,8 +925,17 @@ void ttwidget::on_pushButton_export_clicked()
 
 bool ttwidget::exportRecord()
 {
+    return saveRecordTo(askRecordPath());
+}
+
+QString ttwidget::askRecordPath()
+{
+    return withRecordSuffix(m_prompter->saveFileName(this));
+}
+
+bool ttwidget::saveRecordTo(const QString &path)
+{
     // A running recording is saved as far as it goes and keeps running, journal and all.
-    const QString path = withRecordSuffix(m_prompter->saveFileName(this));
     if (path.isEmpty())
         return false;
     WriteFileThread job(this, path, WriteFileThread::WriteMode);

@@ -57,6 +57,9 @@ public:
     void loadRecord(const QString &path);
     // Export flow (asks for the path); true once the file was written.
     bool exportRecord();
+    // Its two halves: the path the user chose (empty when cancelled), and the save to it.
+    QString askRecordPath();
+    bool saveRecordTo(const QString &path);
 
     // Every recording from the next one on is journalled at `path`; empty
     // keeps no journal.

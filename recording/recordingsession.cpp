@@ -118,7 +118,9 @@ void RecordingSession::start()
     m_samples.restart();
     {
         QMutexLocker lock(&m_lock);
-        m_start.reset();
+        // Until the first sample fixes it, a file written now starts at the press of Start.
+        m_start = QDateTime::currentMSecsSinceEpoch();
+        m_header.startMsecs = *m_start;
         m_header.recordInterval = m_interval;
         if (!std::isnan(m_emissivity))
             m_header.emissivity = float(m_emissivity);
@@ -231,14 +233,12 @@ void RecordingSession::end(End reason)
         return;
     m_armed = false;
     m_headerWait->stop();
-    bool sampled = false;
     {
         QMutexLocker lock(&m_lock);
-        sampled = m_sampling || m_start.has_value();
         m_sampling = false;
     }
     QMetaObject::invokeMethod(m_ticker, [ticker = m_ticker] { ticker->halt(); });
-    if (m_journal && sampled)
+    if (m_journal)
         m_journal->end();
     emit finished(reason);
 }
@@ -315,6 +315,9 @@ RecordHeader RecordingSession::header() const
     // Without a start of its own, a file written now starts now.
     if (!m_start)
         header.startMsecs = QDateTime::currentMSecsSinceEpoch();
+    // Between recordings, the interval the next one takes.
+    if (!m_armed)
+        header.recordInterval = m_interval;
     return header;
 }
 

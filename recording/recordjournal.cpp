@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -112,7 +113,7 @@ public:
     void begin(const RecordHeader &header, quint64 generation)
     {
         end();
-        if (namePresent(m_file.fileName())) {
+        if (namePresent(m_owner.path())) {
             const QString target = moveAside();
             if (target.isEmpty()) {
                 // It still holds an earlier recording: better no journal than that one lost.
@@ -146,17 +147,17 @@ public:
     void remove()
     {
         close();
-        m_file.remove();
+        QFile::remove(m_owner.path());
     }
 
     // The new name, empty when the journal could not be moved.
     QString moveAside()
     {
         close();
-        if (!namePresent(m_file.fileName()))
+        if (!namePresent(m_owner.path()))
             return QString();
         const QString name
-                = journalStart(m_file.fileName()).toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss"));
+                = journalStart(m_owner.path()).toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss"));
         const QDir dir(m_owner.recoveredDir());
         if (!dir.mkpath(QStringLiteral(".")))
             return QString();
@@ -166,8 +167,12 @@ public:
                                  : QStringLiteral("%1_%2.txt").arg(name).arg(attempt));
             if (QFileInfo::exists(target))
                 continue;
-            const bool moved = m_file.rename(target);
-            m_file.setFileName(m_owner.path());
+            // By name: it may be a FIFO, never opened, or a link whose target is gone, which
+            // QFile takes for no file at all.
+            const bool moved = QFile::rename(m_owner.path(), target)
+                               || std::rename(QFile::encodeName(m_owner.path()).constData(),
+                                              QFile::encodeName(target).constData())
+                                          == 0;
             return moved ? target : QString();
         }
         return QString();

@@ -139,8 +139,9 @@ void tst_ttwidget::storedLimits_data()
     QTest::newRow("defaults") << QString() << QString() << 1000000 << 10;
     QTest::newRow("stored") << "5"
                             << "500" << 5000 << 500;
+    // The interval is checked before the sampling clock divides by it.
     QTest::newRow("not numbers") << "lots"
-                                 << "fast" << 0 << 0;
+                                 << "fast" << 0 << 1;
     QTest::newRow("huge saturates") << "99999999"
                                     << "10" << INT_MAX << 10;
 }
@@ -571,6 +572,7 @@ void tst_ttwidget::languageChange()
 void tst_ttwidget::stopAndCloseStopsSampling()
 {
     m_f->settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
+    feedReading(m_f->chart, 30.0);
     m_f->chart.on_pushButton_startstop_clicked();
     QTRY_VERIFY(m_f->chart.samples().size() > 0);
     m_f->chart.stopAndClose();

@@ -1,0 +1,128 @@
+// The recording session and its journal on their own, without a window.
+#include "recordingsession.h"
+#include "recordjournal.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+Instrument::Reading freshReading(double object)
+{
+    Instrument::Reading reading;
+    reading.object = object;
+    reading.ambient = 20.0;
+    reading.monotonicMs = RecordingSession::steadyNowMs();
+    return reading;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class tst_RecordingSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void headerTakesTheInstrumentsEmissivity();
+    void journalSyncsWhileTheRecordingRuns();
+    void strangeJournalNamesAreNeverWaitedOn_data();
+    void strangeJournalNamesAreNeverWaitedOn();
+};
+
+void tst_RecordingSession::headerTakesTheInstrumentsEmissivity()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("recording.journal"));
+    Instrument instrument;
+    RecordingSession session;
+    session.attach(&instrument);
+    emit instrument.connectionStateChanged(Instrument::ConnectionState::Connected);
+    session.setInterval(1000000);
+    session.setJournalPath(path);
+    session.start();
+    session.feed(freshReading(30.0));
+    // Without the emissivity the first sample waits for it, or for the instrument's time to say.
+    QVERIFY(!session.isSampling());
+    emit instrument.parameterRead(Instrument::Parameter::Emissivity, 0.95);
+    QVERIFY(session.isSampling());
+    QCOMPARE(session.header().emissivity, 0.95f);
+    session.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(readAll(path).contains("\n1\t"), 5000);
+    QVERIFY(readAll(path).contains("\nEmissivity:0.95\n"));
+}
+
+void tst_RecordingSession::journalSyncsWhileTheRecordingRuns()
+{
+    QTemporaryDir dir;
+    RecordingSession session;
+    session.setInterval(50);
+    session.setJournalPath(dir.filePath(QStringLiteral("recording.journal")));
+    QTimer readings;
+    connect(&readings, &QTimer::timeout, &session, [&] { session.feed(freshReading(25.0)); });
+    readings.start(100);
+    session.start();
+    QTRY_VERIFY_WITH_TIMEOUT(session.isSampling(), 5000);
+    const int atStart = session.journal()->syncCount();
+    // Rows keep coming; the disk sees them every few seconds, not only at the end.
+    QTRY_VERIFY_WITH_TIMEOUT(session.journal()->syncCount() > atStart, 15000);
+    session.stop();
+}
+
+void tst_RecordingSession::strangeJournalNamesAreNeverWaitedOn_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("dangling link") << "link";
+#ifdef Q_OS_UNIX
+    QTest::newRow("FIFO") << "fifo";
+#endif
+    QTest::newRow("folder") << "folder";
+}
+
+void tst_RecordingSession::strangeJournalNamesAreNeverWaitedOn()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("recording.journal"));
+    if (kind == "link")
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), path));
+    else if (kind == "folder")
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("recording.journal")));
+#ifdef Q_OS_UNIX
+    else
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+#endif
+    // Restoring refuses it at once.
+    RecordImport restored;
+    QString error;
+    QVERIFY(!loadJournalFile(path, restored, {}, &error));
+    QVERIFY(!error.isEmpty());
+
+    // A recording moves it aside under a visible name and journals in its place.
+    RecordingSession session;
+    session.setJournalPath(path);
+    QSignalSpy moved(session.journal(), &RecordJournal::movedAside);
+    session.start();
+    session.feed(freshReading(25.0));
+    QVERIFY(session.isSampling());
+    QTRY_COMPARE_WITH_TIMEOUT(moved.count(), 1, 5000);
+    const QString target = moved.first().first().toString();
+    QVERIFY2(!target.isEmpty() && !QFileInfo(target).fileName().startsWith(QLatin1Char('.')),
+             qPrintable(target));
+    session.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(readAll(path).startsWith(QCoreApplication::applicationName().toUtf8()),
+                             5000);
+}
+
+QTEST_GUILESS_MAIN(tst_RecordingSession)
+#include "tst_recordingsession.moc"
