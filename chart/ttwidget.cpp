@@ -955,7 +955,8 @@ bool ttwidget::restoreJournal()
 {
     if (!journal())
         return false;
-    const std::optional<qint64> skipped = importFile(journal()->path(), WriteFileThread::JournalMode);
+    const std::optional<qint64> skipped
+            = importFile(journal()->path(), WriteFileThread::JournalMode);
     if (!skipped)
         return false;
     m_session.setUnsaved(true);

@@ -138,7 +138,8 @@ void Logger::writeRows()
             end(ExitDone);
         else
             fail(ExitOutputFailed,
-                 QStringLiteral("cannot write %1: %2").arg(m_options.output, m_output.errorString()));
+                 QStringLiteral("cannot write %1: %2")
+                         .arg(m_options.output, m_output.errorString()));
         return;
     }
 }

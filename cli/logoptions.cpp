@@ -122,7 +122,8 @@ LogCommand parseLogArguments(const QStringList &arguments)
     if (parser.isSet(o.duration)) {
         options.durationS = parser.value(o.duration).toDouble(&ok);
         if (!ok || !(options.durationS >= 0 && options.durationS <= MaxDurationS))
-            return bad(QStringLiteral("--duration must be 0 to %1 seconds").arg(MaxDurationS, 0, 'f', 0));
+            return bad(QStringLiteral("--duration must be 0 to %1 seconds")
+                               .arg(MaxDurationS, 0, 'f', 0));
     }
     if (parser.isSet(o.output)) {
         options.output = parser.value(o.output);

@@ -353,15 +353,14 @@ bool writeRows(BlockWriter &writer,
     for (int i = 0; i < count; ++i) {
         const int index = firstIndex + i;
         const double ambient = i < series.ambients.size() ? series.ambients[i] : std::nan("");
-        char *out
-                = putRow(writer.cursor(),
-                         writer.limit(),
-                         index + 1,
-                         series.durations[i],
-                         series.temperatures[i],
-                         ambient,
-                         decimals,
-                         clock.msOfDay(sampleTime(header.startMsecs, series.durations[i])));
+        char *out = putRow(writer.cursor(),
+                           writer.limit(),
+                           index + 1,
+                           series.durations[i],
+                           series.temperatures[i],
+                           ambient,
+                           decimals,
+                           clock.msOfDay(sampleTime(header.startMsecs, series.durations[i])));
         writer.advance(out);
         if (!writer.flushIfFull())
             return false;

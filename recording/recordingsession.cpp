@@ -215,7 +215,8 @@ void RecordingSession::takeSample()
     };
     if (!m_samples.appendWithin(duration, value(m_object), value(m_ambient), m_limit)) {
         m_sampling = false;
-        QMetaObject::invokeMethod(this, [this] { end(End::LimitReached); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+                this, [this] { end(End::LimitReached); }, Qt::QueuedConnection);
         return;
     }
     lock.unlock();

@@ -9,7 +9,8 @@
 #include <cmath>
 
 // The samples of the current recording, shared by the sampling thread, which
-// appends, and the threads that draw, save and journal them. Every member takes the lock, so an append and a read never overlap.
+// appends, and the threads that draw, save and journal them. Every member takes the lock, so an
+// append and a read never overlap.
 //
 // Each emptying starts a new generation; a reader that remembers the
 // generation and count it has already seen gets only what was added since.

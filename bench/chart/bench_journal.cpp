@@ -130,11 +130,11 @@ double timeColumnStray(const QString &path)
         const QList<QByteArray> t = fields[4].split(':');
         if (t.size() != 4)
             continue;
-        const qint64 written = ((t[0].toLongLong() * 60 + t[1].toLongLong()) * 60
-                                + t[2].toLongLong()) * 1000
-                               + t[3].toLongLong();
-        const double expected = double(clock.msOfDay(date.toMSecsSinceEpoch()))
-                                + fields[1].toDouble() * 1000.0;
+        const qint64 written
+                = ((t[0].toLongLong() * 60 + t[1].toLongLong()) * 60 + t[2].toLongLong()) * 1000
+                  + t[3].toLongLong();
+        const double expected
+                = double(clock.msOfDay(date.toMSecsSinceEpoch())) + fields[1].toDouble() * 1000.0;
         worst = std::max(worst, std::abs(double(written) - expected));
     }
     return worst;

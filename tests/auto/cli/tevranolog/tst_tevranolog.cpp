@@ -278,9 +278,8 @@ void tst_TevranoLog::unplugGivesGapsThenValues()
     // about a second of them.
     const int late = int(std::count_if(o.cbegin() + back, o.cend(), isGap));
     QVERIFY2(late <= 12, qPrintable(QString::number(late)));
-    QVERIFY(std::all_of(o.cbegin() + back, o.cend(), [](double v) {
-        return std::isnan(v) || v == Object;
-    }));
+    QVERIFY(std::all_of(
+            o.cbegin() + back, o.cend(), [](double v) { return std::isnan(v) || v == Object; }));
 }
 
 void tst_TevranoLog::rowsReachRedirectedOutputAsTaken()
