@@ -30,6 +30,18 @@ private:
     QTimer *m_timer;
 };
 
+SamplingSlot samplingSlot(qint64 elapsedMs, qint64 intervalMs, qint64 lastSlot)
+{
+    SamplingSlot result;
+    const qint64 slot = elapsedMs / intervalMs;
+    // A timer that fires early waits for its slot; one that missed slots takes the current one
+    // only, so no two samples share a slot.
+    result.due = slot > lastSlot;
+    result.slot = result.due ? slot : lastSlot;
+    result.delayMs = (result.slot + 1) * intervalMs - elapsedMs;
+    return result;
+}
+
 RecordingSession::RecordingSession(QObject *parent)
     : QObject(parent)
     , m_headerWait(new QTimer(this))
@@ -174,29 +186,23 @@ void RecordingSession::begin()
 
 void RecordingSession::tick()
 {
-    qint64 next = 0;
+    SamplingSlot next;
     {
         QMutexLocker lock(&m_lock);
         if (!m_sampling)
             return;
-        const qint64 elapsed = m_clock.elapsed();
-        const qint64 slot = elapsed / m_header.recordInterval;
-        // A timer that fires early waits for its slot; one that missed slots takes the
-        // current one only.
-        const bool due = slot > m_lastSlot;
-        if (due)
-            m_lastSlot = slot;
-        next = (m_lastSlot + 1) * m_header.recordInterval - elapsed;
-        if (due) {
+        next = samplingSlot(m_clock.elapsed(), m_header.recordInterval, m_lastSlot);
+        if (next.due) {
+            m_lastSlot = next.slot;
             lock.unlock();
             takeSample();
             lock.relock();
             if (!m_sampling)
                 return;
-            next = (m_lastSlot + 1) * m_header.recordInterval - m_clock.elapsed();
+            next = samplingSlot(m_clock.elapsed(), m_header.recordInterval, m_lastSlot);
         }
     }
-    m_ticker->arm(next);
+    m_ticker->arm(next.delayMs);
 }
 
 void RecordingSession::takeSample()

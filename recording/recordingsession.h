@@ -17,6 +17,17 @@
 class QTimer;
 class RecordJournal;
 
+// Where the sampling clock stands `elapsedMs` into a recording sampled every `intervalMs`, the
+// last sample taken in slot `lastSlot`: whether a sample is due, in which slot, and how long until
+// the next slot begins.
+struct SamplingSlot
+{
+    bool due = false;
+    qint64 slot = 0;
+    qint64 delayMs = 0;
+};
+SamplingSlot samplingSlot(qint64 elapsedMs, qint64 intervalMs, qint64 lastSlot);
+
 // One recording, without widgets: fed by an instrument's time-stamped readings and connection
 // state, it takes one sample per interval on a sampling thread of its own, keeps the samples
 // (with their running extremes), journals them and knows the header facts (start, emissivity,

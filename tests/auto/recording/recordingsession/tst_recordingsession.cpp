@@ -34,11 +34,39 @@ class tst_RecordingSession : public QObject
     Q_OBJECT
 
 private slots:
+    void lateTicksSkipTheirSlot_data();
+    void lateTicksSkipTheirSlot();
     void headerTakesTheInstrumentsEmissivity();
     void journalSyncsWhileTheRecordingRuns();
     void strangeJournalNamesAreNeverWaitedOn_data();
     void strangeJournalNamesAreNeverWaitedOn();
 };
+
+void tst_RecordingSession::lateTicksSkipTheirSlot_data()
+{
+    QTest::addColumn<qint64>("elapsed");
+    QTest::addColumn<qint64>("lastSlot");
+    QTest::addColumn<bool>("due");
+    QTest::addColumn<qint64>("slot");
+    QTest::addColumn<qint64>("delay");
+    QTest::newRow("early") << qint64(19) << qint64(1) << false << qint64(1) << qint64(1);
+    QTest::newRow("on time") << qint64(20) << qint64(1) << true << qint64(2) << qint64(10);
+    QTest::newRow("two slots late") << qint64(47) << qint64(1) << true << qint64(4) << qint64(3);
+}
+
+void tst_RecordingSession::lateTicksSkipTheirSlot()
+{
+    QFETCH(qint64, elapsed);
+    QFETCH(qint64, lastSlot);
+    QFETCH(bool, due);
+    QFETCH(qint64, slot);
+    QFETCH(qint64, delay);
+    // Every 10 ms: a late tick takes one sample, in the slot it is in, never one per missed slot.
+    const SamplingSlot next = samplingSlot(elapsed, 10, lastSlot);
+    QCOMPARE(next.due, due);
+    QCOMPARE(next.slot, slot);
+    QCOMPARE(next.delayMs, delay);
+}
 
 void tst_RecordingSession::headerTakesTheInstrumentsEmissivity()
 {
