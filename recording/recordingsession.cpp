@@ -30,15 +30,20 @@ private:
     QTimer *m_timer;
 };
 
-SamplingSlot samplingSlot(qint64 elapsedMs, qint64 intervalMs, qint64 lastSlot)
+SamplingSlot samplingSlot(qint64 elapsedMs, qint64 intervalMs, qint64 lastSlot, qint64 lastTakenMs)
 {
     SamplingSlot result;
     const qint64 slot = elapsedMs / intervalMs;
+    // Half an interval at least after the sample before (counted from the whole millisecond it
+    // was taken in), so two samples never share a millisecond time stamp: a late sample pushes
+    // the next one into its slot, never out of it.
+    const qint64 earliest = lastTakenMs + std::max<qint64>(2, intervalMs / 2);
     // A timer that fires early waits for its slot; one that missed slots takes the current one
     // only, so no two samples share a slot.
-    result.due = slot > lastSlot;
+    result.due = slot > lastSlot && elapsedMs >= earliest;
     result.slot = result.due ? slot : lastSlot;
-    result.delayMs = (result.slot + 1) * intervalMs - elapsedMs;
+    result.delayMs = slot > lastSlot && !result.due ? earliest - elapsedMs
+                                                    : (result.slot + 1) * intervalMs - elapsedMs;
     return result;
 }
 
@@ -168,6 +173,7 @@ void RecordingSession::begin()
         m_clock.start();
         m_start = QDateTime::currentMSecsSinceEpoch();
         m_lastSlot = 0;
+        m_lastTakenMs = 0;
         m_sampling = true;
         m_header.startMsecs = *m_start;
         if (!std::isnan(m_emissivity))
@@ -191,15 +197,17 @@ void RecordingSession::tick()
         QMutexLocker lock(&m_lock);
         if (!m_sampling)
             return;
-        next = samplingSlot(m_clock.elapsed(), m_header.recordInterval, m_lastSlot);
+        next = samplingSlot(m_clock.elapsed(), m_header.recordInterval, m_lastSlot, m_lastTakenMs);
         if (next.due) {
             m_lastSlot = next.slot;
+            m_lastTakenMs = m_clock.elapsed();
             lock.unlock();
             takeSample();
             lock.relock();
             if (!m_sampling)
                 return;
-            next = samplingSlot(m_clock.elapsed(), m_header.recordInterval, m_lastSlot);
+            next = samplingSlot(
+                    m_clock.elapsed(), m_header.recordInterval, m_lastSlot, m_lastTakenMs);
         }
     }
     m_ticker->arm(next.delayMs);

@@ -18,15 +18,15 @@ class QTimer;
 class RecordJournal;
 
 // Where the sampling clock stands `elapsedMs` into a recording sampled every `intervalMs`, the
-// last sample taken in slot `lastSlot`: whether a sample is due, in which slot, and how long until
-// the next slot begins.
+// last sample taken in slot `lastSlot` at `lastTakenMs`: whether a sample is due, in which slot,
+// and how long until the clock should look again.
 struct SamplingSlot
 {
     bool due = false;
     qint64 slot = 0;
     qint64 delayMs = 0;
 };
-SamplingSlot samplingSlot(qint64 elapsedMs, qint64 intervalMs, qint64 lastSlot);
+SamplingSlot samplingSlot(qint64 elapsedMs, qint64 intervalMs, qint64 lastSlot, qint64 lastTakenMs);
 
 // One recording, without widgets: fed by an instrument's time-stamped readings and connection
 // state, it takes one sample per interval on a sampling thread of its own, keeps the samples
@@ -139,6 +139,7 @@ private:
     bool m_sampling = false;
     QElapsedTimer m_clock; // since the first sample
     qint64 m_lastSlot = -1;
+    qint64 m_lastTakenMs = 0;
     double m_object = 0.0;
     double m_ambient = 0.0;
     qint64 m_objectAt = -1; // steady ms of the latest valid object reading

@@ -46,23 +46,32 @@ void tst_RecordingSession::lateTicksSkipTheirSlot_data()
 {
     QTest::addColumn<qint64>("elapsed");
     QTest::addColumn<qint64>("lastSlot");
+    QTest::addColumn<qint64>("lastTaken");
     QTest::addColumn<bool>("due");
     QTest::addColumn<qint64>("slot");
     QTest::addColumn<qint64>("delay");
-    QTest::newRow("early") << qint64(19) << qint64(1) << false << qint64(1) << qint64(1);
-    QTest::newRow("on time") << qint64(20) << qint64(1) << true << qint64(2) << qint64(10);
-    QTest::newRow("two slots late") << qint64(47) << qint64(1) << true << qint64(4) << qint64(3);
+    QTest::newRow("early") << qint64(19) << qint64(1) << qint64(10) << false << qint64(1)
+                           << qint64(1);
+    QTest::newRow("on time") << qint64(20) << qint64(1) << qint64(10) << true << qint64(2)
+                             << qint64(10);
+    QTest::newRow("two slots late")
+            << qint64(47) << qint64(1) << qint64(10) << true << qint64(4) << qint64(3);
+    // The sample before came late in its slot: the next keeps half an interval from it, so the
+    // two never share a millisecond.
+    QTest::newRow("right after a late one")
+            << qint64(20) << qint64(1) << qint64(19) << false << qint64(1) << qint64(4);
 }
 
 void tst_RecordingSession::lateTicksSkipTheirSlot()
 {
     QFETCH(qint64, elapsed);
     QFETCH(qint64, lastSlot);
+    QFETCH(qint64, lastTaken);
     QFETCH(bool, due);
     QFETCH(qint64, slot);
     QFETCH(qint64, delay);
     // Every 10 ms: a late tick takes one sample, in the slot it is in, never one per missed slot.
-    const SamplingSlot next = samplingSlot(elapsed, 10, lastSlot);
+    const SamplingSlot next = samplingSlot(elapsed, 10, lastSlot, lastTaken);
     QCOMPARE(next.due, due);
     QCOMPARE(next.slot, slot);
     QCOMPARE(next.delayMs, delay);
