@@ -163,7 +163,11 @@ MainWindow::MainWindow(QWidget *parent)
     connect(this, &MainWindow::ttwidget_addvalue, ui.widget_tt, &ttwidget::UpdateTemp);
     connect(this, &MainWindow::ttwidget_addvalue_amb, ui.widget_tt, &ttwidget::UpdateTempAmb);
     connect(this, &MainWindow::unitRead, ui.widget_tt, &ttwidget::setUnit);
+    ui.widget_tt->session().attach(instrument);
     connect(ui.widget_tt, &ttwidget::startstop, this, &MainWindow::ttwidgetStartStop);
+    connect(ui.widget_tt, &ttwidget::sampleLimitReached, this, [this] {
+        ui.statusBar->showMessage(tr("已达到样本上限，记录已停止"));
+    });
     connect(ui.navButton_live, &NavButton::clicked, ui.widget_tt, &ttwidget::showLiveTrend);
     connect(ui.comboBoxCom, &ClickComboBox::clicked, this, &MainWindow::comboBoxClicked);
     connect(ui.comboBoxHoldmode,
@@ -549,9 +553,6 @@ void MainWindow::showParameter(Instrument::Parameter parameter, double value)
         showRange();
         showTemperatureBoxes();
         break;
-    case P::Emissivity:
-        ui.widget_tt->emissivity = float(value);
-        break;
     case P::HoldMode:
         showHoldMode(int(value));
         break;
@@ -888,6 +889,8 @@ void MainWindow::ttwidgetStartStop(bool flag)
     // A recording is in the instrument's unit, whatever file was opened before.
     if (flag)
         emit unitRead(m_instrument->unit());
+    // The recording may also end by itself, at its sample limit.
+    ui.navButton_startstop->setText(flag ? tr("停止") : tr("开始"));
     ui.widget_params->setEnabled(!flag);
     for (NavButton *button : {ui.navButton_restore, ui.pushButton_com}) {
         if (flag)
@@ -1122,22 +1125,37 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 bool MainWindow::settleRecordingBeforeQuit()
 {
+    return settleHeldRecording(tr("记录尚未保存。退出前要保存吗？"));
+}
+
+bool MainWindow::settleHeldRecording(const QString &question)
+{
     ttwidget *chart = ui.widget_tt;
     if (!chart->isRecording() && !chart->hasUnsavedRecording())
         return true;
-    const QMessageBox::StandardButton answer = Messages::ask(this,
-                                                             tr("提示"),
-                                                             tr("记录尚未保存。退出前要保存吗？"),
-                                                             {{QMessageBox::Save, tr("保存")},
-                                                              {QMessageBox::Discard, tr("放弃")},
-                                                              {QMessageBox::Cancel, tr("取消")}});
-    if (answer == QMessageBox::Cancel)
-        return false;
-    stopRecording();
-    if (answer == QMessageBox::Save)
-        return chart->exportRecord();
-    chart->discardRecording();
-    return true;
+    for (;;) {
+        const QMessageBox::StandardButton answer
+                = Messages::ask(this,
+                                tr("提示"),
+                                question,
+                                {{QMessageBox::Save, tr("保存")},
+                                 {QMessageBox::Discard, tr("放弃")},
+                                 {QMessageBox::Cancel, tr("取消")}});
+        if (answer == QMessageBox::Cancel)
+            return false;
+        if (answer == QMessageBox::Discard) {
+            stopRecording();
+            chart->discardRecording();
+            return true;
+        }
+        // The recording runs on until a file is chosen; no choice asks again.
+        const QString path = chart->askRecordPath();
+        if (path.isEmpty())
+            continue;
+        stopRecording();
+        if (chart->saveRecordTo(path))
+            return true;
+    }
 }
 
 void MainWindow::stopRecording()
@@ -1154,6 +1172,14 @@ void MainWindow::offerJournalRecovery()
     // Unattended, nobody answers: the recording about to start moves the journal aside.
     if (m_recordOnConnect || !QFileInfo::exists(journal->path()))
         return;
+    // A FIFO, a device or a folder in its place holds no recording: never opened, and moved
+    // aside by the next recording.
+    if (!QFileInfo(journal->path()).isFile()) {
+        ui.statusBar->showMessage(
+                tr("记录日志%1不是普通文件，已忽略").arg(QDir::toNativeSeparators(journal->path())),
+                JournalNoteMs);
+        return;
+    }
     const QMessageBox::StandardButton answer
             = Messages::ask(this,
                             tr("恢复记录"),
@@ -1343,6 +1369,10 @@ void MainWindow::on_navButton_startstop_clicked()
         return;
     }
     ttwidget *chart = ui.widget_tt;
+    // A new recording would replace the one held.
+    if (!chart->isRecording() && chart->hasUnsavedRecording()
+        && !settleHeldRecording(tr("记录尚未保存。开始新记录前要保存吗？")))
+        return;
     chart->on_pushButton_startstop_clicked();
     if (chart->isRecording()) {
         ui.navButton_startstop->setText(tr("停止"));

@@ -174,6 +174,9 @@ private:
     void journalMovedAside(const QString &target);
     // Asks what becomes of a running or unsaved recording; true when quitting may go on.
     bool settleRecordingBeforeQuit();
+    // Asks `question` about the recording held or running: saved (the recording stops once a
+    // file is chosen), discarded, or kept as it is (false).
+    bool settleHeldRecording(const QString &question);
     void stopRecording();
     QAction *addAction(QMenu *menu, void (MainWindow::*handler)());
 

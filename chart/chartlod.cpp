@@ -149,27 +149,17 @@ void ChartSeries::append(double key, double object, double ambient)
     m_moments.append(object);
 }
 
-void ChartSeries::append(const QVector<QCPGraphData> &objects,
-                         const QVector<QCPGraphData> &ambients)
+void ChartSeries::append(const RecordSeries &rows)
 {
-    const int count = std::min(objects.size(), ambients.size());
-    if (!isEmpty()) {
-        // A few samples added to many: one by one, leaving the vectors'
-        // geometric growth alone.
-        for (int i = 0; i < count; ++i)
-            append(objects[i].key, objects[i].value, ambients[i].value);
+    if (isEmpty()) {
+        // A whole series handed over: pyramids built level by level.
+        assign(rows.durations, rows.temperatures, rows.ambients);
         return;
     }
-    // A whole series handed over: sized once, pyramids built level by level.
-    m_keys.reserve(count);
-    for (QVector<double> &values : m_values)
-        values.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        m_keys.append(objects[i].key);
-        m_values[Object].append(objects[i].value);
-        m_values[Ambient].append(ambients[i].value);
-    }
-    rebuildPyramids();
+    // A few samples added to many: one by one, leaving the vectors' geometric growth alone.
+    const int count = std::min(rows.durations.size(), rows.temperatures.size());
+    for (int i = 0; i < count; ++i)
+        append(rows.durations[i], rows.temperatures[i], rows.ambients.value(i, std::nan("")));
 }
 
 void ChartSeries::assign(const QVector<double> &keys,
@@ -449,4 +439,15 @@ void EnvelopeGraph::paintColumns(QPainter *painter,
     painter->resetTransform();
     painter->drawImage(m_lit.topLeft() + area.topLeft(), m_canvas, m_lit);
     painter->restore();
+}
+
+QCPRange autoFitRange(double low, double high, double currentSize)
+{
+    if (std::isnan(low))
+        return QCPRange(std::nan(""), std::nan(""));
+    const double margin = (high - low) * 0.05;
+    if (QCPRange::validRange(low - margin, high + margin))
+        return QCPRange(low - margin, high + margin);
+    const double centre = (low + high) * 0.5;
+    return QCPRange(centre - currentSize * 0.5, centre + currentSize * 0.5);
 }

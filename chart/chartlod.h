@@ -1,6 +1,8 @@
 #ifndef TEVRANO_CHARTLOD_H
 #define TEVRANO_CHARTLOD_H
 
+#include "recordfile.h"
+
 #include <QVector>
 
 #include <qcustomplot.h>
@@ -98,8 +100,8 @@ public:
 
     void clear();
     void append(double key, double object, double ambient);
-    // Pairs with the same keys, as the sample store hands them over.
-    void append(const QVector<QCPGraphData> &objects, const QVector<QCPGraphData> &ambients);
+    // Samples as the sample store hands them over.
+    void append(const RecordSeries &rows);
     void assign(const QVector<double> &keys,
                 const QVector<double> &objects,
                 const QVector<double> &ambients);
@@ -166,5 +168,10 @@ private:
     mutable QImage m_canvas;
     mutable QRect m_lit;
 };
+
+// The value range auto-fit shows for curves spanning [low, high] (NaN when nothing is shown), with
+// 5 % of the span above and below. A flat curve keeps `currentSize` and centres on the value;
+// without any value the result is not valid.
+QCPRange autoFitRange(double low, double high, double currentSize);
 
 #endif // TEVRANO_CHARTLOD_H

@@ -90,7 +90,7 @@ bool writeCsv(QIODevice &device,
         char *const end = writer.limit();
         const double elapsed = series.durations[i];
         if (startMsecs && std::isfinite(elapsed))
-            out = clock.put(out, *startMsecs + qint64(std::llround(elapsed * 1000.0)));
+            out = clock.put(out, sampleTime(*startMsecs, elapsed));
         *out++ = ',';
         if (std::isfinite(elapsed))
             out = std::to_chars(out, end, elapsed, std::chars_format::fixed, 3).ptr;

@@ -4,7 +4,6 @@
 #include "chartprompter.h"
 #include "chartresources.h"
 #include "chartsettings.h"
-#include "collect.h"
 #include "csvexport.h"
 #include "navbutton.h"
 #include "qtcompat.h"
@@ -108,7 +107,6 @@ ttwidget::ttwidget(QWidget *parent)
     : QWidget(parent)
     , m_prompter(&standardPrompter)
 {
-    m_readingClock.start();
     initChartResources();
     buildForm();
     connect(this, &ttwidget::occurerror, this, &ttwidget::showErrorInfo);
@@ -117,11 +115,7 @@ ttwidget::ttwidget(QWidget *parent)
     setupInteractions();
     applyChartSettings();
 
-    m_collect = std::make_unique<Collect>();
-    connect(this, &ttwidget::startcollect, m_collect.get(), &Collect::start);
-    connect(this, &ttwidget::stopcollect, m_collect.get(), &Collect::stop);
-    connect(this, &ttwidget::stopcollecttips, this, &ttwidget::stopcollectinfo);
-    connect(m_collect.get(), &Collect::timeOut, this, &ttwidget::Recording, Qt::DirectConnection);
+    connect(&m_session, &RecordingSession::finished, this, &ttwidget::recordingFinished);
 
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setTimerType(Qt::CoarseTimer);
@@ -132,13 +126,7 @@ ttwidget::ttwidget(QWidget *parent)
     updateStatistics();
 }
 
-ttwidget::~ttwidget()
-{
-    // The sampling thread calls into this object; it must be gone first. The
-    // journal then takes the last samples.
-    m_collect.reset();
-    m_journal.reset();
-}
+ttwidget::~ttwidget() = default;
 
 void ttwidget::buildForm()
 {
@@ -231,7 +219,7 @@ int ttwidget::configuredCacheSize() const
 {
     const QString cache
             = chartSettingsStore().value(QStringLiteral("ChartLineCache"), QStringLiteral("1000"));
-    return cache.isEmpty() ? m_cacheSize.load() : samplesFromThousands(settingInt(cache));
+    return cache.isEmpty() ? cacheSize() : samplesFromThousands(settingInt(cache));
 }
 
 void ttwidget::setupInteractions()
@@ -374,7 +362,7 @@ void ttwidget::showReadout(const QPointF &pos)
     }
     const double at = series.keys()[i];
     const std::optional<qint64> start
-            = isTrendShown() ? std::optional<qint64>(m_trendStartMsecs) : m_startMsecs;
+            = isTrendShown() ? std::optional<qint64>(m_trendStartMsecs) : startMsecs();
     QStringList lines;
     if (start) {
         const QDateTime clock
@@ -472,22 +460,22 @@ void ttwidget::setUnit(int code)
         plot->yAxis->setLabel(tr("温度(℉)"));
     else if (code == 2)
         plot->yAxis->setLabel(tr("温度(℃)"));
-    const int previous = unit;
-    unit = code;
+    const int previous = unit();
+    m_session.setUnit(code);
     if (code != previous)
         convertUnit(previous, code);
 }
 
 void ttwidget::setCacheSize(int n)
 {
-    m_samples.reset(n);
-    m_cacheSize = n;
-    m_unsaved = false;
+    samples().reset(n);
+    m_session.setSampleLimit(n);
+    m_session.setUnsaved(false);
 }
 
 void ttwidget::setRecordInterval(int ms)
 {
-    m_recordInterval = ms;
+    m_session.setInterval(ms);
 }
 
 void ttwidget::setAmbientVisible(bool on)
@@ -503,20 +491,8 @@ void ttwidget::setAmbientVisible(bool on)
 
 void ttwidget::stopAndClose()
 {
-    emit stopcollect();
+    m_session.stop();
     close();
-}
-
-RecordHeader ttwidget::recordHeader() const
-{
-    RecordHeader header;
-    header.application = QCoreApplication::applicationName();
-    // Without a recording of this session the export is the best start time known.
-    header.startMsecs = m_startMsecs.value_or(QDateTime::currentMSecsSinceEpoch());
-    header.emissivity = emissivity;
-    header.unit = unit;
-    header.recordInterval = m_recordInterval;
-    return header;
 }
 
 void ttwidget::setPrompter(ChartPrompter *prompter)
@@ -526,34 +502,13 @@ void ttwidget::setPrompter(ChartPrompter *prompter)
 
 void ttwidget::UpdateTemp(double v)
 {
-    m_latestTemperature = v;
-    m_latestAt = m_readingClock.elapsed();
-    if (m_live && !recording)
+    if (m_live && !isRecording())
         appendTrend(v);
 }
 
 void ttwidget::UpdateTempAmb(double v)
 {
     m_latestAmbient = v;
-}
-
-void ttwidget::Recording()
-{
-    if (!recording)
-        return;
-    QMutexLocker lock(&m_samplingLock);
-    // A reading that stopped coming is not repeated as if it were live.
-    const qint64 latestAt = m_latestAt;
-    const bool gap
-            = latestAt < 0 || isSampleGap(m_readingClock.elapsed() - latestAt, m_recordInterval);
-    const double nan = std::nan("");
-    if (!m_samples.appendNow(gap ? nan : m_latestTemperature.load(),
-                             gap ? nan : m_latestAmbient.load(),
-                             m_cacheSize)) {
-        // Reaches Collect::stop on this thread at once, so no further tick follows.
-        emit stopcollect();
-        emit stopcollecttips();
-    }
 }
 
 void ttwidget::setLive(bool connected)
@@ -571,7 +526,7 @@ void ttwidget::setLive(bool connected)
 
 void ttwidget::showLiveTrend()
 {
-    if (recording || m_trendPreferred)
+    if (isRecording() || m_trendPreferred)
         return;
     showSource(true);
     applyAutomaticView();
@@ -580,7 +535,7 @@ void ttwidget::showLiveTrend()
 
 bool ttwidget::isTrendShown() const
 {
-    return m_live && !recording && m_trendPreferred;
+    return m_live && !isRecording() && m_trendPreferred;
 }
 
 const ChartSeries &ttwidget::shownSeries() const
@@ -619,35 +574,34 @@ void ttwidget::showSource(bool trend)
 
 void ttwidget::on_pushButton_startstop_clicked()
 {
-    if (!recording)
-        applyChartSettings();
-    recording = !recording;
-    if (!recording) {
-        m_startStopButton->setText(tr("开始"));
-        emit stopcollect();
-        if (m_journal)
-            m_journal->end();
-        // The finished recording stays shown until the user asks for the trend.
-        m_trendPreferred = false;
-        refreshView();
-    } else {
-        m_samples.restart();
-        syncRecord();
-        m_trend.clear();
-        showSource(false);
-        m_startStopButton->setText(tr("停止"));
-        m_startTime = QDateTime::currentDateTime();
-        if (paused) {
-            paused = false;
-            m_pauseButton->setText(tr("暂停"));
-        }
-        emit startcollect(m_recordInterval);
-        m_startMsecs = m_startTime.toMSecsSinceEpoch();
-        m_unsaved = true;
-        if (m_journal)
-            m_journal->begin(recordHeader(), m_samples.generation());
+    if (isRecording()) {
+        m_session.stop();
+        return;
     }
-    emit startstop(recording);
+    applyChartSettings();
+    m_session.start();
+    syncRecord();
+    m_trend.clear();
+    showSource(false);
+    m_startStopButton->setText(tr("停止"));
+    if (paused) {
+        paused = false;
+        m_pauseButton->setText(tr("暂停"));
+    }
+    emit startstop(true);
+}
+
+void ttwidget::recordingFinished(RecordingSession::End end)
+{
+    m_startStopButton->setText(tr("开始"));
+    // The finished recording stays shown until the user asks for the trend.
+    m_trendPreferred = false;
+    refreshView();
+    emit startstop(false);
+    if (end != RecordingSession::End::LimitReached)
+        return;
+    emit sampleLimitReached();
+    m_prompter->message(QMessageBox::Information, this, tr("提示"), tr("记录数据结束"));
 }
 
 void ttwidget::on_pushButton_hc_clicked()
@@ -663,10 +617,10 @@ void ttwidget::on_pushButton_mode_clicked()
         return;
     }
     viewMode = 0;
-    if (m_samples.size() == 0)
+    if (samples().size() == 0)
         return;
     const QCPRange range = plot->xAxis->range();
-    const double upper = std::max(range.upper, m_samples.lastDuration());
+    const double upper = std::max(range.upper, samples().lastDuration());
     const double width = std::trunc(std::min(range.size(), kScrollWindowSeconds));
     plot->xAxis->setRange(upper - width, upper);
 }
@@ -675,13 +629,13 @@ void ttwidget::syncRecord()
 {
     // Only the samples added since the last visit travel, so the cost of a
     // refresh does not grow with the recording.
-    const SampleStore::Tail tail = m_samples.tailSince(m_handedGeneration, m_handedCount);
+    const SampleStore::Tail tail = samples().tailSince(m_handedGeneration, m_handedCount);
     if (tail.generation != m_handedGeneration) {
         m_record.clear();
         ++m_revision;
     }
-    m_record.append(tail.temperature, tail.ambient);
-    if (!tail.temperature.isEmpty())
+    m_record.append(tail.rows);
+    if (!tail.rows.durations.isEmpty())
         ++m_revision;
     m_handedGeneration = tail.generation;
     m_handedCount = tail.count;
@@ -692,7 +646,7 @@ void ttwidget::refreshView()
     syncRecord();
     // Only a recording needs the quick tick; between recordings the trend
     // is redrawn four times a second and everything else redraws itself.
-    const int cadence = recording ? kRefreshMs : kTrendRedrawMs;
+    const int cadence = isRecording() ? kRefreshMs : kTrendRedrawMs;
     if (m_refreshTimer->interval() != cadence)
         m_refreshTimer->start(cadence);
     if (isTrendShown())
@@ -777,17 +731,12 @@ void ttwidget::convertUnit(int from, int to)
     const auto convert = [from, to](double value) {
         return TemperatureUnit::convert(value, from, to);
     };
-    {
-        QMutexLocker lock(&m_samplingLock);
-        m_latestTemperature = convert(m_latestTemperature);
-        m_latestAmbient = convert(m_latestAmbient);
-        m_samples.convertUnit(from, to);
-    }
+    m_latestAmbient = convert(m_latestAmbient);
     // What is drawn is rebuilt from the converted samples, pyramids and all; generation 0 is
     // never the store's, so the tail is everything it holds.
-    const SampleStore::Tail all = m_samples.tailSince(0, 0);
+    const SampleStore::Tail all = samples().tailSince(0, 0);
     m_record.clear();
-    m_record.append(all.temperature, all.ambient);
+    m_record.append(all.rows);
     m_handedGeneration = all.generation;
     m_handedCount = all.count;
     const QVector<double> trendKeys = m_trend.keys();
@@ -893,14 +842,9 @@ void ttwidget::xAxisRangeChanged(const QCPRange &range)
 
 void ttwidget::yAxisRangeChanged(const QCPRange &range)
 {
-    const double lowest = TemperatureUnit::fromCelsius(kLowestTemperature, unit);
+    const double lowest = TemperatureUnit::fromCelsius(kLowestTemperature, unit());
     if (range.lower < lowest)
         plot->yAxis->setRangeLower(lowest);
-}
-
-void ttwidget::stopcollectinfo()
-{
-    m_prompter->message(QMessageBox::Information, this, tr("提示"), tr("记录数据结束"));
 }
 
 void ttwidget::showErrorInfo(const QString &text)
@@ -910,7 +854,7 @@ void ttwidget::showErrorInfo(const QString &text)
 
 bool ttwidget::refuseWhileRecording()
 {
-    if (!recording)
+    if (!isRecording())
         return false;
     m_prompter->message(QMessageBox::Warning, nullptr, tr("提示"), tr("正在记录曲线，请先停止！"));
     return true;
@@ -981,14 +925,23 @@ void ttwidget::on_pushButton_export_clicked()
 
 bool ttwidget::exportRecord()
 {
+    return saveRecordTo(askRecordPath());
+}
+
+QString ttwidget::askRecordPath()
+{
+    return withRecordSuffix(m_prompter->saveFileName(this));
+}
+
+bool ttwidget::saveRecordTo(const QString &path)
+{
     // A running recording is saved as far as it goes and keeps running, journal and all.
-    const QString path = withRecordSuffix(m_prompter->saveFileName(this));
     if (path.isEmpty())
         return false;
     WriteFileThread job(this, path, WriteFileThread::WriteMode);
     if (!saveWithProgress(job))
         return false;
-    if (!recording)
+    if (!isRecording())
         discardRecording();
     return true;
 }
@@ -998,22 +951,15 @@ void ttwidget::loadRecord(const QString &path)
     importFile(path, WriteFileThread::ReadMode);
 }
 
-void ttwidget::setJournalPath(const QString &path)
-{
-    m_journal.reset();
-    if (!path.isEmpty())
-        m_journal = std::make_unique<RecordJournal>(m_samples, path);
-}
-
 bool ttwidget::restoreJournal()
 {
-    if (!m_journal)
+    if (!journal())
         return false;
     const std::optional<qint64> skipped
-            = importFile(m_journal->path(), WriteFileThread::JournalMode);
+            = importFile(journal()->path(), WriteFileThread::JournalMode);
     if (!skipped)
         return false;
-    m_unsaved = true;
+    m_session.setUnsaved(true);
     if (*skipped > 0)
         m_prompter->message(QMessageBox::Warning,
                             nullptr,
@@ -1024,8 +970,7 @@ bool ttwidget::restoreJournal()
 
 void ttwidget::discardRecording()
 {
-    if (std::exchange(m_unsaved, false) && m_journal)
-        m_journal->remove();
+    m_session.discard();
 }
 
 std::optional<qint64> ttwidget::importFile(const QString &path, int mode)
@@ -1043,26 +988,23 @@ std::optional<qint64> ttwidget::importFile(const QString &path, int mode)
 
 void ttwidget::applyImport(RecordImport imported)
 {
-    // A file without these header lines leaves the chart's own values.
-    unit = imported.unit.value_or(unit);
-    emissivity = imported.emissivity.value_or(emissivity);
     importMax = imported.maxTemperature;
     importMin = imported.minTemperature;
-    m_startMsecs = imported.startMsecs;
-    m_unsaved = false;
-
+    // The axis label follows the file's unit; the samples are in it already.
+    const int unit = imported.unit.value_or(this->unit());
     // Shared with the store, not copied.
     const RecordSeries series = imported.series;
-    m_samples.replace(std::move(imported.series));
+    const int dataCount = imported.dataCount;
+    m_session.load(std::move(imported));
     m_record.assign(series.durations, series.temperatures, series.ambients);
-    m_handedGeneration = m_samples.generation();
+    m_handedGeneration = samples().generation();
     m_handedCount = series.durations.size();
     showSource(false);
     const bool any = !series.durations.isEmpty();
     const double first = any ? series.durations.constFirst() : 0.0;
     const double last = any ? series.durations.constLast() : 0.0;
-    if (imported.dataCount != 0)
-        m_cacheSize = imported.dataCount;
+    if (dataCount != 0)
+        m_session.setSampleLimit(dataCount);
 
     if (any) {
         setUnit(unit);
@@ -1078,8 +1020,8 @@ void ttwidget::applyImport(RecordImport imported)
 void ttwidget::retranslate()
 {
     plot->xAxis->setLabel(tr("时间(秒)"));
-    setUnit(unit);
-    m_startStopButton->setText(recording ? tr("停止") : tr("开始"));
+    setUnit(unit());
+    m_startStopButton->setText(isRecording() ? tr("停止") : tr("开始"));
     m_modeButton->setText(viewMode != 0 ? tr("模式1") : tr("模式2"));
     m_pauseButton->setText(paused ? tr("继续") : tr("暂停"));
     m_horizontalButton->setText(tr("水平缩放"));

@@ -3,20 +3,16 @@
 
 #include "chartlod.h"
 #include "recordfile.h"
-#include "samplestore.h"
+#include "recordingsession.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QWidget>
 
-#include <atomic>
 #include <memory>
 #include <optional>
 
 class AmbreleScale;
 class ChartPrompter;
-class Collect;
 class NavButton;
 class QCPAxis;
 class QCPGraph;
@@ -30,14 +26,10 @@ class QTimer;
 class RecordJournal;
 class WriteFileThread;
 
-// The chart page: plots the object and ambient temperatures against the
-// seconds since a recording started and owns the recording's samples. While
-// no recording runs and an instrument is connected it shows the last minutes
-// of readings instead (the live trend), which are never recorded.
-//
-// Threads: everything runs on the GUI thread except Recording(), which the
-// sampling thread calls directly. What both threads touch is either atomic
-// (recording, the latest readings, the sample limit) or inside SampleStore.
+// The chart page: a view of a recording session. It plots the session's object and ambient
+// temperatures against the seconds since the recording started; while no recording runs and an
+// instrument is connected it shows the last minutes of readings instead (the live trend), which
+// are never recorded. Runs on the GUI thread; the session samples on a thread of its own.
 class ttwidget : public QWidget
 {
     Q_OBJECT
@@ -46,7 +38,12 @@ public:
     explicit ttwidget(QWidget *parent = nullptr);
     ~ttwidget() override;
 
-    bool isRecording() const { return recording; }
+    bool isRecording() const { return m_session.isRecording(); }
+    // The recording the chart shows and its record-file flows write.
+    RecordingSession &session() { return m_session; }
+    const RecordingSession &session() const { return m_session; }
+    // The unit of the samples held (1 Fahrenheit, 2 Celsius).
+    int unit() const { return m_session.unit(); }
     // 1 Fahrenheit, 2 Celsius; other codes are stored but leave the axis label. From one known
     // unit to the other the samples held, the latest readings and the value axis are converted.
     void setUnit(int code);
@@ -60,17 +57,20 @@ public:
     void loadRecord(const QString &path);
     // Export flow (asks for the path); true once the file was written.
     bool exportRecord();
+    // Its two halves: the path the user chose (empty when cancelled), and the save to it.
+    QString askRecordPath();
+    bool saveRecordTo(const QString &path);
 
     // Every recording from the next one on is journalled at `path`; empty
     // keeps no journal.
-    void setJournalPath(const QString &path);
+    void setJournalPath(const QString &path) { m_session.setJournalPath(path); }
     // Null without a journal path.
-    RecordJournal *journal() const { return m_journal.get(); }
+    RecordJournal *journal() const { return m_session.journal(); }
     // Loads the journal an earlier run left behind as an import would, marked
     // unsaved; false when it holds no record.
     bool restoreJournal();
     // A recording, or a restored journal, neither saved nor discarded yet.
-    bool hasUnsavedRecording() const { return m_unsaved; }
+    bool hasUnsavedRecording() const { return m_session.hasUnsaved(); }
     // The held recording needs no keeping any more (saved, or given up by the
     // user): its journal goes.
     void discardRecording();
@@ -78,16 +78,16 @@ public:
     // settings dialog was accepted); drops every sample.
     void applyChartSettings();
 
-    int cacheSize() const { return m_cacheSize; }
+    int cacheSize() const { return m_session.sampleLimit(); }
     // The sample limit the settings give ("ChartLineCache" thousands), whatever an import set.
     int configuredCacheSize() const;
-    int recordInterval() const { return m_recordInterval; }
-    const SampleStore &samples() const { return m_samples; }
-    SampleStore &samples() { return m_samples; }
+    int recordInterval() const { return m_session.interval(); }
+    const SampleStore &samples() const { return m_session.samples(); }
+    SampleStore &samples() { return m_session.samples(); }
     // What an export writes into the file's header right now.
-    RecordHeader recordHeader() const;
+    RecordHeader recordHeader() const { return m_session.header(); }
     // Wall-clock time of the first stored sample, when known.
-    std::optional<qint64> startMsecs() const { return m_startMsecs; }
+    std::optional<qint64> startMsecs() const { return m_session.startMsecs(); }
 
     // Whether the live trend is what the plot shows.
     bool isTrendShown() const;
@@ -114,12 +114,8 @@ public:
     bool ambientVisible = false;
     bool autoFit = false;
     bool paused = false;
-    float emissivity = 0.0f;
-    int unit = 2;
     float importMax = 0.0f;
     float importMin = 0.0f;
-    // Also read by the sampling thread.
-    std::atomic<bool> recording{false};
 
     QCustomPlot *plot = nullptr;
     EnvelopeGraph *temperatureGraph = nullptr;
@@ -130,9 +126,8 @@ signals:
     void progress(int percent);
     void startstop(bool recording);
     void occurerror(const QString &text);
-    void startcollect(int ms);
-    void stopcollect();
-    void stopcollecttips();
+    // The recording ended by itself: it holds as many samples as the limit allows.
+    void sampleLimitReached();
 
 public slots:
     void UpdateTemp(double v);
@@ -144,8 +139,6 @@ public slots:
     // File menu: the chart as a picture, and the record as CSV.
     void exportImage();
     void exportCsv();
-    // The sampling step; runs on the sampling thread.
-    void Recording();
 
     void on_pushButton_startstop_clicked();
     void on_pushButton_hc_clicked();
@@ -164,7 +157,6 @@ public slots:
     void xAxisRangeChanged(const QCPRange &range);
     void yAxisRangeChanged(const QCPRange &range);
 
-    void stopcollectinfo();
     void showErrorInfo(const QString &text);
 
 protected:
@@ -210,6 +202,7 @@ private:
     // nothing when it failed.
     std::optional<qint64> importFile(const QString &path, int mode);
     void applyImport(RecordImport imported);
+    void recordingFinished(RecordingSession::End end);
 
     QWidget *m_graphicWidget = nullptr;
     QLabel *m_statisticsLabel = nullptr;
@@ -221,22 +214,12 @@ private:
     NavButton *m_verticalButton = nullptr;
     NavButton *m_exportButton = nullptr;
 
-    SampleStore m_samples;
-    std::atomic<int> m_cacheSize{0};
-    std::atomic<int> m_recordInterval{10}; // also read by the sampling thread
-    std::atomic<double> m_latestTemperature{0.0};
-    std::atomic<double> m_latestAmbient{0.0};
-    // Held by a sampling step and by a unit conversion, so no sample mixes the units.
-    QMutex m_samplingLock;
-    // When the latest object reading arrived, on m_readingClock; unset before the first.
-    QElapsedTimer m_readingClock;
-    std::atomic<qint64> m_latestAt{-1};
-    QDateTime m_startTime;
-    // Unset until a recording starts; an import clears it again.
-    std::optional<qint64> m_startMsecs;
+    RecordingSession m_session;
+    // The latest ambient reading, for the live trend.
+    double m_latestAmbient = 0.0;
 
     // The recording or imported record as drawn, and what it already holds
-    // of m_samples.
+    // of the session's samples.
     ChartSeries m_record;
     quint64 m_handedGeneration = 0;
     int m_handedCount = 0;
@@ -273,10 +256,6 @@ private:
     QCPItemText *m_trendCaption = nullptr;
     QTimer *m_statisticsTimer = nullptr;
 
-    std::unique_ptr<Collect> m_collect;
-    // After m_samples, which it reads until it is gone.
-    std::unique_ptr<RecordJournal> m_journal;
-    bool m_unsaved = false;
     QTimer *m_refreshTimer = nullptr;
     std::unique_ptr<AmbreleScale> m_hScale;
     std::unique_ptr<AmbreleScale> m_vScale;

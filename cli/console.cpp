@@ -21,6 +21,8 @@ bool stderrIsTerminal()
     return _isatty(_fileno(stderr));
 }
 
+void ignoreBrokenPipe() {}
+
 namespace {
 StopSignals *instance = nullptr;
 
@@ -50,6 +52,11 @@ StopSignals::~StopSignals()
 bool stderrIsTerminal()
 {
     return isatty(fileno(stderr));
+}
+
+void ignoreBrokenPipe()
+{
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 namespace {

@@ -6,6 +6,10 @@
 
 bool stderrIsTerminal();
 
+// A reader that closes the pipe makes the next write fail (EPIPE) instead of killing the
+// process, so the run ends in order. Nothing to do where there are no such signals.
+void ignoreBrokenPipe();
+
 // Turns SIGINT and SIGTERM (on Windows: Ctrl+C, Ctrl+Break and closing the console) into the
 // stopRequested signal, delivered on the thread that created the object. One instance at a time.
 class StopSignals : public QObject

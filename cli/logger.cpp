@@ -2,18 +2,19 @@
 
 #include "console.h"
 #include "recordfile.h"
+#include "serialports.h"
 #include "statusline.h"
 
 #include <QDateTime>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
 namespace {
 
 constexpr int StatusPeriodMs = 250;
-constexpr qint64 StallMs = 1000;
 
 void printError(const QString &message)
 {
@@ -25,53 +26,34 @@ void printError(const QString &message)
 Logger::Logger(const LogOptions &options, QObject *parent)
     : QObject(parent)
     , m_options(options)
-    , m_output(options.format, options.intervalMs)
+    , m_output(options.format)
 {
-    m_sampleTimer.setSingleShot(true);
-    m_sampleTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_sampleTimer, &QTimer::timeout, this, &Logger::sample);
     m_statusTimer.setInterval(StatusPeriodMs);
     connect(&m_statusTimer, &QTimer::timeout, this, &Logger::drawStatus);
 
+    m_session.attach(&m_instrument);
+    m_session.setInterval(options.intervalMs);
+    // Rows leave the store as they are written; the limit never stops a run.
+    m_session.setSampleLimit(INT_MAX);
+    connect(&m_session, &RecordingSession::sampled, this, &Logger::writeRows);
     connect(&m_instrument, &Instrument::openFailed, this, [this](const Instrument::Link &link) {
-        if (!m_sampling)
+        if (!m_session.isSampling())
             fail(ExitFailed, QStringLiteral("cannot open %1").arg(link.portName));
     });
-    // Sampling starts once a valid reading and the emissivity (for the record header) are in, so
-    // the first row is not a gap; an instrument that stays silent after opening still gets its
-    // rows, as gaps.
-    const auto startWhenReady = [this] {
-        if (m_instrument.latest().msecsSinceEpoch > 0
-            && std::isfinite(m_instrument.parameter(Instrument::Parameter::Emissivity)))
-            startSampling();
-    };
-    connect(&m_instrument, &Instrument::objectTemperature, this, startWhenReady);
-    connect(&m_instrument, &Instrument::parameterRead, this, startWhenReady);
-    connect(&m_instrument, &Instrument::opened, this, [this] {
-        QTimer::singleShot(Instrument::NotRespondingAfterMs, this, &Logger::startSampling);
-    });
-}
-
-void Logger::startSampling()
-{
-    if (m_sampling || m_ended)
-        return;
-    m_sampling = true;
-    const double emissivity = m_instrument.parameter(Instrument::Parameter::Emissivity);
-    m_output.setEmissivity(std::isfinite(emissivity) ? float(emissivity) : 0.0f);
-    m_clock.start();
-    sample();
 }
 
 std::optional<int> Logger::start()
 {
     QString error;
-    if (!m_output.open(m_options.output, &error)) {
+    if (!m_output.open(m_options.output, m_options.append, &error)) {
         printError(error);
         return ExitOutputFailed;
     }
     const QStringList ports
             = m_options.port.isEmpty() ? QStringList() : QStringList{m_options.port};
+    // Listed, the given port is watched for after a loss like every port the search knows.
+    if (!m_options.port.isEmpty())
+        prependSerialPort(m_options.port, QString());
     const QList<qint32> rates = m_options.baud ? QList<qint32>{m_options.baud} : QList<qint32>();
     const std::optional<Instrument::Link> link = m_instrument.search(ports, rates);
     if (!link) {
@@ -82,6 +64,7 @@ std::optional<int> Logger::start()
         return ExitNoInstrument;
     }
     m_instrument.open(*link);
+    m_session.start();
     if (!m_options.quiet && stderrIsTerminal())
         m_statusTimer.start();
     return std::nullopt;
@@ -107,8 +90,14 @@ void Logger::end(int exitStatus)
 {
     if (m_ended)
         return;
+    m_session.stop();
+    if (exitStatus == ExitDone) {
+        // The rows taken up to the stop; writing them may end the run itself.
+        writeRows();
+        if (m_ended)
+            return;
+    }
     m_ended = true;
-    m_sampleTimer.stop();
     m_statusTimer.stop();
     if (m_statusWidth > 0) {
         drawStatus();
@@ -123,39 +112,36 @@ void Logger::end(int exitStatus)
     emit finished(exitStatus);
 }
 
-void Logger::sample()
+void Logger::writeRows()
 {
-    // Rows are due at whole multiples of the interval from the first; a late timer catches up,
-    // but a stalled process (a suspended machine) does not make up rows it never sampled.
-    const qint64 interval = m_options.intervalMs;
-    const qint64 durationMs = qint64(std::ceil(m_options.durationS * 1000));
-    if (m_clock.elapsed() - m_nextSample * interval > StallMs)
-        m_nextSample = m_clock.elapsed() / interval;
-    while (m_nextSample * interval <= m_clock.elapsed()) {
-        if (durationMs > 0 && m_nextSample * interval >= durationMs) {
+    if (m_ended)
+        return;
+    const RecordSeries rows = m_session.samples().takeAll();
+    const RecordHeader header = m_session.header();
+    for (int i = 0; i < rows.durations.size(); ++i) {
+        const double duration = rows.durations[i];
+        if (m_options.durationS > 0 && duration >= m_options.durationS) {
             stop();
             return;
         }
-        const QDateTime now = QDateTime::currentDateTime();
-        const Instrument::Reading reading = m_instrument.latest();
-        // Only valid readings count: an answer outside the instrument's range is none.
-        const bool gap = isSampleGap(now.toMSecsSinceEpoch() - reading.msecsSinceEpoch,
-                                     m_options.intervalMs);
         LogRow row;
-        row.time = now;
-        row.elapsedS = m_clock.elapsed() / 1000.0;
-        row.object = gap ? std::nan("") : reading.object;
-        row.ambient = gap ? std::nan("") : reading.ambient;
-        row.fahrenheit = reading.unit == 1;
-        if (!m_output.write(row)) {
+        row.time = QDateTime::fromMSecsSinceEpoch(sampleTime(header.startMsecs, duration));
+        row.elapsedS = duration;
+        row.object = rows.temperatures[i];
+        row.ambient = rows.ambients[i];
+        row.fahrenheit = header.unit == 1;
+        m_lastDurationS = duration;
+        if (m_output.write(row, header))
+            continue;
+        // A reader that went away ends the run as the reader wanted.
+        if (m_output.readerGone())
+            end(ExitDone);
+        else
             fail(ExitOutputFailed,
                  QStringLiteral("cannot write %1: %2")
                          .arg(m_options.output, m_output.errorString()));
-            return;
-        }
-        ++m_nextSample;
+        return;
     }
-    m_sampleTimer.start(int(std::max<qint64>(0, m_nextSample * interval - m_clock.elapsed())));
 }
 
 void Logger::drawStatus()
@@ -183,7 +169,7 @@ void Logger::drawStatus()
                                  m_options.intervalMs);
     status.latest = gap ? std::nan("") : reading.object;
     status.fahrenheit = reading.unit == 1;
-    status.elapsedS = m_sampling ? m_clock.elapsed() / 1000.0 : 0.0;
+    status.elapsedS = m_lastDurationS;
     status.durationS = m_options.durationS;
     const QByteArray line = statusLine(status).toUtf8();
     // Redrawn in place; a shorter line blanks what is left of the longer one before it.

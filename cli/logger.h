@@ -3,8 +3,8 @@
 #include "instrument.h"
 #include "logoptions.h"
 #include "logoutput.h"
+#include "recordingsession.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -13,9 +13,10 @@
 // Exit status of tevrano-log.
 enum LogExit { ExitDone = 0, ExitFailed = 1, ExitNoInstrument = 2, ExitOutputFailed = 3 };
 
-// Writes one row per interval from the instrument's latest readings until the duration ends or
-// stop() is called. A row taken when no valid reading arrived for a while is a gap; the
-// instrument reconnects by itself after a loss, and the rows go on.
+// Records through a RecordingSession and writes each of its rows as it is taken, until the
+// duration ends, stop() is called or nobody reads the output any more. A row taken while no
+// valid reading comes, or while the instrument is gone, is a gap; the instrument reconnects by
+// itself after a loss, on a given port as after the automatic search, and the rows go on.
 class Logger : public QObject
 {
     Q_OBJECT
@@ -36,18 +37,15 @@ signals:
 private:
     void fail(int exitStatus, const QString &message);
     void end(int exitStatus);
-    void startSampling();
-    void sample();
+    void writeRows();
     void drawStatus();
 
     const LogOptions m_options;
     Instrument m_instrument;
+    RecordingSession m_session;
     LogOutput m_output;
-    QTimer m_sampleTimer;
     QTimer m_statusTimer;
-    QElapsedTimer m_clock;
-    qint64 m_nextSample = 0; // index of the next row on the schedule
-    bool m_sampling = false;
+    double m_lastDurationS = 0.0;
     bool m_ended = false;
     int m_statusWidth = 0;
 };

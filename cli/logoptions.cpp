@@ -8,6 +8,8 @@ namespace {
 
 constexpr int MinIntervalMs = 10;
 constexpr int MaxIntervalMs = 60000;
+// Ten years: the longest run the millisecond arithmetic need ever see.
+constexpr double MaxDurationS = 10 * 366 * 86400.0;
 
 struct Options
 {
@@ -17,6 +19,7 @@ struct Options
     QCommandLineOption duration{"duration", "", "SECONDS"};
     QCommandLineOption format{"format", "", "FORMAT"};
     QCommandLineOption output{"output", "", "FILE"};
+    QCommandLineOption append{"append"};
     QCommandLineOption quiet{"quiet"};
     QCommandLineOption help{"help"};
     QCommandLineOption version{"version"};
@@ -36,7 +39,8 @@ QString logUsageLine()
 {
     return QStringLiteral(
             "Usage: tevrano-log [--port PATH] [--baud 9600|115200] [--interval MS] "
-            "[--duration SECONDS] [--format record|csv|jsonl] [--output FILE|-] [--quiet]");
+            "[--duration SECONDS] [--format record|csv|jsonl] [--output FILE|-] [--append] "
+            "[--quiet]");
 }
 
 QString logHelpText()
@@ -50,7 +54,9 @@ SIGINT/SIGTERM arrives.
   --interval MS      time between rows, 10 to 60000 (default 100)
   --duration SECONDS stop after this long; 0 runs until interrupted (default 0)
   --format FORMAT    record, csv or jsonl (default: record for a .txt output, else csv)
-  --output FILE      where rows go; - is standard output (default -)
+  --output FILE      where rows go; - is standard output (default -). An existing
+                     file is replaced at the first row, left as it was without one
+  --append           add csv or jsonl rows to an existing file of that format
   --quiet            no status line on standard error
   --help             show this text
   --version          show the version
@@ -71,6 +77,7 @@ LogCommand parseLogArguments(const QStringList &arguments)
                        o.duration,
                        o.format,
                        o.output,
+                       o.append,
                        o.quiet,
                        o.help,
                        o.version});
@@ -114,8 +121,9 @@ LogCommand parseLogArguments(const QStringList &arguments)
     }
     if (parser.isSet(o.duration)) {
         options.durationS = parser.value(o.duration).toDouble(&ok);
-        if (!ok || !std::isfinite(options.durationS) || options.durationS < 0)
-            return bad(QStringLiteral("--duration must be 0 or more seconds"));
+        if (!ok || !(options.durationS >= 0 && options.durationS <= MaxDurationS))
+            return bad(QStringLiteral("--duration must be 0 to %1 seconds")
+                               .arg(MaxDurationS, 0, 'f', 0));
     }
     if (parser.isSet(o.output)) {
         options.output = parser.value(o.output);
@@ -137,6 +145,11 @@ LogCommand parseLogArguments(const QStringList &arguments)
                                  ? LogFormat::Record
                                  : LogFormat::Csv;
     }
+    options.append = parser.isSet(o.append);
+    if (options.append && options.format == LogFormat::Record)
+        return bad(QStringLiteral("--append takes csv or jsonl rows"));
+    if (options.append && options.output == QLatin1String("-"))
+        return bad(QStringLiteral("--append needs an output file"));
     options.quiet = parser.isSet(o.quiet);
     return command;
 }

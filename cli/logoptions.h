@@ -13,6 +13,7 @@ struct LogOptions
     double durationS = 0; // 0: until interrupted
     LogFormat format = LogFormat::Csv;
     QString output = QStringLiteral("-"); // "-" is standard output
+    bool append = false;                  // rows go after those of an existing csv or jsonl file
     bool quiet = false;
 };
 

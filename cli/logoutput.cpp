@@ -1,40 +1,100 @@
 #include "logoutput.h"
 
-#include <QCoreApplication>
+#include "filesync.h"
 
+#include <QFileInfo>
+
+#include <cerrno>
 #include <cstdio>
 
-LogOutput::LogOutput(LogFormat format, int intervalMs)
+namespace {
+
+// Written rows reach the disk at the first row after this.
+constexpr qint64 SyncMs = 4000;
+
+// Whether the start of an existing file shows it holds rows of `format`; an empty file does.
+bool holdsRowsOf(QFile &file, LogFormat format)
+{
+    const QByteArray first = file.readLine(4096);
+    if (first.isEmpty())
+        return true;
+    return format == LogFormat::Csv ? first == csvHeader() : first.startsWith("{\"time\":");
+}
+
+} // namespace
+
+LogOutput::LogOutput(LogFormat format)
     : m_format(format)
-    , m_intervalMs(intervalMs)
 {}
 
-bool LogOutput::open(const QString &path, QString *error)
+bool LogOutput::open(const QString &path, bool append, QString *error)
 {
+    m_append = append;
     // Unbuffered: each row is one write to the system, and the record count can be patched in
-    // place without a buffer in between. No text mode, so the count's offset is exact.
-    constexpr QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
+    // place without a buffer in between. No text mode, so the count's offset is exact. Read and
+    // write, as write-only would empty the file now.
+    constexpr QIODevice::OpenMode mode = QIODevice::ReadWrite | QIODevice::Unbuffered;
     bool ok = false;
     if (path == QLatin1String("-")) {
-        ok = m_file.open(stdout, mode);
+        // The descriptor, not the stdio stream, whose buffer would hold rows back. What the
+        // shell opened is written on, never emptied.
+        ok = m_file.open(fileno(stdout), QIODevice::WriteOnly | QIODevice::Unbuffered);
+        m_append = true;
     } else {
         m_file.setFileName(path);
-        ok = m_file.open(mode | QIODevice::Truncate);
+        m_created = !QFileInfo::exists(path);
+        ok = m_file.open(mode);
+        if (ok && append && !holdsRowsOf(m_file, m_format)) {
+            *error = QStringLiteral("cannot append to %1: it holds no %2 rows of tevrano-log")
+                             .arg(path, m_format == LogFormat::Csv ? "csv" : "jsonl");
+            m_file.close();
+            return false;
+        }
+        if (ok && append && m_file.size() > 0)
+            m_lineEndMissing = m_file.seek(m_file.size() - 1) && m_file.read(1) != "\n";
     }
-    if (ok && m_format == LogFormat::Csv)
-        ok = writeBytes(csvHeader());
-    if (!ok)
+    if (!ok) {
         *error = QStringLiteral("cannot write %1: %2").arg(path, m_file.errorString());
+        if (m_created)
+            QFile::remove(path);
+    }
     return ok;
 }
 
 bool LogOutput::writeBytes(const QByteArray &bytes)
 {
-    return m_file.write(bytes) == bytes.size();
+    errno = 0;
+    if (m_file.write(bytes) == bytes.size())
+        return true;
+    m_readerGone = errno == EPIPE;
+    return false;
 }
 
-bool LogOutput::write(const LogRow &row)
+bool LogOutput::begin(const RecordHeader &header)
 {
+    m_sinceSync.start();
+    if (!m_file.isSequential()) {
+        if (!(m_append ? m_file.seek(m_file.size()) : m_file.resize(0) && m_file.seek(0)))
+            return false;
+        if (m_lineEndMissing && !writeBytes("\n"))
+            return false;
+    }
+    switch (m_format) {
+    case LogFormat::Csv:
+        return m_file.pos() > 0 || writeBytes(csvHeader());
+    case LogFormat::Jsonl:
+        return true;
+    case LogFormat::Record:
+        m_record.emplace(m_file, header);
+        return m_record->start();
+    }
+    return false;
+}
+
+bool LogOutput::write(const LogRow &row, const RecordHeader &header)
+{
+    if (m_rows == 0 && !begin(header))
+        return false;
     bool ok = false;
     switch (m_format) {
     case LogFormat::Csv:
@@ -44,34 +104,38 @@ bool LogOutput::write(const LogRow &row)
         ok = writeBytes(jsonlRow(row));
         break;
     case LogFormat::Record:
-        if (!m_record && !startRecord(row.time.toMSecsSinceEpoch(), row.fahrenheit))
-            return false;
         ok = m_record->append(row.elapsedS, row.object, row.ambient);
         break;
     }
-    m_rows += ok ? 1 : 0;
-    return ok;
+    if (!ok) {
+        m_readerGone = m_readerGone || errno == EPIPE;
+        return false;
+    }
+    ++m_rows;
+    return syncWhenDue();
 }
 
-bool LogOutput::startRecord(qint64 startMsecs, bool fahrenheit)
+bool LogOutput::syncWhenDue()
 {
-    RecordHeader header;
-    header.application = QCoreApplication::applicationName();
-    header.startMsecs = startMsecs;
-    header.emissivity = m_emissivity;
-    header.unit = fahrenheit ? 1 : 2;
-    header.recordInterval = m_intervalMs;
-    m_record.emplace(m_file, header);
-    return m_record->start();
+    // Pipes and terminals have no disk behind them.
+    if (m_file.isSequential() || !m_sinceSync.hasExpired(SyncMs))
+        return true;
+    m_sinceSync.start();
+    return syncFileData(m_file);
 }
 
 bool LogOutput::finish()
 {
-    // A record without samples is still a whole file: header and no rows.
-    bool ok = m_format != LogFormat::Record || m_record
-              || startRecord(QDateTime::currentMSecsSinceEpoch(), false);
-    ok = (!m_record || m_record->finish()) && ok;
-    const bool flushed = m_file.flush();
+    if (!m_file.isOpen())
+        return true;
+    if (m_rows == 0) {
+        m_file.close();
+        if (m_created)
+            m_file.remove();
+        return true;
+    }
+    bool ok = !m_record || m_record->finish();
+    ok = (m_file.isSequential() || syncFileData(m_file)) && ok;
     m_file.close();
-    return ok && flushed;
+    return ok;
 }

@@ -4,38 +4,48 @@
 #include "logrows.h"
 #include "recordfile.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <optional>
 
-// Where the rows go, in the chosen format. Every row is handed to the operating system as it is
-// written, so a reader of the file (or pipe) sees it at once.
+// Where the rows go, in the chosen format. Every row is one write to the operating system as it
+// is taken, so a reader of the file, pipe or redirected standard output sees it at once, and a
+// file's rows reach the disk at least every few seconds. An existing file is replaced, or added
+// to, only at the first row: a run that takes none leaves it as it was.
 class LogOutput
 {
 public:
-    LogOutput(LogFormat format, int intervalMs);
+    explicit LogOutput(LogFormat format);
 
-    // Creates or truncates the file; "-" is standard output. Nothing is written yet.
-    bool open(const QString &path, QString *error);
+    // Opens `path` ("-" is standard output) without changing it yet. With `append`, an existing
+    // file must be one of the chosen format (csv or jsonl); its rows stay and its header is not
+    // repeated.
+    bool open(const QString &path, bool append, QString *error);
 
-    // Goes into the record header, which is written with the first row.
-    void setEmissivity(float emissivity) { m_emissivity = emissivity; }
-
-    bool write(const LogRow &row);
-    // Completes the file (a record file gets its sample count) and closes it.
+    // `header` goes into a record file with the first row.
+    bool write(const LogRow &row, const RecordHeader &header);
+    // Completes the file (a record file gets its sample count) and closes it. A file the run
+    // created without writing a row goes again.
     bool finish();
 
     int rows() const { return m_rows; }
     QString errorString() const { return m_file.errorString(); }
+    // The last write failed because nobody reads the pipe any more.
+    bool readerGone() const { return m_readerGone; }
 
 private:
     bool writeBytes(const QByteArray &bytes);
-    bool startRecord(qint64 startMsecs, bool fahrenheit);
+    bool begin(const RecordHeader &header);
+    bool syncWhenDue();
 
     const LogFormat m_format;
-    const int m_intervalMs;
     QFile m_file;
-    float m_emissivity = 0.0f;
+    bool m_append = false;
+    bool m_created = false;
+    bool m_readerGone = false;
+    bool m_lineEndMissing = false; // an appended-to file whose last line is torn
     std::optional<RecordAppender> m_record;
+    QElapsedTimer m_sinceSync;
     int m_rows = 0;
 };

@@ -43,6 +43,7 @@ int main(int argc, char **argv)
     }
 
     qInstallMessageHandler(errorsOnly);
+    ignoreBrokenPipe();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tevrano-log"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TEVRANO_VERSION));

@@ -448,7 +448,8 @@ void Instrument::handleUnit(int unit)
     store(Parameter::Unit, unit);
     if (unit == previous)
         return;
-    for (double *value : {&m_latest.object, &m_latest.ambient})
+    // The step under way too: its readings go out labelled with the new unit.
+    for (double *value : {&m_latest.object, &m_latest.ambient, &m_stepObject})
         *value = TemperatureUnit::fromCelsius(TemperatureUnit::toCelsius(*value, previous), unit);
     m_latest.unit = unit;
     emit unitChanged(unit, previous);

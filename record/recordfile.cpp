@@ -265,6 +265,14 @@ int durationDecimals(int recordIntervalMs)
     return 1;
 }
 
+qint64 sampleTime(qint64 startMsecs, double duration)
+{
+    // A duration no clock reaches (a hand-edited file) leaves the time at the start.
+    constexpr double kLongestMs = 1e15;
+    const double ms = duration * 1000.0;
+    return startMsecs + (std::isfinite(ms) && std::abs(ms) < kLongestMs ? std::llround(ms) : 0);
+}
+
 bool isSampleGap(qint64 sinceReadingMs, int recordIntervalMs)
 {
     return sinceReadingMs > std::max<qint64>(1000, 2 * qint64(recordIntervalMs));
@@ -298,7 +306,7 @@ bool RecordAppender::start()
 bool RecordAppender::append(double duration, double temperature, double ambient)
 {
     char row[BlockWriter::kRowSlack];
-    const qint64 at = m_header.startMsecs + qint64(m_count) * m_header.recordInterval;
+    const qint64 at = sampleTime(m_header.startMsecs, duration);
     char *const end = putRow(row,
                              row + sizeof row,
                              m_count + 1,
@@ -345,15 +353,14 @@ bool writeRows(BlockWriter &writer,
     for (int i = 0; i < count; ++i) {
         const int index = firstIndex + i;
         const double ambient = i < series.ambients.size() ? series.ambients[i] : std::nan("");
-        char *out
-                = putRow(writer.cursor(),
-                         writer.limit(),
-                         index + 1,
-                         series.durations[i],
-                         series.temperatures[i],
-                         ambient,
-                         decimals,
-                         clock.msOfDay(header.startMsecs + qint64(index) * header.recordInterval));
+        char *out = putRow(writer.cursor(),
+                           writer.limit(),
+                           index + 1,
+                           series.durations[i],
+                           series.temperatures[i],
+                           ambient,
+                           decimals,
+                           clock.msOfDay(sampleTime(header.startMsecs, series.durations[i])));
         writer.advance(out);
         if (!writer.flushIfFull())
             return false;

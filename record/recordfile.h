@@ -64,6 +64,10 @@ inline constexpr qint64 MaxRecordSamples = (qint64(INT_MAX) - 64) / qint64(sizeo
 // Receives progress in percent; called only when the percentage changes.
 using RecordProgress = std::function<void(int percent)>;
 
+// A sample's time: the recording's start plus its measured duration (seconds), to the millisecond.
+// The Time column, the CSV export and tevrano-log all give a sample this time.
+qint64 sampleTime(qint64 startMsecs, double duration);
+
 // Whether a sample taken `sinceReadingMs` after the latest valid object reading is a gap (NaN):
 // no reading for more than max(1 s, 2 x the record interval).
 bool isSampleGap(qint64 sinceReadingMs, int recordIntervalMs);

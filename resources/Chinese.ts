@@ -539,6 +539,18 @@
         <source>报警声音</source>
         <translation>报警声音</translation>
     </message>
+    <message>
+        <source>已达到样本上限，记录已停止</source>
+        <translation>已达到样本上限，记录已停止</translation>
+    </message>
+    <message>
+        <source>记录日志%1不是普通文件，已忽略</source>
+        <translation>记录日志%1不是普通文件，已忽略</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。开始新记录前要保存吗？</source>
+        <translation>记录尚未保存。开始新记录前要保存吗？</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

@@ -539,6 +539,18 @@
         <source>报警声音</source>
         <translation>Alarm sound</translation>
     </message>
+    <message>
+        <source>已达到样本上限，记录已停止</source>
+        <translation>Sample limit reached; the recording has stopped</translation>
+    </message>
+    <message>
+        <source>记录日志%1不是普通文件，已忽略</source>
+        <translation>The recording journal %1 is not a regular file and was ignored</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。开始新记录前要保存吗？</source>
+        <translation>The recording has not been saved. Save it before starting a new one?</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

@@ -539,6 +539,18 @@
         <source>报警声音</source>
         <translation>警報聲音</translation>
     </message>
+    <message>
+        <source>已达到样本上限，记录已停止</source>
+        <translation>已達到樣本上限，記錄已停止</translation>
+    </message>
+    <message>
+        <source>记录日志%1不是普通文件，已忽略</source>
+        <translation>記錄日誌%1不是一般檔案，已忽略</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。开始新记录前要保存吗？</source>
+        <translation>記錄尚未儲存。開始新記錄前要儲存嗎？</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

@@ -1,11 +1,11 @@
 // What the recording journal costs at the 10 ms sampling interval: CPU time per
 // 1000 samples and the sampling thread's timing, each with the journal off and
-// on. The sampling thread appends to the store exactly as a recording does.
+// on, and how far the journal's Time column strays from Date + Duration. A
+// recording session samples readings fed at the instrument's pace.
 // Run a Release build: bench_journal [seconds per run, default 30].
 
-#include "collect.h"
+#include "recordingsession.h"
 #include "recordjournal.h"
-#include "samplestore.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -70,46 +70,74 @@ void spin(int ms)
 
 Run sample(int seconds, const QString &journalPath)
 {
-    SampleStore store;
-    store.reset(seconds * 1000 / kIntervalMs + 1000);
-    store.restart();
     Run run;
     run.ticksNs.reserve(seconds * 1000 / kIntervalMs + 1000);
     QElapsedTimer clock;
     clock.start();
-    std::unique_ptr<RecordJournal> journal;
-    if (!journalPath.isEmpty()) {
-        journal = std::make_unique<RecordJournal>(store, journalPath);
-        RecordHeader header;
-        header.application = QStringLiteral("Tevrano");
-        header.startMsecs = QDateTime::currentMSecsSinceEpoch();
-        header.recordInterval = kIntervalMs;
-        journal->begin(header, store.generation());
-    }
     const double cpuBefore = processCpuMs();
     {
-        Collect collect;
-        int n = 0;
+        RecordingSession session;
+        session.setInterval(kIntervalMs);
+        session.setSampleLimit(INT_MAX);
+        session.samples().reset(seconds * 1000 / kIntervalMs + 1000);
+        session.setJournalPath(journalPath);
         QObject::connect(
-                &collect,
-                &Collect::timeOut,
-                &collect,
-                [&] {
-                    run.ticksNs.append(clock.nsecsElapsed());
-                    store.appendNow(25.0 + (n++ % 50) * 0.1, 21.0, INT_MAX);
-                },
+                &session,
+                &RecordingSession::sampled,
+                &session,
+                [&] { run.ticksNs.append(clock.nsecsElapsed()); },
                 Qt::DirectConnection);
-        QMetaObject::invokeMethod(&collect, [&collect] { collect.start(kIntervalMs); });
+        // Readings at the instrument's pace, on the owner's thread.
+        int n = 0;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            Instrument::Reading reading;
+            reading.object = 25.0 + (n++ % 50) * 0.1;
+            reading.ambient = 21.0;
+            reading.monotonicMs = RecordingSession::steadyNowMs();
+            session.feed(reading);
+        });
+        poll.start(20);
+        session.start();
         spin(seconds * 1000);
+        session.stop();
+        poll.stop();
+        spin(1000); // the journal's last write and sync
+        run.journalCpuMs = journalPath.isEmpty() ? 0.0 : threadCpuMs("record journal");
     } // the sampling thread has ended here
-    if (journal) {
-        journal->end();
-        spin(1000); // the last write and sync
-        run.journalCpuMs = threadCpuMs("record journal");
-    }
     run.cpuMs = processCpuMs() - cpuBefore;
-    journal.reset();
     return run;
+}
+
+// The largest distance in ms between a row's Time and Date + Duration in a record file; -1 when
+// it holds no row.
+double timeColumnStray(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1.0;
+    QDateTime date;
+    LocalClock clock;
+    double worst = -1.0;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed();
+        if (line.startsWith("Date:"))
+            date = QDateTime::fromString(QString::fromLatin1(line.mid(5)),
+                                         QStringLiteral("yyyy-MM-dd hh:mm:ss:zzz"));
+        const QList<QByteArray> fields = line.split('\t');
+        if (fields.size() < 5 || !date.isValid())
+            continue;
+        const QList<QByteArray> t = fields[4].split(':');
+        if (t.size() != 4)
+            continue;
+        const qint64 written
+                = ((t[0].toLongLong() * 60 + t[1].toLongLong()) * 60 + t[2].toLongLong()) * 1000
+                  + t[3].toLongLong();
+        const double expected
+                = double(clock.msOfDay(date.toMSecsSinceEpoch())) + fields[1].toDouble() * 1000.0;
+        worst = std::max(worst, std::abs(double(written) - expected));
+    }
+    return worst;
 }
 
 void report(const char *name, const Run &run)
@@ -163,5 +191,8 @@ int main(int argc, char **argv)
                 on.journalCpuMs / (seconds * 1000.0) * 100.0,
                 on.cpuMs - off.cpuMs,
                 static_cast<long long>(QFile(path).size()));
+    std::printf("journal Time column: at most %.1f ms from Date + Duration over %d s\n",
+                timeColumnStray(path),
+                seconds);
     return 0;
 }

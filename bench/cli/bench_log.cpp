@@ -1,15 +1,20 @@
 // tevrano-log at --interval 10 against the simulator: rows written against the nominal count,
-// the logger's CPU time as a share of one core, and its resident memory over the run.
-// Usage: bench_log [SECONDS] (default 30). Reads /proc, so Linux only.
+// the logger's CPU time as a share of one core, its resident memory over the run, and how far
+// each row's time strays from the first row's time plus the elapsed seconds.
+// Usage: bench_log [SECONDS [TEVRANO_LOG]] (default 30, the one built here). Reads /proc, so
+// Linux only.
 #include "instrumentsimulator.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <unistd.h>
 
@@ -62,7 +67,7 @@ int main(int argc, char **argv)
     environment.insert(QStringLiteral("TEVRANO_SERIAL_PORTS"), sim.devicePath());
     logger.setProcessEnvironment(environment);
     logger.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    logger.start(QStringLiteral(TEVRANO_LOG_PATH),
+    logger.start(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(TEVRANO_LOG_PATH),
                  {"--interval",
                   QString::number(IntervalMs),
                   "--duration",
@@ -103,7 +108,29 @@ int main(int argc, char **argv)
 
     QFile file(path);
     file.open(QIODevice::ReadOnly);
-    const int rows = file.readAll().count('\n') - 1;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    const int rows = int(lines.size()) - 2; // the header, and the empty text after the last row
+    // Every row's time against the first row's time plus the elapsed seconds since it.
+    double stray = 0;
+    int repeated = 0;
+    qint64 firstMs = 0;
+    qint64 previousMs = 0;
+    double firstElapsed = 0;
+    for (int i = 1; i <= rows; ++i) {
+        const QList<QByteArray> fields = lines[i].split(',');
+        const qint64 ms
+                = QDateTime::fromString(QString::fromLatin1(fields.value(0)), Qt::ISODateWithMs)
+                          .toMSecsSinceEpoch();
+        const double elapsed = fields.value(1).toDouble();
+        if (i == 1) {
+            firstMs = ms;
+            firstElapsed = elapsed;
+        } else {
+            stray = std::max(stray, std::abs(ms - firstMs - (elapsed - firstElapsed) * 1000.0));
+            repeated += ms == previousMs ? 1 : 0;
+        }
+        previousMs = ms;
+    }
     const int nominal = seconds * 1000 / IntervalMs;
     std::printf("exit status       %d\n", logger.exitCode());
     std::printf(
@@ -115,5 +142,9 @@ int main(int argc, char **argv)
                 rssFirst,
                 rssMin,
                 rssMax);
+    std::printf("row times         at most %.1f ms from first + elapsed; %d rows repeat the time "
+                "before\n",
+                stray,
+                repeated);
     return 0;
 }

@@ -11,6 +11,8 @@
 #include <QMap>
 #include <QVector>
 
+#include <cmath>
+
 class MemorySettings : public ChartSettingsStore
 {
 public:
@@ -58,6 +60,19 @@ public:
     QVector<Message> messages;
     QString savePath;
 };
+
+// A poll step's readings reaching the chart and its session as the instrument hands them over.
+inline void feedReading(ttwidget &chart, double object, double ambient = std::nan(""))
+{
+    Instrument::Reading reading;
+    reading.object = object;
+    reading.ambient = ambient;
+    reading.unit = chart.unit();
+    reading.monotonicMs = RecordingSession::steadyNowMs();
+    chart.session().feed(reading);
+    chart.UpdateTempAmb(std::isnan(ambient) ? 0.0 : ambient);
+    chart.UpdateTemp(object);
+}
 
 // An interval long enough that no sampling tick arrives during a test, so the
 // test decides which samples exist.

@@ -84,6 +84,8 @@ private slots:
     void offerAnswered();
     void quitAsksAboutTheRecording_data();
     void quitAsksAboutTheRecording();
+    void startOnUnsavedRecordingAsks_data();
+    void startOnUnsavedRecordingAsks();
     void unwritableSettingsDirCostsOneStatusMessage();
 
 private:
@@ -239,6 +241,7 @@ void tst_Journal::quitAsksAboutTheRecording_data()
     QTest::newRow("recording, discard, system close") << 2 << discard << true << "" << true;
     QTest::newRow("held, discard") << 1 << discard << false << "" << true;
     QTest::newRow("recording, save") << 2 << save << false << "saved" << true;
+    QTest::newRow("recording, save, no file chosen") << 2 << save << false << "" << false;
     QTest::newRow("held, save, system close") << 1 << save << true << "saved" << true;
     QTest::newRow("held, save fails") << 1 << save << false << "missing/saved" << false;
 }
@@ -269,14 +272,18 @@ void tst_Journal::quitAsksAboutTheRecording()
     const bool closed = systemClose ? static_cast<QWidget *>(window)->close() : window->close();
     QCOMPARE(closed, closes);
     QCOMPARE(window->isVisible(), !closes);
-    QCOMPARE(f.asked.size(), state == 0 ? 0 : 1);
+    // A save without a file asks again (the stand-in answers Cancel then).
+    QCOMPARE(f.asked.size(), state == 0 ? 0 : closes || answer == QMessageBox::Cancel ? 1 : 2);
     if (state == 0)
         return;
     QCOMPARE(f.asked.first().title, QStringLiteral("提示"));
     QCOMPARE(f.asked.first().text, QStringLiteral("记录尚未保存。退出前要保存吗？"));
     QCOMPARE(captions(f.asked.first()), QStringList({"保存", "放弃", "取消"}));
-    // Cancel keeps the recording running; every other answer has stopped it.
-    QCOMPARE(window->chart()->isRecording(), state == 2 && answer == QMessageBox::Cancel);
+    // Cancel, or Save without a file, keeps the recording running; every other answer stopped it.
+    QCOMPARE(window->chart()->isRecording(),
+             state == 2
+                     && (answer == QMessageBox::Cancel
+                         || (answer == QMessageBox::Save && chosen.isEmpty())));
     if (!chosen.isEmpty() && closes)
         QVERIFY(QFile::exists(chosen + QStringLiteral(".txt")));
     if (!chosen.isEmpty() && !closes)
@@ -284,6 +291,34 @@ void tst_Journal::quitAsksAboutTheRecording()
     const bool kept = answer == QMessageBox::Cancel || !closes;
     QCOMPARE(window->chart()->hasUnsavedRecording(), kept);
     QTRY_COMPARE_WITH_TIMEOUT(QFile::exists(journalPath()), kept, 5000);
+}
+
+void tst_Journal::startOnUnsavedRecordingAsks_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::newRow("cancel keeps the one held") << int(QMessageBox::Cancel);
+    QTest::newRow("discard starts anew") << int(QMessageBox::Discard);
+}
+
+void tst_Journal::startOnUnsavedRecordingAsks()
+{
+    QFETCH(int, answer);
+    MainWindow *window = openPollingWindow();
+    QVERIFY(window);
+    QVERIFY(startRecording(window));
+    window->on_navButton_startstop_clicked();
+    const int held = window->chart()->samples().size();
+    f.answers = {QMessageBox::StandardButton(answer)};
+    window->on_navButton_startstop_clicked();
+    QCOMPARE(f.asked.size(), 1);
+    QCOMPARE(f.asked.first().text, QStringLiteral("记录尚未保存。开始新记录前要保存吗？"));
+    const bool started = answer == QMessageBox::Discard;
+    QCOMPARE(window->chart()->isRecording(), started);
+    if (!started)
+        QCOMPARE(window->chart()->samples().size(), held);
+    QVERIFY(window->chart()->hasUnsavedRecording());
+    window->chart()->session().stop();
+    window->chart()->discardRecording();
 }
 
 void tst_Journal::unwritableSettingsDirCostsOneStatusMessage()

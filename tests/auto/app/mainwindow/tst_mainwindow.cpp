@@ -351,7 +351,7 @@ void tst_MainWindow::closeStoresThePortAndStopsPolling()
 void tst_MainWindow::serialErrorsNeverStopSampling()
 {
     MainWindow *window = f.openWindowWithoutPorts();
-    QSignalSpy stops(window->chart(), &ttwidget::stopcollect);
+    QSignalSpy stops(&window->chart()->session(), &RecordingSession::finished);
     Instrument *instrument = window->instrument();
     for (int i = 0; i < 20; ++i)
         instrument->handleSerialError(i % 2 ? QSerialPort::TimeoutError

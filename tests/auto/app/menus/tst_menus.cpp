@@ -151,12 +151,12 @@ void tst_Menus::importAndChartSettingsRefusedWhileRecording()
         asked = true;
         return int(QDialog::Rejected);
     });
-    window->chart()->recording = true;
+    window->chart()->session().start();
     if (import)
         window->ClickImportData();
     else
         window->ClickChartSettings();
-    window->chart()->recording = false;
+    window->chart()->session().stop();
     QVERIFY(!asked);
     QCOMPARE(f.shown.size(), 1);
     QCOMPARE(f.shown.first().icon, QMessageBox::Warning);

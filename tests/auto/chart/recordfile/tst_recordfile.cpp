@@ -267,13 +267,15 @@ void tst_RecordFile::rowTimes_data()
     QTest::addColumn<int>("interval");
     QTest::addColumn<double>("duration");
     QTest::addColumn<QByteArray>("secondRow");
-    QTest::newRow("50 ms after 14:07:09.123") << localMsecs(14, 7, 9, 123) << 50 << 0.1
-                                              << QByteArray("2\t0.10\t25.3\t24.0\t14:07:09:173");
+    // The Time column is the start plus the measured Duration, whatever the interval says: a late
+    // tick must not shift it.
+    QTest::newRow("late tick at 50 ms") << localMsecs(14, 7, 9, 123) << 50 << 0.1
+                                        << QByteArray("2\t0.10\t25.3\t24.0\t14:07:09:223");
     QTest::newRow("past midnight") << localMsecs(23, 59, 59, 990) << 10 << 0.011
-                                   << QByteArray("2\t0.01\t25.3\t24.0\t00:00:00:000");
-    QTest::newRow("seconds interval, whole seconds")
+                                   << QByteArray("2\t0.01\t25.3\t24.0\t00:00:00:001");
+    QTest::newRow("seconds interval, to the millisecond")
             << localMsecs(8, 0, 0, 0) << 2000 << 2.4
-            << QByteArray("2\t2\t25.3\t24.0\t08:00:02:000");
+            << QByteArray("2\t2\t25.3\t24.0\t08:00:02:400");
 }
 
 void tst_RecordFile::rowTimes()
@@ -304,6 +306,11 @@ void tst_RecordFile::columnsInAnyOrder_data()
     QTest::newRow("CR LF line ends") << QByteArray("Index,Duration,Temperature,Tamb,Time\r")
                                      << QByteArray("1\t0.5\t30.5\t20.5\tx\r\n"
                                                    "2\t1.5\t31.5\t21.5\tx\r\n");
+    // A file edited by hand often ends without one; its last sample stays.
+    QTest::newRow("no line end after the last row")
+            << QByteArray("Index,Duration,Temperature,Tamb,Time")
+            << QByteArray("1\t0.5\t30.5\t20.5\tx\n"
+                          "2\t1.5\t31.5\t21.5\tx");
 }
 
 void tst_RecordFile::columnsInAnyOrder()

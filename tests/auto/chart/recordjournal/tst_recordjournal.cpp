@@ -105,6 +105,8 @@ void tst_RecordJournal::cleanup()
 void tst_RecordJournal::startRecording(const QString &interval)
 {
     m_f->settings.values[QStringLiteral("ChartLineFPS")] = interval;
+    // The first sample waits for a reading.
+    feedReading(m_f->chart, 21.5, 23.0);
     m_f->chart.on_pushButton_startstop_clicked();
     QVERIFY(m_f->chart.isRecording());
 }
@@ -114,13 +116,11 @@ void tst_RecordJournal::writesThroughWhileRecording()
     ttwidget &chart = m_f->chart;
     chart.setJournalPath(journalPath());
     QSignalSpy failed(chart.journal(), &RecordJournal::failed);
-    chart.UpdateTemp(21.5);
-    chart.UpdateTempAmb(23.0);
     startRecording(QStringLiteral("10"));
     // Rows reach the file while the recording runs, not only at its end.
     QTRY_VERIFY_WITH_TIMEOUT(rowsIn(journalPath()) >= 20, 10000);
     QVERIFY(chart.isRecording());
-    chart.UpdateTemp(22.5);
+    feedReading(chart, 22.5, 23.0);
     QTest::qWait(100);
     chart.on_pushButton_startstop_clicked();
     QVERIFY(chart.hasUnsavedRecording());

@@ -74,8 +74,7 @@ void tst_SamplingStress::samplingWhileRefreshing()
     while (clock.elapsed() < kRunMs) {
         // Rising readings: the series must never go backwards.
         reading += 0.25;
-        chart.UpdateTemp(reading);
-        chart.UpdateTempAmb(-reading);
+        feedReading(chart, reading, -reading);
         chart.refreshView();
         const RecordSeries snapshot = chart.samples().snapshot();
         QCOMPARE(snapshot.temperatures.size(), snapshot.durations.size());
@@ -83,7 +82,7 @@ void tst_SamplingStress::samplingWhileRefreshing()
         ++snapshots;
         QCoreApplication::processEvents();
     }
-    emit chart.stopcollect();
+    chart.session().stop();
     QVERIFY(waitUntilFrozen(chart));
     chart.refreshView();
 
@@ -128,7 +127,7 @@ void tst_SamplingStress::restartsWhileSampling()
     while (clock.elapsed() < kRunMs) {
         chart.on_pushButton_startstop_clicked();
         for (int i = 0; i < 5; ++i) {
-            chart.UpdateTemp(i);
+            feedReading(chart, i);
             chart.refreshView();
             QTest::qWait(1);
         }
@@ -140,7 +139,7 @@ void tst_SamplingStress::restartsWhileSampling()
     // One last recording; whatever the earlier ones left, it starts empty.
     chart.on_pushButton_startstop_clicked();
     QTest::qWait(50);
-    emit chart.stopcollect();
+    chart.session().stop();
     QVERIFY(waitUntilFrozen(chart));
     chart.refreshView();
     QCOMPARE(chart.temperatureGraph->data()->size(), chart.samples().size());

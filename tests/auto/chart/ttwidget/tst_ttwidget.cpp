@@ -139,8 +139,9 @@ void tst_ttwidget::storedLimits_data()
     QTest::newRow("defaults") << QString() << QString() << 1000000 << 10;
     QTest::newRow("stored") << "5"
                             << "500" << 5000 << 500;
+    // The interval is checked before the sampling clock divides by it.
     QTest::newRow("not numbers") << "lots"
-                                 << "fast" << 0 << 0;
+                                 << "fast" << 0 << 1;
     QTest::newRow("huge saturates") << "99999999"
                                     << "10" << INT_MAX << 10;
 }
@@ -189,15 +190,13 @@ void tst_ttwidget::setUnit()
     ttwidget &chart = m_f->chart;
     chart.setUnit(first);
     chart.on_pushButton_startstop_clicked();
-    chart.UpdateTemp(temperature);
-    chart.UpdateTempAmb(ambient);
-    chart.Recording();
+    feedReading(chart, temperature, ambient); // the first sample
     chart.refreshView();
     chart.setUnit(code);
     QCOMPARE(chart.plot->yAxis->label(), label);
-    QCOMPARE(chart.unit, code);
+    QCOMPARE(chart.unit(), code);
     QCOMPARE(chart.recordHeader().unit, code);
-    chart.Recording();
+    chart.session().takeSample();
     const RecordSeries series = chart.samples().snapshot();
     QCOMPARE(series.temperatures, QVector<double>({converted, converted}));
     QCOMPARE(series.ambients, QVector<double>({convertedAmbient, convertedAmbient}));
@@ -407,14 +406,12 @@ void tst_ttwidget::startWhilePausedClearsPause()
 void tst_ttwidget::startStopSignalsAndCaptions()
 {
     QSignalSpy startstop(&m_f->chart, &ttwidget::startstop);
-    QSignalSpy startcollect(&m_f->chart, &ttwidget::startcollect);
-    QSignalSpy stopcollect(&m_f->chart, &ttwidget::stopcollect);
     m_f->settings.values[QStringLiteral("ChartLineCache")] = QStringLiteral("2");
     m_f->chart.samples().append(1.0, 20.0, 19.0);
 
     m_f->chart.on_pushButton_startstop_clicked();
     QCOMPARE(startstop.takeFirst().at(0).toBool(), true);
-    QCOMPARE(startcollect.takeFirst().at(0).toInt(), kNoTicks.toInt());
+    QCOMPARE(m_f->chart.session().interval(), kNoTicks.toInt());
     QCOMPARE(stripCaption(m_f->chart, "pushButton_startstop"), QStringLiteral("停止"));
     QCOMPARE(m_f->chart.cacheSize(), 2000);
     QCOMPARE(m_f->chart.samples().size(), 0);
@@ -424,7 +421,7 @@ void tst_ttwidget::startStopSignalsAndCaptions()
     m_f->chart.samples().append(1.0, 20.0, 19.0);
     m_f->chart.on_pushButton_startstop_clicked();
     QCOMPARE(startstop.takeFirst().at(0).toBool(), false);
-    QCOMPARE(stopcollect.size(), 1);
+    QVERIFY(!m_f->chart.isRecording());
     QCOMPARE(stripCaption(m_f->chart, "pushButton_startstop"), QStringLiteral("开始"));
     QCOMPARE(m_f->chart.samples().size(), 1); // stopping keeps the samples
 }
@@ -433,15 +430,15 @@ void tst_ttwidget::samplesWithoutRecentReadingAreGaps()
 {
     m_f->settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("100");
     ttwidget &chart = m_f->chart;
-    // Before any reading at all, then with readings, then once they stopped for over a second.
+    // No row before the first reading; then readings, then once they stopped for over a second,
+    // then at once when the instrument is known to be gone.
     chart.on_pushButton_startstop_clicked();
-    QTRY_VERIFY_WITH_TIMEOUT(chart.samples().size() >= 2, 5000);
-    QVERIFY(std::isnan(chart.samples().snapshot().temperatures.constLast()));
+    QTest::qWait(300);
+    QCOMPARE(chart.samples().size(), 0);
     QElapsedTimer reading;
     reading.start();
     while (reading.elapsed() < 500) {
-        chart.UpdateTemp(30.0);
-        chart.UpdateTempAmb(20.0);
+        feedReading(chart, 30.0, 20.0);
         QTest::qWait(20);
     }
     RecordSeries series = chart.samples().snapshot();
@@ -450,6 +447,12 @@ void tst_ttwidget::samplesWithoutRecentReadingAreGaps()
     QTest::qWait(1600);
     series = chart.samples().snapshot();
     QVERIFY(std::isnan(series.temperatures.constLast()) && std::isnan(series.ambients.constLast()));
+    feedReading(chart, 30.0, 20.0);
+    chart.session().takeSample();
+    QCOMPARE(chart.samples().snapshot().temperatures.constLast(), 30.0);
+    chart.session().setConnectionState(Instrument::ConnectionState::Lost);
+    chart.session().takeSample();
+    QVERIFY(std::isnan(chart.samples().snapshot().temperatures.constLast()));
     // The extremes leave the gaps out.
     const SampleStore::Tail tail = chart.samples().tailSince(0, 0);
     QCOMPARE(tail.minTemperature, 30.0);
@@ -462,8 +465,10 @@ void tst_ttwidget::samplesWithoutRecentReadingAreGaps()
 void tst_ttwidget::sampleLimitStopsSamplingOnce()
 {
     m_f->settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
+    feedReading(m_f->chart, 30.0);
     m_f->chart.on_pushButton_startstop_clicked();
     m_f->chart.setCacheSize(5);
+    feedReading(m_f->chart, 30.0);
     QTRY_COMPARE_WITH_TIMEOUT(m_f->prompter.messages.size(), 1, 30000);
     const RecordingPrompter::Message info = m_f->prompter.messages.first();
     QCOMPARE(info.icon, QMessageBox::Information);
@@ -471,23 +476,27 @@ void tst_ttwidget::sampleLimitStopsSamplingOnce()
     QCOMPARE(info.title, QStringLiteral("提示"));
     QCOMPARE(info.text, QStringLiteral("记录数据结束"));
     QCOMPARE(m_f->chart.samples().size(), 5);
-    QVERIFY(m_f->chart.isRecording());
+    // Ended, and the button says so.
+    QVERIFY(!m_f->chart.isRecording());
+    QCOMPARE(stripCaption(m_f->chart, "pushButton_startstop"), QStringLiteral("开始"));
 
     // Sampling has stopped for good: no second box, no sixth sample.
     QTest::qWait(200);
     QCOMPARE(m_f->prompter.messages.size(), 1);
     QCOMPARE(m_f->chart.samples().size(), 5);
 
-    m_f->chart.on_pushButton_startstop_clicked();
     m_f->settings.values[QStringLiteral("ChartLineFPS")] = kNoTicks;
+    feedReading(m_f->chart, 30.0);
     m_f->chart.on_pushButton_startstop_clicked();
-    QCOMPARE(m_f->chart.samples().size(), 0);
+    QVERIFY(m_f->chart.isRecording());
+    QCOMPARE(m_f->chart.samples().size(), 1);
 }
 
 void tst_ttwidget::sampleLimitOfZeroEndsAtOnce()
 {
     m_f->settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
     m_f->settings.values[QStringLiteral("ChartLineCache")] = QStringLiteral("not a number");
+    feedReading(m_f->chart, 30.0);
     m_f->chart.on_pushButton_startstop_clicked();
     QTRY_COMPARE_WITH_TIMEOUT(m_f->prompter.messages.size(), 1, 30000);
     QCOMPARE(m_f->prompter.messages.first().text, QStringLiteral("记录数据结束"));
@@ -563,6 +572,7 @@ void tst_ttwidget::languageChange()
 void tst_ttwidget::stopAndCloseStopsSampling()
 {
     m_f->settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
+    feedReading(m_f->chart, 30.0);
     m_f->chart.on_pushButton_startstop_clicked();
     QTRY_VERIFY(m_f->chart.samples().size() > 0);
     m_f->chart.stopAndClose();

@@ -95,7 +95,12 @@ private slots:
     void formats();
     void stoppedMidRunLeavesWholeRecord_data();
     void stoppedMidRunLeavesWholeRecord();
+    void unplugGivesGapsThenValues_data();
     void unplugGivesGapsThenValues();
+    void rowsReachRedirectedOutputAsTaken();
+    void closedPipeEndsTheRun_data();
+    void closedPipeEndsTheRun();
+    void appendAddsRowsUnderOneHeader();
     void noInstrument();
     void refusedBeforeAnyPort_data();
     void refusedBeforeAnyPort();
@@ -214,8 +219,16 @@ void tst_TevranoLog::stoppedMidRunLeavesWholeRecord()
     QCOMPARE(imported.series.temperatures.last(), Object);
 }
 
+void tst_TevranoLog::unplugGivesGapsThenValues_data()
+{
+    QTest::addColumn<bool>("givenPort");
+    QTest::newRow("found by the search") << false;
+    QTest::newRow("given with --port") << true;
+}
+
 void tst_TevranoLog::unplugGivesGapsThenValues()
 {
+    QFETCH(bool, givenPort);
     QTemporaryDir dir;
     InstrumentSimulator::Config config;
     config.linkPath = dir.filePath(QStringLiteral("ttyPYRO"));
@@ -224,9 +237,10 @@ void tst_TevranoLog::unplugGivesGapsThenValues()
     sim.setObjectTemperature(Object);
     const QString path = dir.filePath(QStringLiteral("run.jsonl"));
     QProcess process;
-    startLogger(process,
-                {sim.devicePath()},
-                {"--interval", "100", "--format", "jsonl", "--output", path});
+    QStringList arguments{"--interval", "100", "--format", "jsonl", "--output", path};
+    if (givenPort)
+        arguments << "--port" << config.linkPath;
+    startLogger(process, givenPort ? QStringList() : QStringList{sim.devicePath()}, arguments);
     const auto objects = [&] {
         return jsonlObjects(readFile(path));
     };
@@ -257,9 +271,84 @@ void tst_TevranoLog::unplugGivesGapsThenValues()
     QVERIFY(firstGap >= 5);
     QVERIFY(back >= firstGap + 10);
     QVERIFY(back < o.size());
-    for (int i = 0; i < o.size(); ++i)
-        QVERIFY2(i >= firstGap && i < back ? std::isnan(o[i]) : o[i] == Object,
-                 qPrintable(QString::number(i)));
+    for (int i = 0; i < back; ++i)
+        QVERIFY2(i >= firstGap ? std::isnan(o[i]) : o[i] == Object, qPrintable(QString::number(i)));
+    // After the return, the instrument re-reads its parameters on the logger's thread, one
+    // blocking request at a time; readings it cannot take in meanwhile count as gaps, at most
+    // about a second of them.
+    const int late = int(std::count_if(o.cbegin() + back, o.cend(), isGap));
+    QVERIFY2(late <= 12, qPrintable(QString::number(late)));
+    QVERIFY(std::all_of(
+            o.cbegin() + back, o.cend(), [](double v) { return std::isnan(v) || v == Object; }));
+}
+
+void tst_TevranoLog::rowsReachRedirectedOutputAsTaken()
+{
+    InstrumentSimulator sim({});
+    QVERIFY(sim.start());
+    sim.setObjectTemperature(Object);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.csv"));
+    QProcess process;
+    process.setStandardOutputFile(path);
+    startLogger(process, {sim.devicePath()}, {"--interval", "500"});
+    // Header and rows while the program runs, long before a stdio buffer would fill, and still
+    // there after it is killed.
+    QVERIFY(waitFor([&] { return readFile(path).count('\n') >= 4; }, 15000));
+    process.kill();
+    QVERIFY(process.waitForFinished(10000));
+    QVERIFY(readFile(path).count('\n') >= 4);
+}
+
+void tst_TevranoLog::closedPipeEndsTheRun_data()
+{
+    QTest::addColumn<bool>("ignored");
+    QTest::newRow("SIGPIPE as inherited") << false;
+    QTest::newRow("SIGPIPE ignored, as under a service manager") << true;
+}
+
+void tst_TevranoLog::closedPipeEndsTheRun()
+{
+    QFETCH(bool, ignored);
+    InstrumentSimulator sim({});
+    QVERIFY(sim.start());
+    sim.setObjectTemperature(Object);
+    // The reader takes the header and two rows and goes; the run has no duration of its own.
+    const QString script = QStringLiteral("%1 \"$0\" --interval 300 | head -n 3 >/dev/null; "
+                                          "echo ${PIPESTATUS[0]}")
+                                   .arg(ignored ? "trap '' PIPE;" : "");
+    QProcess shell;
+    shell.setProcessEnvironment(environmentWithPorts({sim.devicePath()}));
+    shell.start(QStringLiteral("bash"), {"-c", script, QStringLiteral(TEVRANO_LOG_PATH)});
+    QVERIFY(shell.waitForFinished(30000));
+    QCOMPARE(shell.readAllStandardOutput().trimmed(), QByteArray("0"));
+}
+
+void tst_TevranoLog::appendAddsRowsUnderOneHeader()
+{
+    InstrumentSimulator sim({});
+    QVERIFY(sim.start());
+    sim.setObjectTemperature(Object);
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("log.csv"));
+    const QStringList arguments{"--interval", "100", "--duration", "0.5", "--append"};
+    for (int run = 0; run < 2; ++run)
+        QCOMPARE(runLogger({sim.devicePath()}, arguments + QStringList{"--output", csv}).exitCode,
+                 0);
+    const QByteArray rows = readFile(csv);
+    QCOMPARE(rows.count("time,elapsed_s"), 1);
+    QCOMPARE(rows.count('\n'), 1 + 2 * 5);
+
+    // Rows of another format are no place for csv rows; the file stays as it was.
+    const QString jsonl = dir.filePath(QStringLiteral("log.jsonl"));
+    const QByteArray earlier = "{\"time\":\"2026-01-05T14:07:09.123+01:00\"}\n";
+    QFile file(jsonl);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier) == earlier.size());
+    file.close();
+    const Run refused = runLogger({sim.devicePath()},
+                                  arguments + QStringList{"--format", "csv", "--output", jsonl});
+    QCOMPARE(refused.exitCode, 3);
+    QCOMPARE(readFile(jsonl), earlier);
 }
 
 void tst_TevranoLog::noInstrument()
@@ -273,8 +362,16 @@ void tst_TevranoLog::noInstrument()
     QTemporaryDir dir;
     QElapsedTimer timer;
     timer.start();
-    const Run run = runLogger({sim.devicePath()}, {"--output", dir.filePath("none.csv")});
+    // An earlier log under that name is left as it was.
+    const QString path = dir.filePath("earlier.csv");
+    const QByteArray earlier = "time,elapsed_s,object,ambient,unit\n2026-01-05T14:07:09.123+01:00,"
+                               "0.000,25.0,23.5,C\n";
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier) == earlier.size());
+    file.close();
+    const Run run = runLogger({sim.devicePath()}, {"--output", path});
     QCOMPARE(run.exitCode, 2);
+    QCOMPARE(readFile(path), earlier);
     // One silent port, two rates, two framings: a few seconds of probing, then the verdict.
     QVERIFY(timer.elapsed() < 20000);
     QCOMPARE(run.err.count('\n'), 1);
@@ -286,6 +383,8 @@ void tst_TevranoLog::refusedBeforeAnyPort_data()
     QTest::addColumn<int>("exitCode");
     QTest::newRow("interval 0") << QStringList{"--interval", "0"} << 1;
     QTest::newRow("negative duration") << QStringList{"--duration", "-5"} << 1;
+    QTest::newRow("duration beyond any clock") << QStringList{"--duration", "1e16"} << 1;
+    QTest::newRow("append to standard output") << QStringList{"--append"} << 1;
     QTest::newRow("unknown format") << QStringList{"--format", "xml"} << 1;
     QTest::newRow("unknown option") << QStringList{"--fast"} << 1;
     QTest::newRow("output in a missing folder")

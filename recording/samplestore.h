@@ -3,30 +3,26 @@
 
 #include "recordfile.h"
 
-#include <QElapsedTimer>
 #include <QMutex>
 #include <QVector>
 
 #include <cmath>
 
-#include <qcustomplot.h>
-
 // The samples of the current recording, shared by the sampling thread, which
-// appends, and the GUI thread, which hands them to the plot, saves and loads
-// them. Every member takes the lock, so an append and a read never overlap.
+// appends, and the threads that draw, save and journal them. Every member takes the lock, so an
+// append and a read never overlap.
 //
 // Each emptying starts a new generation; a reader that remembers the
 // generation and count it has already seen gets only what was added since.
 class SampleStore
 {
 public:
-    // Samples added since a reader's last visit, in the plot's own layout.
+    // Samples added since a reader's last visit.
     struct Tail
     {
         quint64 generation = 0;
         int count = 0; // samples held in total
-        QVector<QCPGraphData> temperature;
-        QVector<QCPGraphData> ambient;
+        RecordSeries rows;
         double firstDuration = 0.0;
         double lastDuration = 0.0;
         // Extremes over all samples held, gaps left out; NaN without any.
@@ -36,15 +32,16 @@ public:
 
     // Drops every sample and reserves room for `capacity` more.
     void reset(int capacity);
-    // Drops every sample, keeping the reserved room, and restarts the clock
-    // that stamps appendNow().
+    // Drops every sample, keeping the reserved room.
     void restart();
-    // Appends a sample stamped with the seconds since restart() unless `limit`
-    // samples are held already; returns false when it did not append.
-    bool appendNow(double temperature, double ambient, int limit);
+    // Appends a sample unless `limit` samples are held already; false when it did not.
+    bool appendWithin(double duration, double temperature, double ambient, int limit);
     void append(double duration, double temperature, double ambient);
     void replace(RecordSeries series);
 
+    // Hands every sample held over and keeps none; a new generation begins. For a reader that
+    // passes the samples on and needs none of them again.
+    RecordSeries takeAll();
     // Shares the arrays (no copy until the next append).
     RecordSeries snapshot() const;
     int size() const;
@@ -68,16 +65,10 @@ private:
 
     mutable QMutex m_mutex;
     RecordSeries m_series;
-    QElapsedTimer m_clock;
     quint64 m_generation = 1;
     // Extremes over the samples that are not gaps; NaN without any.
     double m_minTemperature = std::nan("");
     double m_maxTemperature = std::nan("");
 };
-
-// The value range auto-fit shows for curves spanning [low, high] (NaN when nothing is shown), with
-// 5 % of the span above and below. A flat curve keeps `currentSize` and centres on the value;
-// without any value the result is not valid.
-QCPRange autoFitRange(double low, double high, double currentSize);
 
 #endif // TEVRANO_SAMPLESTORE_H

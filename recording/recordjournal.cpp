@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -24,11 +25,12 @@ constexpr int kHeaderLines = 8;
 constexpr int kMaxNameAttempts = 1000;
 
 // When the journal's recording started, from its "Date:" line; the file's
-// last change when the header does not say.
+// last change when the header does not say, and now when nothing does (a
+// dangling link), so an aside name is never empty.
 QDateTime journalStart(const QString &path)
 {
     QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
+    if (openRegularFile(file, QIODevice::ReadOnly)) {
         for (int i = 0; i < kHeaderLines && !file.atEnd(); ++i) {
             const QByteArray line = file.readLine(256).trimmed();
             if (!line.startsWith("Date:"))
@@ -39,7 +41,15 @@ QDateTime journalStart(const QString &path)
                 return start;
         }
     }
-    return QFileInfo(path).lastModified();
+    const QDateTime changed = QFileInfo(path).lastModified();
+    return changed.isValid() ? changed : QDateTime::currentDateTime();
+}
+
+// Also a link whose target is gone, or a FIFO: whatever holds the name.
+bool namePresent(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
 }
 
 // Reads an open file only up to `limit` bytes.
@@ -103,7 +113,7 @@ public:
     void begin(const RecordHeader &header, quint64 generation)
     {
         end();
-        if (m_file.exists()) {
+        if (namePresent(m_owner.path())) {
             const QString target = moveAside();
             if (target.isEmpty()) {
                 // It still holds an earlier recording: better no journal than that one lost.
@@ -115,14 +125,14 @@ public:
         m_header = header;
         m_generation = generation;
         m_written = 0;
-        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
-            || !writeRecordHeader(m_file, header, 0) || !syncFileData(m_file)) {
+        if (!openRegularFile(m_file,
+                             QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
+            || !writeRecordHeader(m_file, header, 0)) {
             giveUp();
             return;
         }
-        m_unsynced = false;
-        m_sinceSync.start();
-        m_tick->start();
+        if (sync())
+            m_tick->start();
     }
 
     void end()
@@ -137,17 +147,17 @@ public:
     void remove()
     {
         close();
-        m_file.remove();
+        QFile::remove(m_owner.path());
     }
 
     // The new name, empty when the journal could not be moved.
     QString moveAside()
     {
         close();
-        if (!m_file.exists())
+        if (!namePresent(m_owner.path()))
             return QString();
         const QString name
-                = journalStart(m_file.fileName()).toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss"));
+                = journalStart(m_owner.path()).toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss"));
         const QDir dir(m_owner.recoveredDir());
         if (!dir.mkpath(QStringLiteral(".")))
             return QString();
@@ -157,8 +167,12 @@ public:
                                  : QStringLiteral("%1_%2.txt").arg(name).arg(attempt));
             if (QFileInfo::exists(target))
                 continue;
-            const bool moved = m_file.rename(target);
-            m_file.setFileName(m_owner.path());
+            // By name: it may be a FIFO, never opened, or a link whose target is gone, which
+            // QFile takes for no file at all.
+            const bool moved = QFile::rename(m_owner.path(), target)
+                               || std::rename(QFile::encodeName(m_owner.path()).constData(),
+                                              QFile::encodeName(target).constData())
+                                          == 0;
             return moved ? target : QString();
         }
         return QString();
@@ -192,6 +206,7 @@ private:
         }
         m_unsynced = false;
         m_sinceSync.start();
+        ++m_owner.m_syncs;
         return true;
     }
 
@@ -294,8 +309,10 @@ bool loadJournalFile(const QString &path,
                      qint64 sampleLimit)
 {
     QFile file(path);
-    if (!openRecordFile(file, error))
+    if (!openRegularFile(file, QIODevice::ReadOnly, error)) {
+        result.failure = RecordFailure::Unreadable;
         return false;
+    }
     const qint64 complete = completeLinesSize(file);
     LimitedReader reader(file, complete);
     reader.open(QIODevice::ReadOnly | QIODevice::Unbuffered);

@@ -6,11 +6,22 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 // The settings dialog's largest limit. A larger limit from a hand-edited
 // settings file still works, but its room is taken as samples arrive.
 constexpr int kMaxReserved = 10000 * 1000;
+
+// Copies of the samples from index `from` on. A copy, not a share (mid() shares a whole array):
+// the next append must not have to detach the whole series.
+RecordSeries rowsFrom(const RecordSeries &series, int from)
+{
+    const auto part = [from](const QVector<double> &values) {
+        return QVector<double>(values.cbegin() + from, values.cend());
+    };
+    return {part(series.durations), part(series.temperatures), part(series.ambients)};
+}
 } // namespace
 
 void SampleStore::reset(int capacity)
@@ -31,16 +42,13 @@ void SampleStore::restart()
     m_series.temperatures.resize(0);
     m_series.ambients.resize(0);
     clearLocked();
-    m_clock.start();
 }
 
-bool SampleStore::appendNow(double temperature, double ambient, int limit)
+bool SampleStore::appendWithin(double duration, double temperature, double ambient, int limit)
 {
     QMutexLocker lock(&m_mutex);
     if (m_series.durations.size() >= limit)
         return false;
-    // A monotonic clock: a change of the wall clock must not bend the time axis.
-    const double duration = m_clock.isValid() ? double(m_clock.nsecsElapsed()) / 1e9 : 0.0;
     appendLocked(duration, temperature, ambient);
     return true;
 }
@@ -75,6 +83,14 @@ void SampleStore::convertUnit(int from, int to)
         convert(*value);
 }
 
+RecordSeries SampleStore::takeAll()
+{
+    QMutexLocker lock(&m_mutex);
+    RecordSeries taken = std::exchange(m_series, RecordSeries());
+    clearLocked();
+    return taken;
+}
+
 RecordSeries SampleStore::snapshot() const
 {
     QMutexLocker lock(&m_mutex);
@@ -106,13 +122,7 @@ SampleStore::Tail SampleStore::tailSince(quint64 generation, int seen) const
     tail.generation = m_generation;
     tail.count = m_series.durations.size();
     const int from = generation == m_generation ? std::min(seen, tail.count) : 0;
-    tail.temperature.reserve(tail.count - from);
-    tail.ambient.reserve(tail.count - from);
-    for (int i = from; i < tail.count; ++i) {
-        const double key = m_series.durations[i];
-        tail.temperature.append(QCPGraphData(key, m_series.temperatures[i]));
-        tail.ambient.append(QCPGraphData(key, m_series.ambients[i]));
-    }
+    tail.rows = rowsFrom(m_series, from);
     if (tail.count > 0) {
         tail.firstDuration = m_series.durations.constFirst();
         tail.lastDuration = m_series.durations.constLast();
@@ -125,19 +135,9 @@ SampleStore::Tail SampleStore::tailSince(quint64 generation, int seen) const
 RecordSeries SampleStore::copySince(quint64 generation, int from) const
 {
     QMutexLocker lock(&m_mutex);
-    RecordSeries copy;
-    const int count = m_series.durations.size();
-    if (generation != m_generation || from >= count)
-        return copy;
-    from = std::max(from, 0);
-    // Not mid(): for the whole array it hands out a share.
-    const auto tail = [from](const QVector<double> &values) {
-        return QVector<double>(values.cbegin() + from, values.cend());
-    };
-    copy.durations = tail(m_series.durations);
-    copy.temperatures = tail(m_series.temperatures);
-    copy.ambients = tail(m_series.ambients);
-    return copy;
+    if (generation != m_generation || from >= m_series.durations.size())
+        return RecordSeries();
+    return rowsFrom(m_series, std::max(from, 0));
 }
 
 void SampleStore::noteExtremes(double temperature)
@@ -159,15 +159,4 @@ void SampleStore::clearLocked()
 {
     ++m_generation;
     m_minTemperature = m_maxTemperature = std::nan("");
-}
-
-QCPRange autoFitRange(double low, double high, double currentSize)
-{
-    if (std::isnan(low))
-        return QCPRange(std::nan(""), std::nan(""));
-    const double margin = (high - low) * 0.05;
-    if (QCPRange::validRange(low - margin, high + margin))
-        return QCPRange(low - margin, high + margin);
-    const double centre = (low + high) * 0.5;
-    return QCPRange(centre - currentSize * 0.5, centre + currentSize * 0.5);
 }

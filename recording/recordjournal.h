@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QThread>
 
+#include <atomic>
+
 class SampleStore;
 
 // The running recording written through to a record file while it grows, so a
@@ -41,6 +43,8 @@ public:
     void remove();
     // Moves the journal to recoveredDir().
     void moveAside();
+    // How often the journal reached the disk since it was made: a watchdog for the periodic sync.
+    int syncCount() const { return m_syncs; }
 
 signals:
     void failed();
@@ -53,6 +57,7 @@ private:
     void queue(Job job);
 
     const QString m_path;
+    std::atomic<int> m_syncs{0};
     QThread m_thread;
     Writer *m_writer;
 };
