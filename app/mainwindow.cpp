@@ -84,8 +84,7 @@ public:
     }
     QString saveFileName(QWidget *parent) override
     {
-        return Messages::saveFileName(
-                parent, QStringLiteral("File"), QStringLiteral("Files (*.txt)"));
+        return Messages::saveFileName(parent, recordSaveTitle(), recordSaveFilter());
     }
     QString exportFileName(QWidget *parent, const QString &filter) override
     {

@@ -916,6 +916,14 @@ bool ttwidget::refuseWhileRecording()
     return true;
 }
 
+bool ttwidget::refuseEmptySave()
+{
+    if (m_samples.size() > 0)
+        return false;
+    m_prompter->message(QMessageBox::Information, nullptr, tr("提示"), tr("没有记录数据，无需保存。"));
+    return true;
+}
+
 bool ttwidget::runFileJob(WriteFileThread &job)
 {
     WaitDialog dialog;
@@ -948,7 +956,8 @@ bool ttwidget::drawImage(const QString &path)
 
 void ttwidget::exportImage()
 {
-    const QString path = m_prompter->exportFileName(this, tr("图片 (*.png *.pdf)"));
+    const QString filter = tr("图片 (*.png *.pdf)");
+    const QString path = withFilterSuffix(m_prompter->exportFileName(this, filter), filter);
     if (path.isEmpty())
         return;
     // Drawn here, where the plot lives; the file is put in place off this thread.
@@ -965,9 +974,10 @@ void ttwidget::exportImage()
 
 void ttwidget::exportCsv()
 {
-    if (refuseWhileRecording())
+    if (refuseWhileRecording() || refuseEmptySave())
         return;
-    const QString path = m_prompter->exportFileName(this, tr("CSV 文件 (*.csv)"));
+    const QString filter = tr("CSV 文件 (*.csv)");
+    const QString path = withFilterSuffix(m_prompter->exportFileName(this, filter), filter);
     if (path.isEmpty())
         return;
     WriteFileThread job(this, path, WriteFileThread::CsvMode);
@@ -982,10 +992,15 @@ void ttwidget::on_pushButton_export_clicked()
 bool ttwidget::exportRecord()
 {
     // A running recording is saved as far as it goes and keeps running, journal and all.
-    const QString path = withRecordSuffix(m_prompter->saveFileName(this));
+    if (refuseEmptySave())
+        return false;
+    const QString path = withFilterSuffix(m_prompter->saveFileName(this), recordSaveFilter());
     if (path.isEmpty())
         return false;
-    WriteFileThread job(this, path, WriteFileThread::WriteMode);
+    // A name ending in ".csv" asks for the spreadsheet's form, whatever filter was shown.
+    WriteFileThread job(this,
+                        path,
+                        isCsvPath(path) ? WriteFileThread::CsvMode : WriteFileThread::WriteMode);
     if (!saveWithProgress(job))
         return false;
     if (!recording)

@@ -205,6 +205,8 @@ private:
                    void (ttwidget::*destroyed)(),
                    int row);
     bool refuseWhileRecording();
+    // Nothing recorded or imported: says so instead of writing an empty file.
+    bool refuseEmptySave();
     bool runFileJob(WriteFileThread &job);
     // Import flow for a record file or a journal; the lines it skipped, or
     // nothing when it failed.
