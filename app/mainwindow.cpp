@@ -28,7 +28,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDebug>
+#include <QLoggingCategory>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
@@ -50,6 +50,9 @@
 #endif
 
 namespace {
+
+// Developer traces, off unless QT_LOGGING_RULES="tevrano.window.debug=true".
+Q_LOGGING_CATEGORY(lcWindowTrace, "tevrano.window", QtInfoMsg)
 
 constexpr int ResizeBand = 5;
 constexpr int JournalNoteMs = 60000;
@@ -265,18 +268,7 @@ MainWindow::MainWindow(QWidget *parent)
         button->setTextOn(tr("打开"));
         button->setTextOff(tr("关闭"));
     }
-    ui.comboBoxHoldmode->addItems({QStringLiteral("Real"),
-                                   QStringLiteral("Peak"),
-                                   QStringLiteral("Valley"),
-                                   QStringLiteral("AdvPeak")});
-    ui.comboBoxAnalogoutput->addItems({QStringLiteral("0~5V"),
-                                       QStringLiteral("0~10V"),
-                                       QStringLiteral("0~20mA"),
-                                       QStringLiteral("4~20mA"),
-                                       QStringLiteral("TCK"),
-                                       QStringLiteral("TCS"),
-                                       QStringLiteral("TCJ"),
-                                       QStringLiteral("None")});
+    nameChoices();
 
     // 18. Nothing can be edited before the instrument has said what it has.
     setParameterRowsEnabled(false);
@@ -559,11 +551,9 @@ void MainWindow::showParameter(Instrument::Parameter parameter, double value)
         showHoldMode(int(value));
         break;
     case P::AnalogOutput: {
-        static const char *const outputs[]
-                = {"0~5V", "0~10V", "0~20mA", "4~20mA", "TCK", "TCS", "TCJ"};
-        const auto type = size_t(value);
-        ui.comboBoxAnalogoutput->setCurrentText(
-                QLatin1String(type < std::size(outputs) ? outputs[type] : "None"));
+        // The last entry stands for any type the program does not know.
+        const int last = ui.comboBoxAnalogoutput->count() - 1;
+        ui.comboBoxAnalogoutput->setCurrentIndex(value >= 0 && value < last ? int(value) : last);
         break;
     }
     case P::Unit:
@@ -751,13 +741,13 @@ void MainWindow::showHoldMode(int mode)
 
 void MainWindow::on_doubleSpinBox_emi_editingFinished()
 {
-    qDebug() << "emi t:" << ui.doubleSpinBox_emi->value();
+    qCDebug(lcWindowTrace) << "emissivity written:" << ui.doubleSpinBox_emi->value();
     m_instrument->writeParameter(Instrument::Parameter::Emissivity, ui.doubleSpinBox_emi->value());
 }
 
 void MainWindow::on_doubleSpinBox_transmit_editingFinished()
 {
-    qDebug() << "emi t:" << ui.doubleSpinBox_transmit->value();
+    qCDebug(lcWindowTrace) << "transmissivity written:" << ui.doubleSpinBox_transmit->value();
     m_instrument->writeParameter(Instrument::Parameter::Transmissivity,
                                  ui.doubleSpinBox_transmit->value());
 }
@@ -914,7 +904,7 @@ void MainWindow::ClickParamsSettingsHide()
 
 void MainWindow::onFilesClicked()
 {
-    qDebug() << "onFilesClicked";
+    qCDebug(lcWindowTrace) << "file menu opened";
 }
 
 void MainWindow::WindowsChanged()
@@ -1087,6 +1077,7 @@ void MainWindow::changeEvent(QEvent *event)
         showRange();
         alarmLabel.setText(alarmText(m_instrument->alarmState()));
         nameAreas();
+        nameChoices();
         retranslateMenus();
     }
     QMainWindow::changeEvent(event);
@@ -1264,6 +1255,30 @@ void MainWindow::nameAreas()
     m_areaAmbient->setCaption(tr("环温"));
 }
 
+void MainWindow::nameChoices()
+{
+    // Item texts change in place, so the choice shown stays and nothing is written.
+    const QStringList holdModes = {tr("实时"), tr("峰值"), tr("谷值"), tr("高级峰值")};
+    const QStringList outputs = {QStringLiteral("0~5V"),
+                                 QStringLiteral("0~10V"),
+                                 QStringLiteral("0~20mA"),
+                                 QStringLiteral("4~20mA"),
+                                 QStringLiteral("TCK"),
+                                 QStringLiteral("TCS"),
+                                 QStringLiteral("TCJ"),
+                                 tr("无")};
+    for (const auto &[box, texts] :
+         {std::pair{ui.comboBoxHoldmode, holdModes}, {ui.comboBoxAnalogoutput, outputs}}) {
+        const QSignalBlocker quiet(box);
+        for (int i = 0; i < texts.size(); ++i) {
+            if (i < box->count())
+                box->setItemText(i, texts[i]);
+            else
+                box->addItem(texts[i]);
+        }
+    }
+}
+
 void MainWindow::resizeAreas()
 {
     if (!m_itemRealtime)
@@ -1282,7 +1297,7 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     resizeAreas();
-    qDebug() << "ui->listWidgetAreas->height()" << ui.listWidgetAreas->height();
+    qCDebug(lcWindowTrace) << "tile list height" << ui.listWidgetAreas->height();
     restyleCheckButtons();
 }
 

@@ -162,6 +162,8 @@ private:
     void writeTemperature(Instrument::Parameter parameter, const QDoubleSpinBox *box);
     void styleStripButtons(bool enabled);
     void nameAreas();
+    // The hold-mode and analog-output lists in the language in use.
+    void nameChoices();
     void resizeAreas();
     void pauseForZoom();
     bool refuseWhileRecording();

@@ -78,7 +78,7 @@ bool writeCsv(QIODevice &device,
     BlockWriter writer(device);
     if (!writer.append(QByteArrayLiteral("time,elapsed_s,object,ambient,unit\n")))
         return false;
-    const QByteArray unitText = unitText(unit);
+    const QByteArray unitColumn = unitText(unit);
     ProgressReporter reporter(progress);
     SecondText clock;
     for (int i = 0; i < count; ++i) {
@@ -96,8 +96,8 @@ bool writeCsv(QIODevice &device,
         if (i < series.ambients.size())
             out = putValue(out, end, series.ambients[i]);
         *out++ = ',';
-        std::memcpy(out, unitText.constData(), size_t(unitText.size()));
-        out += unitText.size();
+        std::memcpy(out, unitColumn.constData(), size_t(unitColumn.size()));
+        out += unitColumn.size();
         *out++ = '\n';
         writer.advance(out);
         if (!writer.flushIfFull())

@@ -1,7 +1,7 @@
 #include "optserial.h"
 
-#include <QDebug>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QThread>
 
 #ifdef Q_OS_UNIX
@@ -16,6 +16,8 @@ constexpr int BytePauseMs = 10;
 constexpr int WrittenWaitMs = 10;
 constexpr int ResyncBytes = 8;
 constexpr int ResyncPauseMs = 15;
+// Developer traces, off unless QT_LOGGING_RULES="tevrano.serial.debug=true".
+Q_LOGGING_CATEGORY(lcSerialTrace, "tevrano.serial", QtInfoMsg)
 } // namespace
 
 QMutex &serialMutex()
@@ -57,18 +59,18 @@ OptSerial::~OptSerial()
 
 void OptSerial::OpenCom(const QString &name, QSerialPort::BaudRate baud)
 {
-    qDebug() << "OpenComport id" << QThread::currentThreadId();
+    qCDebug(lcSerialTrace) << "OpenComport id" << QThread::currentThreadId();
     closePort();
     m_port->setPortName(name);
     const bool pathGiven = name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1String("./"))
                            || name.startsWith(QLatin1String("../"));
     m_location = pathGiven ? name : QStringLiteral("/dev/") + name;
     if (!m_port->open(QIODevice::ReadWrite)) {
-        qDebug().noquote() << name << "open failed !";
+        qCDebug(lcSerialTrace).noquote() << name << "open failed !";
         emit OpenSuccessed(false);
         return;
     }
-    qDebug().noquote() << name << "open successed !";
+    qCDebug(lcSerialTrace).noquote() << name << "open successed !";
     m_port->setBaudRate(baud, QSerialPort::AllDirections);
     m_port->setDataBits(QSerialPort::Data8);
     m_port->setFlowControl(QSerialPort::NoFlowControl);
