@@ -13,6 +13,7 @@
 #include "language.h"
 #include "messages.h"
 #include "navbutton.h"
+#include "portwatch.h"
 #include "qtcompat.h"
 #include "recordjournal.h"
 #include "relaysettingdialog.h"
@@ -28,13 +29,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QLoggingCategory>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QListWidget>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QRadioButton>
@@ -178,17 +179,19 @@ MainWindow::MainWindow(QWidget *parent)
     setMenuWidget(m_titleBar);
 
     // 7. Panel and status fonts.
+    // A control that cannot act is drawn grey, not in the black of the others.
     const QString panelStyle
             = QStringLiteral("QWidget{font-family: \"Microsoft "
-                             "YaHei\";font-weight:normal;font-size:13px;color: #000000;}");
+                             "YaHei\";font-weight:normal;font-size:13px;color: #000000;}"
+                             "QWidget:disabled{color: #a0a0a0;}");
     ui.widget_params->setStyleSheet(panelStyle);
     baudLabel.setStyleSheet(panelStyle);
 
-    // 8. Port and baud lists.
-    QStringList portNames;
-    for (const SerialPortEntry &port : listSerialPorts())
-        portNames.append(port.name);
+    // 8. Port and baud lists; a port whose device is gone is not offered.
+    const QStringList portNames = PortWatch::presentPorts();
     ui.comboBoxCom->addItems(portNames);
+    m_portWatch = new PortWatch(this);
+    connect(m_portWatch, &PortWatch::portsChanged, this, &MainWindow::portsChanged);
     QStringList baudNames;
     for (qint32 baud : ProbeRates)
         baudNames.append(QString::number(baud));
@@ -446,6 +449,12 @@ void MainWindow::showConnectionState()
     const Instrument::Link link = m_instrument->link();
     // The live trend shows only readings that are really coming.
     ui.widget_tt->setLive(state == State::Connected || state == State::NotResponding);
+    // With nothing found, a port that appears later is searched at once.
+    if (state != State::NoInstrument)
+        m_portWatch->stop();
+    else if (!m_portWatch->isActive())
+        m_portWatch->start();
+    explainPanel();
     switch (state) {
     case State::Connected:
         portLabel.setText(tr("已选择:") + link.portName);
@@ -493,9 +502,37 @@ void MainWindow::styleStripButtons(bool enabled)
 
 void MainWindow::comboBoxClicked()
 {
+    showPorts(PortWatch::presentPorts());
+}
+
+void MainWindow::showPorts(const QStringList &ports)
+{
+    const QString chosen = ui.comboBoxCom->currentText();
     ui.comboBoxCom->clear();
-    for (const SerialPortEntry &port : listSerialPorts())
-        ui.comboBoxCom->addItem(port.name);
+    ui.comboBoxCom->addItems(ports);
+    if (ports.contains(chosen))
+        ui.comboBoxCom->setCurrentText(chosen);
+}
+
+void MainWindow::portsChanged(const QStringList &ports, const QStringList &added)
+{
+    showPorts(ports);
+    if (added.isEmpty() || m_instrument->state() != Instrument::ConnectionState::NoInstrument)
+        return;
+    if (const std::optional<Instrument::Link> found = m_instrument->search(added))
+        m_instrument->open(*found);
+}
+
+void MainWindow::explainPanel()
+{
+    using State = Instrument::ConnectionState;
+    const State state = m_instrument->state();
+    QString why;
+    if (ui.widget_tt->isRecording())
+        why = tr("记录进行中，仪器参数不能更改。请先停止记录。");
+    else if (state != State::Connected && state != State::NotResponding)
+        why = tr("未连接仪器，参数不能更改。");
+    ui.widget_params->setToolTip(why);
 }
 
 void MainWindow::setParameterRowsEnabled(bool enabled)
@@ -882,6 +919,7 @@ void MainWindow::ttwidgetStartStop(bool flag)
     if (flag)
         emit unitRead(m_instrument->unit());
     ui.widget_params->setEnabled(!flag);
+    explainPanel();
     for (NavButton *button : {ui.navButton_restore, ui.pushButton_com}) {
         if (flag)
             styleDisabledButton(button);
@@ -1078,6 +1116,7 @@ void MainWindow::changeEvent(QEvent *event)
         alarmLabel.setText(alarmText(m_instrument->alarmState()));
         nameAreas();
         nameChoices();
+        explainPanel();
         retranslateMenus();
     }
     QMainWindow::changeEvent(event);
@@ -1396,6 +1435,9 @@ void MainWindow::on_navButton_autofit_clicked()
 {
     ui.widget_tt->autoFit = !ui.widget_tt->autoFit;
     styleCheckButton(ui.navButton_autofit, ui.widget_tt->autoFit);
+    // Ticking it again is the way back to following after a zoom or pan.
+    if (ui.widget_tt->autoFit)
+        ui.widget_tt->followReadings();
 }
 
 void MainWindow::pauseForZoom()

@@ -4,6 +4,13 @@
 
 #include <qcustomplot.h>
 
+#include <algorithm>
+
+namespace {
+// Pixels between a label and what it moved aside for.
+constexpr double kLabelGap = 4.0;
+} // namespace
+
 const QColor ThresholdLines::HighColor = Qt::red;
 const QColor ThresholdLines::LowColor = Qt::blue;
 
@@ -66,15 +73,35 @@ void ThresholdLines::place(const Line &line, std::optional<double> value, int un
 void ThresholdLines::keepLabelsInView()
 {
     const QRect rect = m_plot->axisRect()->rect();
+    // What a label must not cover: the legend, and the label placed before it.
+    QVector<QRectF> taken;
+    if (m_plot->legend->visible())
+        taken << QRectF(m_plot->legend->outerRect());
     for (const auto &[line, below] : {std::pair(m_high, true), std::pair(m_low, false)}) {
         if (!line.label->visible())
             continue;
         const QMargins padding = line.label->padding();
-        const double height
-                = QFontMetricsF(line.label->font()).height() + padding.top() + padding.bottom();
+        const QFontMetricsF metrics(line.label->font());
+        const double height = metrics.height() + padding.top() + padding.bottom();
+        const double width
+                = metrics.horizontalAdvance(line.label->text()) + padding.left() + padding.right();
         const double y = m_plot->yAxis->coordToPixel(line.label->position->coords().y());
         // The usual side unless the label would leave the plot there.
         const bool under = below ? y + height <= rect.bottom() : y - height < rect.top();
         line.label->setPositionAlignment(Qt::AlignRight | (under ? Qt::AlignTop : Qt::AlignBottom));
+        // Then along its line to the left, past whatever is already there.
+        QRectF box(rect.right() - width, under ? y : y - height, width, height);
+        for (bool moved = true; moved;) {
+            moved = false;
+            for (const QRectF &other : taken) {
+                if (box.intersects(other)) {
+                    box.moveRight(other.left() - kLabelGap);
+                    moved = true;
+                }
+            }
+        }
+        taken << box;
+        line.label->position->setCoords((box.right() - rect.left()) / std::max(rect.width(), 1),
+                                        line.label->position->coords().y());
     }
 }

@@ -290,6 +290,15 @@ void ttwidget::setupInteractions()
     m_trendCaption->setColor(QColor(90, 90, 90));
     m_trendCaption->setVisible(false);
 
+    m_followHint = new QCPItemText(plot);
+    m_followHint->position->setType(QCPItemPosition::ptAxisRectRatio);
+    m_followHint->position->setCoords(0.5, 0.01);
+    m_followHint->setPositionAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_followHint->setColor(QColor(60, 60, 60));
+    m_followHint->setBrush(QBrush(QColor(255, 255, 220, 230)));
+    m_followHint->setPadding(QMargins(6, 2, 6, 2));
+    m_followHint->setVisible(false);
+
     m_statisticsTimer = new QTimer(this);
     m_statisticsTimer->setSingleShot(true);
     m_statisticsTimer->setInterval(kStatisticsMs);
@@ -304,6 +313,7 @@ void ttwidget::enterManualView()
     m_manualView = true;
     m_autoXRange = plot->xAxis->range();
     m_autoYRange = plot->yAxis->range();
+    showFollowHint();
 }
 
 void ttwidget::restoreAutomaticView()
@@ -313,8 +323,20 @@ void ttwidget::restoreAutomaticView()
         plot->xAxis->setRange(m_autoXRange);
         plot->yAxis->setRange(m_autoYRange);
     }
+    showFollowHint();
     applyAutomaticView();
     plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+void ttwidget::followReadings()
+{
+    restoreAutomaticView();
+}
+
+void ttwidget::showFollowHint()
+{
+    m_followHint->setText(tr("视图已固定：双击图表恢复跟随读数"));
+    m_followHint->setVisible(m_manualView);
 }
 
 void ttwidget::plotMousePress(QMouseEvent *event)
@@ -613,6 +635,7 @@ void ttwidget::showSource(bool trend)
     m_trendPreferred = trend;
     ++m_revision;
     m_manualView = false;
+    showFollowHint();
     hideReadout();
     setSelection(std::nullopt);
 }
@@ -857,6 +880,7 @@ void ttwidget::zoomStep(QCPAxis *axis, bool zoomIn, double limit)
     const double span = range.size();
     if (zoomIn ? span <= limit : span >= limit)
         return;
+    enterManualView();
     const double d = zoomIn ? (span - span / kZoomFactor) * 0.5 : (span * kZoomFactor - span) * 0.5;
     axis->setRange(zoomIn ? range.lower + d : range.lower - d,
                    zoomIn ? range.upper - d : range.upper + d);
@@ -920,7 +944,8 @@ bool ttwidget::refuseEmptySave()
 {
     if (m_samples.size() > 0)
         return false;
-    m_prompter->message(QMessageBox::Information, nullptr, tr("提示"), tr("没有记录数据，无需保存。"));
+    m_prompter->message(
+            QMessageBox::Information, nullptr, tr("提示"), tr("没有记录数据，无需保存。"));
     return true;
 }
 
@@ -998,9 +1023,8 @@ bool ttwidget::exportRecord()
     if (path.isEmpty())
         return false;
     // A name ending in ".csv" asks for the spreadsheet's form, whatever filter was shown.
-    WriteFileThread job(this,
-                        path,
-                        isCsvPath(path) ? WriteFileThread::CsvMode : WriteFileThread::WriteMode);
+    WriteFileThread job(
+            this, path, isCsvPath(path) ? WriteFileThread::CsvMode : WriteFileThread::WriteMode);
     if (!saveWithProgress(job))
         return false;
     if (!recording)
@@ -1103,6 +1127,7 @@ void ttwidget::retranslate()
     temperatureGraph->setName(tr("实温"));
     ambientGraph->setName(tr("环温"));
     m_trendCaption->setText(tr("实时趋势（未记录）"));
+    showFollowHint();
     updateStatistics();
     plot->replot(QCustomPlot::rpRefreshHint);
 }

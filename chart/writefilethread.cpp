@@ -61,8 +61,8 @@ void WriteFileThread::run()
             error = tr("内存不足");
         }
         if (!m_succeeded)
-            emit m_owner->occurerror(tr("无法保存文件 %1。\n原因：%2")
-                                             .arg(QDir::toNativeSeparators(m_path), error));
+            emit m_owner->occurerror(
+                    tr("无法保存文件 %1。\n原因：%2").arg(QDir::toNativeSeparators(m_path), error));
     } else if (m_mode == ReadMode || m_mode == JournalMode) {
         // The readers turn running out of memory into their own failure.
         const auto load = m_mode == ReadMode ? loadRecordFile : loadJournalFile;

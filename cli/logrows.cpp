@@ -8,7 +8,8 @@ namespace {
 
 QByteArray temperature(double value, const char *gap)
 {
-    return std::isfinite(value) ? QByteArray::number(value, 'f', kTemperatureDecimals) : QByteArray(gap);
+    return std::isfinite(value) ? QByteArray::number(value, 'f', kTemperatureDecimals)
+                                : QByteArray(gap);
 }
 
 QByteArray elapsed(double seconds)

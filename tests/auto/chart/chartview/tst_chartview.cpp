@@ -69,8 +69,12 @@ private slots:
     void statisticsWithoutValuesShowDashes();
     void exports();
     void failedPictureExportKeepsEarlierFile();
+    void savedFileFollowsItsName_data();
+    void savedFileFollowsItsName();
     void thresholdLabelsStayInView_data();
     void thresholdLabelsStayInView();
+    void thresholdLabelsKeepClear_data();
+    void thresholdLabelsKeepClear();
 
 private:
     // Records the given samples (key, object, ambient) and stops.
@@ -267,7 +271,7 @@ void tst_ChartView::exports()
     const QList<QByteArray> rows = csv.readAll().trimmed().split('\n');
     QCOMPARE(rows.size(), 4);
     QVERIFY2(rows[2].contains(",0.500,,19.5,"), rows[2].constData());
-    QVERIFY2(rows[3].endsWith(",1.000,21,,°C"), rows[3].constData());
+    QVERIFY2(rows[3].endsWith(",1.000,21.0,,°C"), rows[3].constData());
     QCOMPARE(m_f->prompter.messages.size(), 3);
     for (const RecordingPrompter::Message &message : m_f->prompter.messages)
         QCOMPARE(message.icon, QMessageBox::Information);
@@ -292,6 +296,57 @@ void tst_ChartView::failedPictureExportKeepsEarlierFile()
         QCOMPARE(file.readAll(), QByteArray("earlier"));
         file.close();
     }
+}
+
+void tst_ChartView::savedFileFollowsItsName_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("recorded");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written"); // empty: nothing written
+    QTest::addColumn<QByteArray>("head"); // what the file holds
+    QTest::newRow("record, bare name") << "record" << true << "run"
+                                       << "run.txt" << QByteArray("DataCounts:");
+    QTest::newRow("record named .csv") << "record" << true << "run.CSV"
+                                       << "run.CSV" << QByteArray("time,elapsed_s");
+    QTest::newRow("csv, bare name") << "csv" << true << "table"
+                                    << "table.csv" << QByteArray("time,elapsed_s");
+    QTest::newRow("picture, bare name") << "image" << true << "x"
+                                        << "x.png" << QByteArray("\x89PNG");
+    QTest::newRow("picture as pdf") << "image" << true << "x.pdf"
+                                    << "x.pdf" << QByteArray("%PDF");
+    QTest::newRow("record, nothing recorded")
+            << "record" << false << "run" << QString() << QByteArray();
+    QTest::newRow("csv, nothing recorded") << "csv" << false << "run" << QString() << QByteArray();
+}
+
+void tst_ChartView::savedFileFollowsItsName()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, recorded);
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    QFETCH(QByteArray, head);
+    ttwidget &chart = m_f->chart;
+    if (recorded)
+        record({{{0.0, 20.0, 19.0}}, {{1.0, 21.0, 19.5}}});
+    QTemporaryDir dir;
+    m_f->prompter.savePath = dir.filePath(typed);
+    if (action == "record")
+        QCOMPARE(chart.exportRecord(), recorded);
+    else if (action == "csv")
+        chart.exportCsv();
+    else
+        chart.exportImage();
+    QCOMPARE(m_f->prompter.messages.size(), 1);
+    QCOMPARE(m_f->prompter.messages.first().icon, QMessageBox::Information);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+             written.isEmpty() ? QStringList() : QStringList{written});
+    if (written.isEmpty())
+        return;
+    QFile file(dir.filePath(written));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains(head));
 }
 
 void tst_ChartView::thresholdLabelsStayInView_data()
@@ -323,6 +378,40 @@ void tst_ChartView::thresholdLabelsStayInView()
         QVERIFY(y <= inside.bottom() + 1
                 && label->topLeft->pixelPosition().y() >= inside.top() - 1);
     }
+}
+
+void tst_ChartView::thresholdLabelsKeepClear_data()
+{
+    QTest::addColumn<double>("high");
+    QTest::addColumn<double>("low");
+    // The plot shows 0 to 100; the legend sits in its top right corner.
+    QTest::newRow("close together") << 60.0 << 59.5;
+    QTest::newRow("the same value") << 50.0 << 50.0;
+    QTest::newRow("high at the top edge, under the legend") << 99.5 << 10.0;
+    QTest::newRow("both at the top edge") << 99.8 << 99.5;
+}
+
+void tst_ChartView::thresholdLabelsKeepClear()
+{
+    QFETCH(double, high);
+    QFETCH(double, low);
+    ttwidget &chart = m_f->chart;
+    ThresholdLines lines(chart.plot);
+    lines.setThresholds(high, low, 2);
+    chart.plot->yAxis->setRange(0, 100);
+    // Twice: the first draw lays out the legend the labels keep clear of.
+    chart.plot->replot();
+    chart.plot->replot();
+    const auto box = [](QCPItemText *label) {
+        return QRectF(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition());
+    };
+    const QRectF highBox = box(lines.highLabel());
+    const QRectF lowBox = box(lines.lowLabel());
+    QVERIFY2(!highBox.intersects(lowBox), "the labels overlap");
+    const QRectF legend(chart.plot->legend->outerRect());
+    QVERIFY(chart.plot->legend->visible() && !legend.isEmpty());
+    QVERIFY2(!highBox.intersects(legend) && !lowBox.intersects(legend), "a label under the legend");
+    QVERIFY(highBox.left() >= chart.plot->axisRect()->rect().left());
 }
 
 QTEST_MAIN(tst_ChartView)
