@@ -1307,7 +1307,8 @@ void MainWindow::nameChoices()
                                  QStringLiteral("TCJ"),
                                  tr("无")};
     for (const auto &[box, texts] :
-         {std::pair{ui.comboBoxHoldmode, holdModes}, {ui.comboBoxAnalogoutput, outputs}}) {
+         {std::pair<QComboBox *, QStringList>{ui.comboBoxHoldmode, holdModes},
+          {ui.comboBoxAnalogoutput, outputs}}) {
         const QSignalBlocker quiet(box);
         for (int i = 0; i < texts.size(); ++i) {
             if (i < box->count())

@@ -365,7 +365,7 @@ void tst_Panel::honestStates()
     };
     const auto check = [&](const Expected &e) {
         QVERIFY2(ui.comboBoxCom->count() == e.ports, e.step);
-        QVERIFY2(ui.widget_emissivity->isEnabled() == e.rowsEnabled, e.step);
+        QVERIFY2(ui.widget_emissivity->isEnabledTo(ui.widget_params) == e.rowsEnabled, e.step);
         QVERIFY2(ui.widget_params->isEnabled() == e.panelEnabled, e.step);
         QVERIFY2(ui.widget_params->toolTip().isEmpty() != e.explained, e.step);
     };
