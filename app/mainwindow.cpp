@@ -550,6 +550,7 @@ void MainWindow::setParameterRowsEnabled(bool enabled)
                          ui.widget_outupper,
                          ui.widget_laser,
                          ui.widget_backlight,
+                         ui.widget_range_mode,
                          static_cast<QWidget *>(ui.groupBox_unit)})
         row->setEnabled(enabled);
 }

@@ -292,8 +292,9 @@ void ttwidget::setupInteractions()
 
     m_followHint = new QCPItemText(plot);
     m_followHint->position->setType(QCPItemPosition::ptAxisRectRatio);
-    m_followHint->position->setCoords(0.5, 0.01);
-    m_followHint->setPositionAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    // At the bottom, clear of the cursor readout and the legend at the top.
+    m_followHint->position->setCoords(0.5, 0.99);
+    m_followHint->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     m_followHint->setColor(QColor(60, 60, 60));
     m_followHint->setBrush(QBrush(QColor(255, 255, 220, 230)));
     m_followHint->setPadding(QMargins(6, 2, 6, 2));
