@@ -110,11 +110,11 @@
     </message>
     <message>
         <source>记录文件 (*.txt)</source>
-        <translation>記錄檔 (*.txt)</translation>
+        <translation>記錄檔案 (*.txt)</translation>
     </message>
     <message>
         <source>CSV 文件 (*.csv)</source>
-        <translation>CSV 檔 (*.csv)</translation>
+        <translation>CSV 檔案 (*.csv)</translation>
     </message>
 </context>
 <context>
