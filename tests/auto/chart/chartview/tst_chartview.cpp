@@ -71,10 +71,8 @@ private slots:
     void failedPictureExportKeepsEarlierFile();
     void savedFileFollowsItsName_data();
     void savedFileFollowsItsName();
-    void thresholdLabelsStayInView_data();
-    void thresholdLabelsStayInView();
-    void thresholdLabelsKeepClear_data();
-    void thresholdLabelsKeepClear();
+    void thresholdLabels_data();
+    void thresholdLabels();
 
 private:
     // Records the given samples (key, object, ambient) and stops.
@@ -349,52 +347,29 @@ void tst_ChartView::savedFileFollowsItsName()
     QVERIFY(file.readAll().contains(head));
 }
 
-void tst_ChartView::thresholdLabelsStayInView_data()
+void tst_ChartView::thresholdLabels_data()
 {
     QTest::addColumn<double>("high");
     QTest::addColumn<double>("low");
-    QTest::addColumn<bool>("highLabelBelow");
-    QTest::addColumn<bool>("lowLabelAbove");
-    // The plot shows 0 to 100.
-    QTest::newRow("in the middle") << 60.0 << 40.0 << true << true;
-    QTest::newRow("high at the bottom, low at the top") << 0.5 << 99.5 << false << false;
-    QTest::newRow("at the edges they guard") << 99.5 << 0.5 << true << true;
-}
-
-void tst_ChartView::thresholdLabelsStayInView()
-{
-    QFETCH(double, high);
-    QFETCH(double, low);
-    ttwidget &chart = m_f->chart;
-    ThresholdLines lines(chart.plot);
-    lines.setThresholds(high, low, 2);
-    chart.plot->yAxis->setRange(0, 100);
-    chart.plot->replot();
-    QTEST(bool(lines.highLabel()->positionAlignment() & Qt::AlignTop), "highLabelBelow");
-    QTEST(bool(lines.lowLabel()->positionAlignment() & Qt::AlignBottom), "lowLabelAbove");
-    const QRect inside = chart.plot->axisRect()->rect();
-    for (QCPItemText *label : {lines.highLabel(), lines.lowLabel()}) {
-        const double y = label->bottomRight->pixelPosition().y();
-        QVERIFY(y <= inside.bottom() + 1
-                && label->topLeft->pixelPosition().y() >= inside.top() - 1);
-    }
-}
-
-void tst_ChartView::thresholdLabelsKeepClear_data()
-{
-    QTest::addColumn<double>("high");
-    QTest::addColumn<double>("low");
+    QTest::addColumn<int>("highLabelBelow"); // 1 below its line, 0 above, -1 either
+    QTest::addColumn<int>("lowLabelAbove");
     // The plot shows 0 to 100; the legend sits in its top right corner.
-    QTest::newRow("close together") << 60.0 << 59.5;
-    QTest::newRow("the same value") << 50.0 << 50.0;
-    QTest::newRow("high at the top edge, under the legend") << 99.5 << 10.0;
-    QTest::newRow("both at the top edge") << 99.8 << 99.5;
+    QTest::newRow("in the middle") << 60.0 << 40.0 << 1 << 1;
+    QTest::newRow("high at the bottom, low at the top") << 0.5 << 99.5 << 0 << 0;
+    QTest::newRow("at the edges they guard") << 99.5 << 0.5 << 1 << 1;
+    QTest::newRow("close together") << 60.0 << 59.5 << 0 << 0;
+    QTest::newRow("the same value") << 50.0 << 50.0 << -1 << -1;
+    QTest::newRow("high at the top edge, under the legend") << 99.5 << 10.0 << 1 << 1;
+    QTest::newRow("both at the top edge") << 99.8 << 99.5 << -1 << -1;
 }
 
-void tst_ChartView::thresholdLabelsKeepClear()
+// Each label beside its line inside the plot, clear of the other label and of the legend.
+void tst_ChartView::thresholdLabels()
 {
     QFETCH(double, high);
     QFETCH(double, low);
+    QFETCH(int, highLabelBelow);
+    QFETCH(int, lowLabelAbove);
     ttwidget &chart = m_f->chart;
     ThresholdLines lines(chart.plot);
     lines.setThresholds(high, low, 2);
@@ -402,16 +377,21 @@ void tst_ChartView::thresholdLabelsKeepClear()
     // Twice: the first draw lays out the legend the labels keep clear of.
     chart.plot->replot();
     chart.plot->replot();
+    if (highLabelBelow >= 0)
+        QCOMPARE(bool(lines.highLabel()->positionAlignment() & Qt::AlignTop), highLabelBelow == 1);
+    if (lowLabelAbove >= 0)
+        QCOMPARE(bool(lines.lowLabel()->positionAlignment() & Qt::AlignBottom), lowLabelAbove == 1);
+    const QRectF inside = QRectF(chart.plot->axisRect()->rect()).adjusted(-1, -1, 1, 1);
     const auto box = [](QCPItemText *label) {
         return QRectF(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition());
     };
-    const QRectF highBox = box(lines.highLabel());
-    const QRectF lowBox = box(lines.lowLabel());
-    QVERIFY2(!highBox.intersects(lowBox), "the labels overlap");
     const QRectF legend(chart.plot->legend->outerRect());
     QVERIFY(chart.plot->legend->visible() && !legend.isEmpty());
-    QVERIFY2(!highBox.intersects(legend) && !lowBox.intersects(legend), "a label under the legend");
-    QVERIFY(highBox.left() >= chart.plot->axisRect()->rect().left());
+    for (QCPItemText *label : {lines.highLabel(), lines.lowLabel()}) {
+        QVERIFY2(inside.contains(box(label)), "a label outside the plot");
+        QVERIFY2(!box(label).intersects(legend), "a label under the legend");
+    }
+    QVERIFY2(!box(lines.highLabel()).intersects(box(lines.lowLabel())), "the labels overlap");
 }
 
 QTEST_MAIN(tst_ChartView)
