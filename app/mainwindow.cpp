@@ -1159,6 +1159,12 @@ bool MainWindow::settleRecordingBeforeQuit()
     ttwidget *chart = ui.widget_tt;
     if (!chart->isRecording() && !chart->hasUnsavedRecording())
         return true;
+    // Nothing recorded yet: nothing to save, nothing to ask.
+    if (chart->samples().size() == 0) {
+        stopRecording();
+        chart->discardRecording();
+        return true;
+    }
     const QMessageBox::StandardButton answer = Messages::ask(this,
                                                              tr("提示"),
                                                              tr("记录尚未保存。退出前要保存吗？"),
