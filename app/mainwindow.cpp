@@ -17,7 +17,6 @@
 #include "qtcompat.h"
 #include "recordjournal.h"
 #include "relaysettingdialog.h"
-#include "serialports.h"
 #include "settings.h"
 #include "switchbutton.h"
 #include "tempareaitem.h"
