@@ -388,7 +388,17 @@ void tst_ChartView::thresholdLabels()
     const QRectF legend(chart.plot->legend->outerRect());
     QVERIFY(chart.plot->legend->visible() && !legend.isEmpty());
     for (QCPItemText *label : {lines.highLabel(), lines.lowLabel()}) {
-        QVERIFY2(inside.contains(box(label)), "a label outside the plot");
+        const QRectF b = box(label);
+        QVERIFY2(inside.contains(b),
+                 qPrintable(QStringLiteral("a label outside the plot: %1,%2 %3x%4 in %5,%6 %7x%8")
+                                    .arg(b.x())
+                                    .arg(b.y())
+                                    .arg(b.width())
+                                    .arg(b.height())
+                                    .arg(inside.x())
+                                    .arg(inside.y())
+                                    .arg(inside.width())
+                                    .arg(inside.height())));
         QVERIFY2(!box(label).intersects(legend), "a label under the legend");
     }
     QVERIFY2(!box(lines.highLabel()).intersects(box(lines.lowLabel())), "the labels overlap");
