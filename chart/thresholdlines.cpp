@@ -85,6 +85,12 @@ void ThresholdLines::keepLabelsInView()
         const QRectF box = p.box();
         return box.top() >= rect.top() && box.bottom() <= rect.bottom();
     };
+    // The other side of its line, when the label stays in the plot there.
+    const auto tryOtherSide = [&inside](Placing &p) {
+        p.under = !p.under;
+        if (!inside(p))
+            p.under = !p.under;
+    };
     QVector<Placing> labels;
     for (const auto &[line, below] : {std::pair(&m_high, true), std::pair(&m_low, false)}) {
         if (!line->label->visible())
@@ -100,16 +106,13 @@ void ThresholdLines::keepLabelsInView()
                   below};
         // Inside the band the two lines guard, unless the label would leave the plot there.
         if (!inside(p))
-            p.under = !p.under;
+            tryOtherSide(p);
         labels << p;
     }
     // Two labels in each other's way go to the far sides of their lines where there is room.
     if (labels.size() == 2 && labels[0].box().intersects(labels[1].box())) {
-        for (Placing &p : labels) {
-            p.under = !p.under;
-            if (!inside(p))
-                p.under = !p.under;
-        }
+        for (Placing &p : labels)
+            tryOtherSide(p);
     }
     // Then each moves left along its line past the legend and the label placed before it.
     QVector<QRectF> taken;
