@@ -13,10 +13,10 @@
 #include "language.h"
 #include "messages.h"
 #include "navbutton.h"
+#include "portwatch.h"
 #include "qtcompat.h"
 #include "recordjournal.h"
 #include "relaysettingdialog.h"
-#include "serialports.h"
 #include "settings.h"
 #include "switchbutton.h"
 #include "tempareaitem.h"
@@ -28,13 +28,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDebug>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QListWidget>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QRadioButton>
@@ -50,6 +50,9 @@
 #endif
 
 namespace {
+
+// Developer traces, off unless QT_LOGGING_RULES="tevrano.window.debug=true".
+Q_LOGGING_CATEGORY(lcWindowTrace, "tevrano.window", QtInfoMsg)
 
 constexpr int ResizeBand = 5;
 constexpr int JournalNoteMs = 60000;
@@ -84,8 +87,7 @@ public:
     }
     QString saveFileName(QWidget *parent) override
     {
-        return Messages::saveFileName(
-                parent, QStringLiteral("File"), QStringLiteral("Files (*.txt)"));
+        return Messages::saveFileName(parent, recordSaveTitle(), recordSaveFilter());
     }
     QString exportFileName(QWidget *parent, const QString &filter) override
     {
@@ -180,17 +182,19 @@ MainWindow::MainWindow(QWidget *parent)
     setMenuWidget(m_titleBar);
 
     // 7. Panel and status fonts.
+    // A control that cannot act is drawn grey, not in the black of the others.
     const QString panelStyle
             = QStringLiteral("QWidget{font-family: \"Microsoft "
-                             "YaHei\";font-weight:normal;font-size:13px;color: #000000;}");
+                             "YaHei\";font-weight:normal;font-size:13px;color: #000000;}"
+                             "QWidget:disabled{color: #a0a0a0;}");
     ui.widget_params->setStyleSheet(panelStyle);
     baudLabel.setStyleSheet(panelStyle);
 
-    // 8. Port and baud lists.
-    QStringList portNames;
-    for (const SerialPortEntry &port : listSerialPorts())
-        portNames.append(port.name);
+    // 8. Port and baud lists; a port whose device is gone is not offered.
+    const QStringList portNames = PortWatch::presentPorts();
     ui.comboBoxCom->addItems(portNames);
+    m_portWatch = new PortWatch(this);
+    connect(m_portWatch, &PortWatch::portsChanged, this, &MainWindow::portsChanged);
     QStringList baudNames;
     for (qint32 baud : ProbeRates)
         baudNames.append(QString::number(baud));
@@ -270,18 +274,7 @@ MainWindow::MainWindow(QWidget *parent)
         button->setTextOn(tr("打开"));
         button->setTextOff(tr("关闭"));
     }
-    ui.comboBoxHoldmode->addItems({QStringLiteral("Real"),
-                                   QStringLiteral("Peak"),
-                                   QStringLiteral("Valley"),
-                                   QStringLiteral("AdvPeak")});
-    ui.comboBoxAnalogoutput->addItems({QStringLiteral("0~5V"),
-                                       QStringLiteral("0~10V"),
-                                       QStringLiteral("0~20mA"),
-                                       QStringLiteral("4~20mA"),
-                                       QStringLiteral("TCK"),
-                                       QStringLiteral("TCS"),
-                                       QStringLiteral("TCJ"),
-                                       QStringLiteral("None")});
+    nameChoices();
 
     // 18. Nothing can be edited before the instrument has said what it has.
     setParameterRowsEnabled(false);
@@ -455,6 +448,12 @@ void MainWindow::showConnectionState()
     const Instrument::Link link = m_instrument->link();
     // The live trend shows only readings that are really coming.
     ui.widget_tt->setLive(state == State::Connected || state == State::NotResponding);
+    // With nothing found, a port that appears later is searched at once.
+    if (state != State::NoInstrument)
+        m_portWatch->stop();
+    else if (!m_portWatch->isActive())
+        m_portWatch->start();
+    explainPanel();
     switch (state) {
     case State::Connected:
         portLabel.setText(tr("已选择:") + link.portName);
@@ -502,9 +501,37 @@ void MainWindow::styleStripButtons(bool enabled)
 
 void MainWindow::comboBoxClicked()
 {
+    showPorts(PortWatch::presentPorts());
+}
+
+void MainWindow::showPorts(const QStringList &ports)
+{
+    const QString chosen = ui.comboBoxCom->currentText();
     ui.comboBoxCom->clear();
-    for (const SerialPortEntry &port : listSerialPorts())
-        ui.comboBoxCom->addItem(port.name);
+    ui.comboBoxCom->addItems(ports);
+    if (ports.contains(chosen))
+        ui.comboBoxCom->setCurrentText(chosen);
+}
+
+void MainWindow::portsChanged(const QStringList &ports, const QStringList &added)
+{
+    showPorts(ports);
+    if (added.isEmpty() || m_instrument->state() != Instrument::ConnectionState::NoInstrument)
+        return;
+    if (const std::optional<Instrument::Link> found = m_instrument->search(added))
+        m_instrument->open(*found);
+}
+
+void MainWindow::explainPanel()
+{
+    using State = Instrument::ConnectionState;
+    const State state = m_instrument->state();
+    QString why;
+    if (ui.widget_tt->isRecording())
+        why = tr("记录进行中，仪器参数不能更改。请先停止记录。");
+    else if (state != State::Connected && state != State::NotResponding)
+        why = tr("未连接仪器，参数不能更改。");
+    ui.widget_params->setToolTip(why);
 }
 
 void MainWindow::setParameterRowsEnabled(bool enabled)
@@ -522,6 +549,7 @@ void MainWindow::setParameterRowsEnabled(bool enabled)
                          ui.widget_outupper,
                          ui.widget_laser,
                          ui.widget_backlight,
+                         ui.widget_range_mode,
                          static_cast<QWidget *>(ui.groupBox_unit)})
         row->setEnabled(enabled);
 }
@@ -557,11 +585,9 @@ void MainWindow::showParameter(Instrument::Parameter parameter, double value)
         showHoldMode(int(value));
         break;
     case P::AnalogOutput: {
-        static const char *const outputs[]
-                = {"0~5V", "0~10V", "0~20mA", "4~20mA", "TCK", "TCS", "TCJ"};
-        const auto type = size_t(value);
-        ui.comboBoxAnalogoutput->setCurrentText(
-                QLatin1String(type < std::size(outputs) ? outputs[type] : "None"));
+        // The last entry stands for any type the program does not know.
+        const int last = ui.comboBoxAnalogoutput->count() - 1;
+        ui.comboBoxAnalogoutput->setCurrentIndex(value >= 0 && value < last ? int(value) : last);
         break;
     }
     case P::Unit:
@@ -749,13 +775,13 @@ void MainWindow::showHoldMode(int mode)
 
 void MainWindow::on_doubleSpinBox_emi_editingFinished()
 {
-    qDebug() << "emi t:" << ui.doubleSpinBox_emi->value();
+    qCDebug(lcWindowTrace) << "emissivity written:" << ui.doubleSpinBox_emi->value();
     m_instrument->writeParameter(Instrument::Parameter::Emissivity, ui.doubleSpinBox_emi->value());
 }
 
 void MainWindow::on_doubleSpinBox_transmit_editingFinished()
 {
-    qDebug() << "emi t:" << ui.doubleSpinBox_transmit->value();
+    qCDebug(lcWindowTrace) << "transmissivity written:" << ui.doubleSpinBox_transmit->value();
     m_instrument->writeParameter(Instrument::Parameter::Transmissivity,
                                  ui.doubleSpinBox_transmit->value());
 }
@@ -892,6 +918,7 @@ void MainWindow::ttwidgetStartStop(bool flag)
     // The recording may also end by itself, at its sample limit.
     ui.navButton_startstop->setText(flag ? tr("停止") : tr("开始"));
     ui.widget_params->setEnabled(!flag);
+    explainPanel();
     for (NavButton *button : {ui.navButton_restore, ui.pushButton_com}) {
         if (flag)
             styleDisabledButton(button);
@@ -914,7 +941,7 @@ void MainWindow::ClickParamsSettingsHide()
 
 void MainWindow::onFilesClicked()
 {
-    qDebug() << "onFilesClicked";
+    qCDebug(lcWindowTrace) << "file menu opened";
 }
 
 void MainWindow::WindowsChanged()
@@ -1087,6 +1114,8 @@ void MainWindow::changeEvent(QEvent *event)
         showRange();
         alarmLabel.setText(alarmText(m_instrument->alarmState()));
         nameAreas();
+        nameChoices();
+        explainPanel();
         retranslateMenus();
     }
     QMainWindow::changeEvent(event);
@@ -1133,6 +1162,12 @@ bool MainWindow::settleHeldRecording(const QString &question)
     ttwidget *chart = ui.widget_tt;
     if (!chart->isRecording() && !chart->hasUnsavedRecording())
         return true;
+    // Nothing recorded yet: nothing to save, nothing to ask.
+    if (chart->samples().size() == 0) {
+        stopRecording();
+        chart->discardRecording();
+        return true;
+    }
     for (;;) {
         const QMessageBox::StandardButton answer
                 = Messages::ask(this,
@@ -1287,6 +1322,31 @@ void MainWindow::nameAreas()
     m_areaAmbient->setCaption(tr("环温"));
 }
 
+void MainWindow::nameChoices()
+{
+    // Item texts change in place, so the choice shown stays and nothing is written.
+    const QStringList holdModes = {tr("实时"), tr("峰值"), tr("谷值"), tr("高级峰值")};
+    const QStringList outputs = {QStringLiteral("0~5V"),
+                                 QStringLiteral("0~10V"),
+                                 QStringLiteral("0~20mA"),
+                                 QStringLiteral("4~20mA"),
+                                 QStringLiteral("TCK"),
+                                 QStringLiteral("TCS"),
+                                 QStringLiteral("TCJ"),
+                                 tr("无")};
+    for (const auto &[box, texts] :
+         {std::pair<QComboBox *, QStringList>{ui.comboBoxHoldmode, holdModes},
+          {ui.comboBoxAnalogoutput, outputs}}) {
+        const QSignalBlocker quiet(box);
+        for (int i = 0; i < texts.size(); ++i) {
+            if (i < box->count())
+                box->setItemText(i, texts[i]);
+            else
+                box->addItem(texts[i]);
+        }
+    }
+}
+
 void MainWindow::resizeAreas()
 {
     if (!m_itemRealtime)
@@ -1305,7 +1365,7 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     resizeAreas();
-    qDebug() << "ui->listWidgetAreas->height()" << ui.listWidgetAreas->height();
+    qCDebug(lcWindowTrace) << "tile list height" << ui.listWidgetAreas->height();
     restyleCheckButtons();
 }
 
@@ -1408,6 +1468,9 @@ void MainWindow::on_navButton_autofit_clicked()
 {
     ui.widget_tt->autoFit = !ui.widget_tt->autoFit;
     styleCheckButton(ui.navButton_autofit, ui.widget_tt->autoFit);
+    // Ticking it again is the way back to following after a zoom or pan.
+    if (ui.widget_tt->autoFit)
+        ui.widget_tt->followReadings();
 }
 
 void MainWindow::pauseForZoom()

@@ -17,6 +17,7 @@ class ThresholdLines;
 class QAction;
 class QMenu;
 class NavButton;
+class PortWatch;
 class ttwidget;
 class QListWidgetItem;
 class TempAreaItem;
@@ -142,6 +143,11 @@ protected:
 
 private:
     void layoutAreaList();
+    // The port list as given, keeping the port chosen when it is still there.
+    void showPorts(const QStringList &ports);
+    void portsChanged(const QStringList &ports, const QStringList &added);
+    // Says in the panel's tooltip why it cannot be edited; empty when it can.
+    void explainPanel();
     void startupConnection(const QStringList &ports,
                            const QStringList &bauds,
                            const QString &savedName,
@@ -162,6 +168,8 @@ private:
     void writeTemperature(Instrument::Parameter parameter, const QDoubleSpinBox *box);
     void styleStripButtons(bool enabled);
     void nameAreas();
+    // The hold-mode and analog-output lists in the language in use.
+    void nameChoices();
     void resizeAreas();
     void pauseForZoom();
     bool refuseWhileRecording();
@@ -214,6 +222,7 @@ private:
     QLabel noteLabel;
     QLabel alarmLabel;
     AlarmBeeper *m_beeper = nullptr;
+    PortWatch *m_portWatch = nullptr;
     std::unique_ptr<ThresholdLines> m_thresholdLines;
     const char *m_noteSource = nullptr;
     std::unique_ptr<Instrument> m_instrument;

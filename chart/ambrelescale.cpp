@@ -6,16 +6,21 @@
 #include <QPushButton>
 #include <QTimerEvent>
 
+#include <algorithm>
+
 namespace {
 
-QPushButton *makeZoomButton(QWidget *parent, const QString &name, const QString &icon)
+// Labelled as well as drawn: the icons alone did not say which way they zoom.
+QPushButton *
+makeZoomButton(QWidget *parent, const QString &name, const QString &icon, const QString &text)
 {
-    auto *button = new QPushButton(parent);
+    auto *button = new QPushButton(text, parent);
     button->setObjectName(name);
     button->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Minimum);
     button->setMinimumSize(100, 0);
     button->setIcon(QIcon(icon));
-    button->setIconSize(QSize(86, 86));
+    button->setIconSize(QSize(48, 48));
+    button->setToolTip(text);
     return button;
 }
 
@@ -32,10 +37,15 @@ AmbreleScale::AmbreleScale(QWidget *parent)
     auto *layout = new QHBoxLayout(this);
     layout->setSpacing(0);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(makeZoomButton(
-            this, QStringLiteral("pushButton_zoomin"), QStringLiteral(":/imager/zoomin.png")));
-    layout->addWidget(makeZoomButton(
-            this, QStringLiteral("pushButton_zoomout"), QStringLiteral(":/imager/zoomout.png")));
+    layout->addWidget(makeZoomButton(this,
+                                     QStringLiteral("pushButton_zoomin"),
+                                     QStringLiteral(":/imager/zoomin.png"),
+                                     tr("放大")));
+    layout->addWidget(makeZoomButton(this,
+                                     QStringLiteral("pushButton_zoomout"),
+                                     QStringLiteral(":/imager/zoomout.png"),
+                                     tr("缩小")));
+    resize(std::max(width(), sizeHint().width()), height());
     QMetaObject::connectSlotsByName(this);
     m_timerId = startTimer(kLifetimeMs, Qt::CoarseTimer);
 }

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -14,12 +15,12 @@ constexpr quint32 kBytesPerSample = 16;
 constexpr quint32 kKiB = 1024;
 constexpr quint32 kMiB = 1024 * 1024;
 
-const char *const kDayWord = QT_TRANSLATE_NOOP("ChartSettingsDialog", "天,");
-const char *const kHourWord = QT_TRANSLATE_NOOP("ChartSettingsDialog", "时,");
-const char *const kMinuteCommaWord = QT_TRANSLATE_NOOP("ChartSettingsDialog", "分,");
-const char *const kSecondCommaWord = QT_TRANSLATE_NOOP("ChartSettingsDialog", "秒,");
-const char *const kMinuteWord = QT_TRANSLATE_NOOP("ChartSettingsDialog", "分");
-const char *const kSecondWord = QT_TRANSLATE_NOOP("ChartSettingsDialog", "秒");
+// From the largest unit down; each takes its number as %1.
+const char *const kUnitTexts[] = {QT_TRANSLATE_NOOP("ChartSettingsDialog", "%1天"),
+                                  QT_TRANSLATE_NOOP("ChartSettingsDialog", "%1时"),
+                                  QT_TRANSLATE_NOOP("ChartSettingsDialog", "%1分"),
+                                  QT_TRANSLATE_NOOP("ChartSettingsDialog", "%1秒")};
+constexpr int kUnitSeconds[] = {kSecondsPerDay, kSecondsPerHour, kSecondsPerMinute, 1};
 
 QString word(const char *text)
 {
@@ -70,27 +71,18 @@ int intervalIndex(int ms)
     return -1;
 }
 
-QString recordDurationText(int samples, int intervalMs, DurationForm form)
+QString recordDurationText(int samples, int intervalMs)
 {
     // Single precision on purpose: the texts users know were computed that way.
-    const int seconds = intervalMs > 0 ? int(float(samples) / (1000.0f / float(intervalMs))) : 0;
-    const int days = seconds / kSecondsPerDay;
-    const int rest = seconds % kSecondsPerDay;
-    const QString hours = QString::number(rest / kSecondsPerHour);
-    const QString minutes = QString::number(rest % kSecondsPerHour / kSecondsPerMinute);
-    const QString secs = QString::number(rest % kSecondsPerMinute);
-    const bool comma = form == DurationForm::Comma;
-    const QString lastMinute = word(comma ? kMinuteCommaWord : kMinuteWord);
-    const QString lastSecond = word(comma ? kSecondCommaWord : kSecondWord);
-
-    if (seconds >= kSecondsPerDay)
-        return QString::number(days) + word(kDayWord) + hours + word(kHourWord) + minutes
-               + lastMinute;
-    if (seconds >= kSecondsPerHour)
-        return hours + word(kHourWord) + minutes + word(kMinuteCommaWord) + secs + lastSecond;
-    if (seconds >= kSecondsPerMinute)
-        return minutes + word(kMinuteCommaWord) + secs + lastSecond;
-    return secs + lastSecond;
+    int rest = intervalMs > 0 ? int(float(samples) / (1000.0f / float(intervalMs))) : 0;
+    QStringList parts;
+    for (size_t i = 0; i < std::size(kUnitSeconds); ++i) {
+        const int count = rest / kUnitSeconds[i];
+        rest %= kUnitSeconds[i];
+        if (count > 0 || !parts.isEmpty() || kUnitSeconds[i] == 1)
+            parts << word(kUnitTexts[i]).arg(count);
+    }
+    return parts.join(QLatin1Char(' '));
 }
 
 QString recordMemoryText(int samples)

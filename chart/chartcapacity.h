@@ -11,11 +11,9 @@ int parseInterval(const QString &text);
 // Position of `ms` in chartIntervalTexts(), or -1.
 int intervalIndex(int ms);
 
-// Comma: every unit word ends in a comma ("10秒,"); Short: the last does not.
-enum class DurationForm { Comma, Short };
-
-// How long `samples` samples taken every `intervalMs` ms last, e.g. "2时,46分,40秒,".
-QString recordDurationText(int samples, int intervalMs, DurationForm form);
+// How long `samples` samples taken every `intervalMs` ms last, from the largest unit that is not
+// zero down to the seconds, e.g. "1 d 3 h 46 min 40 s" in English.
+QString recordDurationText(int samples, int intervalMs);
 // Memory the samples take in the chart, e.g. "15.26MB".
 QString recordMemoryText(int samples);
 

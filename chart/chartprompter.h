@@ -19,16 +19,24 @@ public:
                          const QString &title,
                          const QString &text,
                          const QString &button = QString());
-    // Path to export to; empty when the user cancelled.
+    // Path to save the record to (recordSaveFilter()); empty when the user cancelled.
     virtual QString saveFileName(QWidget *parent);
     // Path to export to, offering the files that `filter` names.
     virtual QString exportFileName(QWidget *parent, const QString &filter);
 };
 
-// The save-file dialog of an export: a name typed without a suffix gets ".txt",
-// so the open dialog's record filter shows the file. Empty when cancelled.
+// The record save dialog's title and filter: record files first, CSV as the other choice.
+QString recordSaveTitle();
+QString recordSaveFilter();
+// The suffix a name typed without one gets: the first "*.ext" of the first filter in
+// `filter` ("Pictures (*.png *.pdf);;..." gives "png"); empty when it names none.
+QString filterSuffix(const QString &filter);
+// The save-file dialog of an export. A name typed without a suffix gets the one of the filter
+// chosen, so the file is what its name says. Empty when cancelled.
 QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter);
-// `path` with ".txt" appended when its file name has no suffix; empty stays empty.
-QString withRecordSuffix(const QString &path);
+// `path` with filterSuffix(filter) appended when its file name has no suffix; empty stays empty.
+QString withFilterSuffix(const QString &path, const QString &filter);
+// Whether a record saved at `path` is written as CSV rather than as a record file.
+bool isCsvPath(const QString &path);
 
 #endif // TEVRANO_CHARTPROMPTER_H

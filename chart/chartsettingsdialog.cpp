@@ -47,12 +47,12 @@ ChartSettingsDialog::ChartSettingsDialog(QWidget *parent)
 
     QHBoxLayout *cacheRow = addRow(
             this, QStringLiteral("horizontalWidget"), QStringLiteral("horizontalLayout"), 1);
-    addLabel(cacheRow, QStringLiteral("label"), tr("最大数据量:"))->hide();
-    addLabel(cacheRow, QStringLiteral("label_5"), tr("1000X"))
-            ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    addLabel(cacheRow, QStringLiteral("label"), tr("最大数据量:"));
     m_caches = new QSpinBox(this);
     m_caches->setObjectName(QStringLiteral("spinBox_caches"));
     m_caches->setRange(1, 10000);
+    // The box counts thousands of samples.
+    m_caches->setSuffix(tr(" 千个"));
     cacheRow->addWidget(m_caches);
 
     QHBoxLayout *intervalRow = addRow(
@@ -101,8 +101,7 @@ int ChartSettingsDialog::samples() const
 
 void ChartSettingsDialog::showCapacity()
 {
-    m_duration->setText(recordDurationText(
-            samples(), parseInterval(m_intervals->currentText()), DurationForm::Comma));
+    m_duration->setText(recordDurationText(samples(), parseInterval(m_intervals->currentText())));
     m_memory->setText(recordMemoryText(samples()));
 }
 
@@ -111,10 +110,9 @@ void ChartSettingsDialog::on_spinBox_caches_valueChanged(int)
     showCapacity();
 }
 
-void ChartSettingsDialog::on_comboBox_fps_currentIndexChanged(int index)
+void ChartSettingsDialog::on_comboBox_fps_currentIndexChanged(int)
 {
-    m_duration->setText(recordDurationText(
-            samples(), parseInterval(m_intervals->itemText(index)), DurationForm::Short));
+    showCapacity();
 }
 
 void ChartSettingsDialog::on_buttonBox_accepted()

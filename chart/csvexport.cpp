@@ -2,6 +2,7 @@
 
 #include "blockwriter.h"
 #include "isotime.h"
+#include "unittext.h"
 
 #include <QDateTime>
 
@@ -48,10 +49,14 @@ private:
     QByteArray m_zone;
 };
 
-// Shortest text that reads back as the same double; nothing for a gap.
+// As the record file writes it: a float reading widened to double would otherwise show its
+// binary noise (38.29999923706055). Nothing for a gap.
 char *putValue(char *out, char *end, double value)
 {
-    return std::isfinite(value) ? std::to_chars(out, end, value).ptr : out;
+    return std::isfinite(value)
+                   ? std::to_chars(out, end, value, std::chars_format::fixed, kTemperatureDecimals)
+                             .ptr
+                   : out;
 }
 
 } // namespace
@@ -61,15 +66,6 @@ QByteArray csvTime(qint64 msecsSinceEpoch)
     char text[64];
     SecondText second;
     return QByteArray(text, int(second.put(text, msecsSinceEpoch) - text));
-}
-
-QByteArray csvUnit(int unit)
-{
-    if (unit == 1)
-        return QByteArrayLiteral("°F");
-    if (unit == 2)
-        return QByteArrayLiteral("°C");
-    return QByteArray();
 }
 
 bool writeCsv(QIODevice &device,
@@ -82,7 +78,7 @@ bool writeCsv(QIODevice &device,
     BlockWriter writer(device);
     if (!writer.append(QByteArrayLiteral("time,elapsed_s,object,ambient,unit\n")))
         return false;
-    const QByteArray unitText = csvUnit(unit);
+    const QByteArray unitColumn = unitText(unit);
     ProgressReporter reporter(progress);
     SecondText clock;
     for (int i = 0; i < count; ++i) {
@@ -100,8 +96,8 @@ bool writeCsv(QIODevice &device,
         if (i < series.ambients.size())
             out = putValue(out, end, series.ambients[i]);
         *out++ = ',';
-        std::memcpy(out, unitText.constData(), size_t(unitText.size()));
-        out += unitText.size();
+        std::memcpy(out, unitColumn.constData(), size_t(unitColumn.size()));
+        out += unitColumn.size();
         *out++ = '\n';
         writer.advance(out);
         if (!writer.flushIfFull())

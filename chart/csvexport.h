@@ -13,14 +13,11 @@ class QIODevice;
 // the UTC offset in force at that instant.
 QByteArray csvTime(qint64 msecsSinceEpoch);
 
-// Unit column text for the chart's unit code; empty for an unknown code.
-QByteArray csvUnit(int unit);
-
 // A spreadsheet's view of a recording, UTF-8:
 //   time,elapsed_s,object,ambient,unit
-// one row a sample. The time is the start plus the elapsed seconds, left empty
-// when the start is unknown; a gap (NaN) leaves its field empty. Returns false
-// as soon as the device refuses a write.
+// one row a sample, temperatures with the record file's decimals. The time is the start plus the
+// elapsed seconds, left empty when the start is unknown; a gap (NaN) leaves its field empty.
+// Returns false as soon as the device refuses a write.
 bool writeCsv(QIODevice &device,
               std::optional<qint64> startMsecs,
               int unit,

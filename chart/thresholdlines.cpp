@@ -4,6 +4,13 @@
 
 #include <qcustomplot.h>
 
+#include <algorithm>
+
+namespace {
+// Pixels between a label and what it moved aside for.
+constexpr double kLabelGap = 4.0;
+} // namespace
+
 const QColor ThresholdLines::HighColor = Qt::red;
 const QColor ThresholdLines::LowColor = Qt::blue;
 
@@ -65,16 +72,69 @@ void ThresholdLines::place(const Line &line, std::optional<double> value, int un
 
 void ThresholdLines::keepLabelsInView()
 {
-    const QRect rect = m_plot->axisRect()->rect();
-    for (const auto &[line, below] : {std::pair(m_high, true), std::pair(m_low, false)}) {
-        if (!line.label->visible())
+    const QRectF rect = m_plot->axisRect()->rect();
+    struct Placing
+    {
+        const Line *line;
+        double y;
+        QSizeF size;
+        bool under;
+        QRectF box() const { return QRectF(QPointF(0.0, under ? y : y - size.height()), size); }
+    };
+    const auto inside = [&rect](const Placing &p) {
+        const QRectF box = p.box();
+        return box.top() >= rect.top() && box.bottom() <= rect.bottom();
+    };
+    // The other side of its line, when the label stays in the plot there.
+    const auto tryOtherSide = [&inside](Placing &p) {
+        p.under = !p.under;
+        if (!inside(p))
+            p.under = !p.under;
+    };
+    QVector<Placing> labels;
+    for (const auto &[line, below] : {std::pair(&m_high, true), std::pair(&m_low, false)}) {
+        if (!line->label->visible())
             continue;
-        const QMargins padding = line.label->padding();
-        const double height
-                = QFontMetricsF(line.label->font()).height() + padding.top() + padding.bottom();
-        const double y = m_plot->yAxis->coordToPixel(line.label->position->coords().y());
-        // The usual side unless the label would leave the plot there.
-        const bool under = below ? y + height <= rect.bottom() : y - height < rect.top();
-        line.label->setPositionAlignment(Qt::AlignRight | (under ? Qt::AlignTop : Qt::AlignBottom));
+        const QMargins padding = line->label->padding();
+        const QFontMetricsF metrics(line->label->font());
+        const QSizeF size(metrics.horizontalAdvance(line->label->text()) + padding.left()
+                                  + padding.right(),
+                          metrics.height() + padding.top() + padding.bottom());
+        Placing p{line,
+                  m_plot->yAxis->coordToPixel(line->label->position->coords().y()),
+                  size,
+                  below};
+        // Inside the band the two lines guard, unless the label would leave the plot there.
+        if (!inside(p))
+            tryOtherSide(p);
+        labels << p;
+    }
+    // Two labels in each other's way go to the far sides of their lines where there is room.
+    if (labels.size() == 2 && labels[0].box().intersects(labels[1].box())) {
+        for (Placing &p : labels)
+            tryOtherSide(p);
+    }
+    // Then each moves left along its line past the legend and the label placed before it.
+    QVector<QRectF> taken;
+    if (m_plot->legend->visible())
+        taken << QRectF(m_plot->legend->outerRect());
+    for (const Placing &p : labels) {
+        QRectF box = p.box();
+        box.moveRight(rect.right());
+        for (bool moved = true; moved;) {
+            moved = false;
+            for (const QRectF &other : taken) {
+                if (box.intersects(other)) {
+                    box.moveRight(other.left() - kLabelGap);
+                    moved = true;
+                }
+            }
+        }
+        taken << box;
+        p.line->label->setPositionAlignment(Qt::AlignRight
+                                            | (p.under ? Qt::AlignTop : Qt::AlignBottom));
+        p.line->label->position->setCoords((box.right() - rect.left())
+                                                   / std::max(rect.width(), 1.0),
+                                           p.line->label->position->coords().y());
     }
 }

@@ -11,8 +11,9 @@ class QCPItemText;
 class QCustomPlot;
 
 // The alarm thresholds on a chart: each a dashed horizontal line in the alarm's colour, labelled
-// with its value at the right edge, on the side of the line with room for the label. The items
-// belong to the plot.
+// with its value at the right edge, on the side of the line with room for the label; a label
+// that would cover the legend or the other label moves left along its line. The items belong
+// to the plot.
 class ThresholdLines
 {
 public:

@@ -278,6 +278,16 @@ void ttwidget::setupInteractions()
     m_trendCaption->setColor(QColor(90, 90, 90));
     m_trendCaption->setVisible(false);
 
+    m_followHint = new QCPItemText(plot);
+    m_followHint->position->setType(QCPItemPosition::ptAxisRectRatio);
+    // At the bottom, clear of the cursor readout and the legend at the top.
+    m_followHint->position->setCoords(0.5, 0.99);
+    m_followHint->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    m_followHint->setColor(QColor(60, 60, 60));
+    m_followHint->setBrush(QBrush(QColor(255, 255, 220, 230)));
+    m_followHint->setPadding(QMargins(6, 2, 6, 2));
+    m_followHint->setVisible(false);
+
     m_statisticsTimer = new QTimer(this);
     m_statisticsTimer->setSingleShot(true);
     m_statisticsTimer->setInterval(kStatisticsMs);
@@ -292,6 +302,7 @@ void ttwidget::enterManualView()
     m_manualView = true;
     m_autoXRange = plot->xAxis->range();
     m_autoYRange = plot->yAxis->range();
+    showFollowHint();
 }
 
 void ttwidget::restoreAutomaticView()
@@ -301,8 +312,20 @@ void ttwidget::restoreAutomaticView()
         plot->xAxis->setRange(m_autoXRange);
         plot->yAxis->setRange(m_autoYRange);
     }
+    showFollowHint();
     applyAutomaticView();
     plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+void ttwidget::followReadings()
+{
+    restoreAutomaticView();
+}
+
+void ttwidget::showFollowHint()
+{
+    m_followHint->setText(tr("视图已固定：双击图表恢复跟随读数"));
+    m_followHint->setVisible(m_manualView);
 }
 
 void ttwidget::plotMousePress(QMouseEvent *event)
@@ -568,6 +591,7 @@ void ttwidget::showSource(bool trend)
     m_trendPreferred = trend;
     ++m_revision;
     m_manualView = false;
+    showFollowHint();
     hideReadout();
     setSelection(std::nullopt);
 }
@@ -806,6 +830,7 @@ void ttwidget::zoomStep(QCPAxis *axis, bool zoomIn, double limit)
     const double span = range.size();
     if (zoomIn ? span <= limit : span >= limit)
         return;
+    enterManualView();
     const double d = zoomIn ? (span - span / kZoomFactor) * 0.5 : (span * kZoomFactor - span) * 0.5;
     axis->setRange(zoomIn ? range.lower + d : range.lower - d,
                    zoomIn ? range.upper - d : range.upper + d);
@@ -860,6 +885,15 @@ bool ttwidget::refuseWhileRecording()
     return true;
 }
 
+bool ttwidget::refuseEmptySave()
+{
+    if (m_samples.size() > 0)
+        return false;
+    m_prompter->message(
+            QMessageBox::Information, nullptr, tr("提示"), tr("没有记录数据，无需保存。"));
+    return true;
+}
+
 bool ttwidget::runFileJob(WriteFileThread &job)
 {
     WaitDialog dialog;
@@ -892,7 +926,8 @@ bool ttwidget::drawImage(const QString &path)
 
 void ttwidget::exportImage()
 {
-    const QString path = m_prompter->exportFileName(this, tr("图片 (*.png *.pdf)"));
+    const QString filter = tr("图片 (*.png *.pdf)");
+    const QString path = withFilterSuffix(m_prompter->exportFileName(this, filter), filter);
     if (path.isEmpty())
         return;
     // Drawn here, where the plot lives; the file is put in place off this thread.
@@ -909,9 +944,10 @@ void ttwidget::exportImage()
 
 void ttwidget::exportCsv()
 {
-    if (refuseWhileRecording())
+    if (refuseWhileRecording() || refuseEmptySave())
         return;
-    const QString path = m_prompter->exportFileName(this, tr("CSV 文件 (*.csv)"));
+    const QString filter = tr("CSV 文件 (*.csv)");
+    const QString path = withFilterSuffix(m_prompter->exportFileName(this, filter), filter);
     if (path.isEmpty())
         return;
     WriteFileThread job(this, path, WriteFileThread::CsvMode);
@@ -925,12 +961,14 @@ void ttwidget::on_pushButton_export_clicked()
 
 bool ttwidget::exportRecord()
 {
+    if (refuseEmptySave())
+        return false;
     return saveRecordTo(askRecordPath());
 }
 
 QString ttwidget::askRecordPath()
 {
-    return withRecordSuffix(m_prompter->saveFileName(this));
+    return withFilterSuffix(m_prompter->saveFileName(this), recordSaveFilter());
 }
 
 bool ttwidget::saveRecordTo(const QString &path)
@@ -938,7 +976,9 @@ bool ttwidget::saveRecordTo(const QString &path)
     // A running recording is saved as far as it goes and keeps running, journal and all.
     if (path.isEmpty())
         return false;
-    WriteFileThread job(this, path, WriteFileThread::WriteMode);
+    // A name ending in ".csv" asks for the spreadsheet's form, whatever filter was shown.
+    WriteFileThread job(
+            this, path, isCsvPath(path) ? WriteFileThread::CsvMode : WriteFileThread::WriteMode);
     if (!saveWithProgress(job))
         return false;
     if (!isRecording())
@@ -1030,6 +1070,7 @@ void ttwidget::retranslate()
     temperatureGraph->setName(tr("实温"));
     ambientGraph->setName(tr("环温"));
     m_trendCaption->setText(tr("实时趋势（未记录）"));
+    showFollowHint();
     updateStatistics();
     plot->replot(QCustomPlot::rpRefreshHint);
 }

@@ -103,6 +103,11 @@ public:
     // suffix ".pdf", a PDF. False when it could not be drawn.
     bool drawImage(const QString &path);
 
+    // Back from the user's own view to the one that follows the readings.
+    void followReadings();
+    // Whether the view follows the readings (no zoom or pan of the user's holds it).
+    bool isFollowing() const { return !m_manualView; }
+
     // The 30 ms refresh: hands new samples to the graphs and moves the view.
     void refreshView();
 
@@ -112,7 +117,8 @@ public:
     // Read and written by the main window on the GUI thread.
     int viewMode = 0; // 0 scrolling window, 1 whole recording
     bool ambientVisible = false;
-    bool autoFit = false;
+    // The chart follows the readings: fits them until the user zooms or pans.
+    bool autoFit = true;
     bool paused = false;
     float importMax = 0.0f;
     float importMin = 0.0f;
@@ -181,6 +187,7 @@ private:
     void setupInteractions();
     void enterManualView();
     void restoreAutomaticView();
+    void showFollowHint();
     void plotMousePress(QMouseEvent *event);
     void plotMouseMove(QMouseEvent *event);
     void plotMouseRelease(QMouseEvent *event);
@@ -197,6 +204,8 @@ private:
                    void (ttwidget::*destroyed)(),
                    int row);
     bool refuseWhileRecording();
+    // Nothing recorded or imported: says so instead of writing an empty file.
+    bool refuseEmptySave();
     bool runFileJob(WriteFileThread &job);
     // Import flow for a record file or a journal; the lines it skipped, or
     // nothing when it failed.
@@ -254,6 +263,8 @@ private:
     QCPItemStraightLine *m_readoutLine = nullptr;
     QCPItemText *m_readoutLabel = nullptr;
     QCPItemText *m_trendCaption = nullptr;
+    // Says how to get back to following while the user's view holds.
+    QCPItemText *m_followHint = nullptr;
     QTimer *m_statisticsTimer = nullptr;
 
     QTimer *m_refreshTimer = nullptr;

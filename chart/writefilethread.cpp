@@ -4,7 +4,7 @@
 #include "recordjournal.h"
 #include "ttwidget.h"
 
-#include <QDebug>
+#include <QDir>
 #include <QFile>
 
 #include <new>
@@ -53,23 +53,25 @@ void WriteFileThread::run()
                                       },
                                       &error,
                                       QIODevice::NotOpen);
+                if (bytes.isEmpty())
+                    error = source.errorString();
             }
         } catch (const std::bad_alloc &) {
             m_succeeded = false;
-            error = QStringLiteral("Out of memory");
+            error = tr("内存不足");
         }
-        if (!m_succeeded) {
-            qDebug().noquote() << error;
-            emit m_owner->occurerror(tr("无法保存文件!"));
-        }
+        if (!m_succeeded)
+            emit m_owner->occurerror(
+                    tr("无法保存文件 %1。\n原因：%2").arg(QDir::toNativeSeparators(m_path), error));
     } else if (m_mode == ReadMode || m_mode == JournalMode) {
         // The readers turn running out of memory into their own failure.
         const auto load = m_mode == ReadMode ? loadRecordFile : loadJournalFile;
         m_succeeded = load(m_path, m_import, progress, &error, m_sampleLimit);
         if (!m_succeeded) {
             if (!error.isEmpty())
-                qDebug().noquote() << error;
-            if (m_import.failure == RecordFailure::TooManySamples)
+                emit m_owner->occurerror(tr("无法打开文件 %1。\n原因：%2")
+                                                 .arg(QDir::toNativeSeparators(m_path), error));
+            else if (m_import.failure == RecordFailure::TooManySamples)
                 emit m_owner->occurerror(tr("文件中的数据超过%1个，超出曲线的最大数据量，未导入。")
                                                  .arg(m_sampleLimit));
             else

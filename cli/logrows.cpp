@@ -1,12 +1,15 @@
 #include "logrows.h"
 
+#include "unittext.h"
+
 #include <cmath>
 
 namespace {
 
 QByteArray temperature(double value, const char *gap)
 {
-    return std::isfinite(value) ? QByteArray::number(value, 'f', 1) : QByteArray(gap);
+    return std::isfinite(value) ? QByteArray::number(value, 'f', kTemperatureDecimals)
+                                : QByteArray(gap);
 }
 
 QByteArray elapsed(double seconds)
@@ -14,9 +17,9 @@ QByteArray elapsed(double seconds)
     return QByteArray::number(seconds, 'f', 3);
 }
 
-const char *unitName(bool fahrenheit)
+QByteArray unitName(bool fahrenheit)
 {
-    return fahrenheit ? "F" : "C";
+    return unitText(fahrenheit ? 1 : 2);
 }
 
 } // namespace

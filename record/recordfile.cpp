@@ -1,6 +1,7 @@
 #include "recordfile.h"
 
 #include "blockwriter.h"
+#include "unittext.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -96,10 +97,10 @@ char *putRow(char *out,
     out = putFixed(out, end, duration, decimals);
     *out++ = '\t';
     if (std::isfinite(temperature))
-        out = putFixed(out, end, temperature, 1);
+        out = putFixed(out, end, temperature, kTemperatureDecimals);
     *out++ = '\t';
     if (std::isfinite(ambient))
-        out = putFixed(out, end, ambient, 1);
+        out = putFixed(out, end, ambient, kTemperatureDecimals);
     *out++ = '\t';
     out = putTimeOfDay(out, msOfDay);
     *out++ = '\n';

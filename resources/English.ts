@@ -39,6 +39,10 @@
         <source>无法启动安装程序</source>
         <translation>The installer could not be started.</translation>
     </message>
+    <message>
+        <source>版本：%1</source>
+        <translation>Version: %1</translation>
+    </message>
 </context>
 <context>
     <name>AmbrelTitalbar</name>
@@ -92,31 +96,33 @@
     </message>
 </context>
 <context>
+    <name>AmbreleScale</name>
+    <message>
+        <source>放大</source>
+        <translation>Zoom in</translation>
+    </message>
+    <message>
+        <source>缩小</source>
+        <translation>Zoom out</translation>
+    </message>
+</context>
+<context>
+    <name>ChartPrompter</name>
+    <message>
+        <source>保存记录</source>
+        <translation>Save record</translation>
+    </message>
+    <message>
+        <source>记录文件 (*.txt)</source>
+        <translation>Record files (*.txt)</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+</context>
+<context>
     <name>ChartSettingsDialog</name>
-    <message>
-        <source>天,</source>
-        <translation>d,</translation>
-    </message>
-    <message>
-        <source>时,</source>
-        <translation>h,</translation>
-    </message>
-    <message>
-        <source>分,</source>
-        <translation>min,</translation>
-    </message>
-    <message>
-        <source>秒,</source>
-        <translation>s,</translation>
-    </message>
-    <message>
-        <source>分</source>
-        <translation>min</translation>
-    </message>
-    <message>
-        <source>秒</source>
-        <translation>s</translation>
-    </message>
     <message>
         <source>图表参数设置</source>
         <translation>Chart settings</translation>
@@ -124,10 +130,6 @@
     <message>
         <source>最大数据量:</source>
         <translation>Max. samples:</translation>
-    </message>
-    <message>
-        <source>1000X</source>
-        <translation>1000X</translation>
     </message>
     <message>
         <source>记录间隔:</source>
@@ -140,6 +142,26 @@
     <message>
         <source>内存:</source>
         <translation>Memory:</translation>
+    </message>
+    <message>
+        <source>%1天</source>
+        <translation>%1 d</translation>
+    </message>
+    <message>
+        <source>%1时</source>
+        <translation>%1 h</translation>
+    </message>
+    <message>
+        <source>%1分</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <source>%1秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source> 千个</source>
+        <translation> thousand</translation>
     </message>
 </context>
 <context>
@@ -551,6 +573,34 @@
         <source>记录尚未保存。开始新记录前要保存吗？</source>
         <translation>The recording has not been saved. Save it before starting a new one?</translation>
     </message>
+    <message>
+        <source>记录进行中，仪器参数不能更改。请先停止记录。</source>
+        <translation>A recording is running: the instrument&apos;s settings cannot be changed. Stop the recording first.</translation>
+    </message>
+    <message>
+        <source>未连接仪器，参数不能更改。</source>
+        <translation>No instrument connected: the settings cannot be changed.</translation>
+    </message>
+    <message>
+        <source>实时</source>
+        <translation>Real</translation>
+    </message>
+    <message>
+        <source>峰值</source>
+        <translation>Peak</translation>
+    </message>
+    <message>
+        <source>谷值</source>
+        <translation>Valley</translation>
+    </message>
+    <message>
+        <source>高级峰值</source>
+        <translation>Advanced peak</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>
@@ -647,16 +697,28 @@
 <context>
     <name>WriteFileThread</name>
     <message>
-        <source>无法保存文件!</source>
-        <translation>Cannot save the file!</translation>
-    </message>
-    <message>
         <source>无法识别的文件格式!</source>
         <translation>Unrecognized file format!</translation>
     </message>
     <message>
         <source>文件中的数据超过%1个，超出曲线的最大数据量，未导入。</source>
         <translation>The file holds more than %1 samples, more than the chart keeps; nothing was imported.</translation>
+    </message>
+    <message>
+        <source>内存不足</source>
+        <translation>Out of memory</translation>
+    </message>
+    <message>
+        <source>无法保存文件 %1。
+原因：%2</source>
+        <translation>Cannot save the file %1.
+Reason: %2</translation>
+    </message>
+    <message>
+        <source>无法打开文件 %1。
+原因：%2</source>
+        <translation>Cannot open the file %1.
+Reason: %2</translation>
     </message>
 </context>
 <context>
@@ -792,6 +854,14 @@
     <message>
         <source>CSV 文件 (*.csv)</source>
         <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>视图已固定：双击图表恢复跟随读数</source>
+        <translation>View held: double-click the chart to follow the readings again</translation>
+    </message>
+    <message>
+        <source>没有记录数据，无需保存。</source>
+        <translation>Nothing has been recorded: there is nothing to save.</translation>
     </message>
 </context>
 </TS>

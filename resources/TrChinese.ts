@@ -39,6 +39,10 @@
         <source>无法启动安装程序</source>
         <translation>無法啟動安裝程式</translation>
     </message>
+    <message>
+        <source>版本：%1</source>
+        <translation>版本：%1</translation>
+    </message>
 </context>
 <context>
     <name>AmbrelTitalbar</name>
@@ -92,31 +96,33 @@
     </message>
 </context>
 <context>
+    <name>AmbreleScale</name>
+    <message>
+        <source>放大</source>
+        <translation>放大</translation>
+    </message>
+    <message>
+        <source>缩小</source>
+        <translation>縮小</translation>
+    </message>
+</context>
+<context>
+    <name>ChartPrompter</name>
+    <message>
+        <source>保存记录</source>
+        <translation>儲存記錄</translation>
+    </message>
+    <message>
+        <source>记录文件 (*.txt)</source>
+        <translation>記錄檔案 (*.txt)</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV 檔案 (*.csv)</translation>
+    </message>
+</context>
+<context>
     <name>ChartSettingsDialog</name>
-    <message>
-        <source>天,</source>
-        <translation>天,</translation>
-    </message>
-    <message>
-        <source>时,</source>
-        <translation>時,</translation>
-    </message>
-    <message>
-        <source>分,</source>
-        <translation>分,</translation>
-    </message>
-    <message>
-        <source>秒,</source>
-        <translation>秒,</translation>
-    </message>
-    <message>
-        <source>分</source>
-        <translation>分</translation>
-    </message>
-    <message>
-        <source>秒</source>
-        <translation>秒</translation>
-    </message>
     <message>
         <source>图表参数设置</source>
         <translation>圖表參數設定</translation>
@@ -124,10 +130,6 @@
     <message>
         <source>最大数据量:</source>
         <translation>最大資料量:</translation>
-    </message>
-    <message>
-        <source>1000X</source>
-        <translation>1000X</translation>
     </message>
     <message>
         <source>记录间隔:</source>
@@ -140,6 +142,26 @@
     <message>
         <source>内存:</source>
         <translation>記憶體:</translation>
+    </message>
+    <message>
+        <source>%1天</source>
+        <translation>%1天</translation>
+    </message>
+    <message>
+        <source>%1时</source>
+        <translation>%1時</translation>
+    </message>
+    <message>
+        <source>%1分</source>
+        <translation>%1分</translation>
+    </message>
+    <message>
+        <source>%1秒</source>
+        <translation>%1秒</translation>
+    </message>
+    <message>
+        <source> 千个</source>
+        <translation> 千個</translation>
     </message>
 </context>
 <context>
@@ -551,6 +573,34 @@
         <source>记录尚未保存。开始新记录前要保存吗？</source>
         <translation>記錄尚未儲存。開始新記錄前要儲存嗎？</translation>
     </message>
+    <message>
+        <source>记录进行中，仪器参数不能更改。请先停止记录。</source>
+        <translation>記錄進行中，儀器參數不能變更。請先停止記錄。</translation>
+    </message>
+    <message>
+        <source>未连接仪器，参数不能更改。</source>
+        <translation>未連線儀器，參數不能變更。</translation>
+    </message>
+    <message>
+        <source>实时</source>
+        <translation>即時</translation>
+    </message>
+    <message>
+        <source>峰值</source>
+        <translation>峰值</translation>
+    </message>
+    <message>
+        <source>谷值</source>
+        <translation>谷值</translation>
+    </message>
+    <message>
+        <source>高级峰值</source>
+        <translation>進階峰值</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>無</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>
@@ -647,16 +697,28 @@
 <context>
     <name>WriteFileThread</name>
     <message>
-        <source>无法保存文件!</source>
-        <translation>無法儲存檔案!</translation>
-    </message>
-    <message>
         <source>无法识别的文件格式!</source>
         <translation>無法識別的檔案格式!</translation>
     </message>
     <message>
         <source>文件中的数据超过%1个，超出曲线的最大数据量，未导入。</source>
         <translation>檔案中的資料超過%1個，超出曲線的最大資料量，未匯入。</translation>
+    </message>
+    <message>
+        <source>内存不足</source>
+        <translation>記憶體不足</translation>
+    </message>
+    <message>
+        <source>无法保存文件 %1。
+原因：%2</source>
+        <translation>無法儲存檔案 %1。
+原因：%2</translation>
+    </message>
+    <message>
+        <source>无法打开文件 %1。
+原因：%2</source>
+        <translation>無法開啟檔案 %1。
+原因：%2</translation>
     </message>
 </context>
 <context>
@@ -792,6 +854,14 @@
     <message>
         <source>CSV 文件 (*.csv)</source>
         <translation>CSV 檔案 (*.csv)</translation>
+    </message>
+    <message>
+        <source>视图已固定：双击图表恢复跟随读数</source>
+        <translation>檢視已固定：按兩下圖表恢復跟隨讀數</translation>
+    </message>
+    <message>
+        <source>没有记录数据，无需保存。</source>
+        <translation>沒有記錄資料，無需儲存。</translation>
     </message>
 </context>
 </TS>

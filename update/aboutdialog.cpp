@@ -16,8 +16,7 @@ AboutDialog::AboutDialog(const QString &settingsDir, QWidget *parent)
     , m_publicKey(builtInUpdateKey())
 {
     ui->setupUi(this);
-    ui->label_version->setText(QStringLiteral("Version: ")
-                               + QCoreApplication::applicationVersion());
+    ui->label_version->setText(tr("版本：%1").arg(QCoreApplication::applicationVersion()));
     ui->label_appname->setText(QGuiApplication::applicationDisplayName());
     setFixedSize(size());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint

@@ -4,6 +4,7 @@
 #include "clickcombobox.h"
 #include "relaysettingdialog.h"
 #include "switchbutton.h"
+#include "ttwidget.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -53,6 +54,7 @@ private slots:
     void relayDialogWrites_data();
     void relayDialogWrites();
     void badAnswersKeepThePanel();
+    void honestStates();
 
 private:
     MainWindow *connectedWindow(InstrumentSimulator::Config config = {});
@@ -345,6 +347,46 @@ void tst_Panel::badAnswersKeepThePanel()
     QCOMPARE(ui.doubleSpinBox_halert->value(), -50.0);
     window->instrument()->recvdata(0x47, hex("0707"), true); // no such hold mode
     QCOMPARE(ui.comboBoxHoldmode->currentIndex(), 0);
+}
+
+// From no instrument to one plugged in later, a recording and its end: what the port list
+// offers, and whether the panel can act and says why not.
+void tst_Panel::honestStates()
+{
+    using State = Instrument::ConnectionState;
+    // The instrument's port does not exist yet.
+    qputenv("TEVRANO_SERIAL_PORTS", QFile::encodeName(f.dir.filePath(QStringLiteral("ttyPYRO"))));
+    MainWindow *window = f.openWindow();
+    const MainWindowUi &ui = window->form();
+    QTRY_COMPARE_WITH_TIMEOUT(window->instrument()->state(), State::NoInstrument, 20000);
+
+    struct Expected
+    {
+        const char *step;
+        int ports;
+        bool rowsEnabled;
+        bool panelEnabled;
+        bool explained;
+    };
+    const auto check = [&](const Expected &e) {
+        QVERIFY2(ui.comboBoxCom->count() == e.ports, e.step);
+        QVERIFY2(ui.widget_emissivity->isEnabledTo(ui.widget_params) == e.rowsEnabled, e.step);
+        QVERIFY2(ui.widget_params->isEnabled() == e.panelEnabled, e.step);
+        QVERIFY2(ui.widget_params->toolTip().isEmpty() != e.explained, e.step);
+    };
+    check({"no instrument", 0, false, true, true});
+
+    // Plugged in: found without anyone asking.
+    QVERIFY(f.startSimulator());
+    QTRY_COMPARE_WITH_TIMEOUT(window->instrument()->state(), State::Connected, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(ui.widget_emissivity->isEnabled(), 20000);
+    check({"plugged in", 1, true, true, false});
+
+    window->on_navButton_startstop_clicked();
+    QVERIFY(window->chart()->isRecording());
+    check({"recording", 1, true, false, true});
+    window->on_navButton_startstop_clicked();
+    check({"stopped", 1, true, true, false});
 }
 
 QTEST_MAIN(tst_Panel)

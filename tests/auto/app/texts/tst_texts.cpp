@@ -3,11 +3,91 @@
 #include "../support/windowfixture.h"
 #include "navbutton.h"
 #include "tempareaitem.h"
+#include "ttwidget.h"
 
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
 #include <QtTest>
+
+namespace {
+
+// What a user reads on `root` and its visible children: captions, list entries, tooltips.
+QStringList shownTexts(const QWidget *root)
+{
+    QStringList texts{root->windowTitle(), root->toolTip()};
+    for (const QWidget *w : root->findChildren<QWidget *>()) {
+        if (!w->isVisibleTo(root))
+            continue;
+        texts << w->toolTip();
+        if (auto *label = qobject_cast<const QLabel *>(w))
+            texts << label->text();
+        else if (auto *button = qobject_cast<const QAbstractButton *>(w))
+            texts << button->text();
+        else if (auto *group = qobject_cast<const QGroupBox *>(w))
+            texts << group->title();
+        else if (auto *spin = qobject_cast<const QSpinBox *>(w))
+            texts << spin->prefix() << spin->suffix();
+        else if (auto *box = qobject_cast<const QComboBox *>(w)) {
+            for (int i = 0; i < box->count(); ++i)
+                texts << box->itemText(i);
+        }
+    }
+    texts.removeAll(QString());
+    return texts;
+}
+
+// Names, units and file patterns, the same in every language.
+const QStringList kLatinKept = {"Tevrano",
+                                "Modbus",
+                                "COM",
+                                "CSV",
+                                "csv",
+                                "txt",
+                                "png",
+                                "pdf",
+                                "v",
+                                "V",
+                                "mA",
+                                "TCK",
+                                "TCS",
+                                "TCJ",
+                                "ms",
+                                "s",
+                                "KB",
+                                "MB"};
+
+// Texts of `shown` still in another language than the one chosen: Latin words in Chinese,
+// Chinese characters in English.
+QStringList otherLanguage(const QStringList &shown, bool english)
+{
+    static const QRegularExpression han(QStringLiteral("\\p{Han}"));
+    static const QRegularExpression latinWord(QStringLiteral("[A-Za-z]+"));
+    QStringList problems;
+    for (const QString &text : shown) {
+        if (english) {
+            if (text.contains(han))
+                problems << text;
+            continue;
+        }
+        auto words = latinWord.globalMatch(text);
+        while (words.hasNext()) {
+            if (!kLatinKept.contains(words.next().captured())) {
+                problems << text;
+                break;
+            }
+        }
+    }
+    return problems;
+}
+
+} // namespace
 
 class tst_Texts : public QObject
 {
@@ -20,6 +100,8 @@ private slots:
     void switchAtRunTime_data();
     void switchAtRunTime();
     void panelEmptyUntilTheInstrumentAnswers();
+    void noTextLeftInAnotherLanguage_data();
+    void noTextLeftInAnotherLanguage();
 
 private:
     WindowFixture f;
@@ -106,6 +188,61 @@ void tst_Texts::panelEmptyUntilTheInstrumentAnswers()
                                window->areaMinimum(),
                                window->areaAmbient()})
         QCOMPARE(area->valueLabel()->text(), QStringLiteral("---"));
+}
+
+void tst_Texts::noTextLeftInAnotherLanguage_data()
+{
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<QString>("screen");
+    const QStringList screens = {"window", "chart settings", "about", "zoom", "save record"};
+    const char *const languages[] = {"简体中文", "繁體中文", "English"};
+    for (int entry = 0; entry < 3; ++entry) {
+        for (const QString &screen : screens)
+            QTest::addRow("%s, %s", languages[entry], qPrintable(screen)) << entry << screen;
+    }
+}
+
+void tst_Texts::noTextLeftInAnotherLanguage()
+{
+    QFETCH(int, entry);
+    QFETCH(QString, screen);
+    MainWindow *window = f.openWindowWithoutPorts();
+    QMenu *languages = window->form().pushButton_settings->menu()->actions().last()->menu();
+    languages->actions().at(entry)->trigger();
+
+    QStringList shown;
+    Messages::setDialogRunner([&](QDialog &dialog) {
+        shown << shownTexts(&dialog);
+        return int(QDialog::Rejected);
+    });
+    Messages::setFileChooser(
+            [&](Messages::FileAccess, const QString &title, const QString &filter) {
+                shown << title << filter;
+                return QString();
+            });
+    const bool english = entry == 2;
+    if (screen == "window") {
+        // The window follows the switch as its language events arrive.
+        (void)QTest::qWaitFor([&] { return otherLanguage(shownTexts(window), english).isEmpty(); },
+                              5000);
+        shown << shownTexts(window);
+    } else if (screen == "chart settings") {
+        window->ClickChartSettings();
+    } else if (screen == "about") {
+        window->ClickAbout();
+    } else if (screen == "zoom") {
+        window->on_navButton_horizontal_clicked();
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (top->objectName() == QLatin1String("AmbreleScale"))
+                shown << shownTexts(top);
+        }
+    } else {
+        window->chart()->samples().append(1.0, 20.0, 19.0);
+        window->chart()->exportRecord();
+    }
+    QVERIFY2(!shown.isEmpty(), "nothing shown");
+    const QStringList problems = otherLanguage(shown, english);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral(" | "))));
 }
 
 QTEST_MAIN(tst_Texts)

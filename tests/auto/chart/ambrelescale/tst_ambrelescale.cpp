@@ -19,15 +19,20 @@ private slots:
 void tst_AmbreleScale::form()
 {
     AmbreleScale popup;
-    QCOMPARE(popup.size(), QSize(199, 95));
+    // At least its old size, wider when the captions need it.
+    QVERIFY(popup.width() >= 199);
+    QCOMPARE(popup.height(), 95);
     QVERIFY(popup.windowFlags().testFlag(Qt::FramelessWindowHint));
     QVERIFY(popup.testAttribute(Qt::WA_TranslucentBackground));
-    for (const char *name : {"pushButton_zoomin", "pushButton_zoomout"}) {
+    for (const auto &[name, caption] :
+         {std::pair("pushButton_zoomin", "放大"), std::pair("pushButton_zoomout", "缩小")}) {
         auto *button = popup.findChild<QPushButton *>(QLatin1String(name));
         QVERIFY(button);
-        QVERIFY2(!button->icon().pixmap(86, 86).isNull(), "zoom icon missing from the resources");
-        QCOMPARE(button->iconSize(), QSize(86, 86));
-        QVERIFY(button->text().isEmpty());
+        QVERIFY2(!button->icon().pixmap(48, 48).isNull(), "zoom icon missing from the resources");
+        QCOMPARE(button->iconSize(), QSize(48, 48));
+        // Labelled: the icon alone does not say which way it zooms.
+        QCOMPARE(button->text(), QString::fromUtf8(caption));
+        QCOMPARE(button->toolTip(), button->text());
     }
 }
 

@@ -31,8 +31,6 @@ struct DialogParts
 
 } // namespace
 
-Q_DECLARE_METATYPE(DurationForm)
-
 class tst_ChartSettingsDialog : public QObject
 {
     Q_OBJECT
@@ -48,9 +46,8 @@ private slots:
     void intervalIndex();
     void opensOnStoredValues_data();
     void opensOnStoredValues();
-    void intervalChoiceShowsShortForm_data();
-    void intervalChoiceShowsShortForm();
-    void spinChangeShowsCommaForm();
+    void durationFollowsChoices_data();
+    void durationFollowsChoices();
     void acceptStoresChoices_data();
     void acceptStoresChoices();
     void rejectStoresNothing();
@@ -61,26 +58,23 @@ void tst_ChartSettingsDialog::durationText_data()
 {
     QTest::addColumn<int>("samples");
     QTest::addColumn<int>("interval");
-    QTest::addColumn<DurationForm>("form");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("1000 x 10ms") << 1000000 << 10 << DurationForm::Comma << "2时,46分,40秒,";
-    QTest::newRow("1 x 10ms") << 1000 << 10 << DurationForm::Comma << "10秒,";
-    QTest::newRow("10000 x 500ms") << 10000000 << 500 << DurationForm::Comma << "57天,20时,53分,";
-    QTest::newRow("days, short") << 10000000 << 500 << DurationForm::Short << "57天,20时,53分";
-    QTest::newRow("1000 x 20ms, short") << 1000000 << 20 << DurationForm::Short << "5时,33分,20秒";
-    QTest::newRow("1 x 10s, short") << 1000 << 10000 << DurationForm::Short << "2时,46分,40秒";
-    QTest::newRow("minutes") << 6000 << 10 << DurationForm::Comma << "1分,0秒,";
-    QTest::newRow("minutes, short") << 7000 << 10 << DurationForm::Short << "1分,10秒";
-    QTest::newRow("exactly one day") << 864000 << 100 << DurationForm::Comma << "1天,0时,0分,";
+    // From the largest unit that is not zero, seconds always kept, no separator left at the end.
+    QTest::newRow("1000 x 10ms") << 1000000 << 10 << "2时 46分 40秒";
+    QTest::newRow("1 x 10ms") << 1000 << 10 << "10秒";
+    QTest::newRow("10000 x 500ms") << 10000000 << 500 << "57天 20时 53分 20秒";
+    QTest::newRow("1000 x 100ms") << 1000000 << 100 << "1天 3时 46分 40秒";
+    QTest::newRow("minutes") << 6000 << 10 << "1分 0秒";
+    QTest::newRow("exactly one day") << 864000 << 100 << "1天 0时 0分 0秒";
+    QTest::newRow("no interval") << 1000 << 0 << "0秒";
 }
 
 void tst_ChartSettingsDialog::durationText()
 {
     QFETCH(int, samples);
     QFETCH(int, interval);
-    QFETCH(DurationForm, form);
     QFETCH(QString, expected);
-    QCOMPARE(recordDurationText(samples, interval, form), expected);
+    QCOMPARE(recordDurationText(samples, interval), expected);
 }
 
 void tst_ChartSettingsDialog::memoryText_data()
@@ -148,26 +142,26 @@ void tst_ChartSettingsDialog::opensOnStoredValues_data()
     QTest::addColumn<QString>("memory");
     QTest::newRow("1000 x 10ms") << "1000"
                                  << "10" << 1000 << "10ms"
-                                 << "2时,46分,40秒,"
+                                 << "2时 46分 40秒"
                                  << "15.26MB";
     QTest::newRow("1 x 10ms") << "1"
                               << "10" << 1 << "10ms"
-                              << "10秒,"
+                              << "10秒"
                               << "15.6KB";
     QTest::newRow("10000 x 500ms") << "10000"
                                    << "500" << 10000 << "500ms"
-                                   << "57天,20时,53分,"
+                                   << "57天 20时 53分 20秒"
                                    << "152.59MB";
     QTest::newRow("stored 0 shows the minimum") << "0"
                                                 << "10" << 1 << "10ms"
-                                                << "10秒,"
+                                                << "10秒"
                                                 << "15.6KB";
     QTest::newRow("interval not offered opens on 10ms") << "1"
                                                         << "30" << 1 << "10ms"
-                                                        << "10秒,"
+                                                        << "10秒"
                                                         << "15.6KB";
     QTest::newRow("nothing stored") << QString() << QString() << 1 << "10ms"
-                                    << "10秒,"
+                                    << "10秒"
                                     << "15.6KB";
 }
 
@@ -194,43 +188,39 @@ void tst_ChartSettingsDialog::opensOnStoredValues()
     QVERIFY(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
-void tst_ChartSettingsDialog::intervalChoiceShowsShortForm_data()
+void tst_ChartSettingsDialog::durationFollowsChoices_data()
 {
     QTest::addColumn<QString>("cache");
     QTest::addColumn<QString>("choice");
+    QTest::addColumn<int>("spin");
     QTest::addColumn<QString>("duration");
-    QTest::newRow("20ms at 1000") << "1000"
-                                  << "20ms"
-                                  << "5时,33分,20秒";
-    QTest::newRow("10s at 1") << "1"
-                              << "10s"
-                              << "2时,46分,40秒";
+    QTest::addColumn<QString>("memory");
+    QTest::newRow("interval 20ms at 1000") << "1000"
+                                           << "20ms" << 1000 << "5时 33分 20秒"
+                                           << "15.26MB";
+    QTest::newRow("interval 10s at 1") << "1"
+                                       << "10s" << 1 << "2时 46分 40秒"
+                                       << "15.6KB";
+    QTest::newRow("spin to 1000 at 10ms") << "1"
+                                          << "10ms" << 1000 << "2时 46分 40秒"
+                                          << "15.26MB";
 }
 
-void tst_ChartSettingsDialog::intervalChoiceShowsShortForm()
+void tst_ChartSettingsDialog::durationFollowsChoices()
 {
     QFETCH(QString, cache);
     QFETCH(QString, choice);
+    QFETCH(int, spin);
     QFETCH(QString, duration);
+    QFETCH(QString, memory);
     MemorySettings settings;
     settings.values[QStringLiteral("ChartLineCache")] = cache;
     ChartSettingsDialog dialog;
     DialogParts parts(dialog);
-    const QString memory = parts.memory->text();
     parts.intervals->setCurrentText(choice);
+    parts.caches->setValue(spin);
     QCOMPARE(parts.duration->text(), duration);
     QCOMPARE(parts.memory->text(), memory);
-}
-
-void tst_ChartSettingsDialog::spinChangeShowsCommaForm()
-{
-    MemorySettings settings;
-    ChartSettingsDialog dialog;
-    DialogParts parts(dialog);
-    parts.intervals->setCurrentText(QStringLiteral("10ms"));
-    parts.caches->setValue(1000);
-    QCOMPARE(parts.duration->text(), QStringLiteral("2时,46分,40秒,"));
-    QCOMPARE(parts.memory->text(), QStringLiteral("15.26MB"));
 }
 
 void tst_ChartSettingsDialog::acceptStoresChoices_data()

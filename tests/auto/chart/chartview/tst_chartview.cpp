@@ -69,8 +69,10 @@ private slots:
     void statisticsWithoutValuesShowDashes();
     void exports();
     void failedPictureExportKeepsEarlierFile();
-    void thresholdLabelsStayInView_data();
-    void thresholdLabelsStayInView();
+    void savedFileFollowsItsName_data();
+    void savedFileFollowsItsName();
+    void thresholdLabels_data();
+    void thresholdLabels();
 
 private:
     // Records the given samples (key, object, ambient) and stops.
@@ -267,7 +269,7 @@ void tst_ChartView::exports()
     const QList<QByteArray> rows = csv.readAll().trimmed().split('\n');
     QCOMPARE(rows.size(), 4);
     QVERIFY2(rows[2].contains(",0.500,,19.5,"), rows[2].constData());
-    QVERIFY2(rows[3].endsWith(",1.000,21,,°C"), rows[3].constData());
+    QVERIFY2(rows[3].endsWith(",1.000,21.0,,°C"), rows[3].constData());
     QCOMPARE(m_f->prompter.messages.size(), 3);
     for (const RecordingPrompter::Message &message : m_f->prompter.messages)
         QCOMPARE(message.icon, QMessageBox::Information);
@@ -294,35 +296,112 @@ void tst_ChartView::failedPictureExportKeepsEarlierFile()
     }
 }
 
-void tst_ChartView::thresholdLabelsStayInView_data()
+void tst_ChartView::savedFileFollowsItsName_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("recorded");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written"); // empty: nothing written
+    QTest::addColumn<QByteArray>("head"); // what the file holds
+    QTest::newRow("record, bare name") << "record" << true << "run"
+                                       << "run.txt" << QByteArray("DataCounts:");
+    QTest::newRow("record named .csv") << "record" << true << "run.CSV"
+                                       << "run.CSV" << QByteArray("time,elapsed_s");
+    QTest::newRow("csv, bare name") << "csv" << true << "table"
+                                    << "table.csv" << QByteArray("time,elapsed_s");
+    QTest::newRow("picture, bare name") << "image" << true << "x"
+                                        << "x.png" << QByteArray("\x89PNG");
+    QTest::newRow("picture as pdf") << "image" << true << "x.pdf"
+                                    << "x.pdf" << QByteArray("%PDF");
+    QTest::newRow("record, nothing recorded")
+            << "record" << false << "run" << QString() << QByteArray();
+    QTest::newRow("csv, nothing recorded") << "csv" << false << "run" << QString() << QByteArray();
+}
+
+void tst_ChartView::savedFileFollowsItsName()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, recorded);
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    QFETCH(QByteArray, head);
+    ttwidget &chart = m_f->chart;
+    if (recorded)
+        record({{{0.0, 20.0, 19.0}}, {{1.0, 21.0, 19.5}}});
+    QTemporaryDir dir;
+    m_f->prompter.savePath = dir.filePath(typed);
+    if (action == "record")
+        QCOMPARE(chart.exportRecord(), recorded);
+    else if (action == "csv")
+        chart.exportCsv();
+    else
+        chart.exportImage();
+    QCOMPARE(m_f->prompter.messages.size(), 1);
+    QCOMPARE(m_f->prompter.messages.first().icon, QMessageBox::Information);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+             written.isEmpty() ? QStringList() : QStringList{written});
+    if (written.isEmpty())
+        return;
+    QFile file(dir.filePath(written));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains(head));
+}
+
+void tst_ChartView::thresholdLabels_data()
 {
     QTest::addColumn<double>("high");
     QTest::addColumn<double>("low");
-    QTest::addColumn<bool>("highLabelBelow");
-    QTest::addColumn<bool>("lowLabelAbove");
-    // The plot shows 0 to 100.
-    QTest::newRow("in the middle") << 60.0 << 40.0 << true << true;
-    QTest::newRow("high at the bottom, low at the top") << 0.5 << 99.5 << false << false;
-    QTest::newRow("at the edges they guard") << 99.5 << 0.5 << true << true;
+    QTest::addColumn<int>("highLabelBelow"); // 1 below its line, 0 above, -1 either
+    QTest::addColumn<int>("lowLabelAbove");
+    // The plot shows 0 to 100; the legend sits in its top right corner.
+    QTest::newRow("in the middle") << 60.0 << 40.0 << 1 << 1;
+    QTest::newRow("high at the bottom, low at the top") << 0.5 << 99.5 << 0 << 0;
+    QTest::newRow("at the edges they guard") << 99.5 << 0.5 << 1 << 1;
+    QTest::newRow("close together") << 60.0 << 59.5 << 0 << 0;
+    QTest::newRow("the same value") << 50.0 << 50.0 << -1 << -1;
+    QTest::newRow("high at the top edge, under the legend") << 99.5 << 10.0 << 1 << 1;
+    QTest::newRow("both at the top edge") << 99.8 << 99.5 << -1 << -1;
 }
 
-void tst_ChartView::thresholdLabelsStayInView()
+// Each label beside its line inside the plot, clear of the other label and of the legend.
+void tst_ChartView::thresholdLabels()
 {
     QFETCH(double, high);
     QFETCH(double, low);
+    QFETCH(int, highLabelBelow);
+    QFETCH(int, lowLabelAbove);
     ttwidget &chart = m_f->chart;
     ThresholdLines lines(chart.plot);
     lines.setThresholds(high, low, 2);
     chart.plot->yAxis->setRange(0, 100);
+    // Twice: the first draw lays out the legend the labels keep clear of.
     chart.plot->replot();
-    QTEST(bool(lines.highLabel()->positionAlignment() & Qt::AlignTop), "highLabelBelow");
-    QTEST(bool(lines.lowLabel()->positionAlignment() & Qt::AlignBottom), "lowLabelAbove");
-    const QRect inside = chart.plot->axisRect()->rect();
+    chart.plot->replot();
+    if (highLabelBelow >= 0)
+        QCOMPARE(bool(lines.highLabel()->positionAlignment() & Qt::AlignTop), highLabelBelow == 1);
+    if (lowLabelAbove >= 0)
+        QCOMPARE(bool(lines.lowLabel()->positionAlignment() & Qt::AlignBottom), lowLabelAbove == 1);
+    const QRectF inside = QRectF(chart.plot->axisRect()->rect()).adjusted(-1, -1, 1, 1);
+    const auto box = [](QCPItemText *label) {
+        return QRectF(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition());
+    };
+    const QRectF legend(chart.plot->legend->outerRect());
+    QVERIFY(chart.plot->legend->visible() && !legend.isEmpty());
     for (QCPItemText *label : {lines.highLabel(), lines.lowLabel()}) {
-        const double y = label->bottomRight->pixelPosition().y();
-        QVERIFY(y <= inside.bottom() + 1
-                && label->topLeft->pixelPosition().y() >= inside.top() - 1);
+        const QRectF b = box(label);
+        QVERIFY2(inside.contains(b),
+                 qPrintable(QStringLiteral("a label outside the plot: %1,%2 %3x%4 in %5,%6 %7x%8")
+                                    .arg(b.x())
+                                    .arg(b.y())
+                                    .arg(b.width())
+                                    .arg(b.height())
+                                    .arg(inside.x())
+                                    .arg(inside.y())
+                                    .arg(inside.width())
+                                    .arg(inside.height())));
+        QVERIFY2(!box(label).intersects(legend), "a label under the legend");
     }
+    QVERIFY2(!box(lines.highLabel()).intersects(box(lines.lowLabel())), "the labels overlap");
 }
 
 QTEST_MAIN(tst_ChartView)

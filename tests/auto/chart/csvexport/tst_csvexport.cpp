@@ -81,15 +81,15 @@ void tst_CsvExport::roundTrip()
                 = QDateTime::fromString(QString::fromLatin1(fields[0]), Qt::ISODateWithMs);
         QCOMPARE(time.toMSecsSinceEpoch(), start + qint64(series.durations[i] * 1000 + 0.5));
         QCOMPARE(number(fields[1]), series.durations[i]);
-        // Exactly the stored doubles, gaps as empty fields.
+        // The stored values to the record file's tenth, gaps as empty fields.
         const double object = number(fields[2]);
         const double ambient = number(fields[3]);
         QCOMPARE(std::isnan(object), std::isnan(series.temperatures[i]));
         QCOMPARE(std::isnan(ambient), std::isnan(series.ambients[i]));
         if (!std::isnan(object))
-            QCOMPARE(object, series.temperatures[i]);
+            QVERIFY(std::abs(object - series.temperatures[i]) <= 0.05 + 1e-9);
         if (!std::isnan(ambient))
-            QCOMPARE(ambient, series.ambients[i]);
+            QVERIFY(std::abs(ambient - series.ambients[i]) <= 0.05 + 1e-9);
         QCOMPARE(QString::fromUtf8(fields[4]), QStringLiteral("°C"));
     }
 }
@@ -98,19 +98,24 @@ void tst_CsvExport::unitColumn_data()
 {
     QTest::addColumn<int>("unit");
     QTest::addColumn<bool>("knownStart");
+    QTest::addColumn<double>("value");
     QTest::addColumn<QByteArray>("row");
-    QTest::newRow("Fahrenheit, no start known") << 1 << false << QByteArray(",2.000,98.5,,°F");
-    QTest::newRow("unknown unit") << 7 << false << QByteArray(",2.000,98.5,,");
+    QTest::newRow("Fahrenheit, no start known")
+            << 1 << false << 98.5 << QByteArray(",2.000,98.5,,°F");
+    QTest::newRow("unknown unit") << 7 << false << 98.5 << QByteArray(",2.000,98.5,,");
+    // A float reading widened to double: the record file's decimals, not its binary noise.
+    QTest::newRow("float reading") << 2 << false << double(38.3f) << QByteArray(",2.000,38.3,,°C");
 }
 
 void tst_CsvExport::unitColumn()
 {
     QFETCH(int, unit);
     QFETCH(bool, knownStart);
+    QFETCH(double, value);
     QFETCH(QByteArray, row);
     RecordSeries series;
     series.durations = {2.0};
-    series.temperatures = {98.5};
+    series.temperatures = {value};
     series.ambients = {kNaN};
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);

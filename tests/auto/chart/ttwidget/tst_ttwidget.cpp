@@ -73,6 +73,7 @@ private slots:
     void refreshFollowsNewestSample_data();
     void refreshFollowsNewestSample();
     void pausedRefreshKeepsView();
+    void followsReadingsUntilTheUserMovesTheView();
     void autoFit_data();
     void autoFit();
     void startWhilePausedClearsPause();
@@ -326,6 +327,8 @@ void tst_ttwidget::refreshFollowsNewestSample()
     QFETCH(QVector<double>, durations);
     QFETCH(QCPRange, expected);
     m_f->chart.on_pushButton_startstop_clicked();
+    // The window's own movement, without the fit that follows by default.
+    m_f->chart.autoFit = false;
     m_f->chart.viewMode = viewMode;
     // Arrivals in two batches: the graphs must end up with every sample once.
     const int half = durations.size() / 2;
@@ -345,6 +348,7 @@ void tst_ttwidget::refreshFollowsNewestSample()
 void tst_ttwidget::pausedRefreshKeepsView()
 {
     m_f->chart.on_pushButton_startstop_clicked();
+    m_f->chart.autoFit = false;
     m_f->chart.on_pushButton_hc_clicked();
     QVERIFY(m_f->chart.paused);
     QCOMPARE(stripCaption(m_f->chart, "pushButton_hc"), QStringLiteral("继续"));
@@ -356,6 +360,29 @@ void tst_ttwidget::pausedRefreshKeepsView()
     QCOMPARE(stripCaption(m_f->chart, "pushButton_hc"), QStringLiteral("暂停"));
     m_f->chart.refreshView();
     QCOMPARE(m_f->chart.plot->xAxis->range(), QCPRange(70, 100));
+}
+
+// By default the view follows the readings, until the user moves it; then it holds until asked.
+void tst_ttwidget::followsReadingsUntilTheUserMovesTheView()
+{
+    ttwidget &chart = m_f->chart;
+    chart.on_pushButton_startstop_clicked();
+    chart.samples().append(1.0, 250.0, 23.0);
+    chart.samples().append(2.0, 252.0, 23.0);
+    chart.refreshView();
+    QVERIFY(chart.isFollowing());
+    QVERIFY(chart.plot->yAxis->range().contains(250.0));
+    QVERIFY(chart.plot->yAxis->range().contains(252.0));
+    chart.verticalZoomin();
+    QVERIFY(!chart.isFollowing());
+    const QCPRange held = chart.plot->yAxis->range();
+    chart.samples().append(3.0, 400.0, 23.0);
+    chart.refreshView();
+    QCOMPARE(chart.plot->yAxis->range(), held);
+    chart.followReadings();
+    QVERIFY(chart.isFollowing());
+    QVERIFY(chart.plot->yAxis->range().contains(400.0));
+    QCOMPARE(chart.plot->xAxis->range(), QCPRange(1, 3));
 }
 
 void tst_ttwidget::autoFit_data()

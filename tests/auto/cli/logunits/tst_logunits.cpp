@@ -91,21 +91,21 @@ void tst_LogUnits::rows_data()
     const double gap = std::nan("");
     QTest::newRow("east of UTC")
             << QDateTime(day, QTime(14, 7, 9, 123), Qt::OffsetFromUTC, 3600) << 25.04 << 23.5
-            << false << QByteArray("2026-12-08T14:07:09.123+01:00,12.346,25.0,23.5,C\n")
+            << false << QByteArray("2026-12-08T14:07:09.123+01:00,12.346,25.0,23.5,°C\n")
             << QByteArray(
-                       R"({"time":"2026-12-08T14:07:09.123+01:00","elapsed_s":12.346,"object":25.0,"ambient":23.5,"unit":"C"})"
+                       R"({"time":"2026-12-08T14:07:09.123+01:00","elapsed_s":12.346,"object":25.0,"ambient":23.5,"unit":"°C"})"
                        "\n");
     QTest::newRow("west of UTC, below zero, Fahrenheit")
             << QDateTime(day, QTime(0, 0, 0, 5), Qt::OffsetFromUTC, -(3 * 3600 + 1800)) << -12.26
-            << 71.6 << true << QByteArray("2026-12-08T00:00:00.005-03:30,12.346,-12.3,71.6,F\n")
+            << 71.6 << true << QByteArray("2026-12-08T00:00:00.005-03:30,12.346,-12.3,71.6,°F\n")
             << QByteArray(
-                       R"({"time":"2026-12-08T00:00:00.005-03:30","elapsed_s":12.346,"object":-12.3,"ambient":71.6,"unit":"F"})"
+                       R"({"time":"2026-12-08T00:00:00.005-03:30","elapsed_s":12.346,"object":-12.3,"ambient":71.6,"unit":"°F"})"
                        "\n");
     QTest::newRow("UTC, gap")
             << QDateTime(day, QTime(23, 59, 59, 999), Qt::UTC) << gap << gap << false
-            << QByteArray("2026-12-08T23:59:59.999+00:00,12.346,,,C\n")
+            << QByteArray("2026-12-08T23:59:59.999+00:00,12.346,,,°C\n")
             << QByteArray(
-                       R"({"time":"2026-12-08T23:59:59.999+00:00","elapsed_s":12.346,"object":null,"ambient":null,"unit":"C"})"
+                       R"({"time":"2026-12-08T23:59:59.999+00:00","elapsed_s":12.346,"object":null,"ambient":null,"unit":"°C"})"
                        "\n");
 }
 

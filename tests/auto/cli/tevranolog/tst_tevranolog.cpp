@@ -172,7 +172,7 @@ void tst_TevranoLog::formats()
                             .hasMatch());
             QVERIFY(fields[1].toDouble() > previous);
             previous = fields[1].toDouble();
-            QCOMPARE(fields.mid(2), QList<QByteArray>({"25.0", "23.5", "C"}));
+            QCOMPARE(fields.mid(2), QList<QByteArray>({"25.0", "23.5", "°C"}));
         }
     } else {
         QCOMPARE(lines.size(), rows + 1);
@@ -183,7 +183,7 @@ void tst_TevranoLog::formats()
             previous = row.value("elapsed_s").toDouble();
             QCOMPARE(row.value("object").toDouble(), Object);
             QCOMPARE(row.value("ambient").toDouble(), Ambient);
-            QCOMPARE(row.value("unit").toString(), QStringLiteral("C"));
+            QCOMPARE(row.value("unit").toString(), QStringLiteral("°C"));
         }
     }
 }

@@ -242,7 +242,7 @@ void AboutDialogTest::initialState()
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
     QCOMPARE(dialog.findChild<QLabel *>("label_appname")->text(), QString("Update Test"));
     QCOMPARE(dialog.findChild<QLabel *>("label_version")->text(),
-             QString("Version: ") + kRunningVersion);
+             QStringLiteral("版本：") + kRunningVersion);
     QCOMPARE(dialog.findChild<QPushButton *>("pushButton")->text(), QString::fromUtf8("版本更新"));
     QCOMPARE(dialog.findChild<QPushButton *>("pushButton_cancel")->text(),
              QString::fromUtf8("取消"));
