@@ -1,7 +1,7 @@
 #include "seriallink.h"
 
-#include <QDebug>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QThread>
 #include <QTimer>
 
@@ -21,6 +21,8 @@ constexpr int ResyncPauseMs = 15;
 // How long the line is listened to after a parameter transaction without answer, so that a late
 // answer is not taken for the next one's.
 constexpr int LateAnswerGraceMs = 200;
+// Developer traces, off unless QT_LOGGING_RULES="tevrano.serial.debug=true".
+Q_LOGGING_CATEGORY(lcSerialTrace, "tevrano.serial", QtInfoMsg)
 
 QTimer *singleShotTimer(QObject *parent)
 {
@@ -139,7 +141,7 @@ void SerialLink::openPort(const QString &name, qint32 baud, int framing)
                            || name.startsWith(QLatin1String("../"));
     m_location = pathGiven ? name : QStringLiteral("/dev/") + name;
     if (!m_port->open(QIODevice::ReadWrite)) {
-        qDebug().noquote() << name << "open failed !";
+        qCDebug(lcSerialTrace).noquote() << name << "open failed !";
         emit opened(false);
         return;
     }
