@@ -124,6 +124,10 @@ void PublisherLink::run()
         report(error);
     else
         m_queueUsable = true;
+    // Rows that an earlier run left queued go out marked replayed; this run's are live until the
+    // first outage.
+    m_liveFrom = m_queue.appendPosition();
+    m_live = true;
     m_nextAttempt = m_nextHousekeeping = Clock::now();
     for (;;) {
         if (!takeRows())
@@ -144,7 +148,11 @@ void PublisherLink::run()
             }
         } else {
             const int rc = mosquitto_loop(m_mosq, LoopTimeoutMs, 1);
-            if (rc != MOSQ_ERR_SUCCESS && !m_dropNow)
+            if (rc == MOSQ_ERR_TLS && !m_connected)
+                drop(QStringLiteral("the TLS handshake with %1 failed: the CA does not vouch for "
+                                    "the broker's certificate, or it names another host")
+                             .arg(m_settings.host));
+            else if (rc != MOSQ_ERR_SUCCESS && !m_dropNow)
                 drop(QStringLiteral("connection lost: %1")
                              .arg(QString::fromUtf8(mosquitto_strerror(rc))));
             else if (m_dropNow)
@@ -277,7 +285,6 @@ void PublisherLink::onConnect(int code)
     report(QString());
     m_inFlight.clear();
     m_queue.rewind();
-    m_live = false;
     int mid = 0;
     sendAvailability(Online, &mid);
     if (m_settings.discovery) {
@@ -365,7 +372,7 @@ void PublisherLink::sendRows()
     }
 }
 
-void PublisherLink::drop(const QString &reason)
+void PublisherLink::drop(QString reason)
 {
     if (m_mosq) {
         mosquitto_destroy(m_mosq);
@@ -376,7 +383,8 @@ void PublisherLink::drop(const QString &reason)
     m_dropReason.clear();
     m_inFlight.clear();
     m_queue.rewind();
-    m_live = false;
+    if (!reason.isEmpty())
+        m_live = false;
     report(reason);
     m_nextAttempt = Clock::now() + (reason.isEmpty() ? Clock::duration::zero() : m_backoff);
     m_backoff = std::min<Clock::duration>(m_backoff * 2, LastRetry);

@@ -46,7 +46,7 @@ private:
     void run();
     bool takeRows();
     void connect();
-    void drop(const QString &reason);
+    void drop(QString reason); // a copy: callers pass m_dropReason, which it clears
     void sendRows();
     void sendDiscovery();
     void sendAvailability(const char *text, int *mid);
