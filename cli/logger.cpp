@@ -1,10 +1,13 @@
 #include "logger.h"
 
 #include "console.h"
+#include "publisher.h"
 #include "recordfile.h"
 #include "statusline.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cmath>
@@ -37,12 +40,13 @@ Logger::Logger(const LogOptions &options, QObject *parent)
         if (!m_sampling)
             fail(ExitFailed, QStringLiteral("cannot open %1").arg(link.portName));
     });
-    // Sampling starts once a valid reading and the emissivity (for the record header) are in, so
-    // the first row is not a gap; an instrument that stays silent after opening still gets its
-    // rows, as gaps.
+    // Sampling starts once a valid reading, the emissivity (for the record header) and, for the
+    // broker, the serial number are in, so the first row is not a gap; an instrument that stays
+    // silent after opening still gets its rows, as gaps.
     const auto startWhenReady = [this] {
         if (m_instrument.latest().msecsSinceEpoch > 0
-            && std::isfinite(m_instrument.parameter(Instrument::Parameter::Emissivity)))
+            && std::isfinite(m_instrument.parameter(Instrument::Parameter::Emissivity))
+            && (!m_publisher || m_instrument.serialNumber() != 0))
             startSampling();
     };
     connect(&m_instrument, &Instrument::objectTemperature, this, startWhenReady);
@@ -51,6 +55,8 @@ Logger::Logger(const LogOptions &options, QObject *parent)
         QTimer::singleShot(Instrument::NotRespondingAfterMs, this, &Logger::startSampling);
     });
 }
+
+Logger::~Logger() = default;
 
 void Logger::startSampling()
 {
@@ -69,6 +75,15 @@ std::optional<int> Logger::start()
     if (!m_output.open(m_options.output, &error)) {
         printError(error);
         return ExitOutputFailed;
+    }
+    if (m_options.mqtt) {
+        PublisherSettings settings = m_options.mqttSettings;
+        settings.queueDirectory
+                = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                  + QLatin1Char('/') + QCoreApplication::applicationName()
+                  + QStringLiteral("/mqtt-queue");
+        m_publisher = std::make_unique<Publisher>(settings);
+        connect(m_publisher.get(), &Publisher::problem, this, &Logger::printNote);
     }
     const QStringList ports
             = m_options.port.isEmpty() ? QStringList() : QStringList{m_options.port};
@@ -92,14 +107,19 @@ void Logger::stop()
     end(ExitDone);
 }
 
-void Logger::fail(int exitStatus, const QString &message)
+void Logger::printNote(const QString &message)
 {
-    if (m_ended)
-        return;
     if (m_statusWidth > 0)
         std::fputc('\n', stderr);
     m_statusWidth = 0;
     printError(message);
+}
+
+void Logger::fail(int exitStatus, const QString &message)
+{
+    if (m_ended)
+        return;
+    printNote(message);
     end(exitStatus);
 }
 
@@ -115,6 +135,7 @@ void Logger::end(int exitStatus)
         std::fputc('\n', stderr);
     }
     m_instrument.close();
+    m_publisher.reset(); // says "offline" and leaves the queue durable
     if (!m_output.finish() && exitStatus == ExitDone) {
         printError(QStringLiteral("cannot complete %1: %2")
                            .arg(m_options.output, m_output.errorString()));
@@ -153,6 +174,13 @@ void Logger::sample()
                          .arg(m_options.output, m_output.errorString()));
             return;
         }
+        // Topics are named by the serial number, read right after the instrument opens.
+        if (m_publisher && m_instrument.serialNumber() != 0)
+            m_publisher->publish({QString::number(m_instrument.serialNumber()),
+                                  row.time,
+                                  row.object,
+                                  row.ambient,
+                                  row.fahrenheit});
         ++m_nextSample;
     }
     m_sampleTimer.start(int(std::max<qint64>(0, m_nextSample * interval - m_clock.elapsed())));

@@ -8,7 +8,10 @@
 #include <QObject>
 #include <QTimer>
 
+#include <memory>
 #include <optional>
+
+class Publisher;
 
 // Exit status of tevrano-log.
 enum LogExit { ExitDone = 0, ExitFailed = 1, ExitNoInstrument = 2, ExitOutputFailed = 3 };
@@ -21,6 +24,7 @@ class Logger : public QObject
     Q_OBJECT
 public:
     explicit Logger(const LogOptions &options, QObject *parent = nullptr);
+    ~Logger() override;
 
     // Opens the output, then searches for the instrument (blocking) and opens it. Returns the
     // exit status when it ended already; otherwise finished comes later.
@@ -39,10 +43,12 @@ private:
     void startSampling();
     void sample();
     void drawStatus();
+    void printNote(const QString &message);
 
     const LogOptions m_options;
     Instrument m_instrument;
     LogOutput m_output;
+    std::unique_ptr<Publisher> m_publisher; // with --mqtt
     QTimer m_sampleTimer;
     QTimer m_statusTimer;
     QElapsedTimer m_clock;

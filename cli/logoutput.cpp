@@ -11,6 +11,8 @@ LogOutput::LogOutput(LogFormat format, int intervalMs)
 
 bool LogOutput::open(const QString &path, QString *error)
 {
+    if (path.isEmpty())
+        return true; // rows only to the broker
     // Unbuffered: each row is one write to the system, and the record count can be patched in
     // place without a buffer in between. No text mode, so the count's offset is exact.
     constexpr QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
@@ -35,6 +37,8 @@ bool LogOutput::writeBytes(const QByteArray &bytes)
 
 bool LogOutput::write(const LogRow &row)
 {
+    if (!m_file.isOpen())
+        return true;
     bool ok = false;
     switch (m_format) {
     case LogFormat::Csv:
@@ -67,6 +71,8 @@ bool LogOutput::startRecord(qint64 startMsecs, bool fahrenheit)
 
 bool LogOutput::finish()
 {
+    if (!m_file.isOpen())
+        return true;
     // A record without samples is still a whole file: header and no rows.
     bool ok = m_format != LogFormat::Record || m_record
               || startRecord(QDateTime::currentMSecsSinceEpoch(), false);

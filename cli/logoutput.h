@@ -15,7 +15,8 @@ class LogOutput
 public:
     LogOutput(LogFormat format, int intervalMs);
 
-    // Creates or truncates the file; "-" is standard output. Nothing is written yet.
+    // Creates or truncates the file; "-" is standard output, an empty path none (rows are then
+    // taken and dropped). Nothing is written yet.
     bool open(const QString &path, QString *error);
 
     // Goes into the record header, which is written with the first row.
