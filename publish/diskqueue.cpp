@@ -264,7 +264,7 @@ bool DiskQueue::readNext(Entry *entry)
     if (!m_reader.isOpen() || m_reader.fileName() != segmentPath(m_read.segment)) {
         m_reader.close();
         m_reader.setFileName(segmentPath(m_read.segment));
-        if (!m_reader.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        if (!m_reader.open(QIODevice::ReadOnly))
             return false;
     }
     char record[RecordSize];

@@ -33,6 +33,14 @@ void Publisher::publish(const PublishRow &row)
     link(PublishTopics(m_settings.prefix, row.instrument).instrument).publish(row);
 }
 
+qint64 Publisher::pendingRows() const
+{
+    qint64 rows = 0;
+    for (const auto &entry : m_links)
+        rows += entry.second->pendingRows();
+    return rows;
+}
+
 void Publisher::linkStateChanged()
 {
     State state = State::Connecting;

@@ -48,6 +48,8 @@ public:
 
     void publish(const PublishRow &row);
     State state() const { return m_state; }
+    // Rows of all instruments that the broker has not yet confirmed.
+    qint64 pendingRows() const;
 
 signals:
     void stateChanged(Publisher::State state);

@@ -103,10 +103,12 @@ void PublisherLink::report(const QString &message)
 
 void PublisherLink::reportState()
 {
+    const qint64 pending = m_queueUsable ? m_queue.pendingRows() : 0;
+    m_pending.store(pending);
     Publisher::State state = Publisher::State::Connecting;
     if (m_connected && m_live)
         state = Publisher::State::Connected;
-    else if (m_connected || m_queue.pendingRows() > 0)
+    else if (m_connected || pending > 0)
         state = Publisher::State::Queueing;
     if (m_state.exchange(state) != state)
         QMetaObject::invokeMethod(
@@ -149,9 +151,7 @@ void PublisherLink::run()
         } else {
             const int rc = mosquitto_loop(m_mosq, LoopTimeoutMs, 1);
             if (rc == MOSQ_ERR_TLS && !m_connected)
-                drop(QStringLiteral("the TLS handshake with %1 failed: the CA does not vouch for "
-                                    "the broker's certificate, or it names another host")
-                             .arg(m_settings.host));
+                drop(tlsFailure());
             else if (rc != MOSQ_ERR_SUCCESS && !m_dropNow)
                 drop(QStringLiteral("connection lost: %1")
                              .arg(QString::fromUtf8(mosquitto_strerror(rc))));
@@ -198,6 +198,8 @@ void PublisherLink::connect()
     m_mosq = mosquitto_new(m_clientId.constData(), true, this);
     mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, m_protocolVersion);
     mosquitto_max_inflight_messages_set(m_mosq, Window);
+    // Small messages in a window: waiting to fill a segment only adds latency.
+    mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_connect_v5_callback_set(
             m_mosq, [](mosquitto *, void *link, int code, int, const mosquitto_property *) {
                 linkOf(link)->onConnect(code);
@@ -244,6 +246,10 @@ void PublisherLink::connect()
             m_mosq, m_topics.availability.constData(), int(std::strlen(Offline)), Offline, 1, true);
     rc = mosquitto_connect_async(
             m_mosq, m_settings.host.toUtf8().constData(), m_settings.port, KeepAliveS);
+    if (rc == MOSQ_ERR_TLS) {
+        drop(tlsFailure());
+        return;
+    }
     if (rc != MOSQ_ERR_SUCCESS) {
         const QString reason = rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
                                                     : QString::fromUtf8(mosquitto_strerror(rc));
@@ -254,6 +260,13 @@ void PublisherLink::connect()
         return;
     }
     m_connectDeadline = Clock::now() + std::chrono::milliseconds(m_settings.connectTimeoutMs);
+}
+
+QString PublisherLink::tlsFailure() const
+{
+    return QStringLiteral("the TLS handshake with %1 failed: the CA does not vouch for the "
+                          "broker's certificate, or it names another host")
+            .arg(m_settings.host);
 }
 
 void PublisherLink::onConnect(int code)

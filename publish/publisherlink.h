@@ -29,6 +29,7 @@ public:
 
     void publish(const PublishRow &row);
     Publisher::State state() const { return m_state; }
+    qint64 pendingRows() const { return m_pending; }
 
     // Called by libmosquitto on the link's thread.
     void onConnect(int code);
@@ -46,6 +47,7 @@ private:
     void run();
     bool takeRows();
     void connect();
+    QString tlsFailure() const;
     void drop(QString reason); // a copy: callers pass m_dropReason, which it clears
     void sendRows();
     void sendDiscovery();
@@ -90,5 +92,6 @@ private:
     bool m_offlineAcked = false;
 
     std::atomic<Publisher::State> m_state{Publisher::State::Connecting};
+    std::atomic<qint64> m_pending{0};
     std::thread m_thread;
 };

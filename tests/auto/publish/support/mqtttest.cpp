@@ -143,6 +143,12 @@ QVector<TestSubscriber::Message> TestSubscriber::messages() const
     return m_messages;
 }
 
+int TestSubscriber::received() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_messages.size();
+}
+
 QVector<TestSubscriber::Message> TestSubscriber::messages(const QByteArray &topic) const
 {
     QVector<Message> found;

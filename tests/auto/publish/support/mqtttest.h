@@ -60,6 +60,7 @@ public:
     bool waitFor(const std::function<bool(const QVector<Message> &)> &condition,
                  int timeoutMs = 20000);
     QVector<Message> messages() const;
+    int received() const;
     QVector<Message> messages(const QByteArray &topic) const;
     void publish(const QByteArray &topic, const QByteArray &payload, bool retain = false);
 
