@@ -15,7 +15,6 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSpinBox>
 
@@ -40,11 +39,6 @@ QString settingsPath(const char *name)
 QString value(const char *key, const QString &fallback = QString())
 {
     return appSettings().value(QLatin1String(key), fallback);
-}
-
-bool validPrefix(const QString &prefix)
-{
-    return !prefix.isEmpty() && !prefix.contains(QRegularExpression(QStringLiteral("[+#]|^/|/$")));
 }
 
 } // namespace
@@ -179,7 +173,7 @@ void MqttDialog::accept()
         Messages::critical(this, windowTitle(), tr("请填写代理主机"));
         return;
     }
-    if (!validPrefix(chosen.publisher.prefix)) {
+    if (!isValidTopicPrefix(chosen.publisher.prefix)) {
         Messages::critical(
                 this, windowTitle(), tr("主题前缀不能为空，不能含 + 或 #，首尾不能是 /"));
         return;

@@ -4,7 +4,6 @@
 
 #include <QCommandLineParser>
 #include <QFile>
-#include <QRegularExpression>
 
 #include <cmath>
 
@@ -188,8 +187,7 @@ LogCommand parseLogArguments(const QStringList &arguments)
         return bad(QStringLiteral("--mqtt-ca needs a file and an mqtts:// broker"));
     if (parser.isSet(o.mqttPrefix)) {
         mqtt.prefix = parser.value(o.mqttPrefix);
-        if (mqtt.prefix.isEmpty()
-            || mqtt.prefix.contains(QRegularExpression(QStringLiteral("[+#]|^/|/$"))))
+        if (!isValidTopicPrefix(mqtt.prefix))
             return bad(QStringLiteral(
                     "--mqtt-prefix must be a topic without + or # and without a / at either end"));
     }

@@ -40,6 +40,13 @@ PublishTopics::PublishTopics(const QString &prefix, const QString &instrument)
     availability = base + "availability";
 }
 
+bool isValidTopicPrefix(const QString &prefix)
+{
+    return !prefix.isEmpty() && !prefix.contains(QLatin1Char('+'))
+           && !prefix.contains(QLatin1Char('#')) && !prefix.startsWith(QLatin1Char('/'))
+           && !prefix.endsWith(QLatin1Char('/'));
+}
+
 QByteArray statePayload(const PublishRow &row, quint64 seq, bool replayed)
 {
     return "{\"time\":\"" + isoTimeWithOffset(row.time) + "\",\"seq\":" + QByteArray::number(seq)

@@ -24,6 +24,9 @@ struct PublishTopics
     QString instrument;
 };
 
+// A topic prefix may have levels but no wildcard and no empty level at either end.
+bool isValidTopicPrefix(const QString &prefix);
+
 // The state message: time (ISO 8601, ms, UTC offset), seq, object, ambient, unit, replayed.
 QByteArray statePayload(const PublishRow &row, quint64 seq, bool replayed);
 
