@@ -67,7 +67,7 @@ void tst_MqttSettings::passwordKeptOutOfConfigXml()
 
     config.publisher.password.clear();
     config.save();
-    QVERIFY(!password.exists());
+    QVERIFY(!QFile::exists(password.filePath()));
     QVERIFY(MqttConfig::load().publisher.password.isEmpty());
 }
 
