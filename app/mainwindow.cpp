@@ -12,6 +12,7 @@
 #include "deviceprobe.h"
 #include "language.h"
 #include "messages.h"
+#include "mqttdialog.h"
 #include "navbutton.h"
 #include "portwatch.h"
 #include "qtcompat.h"
@@ -253,6 +254,8 @@ MainWindow::MainWindow(QWidget *parent)
     ui.statusBar->addWidget(&baudLabel);
     ui.statusBar->addWidget(&alarmLabel);
     ui.statusBar->addPermanentWidget(&noteLabel);
+    m_mqtt = std::make_unique<MqttFeed>(instrument);
+    ui.statusBar->addPermanentWidget(m_mqtt->statusLabel());
     ui.statusBar->addPermanentWidget(&versionLabel);
     noteLabel.hide();
 
@@ -331,6 +334,7 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     // Its signals reach into the widgets: it goes while they are still there.
+    m_mqtt.reset();
     m_instrument.reset();
 }
 
@@ -1006,6 +1010,7 @@ void MainWindow::buildMenus()
     m_hidePanelAction = addAction(m_panelMenu, &MainWindow::ClickParamsSettingsHide);
     m_chartSettingsAction = addAction(m_settingsMenu, &MainWindow::ClickChartSettings);
     m_relayAction = addAction(m_settingsMenu, &MainWindow::ClickRelaySettings);
+    m_mqttAction = addAction(m_settingsMenu, &MainWindow::ClickMqttSettings);
     m_alarmSoundAction = m_settingsMenu->addAction(QString());
     m_alarmSoundAction->setCheckable(true);
     m_alarmSoundAction->setChecked(appSettings().value(QLatin1String(SettingsKeys::AlarmSound))
@@ -1056,6 +1061,8 @@ void MainWindow::retranslateMenus()
     m_deviceInfoAction->setText(tr("仪器信息"));
     m_chartSettingsAction->setText(tr("表格设置"));
     m_relayAction->setText(tr("继电器设置"));
+    m_mqttAction->setText(tr("MQTT 设置"));
+    m_mqtt->retranslate();
     m_alarmSoundAction->setText(tr("报警声音"));
     m_aboutAction->setText(tr("关于"));
     m_showPanelAction->setText(tr("显示"));
@@ -1396,6 +1403,11 @@ void MainWindow::ClickChartSettings()
     ChartSettingsDialog dialog;
     if (Messages::exec(dialog) == QDialog::Accepted)
         ui.widget_tt->applyChartSettings();
+}
+
+void MainWindow::ClickMqttSettings()
+{
+    m_mqtt->edit(this);
 }
 
 void MainWindow::restyleCheckButtons()

@@ -12,6 +12,7 @@
 
 class AlarmBeeper;
 class AmbrelTitalbar;
+class MqttFeed;
 class QDoubleSpinBox;
 class ThresholdLines;
 class QAction;
@@ -116,6 +117,7 @@ public slots:
     void ClickAbout();
     void ClickImportData();
     void ClickChartSettings();
+    void ClickMqttSettings();
 
     void on_navButton_startstop_clicked();
     void on_navButton_hc_clicked();
@@ -203,6 +205,7 @@ private:
     QAction *m_exitAction = nullptr;
     QAction *m_deviceInfoAction = nullptr;
     QAction *m_chartSettingsAction = nullptr;
+    QAction *m_mqttAction = nullptr;
     QAction *m_relayAction = nullptr;
     QAction *m_aboutAction = nullptr;
     QAction *m_showPanelAction = nullptr;
@@ -226,6 +229,7 @@ private:
     std::unique_ptr<ThresholdLines> m_thresholdLines;
     const char *m_noteSource = nullptr;
     std::unique_ptr<Instrument> m_instrument;
+    std::unique_ptr<MqttFeed> m_mqtt; // publishes m_instrument's readings when turned on
     bool isMoving = false;
     QPoint windowPosAtPress;
     QPoint cursorPosAtPress;

@@ -1,11 +1,14 @@
 #include "logger.h"
 
 #include "console.h"
+#include "publisher.h"
 #include "recordfile.h"
 #include "serialports.h"
 #include "statusline.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <climits>
@@ -15,6 +18,7 @@
 namespace {
 
 constexpr int StatusPeriodMs = 250;
+constexpr std::size_t MaxUnpublishedRows = 360000;
 
 void printError(const QString &message)
 {
@@ -42,12 +46,23 @@ Logger::Logger(const LogOptions &options, QObject *parent)
     });
 }
 
+Logger::~Logger() = default;
+
 std::optional<int> Logger::start()
 {
     QString error;
     if (!m_output.open(m_options.output, m_options.append, &error)) {
         printError(error);
         return ExitOutputFailed;
+    }
+    if (m_options.mqtt) {
+        PublisherSettings settings = m_options.mqttSettings;
+        settings.queueDirectory
+                = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                  + QLatin1Char('/') + QCoreApplication::applicationName()
+                  + QStringLiteral("/mqtt-queue");
+        m_publisher = std::make_unique<Publisher>(settings);
+        connect(m_publisher.get(), &Publisher::problem, this, &Logger::printNote);
     }
     const QStringList ports
             = m_options.port.isEmpty() ? QStringList() : QStringList{m_options.port};
@@ -75,14 +90,19 @@ void Logger::stop()
     end(ExitDone);
 }
 
-void Logger::fail(int exitStatus, const QString &message)
+void Logger::printNote(const QString &message)
 {
-    if (m_ended)
-        return;
     if (m_statusWidth > 0)
         std::fputc('\n', stderr);
     m_statusWidth = 0;
     printError(message);
+}
+
+void Logger::fail(int exitStatus, const QString &message)
+{
+    if (m_ended)
+        return;
+    printNote(message);
     end(exitStatus);
 }
 
@@ -104,6 +124,10 @@ void Logger::end(int exitStatus)
         std::fputc('\n', stderr);
     }
     m_instrument.close();
+    if (m_publisher && !m_unpublished.empty())
+        printNote(QStringLiteral("%1 rows not published: the instrument's serial number never came")
+                          .arg(m_unpublished.size()));
+    m_publisher.reset(); // says "offline" and leaves the queue durable
     if (!m_output.finish() && exitStatus == ExitDone) {
         printError(QStringLiteral("cannot complete %1: %2")
                            .arg(m_options.output, m_output.errorString()));
@@ -131,8 +155,10 @@ void Logger::writeRows()
         row.ambient = rows.ambients[i];
         row.fahrenheit = header.unit == 1;
         m_lastDurationS = duration;
-        if (m_output.write(row, header))
+        if (m_output.write(row, header)) {
+            publish(row);
             continue;
+        }
         // A reader that went away ends the run as the reader wanted.
         if (m_output.readerGone())
             end(ExitDone);
@@ -142,6 +168,26 @@ void Logger::writeRows()
                          .arg(m_options.output, m_output.errorString()));
         return;
     }
+}
+
+void Logger::publish(const LogRow &row)
+{
+    if (!m_publisher)
+        return;
+    m_unpublished.push_back({QString(), row.time, row.object, row.ambient, row.fahrenheit});
+    if (m_instrument.serialNumber() == 0) {
+        // The serial number is read right after the instrument opens and retried; should it
+        // never come, the broker gets the last hour at the longest interval, not the whole run.
+        if (m_unpublished.size() > MaxUnpublishedRows)
+            m_unpublished.pop_front();
+        return;
+    }
+    const QString instrument = QString::number(m_instrument.serialNumber());
+    for (PublishRow &waiting : m_unpublished) {
+        waiting.instrument = instrument;
+        m_publisher->publish(waiting);
+    }
+    m_unpublished.clear();
 }
 
 void Logger::drawStatus()

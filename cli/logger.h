@@ -8,7 +8,11 @@
 #include <QObject>
 #include <QTimer>
 
+#include <deque>
+#include <memory>
 #include <optional>
+
+class Publisher;
 
 // Exit status of tevrano-log.
 enum LogExit { ExitDone = 0, ExitFailed = 1, ExitNoInstrument = 2, ExitOutputFailed = 3 };
@@ -22,6 +26,7 @@ class Logger : public QObject
     Q_OBJECT
 public:
     explicit Logger(const LogOptions &options, QObject *parent = nullptr);
+    ~Logger() override;
 
     // Opens the output, then searches for the instrument (blocking) and opens it. Returns the
     // exit status when it ended already; otherwise finished comes later.
@@ -39,11 +44,16 @@ private:
     void end(int exitStatus);
     void writeRows();
     void drawStatus();
+    void printNote(const QString &message);
+    void publish(const LogRow &row);
 
     const LogOptions m_options;
     Instrument m_instrument;
     RecordingSession m_session;
     LogOutput m_output;
+    std::unique_ptr<Publisher> m_publisher; // with --mqtt
+    // Rows taken before the serial number, which names their topics, was read.
+    std::deque<PublishRow> m_unpublished;
     QTimer m_statusTimer;
     double m_lastDurationS = 0.0;
     bool m_ended = false;

@@ -1,6 +1,9 @@
 #include "logoptions.h"
 
+#include "brokerurl.h"
+
 #include <QCommandLineParser>
+#include <QFile>
 
 #include <cmath>
 
@@ -21,6 +24,11 @@ struct Options
     QCommandLineOption output{"output", "", "FILE"};
     QCommandLineOption append{"append"};
     QCommandLineOption quiet{"quiet"};
+    QCommandLineOption mqtt{"mqtt", "", "URL"};
+    QCommandLineOption mqttCa{"mqtt-ca", "", "FILE"};
+    QCommandLineOption mqttPrefix{"mqtt-prefix", "", "PREFIX"};
+    QCommandLineOption mqttPasswordFile{"mqtt-password-file", "", "FILE"};
+    QCommandLineOption noDiscovery{"no-discovery"};
     QCommandLineOption help{"help"};
     QCommandLineOption version{"version"};
 };
@@ -40,7 +48,8 @@ QString logUsageLine()
     return QStringLiteral(
             "Usage: tevrano-log [--port PATH] [--baud 9600|115200] [--interval MS] "
             "[--duration SECONDS] [--format record|csv|jsonl] [--output FILE|-] [--append] "
-            "[--quiet]");
+            "[--quiet] [--mqtt mqtt[s]://[user@]host[:port] [--mqtt-ca FILE] "
+            "[--mqtt-prefix PREFIX] [--mqtt-password-file FILE] [--no-discovery]]");
 }
 
 QString logHelpText()
@@ -54,12 +63,28 @@ SIGINT/SIGTERM arrives.
   --interval MS      time between rows, 10 to 60000 (default 100)
   --duration SECONDS stop after this long; 0 runs until interrupted (default 0)
   --format FORMAT    record, csv or jsonl (default: record for a .txt output, else csv)
-  --output FILE      where rows go; - is standard output (default -). An existing
-                     file is replaced at the first row, left as it was without one
+  --output FILE      where rows go; - is standard output (default -, none with --mqtt).
+                     An existing file is replaced at the first row, left as it was
+                     without one
   --append           add csv or jsonl rows to an existing file of that format
   --quiet            no status line on standard error
+  --mqtt URL         also publish each row to an MQTT broker: mqtt://[user@]host[:port]
+                     (default port 1883) or mqtts://... for TLS with the certificate
+                     checked (default port 8883); --output may then be omitted (no file)
+  --mqtt-ca FILE     the CA certificates (PEM) that vouch for an mqtts broker
+                     (default: the system's)
+  --mqtt-prefix P    topics are P/<serial number>/state and .../availability
+                     (default tevrano)
+  --mqtt-password-file FILE
+                     the broker password is the file's first line; without it the
+                     environment variable TEVRANO_MQTT_PASSWORD is used
+  --no-discovery     no Home Assistant discovery configs under homeassistant/
   --help             show this text
   --version          show the version
+
+While the broker cannot be reached, rows wait in a queue on disk (at most 100 MB,
+the oldest dropped first) in ~/.config/tevrano-log/mqtt-queue and go out, marked
+"replayed", when it returns, also after a crash or in the next run.
 
 Exit status: 0 done or interrupted, 1 other error, 2 no instrument found,
 3 the output cannot be written.
@@ -79,6 +104,11 @@ LogCommand parseLogArguments(const QStringList &arguments)
                        o.output,
                        o.append,
                        o.quiet,
+                       o.mqtt,
+                       o.mqttCa,
+                       o.mqttPrefix,
+                       o.mqttPasswordFile,
+                       o.noDiscovery,
                        o.help,
                        o.version});
     if (!parser.parse(QStringList{QStringLiteral("tevrano-log")} + arguments)) {
@@ -151,5 +181,51 @@ LogCommand parseLogArguments(const QStringList &arguments)
     if (options.append && options.output == QLatin1String("-"))
         return bad(QStringLiteral("--append needs an output file"));
     options.quiet = parser.isSet(o.quiet);
+
+    options.mqtt = parser.isSet(o.mqtt);
+    for (const QCommandLineOption *option :
+         {&o.mqttCa, &o.mqttPrefix, &o.mqttPasswordFile, &o.noDiscovery})
+        if (parser.isSet(*option) && !options.mqtt)
+            return bad(QStringLiteral("--%1 needs --mqtt").arg(option->names().first()));
+    if (!options.mqtt)
+        return command;
+    PublisherSettings &mqtt = options.mqttSettings;
+    QString error;
+    if (!parseBrokerUrl(parser.value(o.mqtt), &mqtt, &error))
+        return bad(error);
+    mqtt.intervalMs = options.intervalMs;
+    mqtt.discovery = !parser.isSet(o.noDiscovery);
+    mqtt.caFile = parser.value(o.mqttCa);
+    if (parser.isSet(o.mqttCa) && (mqtt.caFile.isEmpty() || !mqtt.tls))
+        return bad(QStringLiteral("--mqtt-ca needs a file and an mqtts:// broker"));
+    if (parser.isSet(o.mqttPrefix)) {
+        mqtt.prefix = parser.value(o.mqttPrefix);
+        if (!isValidTopicPrefix(mqtt.prefix))
+            return bad(QStringLiteral(
+                    "--mqtt-prefix must be a topic without + or # and without a / at either end"));
+    }
+    options.mqttPasswordFile = parser.value(o.mqttPasswordFile);
+    if (parser.isSet(o.mqttPasswordFile) && options.mqttPasswordFile.isEmpty())
+        return bad(QStringLiteral("--mqtt-password-file needs a file name"));
+    if (!parser.isSet(o.output))
+        options.output.clear();
     return command;
+}
+
+bool loadMqttPassword(LogOptions *options, QString *error)
+{
+    if (options->mqttPasswordFile.isEmpty()) {
+        options->mqttSettings.password = qEnvironmentVariable("TEVRANO_MQTT_PASSWORD");
+        return true;
+    }
+    QFile file(options->mqttPasswordFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString());
+        return false;
+    }
+    QByteArray line = file.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    options->mqttSettings.password = QString::fromUtf8(line);
+    return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "publisher.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,9 +14,12 @@ struct LogOptions
     int intervalMs = 100;
     double durationS = 0; // 0: until interrupted
     LogFormat format = LogFormat::Csv;
-    QString output = QStringLiteral("-"); // "-" is standard output
+    QString output = QStringLiteral("-"); // "-" is standard output; empty: no file
     bool append = false;                  // rows go after those of an existing csv or jsonl file
     bool quiet = false;
+    bool mqtt = false;              // rows go to the broker in mqttSettings too
+    PublisherSettings mqttSettings; // all but the password and the queue directory
+    QString mqttPasswordFile;
 };
 
 struct LogCommand
@@ -27,6 +32,10 @@ struct LogCommand
 
 // Reads the arguments that follow the program name. Nothing is opened or checked on disk.
 LogCommand parseLogArguments(const QStringList &arguments);
+
+// Where the broker's password comes from: the file given, else TEVRANO_MQTT_PASSWORD. Never an
+// argument, which every user of the machine could read. False when the file cannot be read.
+bool loadMqttPassword(LogOptions *options, QString *error);
 
 // The one-line synopsis printed with every argument error.
 QString logUsageLine();

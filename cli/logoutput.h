@@ -18,9 +18,9 @@ class LogOutput
 public:
     explicit LogOutput(LogFormat format);
 
-    // Opens `path` ("-" is standard output) without changing it yet. With `append`, an existing
-    // file must be one of the chosen format (csv or jsonl); its rows stay and its header is not
-    // repeated.
+    // Opens `path` ("-" is standard output, an empty path none: rows are then counted and
+    // dropped) without changing it yet. With `append`, an existing file must be one of the chosen
+    // format (csv or jsonl); its rows stay and its header is not repeated.
     bool open(const QString &path, bool append, QString *error);
 
     // `header` goes into a record file with the first row.

@@ -41,6 +41,12 @@ int main(int argc, char **argv)
     case LogCommand::Run:
         break;
     }
+    LogOptions options = command.options;
+    QString error;
+    if (options.mqtt && !loadMqttPassword(&options, &error)) {
+        std::fprintf(stderr, "tevrano-log: %s\n", qPrintable(error));
+        return ExitFailed;
+    }
 
     qInstallMessageHandler(errorsOnly);
     ignoreBrokenPipe();
@@ -49,7 +55,7 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(TEVRANO_VERSION));
 
     StopSignals stopSignals;
-    Logger logger(command.options);
+    Logger logger(options);
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &logger, &Logger::stop);
     QObject::connect(
             &logger, &Logger::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);

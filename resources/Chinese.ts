@@ -601,6 +601,100 @@
         <source>无</source>
         <translation>无</translation>
     </message>
+    <message>
+        <source>MQTT 设置</source>
+        <translation>MQTT 设置</translation>
+    </message>
+</context>
+<context>
+    <name>MqttDialog</name>
+    <message>
+        <source>发布到 MQTT 代理</source>
+        <translation>发布到 MQTT 代理</translation>
+    </message>
+    <message>
+        <source>TLS 加密（校验证书）</source>
+        <translation>TLS 加密（校验证书）</translation>
+    </message>
+    <message>
+        <source>Home Assistant 自动发现</source>
+        <translation>Home Assistant 自动发现</translation>
+    </message>
+    <message>
+        <source>MQTT 设置</source>
+        <translation>MQTT 设置</translation>
+    </message>
+    <message>
+        <source>系统证书</source>
+        <translation>系统证书</translation>
+    </message>
+    <message>
+        <source> 秒</source>
+        <translation> 秒</translation>
+    </message>
+    <message>
+        <source>浏览…</source>
+        <translation>浏览…</translation>
+    </message>
+    <message>
+        <source>CA 证书</source>
+        <translation>CA 证书</translation>
+    </message>
+    <message>
+        <source>证书 (*.pem *.crt);;所有文件 (*)</source>
+        <translation>证书 (*.pem *.crt);;所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>代理主机</source>
+        <translation>代理主机</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <source>用户名</source>
+        <translation>用户名</translation>
+    </message>
+    <message>
+        <source>密码</source>
+        <translation>密码</translation>
+    </message>
+    <message>
+        <source>主题前缀</source>
+        <translation>主题前缀</translation>
+    </message>
+    <message>
+        <source>发布间隔</source>
+        <translation>发布间隔</translation>
+    </message>
+    <message>
+        <source>请填写代理主机</source>
+        <translation>请填写代理主机</translation>
+    </message>
+    <message>
+        <source>主题前缀不能为空，不能含 + 或 #，首尾不能是 /</source>
+        <translation>主题前缀不能为空，不能含 + 或 #，首尾不能是 /</translation>
+    </message>
+</context>
+<context>
+    <name>MqttFeed</name>
+    <message>
+        <source>MQTT：关闭</source>
+        <translation>MQTT：关闭</translation>
+    </message>
+    <message>
+        <source>MQTT：已连接</source>
+        <translation>MQTT：已连接</translation>
+    </message>
+    <message>
+        <source>MQTT：排队中</source>
+        <translation>MQTT：排队中</translation>
+    </message>
+    <message>
+        <source>MQTT：连接中</source>
+        <translation>MQTT：连接中</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

@@ -601,6 +601,100 @@
         <source>无</source>
         <translation>None</translation>
     </message>
+    <message>
+        <source>MQTT 设置</source>
+        <translation>MQTT settings</translation>
+    </message>
+</context>
+<context>
+    <name>MqttDialog</name>
+    <message>
+        <source>发布到 MQTT 代理</source>
+        <translation>Publish to an MQTT broker</translation>
+    </message>
+    <message>
+        <source>TLS 加密（校验证书）</source>
+        <translation>TLS (certificate checked)</translation>
+    </message>
+    <message>
+        <source>Home Assistant 自动发现</source>
+        <translation>Home Assistant discovery</translation>
+    </message>
+    <message>
+        <source>MQTT 设置</source>
+        <translation>MQTT settings</translation>
+    </message>
+    <message>
+        <source>系统证书</source>
+        <translation>System certificates</translation>
+    </message>
+    <message>
+        <source> 秒</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>浏览…</source>
+        <translation>Browse…</translation>
+    </message>
+    <message>
+        <source>CA 证书</source>
+        <translation>CA certificate</translation>
+    </message>
+    <message>
+        <source>证书 (*.pem *.crt);;所有文件 (*)</source>
+        <translation>Certificates (*.pem *.crt);;All files (*)</translation>
+    </message>
+    <message>
+        <source>代理主机</source>
+        <translation>Broker host</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>用户名</source>
+        <translation>User</translation>
+    </message>
+    <message>
+        <source>密码</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>主题前缀</source>
+        <translation>Topic prefix</translation>
+    </message>
+    <message>
+        <source>发布间隔</source>
+        <translation>Publish interval</translation>
+    </message>
+    <message>
+        <source>请填写代理主机</source>
+        <translation>Please enter the broker host</translation>
+    </message>
+    <message>
+        <source>主题前缀不能为空，不能含 + 或 #，首尾不能是 /</source>
+        <translation>The topic prefix must not be empty, contain + or #, or begin or end with /</translation>
+    </message>
+</context>
+<context>
+    <name>MqttFeed</name>
+    <message>
+        <source>MQTT：关闭</source>
+        <translation>MQTT: off</translation>
+    </message>
+    <message>
+        <source>MQTT：已连接</source>
+        <translation>MQTT: connected</translation>
+    </message>
+    <message>
+        <source>MQTT：排队中</source>
+        <translation>MQTT: queueing</translation>
+    </message>
+    <message>
+        <source>MQTT：连接中</source>
+        <translation>MQTT: connecting</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

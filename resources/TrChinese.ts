@@ -601,6 +601,100 @@
         <source>无</source>
         <translation>無</translation>
     </message>
+    <message>
+        <source>MQTT 设置</source>
+        <translation>MQTT 設定</translation>
+    </message>
+</context>
+<context>
+    <name>MqttDialog</name>
+    <message>
+        <source>发布到 MQTT 代理</source>
+        <translation>發佈到 MQTT 代理</translation>
+    </message>
+    <message>
+        <source>TLS 加密（校验证书）</source>
+        <translation>TLS 加密（校驗憑證）</translation>
+    </message>
+    <message>
+        <source>Home Assistant 自动发现</source>
+        <translation>Home Assistant 自動發現</translation>
+    </message>
+    <message>
+        <source>MQTT 设置</source>
+        <translation>MQTT 設定</translation>
+    </message>
+    <message>
+        <source>系统证书</source>
+        <translation>系統憑證</translation>
+    </message>
+    <message>
+        <source> 秒</source>
+        <translation> 秒</translation>
+    </message>
+    <message>
+        <source>浏览…</source>
+        <translation>瀏覽…</translation>
+    </message>
+    <message>
+        <source>CA 证书</source>
+        <translation>CA 憑證</translation>
+    </message>
+    <message>
+        <source>证书 (*.pem *.crt);;所有文件 (*)</source>
+        <translation>憑證 (*.pem *.crt);;所有檔案 (*)</translation>
+    </message>
+    <message>
+        <source>代理主机</source>
+        <translation>代理主機</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>連接埠</translation>
+    </message>
+    <message>
+        <source>用户名</source>
+        <translation>使用者名稱</translation>
+    </message>
+    <message>
+        <source>密码</source>
+        <translation>密碼</translation>
+    </message>
+    <message>
+        <source>主题前缀</source>
+        <translation>主題前綴</translation>
+    </message>
+    <message>
+        <source>发布间隔</source>
+        <translation>發佈間隔</translation>
+    </message>
+    <message>
+        <source>请填写代理主机</source>
+        <translation>請填寫代理主機</translation>
+    </message>
+    <message>
+        <source>主题前缀不能为空，不能含 + 或 #，首尾不能是 /</source>
+        <translation>主題前綴不能為空，不能含 + 或 #，首尾不能是 /</translation>
+    </message>
+</context>
+<context>
+    <name>MqttFeed</name>
+    <message>
+        <source>MQTT：关闭</source>
+        <translation>MQTT：關閉</translation>
+    </message>
+    <message>
+        <source>MQTT：已连接</source>
+        <translation>MQTT：已連線</translation>
+    </message>
+    <message>
+        <source>MQTT：排队中</source>
+        <translation>MQTT：排隊中</translation>
+    </message>
+    <message>
+        <source>MQTT：连接中</source>
+        <translation>MQTT：連線中</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

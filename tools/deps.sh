@@ -7,6 +7,7 @@ packages=(
     qtbase5-dev libqt5serialport5-dev libqcustomplot-dev qttools5-dev qttools5-dev-tools
     libcurl4-openssl-dev libssl-dev libtinyxml2-dev
     libgtest-dev libbenchmark-dev libcpp-httplib-dev liblzma-dev curl openssl
+    mosquitto libmosquitto-dev
     fonts-wqy-microhei qttranslations5-l10n clang-format
 )
 for arg in "$@"; do

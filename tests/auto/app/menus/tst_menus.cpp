@@ -55,8 +55,9 @@ void tst_Menus::menuEntries()
     QCOMPARE(entries(ui.pushButton_file->menu()),
              QStringList({"打开记录", "保存记录", "导出图片…", "导出CSV…", "退出"}));
     QCOMPARE(entries(ui.pushButton_device->menu()), QStringList({"仪器信息"}));
-    QCOMPARE(entries(ui.pushButton_settings->menu()),
-             QStringList({"参数设置>", "表格设置", "继电器设置", "报警声音", "语言>"}));
+    QCOMPARE(
+            entries(ui.pushButton_settings->menu()),
+            QStringList({"参数设置>", "表格设置", "继电器设置", "MQTT 设置", "报警声音", "语言>"}));
     QCOMPARE(entries(ui.pushButton_help->menu()), QStringList({"关于"}));
     QVERIFY(ui.pushButton_file->menu()->styleSheet().startsWith(
             QLatin1String("QMenu {background-color:rgba(205,205,205,255)")));

@@ -19,6 +19,8 @@ private slots:
     void arguments();
     void rows_data();
     void rows();
+    void mqttArguments_data();
+    void mqttArguments();
 };
 
 void tst_LogUnits::arguments_data()
@@ -131,6 +133,81 @@ void tst_LogUnits::rows()
     QStringList header = QString::fromLatin1(csvHeader()).trimmed().split(QLatin1Char(','));
     header.sort();
     QCOMPARE(json.keys(), header);
+}
+
+void tst_LogUnits::mqttArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("broker"); // empty: refused
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<bool>("discovery");
+    QTest::addColumn<QString>("output");
+
+    QTest::newRow("plain, no file")
+            << QStringList{"--mqtt", "mqtt://plant-broker"} << "plant-broker:1883 plain"
+            << ""
+            << "tevrano" << true << "";
+    QTest::newRow("TLS with user, CA, prefix, file") << QStringList{"--mqtt",
+                                                                    "mqtts://tech@10.1.2.3:8884",
+                                                                    "--mqtt-ca",
+                                                                    "ca.pem",
+                                                                    "--mqtt-prefix",
+                                                                    "plant/line2",
+                                                                    "--no-discovery",
+                                                                    "--output",
+                                                                    "-"}
+                                                     << "10.1.2.3:8884 tls"
+                                                     << "tech"
+                                                     << "plant/line2" << false << "-";
+    QTest::newRow("password in the address") << QStringList{"--mqtt", "mqtt://tech:pw@host"} << ""
+                                             << ""
+                                             << "" << true << "";
+    QTest::newRow("other scheme") << QStringList{"--mqtt", "http://host"} << ""
+                                  << ""
+                                  << "" << true << "";
+    QTest::newRow("CA without TLS")
+            << QStringList{"--mqtt", "mqtt://host", "--mqtt-ca", "ca.pem"} << ""
+            << ""
+            << "" << true << "";
+    QTest::newRow("wildcard prefix")
+            << QStringList{"--mqtt", "mqtt://host", "--mqtt-prefix", "a/#"} << ""
+            << ""
+            << "" << true << "";
+    QTest::newRow("option without --mqtt") << QStringList{"--no-discovery"} << ""
+                                           << ""
+                                           << "" << true << "";
+    QTest::newRow("password on the command line")
+            << QStringList{"--mqtt", "mqtt://host", "--mqtt-password", "pw"} << ""
+            << ""
+            << "" << true << "";
+}
+
+void tst_LogUnits::mqttArguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, broker);
+    QFETCH(QString, user);
+    QFETCH(QString, prefix);
+    QFETCH(bool, discovery);
+    QFETCH(QString, output);
+    const LogCommand command = parseLogArguments(arguments);
+    if (broker.isEmpty()) {
+        QCOMPARE(command.kind, LogCommand::Bad);
+        return;
+    }
+    QCOMPARE(command.kind, LogCommand::Run);
+    const PublisherSettings &mqtt = command.options.mqttSettings;
+    QVERIFY(command.options.mqtt);
+    QCOMPARE(QStringLiteral("%1:%2 %3")
+                     .arg(mqtt.host)
+                     .arg(mqtt.port)
+                     .arg(mqtt.tls ? "tls" : "plain"),
+             broker);
+    QCOMPARE(mqtt.user, user);
+    QCOMPARE(mqtt.prefix, prefix);
+    QCOMPARE(mqtt.discovery, discovery);
+    QCOMPARE(command.options.output, output);
 }
 
 QTEST_GUILESS_MAIN(tst_LogUnits)
