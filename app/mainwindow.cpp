@@ -522,8 +522,11 @@ void MainWindow::portsChanged(const QStringList &ports, const QStringList &added
     showPorts(ports);
     if (added.isEmpty() || m_instrument->state() != Instrument::ConnectionState::NoInstrument)
         return;
-    if (const std::optional<Instrument::Link> found = m_instrument->search(added))
-        m_instrument->open(*found);
+    // Searched beside the window: a port that is not the instrument takes seconds to give up on.
+    m_instrument->startSearch(added, {}, [this](const std::optional<Instrument::Link> &found) {
+        if (found && !m_instrument->isOpen())
+            m_instrument->open(*found);
+    });
 }
 
 void MainWindow::explainPanel()
