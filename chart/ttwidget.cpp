@@ -887,7 +887,7 @@ bool ttwidget::refuseWhileRecording()
 
 bool ttwidget::refuseEmptySave()
 {
-    if (m_samples.size() > 0)
+    if (samples().size() > 0)
         return false;
     m_prompter->message(
             QMessageBox::Information, nullptr, tr("提示"), tr("没有记录数据，无需保存。"));
