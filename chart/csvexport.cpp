@@ -100,9 +100,8 @@ bool writeCsv(QIODevice &device,
         out += unitColumn.size();
         *out++ = '\n';
         writer.advance(out);
-        if (!writer.flushIfFull())
+        if (!writer.flushIfFull() || !reporter.report(int(qint64(i + 1) * 100 / count)))
             return false;
-        reporter.report(int(qint64(i + 1) * 100 / count));
     }
     return writer.flush();
 }

@@ -899,6 +899,8 @@ bool ttwidget::runFileJob(WriteFileThread &job)
     WaitDialog dialog;
     connect(this, &ttwidget::writefinish, &dialog, &WaitDialog::accept);
     connect(this, &ttwidget::progress, &dialog, &WaitDialog::Progress);
+    dialog.setCancellable(job.cancellable());
+    connect(&dialog, &WaitDialog::cancelRequested, &dialog, [&job] { job.cancel(); });
     job.start(QThread::InheritPriority);
     dialog.exec();
     job.wait();

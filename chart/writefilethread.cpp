@@ -32,6 +32,7 @@ void WriteFileThread::run()
 {
     const RecordProgress progress = [this](int percent) {
         emit m_owner->progress(percent);
+        return !m_cancel.load();
     };
     QString error;
     if (m_mode == WriteMode || m_mode == CsvMode || m_mode == CopyMode) {
@@ -67,7 +68,8 @@ void WriteFileThread::run()
         // The readers turn running out of memory into their own failure.
         const auto load = m_mode == ReadMode ? loadRecordFile : loadJournalFile;
         m_succeeded = load(m_path, m_import, progress, &error, m_sampleLimit);
-        if (!m_succeeded) {
+        // A cancelled read needs no word: the user asked for it.
+        if (!m_succeeded && m_import.failure != RecordFailure::Cancelled) {
             if (!error.isEmpty())
                 emit m_owner->occurerror(tr("无法打开文件 %1。\n原因：%2")
                                                  .arg(QDir::toNativeSeparators(m_path), error));
@@ -76,8 +78,9 @@ void WriteFileThread::run()
                                                  .arg(m_sampleLimit));
             else
                 emit m_owner->occurerror(tr("无法识别的文件格式!"));
-            m_import = RecordImport();
         }
+        if (!m_succeeded)
+            m_import = RecordImport();
     }
     msleep(kLingerMs);
     emit m_owner->writefinish();

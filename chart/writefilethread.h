@@ -5,6 +5,8 @@
 
 #include <QThread>
 
+#include <atomic>
+
 class ttwidget;
 
 // Writes the chart's samples to a record file or a CSV file, reads a record
@@ -31,6 +33,10 @@ public:
     void setSource(const QString &source) { m_source = source; }
     const QString &path() const { return m_path; }
 
+    // Asks a read to stop at its next block; it then fails without a message.
+    void cancel() { m_cancel = true; }
+    bool cancellable() const { return m_mode == ReadMode || m_mode == JournalMode; }
+
     // Valid once the thread has finished.
     bool succeeded() const { return m_succeeded; }
     RecordImport takeImport() { return std::move(m_import); }
@@ -49,6 +55,7 @@ private:
     RecordImport m_import;
     qint64 m_sampleLimit = 0;
     bool m_succeeded = false;
+    std::atomic<bool> m_cancel{false};
 };
 
 #endif // TEVRANO_WRITEFILETHREAD_H

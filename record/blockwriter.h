@@ -18,18 +18,22 @@ public:
         : m_callback(callback)
     {}
 
-    void report(int percent)
+    // False once the receiver asked to stop.
+    bool report(int percent)
     {
         percent = std::clamp(percent, 0, 100);
-        if (m_callback && percent != m_last) {
+        if (m_callback && percent != m_last && !m_stopped) {
             m_last = percent;
-            m_callback(percent);
+            m_stopped = !m_callback(percent);
         }
+        return !m_stopped;
     }
+    bool stopped() const { return m_stopped; }
 
 private:
     const RecordProgress &m_callback;
     int m_last = -1;
+    bool m_stopped = false;
 };
 
 // Collects output in a block and hands it to the device in large writes.

@@ -166,12 +166,15 @@ QVector<std::string_view> split(std::string_view text, char separator)
 
 // Hands out the device's lines without their terminator, reading in blocks.
 // Lines longer than kMaxLineLength come back empty and flagged, their bytes
-// dropped as they arrive.
+// dropped as they arrive. `goOn`, when given, is asked before each block with the bytes
+// consumed so far; false ends the reading as if the device had ended, even inside a line
+// (a file of gigabytes without a line end is one such line).
 class LineReader
 {
 public:
-    explicit LineReader(QIODevice &device)
+    explicit LineReader(QIODevice &device, std::function<bool(qint64 consumed)> goOn = {})
         : m_device(device)
+        , m_goOn(std::move(goOn))
     {}
 
     bool next(std::string_view &line, bool &overlong)
@@ -213,6 +216,8 @@ public:
 private:
     bool refill()
     {
+        if (m_goOn && !m_goOn(m_consumed))
+            return false;
         m_buffer.remove(0, m_start);
         m_start = 0;
         const int kept = m_buffer.size();
@@ -223,6 +228,7 @@ private:
     }
 
     QIODevice &m_device;
+    const std::function<bool(qint64 consumed)> m_goOn;
     QByteArray m_buffer;
     int m_start = 0;
     qint64 m_consumed = 0;
@@ -363,9 +369,8 @@ bool writeRows(BlockWriter &writer,
                            decimals,
                            clock.msOfDay(sampleTime(header.startMsecs, series.durations[i])));
         writer.advance(out);
-        if (!writer.flushIfFull())
+        if (!writer.flushIfFull() || !reporter.report(percentOf(i + 1, count)))
             return false;
-        reporter.report(percentOf(i + 1, count));
     }
     return writer.flush();
 }
@@ -454,12 +459,22 @@ bool readRecordBody(QIODevice &device,
                     qint64 sampleLimit)
 {
     const qint64 start = device.pos();
-    LineReader lines(device);
+    // Progress by bytes where the size is known: the first half while the header is read and
+    // the rows are counted, the second while they are kept.
+    const qint64 size = device.isSequential() ? 0 : device.size() - start;
+    ProgressReporter reporter(progress);
+    LineReader lines(device, [&reporter, size](qint64 consumed) {
+        return size <= 0 || reporter.report(percentOf(consumed, size) / 2);
+    });
+    const auto failed = [&](RecordFailure failure) {
+        result.failure = reporter.stopped() ? RecordFailure::Cancelled : failure;
+        result.series = RecordSeries();
+        return false;
+    };
     std::string_view line;
     bool overlong = false;
-    result.failure = RecordFailure::NotARecord;
     if (!lines.next(line, overlong)) // the application name
-        return false;
+        return failed(RecordFailure::NotARecord);
 
     while (lines.next(line, overlong)) {
         if (line.substr(0, 5) == "Date:") {
@@ -490,29 +505,28 @@ bool readRecordBody(QIODevice &device,
     }
 
     if (!lines.next(line, overlong))
-        return false;
+        return failed(RecordFailure::NotARecord);
     const std::optional<Columns> columns = parseColumnHeader(line);
     if (!columns)
-        return false;
+        return failed(RecordFailure::NotARecord);
 
     RowReader rows(*columns);
     RecordSeries &series = result.series;
     series = RecordSeries();
-    ProgressReporter reporter(progress);
     const qint64 bodyStart = start + lines.consumed();
-    const qint64 bodySize = device.isSequential() ? 0 : device.size() - bodyStart;
+    const qint64 bodySize = size > 0 ? size - lines.consumed() : 0;
     qint64 keep = sampleLimit;
     if (bodySize > 0) {
         // Counting first: growing the arrays would hold the old and the new copy at once.
         qint64 count = 0;
-        while (count <= sampleLimit && lines.next(line, overlong)) {
+        while (count <= sampleLimit && lines.next(line, overlong))
             count += rows.split(line, overlong) ? 1 : 0;
-            reporter.report(percentOf(lines.consumed() - (bodyStart - start), bodySize) / 2);
-        }
-        result.failure
-                = count > sampleLimit ? RecordFailure::TooManySamples : RecordFailure::Unreadable;
-        if (count > sampleLimit || !device.seek(bodyStart))
-            return false;
+        if (reporter.stopped())
+            return failed(RecordFailure::Cancelled);
+        if (count > sampleLimit)
+            return failed(RecordFailure::TooManySamples);
+        if (!device.seek(bodyStart))
+            return failed(RecordFailure::Unreadable);
         keep = count;
         series.durations.reserve(int(count));
         series.temperatures.reserve(int(count));
@@ -521,7 +535,12 @@ bool readRecordBody(QIODevice &device,
 
     // A file that grew since it was counted gives no more than was counted.
     std::optional<LineReader> reread;
-    LineReader &body = bodySize > 0 ? reread.emplace(device) : lines;
+    LineReader &body = bodySize > 0 ? reread.emplace(
+                               device,
+                               [&reporter, bodySize](qint64 consumed) {
+                                   return reporter.report(50 + percentOf(consumed, bodySize) / 2);
+                               })
+                                    : lines;
     double maxTemperature = -1000.0;
     double minTemperature = 10000.0;
     qint64 kept = 0;
@@ -539,11 +558,11 @@ bool readRecordBody(QIODevice &device,
         } else {
             ++result.skippedLines;
         }
-        if (bodySize > 0)
-            reporter.report(50 + percentOf(body.consumed(), bodySize) / 2);
-        else
-            reporter.report(percentOf(kept, result.dataCount));
+        if (bodySize <= 0 && !reporter.report(percentOf(kept, result.dataCount)))
+            break;
     }
+    if (reporter.stopped())
+        return failed(RecordFailure::Cancelled);
     reporter.report(100);
     result.maxTemperature = float(maxTemperature);
     result.minTemperature = float(minTemperature);

@@ -40,6 +40,7 @@ enum class RecordFailure {
     NotARecord,     // no column header with the temperature and time columns
     TooManySamples, // more samples than the limit the reader was given; nothing kept
     OutOfMemory,
+    Cancelled, // the progress receiver asked to stop; nothing kept
 };
 
 // Everything a record file yields on import. Header values the file does not
@@ -61,8 +62,9 @@ struct RecordImport
 // The most samples one series can hold in memory at all.
 inline constexpr qint64 MaxRecordSamples = (qint64(INT_MAX) - 64) / qint64(sizeof(double));
 
-// Receives progress in percent; called only when the percentage changes.
-using RecordProgress = std::function<void(int percent)>;
+// Receives progress in percent; called only when the percentage changes. Returning false stops
+// the operation, which then fails (a read with RecordFailure::Cancelled).
+using RecordProgress = std::function<bool(int percent)>;
 
 // A sample's time: the recording's start plus its measured duration (seconds), to the millisecond.
 // The Time column, the CSV export and tevrano-log all give a sample this time.

@@ -787,6 +787,10 @@
         <source>请稍候...</source>
         <translation>请稍候...</translation>
     </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
 </context>
 <context>
     <name>WriteFileThread</name>

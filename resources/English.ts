@@ -787,6 +787,10 @@
         <source>请稍候...</source>
         <translation>Please wait...</translation>
     </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
 </context>
 <context>
     <name>WriteFileThread</name>

@@ -61,7 +61,8 @@ const QStringList kLatinKept = {"Tevrano",
                                 "ms",
                                 "s",
                                 "KB",
-                                "MB"};
+                                "MB",
+                                "MQTT"};
 
 // Texts of `shown` still in another language than the one chosen: Latin words in Chinese,
 // Chinese characters in English.

@@ -24,6 +24,7 @@ RecordImport parse(const QByteArray &bytes, bool *ok = nullptr, QVector<int> *st
     const bool parsed = readRecord(buffer, result, [steps](int p) {
         if (steps)
             steps->append(p);
+        return true;
     });
     if (ok)
         *ok = parsed;
@@ -142,6 +143,8 @@ private slots:
     void numbersThatAreNotNumbersCountAsZero();
     void progressWithoutCount_data();
     void progressWithoutCount();
+    void cancelStopsAtTheNextBlock_data();
+    void cancelStopsAtTheNextBlock();
     void writeFailureIsReported();
     void saveIntoVanishedDirectoryFails();
     void saveReplacesExistingFileWhole();
@@ -548,6 +551,42 @@ void tst_RecordFile::progressWithoutCount()
     QVERIFY(std::adjacent_find(steps.cbegin(), steps.cend()) == steps.cend());
 }
 
+void tst_RecordFile::cancelStopsAtTheNextBlock_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<int>("stopFrom"); // the first percentage answered with "stop"
+    QByteArray rows = "Tevrano\nDataCounts:0\nIndex,Duration,Temperature,Tamb,Time\n";
+    for (int i = 0; i < 60000; ++i)
+        rows += QByteArray::number(i + 1) + "\t" + QByteArray::number(i) + "\t20.0\t19.0\tx\n";
+    // A journal turned into gigabytes of nothing: no line end anywhere, and no disk used.
+    QTest::newRow("sparse, no line end") << QByteArray("Tevrano\n") << (qint64(4) << 30) << 1;
+    QTest::newRow("rows, while counting") << rows << qint64(rows.size()) << 20;
+    QTest::newRow("rows, while keeping") << rows << qint64(rows.size()) << 60;
+}
+
+void tst_RecordFile::cancelStopsAtTheNextBlock()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(qint64, size);
+    QFETCH(int, stopFrom);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("journal")));
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QCOMPARE(file.write(head), qint64(head.size()));
+    QVERIFY(file.resize(size));
+    QVERIFY(file.seek(0));
+    RecordImport result;
+    QVERIFY(!readRecord(file, result, [stopFrom](int percent) { return percent < stopFrom; }));
+    QCOMPARE(result.failure, RecordFailure::Cancelled);
+    QVERIFY(result.series.durations.isEmpty());
+    // Each half of the progress is one pass over the file: the reading stopped within a block or
+    // two of where the asked-for percentage was reached, not at the end.
+    const qint64 passRead = size * ((stopFrom % 50) * 2) / 100;
+    QVERIFY2(file.pos() <= passRead + (qint64(2) << 16),
+             qPrintable(QStringLiteral("%1 of %2").arg(file.pos()).arg(size)));
+}
+
 void tst_RecordFile::writeFailureIsReported()
 {
     RecordSeries series;
@@ -748,7 +787,13 @@ void tst_RecordFile::sampleLimitOnEveryDevice()
     QVector<int> steps;
     RecordImport result;
     QCOMPARE(readRecord(
-                     *device, result, [&steps](int p) { steps.append(p); }, 50),
+                     *device,
+                     result,
+                     [&steps](int p) {
+                         steps.append(p);
+                         return true;
+                     },
+                     50),
              accepted);
     QCOMPARE(result.failure, accepted ? RecordFailure::None : RecordFailure::TooManySamples);
     QCOMPARE(result.series.durations.size(), accepted ? rows : 0);
