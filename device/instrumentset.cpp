@@ -121,10 +121,16 @@ void InstrumentSet::probe(const QString &port)
         m_declined.append(m_pending.value(instrument));
         discard(instrument);
     });
-    // Unplugged before it said who it is: probed afresh when the port is back.
     connect(instrument, &Instrument::connectionStateChanged, this, [this, instrument](State state) {
-        if (state == State::Lost && m_pending.contains(instrument))
+        if (state != State::Lost)
+            return;
+        // Unplugged before it said who it is: probed afresh when the port is back.
+        if (m_pending.contains(instrument))
             discard(instrument);
+        // A member that was found at a second port before the first was seen to go is looked
+        // for there again.
+        else
+            m_declined.clear();
     });
     instrument->startSearch(
             {port}, m_rates, [this, instrument](const std::optional<Instrument::Link> &link) {

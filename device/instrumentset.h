@@ -22,9 +22,10 @@ class QTimer;
 // open it once.
 //
 // Once started, the ports are looked at every WatchIntervalMs: a port that appears is probed,
-// one that answered nothing is probed again only after it has gone and come back. A member
-// whose port vanishes stays a member in state Lost and reconnects by itself at that port; found
-// at another port (by its serial number), it is reopened there.
+// one that answered nothing (or a member's serial number) is probed again only after it has gone
+// and come back, or after a member is lost. A member whose port vanishes stays a member in state
+// Lost and reconnects by itself at that port; found at another port (by its serial number), it
+// is reopened there.
 class InstrumentSet : public QObject
 {
     Q_OBJECT

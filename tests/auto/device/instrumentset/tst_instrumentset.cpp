@@ -127,16 +127,21 @@ void tst_InstrumentSet::everyInstrumentOnceBySerialNumber()
     QVERIFY(m_set->serialNumbers().isEmpty());
 }
 
+enum class Return { SamePort, AnotherPort, SecondPort };
+Q_DECLARE_METATYPE(Return)
+
 void tst_InstrumentSet::unpluggedRejoinsWhileOthersGoOn_data()
 {
-    QTest::addColumn<bool>("atAnotherPort");
-    QTest::newRow("same port") << false;
-    QTest::newRow("another port") << true;
+    QTest::addColumn<Return>("comesBack");
+    QTest::newRow("same port") << Return::SamePort;
+    QTest::newRow("another port") << Return::AnotherPort;
+    // Found on a second port while still in use on the first.
+    QTest::newRow("its second port") << Return::SecondPort;
 }
 
 void tst_InstrumentSet::unpluggedRejoinsWhileOthersGoOn()
 {
-    QFETCH(bool, atAnotherPort);
+    QFETCH(Return, comesBack);
     InstrumentSimulator *leaving = addSimulator(QStringLiteral("ttyA"), 2001);
     QVERIFY(leaving);
     QVERIFY(addSimulator(QStringLiteral("ttyB"), 2002));
@@ -144,22 +149,31 @@ void tst_InstrumentSet::unpluggedRejoinsWhileOthersGoOn()
     QTRY_COMPARE_WITH_TIMEOUT(m_added->size(), 2, 10000);
     Instrument *instrument = m_set->instrument(QStringLiteral("2001"));
     QVERIFY(readingsArrive(QStringLiteral("2001"), 2));
+    if (comesBack == Return::SecondPort) {
+        QVERIFY(addSimulator(QStringLiteral("ttyC"), 2001));
+        QTest::qWait(InstrumentSet::WatchIntervalMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_set->isSearching(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_set->findChildren<Instrument *>().size(), 2, 10000);
+    }
 
     leaving->unplug();
     QTRY_COMPARE_WITH_TIMEOUT(instrument->state(), State::Lost, 5000);
-    // The other goes on while this one is away.
-    QVERIFY(readingsArrive(QStringLiteral("2002"), 10));
-    QCOMPARE(instrument->state(), State::Lost);
+    if (comesBack != Return::SecondPort) {
+        // The other goes on while this one is away.
+        QVERIFY(readingsArrive(QStringLiteral("2002"), 10));
+        QCOMPARE(instrument->state(), State::Lost);
+    }
 
-    if (atAnotherPort)
+    if (comesBack == Return::AnotherPort)
         QVERIFY(addSimulator(QStringLiteral("ttyC"), 2001));
-    else
+    else if (comesBack == Return::SamePort)
         QVERIFY(leaving->replug());
     QTRY_COMPARE_WITH_TIMEOUT(instrument->state(), State::Connected, 10000);
     QVERIFY(readingsArrive(QStringLiteral("2001"), 3));
     QCOMPARE(m_set->instrument(QStringLiteral("2001")), instrument);
     QCOMPARE(m_added->size(), 2);
-    QCOMPARE(instrument->link().portName, atAnotherPort ? m_ports.last() : m_ports.first());
+    QCOMPARE(instrument->link().portName,
+             comesBack == Return::SamePort ? m_ports.first() : m_ports.last());
     QTRY_COMPARE_WITH_TIMEOUT(m_set->findChildren<Instrument *>().size(), 2, 5000);
 }
 
