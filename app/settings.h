@@ -27,6 +27,13 @@ inline constexpr char ComBaud[] = "ComBaud";
 inline constexpr char AlarmSound[] = "AlarmSound";
 } // namespace SettingsKeys
 
+// The key of the label the user gave the instrument with this serial number (in decimal). The
+// prefix makes it an XML name, which a bare number is not.
+inline QString instrumentLabelKey(const QString &serialNumber)
+{
+    return QStringLiteral("InstrumentLabel") + serialNumber;
+}
+
 inline constexpr char SettingsFileName[] = "config.xml";
 
 // The persistent user settings: a table of text keys and text values kept in

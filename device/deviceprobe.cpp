@@ -68,12 +68,17 @@ std::optional<int> probeFraming(const QString &portName, qint32 baud)
     return std::nullopt;
 }
 
+bool isDebugAdapter(const SerialPortEntry &port)
+{
+    return port.description.contains(QLatin1String("MSP"))
+           || port.description.contains(QLatin1String("FET430"));
+}
+
 std::optional<FoundDevice> findDevice(const QList<SerialPortEntry> &ports,
                                       const std::function<bool(const QString &, qint32)> &probe)
 {
     for (const SerialPortEntry &port : ports) {
-        if (port.description.contains(QLatin1String("MSP"))
-            || port.description.contains(QLatin1String("FET430")))
+        if (isDebugAdapter(port))
             continue;
         for (qint32 baud : ProbeRates)
             if (probe(port.name, baud))

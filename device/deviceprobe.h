@@ -21,7 +21,10 @@ struct FoundDevice
     qint32 baud = 0;
 };
 
-// Probes every listed port at each rate in turn, skipping debug adapters (descriptions with
-// "MSP" or "FET430"); the first answer wins. `probe` returns whether the port answered.
+// Debug adapters (descriptions with "MSP" or "FET430") are never probed: a probe would upset them.
+bool isDebugAdapter(const SerialPortEntry &port);
+
+// Probes every listed port at each rate in turn, skipping debug adapters; the first answer wins.
+// `probe` returns whether the port answered.
 std::optional<FoundDevice> findDevice(const QList<SerialPortEntry> &ports,
                                       const std::function<bool(const QString &, qint32)> &probe);

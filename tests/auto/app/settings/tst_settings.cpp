@@ -175,6 +175,7 @@ private slots:
     void writeTwiceGivesSameElements();
     void valueOfUnsetKeyIsWrittenEmpty();
     void keysThatAreNotXmlNamesDoNotSpoilTheFile();
+    void instrumentLabelsSurviveTheFile();
     void failedWriteKeepsOldFile_data();
     void failedWriteKeepsOldFile();
     void killDuringWriteNeverTearsFile();
@@ -439,6 +440,23 @@ void TestSettings::keysThatAreNotXmlNamesDoNotSpoilTheFile()
     Settings reread(settingsDir());
     QVERIFY(reread.readFile());
     QCOMPARE(reread.value(SettingsKeys::ComName), QString("COM5"));
+}
+
+// Serial numbers are not XML names; labels in any script are kept under them all the same.
+void TestSettings::instrumentLabelsSurviveTheFile()
+{
+    Settings settings(settingsDir());
+    StderrCapture capture(capturePath());
+    settings.readFile();
+    capture.lines();
+    settings.setValue(instrumentLabelKey("20261207"), QString::fromUtf8("窑炉 2 <zone>"));
+    settings.setValue(instrumentLabelKey("-5"), "bench");
+    QVERIFY(settings.writeFile());
+
+    Settings reread(settingsDir());
+    QVERIFY(reread.readFile());
+    QCOMPARE(reread.value(instrumentLabelKey("20261207")), QString::fromUtf8("窑炉 2 <zone>"));
+    QCOMPARE(reread.value(instrumentLabelKey("-5")), QString("bench"));
 }
 
 enum class WriteFailure { ReadOnlyDirectory, RemovedDirectory, FileSizeLimit };
