@@ -7,7 +7,8 @@
 bool stderrIsTerminal();
 
 // Turns SIGINT and SIGTERM (on Windows: Ctrl+C, Ctrl+Break and closing the console) into the
-// stopRequested signal, delivered on the thread that created the object. One instance at a time.
+// stopRequested signal and SIGUSR1 (Windows has none) into markerRequested, delivered on the
+// thread that created the object. One instance at a time.
 class StopSignals : public QObject
 {
     Q_OBJECT
@@ -17,4 +18,5 @@ public:
 
 signals:
     void stopRequested();
+    void markerRequested();
 };

@@ -3,12 +3,14 @@
 #include "console.h"
 #include "recordfile.h"
 #include "statusline.h"
+#include "temperatureunit.h"
 
 #include <QDateTime>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -27,6 +29,8 @@ Logger::Logger(const LogOptions &options, QObject *parent)
     , m_options(options)
     , m_output(options.format, options.intervalMs)
 {
+    if (options.trigger)
+        m_capture.emplace(*options.trigger);
     m_sampleTimer.setSingleShot(true);
     m_sampleTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_sampleTimer, &QTimer::timeout, this, &Logger::sample);
@@ -147,15 +151,43 @@ void Logger::sample()
         row.object = gap ? std::nan("") : reading.object;
         row.ambient = gap ? std::nan("") : reading.ambient;
         row.fahrenheit = reading.unit == 1;
-        if (!m_output.write(row)) {
+        row.markers = std::exchange(m_markers, {});
+        ++m_nextSample;
+        bool written = true;
+        if (!m_capture) {
+            written = write(std::move(row), false);
+        } else {
+            const double seconds = row.elapsedS;
+            const double celsius = TemperatureUnit::toCelsius(row.object, reading.unit);
+            const bool alarm = m_instrument.alarmState() != AlarmState::None;
+            m_capture->push(seconds, celsius, alarm, std::move(row), [&](LogRow &&due, bool opens) {
+                written = written && write(std::move(due), opens);
+            });
+        }
+        if (!written) {
             fail(ExitOutputFailed,
                  QStringLiteral("cannot write %1: %2")
                          .arg(m_options.output, m_output.errorString()));
             return;
         }
-        ++m_nextSample;
+        if (m_capture && m_capture->gate().finished()) {
+            stop();
+            return;
+        }
     }
     m_sampleTimer.start(int(std::max<qint64>(0, m_nextSample * interval - m_clock.elapsed())));
+}
+
+bool Logger::write(LogRow &&row, bool opensCapture)
+{
+    if (opensCapture)
+        row.markers.prepend({row.elapsedS, m_capture->gate().trigger().name()});
+    return m_output.write(row);
+}
+
+void Logger::addMarker(const QString &text)
+{
+    m_markers.append({m_sampling ? m_clock.elapsed() / 1000.0 : 0.0, text});
 }
 
 void Logger::drawStatus()

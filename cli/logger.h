@@ -3,6 +3,7 @@
 #include "instrument.h"
 #include "logoptions.h"
 #include "logoutput.h"
+#include "trigger.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -29,6 +30,8 @@ public:
 public slots:
     // Completes the file and ends with ExitDone.
     void stop();
+    // Goes with the next row; with a trigger, only if that row is written.
+    void addMarker(const QString &text);
 
 signals:
     void finished(int exitStatus);
@@ -38,11 +41,14 @@ private:
     void end(int exitStatus);
     void startSampling();
     void sample();
+    bool write(LogRow &&row, bool opensCapture);
     void drawStatus();
 
     const LogOptions m_options;
     Instrument m_instrument;
     LogOutput m_output;
+    std::optional<TriggeredCapture<LogRow>> m_capture;
+    QVector<Marker> m_markers; // for the next row
     QTimer m_sampleTimer;
     QTimer m_statusTimer;
     QElapsedTimer m_clock;

@@ -18,6 +18,12 @@ struct Options
     QCommandLineOption format{"format", "", "FORMAT"};
     QCommandLineOption output{"output", "", "FILE"};
     QCommandLineOption quiet{"quiet"};
+    QCommandLineOption above{"trigger-above", "", "C"};
+    QCommandLineOption below{"trigger-below", "", "C"};
+    QCommandLineOption rate{"trigger-rate", "", "R"};
+    QCommandLineOption pre{"pre", "", "SECONDS"};
+    QCommandLineOption post{"post", "", "SECONDS"};
+    QCommandLineOption once{"once"};
     QCommandLineOption help{"help"};
     QCommandLineOption version{"version"};
 };
@@ -36,7 +42,8 @@ QString logUsageLine()
 {
     return QStringLiteral(
             "Usage: tevrano-log [--port PATH] [--baud 9600|115200] [--interval MS] "
-            "[--duration SECONDS] [--format record|csv|jsonl] [--output FILE|-] [--quiet]");
+            "[--duration SECONDS] [--format record|csv|jsonl] [--output FILE|-] [--quiet] "
+            "[--trigger-above C|--trigger-below C|--trigger-rate R [--pre S] [--post S] [--once]]");
 }
 
 QString logHelpText()
@@ -52,8 +59,23 @@ SIGINT/SIGTERM arrives.
   --format FORMAT    record, csv or jsonl (default: record for a .txt output, else csv)
   --output FILE      where rows go; - is standard output (default -)
   --quiet            no status line on standard error
+  --trigger-above C  write only captures around the object going above C degrees
+                     Celsius; it clears 0.5 degrees below C
+  --trigger-below C  the same below C; it clears 0.5 degrees above C
+  --trigger-rate R   the same while the object changes faster than R degrees
+                     Celsius a second over the last second; a negative R means a
+                     fall; it clears below half the rate
+  --pre SECONDS      a capture starts this long before its trigger (default 10)
+  --post SECONDS     and ends this long after the trigger cleared (default 10)
+  --once             stop after the first capture instead of waiting for the next
   --help             show this text
   --version          show the version
+
+Each capture's first row carries the marker "trigger: ..." naming it; elapsed_s
+counts from the start of the run, so all captures of a file share one time axis.
+SIGUSR1 adds the marker "external" to the next row. Markers go into the csv
+"marker" column, the jsonl "marker" field (only on rows that carry one) and
+record files as "Marker:" lines.
 
 Exit status: 0 done or interrupted, 1 other error, 2 no instrument found,
 3 the output cannot be written.
@@ -72,6 +94,12 @@ LogCommand parseLogArguments(const QStringList &arguments)
                        o.format,
                        o.output,
                        o.quiet,
+                       o.above,
+                       o.below,
+                       o.rate,
+                       o.pre,
+                       o.post,
+                       o.once,
                        o.help,
                        o.version});
     if (!parser.parse(QStringList{QStringLiteral("tevrano-log")} + arguments)) {
@@ -138,5 +166,40 @@ LogCommand parseLogArguments(const QStringList &arguments)
                                  : LogFormat::Csv;
     }
     options.quiet = parser.isSet(o.quiet);
+
+    const std::pair<const QCommandLineOption *, Trigger::Kind> kinds[] = {
+            {&o.above, Trigger::Kind::Above},
+            {&o.below, Trigger::Kind::Below},
+            {&o.rate, Trigger::Kind::Rate},
+    };
+    for (const auto &[option, kind] : kinds) {
+        if (!parser.isSet(*option))
+            continue;
+        if (options.trigger)
+            return bad(QStringLiteral("only one of --trigger-above, --trigger-below and "
+                                      "--trigger-rate"));
+        const QString name = QStringLiteral("--") + option->names().first();
+        options.trigger.emplace();
+        options.trigger->kind = kind;
+        options.trigger->level = parser.value(*option).toDouble(&ok);
+        if (!ok || !std::isfinite(options.trigger->level))
+            return bad(QStringLiteral("%1 needs a number").arg(name));
+    }
+    for (const QCommandLineOption *option : {&o.pre, &o.post, &o.once}) {
+        if (parser.isSet(*option) && !options.trigger)
+            return bad(QStringLiteral("--%1 needs a trigger").arg(option->names().first()));
+    }
+    if (options.trigger) {
+        for (const auto &[option, seconds] : {std::pair(&o.pre, &options.trigger->preS),
+                                              std::pair(&o.post, &options.trigger->postS)}) {
+            if (!parser.isSet(*option))
+                continue;
+            *seconds = parser.value(*option).toDouble(&ok);
+            if (!ok || !std::isfinite(*seconds) || *seconds < 0)
+                return bad(QStringLiteral("--%1 must be 0 or more seconds")
+                                   .arg(option->names().first()));
+        }
+        options.trigger->once = parser.isSet(o.once);
+    }
     return command;
 }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "trigger.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 enum class LogFormat { Record, Csv, Jsonl };
 
@@ -14,6 +18,7 @@ struct LogOptions
     LogFormat format = LogFormat::Csv;
     QString output = QStringLiteral("-"); // "-" is standard output
     bool quiet = false;
+    std::optional<Trigger> trigger; // none: every row is written
 };
 
 struct LogCommand

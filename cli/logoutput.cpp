@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cstdio>
 
 LogOutput::LogOutput(LogFormat format, int intervalMs)
@@ -44,9 +45,15 @@ bool LogOutput::write(const LogRow &row)
         ok = writeBytes(jsonlRow(row));
         break;
     case LogFormat::Record:
-        if (!m_record && !startRecord(row.time.toMSecsSinceEpoch(), row.fahrenheit))
+        // The header's start is the run's, so a first row taken late by a trigger keeps its time.
+        if (!m_record
+            && !startRecord(row.time.toMSecsSinceEpoch() - qint64(row.elapsedS * 1000),
+                            row.fahrenheit))
             return false;
-        ok = m_record->append(row.elapsedS, row.object, row.ambient);
+        ok = std::all_of(row.markers.cbegin(),
+                         row.markers.cend(),
+                         [this](const Marker &marker) { return m_record->appendMarker(marker); })
+             && m_record->append(row.elapsedS, row.object, row.ambient);
         break;
     }
     m_rows += ok ? 1 : 0;

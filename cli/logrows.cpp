@@ -23,14 +23,14 @@ const char *unitName(bool fahrenheit)
 
 QByteArray csvHeader()
 {
-    return QByteArrayLiteral("time,elapsed_s,object,ambient,unit\n");
+    return QByteArrayLiteral("time,elapsed_s,object,ambient,unit,marker\n");
 }
 
 QByteArray csvRow(const LogRow &row)
 {
     return isoTimeWithOffset(row.time) + ',' + elapsed(row.elapsedS) + ','
            + temperature(row.object, "") + ',' + temperature(row.ambient, "") + ','
-           + unitName(row.fahrenheit) + '\n';
+           + unitName(row.fahrenheit) + ',' + csvQuoted(markerField(row.markers)) + '\n';
 }
 
 QByteArray jsonlRow(const LogRow &row)
@@ -38,5 +38,8 @@ QByteArray jsonlRow(const LogRow &row)
     return "{\"time\":\"" + isoTimeWithOffset(row.time) + "\",\"elapsed_s\":"
            + elapsed(row.elapsedS) + ",\"object\":" + temperature(row.object, "null")
            + ",\"ambient\":" + temperature(row.ambient, "null") + ",\"unit\":\""
-           + unitName(row.fahrenheit) + "\"}\n";
+           + unitName(row.fahrenheit) + '"'
+           + (row.markers.isEmpty() ? QByteArray()
+                                    : ",\"marker\":" + jsonString(markerField(row.markers)))
+           + "}\n";
 }
