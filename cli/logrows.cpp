@@ -35,11 +35,10 @@ QByteArray csvRow(const LogRow &row)
 
 QByteArray jsonlRow(const LogRow &row)
 {
+    const QByteArray marker
+            = row.markers.isEmpty() ? QByteArray("null") : jsonString(markerField(row.markers));
     return "{\"time\":\"" + isoTimeWithOffset(row.time) + "\",\"elapsed_s\":"
            + elapsed(row.elapsedS) + ",\"object\":" + temperature(row.object, "null")
            + ",\"ambient\":" + temperature(row.ambient, "null") + ",\"unit\":\""
-           + unitName(row.fahrenheit) + '"'
-           + (row.markers.isEmpty() ? QByteArray()
-                                    : ",\"marker\":" + jsonString(markerField(row.markers)))
-           + "}\n";
+           + unitName(row.fahrenheit) + "\",\"marker\":" + marker + "}\n";
 }
