@@ -320,8 +320,7 @@ bool RecordAppender::append(double duration, double temperature, double ambient)
 
 bool RecordAppender::appendMarker(const Marker &marker)
 {
-    const QByteArray line = markerLine(marker) + '\n';
-    return m_device.write(line) == line.size();
+    return appendRecordMarker(m_device, marker);
 }
 
 bool RecordAppender::finish()
@@ -398,6 +397,12 @@ bool appendRecordRows(QIODevice &device,
 {
     BlockWriter writer(device);
     return writeRows(writer, header, series, firstIndex, {});
+}
+
+bool appendRecordMarker(QIODevice &device, const Marker &marker)
+{
+    const QByteArray line = markerLine(marker) + '\n';
+    return device.write(line) == line.size();
 }
 
 namespace {

@@ -94,6 +94,8 @@ bool appendRecordRows(QIODevice &device,
                       const RecordHeader &header,
                       const RecordSeries &series,
                       int firstIndex);
+// Appends a marker line behind the rows written so far.
+bool appendRecordMarker(QIODevice &device, const Marker &marker);
 
 // Parses a record file from the device's current position. Returns false, with
 // `result.failure` saying why, when the column header is missing or lacks the

@@ -120,6 +120,7 @@ void tst_RecordJournal::writesThroughWhileRecording()
     // Rows reach the file while the recording runs, not only at its end.
     QTRY_VERIFY_WITH_TIMEOUT(rowsIn(journalPath()) >= 20, 10000);
     QVERIFY(chart.isRecording());
+    chart.journal()->addMarker({0.05, QStringLiteral("door\topen")});
     chart.UpdateTemp(22.5);
     QTest::qWait(100);
     chart.on_pushButton_startstop_clicked();
@@ -130,6 +131,7 @@ void tst_RecordJournal::writesThroughWhileRecording()
     RecordImport journal;
     QVERIFY(loadJournalFile(journalPath(), journal));
     QCOMPARE(journal.skippedLines, 0);
+    QCOMPARE(journal.markers, (QVector<Marker>{{0.05, QStringLiteral("door\topen")}}));
     QCOMPARE(journal.unit, std::optional<int>(2));
     for (int i = 0; i < held.durations.size(); ++i) {
         QCOMPARE(journal.series.durations[i], std::round(held.durations[i] * 100) / 100);
