@@ -6,6 +6,7 @@
 #include "chartsettings.h"
 #include "collect.h"
 #include "csvexport.h"
+#include "markerlayer.h"
 #include "navbutton.h"
 #include "qtcompat.h"
 #include "recordjournal.h"
@@ -19,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QShortcut>
 #include <QSpacerItem>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -173,6 +175,13 @@ void ttwidget::buildForm()
     m_verticalButton = addStripButton(m_menuWidget, QStringLiteral("pushButton_vertical"));
     m_verticalButton->setIconSize(QSize(40, 50));
     m_exportButton = addStripButton(m_menuWidget, QStringLiteral("pushButton_export"));
+    NavButton *markerButton = addStripButton(m_menuWidget, QStringLiteral("pushButton_marker"));
+    markerButton->setText(tr("添加标记"));
+    connect(markerButton, &NavButton::clicked, this, [this] { addMarker(); });
+    // Text fields take a plain M for themselves before a window shortcut sees it.
+    connect(new QShortcut(QKeySequence(Qt::Key_M), this), &QShortcut::activated, this, [this] {
+        addMarker();
+    });
     layout->addWidget(m_menuWidget);
 
     m_startStopButton->setText(tr("开始"));
@@ -261,6 +270,7 @@ void ttwidget::setupInteractions()
     // Nothing is drawn on QCustomPlot's own overlay; a buffer of its own would
     // be cleared and laid over the plot at every redraw for nothing.
     plot->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
+    m_markerLayer = new MarkerLayer(plot);
     m_readoutLine = new QCPItemStraightLine(plot);
     m_readoutLine->setLayer(QStringLiteral("readout"));
     m_readoutLine->setPen(QPen(QColor(60, 60, 60), 1, Qt::DashLine));
@@ -516,7 +526,20 @@ RecordHeader ttwidget::recordHeader() const
     header.emissivity = emissivity;
     header.unit = unit;
     header.recordInterval = m_recordInterval;
+    header.markers = m_markerLayer->markers();
     return header;
+}
+
+void ttwidget::addMarker(const QString &text)
+{
+    if (isTrendShown())
+        return;
+    const Marker marker{recording ? std::max(0.0, m_samples.lastDuration())
+                                  : plot->xAxis->range().center(),
+                        text};
+    m_markerLayer->add(marker);
+    if (recording && m_journal)
+        m_journal->addMarker(marker);
 }
 
 void ttwidget::setPrompter(ChartPrompter *prompter)
@@ -632,6 +655,7 @@ void ttwidget::on_pushButton_startstop_clicked()
         refreshView();
     } else {
         m_samples.restart();
+        m_markerLayer->clear();
         syncRecord();
         m_trend.clear();
         showSource(false);
@@ -690,6 +714,7 @@ void ttwidget::syncRecord()
 void ttwidget::refreshView()
 {
     syncRecord();
+    m_markerLayer->setVisible(!isTrendShown());
     // Only a recording needs the quick tick; between recordings the trend
     // is redrawn four times a second and everything else redraws itself.
     const int cadence = recording ? kRefreshMs : kTrendRedrawMs;
@@ -1050,6 +1075,7 @@ void ttwidget::applyImport(RecordImport imported)
     importMin = imported.minTemperature;
     m_startMsecs = imported.startMsecs;
     m_unsaved = false;
+    m_markerLayer->setMarkers(imported.markers);
 
     // Shared with the store, not copied.
     const RecordSeries series = imported.series;

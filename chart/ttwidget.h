@@ -18,6 +18,7 @@ class AmbreleScale;
 class ChartPrompter;
 class Collect;
 class NavButton;
+class MarkerLayer;
 class QCPAxis;
 class QCPGraph;
 class QCPItemRect;
@@ -106,6 +107,9 @@ public:
     // The 30 ms refresh: hands new samples to the graphs and moves the view.
     void refreshView();
 
+    // The markers of the recording or record shown; they go into its files.
+    MarkerLayer *markerLayer() const { return m_markerLayer; }
+
     // Not owned; nullptr restores the standard boxes and file dialog.
     void setPrompter(ChartPrompter *prompter);
 
@@ -135,6 +139,9 @@ signals:
     void stopcollecttips();
 
 public slots:
+    // A marker at the recording's latest sample (or, after it, in the middle of the view);
+    // nothing while the live trend shows.
+    void addMarker(const QString &text = QString());
     void UpdateTemp(double v);
     void UpdateTempAmb(double v);
     // Whether an instrument is connected: the live trend needs one.
@@ -269,6 +276,7 @@ private:
     std::optional<QCPRange> m_selection;
     QCPItemRect *m_selectionItem = nullptr;
     QCPItemStraightLine *m_readoutLine = nullptr;
+    MarkerLayer *m_markerLayer = nullptr;
     QCPItemText *m_readoutLabel = nullptr;
     QCPItemText *m_trendCaption = nullptr;
     QTimer *m_statisticsTimer = nullptr;
