@@ -14,6 +14,7 @@
 #include "messages.h"
 #include "navbutton.h"
 #include "qtcompat.h"
+#include "recordingmarkers.h"
 #include "recordjournal.h"
 #include "relaysettingdialog.h"
 #include "serialports.h"
@@ -150,6 +151,7 @@ MainWindow::MainWindow(QWidget *parent)
             this,
             &MainWindow::showAlarmThresholds);
     connect(instrument, &Instrument::unitChanged, this, &MainWindow::showUnit);
+    new RecordingMarkers(instrument, ui.widget_tt, this);
     m_thresholdLines = std::make_unique<ThresholdLines>(ui.widget_tt->plot);
     m_beeper = new AlarmBeeper(this);
     connect(instrument, &Instrument::factoryResetDone, this, [](bool success) {
