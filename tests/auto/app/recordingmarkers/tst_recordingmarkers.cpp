@@ -1,6 +1,7 @@
 // What the recording marks by itself: alarms starting and ending, settings changing, the unit
 // switching; and nothing outside a recording.
 #include "../../chart/chartfixtures.h"
+#include "../support/answers.h"
 #include "markerlayer.h"
 #include "recordingmarkers.h"
 
@@ -9,18 +10,6 @@
 #include <cmath>
 
 namespace {
-
-// An XOR-framed answer carrying a 16-bit value.
-QByteArray answer16(quint16 value)
-{
-    const char high = char(value >> 8), low = char(value & 0xFF);
-    return QByteArray() + high + low + char(high ^ low);
-}
-
-QByteArray temperature(double celsius)
-{
-    return answer16(quint16(std::lround(celsius * 10 + 1000)));
-}
 
 QStringList texts(const ttwidget &chart)
 {
@@ -45,14 +34,14 @@ void tst_RecordingMarkers::marksWhatHappened()
     ttwidget &chart = f.chart;
     Instrument instrument;
     RecordingMarkers markers(&instrument, &chart);
-    instrument.recvdata(0x15, temperature(-50.0), true);
-    instrument.recvdata(0x16, temperature(1000.0), true);
-    instrument.recvdata(0x21, temperature(35.0), true);
+    instrument.recvdata(0x15, temperatureAnswer(-50.0), true);
+    instrument.recvdata(0x16, temperatureAnswer(1000.0), true);
+    instrument.recvdata(0x21, temperatureAnswer(35.0), true);
     instrument.recvdata(0x57, QByteArray(2, char(1)), true);
     instrument.recvdata(0xA0, answer16(950), true);
     // Before the recording: nothing.
-    instrument.recvdata(0x01, temperature(40.0), true);
-    instrument.recvdata(0x01, temperature(20.0), true);
+    instrument.recvdata(0x01, temperatureAnswer(40.0), true);
+    instrument.recvdata(0x01, temperatureAnswer(20.0), true);
     chart.UpdateTemp(20.0);
     f.settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
     chart.on_pushButton_startstop_clicked();
@@ -60,9 +49,9 @@ void tst_RecordingMarkers::marksWhatHappened()
 
     instrument.recvdata(0xA0, answer16(950), true); // read again, unchanged
     instrument.recvdata(0xA0, answer16(900), true);
-    instrument.recvdata(0x01, temperature(40.0), true);
-    instrument.recvdata(0x01, temperature(34.8), true); // inside the hysteresis
-    instrument.recvdata(0x01, temperature(20.0), true);
+    instrument.recvdata(0x01, temperatureAnswer(40.0), true);
+    instrument.recvdata(0x01, temperatureAnswer(34.8), true); // inside the hysteresis
+    instrument.recvdata(0x01, temperatureAnswer(20.0), true);
     QCOMPARE(texts(chart), QStringList({"发射率 0.95 → 0.9", "高温报警开始", "报警结束"}));
     chart.on_pushButton_startstop_clicked();
 }
