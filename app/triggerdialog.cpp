@@ -16,10 +16,10 @@ double rateInUnit(double celsiusPerSecond, int unit)
     return unit == TemperatureUnit::Fahrenheit ? celsiusPerSecond * 1.8 : celsiusPerSecond;
 }
 
-QDoubleSpinBox *secondsBox(QWidget *parent)
+QDoubleSpinBox *secondsBox(QWidget *parent, double maximum)
 {
     auto *box = new QDoubleSpinBox(parent);
-    box->setRange(0, 3600);
+    box->setRange(0, maximum);
     box->setDecimals(1);
     box->setSuffix(QStringLiteral(" s"));
     return box;
@@ -32,8 +32,8 @@ TriggerDialog::TriggerDialog(int unit, QWidget *parent)
     , m_unit(unit)
     , m_kind(new QComboBox(this))
     , m_level(new QDoubleSpinBox(this))
-    , m_pre(secondsBox(this))
-    , m_post(secondsBox(this))
+    , m_pre(secondsBox(this, Trigger::MaxPreS))
+    , m_post(secondsBox(this, 24 * 3600))
     , m_once(new QCheckBox(tr("第一次记录后停止"), this))
 {
     setObjectName(QStringLiteral("TriggerDialog"));

@@ -18,6 +18,8 @@ struct Trigger
     // A rate is taken over at least this span, so the reading's noise alone
     // does not look like a steep slope.
     static constexpr double RateWindowS = 1.0;
+    // The held samples live in memory: an hour at the finest interval is a few tens of MB.
+    static constexpr double MaxPreS = 3600;
 
     Kind kind = Kind::Above;
     double level = 0;  // Celsius for Above and Below; Celsius per second for Rate, signed

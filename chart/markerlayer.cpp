@@ -18,6 +18,9 @@ MarkerLayer::MarkerLayer(QCustomPlot *plot)
 
 void MarkerLayer::setMarkers(const QVector<Marker> &markers)
 {
+    // Every recording starts by clearing: most have no markers to clear.
+    if (markers.isEmpty() && m_markers.isEmpty())
+        return;
     m_markers = markers;
     std::stable_sort(m_markers.begin(), m_markers.end(), [](const Marker &a, const Marker &b) {
         return a.seconds < b.seconds;

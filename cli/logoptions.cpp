@@ -65,7 +65,8 @@ SIGINT/SIGTERM arrives.
   --trigger-rate R   the same while the object changes faster than R degrees
                      Celsius a second over the last second; a negative R means a
                      fall; it clears below half the rate
-  --pre SECONDS      a capture starts this long before its trigger (default 10)
+  --pre SECONDS      a capture starts this long before its trigger, up to 3600
+                     (default 10)
   --post SECONDS     and ends this long after the trigger cleared (default 10)
   --once             stop after the first capture instead of waiting for the next
   --help             show this text
@@ -190,14 +191,16 @@ LogCommand parseLogArguments(const QStringList &arguments)
             return bad(QStringLiteral("--%1 needs a trigger").arg(option->names().first()));
     }
     if (options.trigger) {
-        for (const auto &[option, seconds] : {std::pair(&o.pre, &options.trigger->preS),
-                                              std::pair(&o.post, &options.trigger->postS)}) {
-            if (!parser.isSet(*option))
-                continue;
-            *seconds = parser.value(*option).toDouble(&ok);
-            if (!ok || !std::isfinite(*seconds) || *seconds < 0)
-                return bad(QStringLiteral("--%1 must be 0 or more seconds")
-                                   .arg(option->names().first()));
+        Trigger &trigger = *options.trigger;
+        if (parser.isSet(o.pre)) {
+            trigger.preS = parser.value(o.pre).toDouble(&ok);
+            if (!ok || !(trigger.preS >= 0 && trigger.preS <= Trigger::MaxPreS))
+                return bad(QStringLiteral("--pre must be 0 to %1 seconds").arg(Trigger::MaxPreS));
+        }
+        if (parser.isSet(o.post)) {
+            trigger.postS = parser.value(o.post).toDouble(&ok);
+            if (!ok || !std::isfinite(trigger.postS) || trigger.postS < 0)
+                return bad(QStringLiteral("--post must be 0 or more seconds"));
         }
         options.trigger->once = parser.isSet(o.once);
     }

@@ -176,6 +176,8 @@ void tst_LogUnits::triggers_data()
             << QStringList{"--pre", "1"} << false << 0 << 0.0 << 0.0 << 0.0 << false;
     QTest::newRow("once without a trigger")
             << QStringList{"--once"} << false << 0 << 0.0 << 0.0 << 0.0 << false;
+    QTest::newRow("pre over an hour") << QStringList{"--trigger-above", "1", "--pre", "3601"}
+                                      << false << 0 << 0.0 << 0.0 << 0.0 << false;
     QTest::newRow("negative post") << QStringList{"--trigger-above", "1", "--post", "-1"} << false
                                    << 0 << 0.0 << 0.0 << 0.0 << false;
 }
