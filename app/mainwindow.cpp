@@ -16,6 +16,7 @@
 #include "navbutton.h"
 #include "portwatch.h"
 #include "qtcompat.h"
+#include "recordingmarkers.h"
 #include "recordjournal.h"
 #include "relaysettingdialog.h"
 #include "settings.h"
@@ -153,6 +154,7 @@ MainWindow::MainWindow(QWidget *parent)
             this,
             &MainWindow::showAlarmThresholds);
     connect(instrument, &Instrument::unitChanged, this, &MainWindow::showUnit);
+    new RecordingMarkers(instrument, ui.widget_tt, this);
     m_thresholdLines = std::make_unique<ThresholdLines>(ui.widget_tt->plot);
     m_beeper = new AlarmBeeper(this);
     connect(instrument, &Instrument::factoryResetDone, this, [](bool success) {

@@ -5,6 +5,7 @@
 #include "chartresources.h"
 #include "chartsettings.h"
 #include "csvexport.h"
+#include "markerlayer.h"
 #include "navbutton.h"
 #include "qtcompat.h"
 #include "recordjournal.h"
@@ -18,6 +19,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QShortcut>
 #include <QSpacerItem>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -161,6 +163,13 @@ void ttwidget::buildForm()
     m_verticalButton = addStripButton(m_menuWidget, QStringLiteral("pushButton_vertical"));
     m_verticalButton->setIconSize(QSize(40, 50));
     m_exportButton = addStripButton(m_menuWidget, QStringLiteral("pushButton_export"));
+    NavButton *markerButton = addStripButton(m_menuWidget, QStringLiteral("pushButton_marker"));
+    markerButton->setText(tr("添加标记"));
+    connect(markerButton, &NavButton::clicked, this, [this] { addMarker(); });
+    // Text fields take a plain M for themselves before a window shortcut sees it.
+    connect(new QShortcut(QKeySequence(Qt::Key_M), this), &QShortcut::activated, this, [this] {
+        addMarker();
+    });
     layout->addWidget(m_menuWidget);
 
     m_startStopButton->setText(tr("开始"));
@@ -249,6 +258,7 @@ void ttwidget::setupInteractions()
     // Nothing is drawn on QCustomPlot's own overlay; a buffer of its own would
     // be cleared and laid over the plot at every redraw for nothing.
     plot->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
+    m_markerLayer = new MarkerLayer(plot);
     m_readoutLine = new QCPItemStraightLine(plot);
     m_readoutLine->setLayer(QStringLiteral("readout"));
     m_readoutLine->setPen(QPen(QColor(60, 60, 60), 1, Qt::DashLine));
@@ -518,6 +528,17 @@ void ttwidget::stopAndClose()
     close();
 }
 
+void ttwidget::addMarker(const QString &text)
+{
+    if (isTrendShown())
+        return;
+    const Marker marker{isRecording() ? std::max(0.0, samples().lastDuration())
+                                      : plot->xAxis->range().center(),
+                        text};
+    m_session.addMarker(marker);
+    m_markerLayer->add(marker);
+}
+
 void ttwidget::setPrompter(ChartPrompter *prompter)
 {
     m_prompter = prompter ? prompter : &standardPrompter;
@@ -604,6 +625,7 @@ void ttwidget::on_pushButton_startstop_clicked()
     }
     applyChartSettings();
     m_session.start();
+    m_markerLayer->clear();
     syncRecord();
     m_trend.clear();
     showSource(false);
@@ -668,6 +690,7 @@ void ttwidget::syncRecord()
 void ttwidget::refreshView()
 {
     syncRecord();
+    m_markerLayer->setVisible(!isTrendShown());
     // Only a recording needs the quick tick; between recordings the trend
     // is redrawn four times a second and everything else redraws itself.
     const int cadence = isRecording() ? kRefreshMs : kTrendRedrawMs;
@@ -1032,6 +1055,7 @@ void ttwidget::applyImport(RecordImport imported)
     importMin = imported.minTemperature;
     // The axis label follows the file's unit; the samples are in it already.
     const int unit = imported.unit.value_or(this->unit());
+    m_markerLayer->setMarkers(imported.markers);
     // Shared with the store, not copied.
     const RecordSeries series = imported.series;
     const int dataCount = imported.dataCount;

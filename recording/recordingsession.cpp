@@ -141,6 +141,7 @@ void RecordingSession::start()
         m_header.recordInterval = m_interval;
         if (!std::isnan(m_emissivity))
             m_header.emissivity = float(m_emissivity);
+        m_header.markers.clear();
     }
     m_armed = true;
     m_unsaved = true;
@@ -298,6 +299,7 @@ void RecordingSession::load(RecordImport imported)
     m_header.unit = imported.unit.value_or(m_header.unit);
     m_header.emissivity = imported.emissivity.value_or(m_header.emissivity);
     m_start = imported.startMsecs;
+    m_header.markers = std::move(imported.markers);
     if (m_start)
         m_header.startMsecs = *m_start;
     m_unsaved = false;
@@ -321,6 +323,25 @@ void RecordingSession::discard()
 {
     if (std::exchange(m_unsaved, false) && m_journal)
         m_journal->remove();
+}
+
+void RecordingSession::addMarker(const Marker &marker)
+{
+    bool journalled = false;
+    {
+        QMutexLocker lock(&m_lock);
+        m_header.markers.append(marker);
+        // Before the first sample the journal has not begun; its header takes the marker then.
+        journalled = m_sampling;
+    }
+    if (journalled && m_journal)
+        m_journal->addMarker(marker);
+}
+
+QVector<Marker> RecordingSession::markers() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_header.markers;
 }
 
 RecordHeader RecordingSession::header() const

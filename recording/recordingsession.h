@@ -100,7 +100,12 @@ public:
     // The recording held needs no keeping any more: its journal goes.
     void discard();
 
-    // What a file written now says in its header.
+    // A marker of the recording held; while it runs the journal keeps it among the rows. It stays
+    // with the recording until the next start() or load() and goes into every file written.
+    void addMarker(const Marker &marker);
+    QVector<Marker> markers() const;
+
+    // What a file written now says in its header, markers included.
     RecordHeader header() const;
     // Wall-clock time of the first sample, when known.
     std::optional<qint64> startMsecs() const;

@@ -269,7 +269,7 @@ void tst_ChartView::exports()
     const QList<QByteArray> rows = csv.readAll().trimmed().split('\n');
     QCOMPARE(rows.size(), 4);
     QVERIFY2(rows[2].contains(",0.500,,19.5,"), rows[2].constData());
-    QVERIFY2(rows[3].endsWith(",1.000,21.0,,°C"), rows[3].constData());
+    QVERIFY2(rows[3].endsWith(",1.000,21.0,,°C,"), rows[3].constData());
     QCOMPARE(m_f->prompter.messages.size(), 3);
     for (const RecordingPrompter::Message &message : m_f->prompter.messages)
         QCOMPARE(message.icon, QMessageBox::Information);
