@@ -118,6 +118,9 @@ ttwidget::ttwidget(QWidget *parent)
     applyChartSettings();
 
     connect(&m_session, &RecordingSession::finished, this, &ttwidget::recordingFinished);
+    connect(&m_session, &RecordingSession::markerAdded, this, [this](const Marker &marker) {
+        m_markerLayer->add(marker);
+    });
 
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setTimerType(Qt::CoarseTimer);
@@ -536,7 +539,6 @@ void ttwidget::addMarker(const QString &text)
                                       : plot->xAxis->range().center(),
                         text};
     m_session.addMarker(marker);
-    m_markerLayer->add(marker);
 }
 
 void ttwidget::setPrompter(ChartPrompter *prompter)
@@ -623,8 +625,31 @@ void ttwidget::on_pushButton_startstop_clicked()
         m_session.stop();
         return;
     }
+    m_session.setTrigger(std::nullopt);
+    startRecording();
+}
+
+void ttwidget::selectSpan(double from, double to)
+{
+    const ChartSeries &series = shownSeries();
+    if (std::isnan(to))
+        to = series.isEmpty() ? from : std::max(from, series.keys().constLast());
+    setSelection(QCPRange(from, to));
+}
+
+void ttwidget::startTriggeredRecording(const Trigger &trigger)
+{
+    if (isRecording())
+        return;
+    m_session.setTrigger(trigger);
+    startRecording();
+}
+
+void ttwidget::startRecording()
+{
     applyChartSettings();
     m_session.start();
+
     m_markerLayer->clear();
     syncRecord();
     m_trend.clear();

@@ -154,6 +154,10 @@ public slots:
     void exportCsv();
 
     void on_pushButton_startstop_clicked();
+    // Statistics over [from, to] seconds, as if dragged out on the chart; a NaN `to` is the end.
+    void selectSpan(double from, double to);
+    // A recording that keeps only captures around `trigger` (see RecordingSession::setTrigger).
+    void startTriggeredRecording(const Trigger &trigger);
     void on_pushButton_hc_clicked();
     void on_pushButton_mode_clicked();
     void on_pushButton_horizontal_clicked();
@@ -219,6 +223,7 @@ private:
     std::optional<qint64> importFile(const QString &path, int mode);
     void applyImport(RecordImport imported);
     void recordingFinished(RecordingSession::End end);
+    void startRecording();
 
     QWidget *m_graphicWidget = nullptr;
     QLabel *m_statisticsLabel = nullptr;

@@ -4,6 +4,7 @@
 #include "instrument.h"
 #include "recordfile.h"
 #include "samplestore.h"
+#include "trigger.h"
 
 #include <QElapsedTimer>
 #include <QMutex>
@@ -73,6 +74,14 @@ public:
     // Null without a journal path.
     RecordJournal *journal() const { return m_journal.get(); }
 
+    // From the next start() on, only captures around `trigger` are kept: the samples of its `pre`
+    // seconds, those while it holds and those of `post` seconds after it cleared, each capture
+    // opened by a marker naming the trigger. Durations still count from the first sample taken,
+    // so all captures lie on one time axis. With `once` the recording ends after the first.
+    // None keeps every sample.
+    void setTrigger(std::optional<Trigger> trigger) { m_trigger = std::move(trigger); }
+    const std::optional<Trigger> &trigger() const { return m_trigger; }
+
     // Drops the samples held and arms a recording: its first sample is taken once a reading has
     // arrived and the emissivity is known (or the instrument had its time to report it).
     void start();
@@ -126,6 +135,8 @@ signals:
     void started();
     // A sample was taken (emitted on the sampling thread).
     void sampled();
+    // A marker was added, by addMarker() or by a capture that opened.
+    void markerAdded(const Marker &marker);
     void finished(RecordingSession::End end);
 
 private:
@@ -134,6 +145,9 @@ private:
     void begin();
     void end(End reason);
     void tick();
+    // Hands a sample to the store, through the capture when there is one. Under m_lock; false
+    // once the store is full.
+    bool keepSample(double duration, double object, double ambient);
 
     SampleStore m_samples;
     std::unique_ptr<RecordJournal> m_journal;
@@ -152,6 +166,14 @@ private:
     int m_feedUnit = 2;
     RecordHeader m_header;
     std::optional<qint64> m_start;
+    bool m_alarm = false;
+    struct Held
+    {
+        double duration;
+        double object;
+        double ambient;
+    };
+    std::optional<TriggeredCapture<Held>> m_capture;
 
     // Owner thread only.
     bool m_armed = false;
@@ -159,6 +181,7 @@ private:
     double m_emissivity = std::nan("");
     int m_interval = 10;
     int m_limit = 1000 * 1000;
+    std::optional<Trigger> m_trigger;
     QElapsedTimer m_armedFor;
     QTimer *m_headerWait = nullptr;
     QThread m_thread;

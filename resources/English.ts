@@ -605,6 +605,18 @@
         <source>MQTT 设置</source>
         <translation>MQTT settings</translation>
     </message>
+    <message>
+        <source>触发记录：等待 %1</source>
+        <translation>Triggered recording: waiting for %1</translation>
+    </message>
+    <message>
+        <source>添加标记</source>
+        <translation>Add marker</translation>
+    </message>
+    <message>
+        <source>触发记录…</source>
+        <translation>Trigger…</translation>
+    </message>
 </context>
 <context>
     <name>MarkerList</name>

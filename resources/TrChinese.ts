@@ -605,6 +605,18 @@
         <source>MQTT 设置</source>
         <translation>MQTT 設定</translation>
     </message>
+    <message>
+        <source>触发记录：等待 %1</source>
+        <translation>觸發記錄：等待 %1</translation>
+    </message>
+    <message>
+        <source>添加标记</source>
+        <translation>添加標記</translation>
+    </message>
+    <message>
+        <source>触发记录…</source>
+        <translation>觸發記錄…</translation>
+    </message>
 </context>
 <context>
     <name>MarkerList</name>
