@@ -44,6 +44,34 @@ Logger::Logger(const LogOptions &options, QObject *parent)
     // Rows leave the store as they are written; the limit never stops a run.
     m_session.setSampleLimit(INT_MAX);
     connect(&m_session, &RecordingSession::sampled, this, &Logger::writeRows);
+    // What happened to the instrument goes into the file beside the readings it explains.
+    connect(&m_instrument,
+            &Instrument::connectionStateChanged,
+            this,
+            [this](Instrument::ConnectionState state) {
+                using State = Instrument::ConnectionState;
+                if (state != State::Lost && state != State::Connected)
+                    return;
+                const bool lost = state == State::Lost;
+                if (std::exchange(m_lost, lost) != lost)
+                    addMarker(lost ? QStringLiteral("instrument lost")
+                                   : QStringLiteral("instrument back"));
+            });
+    connect(&m_instrument, &Instrument::alarmChanged, this, [this](AlarmState state) {
+        if (std::exchange(m_alarm, state) == state)
+            return;
+        switch (state) {
+        case AlarmState::High:
+            addMarker(QStringLiteral("high alarm started"));
+            break;
+        case AlarmState::Low:
+            addMarker(QStringLiteral("low alarm started"));
+            break;
+        case AlarmState::None:
+            addMarker(QStringLiteral("alarm ended"));
+            break;
+        }
+    });
     connect(&m_instrument, &Instrument::openFailed, this, [this](const Instrument::Link &link) {
         if (!m_session.isSampling())
             fail(ExitFailed, QStringLiteral("cannot open %1").arg(link.portName));

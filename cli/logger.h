@@ -62,6 +62,8 @@ private:
     std::optional<TriggeredCapture<LogRow>> m_capture; // with a trigger
     QVector<Marker> m_markers;                         // for the next row
     bool m_anyRow = false;                             // the session took a row
+    bool m_lost = false;                               // for "instrument back"
+    AlarmState m_alarm = AlarmState::None;
     QTimer m_statusTimer;
     double m_lastDurationS = 0.0;
     bool m_ended = false;

@@ -106,7 +106,8 @@ the oldest dropped first) in ~/.config/tevrano-log/mqtt-queue and go out, marked
 Each capture's first row carries the marker "trigger: ..." naming it; elapsed_s
 counts from the start of the run, so all captures of a file share one time axis.
 SIGUSR1 adds the marker "external" to the next row (with a trigger, only if
-that row is written). Markers go into the csv "marker" column, the jsonl
+that row is written); "instrument lost", "instrument back", "high alarm started",
+"low alarm started" and "alarm ended" mark what happened to the instrument. Markers go into the csv "marker" column, the jsonl
 "marker" field (null on rows without one) and record files as "Marker:" lines.
 
 Exit status: 0 done or interrupted, 1 other error, 2 no instrument found,

@@ -73,6 +73,20 @@ QVector<double> jsonlObjects(const QByteArray &bytes)
     return objects;
 }
 
+// The markers of a jsonl file by row.
+QMap<int, QString> jsonlMarkers(const QByteArray &bytes)
+{
+    QMap<int, QString> markers;
+    const QList<QByteArray> lines = bytes.trimmed().split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        const QJsonValue value
+                = QJsonDocument::fromJson(lines[i]).object().value(QStringLiteral("marker"));
+        if (value.isString())
+            markers.insert(i, value.toString());
+    }
+    return markers;
+}
+
 bool waitFor(const std::function<bool()> &condition, int timeoutMs)
 {
     QElapsedTimer timer;
@@ -289,6 +303,11 @@ void tst_TevranoLog::unplugGivesGapsThenValues()
     QVERIFY2(late <= 12, qPrintable(QString::number(late)));
     QVERIFY(std::all_of(
             o.cbegin() + back, o.cend(), [](double v) { return std::isnan(v) || v == Object; }));
+    // The loss and the return are marked where they happened, on a gap and on the way back.
+    const QMap<int, QString> markers = jsonlMarkers(readFile(path));
+    QCOMPARE(markers.values(), QStringList({"instrument lost", "instrument back"}));
+    QVERIFY(markers.firstKey() > 0 && markers.firstKey() <= back);
+    QVERIFY(markers.lastKey() > markers.firstKey());
 }
 
 void tst_TevranoLog::rowsReachRedirectedOutputAsTaken()
