@@ -115,7 +115,7 @@ MarkerList::MarkerList(MarkerLayer *layer, QWidget *parent)
 {
     setObjectName(QStringLiteral("markerList"));
     setColumnCount(2);
-    setHeaderLabels({tr("时间(秒)"), tr("标记")});
+    nameColumns();
     setRootIsDecorated(false);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     header()->setStretchLastSection(true);
@@ -135,6 +135,19 @@ MarkerList::MarkerList(MarkerLayer *layer, QWidget *parent)
             m_layer->setText(indexOfTopLevelItem(item), item->text(1));
     });
     refill();
+}
+
+void MarkerList::nameColumns()
+{
+    setHeaderLabels({tr("时间(秒)"), tr("标记")});
+}
+
+void MarkerList::changeEvent(QEvent *event)
+{
+    // Made before the window loads its language, and again when the user switches it.
+    if (event->type() == QEvent::LanguageChange)
+        nameColumns();
+    QTreeWidget::changeEvent(event);
 }
 
 void MarkerList::refill()

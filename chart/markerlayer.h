@@ -64,7 +64,11 @@ signals:
     // From the chosen marker to the next; `to` is NaN for the last one (to the end).
     void spanChosen(double from, double to);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
+    void nameColumns();
     void refill();
 
     MarkerLayer *m_layer;

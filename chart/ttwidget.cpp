@@ -262,6 +262,10 @@ void ttwidget::setupInteractions()
     // be cleared and laid over the plot at every redraw for nothing.
     plot->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
     m_markerLayer = new MarkerLayer(plot);
+    // Texts edited in the marker list go into the files the session writes.
+    connect(m_markerLayer, &MarkerLayer::changed, this, [this] {
+        m_session.setMarkers(m_markerLayer->markers());
+    });
     m_readoutLine = new QCPItemStraightLine(plot);
     m_readoutLine->setLayer(QStringLiteral("readout"));
     m_readoutLine->setPen(QPen(QColor(60, 60, 60), 1, Qt::DashLine));

@@ -382,6 +382,12 @@ QVector<Marker> RecordingSession::markers() const
     return m_header.markers;
 }
 
+void RecordingSession::setMarkers(const QVector<Marker> &markers)
+{
+    QMutexLocker lock(&m_lock);
+    m_header.markers = markers;
+}
+
 RecordHeader RecordingSession::header() const
 {
     QMutexLocker lock(&m_lock);

@@ -113,6 +113,8 @@ public:
     // with the recording until the next start() or load() and goes into every file written.
     void addMarker(const Marker &marker);
     QVector<Marker> markers() const;
+    // Replaces the markers held, as edited in a view; what the journal wrote stays.
+    void setMarkers(const QVector<Marker> &markers);
 
     // What a file written now says in its header, markers included.
     RecordHeader header() const;

@@ -2,6 +2,7 @@
 // strip and exports.
 
 #include "../chartfixtures.h"
+#include "markerlayer.h"
 #include "thresholdlines.h"
 #include "ttwidget.h"
 
@@ -67,6 +68,7 @@ private slots:
     void readoutAtKnownTimes();
     void statisticsOfViewAndSelection();
     void statisticsWithoutValuesShowDashes();
+    void markerListChoosesSpanAndEditsTheSavedText();
     void exports();
     void failedPictureExportKeepsEarlierFile();
     void savedFileFollowsItsName_data();
@@ -232,6 +234,24 @@ void tst_ChartView::statisticsOfViewAndSelection()
     QTest::keyClick(chart.plot, Qt::Key_Escape);
     QCOMPARE(chart.statisticsSpan(), chart.plot->xAxis->range());
     QTRY_VERIFY(strip(chart).startsWith(QStringLiteral("最小 20.0")));
+}
+
+void tst_ChartView::markerListChoosesSpanAndEditsTheSavedText()
+{
+    ttwidget &chart = m_f->chart;
+    record({{{0.0, 20.0, 0}}, {{1.0, 24.0, 0}}, {{2.0, 22.0, 0}}, {{3.0, 30.0, 0}}});
+    chart.markerLayer()->setMarkers({{1.0, QStringLiteral("door")}, {2.0, QString()}});
+    MarkerList list(chart.markerLayer());
+    connect(&list, &MarkerList::spanChosen, &chart, &ttwidget::selectSpan);
+    // From a marker to the next, and from the last to the end.
+    emit list.itemClicked(list.topLevelItem(0), 0);
+    QCOMPARE(chart.statisticsSpan(), QCPRange(1.0, 2.0));
+    emit list.itemClicked(list.topLevelItem(1), 0);
+    QCOMPARE(chart.statisticsSpan(), QCPRange(2.0, 3.0));
+
+    chart.markerLayer()->setText(1, QStringLiteral("lid"));
+    const QVector<Marker> saved{{1.0, QStringLiteral("door")}, {2.0, QStringLiteral("lid")}};
+    QCOMPARE(chart.recordHeader().markers, saved);
 }
 
 void tst_ChartView::statisticsWithoutValuesShowDashes()

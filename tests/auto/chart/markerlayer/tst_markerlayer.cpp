@@ -61,7 +61,10 @@ void tst_MarkerLayer::recordingKeepsItsMarkers()
     ttwidget &chart = f.chart;
     QTemporaryDir dir;
     chart.setJournalPath(dir.filePath(QStringLiteral("journal.txt")));
-    chart.UpdateTemp(21.5);
+    // Readings keep coming, or the session would take gaps.
+    QTimer readings;
+    connect(&readings, &QTimer::timeout, &chart, [&chart] { feedReading(chart, 21.5); });
+    readings.start(20);
     f.settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
     chart.on_pushButton_startstop_clicked();
     QTRY_VERIFY_WITH_TIMEOUT(chart.samples().size() > 5, 10000);
