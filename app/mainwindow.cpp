@@ -11,11 +11,13 @@
 #include "deviceinfodialog.h"
 #include "deviceprobe.h"
 #include "language.h"
+#include "markerlayer.h"
 #include "messages.h"
 #include "mqttdialog.h"
 #include "navbutton.h"
 #include "portwatch.h"
 #include "qtcompat.h"
+#include "recordingmarkers.h"
 #include "recordjournal.h"
 #include "relaysettingdialog.h"
 #include "settings.h"
@@ -23,6 +25,7 @@
 #include "tempareaitem.h"
 #include "temperatureunit.h"
 #include "thresholdlines.h"
+#include "triggerdialog.h"
 #include "ttwidget.h"
 
 #include <QActionGroup>
@@ -153,6 +156,7 @@ MainWindow::MainWindow(QWidget *parent)
             this,
             &MainWindow::showAlarmThresholds);
     connect(instrument, &Instrument::unitChanged, this, &MainWindow::showUnit);
+    new RecordingMarkers(instrument, ui.widget_tt, this);
     m_thresholdLines = std::make_unique<ThresholdLines>(ui.widget_tt->plot);
     m_beeper = new AlarmBeeper(this);
     connect(instrument, &Instrument::factoryResetDone, this, [](bool success) {
@@ -172,6 +176,11 @@ MainWindow::MainWindow(QWidget *parent)
         ui.statusBar->showMessage(tr("已达到样本上限，记录已停止"));
     });
     connect(ui.navButton_live, &NavButton::clicked, ui.widget_tt, &ttwidget::showLiveTrend);
+    connect(ui.navButton_marker, &NavButton::clicked, ui.widget_tt, [this] {
+        ui.widget_tt->addMarker();
+    });
+    connect(ui.navButton_trigger, &NavButton::clicked, this, &MainWindow::askForTrigger);
+    connect(ui.markerList, &MarkerList::spanChosen, ui.widget_tt, &ttwidget::selectSpan);
     connect(ui.comboBoxCom, &ClickComboBox::clicked, this, &MainWindow::comboBoxClicked);
     connect(ui.comboBoxHoldmode,
             &ClickComboBox::clicked,
@@ -309,7 +318,9 @@ MainWindow::MainWindow(QWidget *parent)
                               ui.navButton_horizontal,
                               ui.navButton_vertical,
                               ui.navButton_export,
-                              ui.navButton_live})
+                              ui.navButton_live,
+                              ui.navButton_marker,
+                              ui.navButton_trigger})
         styleToolButton(button);
 
     // 22.-24.
@@ -924,6 +935,7 @@ void MainWindow::ttwidgetStartStop(bool flag)
         emit unitRead(m_instrument->unit());
     // The recording may also end by itself, at its sample limit.
     ui.navButton_startstop->setText(flag ? tr("停止") : tr("开始"));
+    ui.navButton_trigger->setEnabled(!flag);
     ui.widget_params->setEnabled(!flag);
     explainPanel();
     for (NavButton *button : {ui.navButton_restore, ui.pushButton_com}) {
@@ -1436,17 +1448,41 @@ void MainWindow::styleCheckButton(NavButton *button, bool on)
     styleIconButton(button, QLatin1String(on ? CheckboxOn : CheckboxOff));
 }
 
+bool MainWindow::mayStartRecording()
+{
+    if (!m_instrument->isOpen()) {
+        Messages::information(this, tr("提示"), tr("设备未连接"));
+        return false;
+    }
+    // A new recording would replace the one held.
+    return !ui.widget_tt->hasUnsavedRecording()
+           || settleHeldRecording(tr("记录尚未保存。开始新记录前要保存吗？"));
+}
+
+void MainWindow::askForTrigger()
+{
+    if (ui.widget_tt->isRecording() || !mayStartRecording())
+        return;
+    auto *dialog = new TriggerDialog(m_instrument->unit(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    if (m_trigger)
+        dialog->setTrigger(*m_trigger);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        // The instrument may have gone while the dialog was open.
+        if (ui.widget_tt->isRecording() || !m_instrument->isOpen())
+            return;
+        m_trigger = dialog->trigger();
+        ui.widget_tt->startTriggeredRecording(*m_trigger);
+        ui.statusBar->showMessage(tr("触发记录：等待 %1").arg(m_trigger->name()));
+    });
+    dialog->open();
+}
+
 void MainWindow::on_navButton_startstop_clicked()
 {
-    // Only starting needs the instrument: a recording can always be stopped.
-    if (!ui.widget_tt->isRecording() && !m_instrument->isOpen()) {
-        Messages::information(this, tr("提示"), tr("设备未连接"));
-        return;
-    }
     ttwidget *chart = ui.widget_tt;
-    // A new recording would replace the one held.
-    if (!chart->isRecording() && chart->hasUnsavedRecording()
-        && !settleHeldRecording(tr("记录尚未保存。开始新记录前要保存吗？")))
+    // Only starting needs the instrument: a recording can always be stopped.
+    if (!chart->isRecording() && !mayStartRecording())
         return;
     chart->on_pushButton_startstop_clicked();
     if (chart->isRecording()) {

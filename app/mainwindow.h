@@ -2,6 +2,7 @@
 
 #include "instrument.h"
 #include "mainwindow_ui.h"
+#include "trigger.h"
 
 #include <QColor>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QSerialPort>
 
 #include <memory>
+#include <optional>
 
 class AlarmBeeper;
 class AmbrelTitalbar;
@@ -120,6 +122,8 @@ public slots:
     void ClickMqttSettings();
 
     void on_navButton_startstop_clicked();
+    // "触发记录…": asks for a trigger, then starts a recording that keeps only its captures.
+    void askForTrigger();
     void on_navButton_hc_clicked();
     void on_navButton_amb_clicked();
     void on_navButton_mode_clicked();
@@ -188,9 +192,12 @@ private:
     // file is chosen), discarded, or kept as it is (false).
     bool settleHeldRecording(const QString &question);
     void stopRecording();
+    // An instrument to record from, and the recording held saved or given up; false says why not.
+    bool mayStartRecording();
     QAction *addAction(QMenu *menu, void (MainWindow::*handler)());
 
     MainWindowUi ui;
+    std::optional<Trigger> m_trigger; // the last one asked for, offered again
     AmbrelTitalbar *m_titleBar = nullptr;
     QMenu *m_fileMenu = nullptr;
     QMenu *m_deviceMenu = nullptr;

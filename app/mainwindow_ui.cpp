@@ -1,6 +1,7 @@
 #include "mainwindow_ui.h"
 
 #include "clickcombobox.h"
+#include "markerlayer.h"
 #include "navbutton.h"
 #include "switchbutton.h"
 #include "ttwidget.h"
@@ -251,7 +252,9 @@ void MainWindowUi::setupUi(QMainWindow *window)
                                 {&navButton_horizontal, "navButton_horizontal"},
                                 {&navButton_vertical, "navButton_vertical"},
                                 {&navButton_export, "navButton_export"},
-                                {&navButton_live, "navButton_live"}}) {
+                                {&navButton_live, "navButton_live"},
+                                {&navButton_marker, "navButton_marker"},
+                                {&navButton_trigger, "navButton_trigger"}}) {
         *button = make<NavButton>(verticalWidget, name);
         (*button)->setFont(chartFont);
         (*button)->setMinimumHeight(28);
@@ -269,6 +272,9 @@ void MainWindowUi::setupUi(QMainWindow *window)
     areaColumn->setContentsMargins(0, 0, 0, 0);
     listWidgetAreas = make<QListWidget>(widget_temparea, "listWidgetAreas");
     areaColumn->addWidget(listWidgetAreas);
+    markerList = new MarkerList(widget_tt->markerLayer(), widget_temparea);
+    markerList->setObjectName(QStringLiteral("markerList"));
+    areaColumn->addWidget(markerList);
 
     work->addWidget(scrollArea, 0);
     work->addWidget(verticalWidget, 6);
@@ -323,4 +329,6 @@ void MainWindowUi::retranslateUi(QMainWindow *window)
     navButton_vertical->setText(QCoreApplication::translate("MainWindow", "垂直缩放"));
     navButton_export->setText(QCoreApplication::translate("MainWindow", "保存记录"));
     navButton_live->setText(QCoreApplication::translate("MainWindow", "实时趋势"));
+    navButton_marker->setText(QCoreApplication::translate("MainWindow", "添加标记"));
+    navButton_trigger->setText(QCoreApplication::translate("MainWindow", "触发记录…"));
 }

@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 class ClickComboBox;
+class MarkerList;
 class NavButton;
 class SwitchButton;
 class ttwidget;
@@ -107,9 +108,12 @@ struct MainWindowUi
     NavButton *navButton_vertical = nullptr;
     NavButton *navButton_export = nullptr;
     NavButton *navButton_live = nullptr;
+    NavButton *navButton_marker = nullptr;
+    NavButton *navButton_trigger = nullptr;
 
     QWidget *widget_temparea = nullptr;
     QListWidget *listWidgetAreas = nullptr;
+    MarkerList *markerList = nullptr;
     QStatusBar *statusBar = nullptr;
 
     void setupUi(QMainWindow *window);

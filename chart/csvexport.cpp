@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -72,12 +73,18 @@ bool writeCsv(QIODevice &device,
               std::optional<qint64> startMsecs,
               int unit,
               const RecordSeries &series,
+              const QVector<Marker> &markers,
               const RecordProgress &progress)
 {
     const int count = int(std::min(series.durations.size(), series.temperatures.size()));
     BlockWriter writer(device);
-    if (!writer.append(QByteArrayLiteral("time,elapsed_s,object,ambient,unit\n")))
+    if (!writer.append(QByteArrayLiteral("time,elapsed_s,object,ambient,unit,marker\n")))
         return false;
+    QVector<Marker> pending = markers;
+    std::stable_sort(pending.begin(), pending.end(), [](const Marker &a, const Marker &b) {
+        return a.seconds < b.seconds;
+    });
+    auto nextMarker = pending.cbegin();
     const QByteArray unitColumn = unitText(unit);
     ProgressReporter reporter(progress);
     SecondText clock;
@@ -98,6 +105,20 @@ bool writeCsv(QIODevice &device,
         *out++ = ',';
         std::memcpy(out, unitColumn.constData(), size_t(unitColumn.size()));
         out += unitColumn.size();
+        *out++ = ',';
+        // Half a millisecond of slack: elapsed times are written with three decimals.
+        const auto rowEnd
+                = i + 1 == count ? pending.cend()
+                                 : std::find_if(nextMarker, pending.cend(), [&](const Marker &m) {
+                                       return !(m.seconds <= elapsed + 0.0005);
+                                   });
+        if (rowEnd != nextMarker) {
+            writer.advance(out);
+            if (!writer.append(csvQuoted(markerField(QVector<Marker>(nextMarker, rowEnd)))))
+                return false;
+            out = writer.cursor();
+            nextMarker = rowEnd;
+        }
         *out++ = '\n';
         writer.advance(out);
         if (!writer.flushIfFull() || !reporter.report(int(qint64(i + 1) * 100 / count)))
@@ -110,11 +131,14 @@ bool saveCsvFile(const QString &path,
                  std::optional<qint64> startMsecs,
                  int unit,
                  const RecordSeries &series,
+                 const QVector<Marker> &markers,
                  const RecordProgress &progress,
                  QString *error)
 {
     return saveFileAtomically(
             path,
-            [&](QIODevice &device) { return writeCsv(device, startMsecs, unit, series, progress); },
+            [&](QIODevice &device) {
+                return writeCsv(device, startMsecs, unit, series, markers, progress);
+            },
             error);
 }

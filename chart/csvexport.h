@@ -14,14 +14,16 @@ class QIODevice;
 QByteArray csvTime(qint64 msecsSinceEpoch);
 
 // A spreadsheet's view of a recording, UTF-8:
-//   time,elapsed_s,object,ambient,unit
+//   time,elapsed_s,object,ambient,unit,marker
 // one row a sample, temperatures with the record file's decimals. The time is the start plus the
-// elapsed seconds, left empty when the start is unknown; a gap (NaN) leaves its field empty.
-// Returns false as soon as the device refuses a write.
+// elapsed seconds, left empty when the start is unknown; a gap (NaN) leaves its field empty. A
+// marker goes on the first row at or after its time (the last row for any later one); two on one
+// row are joined by "; ". Returns false as soon as the device refuses a write.
 bool writeCsv(QIODevice &device,
               std::optional<qint64> startMsecs,
               int unit,
               const RecordSeries &series,
+              const QVector<Marker> &markers,
               const RecordProgress &progress = {});
 
 // Writes through a temporary file, like saveRecordFile.
@@ -29,6 +31,7 @@ bool saveCsvFile(const QString &path,
                  std::optional<qint64> startMsecs,
                  int unit,
                  const RecordSeries &series,
+                 const QVector<Marker> &markers,
                  const RecordProgress &progress = {},
                  QString *error = nullptr);
 

@@ -5,6 +5,7 @@
 #include "chartresources.h"
 #include "chartsettings.h"
 #include "csvexport.h"
+#include "markerlayer.h"
 #include "navbutton.h"
 #include "qtcompat.h"
 #include "recordjournal.h"
@@ -18,6 +19,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QShortcut>
 #include <QSpacerItem>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -116,6 +118,9 @@ ttwidget::ttwidget(QWidget *parent)
     applyChartSettings();
 
     connect(&m_session, &RecordingSession::finished, this, &ttwidget::recordingFinished);
+    connect(&m_session, &RecordingSession::markerAdded, this, [this](const Marker &marker) {
+        m_markerLayer->add(marker);
+    });
 
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setTimerType(Qt::CoarseTimer);
@@ -161,6 +166,13 @@ void ttwidget::buildForm()
     m_verticalButton = addStripButton(m_menuWidget, QStringLiteral("pushButton_vertical"));
     m_verticalButton->setIconSize(QSize(40, 50));
     m_exportButton = addStripButton(m_menuWidget, QStringLiteral("pushButton_export"));
+    NavButton *markerButton = addStripButton(m_menuWidget, QStringLiteral("pushButton_marker"));
+    markerButton->setText(tr("添加标记"));
+    connect(markerButton, &NavButton::clicked, this, [this] { addMarker(); });
+    // Text fields take a plain M for themselves before a window shortcut sees it.
+    connect(new QShortcut(QKeySequence(Qt::Key_M), this), &QShortcut::activated, this, [this] {
+        addMarker();
+    });
     layout->addWidget(m_menuWidget);
 
     m_startStopButton->setText(tr("开始"));
@@ -249,6 +261,11 @@ void ttwidget::setupInteractions()
     // Nothing is drawn on QCustomPlot's own overlay; a buffer of its own would
     // be cleared and laid over the plot at every redraw for nothing.
     plot->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
+    m_markerLayer = new MarkerLayer(plot);
+    // Texts edited in the marker list go into the files the session writes.
+    connect(m_markerLayer, &MarkerLayer::changed, this, [this] {
+        m_session.setMarkers(m_markerLayer->markers());
+    });
     m_readoutLine = new QCPItemStraightLine(plot);
     m_readoutLine->setLayer(QStringLiteral("readout"));
     m_readoutLine->setPen(QPen(QColor(60, 60, 60), 1, Qt::DashLine));
@@ -518,6 +535,16 @@ void ttwidget::stopAndClose()
     close();
 }
 
+void ttwidget::addMarker(const QString &text)
+{
+    if (isTrendShown())
+        return;
+    const Marker marker{isRecording() ? std::max(0.0, samples().lastDuration())
+                                      : plot->xAxis->range().center(),
+                        text};
+    m_session.addMarker(marker);
+}
+
 void ttwidget::setPrompter(ChartPrompter *prompter)
 {
     m_prompter = prompter ? prompter : &standardPrompter;
@@ -602,8 +629,32 @@ void ttwidget::on_pushButton_startstop_clicked()
         m_session.stop();
         return;
     }
+    m_session.setTrigger(std::nullopt);
+    startRecording();
+}
+
+void ttwidget::selectSpan(double from, double to)
+{
+    const ChartSeries &series = shownSeries();
+    if (std::isnan(to))
+        to = series.isEmpty() ? from : std::max(from, series.keys().constLast());
+    setSelection(QCPRange(from, to));
+}
+
+void ttwidget::startTriggeredRecording(const Trigger &trigger)
+{
+    if (isRecording())
+        return;
+    m_session.setTrigger(trigger);
+    startRecording();
+}
+
+void ttwidget::startRecording()
+{
     applyChartSettings();
     m_session.start();
+
+    m_markerLayer->clear();
     syncRecord();
     m_trend.clear();
     showSource(false);
@@ -668,6 +719,7 @@ void ttwidget::syncRecord()
 void ttwidget::refreshView()
 {
     syncRecord();
+    m_markerLayer->setVisible(!isTrendShown());
     // Only a recording needs the quick tick; between recordings the trend
     // is redrawn four times a second and everything else redraws itself.
     const int cadence = isRecording() ? kRefreshMs : kTrendRedrawMs;
@@ -1034,6 +1086,7 @@ void ttwidget::applyImport(RecordImport imported)
     importMin = imported.minTemperature;
     // The axis label follows the file's unit; the samples are in it already.
     const int unit = imported.unit.value_or(this->unit());
+    m_markerLayer->setMarkers(imported.markers);
     // Shared with the store, not copied.
     const RecordSeries series = imported.series;
     const int dataCount = imported.dataCount;

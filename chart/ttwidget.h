@@ -14,6 +14,7 @@
 class AmbreleScale;
 class ChartPrompter;
 class NavButton;
+class MarkerLayer;
 class QCPAxis;
 class QCPGraph;
 class QCPItemRect;
@@ -111,6 +112,9 @@ public:
     // The 30 ms refresh: hands new samples to the graphs and moves the view.
     void refreshView();
 
+    // The markers of the recording or record shown; they go into its files.
+    MarkerLayer *markerLayer() const { return m_markerLayer; }
+
     // Not owned; nullptr restores the standard boxes and file dialog.
     void setPrompter(ChartPrompter *prompter);
 
@@ -136,6 +140,9 @@ signals:
     void sampleLimitReached();
 
 public slots:
+    // A marker at the recording's latest sample (or, after it, in the middle of the view);
+    // nothing while the live trend shows.
+    void addMarker(const QString &text = QString());
     void UpdateTemp(double v);
     void UpdateTempAmb(double v);
     // Whether an instrument is connected: the live trend needs one.
@@ -147,6 +154,10 @@ public slots:
     void exportCsv();
 
     void on_pushButton_startstop_clicked();
+    // Statistics over [from, to] seconds, as if dragged out on the chart; a NaN `to` is the end.
+    void selectSpan(double from, double to);
+    // A recording that keeps only captures around `trigger` (see RecordingSession::setTrigger).
+    void startTriggeredRecording(const Trigger &trigger);
     void on_pushButton_hc_clicked();
     void on_pushButton_mode_clicked();
     void on_pushButton_horizontal_clicked();
@@ -212,6 +223,7 @@ private:
     std::optional<qint64> importFile(const QString &path, int mode);
     void applyImport(RecordImport imported);
     void recordingFinished(RecordingSession::End end);
+    void startRecording();
 
     QWidget *m_graphicWidget = nullptr;
     QLabel *m_statisticsLabel = nullptr;
@@ -261,6 +273,7 @@ private:
     std::optional<QCPRange> m_selection;
     QCPItemRect *m_selectionItem = nullptr;
     QCPItemStraightLine *m_readoutLine = nullptr;
+    MarkerLayer *m_markerLayer = nullptr;
     QCPItemText *m_readoutLabel = nullptr;
     QCPItemText *m_trendCaption = nullptr;
     // Says how to get back to following while the user's view holds.

@@ -40,8 +40,13 @@ void WriteFileThread::run()
             if (m_mode == WriteMode) {
                 m_succeeded = saveRecordFile(m_path, m_header, m_series, progress, &error);
             } else if (m_mode == CsvMode) {
-                m_succeeded = saveCsvFile(
-                        m_path, m_startMsecs, m_header.unit, m_series, progress, &error);
+                m_succeeded = saveCsvFile(m_path,
+                                          m_startMsecs,
+                                          m_header.unit,
+                                          m_series,
+                                          m_header.markers,
+                                          progress,
+                                          &error);
             } else {
                 QFile source(m_source);
                 const QByteArray bytes

@@ -64,9 +64,12 @@ namespace {
 // end the event loop watches.
 int wakeFds[2] = {-1, -1};
 
-void onSignal(int)
+constexpr char StopByte = 1;
+constexpr char MarkerByte = 2;
+
+void onSignal(int signal)
 {
-    const char byte = 1;
+    const char byte = signal == SIGUSR1 ? MarkerByte : StopByte;
     [[maybe_unused]] const ssize_t written = ::write(wakeFds[1], &byte, 1);
 }
 } // namespace
@@ -83,9 +86,18 @@ StopSignals::StopSignals(QObject *parent)
     auto *notifier = new QSocketNotifier(wakeFds[0], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, [this] {
         char bytes[16];
-        while (::read(wakeFds[0], bytes, sizeof bytes) > 0) {
+        bool stop = false;
+        ssize_t got = 0;
+        while ((got = ::read(wakeFds[0], bytes, sizeof bytes)) > 0) {
+            for (ssize_t i = 0; i < got; ++i) {
+                if (bytes[i] == MarkerByte)
+                    emit markerRequested();
+                else
+                    stop = true;
+            }
         }
-        emit stopRequested();
+        if (stop)
+            emit stopRequested();
     });
     struct sigaction action = {};
     action.sa_handler = onSignal;
@@ -93,12 +105,14 @@ StopSignals::StopSignals(QObject *parent)
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGUSR1, &action, nullptr);
 }
 
 StopSignals::~StopSignals()
 {
     ::signal(SIGINT, SIG_DFL);
     ::signal(SIGTERM, SIG_DFL);
+    ::signal(SIGUSR1, SIG_DFL);
     delete findChild<QSocketNotifier *>();
     for (int &fd : wakeFds) {
         ::close(fd);

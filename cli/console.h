@@ -11,7 +11,8 @@ bool stderrIsTerminal();
 void ignoreBrokenPipe();
 
 // Turns SIGINT and SIGTERM (on Windows: Ctrl+C, Ctrl+Break and closing the console) into the
-// stopRequested signal, delivered on the thread that created the object. One instance at a time.
+// stopRequested signal and SIGUSR1 (Windows has none) into markerRequested, delivered on the
+// thread that created the object. One instance at a time.
 class StopSignals : public QObject
 {
     Q_OBJECT
@@ -21,4 +22,5 @@ public:
 
 signals:
     void stopRequested();
+    void markerRequested();
 };

@@ -5,6 +5,7 @@
 #include "recordfile.h"
 #include "serialports.h"
 #include "statusline.h"
+#include "temperatureunit.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -14,6 +15,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -32,6 +34,8 @@ Logger::Logger(const LogOptions &options, QObject *parent)
     , m_options(options)
     , m_output(options.format)
 {
+    if (options.trigger)
+        m_capture.emplace(*options.trigger);
     m_statusTimer.setInterval(StatusPeriodMs);
     connect(&m_statusTimer, &QTimer::timeout, this, &Logger::drawStatus);
 
@@ -40,6 +44,34 @@ Logger::Logger(const LogOptions &options, QObject *parent)
     // Rows leave the store as they are written; the limit never stops a run.
     m_session.setSampleLimit(INT_MAX);
     connect(&m_session, &RecordingSession::sampled, this, &Logger::writeRows);
+    // What happened to the instrument goes into the file beside the readings it explains.
+    connect(&m_instrument,
+            &Instrument::connectionStateChanged,
+            this,
+            [this](Instrument::ConnectionState state) {
+                using State = Instrument::ConnectionState;
+                if (state != State::Lost && state != State::Connected)
+                    return;
+                const bool lost = state == State::Lost;
+                if (std::exchange(m_lost, lost) != lost)
+                    addMarker(lost ? QStringLiteral("instrument lost")
+                                   : QStringLiteral("instrument back"));
+            });
+    connect(&m_instrument, &Instrument::alarmChanged, this, [this](AlarmState state) {
+        if (std::exchange(m_alarm, state) == state)
+            return;
+        switch (state) {
+        case AlarmState::High:
+            addMarker(QStringLiteral("high alarm started"));
+            break;
+        case AlarmState::Low:
+            addMarker(QStringLiteral("low alarm started"));
+            break;
+        case AlarmState::None:
+            addMarker(QStringLiteral("alarm ended"));
+            break;
+        }
+    });
     connect(&m_instrument, &Instrument::openFailed, this, [this](const Instrument::Link &link) {
         if (!m_session.isSampling())
             fail(ExitFailed, QStringLiteral("cannot open %1").arg(link.portName));
@@ -128,6 +160,14 @@ void Logger::end(int exitStatus)
         printNote(QStringLiteral("%1 rows not published: the instrument's serial number never came")
                           .arg(m_unpublished.size()));
     m_publisher.reset(); // says "offline" and leaves the queue durable
+    // A trigger that never fired still leaves a file to show the watch ran; a run that took no
+    // row at all leaves the output as it was, as without a trigger.
+    if (m_capture && m_anyRow && m_output.rows() == 0 && exitStatus == ExitDone
+        && !m_output.start(m_session.header())) {
+        printError(QStringLiteral("cannot write %1: %2")
+                           .arg(m_options.output, m_output.errorString()));
+        exitStatus = ExitOutputFailed;
+    }
     if (!m_output.finish() && exitStatus == ExitDone) {
         printError(QStringLiteral("cannot complete %1: %2")
                            .arg(m_options.output, m_output.errorString()));
@@ -154,19 +194,31 @@ void Logger::writeRows()
         row.object = rows.temperatures[i];
         row.ambient = rows.ambients[i];
         row.fahrenheit = header.unit == 1;
+        row.markers = std::exchange(m_markers, {});
+        // A marker goes with the first row after it was asked for.
+        for (Marker &marker : row.markers)
+            marker.seconds = duration;
         m_lastDurationS = duration;
-        if (m_output.write(row, header)) {
-            publish(row);
+        m_anyRow = true;
+        if (!m_capture) {
+            if (!write(row, header))
+                return;
             continue;
         }
-        // A reader that went away ends the run as the reader wanted.
-        if (m_output.readerGone())
-            end(ExitDone);
-        else
-            fail(ExitOutputFailed,
-                 QStringLiteral("cannot write %1: %2")
-                         .arg(m_options.output, m_output.errorString()));
-        return;
+        bool written = true;
+        const double celsius = TemperatureUnit::toCelsius(row.object, header.unit);
+        const bool alarm = m_instrument.alarmState() != AlarmState::None;
+        m_capture->push(duration, celsius, alarm, std::move(row), [&](LogRow &&due, bool opens) {
+            if (opens)
+                due.markers.prepend({due.elapsedS, m_capture->gate().trigger().name()});
+            written = written && write(due, header);
+        });
+        if (!written)
+            return;
+        if (m_capture->gate().finished()) {
+            stop();
+            return;
+        }
     }
 }
 
@@ -188,6 +240,26 @@ void Logger::publish(const LogRow &row)
         m_publisher->publish(waiting);
     }
     m_unpublished.clear();
+}
+
+bool Logger::write(const LogRow &row, const RecordHeader &header)
+{
+    if (m_output.write(row, header)) {
+        publish(row);
+        return true;
+    }
+    // A reader that went away ends the run as the reader wanted.
+    if (m_output.readerGone())
+        end(ExitDone);
+    else
+        fail(ExitOutputFailed,
+             QStringLiteral("cannot write %1: %2").arg(m_options.output, m_output.errorString()));
+    return false;
+}
+
+void Logger::addMarker(const QString &text)
+{
+    m_markers.append({0.0, text});
 }
 
 void Logger::drawStatus()

@@ -4,6 +4,7 @@
 #include "logoptions.h"
 #include "logoutput.h"
 #include "recordingsession.h"
+#include "trigger.h"
 
 #include <QObject>
 #include <QTimer>
@@ -35,6 +36,8 @@ public:
 public slots:
     // Completes the file and ends with ExitDone.
     void stop();
+    // Goes with the next row; with a trigger, only if that row is written.
+    void addMarker(const QString &text);
 
 signals:
     void finished(int exitStatus);
@@ -43,6 +46,8 @@ private:
     void fail(int exitStatus, const QString &message);
     void end(int exitStatus);
     void writeRows();
+    // Writes one row and publishes it; on failure the run ends and false comes back.
+    bool write(const LogRow &row, const RecordHeader &header);
     void drawStatus();
     void printNote(const QString &message);
     void publish(const LogRow &row);
@@ -54,6 +59,11 @@ private:
     std::unique_ptr<Publisher> m_publisher; // with --mqtt
     // Rows taken before the serial number, which names their topics, was read.
     std::deque<PublishRow> m_unpublished;
+    std::optional<TriggeredCapture<LogRow>> m_capture; // with a trigger
+    QVector<Marker> m_markers;                         // for the next row
+    bool m_anyRow = false;                             // the session took a row
+    bool m_lost = false;                               // for "instrument back"
+    AlarmState m_alarm = AlarmState::None;
     QTimer m_statusTimer;
     double m_lastDurationS = 0.0;
     bool m_ended = false;

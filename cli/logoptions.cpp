@@ -29,6 +29,12 @@ struct Options
     QCommandLineOption mqttPrefix{"mqtt-prefix", "", "PREFIX"};
     QCommandLineOption mqttPasswordFile{"mqtt-password-file", "", "FILE"};
     QCommandLineOption noDiscovery{"no-discovery"};
+    QCommandLineOption above{"trigger-above", "", "C"};
+    QCommandLineOption below{"trigger-below", "", "C"};
+    QCommandLineOption rate{"trigger-rate", "", "R"};
+    QCommandLineOption pre{"pre", "", "SECONDS"};
+    QCommandLineOption post{"post", "", "SECONDS"};
+    QCommandLineOption once{"once"};
     QCommandLineOption help{"help"};
     QCommandLineOption version{"version"};
 };
@@ -48,7 +54,8 @@ QString logUsageLine()
     return QStringLiteral(
             "Usage: tevrano-log [--port PATH] [--baud 9600|115200] [--interval MS] "
             "[--duration SECONDS] [--format record|csv|jsonl] [--output FILE|-] [--append] "
-            "[--quiet] [--mqtt mqtt[s]://[user@]host[:port] [--mqtt-ca FILE] "
+            "[--quiet] [--trigger-above C|--trigger-below C|--trigger-rate R [--pre S] [--post S] "
+            "[--once]] [--mqtt mqtt[s]://[user@]host[:port] [--mqtt-ca FILE] "
             "[--mqtt-prefix PREFIX] [--mqtt-password-file FILE] [--no-discovery]]");
 }
 
@@ -68,6 +75,16 @@ SIGINT/SIGTERM arrives.
                      without one
   --append           add csv or jsonl rows to an existing file of that format
   --quiet            no status line on standard error
+  --trigger-above C  write only captures around the object going above C degrees
+                     Celsius; it clears 0.5 degrees below C
+  --trigger-below C  the same below C; it clears 0.5 degrees above C
+  --trigger-rate R   the same while the object changes faster than R degrees
+                     Celsius a second over the last second; a negative R means a
+                     fall; it clears below half the rate
+  --pre SECONDS      a capture starts this long before its trigger, up to 3600
+                     (default 10)
+  --post SECONDS     and ends this long after the trigger cleared (default 10)
+  --once             stop after the first capture instead of waiting for the next
   --mqtt URL         also publish each row to an MQTT broker: mqtt://[user@]host[:port]
                      (default port 1883) or mqtts://... for TLS with the certificate
                      checked (default port 8883); --output may then be omitted (no file)
@@ -86,6 +103,13 @@ While the broker cannot be reached, rows wait in a queue on disk (at most 100 MB
 the oldest dropped first) in ~/.config/tevrano-log/mqtt-queue and go out, marked
 "replayed", when it returns, also after a crash or in the next run.
 
+Each capture's first row carries the marker "trigger: ..." naming it; elapsed_s
+counts from the start of the run, so all captures of a file share one time axis.
+SIGUSR1 adds the marker "external" to the next row (with a trigger, only if
+that row is written); "instrument lost", "instrument back", "high alarm started",
+"low alarm started" and "alarm ended" mark what happened to the instrument. Markers go into the csv "marker" column, the jsonl
+"marker" field (null on rows without one) and record files as "Marker:" lines.
+
 Exit status: 0 done or interrupted, 1 other error, 2 no instrument found,
 3 the output cannot be written.
 )");
@@ -96,21 +120,11 @@ LogCommand parseLogArguments(const QStringList &arguments)
     const Options o;
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({o.port,
-                       o.baud,
-                       o.interval,
-                       o.duration,
-                       o.format,
-                       o.output,
-                       o.append,
-                       o.quiet,
-                       o.mqtt,
-                       o.mqttCa,
-                       o.mqttPrefix,
-                       o.mqttPasswordFile,
-                       o.noDiscovery,
-                       o.help,
-                       o.version});
+    parser.addOptions(
+            {o.port,        o.baud,  o.interval, o.duration, o.format,     o.output,
+             o.append,      o.quiet, o.mqtt,     o.mqttCa,   o.mqttPrefix, o.mqttPasswordFile,
+             o.noDiscovery, o.above, o.below,    o.rate,     o.pre,        o.post,
+             o.once,        o.help,  o.version});
     if (!parser.parse(QStringList{QStringLiteral("tevrano-log")} + arguments)) {
         QString error = parser.errorText();
         if (error.endsWith(QLatin1Char('.')))
@@ -181,6 +195,43 @@ LogCommand parseLogArguments(const QStringList &arguments)
     if (options.append && options.output == QLatin1String("-"))
         return bad(QStringLiteral("--append needs an output file"));
     options.quiet = parser.isSet(o.quiet);
+
+    const std::pair<const QCommandLineOption *, Trigger::Kind> kinds[] = {
+            {&o.above, Trigger::Kind::Above},
+            {&o.below, Trigger::Kind::Below},
+            {&o.rate, Trigger::Kind::Rate},
+    };
+    for (const auto &[option, kind] : kinds) {
+        if (!parser.isSet(*option))
+            continue;
+        if (options.trigger)
+            return bad(QStringLiteral("only one of --trigger-above, --trigger-below and "
+                                      "--trigger-rate"));
+        const QString name = QStringLiteral("--") + option->names().first();
+        options.trigger.emplace();
+        options.trigger->kind = kind;
+        options.trigger->level = parser.value(*option).toDouble(&ok);
+        if (!ok || !std::isfinite(options.trigger->level))
+            return bad(QStringLiteral("%1 needs a number").arg(name));
+    }
+    for (const QCommandLineOption *option : {&o.pre, &o.post, &o.once}) {
+        if (parser.isSet(*option) && !options.trigger)
+            return bad(QStringLiteral("--%1 needs a trigger").arg(option->names().first()));
+    }
+    if (options.trigger) {
+        Trigger &trigger = *options.trigger;
+        if (parser.isSet(o.pre)) {
+            trigger.preS = parser.value(o.pre).toDouble(&ok);
+            if (!ok || !(trigger.preS >= 0 && trigger.preS <= Trigger::MaxPreS))
+                return bad(QStringLiteral("--pre must be 0 to %1 seconds").arg(Trigger::MaxPreS));
+        }
+        if (parser.isSet(o.post)) {
+            trigger.postS = parser.value(o.post).toDouble(&ok);
+            if (!ok || !std::isfinite(trigger.postS) || trigger.postS < 0)
+                return bad(QStringLiteral("--post must be 0 or more seconds"));
+        }
+        options.trigger->once = parser.isSet(o.once);
+    }
 
     options.mqtt = parser.isSet(o.mqtt);
     for (const QCommandLineOption *option :

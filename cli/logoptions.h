@@ -1,9 +1,12 @@
 #pragma once
 
 #include "publisher.h"
+#include "trigger.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 enum class LogFormat { Record, Csv, Jsonl };
 
@@ -20,6 +23,7 @@ struct LogOptions
     bool mqtt = false;              // rows go to the broker in mqttSettings too
     PublisherSettings mqttSettings; // all but the password and the queue directory
     QString mqttPasswordFile;
+    std::optional<Trigger> trigger; // none: every row is written
 };
 
 struct LogCommand

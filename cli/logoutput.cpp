@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -72,8 +73,11 @@ bool LogOutput::writeBytes(const QByteArray &bytes)
     return false;
 }
 
-bool LogOutput::begin(const RecordHeader &header)
+bool LogOutput::start(const RecordHeader &header)
 {
+    if (!m_file.isOpen() || m_started)
+        return true;
+    m_started = true;
     m_sinceSync.start();
     if (!m_file.isSequential()) {
         if (!(m_append ? m_file.seek(m_file.size()) : m_file.resize(0) && m_file.seek(0)))
@@ -99,7 +103,7 @@ bool LogOutput::write(const LogRow &row, const RecordHeader &header)
         ++m_rows; // rows only to the broker
         return true;
     }
-    if (m_rows == 0 && !begin(header))
+    if (!start(header))
         return false;
     bool ok = false;
     switch (m_format) {
@@ -110,7 +114,10 @@ bool LogOutput::write(const LogRow &row, const RecordHeader &header)
         ok = writeBytes(jsonlRow(row));
         break;
     case LogFormat::Record:
-        ok = m_record->append(row.elapsedS, row.object, row.ambient);
+        ok = std::all_of(row.markers.cbegin(),
+                         row.markers.cend(),
+                         [this](const Marker &marker) { return m_record->appendMarker(marker); })
+             && m_record->append(row.elapsedS, row.object, row.ambient);
         break;
     }
     if (!ok) {
@@ -134,7 +141,7 @@ bool LogOutput::finish()
 {
     if (!m_file.isOpen())
         return true;
-    if (m_rows == 0) {
+    if (!m_started) {
         m_file.close();
         if (m_created)
             m_file.remove();

@@ -23,10 +23,13 @@ public:
     // format (csv or jsonl); its rows stay and its header is not repeated.
     bool open(const QString &path, bool append, QString *error);
 
+    // Replaces, or adds to, the file now, as the first row would: a csv file gets its header line,
+    // a record file its header, a jsonl file nothing. Once only; write() calls it.
+    bool start(const RecordHeader &header);
     // `header` goes into a record file with the first row.
     bool write(const LogRow &row, const RecordHeader &header);
     // Completes the file (a record file gets its sample count) and closes it. A file the run
-    // created without writing a row goes again.
+    // created without starting it goes again.
     bool finish();
 
     int rows() const { return m_rows; }
@@ -36,7 +39,6 @@ public:
 
 private:
     bool writeBytes(const QByteArray &bytes);
-    bool begin(const RecordHeader &header);
     bool syncWhenDue();
 
     const LogFormat m_format;
@@ -45,6 +47,7 @@ private:
     bool m_created = false;
     bool m_readerGone = false;
     bool m_lineEndMissing = false; // an appended-to file whose last line is torn
+    bool m_started = false;
     std::optional<RecordAppender> m_record;
     QElapsedTimer m_sinceSync;
     int m_rows = 0;

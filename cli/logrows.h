@@ -1,6 +1,7 @@
 #pragma once
 
 #include "isotime.h"
+#include "marker.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -13,6 +14,7 @@ struct LogRow
     double object = 0;
     double ambient = 0;
     bool fahrenheit = false;
+    QVector<Marker> markers; // set at or just before this row
 };
 
 QByteArray csvHeader(); // with its line end

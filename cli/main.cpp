@@ -57,6 +57,9 @@ int main(int argc, char **argv)
     StopSignals stopSignals;
     Logger logger(options);
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &logger, &Logger::stop);
+    QObject::connect(&stopSignals, &StopSignals::markerRequested, &logger, [&logger] {
+        logger.addMarker(QStringLiteral("external"));
+    });
     QObject::connect(
             &logger, &Logger::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
     if (const std::optional<int> status = logger.start())

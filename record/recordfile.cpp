@@ -76,9 +76,13 @@ QByteArray headerText(const RecordHeader &header, const QString &count)
     else if (header.unit == 2)
         text += QStringLiteral("UnitSymbol:") + QCoreApplication::translate("ttwidget", "℃")
                 + QLatin1Char('\n');
-    text += QStringLiteral("DataCounts:") + count + QLatin1Char('\n');
-    text += QStringLiteral("Index,Duration,Temperature,Tamb,Time\n");
-    return text.toLocal8Bit();
+    QByteArray bytes = text.toLocal8Bit();
+    // Marker texts are UTF-8 wherever the file is written, so they read back the same anywhere.
+    for (const Marker &marker : header.markers)
+        bytes += markerLine(marker) + '\n';
+    bytes += "DataCounts:" + count.toLatin1() + '\n';
+    bytes += "Index,Duration,Temperature,Tamb,Time\n";
+    return bytes;
 }
 
 // "Index<TAB>Duration<TAB>Temperature<TAB>Tamb<TAB>Time" and a line feed; `out` has room for
@@ -306,7 +310,8 @@ bool RecordAppender::start()
 {
     const QByteArray text = headerText(m_header, QString(kCountWidth, QLatin1Char(' ')));
     const QByteArray key = QByteArrayLiteral("DataCounts:");
-    m_countAt = m_device.pos() + text.indexOf(key) + key.size();
+    // The last one: a marker text before it may hold the same letters.
+    m_countAt = m_device.pos() + text.lastIndexOf(key) + key.size();
     return m_device.write(text) == text.size();
 }
 
@@ -326,6 +331,11 @@ bool RecordAppender::append(double duration, double temperature, double ambient)
         return false;
     ++m_count;
     return true;
+}
+
+bool RecordAppender::appendMarker(const Marker &marker)
+{
+    return appendRecordMarker(m_device, marker);
 }
 
 bool RecordAppender::finish()
@@ -402,6 +412,12 @@ bool appendRecordRows(QIODevice &device,
     return writeRows(writer, header, series, firstIndex, {});
 }
 
+bool appendRecordMarker(QIODevice &device, const Marker &marker)
+{
+    const QByteArray line = markerLine(marker) + '\n';
+    return device.write(line) == line.size();
+}
+
 namespace {
 
 // Splits rows into the fields the columns need and turns a usable row into a sample.
@@ -473,6 +489,7 @@ bool readRecordBody(QIODevice &device,
     };
     std::string_view line;
     bool overlong = false;
+    result.markers.clear();
     if (!lines.next(line, overlong)) // the application name
         return failed(RecordFailure::NotARecord);
 
@@ -484,6 +501,10 @@ bool readRecordBody(QIODevice &device,
                                             QStringLiteral("yyyy-MM-dd hh:mm:ss:zzz"));
             if (start.isValid())
                 result.startMsecs = start.toMSecsSinceEpoch();
+            continue;
+        }
+        if (std::optional<Marker> marker = parseMarkerLine(line)) {
+            result.markers.append(std::move(*marker));
             continue;
         }
         // "Key:value" with exactly one colon; found without allocating, as a file may hold
@@ -520,7 +541,7 @@ bool readRecordBody(QIODevice &device,
         // Counting first: growing the arrays would hold the old and the new copy at once.
         qint64 count = 0;
         while (count <= sampleLimit && lines.next(line, overlong))
-            count += rows.split(line, overlong) ? 1 : 0;
+            count += rows.split(line, overlong) ? 1 : 0; // a marker line has a single field
         if (reporter.stopped())
             return failed(RecordFailure::Cancelled);
         if (count > sampleLimit)
@@ -545,7 +566,10 @@ bool readRecordBody(QIODevice &device,
     double minTemperature = 10000.0;
     qint64 kept = 0;
     while (body.next(line, overlong)) {
-        if (rows.split(line, overlong)) {
+        // Marker lines among the rows: a file written while its recording ran.
+        if (std::optional<Marker> marker = parseMarkerLine(line)) {
+            result.markers.append(std::move(*marker));
+        } else if (rows.split(line, overlong)) {
             if (kept == keep) {
                 if (bodySize > 0)
                     break;

@@ -1,6 +1,8 @@
 #ifndef TEVRANO_RECORDFILE_H
 #define TEVRANO_RECORDFILE_H
 
+#include "marker.h"
+
 #include <QIODevice>
 #include <QString>
 #include <QVector>
@@ -31,6 +33,9 @@ struct RecordHeader
     float emissivity = 0.0f;
     int unit = 2;            // 1 Fahrenheit, 2 Celsius
     int recordInterval = 10; // milliseconds between samples
+    // Written as header lines before the count; a file that grows while the
+    // recording runs gets later ones among its rows (RecordAppender::appendMarker).
+    QVector<Marker> markers = {};
 };
 
 // Why an import gave up.
@@ -52,6 +57,7 @@ struct RecordImport
     std::optional<int> unit;
     std::optional<float> emissivity;
     std::optional<qint64> startMsecs; // "Date", local time
+    QVector<Marker> markers;          // from the header and among the rows, in file order
     float maxTemperature = -1000.0f;
     float minTemperature = 10000.0f;
     RecordFailure failure = RecordFailure::None; // set whenever reading returns false
@@ -94,6 +100,8 @@ bool appendRecordRows(QIODevice &device,
                       const RecordHeader &header,
                       const RecordSeries &series,
                       int firstIndex);
+// Appends a marker line behind the rows written so far.
+bool appendRecordMarker(QIODevice &device, const Marker &marker);
 
 // Parses a record file from the device's current position. Returns false, with
 // `result.failure` saying why, when the column header is missing or lacks the
@@ -147,6 +155,8 @@ public:
     bool start();
     // NaN for an unknown temperature or ambient.
     bool append(double duration, double temperature, double ambient);
+    // A marker line between the rows written so far and the next.
+    bool appendMarker(const Marker &marker);
     bool finish();
 
     int count() const { return m_count; }

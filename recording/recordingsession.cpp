@@ -93,6 +93,10 @@ void RecordingSession::attach(Instrument *instrument)
             this,
             &RecordingSession::setConnectionState);
     connect(instrument, &Instrument::parameterRead, this, &RecordingSession::noteParameter);
+    connect(instrument, &Instrument::alarmChanged, this, [this](AlarmState state) {
+        QMutexLocker lock(&m_lock);
+        m_alarm = state != AlarmState::None;
+    });
     connect(instrument, &Instrument::unitChanged, this, [this](int unit, int previous) {
         QMutexLocker lock(&m_lock);
         m_object = TemperatureUnit::convert(m_object, previous, unit);
@@ -103,6 +107,7 @@ void RecordingSession::attach(Instrument *instrument)
     m_emissivity = instrument->parameter(Instrument::Parameter::Emissivity);
     QMutexLocker lock(&m_lock);
     m_feedUnit = instrument->unit();
+    m_alarm = instrument->alarmState() != AlarmState::None;
 }
 
 void RecordingSession::setInterval(int ms)
@@ -141,6 +146,10 @@ void RecordingSession::start()
         m_header.recordInterval = m_interval;
         if (!std::isnan(m_emissivity))
             m_header.emissivity = float(m_emissivity);
+        m_header.markers.clear();
+        m_capture.reset();
+        if (m_trigger)
+            m_capture.emplace(*m_trigger);
     }
     m_armed = true;
     m_unsaved = true;
@@ -227,14 +236,43 @@ void RecordingSession::takeSample()
     const auto value = [this, gap](double reading) {
         return gap ? std::nan("") : TemperatureUnit::convert(reading, m_feedUnit, m_header.unit);
     };
-    if (!m_samples.appendWithin(duration, value(m_object), value(m_ambient), m_limit)) {
+    if (!keepSample(duration, value(m_object), value(m_ambient))) {
         m_sampling = false;
         QMetaObject::invokeMethod(
                 this, [this] { end(End::LimitReached); }, Qt::QueuedConnection);
         return;
     }
+    if (m_capture && m_capture->gate().finished()) {
+        m_sampling = false;
+        QMetaObject::invokeMethod(
+                this, [this] { end(End::Stopped); }, Qt::QueuedConnection);
+    }
     lock.unlock();
     emit sampled();
+}
+
+bool RecordingSession::keepSample(double duration, double object, double ambient)
+{
+    if (!m_capture)
+        return m_samples.appendWithin(duration, object, ambient, m_limit);
+    bool kept = true;
+    const double celsius = TemperatureUnit::toCelsius(object, m_header.unit);
+    m_capture->push(
+            duration,
+            celsius,
+            m_alarm,
+            Held{duration, object, ambient},
+            [&](const Held &held, bool opens) {
+                if (opens) {
+                    const Marker marker{held.duration, m_capture->gate().trigger().name()};
+                    // Added on the owner's thread, where the journal is driven.
+                    QMetaObject::invokeMethod(
+                            this, [this, marker] { addMarker(marker); }, Qt::QueuedConnection);
+                }
+                kept = kept
+                       && m_samples.appendWithin(held.duration, held.object, held.ambient, m_limit);
+            });
+    return kept;
 }
 
 void RecordingSession::stop()
@@ -298,6 +336,7 @@ void RecordingSession::load(RecordImport imported)
     m_header.unit = imported.unit.value_or(m_header.unit);
     m_header.emissivity = imported.emissivity.value_or(m_header.emissivity);
     m_start = imported.startMsecs;
+    m_header.markers = std::move(imported.markers);
     if (m_start)
         m_header.startMsecs = *m_start;
     m_unsaved = false;
@@ -321,6 +360,32 @@ void RecordingSession::discard()
 {
     if (std::exchange(m_unsaved, false) && m_journal)
         m_journal->remove();
+}
+
+void RecordingSession::addMarker(const Marker &marker)
+{
+    bool journalled = false;
+    {
+        QMutexLocker lock(&m_lock);
+        m_header.markers.append(marker);
+        // Before the first sample the journal has not begun; its header takes the marker then.
+        journalled = m_sampling;
+    }
+    if (journalled && m_journal)
+        m_journal->addMarker(marker);
+    emit markerAdded(marker);
+}
+
+QVector<Marker> RecordingSession::markers() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_header.markers;
+}
+
+void RecordingSession::setMarkers(const QVector<Marker> &markers)
+{
+    QMutexLocker lock(&m_lock);
+    m_header.markers = markers;
 }
 
 RecordHeader RecordingSession::header() const

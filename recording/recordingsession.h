@@ -4,6 +4,7 @@
 #include "instrument.h"
 #include "recordfile.h"
 #include "samplestore.h"
+#include "trigger.h"
 
 #include <QElapsedTimer>
 #include <QMutex>
@@ -73,6 +74,14 @@ public:
     // Null without a journal path.
     RecordJournal *journal() const { return m_journal.get(); }
 
+    // From the next start() on, only captures around `trigger` are kept: the samples of its `pre`
+    // seconds, those while it holds and those of `post` seconds after it cleared, each capture
+    // opened by a marker naming the trigger. Durations still count from the first sample taken,
+    // so all captures lie on one time axis. With `once` the recording ends after the first.
+    // None keeps every sample.
+    void setTrigger(std::optional<Trigger> trigger) { m_trigger = std::move(trigger); }
+    const std::optional<Trigger> &trigger() const { return m_trigger; }
+
     // Drops the samples held and arms a recording: its first sample is taken once a reading has
     // arrived and the emissivity is known (or the instrument had its time to report it).
     void start();
@@ -100,7 +109,14 @@ public:
     // The recording held needs no keeping any more: its journal goes.
     void discard();
 
-    // What a file written now says in its header.
+    // A marker of the recording held; while it runs the journal keeps it among the rows. It stays
+    // with the recording until the next start() or load() and goes into every file written.
+    void addMarker(const Marker &marker);
+    QVector<Marker> markers() const;
+    // Replaces the markers held, as edited in a view; what the journal wrote stays.
+    void setMarkers(const QVector<Marker> &markers);
+
+    // What a file written now says in its header, markers included.
     RecordHeader header() const;
     // Wall-clock time of the first sample, when known.
     std::optional<qint64> startMsecs() const;
@@ -121,6 +137,8 @@ signals:
     void started();
     // A sample was taken (emitted on the sampling thread).
     void sampled();
+    // A marker was added, by addMarker() or by a capture that opened.
+    void markerAdded(const Marker &marker);
     void finished(RecordingSession::End end);
 
 private:
@@ -129,6 +147,9 @@ private:
     void begin();
     void end(End reason);
     void tick();
+    // Hands a sample to the store, through the capture when there is one. Under m_lock; false
+    // once the store is full.
+    bool keepSample(double duration, double object, double ambient);
 
     SampleStore m_samples;
     std::unique_ptr<RecordJournal> m_journal;
@@ -147,6 +168,14 @@ private:
     int m_feedUnit = 2;
     RecordHeader m_header;
     std::optional<qint64> m_start;
+    bool m_alarm = false;
+    struct Held
+    {
+        double duration;
+        double object;
+        double ambient;
+    };
+    std::optional<TriggeredCapture<Held>> m_capture;
 
     // Owner thread only.
     bool m_armed = false;
@@ -154,6 +183,7 @@ private:
     double m_emissivity = std::nan("");
     int m_interval = 10;
     int m_limit = 1000 * 1000;
+    std::optional<Trigger> m_trigger;
     QElapsedTimer m_armedFor;
     QTimer *m_headerWait = nullptr;
     QThread m_thread;

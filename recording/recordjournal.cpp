@@ -144,6 +144,18 @@ public:
             close();
     }
 
+    void addMarker(const Marker &marker)
+    {
+        writeNew();
+        if (!m_file.isOpen())
+            return;
+        if (!appendRecordMarker(m_file, marker)) {
+            giveUp();
+            return;
+        }
+        m_unsynced = true;
+    }
+
     void remove()
     {
         close();
@@ -285,6 +297,11 @@ void RecordJournal::queue(Job job)
 void RecordJournal::begin(const RecordHeader &header, quint64 generation)
 {
     queue([writer = m_writer, header, generation] { writer->begin(header, generation); });
+}
+
+void RecordJournal::addMarker(const Marker &marker)
+{
+    queue([writer = m_writer, marker] { writer->addMarker(marker); });
 }
 
 void RecordJournal::end()

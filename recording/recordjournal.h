@@ -37,6 +37,8 @@ public:
     // journal found at the path belongs to an earlier recording that was
     // neither saved nor discarded: it is moved aside first, never overwritten.
     void begin(const RecordHeader &header, quint64 generation);
+    // Writes the rows held so far, then the marker, so recovery keeps it in place.
+    void addMarker(const Marker &marker);
     // Writes what is missing, makes it durable and closes the file.
     void end();
     // Deletes the journal: its recording was saved or discarded.

@@ -605,6 +605,29 @@
         <source>MQTT 设置</source>
         <translation>MQTT settings</translation>
     </message>
+    <message>
+        <source>触发记录：等待 %1</source>
+        <translation>Triggered recording: waiting for %1</translation>
+    </message>
+    <message>
+        <source>添加标记</source>
+        <translation>Add marker</translation>
+    </message>
+    <message>
+        <source>触发记录…</source>
+        <translation>Trigger…</translation>
+    </message>
+</context>
+<context>
+    <name>MarkerList</name>
+    <message>
+        <source>时间(秒)</source>
+        <translation>Time (s)</translation>
+    </message>
+    <message>
+        <source>标记</source>
+        <translation>Marker</translation>
+    </message>
 </context>
 <context>
     <name>MqttDialog</name>
@@ -697,6 +720,85 @@
     </message>
 </context>
 <context>
+    <name>RecordingMarkers</name>
+    <message>
+        <source>高温报警开始</source>
+        <translation>High alarm started</translation>
+    </message>
+    <message>
+        <source>低温报警开始</source>
+        <translation>Low alarm started</translation>
+    </message>
+    <message>
+        <source>报警结束</source>
+        <translation>Alarm ended</translation>
+    </message>
+    <message>
+        <source>单位 %1 → %2</source>
+        <translation>Unit %1 → %2</translation>
+    </message>
+    <message>
+        <source>仪器断开</source>
+        <translation>Instrument lost</translation>
+    </message>
+    <message>
+        <source>仪器恢复连接</source>
+        <translation>Instrument back</translation>
+    </message>
+    <message>
+        <source>发射率</source>
+        <translation>Emissivity</translation>
+    </message>
+    <message>
+        <source>透过率</source>
+        <translation>Transmissivity</translation>
+    </message>
+    <message>
+        <source>高温报警值</source>
+        <translation>High alarm level</translation>
+    </message>
+    <message>
+        <source>低温报警值</source>
+        <translation>Low alarm level</translation>
+    </message>
+    <message>
+        <source>高温报警开关</source>
+        <translation>High alarm switch</translation>
+    </message>
+    <message>
+        <source>低温报警开关</source>
+        <translation>Low alarm switch</translation>
+    </message>
+    <message>
+        <source>平均时间</source>
+        <translation>Averaging time</translation>
+    </message>
+    <message>
+        <source>保持时间</source>
+        <translation>Hold time</translation>
+    </message>
+    <message>
+        <source>保持模式</source>
+        <translation>Hold mode</translation>
+    </message>
+    <message>
+        <source>背光</source>
+        <translation>Backlight</translation>
+    </message>
+    <message>
+        <source>激光</source>
+        <translation>Laser</translation>
+    </message>
+    <message>
+        <source>量程模式</source>
+        <translation>Range mode</translation>
+    </message>
+    <message>
+        <source>%1 %2 → %3</source>
+        <translation>%1 %2 → %3</translation>
+    </message>
+</context>
+<context>
     <name>RelaySettingDialog</name>
     <message>
         <source>继电器输出</source>
@@ -740,6 +842,49 @@
     <message>
         <source>CheckBox</source>
         <translation>CheckBox</translation>
+    </message>
+</context>
+<context>
+    <name>TriggerDialog</name>
+    <message>
+        <source>第一次记录后停止</source>
+        <translation>Stop after the first capture</translation>
+    </message>
+    <message>
+        <source>触发记录</source>
+        <translation>Triggered recording</translation>
+    </message>
+    <message>
+        <source>温度高于</source>
+        <translation>Temperature above</translation>
+    </message>
+    <message>
+        <source>温度低于</source>
+        <translation>Temperature below</translation>
+    </message>
+    <message>
+        <source>变化快于</source>
+        <translation>Changing faster than</translation>
+    </message>
+    <message>
+        <source>报警开始</source>
+        <translation>Alarm starts</translation>
+    </message>
+    <message>
+        <source>触发条件：</source>
+        <translation>Trigger:</translation>
+    </message>
+    <message>
+        <source>值：</source>
+        <translation>Value:</translation>
+    </message>
+    <message>
+        <source>触发前保留：</source>
+        <translation>Keep before trigger:</translation>
+    </message>
+    <message>
+        <source>清除后继续：</source>
+        <translation>Go on after it clears:</translation>
     </message>
 </context>
 <context>
@@ -960,6 +1105,10 @@ Reason: %2</translation>
     <message>
         <source>没有记录数据，无需保存。</source>
         <translation>Nothing has been recorded: there is nothing to save.</translation>
+    </message>
+    <message>
+        <source>添加标记</source>
+        <translation>Add marker</translation>
     </message>
 </context>
 </TS>

@@ -605,6 +605,29 @@
         <source>MQTT 设置</source>
         <translation>MQTT 設定</translation>
     </message>
+    <message>
+        <source>触发记录：等待 %1</source>
+        <translation>觸發記錄：等待 %1</translation>
+    </message>
+    <message>
+        <source>添加标记</source>
+        <translation>添加標記</translation>
+    </message>
+    <message>
+        <source>触发记录…</source>
+        <translation>觸發記錄…</translation>
+    </message>
+</context>
+<context>
+    <name>MarkerList</name>
+    <message>
+        <source>时间(秒)</source>
+        <translation>時間(秒)</translation>
+    </message>
+    <message>
+        <source>标记</source>
+        <translation>標記</translation>
+    </message>
 </context>
 <context>
     <name>MqttDialog</name>
@@ -697,6 +720,85 @@
     </message>
 </context>
 <context>
+    <name>RecordingMarkers</name>
+    <message>
+        <source>高温报警开始</source>
+        <translation>高溫報警開始</translation>
+    </message>
+    <message>
+        <source>低温报警开始</source>
+        <translation>低溫報警開始</translation>
+    </message>
+    <message>
+        <source>报警结束</source>
+        <translation>報警結束</translation>
+    </message>
+    <message>
+        <source>单位 %1 → %2</source>
+        <translation>單位 %1 → %2</translation>
+    </message>
+    <message>
+        <source>仪器断开</source>
+        <translation>儀器斷開</translation>
+    </message>
+    <message>
+        <source>仪器恢复连接</source>
+        <translation>儀器恢復連接</translation>
+    </message>
+    <message>
+        <source>发射率</source>
+        <translation>發射率</translation>
+    </message>
+    <message>
+        <source>透过率</source>
+        <translation>透過率</translation>
+    </message>
+    <message>
+        <source>高温报警值</source>
+        <translation>高溫報警值</translation>
+    </message>
+    <message>
+        <source>低温报警值</source>
+        <translation>低溫報警值</translation>
+    </message>
+    <message>
+        <source>高温报警开关</source>
+        <translation>高溫報警開關</translation>
+    </message>
+    <message>
+        <source>低温报警开关</source>
+        <translation>低溫報警開關</translation>
+    </message>
+    <message>
+        <source>平均时间</source>
+        <translation>平均時間</translation>
+    </message>
+    <message>
+        <source>保持时间</source>
+        <translation>保持時間</translation>
+    </message>
+    <message>
+        <source>保持模式</source>
+        <translation>保持模式</translation>
+    </message>
+    <message>
+        <source>背光</source>
+        <translation>背光</translation>
+    </message>
+    <message>
+        <source>激光</source>
+        <translation>雷射</translation>
+    </message>
+    <message>
+        <source>量程模式</source>
+        <translation>量程模式</translation>
+    </message>
+    <message>
+        <source>%1 %2 → %3</source>
+        <translation>%1 %2 → %3</translation>
+    </message>
+</context>
+<context>
     <name>RelaySettingDialog</name>
     <message>
         <source>继电器输出</source>
@@ -740,6 +842,49 @@
     <message>
         <source>CheckBox</source>
         <translation>CheckBox</translation>
+    </message>
+</context>
+<context>
+    <name>TriggerDialog</name>
+    <message>
+        <source>第一次记录后停止</source>
+        <translation>第一次記錄後停止</translation>
+    </message>
+    <message>
+        <source>触发记录</source>
+        <translation>觸發記錄</translation>
+    </message>
+    <message>
+        <source>温度高于</source>
+        <translation>溫度高於</translation>
+    </message>
+    <message>
+        <source>温度低于</source>
+        <translation>溫度低於</translation>
+    </message>
+    <message>
+        <source>变化快于</source>
+        <translation>變化快於</translation>
+    </message>
+    <message>
+        <source>报警开始</source>
+        <translation>報警開始</translation>
+    </message>
+    <message>
+        <source>触发条件：</source>
+        <translation>觸發條件：</translation>
+    </message>
+    <message>
+        <source>值：</source>
+        <translation>值：</translation>
+    </message>
+    <message>
+        <source>触发前保留：</source>
+        <translation>觸發前保留：</translation>
+    </message>
+    <message>
+        <source>清除后继续：</source>
+        <translation>清除後繼續：</translation>
     </message>
 </context>
 <context>
@@ -960,6 +1105,10 @@
     <message>
         <source>没有记录数据，无需保存。</source>
         <translation>沒有記錄資料，無需儲存。</translation>
+    </message>
+    <message>
+        <source>添加标记</source>
+        <translation>新增標記</translation>
     </message>
 </context>
 </TS>

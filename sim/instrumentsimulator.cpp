@@ -360,6 +360,12 @@ void InstrumentSimulator::setObjectTemperature(std::optional<double> celsius)
     m_state.setObjectTemperature(celsius);
 }
 
+void InstrumentSimulator::setProfile(std::optional<TemperatureProfile> profile)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_state.setProfile(profile, m_startedAt ? double(now() - m_startedAt) / 1000.0 : 0.0);
+}
+
 void InstrumentSimulator::setAmbientTemperature(double celsius)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

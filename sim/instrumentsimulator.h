@@ -64,6 +64,8 @@ public:
 
     void setFaults(const Faults &faults);
     void setObjectTemperature(std::optional<double> celsius);
+    // The profile's time begins now (at start() when set before).
+    void setProfile(std::optional<TemperatureProfile> profile);
     void setAmbientTemperature(double celsius);
     void setIdentity(InstrumentState::Identity identity);
     void setRegister(uchar readCode, quint32 value);

@@ -49,6 +49,8 @@ quint16 InstrumentState::encodeTemperature(double celsius)
 
 double InstrumentState::objectTemperature(double secondsSinceStart)
 {
+    if (m_profile)
+        return m_profile->at(secondsSinceStart - m_profileStart, m_noise);
     if (m_fixedObject)
         return *m_fixedObject;
     std::uniform_real_distribution<double> noise(-0.3, 0.3);

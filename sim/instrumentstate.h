@@ -1,6 +1,7 @@
 #pragma once
 
 #include "simprotocol.h"
+#include "temperatureprofile.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -27,6 +28,12 @@ public:
 
     // A fixed object temperature in degrees Celsius, or none for the moving signal.
     void setObjectTemperature(std::optional<double> celsius) { m_fixedObject = celsius; }
+    // Follows `profile` from `startSeconds` on (instead of a fixed temperature); none stops it.
+    void setProfile(std::optional<TemperatureProfile> profile, double startSeconds)
+    {
+        m_profile = profile;
+        m_profileStart = startSeconds;
+    }
     void setAmbientTemperature(double celsius) { m_ambient = celsius; }
 
     void setRegister(uchar readCode, quint32 value) { m_values[readCode] = value; }
@@ -36,7 +43,8 @@ public:
     // The answer's data bytes (unframed), or none when the instrument stays silent.
     std::optional<QByteArray> answer(const SimProtocol::Request &request, double secondsSinceStart);
 
-    // Object temperature in degrees Celsius at a moment: a slow wave with a little noise.
+    // Object temperature in degrees Celsius at a moment: the profile's, the fixed one, or a slow
+    // wave with a little noise.
     double objectTemperature(double secondsSinceStart);
 
     static quint16 encodeTemperature(double celsius);
@@ -51,6 +59,8 @@ private:
     bool m_writeEnabled = false;
     bool m_modbus = false;
     std::optional<double> m_fixedObject;
+    std::optional<TemperatureProfile> m_profile;
+    double m_profileStart = 0;
     double m_ambient = 23.5;
     std::mt19937 m_noise{20261207};
 };

@@ -68,6 +68,11 @@ int main(int argc, char **argv)
     const QCommandLineOption log("log", "Append every frame to this file.", "FILE");
     const QCommandLineOption temperature(
             "temperature", "Fixed object temperature in degrees Celsius.", "C");
+    const QCommandLineOption profile(
+            "profile",
+            "Object temperature over time, from the start: ramp:FROM:TO:SECONDS, step:FROM:TO:AT, "
+            "square:LOW:HIGH:PERIOD (LOW first) or chatter:LEVEL:AMPLITUDE (random around LEVEL).",
+            "SHAPE");
     const QCommandLineOption ambient(
             "ambient", "Ambient temperature in degrees Celsius (default 23.5).", "C", "23.5");
     const QCommandLineOption writeEnable(
@@ -90,10 +95,11 @@ int main(int argc, char **argv)
     const QCommandLineOption unplugAfter("unplug-after", "Close the device after this long.", "MS");
     const QCommandLineOption replugAfter(
             "replug-after", "Bring it back this long after unplugging.", "MS");
-    parser.addOptions({framing,      baud,        model,       mask,        link,       log,
-                       serialNumber, temperature, ambient,     writeEnable, silent,     garbage,
-                       badChecksum,  split,       splitDelay,  delay,       delayEvery, noise,
-                       noiseFor,     unplugAfter, replugAfter, faultCode,   faultCount});
+    parser.addOptions({framing,     baud,         model,       mask,        link,
+                       log,         serialNumber, temperature, profile,     ambient,
+                       writeEnable, silent,       garbage,     badChecksum, split,
+                       splitDelay,  delay,        delayEvery,  noise,       noiseFor,
+                       unplugAfter, replugAfter,  faultCode,   faultCount});
     parser.process(app);
 
     InstrumentSimulator::Config config;
@@ -149,6 +155,13 @@ int main(int argc, char **argv)
         simulator.setRegister(0x12, parser.value(serialNumber).toUInt());
     if (parser.isSet(temperature))
         simulator.setObjectTemperature(parser.value(temperature).toDouble());
+    if (parser.isSet(profile)) {
+        const std::optional<TemperatureProfile> shape
+                = TemperatureProfile::parse(parser.value(profile));
+        if (!shape)
+            return fail(QStringLiteral("bad --profile '%1'").arg(parser.value(profile)));
+        simulator.setProfile(shape);
+    }
     QString error;
     if (!simulator.start(&error))
         return fail(error);

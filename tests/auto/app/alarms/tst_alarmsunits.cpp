@@ -1,5 +1,6 @@
 // The window's alarms (tile colour, status bar, threshold lines, beeps) and unit switches: what is
 // shown follows the unit the instrument confirms, everywhere at once.
+#include "../support/answers.h"
 #include "../support/windowfixture.h"
 #include "alarmbeeper.h"
 #include "deviceinfodialog.h"
@@ -19,18 +20,6 @@
 #include <cmath>
 
 namespace {
-
-// An XOR-framed answer carrying a 16-bit value.
-QByteArray answer16(quint16 value)
-{
-    const char high = char(value >> 8), low = char(value & 0xFF);
-    return QByteArray() + high + low + char(high ^ low);
-}
-
-QByteArray temperatureAnswer(double celsius)
-{
-    return answer16(quint16(std::lround(celsius * 10 + 1000)));
-}
 
 QByteArray byteAnswer(int value)
 {

@@ -2,6 +2,7 @@
 // strip and exports.
 
 #include "../chartfixtures.h"
+#include "markerlayer.h"
 #include "thresholdlines.h"
 #include "ttwidget.h"
 
@@ -67,6 +68,7 @@ private slots:
     void readoutAtKnownTimes();
     void statisticsOfViewAndSelection();
     void statisticsWithoutValuesShowDashes();
+    void markerListChoosesSpanAndEditsTheSavedText();
     void exports();
     void failedPictureExportKeepsEarlierFile();
     void savedFileFollowsItsName_data();
@@ -234,6 +236,24 @@ void tst_ChartView::statisticsOfViewAndSelection()
     QTRY_VERIFY(strip(chart).startsWith(QStringLiteral("最小 20.0")));
 }
 
+void tst_ChartView::markerListChoosesSpanAndEditsTheSavedText()
+{
+    ttwidget &chart = m_f->chart;
+    record({{{0.0, 20.0, 0}}, {{1.0, 24.0, 0}}, {{2.0, 22.0, 0}}, {{3.0, 30.0, 0}}});
+    chart.markerLayer()->setMarkers({{1.0, QStringLiteral("door")}, {2.0, QString()}});
+    MarkerList list(chart.markerLayer());
+    connect(&list, &MarkerList::spanChosen, &chart, &ttwidget::selectSpan);
+    // From a marker to the next, and from the last to the end.
+    emit list.itemClicked(list.topLevelItem(0), 0);
+    QCOMPARE(chart.statisticsSpan(), QCPRange(1.0, 2.0));
+    emit list.itemClicked(list.topLevelItem(1), 0);
+    QCOMPARE(chart.statisticsSpan(), QCPRange(2.0, 3.0));
+
+    chart.markerLayer()->setText(1, QStringLiteral("lid"));
+    const QVector<Marker> saved{{1.0, QStringLiteral("door")}, {2.0, QStringLiteral("lid")}};
+    QCOMPARE(chart.recordHeader().markers, saved);
+}
+
 void tst_ChartView::statisticsWithoutValuesShowDashes()
 {
     ttwidget &chart = m_f->chart;
@@ -269,7 +289,7 @@ void tst_ChartView::exports()
     const QList<QByteArray> rows = csv.readAll().trimmed().split('\n');
     QCOMPARE(rows.size(), 4);
     QVERIFY2(rows[2].contains(",0.500,,19.5,"), rows[2].constData());
-    QVERIFY2(rows[3].endsWith(",1.000,21.0,,°C"), rows[3].constData());
+    QVERIFY2(rows[3].endsWith(",1.000,21.0,,°C,"), rows[3].constData());
     QCOMPARE(m_f->prompter.messages.size(), 3);
     for (const RecordingPrompter::Message &message : m_f->prompter.messages)
         QCOMPARE(message.icon, QMessageBox::Information);

@@ -66,16 +66,24 @@ void tst_CsvExport::roundTrip()
     const qint64 start = QDateTime(QDate(2026, 1, 5), QTime(14, 7, 9, 123)).toMSecsSinceEpoch();
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    QVERIFY(writeCsv(buffer, start, 2, series));
+    // Each on the first row at or after its time, the late one on the last row.
+    const QVector<Marker> markers
+            = {{1.2, "a"}, {0.01, "door"}, {1.4, "b"}, {9999, "late"}, {0.015, "x, \"y\""}};
+    const QVector<QByteArray> markerFields = {"", "door", "\"x, \"\"y\"\"\"", "a; b", "late"};
+    QVERIFY(writeCsv(buffer, start, 2, series, markers));
 
     const QList<QByteArray> rows = rowsOf(buffer.data());
     QCOMPARE(rows.size(), series.durations.size() + 1);
-    QCOMPARE(rows.first(), QByteArray("time,elapsed_s,object,ambient,unit"));
+    QCOMPARE(rows.first(), QByteArray("time,elapsed_s,object,ambient,unit,marker"));
     const auto number = [](const QByteArray &field) {
         return field.isEmpty() ? kNaN : QLocale::c().toDouble(QString::fromLatin1(field));
     };
     for (int i = 0; i < series.durations.size(); ++i) {
-        const QList<QByteArray> fields = rows[i + 1].split(',');
+        const QByteArray row = rows[i + 1];
+        // The marker field is the last; it may hold quoted commas.
+        const int markerAt = row.indexOf(',', row.indexOf("°C")) + 1;
+        QCOMPARE(row.mid(markerAt), markerFields[i]);
+        const QList<QByteArray> fields = row.left(markerAt - 1).split(',');
         QCOMPARE(fields.size(), 5);
         const QDateTime time
                 = QDateTime::fromString(QString::fromLatin1(fields[0]), Qt::ISODateWithMs);
@@ -101,10 +109,10 @@ void tst_CsvExport::unitColumn_data()
     QTest::addColumn<double>("value");
     QTest::addColumn<QByteArray>("row");
     QTest::newRow("Fahrenheit, no start known")
-            << 1 << false << 98.5 << QByteArray(",2.000,98.5,,°F");
-    QTest::newRow("unknown unit") << 7 << false << 98.5 << QByteArray(",2.000,98.5,,");
+            << 1 << false << 98.5 << QByteArray(",2.000,98.5,,°F,");
+    QTest::newRow("unknown unit") << 7 << false << 98.5 << QByteArray(",2.000,98.5,,,");
     // A float reading widened to double: the record file's decimals, not its binary noise.
-    QTest::newRow("float reading") << 2 << false << double(38.3f) << QByteArray(",2.000,38.3,,°C");
+    QTest::newRow("float reading") << 2 << false << double(38.3f) << QByteArray(",2.000,38.3,,°C,");
 }
 
 void tst_CsvExport::unitColumn()
@@ -119,7 +127,8 @@ void tst_CsvExport::unitColumn()
     series.ambients = {kNaN};
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    QVERIFY(writeCsv(buffer, knownStart ? std::optional<qint64>(0) : std::nullopt, unit, series));
+    QVERIFY(writeCsv(
+            buffer, knownStart ? std::optional<qint64>(0) : std::nullopt, unit, series, {}));
     QCOMPARE(rowsOf(buffer.data()).value(1), row);
 }
 
@@ -138,7 +147,7 @@ void tst_CsvExport::unwritablePathKeepsEarlierFile()
     series.ambients = {2.0};
     QString error;
     // A directory that is a file: nothing can be created below it.
-    QVERIFY(!saveCsvFile(path + QStringLiteral("/below.csv"), 0, 2, series, {}, &error));
+    QVERIFY(!saveCsvFile(path + QStringLiteral("/below.csv"), 0, 2, series, {}, {}, &error));
     QVERIFY(!error.isEmpty());
     // A disk that fills up half-way through the rows.
     const bool saved = saveFileAtomically(path, [](QIODevice &device) {

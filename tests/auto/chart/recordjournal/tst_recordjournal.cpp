@@ -120,6 +120,8 @@ void tst_RecordJournal::writesThroughWhileRecording()
     // Rows reach the file while the recording runs, not only at its end.
     QTRY_VERIFY_WITH_TIMEOUT(rowsIn(journalPath()) >= 20, 10000);
     QVERIFY(chart.isRecording());
+    // Through the window, so the session keeps it for the saved file as the journal does.
+    chart.addMarker(QStringLiteral("door\topen"));
     feedReading(chart, 22.5, 23.0);
     QTest::qWait(100);
     chart.on_pushButton_startstop_clicked();
@@ -130,6 +132,12 @@ void tst_RecordJournal::writesThroughWhileRecording()
     RecordImport journal;
     QVERIFY(loadJournalFile(journalPath(), journal));
     QCOMPARE(journal.skippedLines, 0);
+    const QVector<Marker> kept = chart.recordHeader().markers;
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(journal.markers.size(), 1);
+    QCOMPARE(journal.markers[0].text, QStringLiteral("door\topen"));
+    QVERIFY(kept[0].seconds > 0);
+    QVERIFY(std::abs(journal.markers[0].seconds - kept[0].seconds) < 0.0006);
     QCOMPARE(journal.unit, std::optional<int>(2));
     for (int i = 0; i < held.durations.size(); ++i) {
         QCOMPARE(journal.series.durations[i], std::round(held.durations[i] * 100) / 100);

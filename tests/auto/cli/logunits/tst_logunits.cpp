@@ -9,6 +9,7 @@
 
 Q_DECLARE_METATYPE(LogCommand::Kind)
 Q_DECLARE_METATYPE(LogFormat)
+Q_DECLARE_METATYPE(Marker)
 
 class tst_LogUnits : public QObject
 {
@@ -21,6 +22,8 @@ private slots:
     void rows();
     void mqttArguments_data();
     void mqttArguments();
+    void triggers_data();
+    void triggers();
 };
 
 void tst_LogUnits::arguments_data()
@@ -86,6 +89,7 @@ void tst_LogUnits::rows_data()
     QTest::addColumn<double>("object");
     QTest::addColumn<double>("ambient");
     QTest::addColumn<bool>("fahrenheit");
+    QTest::addColumn<QVector<Marker>>("markers");
     QTest::addColumn<QByteArray>("csv");
     QTest::addColumn<QByteArray>("jsonl");
 
@@ -93,21 +97,32 @@ void tst_LogUnits::rows_data()
     const double gap = std::nan("");
     QTest::newRow("east of UTC")
             << QDateTime(day, QTime(14, 7, 9, 123), Qt::OffsetFromUTC, 3600) << 25.04 << 23.5
-            << false << QByteArray("2026-12-08T14:07:09.123+01:00,12.346,25.0,23.5,°C\n")
+            << false << QVector<Marker>()
+            << QByteArray("2026-12-08T14:07:09.123+01:00,12.346,25.0,23.5,°C,\n")
             << QByteArray(
-                       R"({"time":"2026-12-08T14:07:09.123+01:00","elapsed_s":12.346,"object":25.0,"ambient":23.5,"unit":"°C"})"
+                       R"({"time":"2026-12-08T14:07:09.123+01:00","elapsed_s":12.346,"object":25.0,"ambient":23.5,"unit":"°C","marker":null})"
                        "\n");
     QTest::newRow("west of UTC, below zero, Fahrenheit")
             << QDateTime(day, QTime(0, 0, 0, 5), Qt::OffsetFromUTC, -(3 * 3600 + 1800)) << -12.26
-            << 71.6 << true << QByteArray("2026-12-08T00:00:00.005-03:30,12.346,-12.3,71.6,°F\n")
+            << 71.6 << true << QVector<Marker>()
+            << QByteArray("2026-12-08T00:00:00.005-03:30,12.346,-12.3,71.6,°F,\n")
             << QByteArray(
-                       R"({"time":"2026-12-08T00:00:00.005-03:30","elapsed_s":12.346,"object":-12.3,"ambient":71.6,"unit":"°F"})"
+                       R"({"time":"2026-12-08T00:00:00.005-03:30","elapsed_s":12.346,"object":-12.3,"ambient":71.6,"unit":"°F","marker":null})"
                        "\n");
     QTest::newRow("UTC, gap")
             << QDateTime(day, QTime(23, 59, 59, 999), Qt::UTC) << gap << gap << false
-            << QByteArray("2026-12-08T23:59:59.999+00:00,12.346,,,°C\n")
+            << QVector<Marker>() << QByteArray("2026-12-08T23:59:59.999+00:00,12.346,,,°C,\n")
             << QByteArray(
-                       R"({"time":"2026-12-08T23:59:59.999+00:00","elapsed_s":12.346,"object":null,"ambient":null,"unit":"°C"})"
+                       R"({"time":"2026-12-08T23:59:59.999+00:00","elapsed_s":12.346,"object":null,"ambient":null,"unit":"°C","marker":null})"
+                       "\n");
+    QTest::newRow("two markers, one with a comma, quotes and a line break")
+            << QDateTime(day, QTime(1, 2, 3, 4), Qt::UTC) << 25.0 << 23.5 << false
+            << QVector<Marker>{{12.0, "door, \"A\"\nopen"}, {12.3, "external"}}
+            << QByteArray(
+                       R"(2026-12-08T01:02:03.004+00:00,12.346,25.0,23.5,°C,"door, ""A""\nopen; external")"
+                       "\n")
+            << QByteArray(
+                       R"({"time":"2026-12-08T01:02:03.004+00:00","elapsed_s":12.346,"object":25.0,"ambient":23.5,"unit":"°C","marker":"door, \"A\"\\nopen; external"})"
                        "\n");
 }
 
@@ -123,6 +138,8 @@ void tst_LogUnits::rows()
     row.ambient = ambient;
     QFETCH(bool, fahrenheit);
     row.fahrenheit = fahrenheit;
+    QFETCH(QVector<Marker>, markers);
+    row.markers = markers;
     QTEST(csvRow(row), "csv");
     QTEST(jsonlRow(row), "jsonl");
 
@@ -208,6 +225,55 @@ void tst_LogUnits::mqttArguments()
     QCOMPARE(mqtt.prefix, prefix);
     QCOMPARE(mqtt.discovery, discovery);
     QCOMPARE(command.options.output, output);
+}
+
+void tst_LogUnits::triggers_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<double>("level");
+    QTest::addColumn<double>("pre");
+    QTest::addColumn<double>("post");
+    QTest::addColumn<bool>("once");
+    const int above = int(Trigger::Kind::Above);
+    const int rate = int(Trigger::Kind::Rate);
+    QTest::newRow("above, defaults") << QStringList{"--trigger-above", "50"} << true << above
+                                     << 50.0 << 10.0 << 10.0 << false;
+    QTest::newRow("below, pre, post, once")
+            << QStringList{"--trigger-below", "-5.5", "--pre", "2", "--post", "0", "--once"} << true
+            << int(Trigger::Kind::Below) << -5.5 << 2.0 << 0.0 << true;
+    QTest::newRow("falling rate") << QStringList{"--trigger-rate=-2"} << true << rate << -2.0
+                                  << 10.0 << 10.0 << false;
+    QTest::newRow("two triggers") << QStringList{"--trigger-above", "1", "--trigger-rate", "1"}
+                                  << false << 0 << 0.0 << 0.0 << 0.0 << false;
+    QTest::newRow("level not a number")
+            << QStringList{"--trigger-above", "hot"} << false << 0 << 0.0 << 0.0 << 0.0 << false;
+    QTest::newRow("pre without a trigger")
+            << QStringList{"--pre", "1"} << false << 0 << 0.0 << 0.0 << 0.0 << false;
+    QTest::newRow("once without a trigger")
+            << QStringList{"--once"} << false << 0 << 0.0 << 0.0 << 0.0 << false;
+    QTest::newRow("pre over an hour") << QStringList{"--trigger-above", "1", "--pre", "3601"}
+                                      << false << 0 << 0.0 << 0.0 << 0.0 << false;
+    QTest::newRow("negative post") << QStringList{"--trigger-above", "1", "--post", "-1"} << false
+                                   << 0 << 0.0 << 0.0 << 0.0 << false;
+}
+
+void tst_LogUnits::triggers()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, valid);
+    const LogCommand command = parseLogArguments(arguments);
+    QCOMPARE(command.kind, valid ? LogCommand::Run : LogCommand::Bad);
+    if (!valid)
+        return;
+    QVERIFY(command.options.trigger);
+    const Trigger &trigger = *command.options.trigger;
+    QTEST(int(trigger.kind), "kind");
+    QTEST(trigger.level, "level");
+    QTEST(trigger.preS, "pre");
+    QTEST(trigger.postS, "post");
+    QTEST(trigger.once, "once");
 }
 
 QTEST_GUILESS_MAIN(tst_LogUnits)

@@ -73,6 +73,20 @@ QVector<double> jsonlObjects(const QByteArray &bytes)
     return objects;
 }
 
+// The markers of a jsonl file by row.
+QMap<int, QString> jsonlMarkers(const QByteArray &bytes)
+{
+    QMap<int, QString> markers;
+    const QList<QByteArray> lines = bytes.trimmed().split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        const QJsonValue value
+                = QJsonDocument::fromJson(lines[i]).object().value(QStringLiteral("marker"));
+        if (value.isString())
+            markers.insert(i, value.toString());
+    }
+    return markers;
+}
+
 bool waitFor(const std::function<bool()> &condition, int timeoutMs)
 {
     QElapsedTimer timer;
@@ -101,6 +115,9 @@ private slots:
     void closedPipeEndsTheRun_data();
     void closedPipeEndsTheRun();
     void appendAddsRowsUnderOneHeader();
+    void triggeredCapture();
+    void triggerThatNeverFires_data();
+    void triggerThatNeverFires();
     void noInstrument();
     void refusedBeforeAnyPort_data();
     void refusedBeforeAnyPort();
@@ -162,17 +179,17 @@ void tst_TevranoLog::formats()
     double previous = -1;
     if (format == "csv") {
         QCOMPARE(lines.size(), rows + 2);
-        QCOMPARE(lines.first(), QByteArray("time,elapsed_s,object,ambient,unit"));
+        QCOMPARE(lines.first(), QByteArray("time,elapsed_s,object,ambient,unit,marker"));
         for (int i = 1; i <= rows; ++i) {
             const QList<QByteArray> fields = lines[i].split(',');
-            QCOMPARE(fields.size(), 5);
+            QCOMPARE(fields.size(), 6);
             QVERIFY2(iso.match(QString::fromLatin1(fields[0])).hasMatch(), fields[0]);
             QVERIFY(QRegularExpression(QStringLiteral(R"(^\d+\.\d{3}$)"))
                             .match(QString::fromLatin1(fields[1]))
                             .hasMatch());
             QVERIFY(fields[1].toDouble() > previous);
             previous = fields[1].toDouble();
-            QCOMPARE(fields.mid(2), QList<QByteArray>({"25.0", "23.5", "°C"}));
+            QCOMPARE(fields.mid(2), QList<QByteArray>({"25.0", "23.5", "°C", ""}));
         }
     } else {
         QCOMPARE(lines.size(), rows + 1);
@@ -207,6 +224,9 @@ void tst_TevranoLog::stoppedMidRunLeavesWholeRecord()
     startLogger(process, {sim.devicePath()}, {"--interval", "20", "--output", path});
     // Rows reach the file while the program runs.
     QVERIFY(waitFor([&] { return readFile(path).count('\n') > 20; }, 30000));
+    ::kill(pid_t(process.processId()), SIGUSR1);
+    const int before = readFile(path).count('\n');
+    QVERIFY(waitFor([&] { return readFile(path).count('\n') > before + 2; }, 30000));
     ::kill(pid_t(process.processId()), signal);
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
@@ -217,6 +237,9 @@ void tst_TevranoLog::stoppedMidRunLeavesWholeRecord()
     QVERIFY(imported.dataCount > 13);
     QCOMPARE(imported.series.temperatures.size(), imported.dataCount);
     QCOMPARE(imported.series.temperatures.last(), Object);
+    QCOMPARE(imported.markers.size(), 1);
+    QCOMPARE(imported.markers.first().text, QStringLiteral("external"));
+    QVERIFY(imported.markers.first().seconds > 0);
 }
 
 void tst_TevranoLog::unplugGivesGapsThenValues_data()
@@ -280,6 +303,11 @@ void tst_TevranoLog::unplugGivesGapsThenValues()
     QVERIFY2(late <= 12, qPrintable(QString::number(late)));
     QVERIFY(std::all_of(
             o.cbegin() + back, o.cend(), [](double v) { return std::isnan(v) || v == Object; }));
+    // The loss and the return are marked where they happened, on a gap and on the way back.
+    const QMap<int, QString> markers = jsonlMarkers(readFile(path));
+    QCOMPARE(markers.values(), QStringList({"instrument lost", "instrument back"}));
+    QVERIFY(markers.firstKey() > 0 && markers.firstKey() <= back);
+    QVERIFY(markers.lastKey() > markers.firstKey());
 }
 
 void tst_TevranoLog::rowsReachRedirectedOutputAsTaken()
@@ -349,6 +377,98 @@ void tst_TevranoLog::appendAddsRowsUnderOneHeader()
                                   arguments + QStringList{"--format", "csv", "--output", jsonl});
     QCOMPARE(refused.exitCode, 3);
     QCOMPARE(readFile(jsonl), earlier);
+}
+
+void tst_TevranoLog::triggeredCapture()
+{
+    InstrumentSimulator sim({});
+    QVERIFY(sim.start());
+    sim.setObjectTemperature(20.0);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("capture.csv"));
+    QProcess process;
+    startLogger(process,
+                {sim.devicePath()},
+                {"--interval",
+                 "100",
+                 "--output",
+                 path,
+                 "--trigger-above",
+                 "40",
+                 "--pre",
+                 "1",
+                 "--post",
+                 "1",
+                 "--once"});
+    // Once the logger polls, 20 degrees for 3 s, then 60 for 3 s, and so on.
+    QVERIFY(waitFor([&] { return sim.receivedFrames().size() > 5; }, 30000));
+    sim.setProfile(TemperatureProfile::parse(QStringLiteral("square:20:60:6")));
+    // --once: it ends by itself after the first capture.
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 0);
+
+    const QList<QByteArray> lines = readFile(path).trimmed().split('\n');
+    QCOMPARE(lines.first(), QByteArray("time,elapsed_s,object,ambient,unit,marker"));
+    QVector<double> elapsed;
+    QVector<double> object;
+    for (const QByteArray &line : lines.mid(1)) {
+        const QList<QByteArray> fields = line.split(',');
+        QCOMPARE(fields.size(), 6);
+        QCOMPARE(fields[5], line == lines[1] ? QByteArray("trigger: above 40.0") : QByteArray());
+        elapsed.append(fields[1].toDouble());
+        object.append(fields[2].toDouble());
+    }
+    // One sample either way, whatever the rows' spacing on a busy machine.
+    double sample = 0;
+    for (int i = 1; i < elapsed.size(); ++i)
+        sample = std::max(sample, elapsed[i] - elapsed[i - 1]);
+    QVERIFY(sample < 1.0);
+    const int crossing = int(std::find(object.cbegin(), object.cend(), 60.0) - object.cbegin());
+    const int cleared
+            = int(std::find(object.cbegin() + crossing, object.cend(), 20.0) - object.cbegin());
+    QVERIFY(crossing > 0 && cleared < object.size());
+    QVERIFY(object.mid(0, crossing) == QVector<double>(crossing, 20.0));
+    QVERIFY2(std::abs(elapsed[crossing] - elapsed.first() - 1.0) <= sample,
+             qPrintable(QString::number(elapsed[crossing] - elapsed.first())));
+    QVERIFY2(std::abs(elapsed.last() - elapsed[cleared] - 1.0) <= sample,
+             qPrintable(QString::number(elapsed.last() - elapsed[cleared])));
+    // The run's clock, not the capture's.
+    QVERIFY(elapsed.first() > 0.5);
+}
+
+void tst_TevranoLog::triggerThatNeverFires_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("csv") << "never.csv";
+    QTest::newRow("jsonl") << "never.jsonl";
+    QTest::newRow("record") << "never.txt";
+}
+
+void tst_TevranoLog::triggerThatNeverFires()
+{
+    QFETCH(QString, name);
+    InstrumentSimulator sim({});
+    QVERIFY(sim.start());
+    sim.setObjectTemperature(Object);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    QStringList arguments{
+            "--interval", "100", "--duration", "1", "--output", path, "--trigger-above", "1000"};
+    if (name.endsWith(QLatin1String(".jsonl")))
+        arguments << "--format"
+                  << "jsonl";
+    const Run run = runLogger({sim.devicePath()}, arguments);
+    QCOMPARE(run.exitCode, 0);
+    if (name.endsWith(QLatin1String(".csv"))) {
+        QCOMPARE(readFile(path), QByteArray("time,elapsed_s,object,ambient,unit,marker\n"));
+    } else if (name.endsWith(QLatin1String(".jsonl"))) {
+        QCOMPARE(readFile(path), QByteArray());
+    } else {
+        RecordImport imported;
+        QVERIFY(loadRecordFile(path, imported));
+        QCOMPARE(imported.dataCount, 0);
+        QVERIFY(imported.series.durations.isEmpty());
+    }
 }
 
 void tst_TevranoLog::noInstrument()

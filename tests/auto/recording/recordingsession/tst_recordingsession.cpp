@@ -38,6 +38,7 @@ private slots:
     void lateTicksSkipTheirSlot();
     void headerTakesTheInstrumentsEmissivity();
     void journalSyncsWhileTheRecordingRuns();
+    void triggerKeepsOnlyItsCapture();
     void strangeJournalNamesAreNeverWaitedOn_data();
     void strangeJournalNamesAreNeverWaitedOn();
 };
@@ -114,6 +115,61 @@ void tst_RecordingSession::journalSyncsWhileTheRecordingRuns()
     // Rows keep coming; the disk sees them every few seconds, not only at the end.
     QTRY_VERIFY_WITH_TIMEOUT(session.journal()->syncCount() > atStart, 15000);
     session.stop();
+}
+
+void tst_RecordingSession::triggerKeepsOnlyItsCapture()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("recording.journal"));
+    RecordingSession session;
+    session.setInterval(20);
+    session.setJournalPath(path);
+    Trigger trigger;
+    trigger.level = 50;
+    trigger.preS = 0.3;
+    trigger.postS = 0.3;
+    trigger.once = true;
+    session.setTrigger(trigger);
+    double level = 20.0;
+    QTimer readings;
+    connect(&readings, &QTimer::timeout, &session, [&] { session.feed(freshReading(level)); });
+    readings.start(10);
+    QSignalSpy finished(&session, &RecordingSession::finished);
+    session.start();
+    QTRY_VERIFY_WITH_TIMEOUT(session.isSampling(), 5000);
+    QTest::qWait(800);
+    QCOMPARE(session.samples().size(), 0); // held back, not kept
+    level = 60.0;
+    QTest::qWait(500);
+    level = 20.0;
+    // Once: it ends by itself after the capture.
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
+    QVERIFY(!session.isRecording());
+
+    const RecordSeries kept = session.samples().snapshot();
+    QVERIFY(kept.durations.size() > 3);
+    QCOMPARE(kept.temperatures.constFirst(), 20.0);
+    QCOMPARE(kept.temperatures.constLast(), 20.0);
+    double spacing = 0;
+    for (int i = 1; i < kept.durations.size(); ++i)
+        spacing = std::max(spacing, kept.durations[i] - kept.durations[i - 1]);
+    const int crossing = int(kept.temperatures.indexOf(60.0));
+    const int cleared = int(kept.temperatures.indexOf(20.0, crossing));
+    QVERIFY(crossing > 0 && cleared > crossing);
+    const double first = kept.durations.constFirst();
+    QVERIFY2(kept.durations[crossing] - first <= trigger.preS + spacing,
+             qPrintable(QString::number(spacing)));
+    QVERIFY(kept.durations.constLast() - kept.durations[cleared] <= trigger.postS + spacing);
+    // The recording's clock, not the capture's.
+    QVERIFY(first > 0.3);
+
+    const QVector<Marker> expected{{first, QStringLiteral("trigger: above 50.0")}};
+    QCOMPARE(session.markers(), expected);
+    RecordImport journal;
+    QVERIFY(loadJournalFile(path, journal));
+    QCOMPARE(journal.markers.size(), 1);
+    QCOMPARE(journal.markers[0].text, expected[0].text);
+    QCOMPARE(journal.series.durations.size(), kept.durations.size());
 }
 
 void tst_RecordingSession::strangeJournalNamesAreNeverWaitedOn_data()
