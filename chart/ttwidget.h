@@ -72,11 +72,11 @@ public:
     EnvelopeGraph *temperatureGraph() const { return graphOf(ChartSeries::Object); }
     EnvelopeGraph *ambientGraph() const { return graphOf(ChartSeries::Ambient); }
 
-    // The record-file flows: import, export, CSV and picture.
-    RecordFileFlows &files() { return m_files; }
     // Stops sampling and closes the page (program shutdown).
     void stopAndClose();
-    // The record-file flows, as the window's menus reach them.
+    // The record-file flows: import, export, CSV and picture; below, as the window's menus
+    // reach them.
+    RecordFileFlows &files() { return m_files; }
     void loadRecord(const QString &path) { m_files.loadRecord(path); }
     bool exportRecord() { return m_files.exportRecord(); }
     QString askRecordPath() { return m_files.askRecordPath(); }
