@@ -157,7 +157,7 @@ MainWindow::MainWindow(QWidget *parent)
             &MainWindow::showAlarmThresholds);
     connect(instrument, &Instrument::unitChanged, this, &MainWindow::showUnit);
     new RecordingMarkers(instrument, ui.widget_tt, this);
-    m_thresholdLines = std::make_unique<ThresholdLines>(ui.widget_tt->plot);
+    m_thresholdLines = std::make_unique<ThresholdLines>(ui.widget_tt->plot());
     m_beeper = new AlarmBeeper(this);
     connect(instrument, &Instrument::factoryResetDone, this, [](bool success) {
         Messages::information(
@@ -1427,9 +1427,9 @@ void MainWindow::ClickMqttSettings()
 
 void MainWindow::restyleCheckButtons()
 {
-    styleCheckButton(ui.navButton_amb, ui.widget_tt->ambientVisible);
-    styleCheckButton(ui.navButton_mode, ui.widget_tt->viewMode == 1);
-    styleCheckButton(ui.navButton_autofit, ui.widget_tt->autoFit);
+    styleCheckButton(ui.navButton_amb, ui.widget_tt->ambientVisible());
+    styleCheckButton(ui.navButton_mode, ui.widget_tt->viewMode() == 1);
+    styleCheckButton(ui.navButton_autofit, ui.widget_tt->autoFit());
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -1487,7 +1487,7 @@ void MainWindow::on_navButton_startstop_clicked()
     chart->on_pushButton_startstop_clicked();
     if (chart->isRecording()) {
         ui.navButton_startstop->setText(tr("停止"));
-        if (!chart->paused)
+        if (!chart->isPaused())
             ui.navButton_hc->setText(tr("暂停"));
     } else {
         ui.navButton_startstop->setText(tr("开始"));
@@ -1497,14 +1497,13 @@ void MainWindow::on_navButton_startstop_clicked()
 void MainWindow::on_navButton_hc_clicked()
 {
     ui.widget_tt->on_pushButton_hc_clicked();
-    ui.navButton_hc->setText(ui.widget_tt->paused ? tr("继续") : tr("暂停"));
+    ui.navButton_hc->setText(ui.widget_tt->isPaused() ? tr("继续") : tr("暂停"));
 }
 
 void MainWindow::on_navButton_amb_clicked()
 {
     ttwidget *chart = ui.widget_tt;
-    const bool visible = !chart->ambientVisible;
-    chart->ambientVisible = visible;
+    const bool visible = !chart->ambientVisible();
     styleCheckButton(ui.navButton_amb, visible);
     chart->setAmbientVisible(visible);
 }
@@ -1512,22 +1511,22 @@ void MainWindow::on_navButton_amb_clicked()
 void MainWindow::on_navButton_mode_clicked()
 {
     ui.widget_tt->on_pushButton_mode_clicked();
-    styleCheckButton(ui.navButton_mode, ui.widget_tt->viewMode == 1);
+    styleCheckButton(ui.navButton_mode, ui.widget_tt->viewMode() == 1);
 }
 
 void MainWindow::on_navButton_autofit_clicked()
 {
-    ui.widget_tt->autoFit = !ui.widget_tt->autoFit;
-    styleCheckButton(ui.navButton_autofit, ui.widget_tt->autoFit);
+    ui.widget_tt->setAutoFit(!ui.widget_tt->autoFit());
+    styleCheckButton(ui.navButton_autofit, ui.widget_tt->autoFit());
     // Ticking it again is the way back to following after a zoom or pan.
-    if (ui.widget_tt->autoFit)
+    if (ui.widget_tt->autoFit())
         ui.widget_tt->followReadings();
 }
 
 void MainWindow::pauseForZoom()
 {
-    if (!ui.widget_tt->paused) {
-        ui.widget_tt->paused = true;
+    if (!ui.widget_tt->isPaused()) {
+        ui.widget_tt->setPaused(true);
         ui.navButton_hc->setText(tr("继续"));
     }
 }

@@ -1,5 +1,10 @@
 #include "chartsettings.h"
 
+#include <QtGlobal>
+
+#include <algorithm>
+#include <climits>
+
 namespace {
 
 class FallbackStore : public ChartSettingsStore
@@ -23,4 +28,13 @@ void setChartSettingsStore(ChartSettingsStore *store)
 ChartSettingsStore &chartSettingsStore()
 {
     return *installedStore;
+}
+
+std::optional<int> configuredSampleLimit()
+{
+    const QString cache
+            = chartSettingsStore().value(QStringLiteral("ChartLineCache"), QStringLiteral("1000"));
+    if (cache.isEmpty())
+        return std::nullopt;
+    return int(std::clamp<qint64>(qint64(cache.toInt(nullptr, 10)) * 1000, INT_MIN, INT_MAX));
 }

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // The chart's window on the application's settings file ("ChartLineCache",
 // "ChartLineFPS"). The chart does not know the file itself: the application
 // installs an adapter once at start-up, before the chart is constructed.
@@ -20,5 +22,9 @@ public:
 // the built-in store, which answers every read with its fallback and drops writes.
 void setChartSettingsStore(ChartSettingsStore *store);
 ChartSettingsStore &chartSettingsStore();
+
+// The sample limit "ChartLineCache" gives (it counts thousands; a hand-edited huge value
+// saturates, text that is not a number counts as 0); nothing while the setting is empty.
+std::optional<int> configuredSampleLimit();
 
 #endif // TEVRANO_CHARTSETTINGS_H

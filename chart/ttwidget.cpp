@@ -4,31 +4,24 @@
 #include "chartprompter.h"
 #include "chartresources.h"
 #include "chartsettings.h"
-#include "csvexport.h"
 #include "markerlayer.h"
 #include "navbutton.h"
 #include "qtcompat.h"
-#include "recordjournal.h"
 #include "temperatureunit.h"
-#include "waitdialog.h"
-#include "writefilethread.h"
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QShortcut>
 #include <QSpacerItem>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <qcustomplot.h>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <utility>
 
@@ -54,8 +47,6 @@ constexpr int kTrendRedrawMs = 250;
 constexpr int kStatisticsMs = 250;
 constexpr double kImageScale = 2.0;
 const QString kDash = QStringLiteral("—");
-
-ChartPrompter standardPrompter;
 
 NavButton *addStripButton(QWidget *strip, const QString &name)
 {
@@ -91,27 +82,18 @@ void fitAxis(QCPAxis *axis, double low, double high)
     axis->setRange(centre - halfSpan, centre + halfSpan);
 }
 
-// Text that is not a number counts as 0.
-int settingInt(const QString &text)
-{
-    return text.toInt(nullptr, 10);
-}
-
-// "ChartLineCache" counts thousands; a hand-edited huge value saturates.
-int samplesFromThousands(int thousands)
-{
-    return int(std::clamp<qint64>(qint64(thousands) * 1000, INT_MIN, INT_MAX));
-}
-
 } // namespace
 
 ttwidget::ttwidget(QWidget *parent)
     : QWidget(parent)
-    , m_prompter(&standardPrompter)
+    , m_files(
+              m_session,
+              this,
+              [this](RecordImport imported) { applyImport(std::move(imported)); },
+              [this](const QString &path) { return drawImage(path); })
 {
     initChartResources();
     buildForm();
-    connect(this, &ttwidget::occurerror, this, &ttwidget::showErrorInfo);
 
     setupPlot();
     setupInteractions();
@@ -187,89 +169,84 @@ void ttwidget::buildForm()
 void ttwidget::setupPlot()
 {
     // Outside the layout: resizeEvent keeps it at the size of graphicwidget.
-    plot = new QCustomPlot(this);
-    plot->setObjectName(QStringLiteral("plot"));
-    plot->move(0, 0);
-    plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables
-                          | QCP::iSelectAxes | QCP::iSelectLegend);
-    plot->xAxis->setLabel(tr("时间(秒)"));
-    plot->yAxis->setLabel(tr("温度(℃)"));
-    plot->legend->setVisible(true);
-    plot->setBackground(QBrush(QColor(255, 255, 255)));
+    m_plot = new QCustomPlot(this);
+    m_plot->setObjectName(QStringLiteral("plot"));
+    m_plot->move(0, 0);
+    m_plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables
+                            | QCP::iSelectAxes | QCP::iSelectLegend);
+    m_plot->xAxis->setLabel(tr("时间(秒)"));
+    m_plot->yAxis->setLabel(tr("温度(℃)"));
+    m_plot->legend->setVisible(true);
+    m_plot->setBackground(QBrush(QColor(255, 255, 255)));
     // A long recording squeezed into the whole view zig-zags within every pixel
     // column; stroking that as one 2 px polyline costs hundreds of ms, drawing it
     // segment by segment a few, for the same picture bar the line joins.
-    plot->setPlottingHint(QCP::phFastPolylines, true);
-    styleAxis(plot->xAxis);
-    styleAxis(plot->yAxis);
+    m_plot->setPlottingHint(QCP::phFastPolylines, true);
+    styleAxis(m_plot->xAxis);
+    styleAxis(m_plot->yAxis);
 
-    plot->yAxis->setRange(0, 100);
-    connect(plot->yAxis,
+    m_plot->yAxis->setRange(0, 100);
+    connect(m_plot->yAxis,
             qOverload<const QCPRange &>(&QCPAxis::rangeChanged),
             this,
             &ttwidget::yAxisRangeChanged);
-    connect(plot->xAxis,
+    connect(m_plot->xAxis,
             qOverload<const QCPRange &>(&QCPAxis::rangeChanged),
             this,
             &ttwidget::xAxisRangeChanged);
 
-    temperatureGraph = new EnvelopeGraph(plot->xAxis, plot->yAxis);
-    temperatureGraph->setPen(QPen(QColor(255, 128, 0), 2));
-    temperatureGraph->setName(tr("实温"));
-    ambientGraph = new EnvelopeGraph(plot->xAxis, plot->yAxis);
-    ambientGraph->setPen(QPen(QColor(156, 156, 156), 2));
-    ambientGraph->setName(tr("环温"));
-    // The graphs get at most four points a pixel column (see ChartSeries::view).
-    temperatureGraph->setAdaptiveSampling(false);
-    ambientGraph->setAdaptiveSampling(false);
-    setAmbientVisible(ambientVisible);
+    const std::pair<ChartSeries::Curve, QColor> curves[]
+            = {{ChartSeries::Object, QColor(255, 128, 0)},
+               {ChartSeries::Ambient, QColor(156, 156, 156)}};
+    for (const auto &[curve, colour] : curves) {
+        auto *graph = new EnvelopeGraph(m_plot->xAxis, m_plot->yAxis);
+        graph->setPen(QPen(colour, 2));
+        graph->setName(curveName(curve));
+        // The graphs get at most four points a pixel column (see ChartSeries::view).
+        graph->setAdaptiveSampling(false);
+        m_curves.push_back({curve, graph});
+    }
+    setAmbientVisible(m_ambientVisible);
 
-    plot->xAxis->setRange(0, 30);
-}
-
-int ttwidget::configuredCacheSize() const
-{
-    const QString cache
-            = chartSettingsStore().value(QStringLiteral("ChartLineCache"), QStringLiteral("1000"));
-    return cache.isEmpty() ? cacheSize() : samplesFromThousands(settingInt(cache));
+    m_plot->xAxis->setRange(0, 30);
 }
 
 void ttwidget::setupInteractions()
 {
-    QCPAxisRect *rect = plot->axisRect();
+    QCPAxisRect *rect = m_plot->axisRect();
     rect->setRangeDrag(Qt::Horizontal | Qt::Vertical);
     rect->setRangeZoom(Qt::Horizontal);
-    plot->setMouseTracking(true);
-    plot->setFocusPolicy(Qt::ClickFocus);
-    plot->installEventFilter(this);
+    m_plot->setMouseTracking(true);
+    m_plot->setFocusPolicy(Qt::ClickFocus);
+    m_plot->installEventFilter(this);
     // The signals come before the axis rect acts on the event, so the zoom
     // direction and drag can still be chosen here.
-    connect(plot, &QCustomPlot::mouseWheel, this, [this](QWheelEvent *event) {
+    connect(m_plot, &QCustomPlot::mouseWheel, this, [this](QWheelEvent *event) {
         enterManualView();
-        plot->axisRect()->setRangeZoom(event->modifiers() & Qt::ControlModifier ? Qt::Vertical
-                                                                                : Qt::Horizontal);
+        m_plot->axisRect()->setRangeZoom(event->modifiers() & Qt::ControlModifier ? Qt::Vertical
+                                                                                  : Qt::Horizontal);
     });
-    connect(plot, &QCustomPlot::mousePress, this, &ttwidget::plotMousePress);
-    connect(plot, &QCustomPlot::mouseMove, this, &ttwidget::plotMouseMove);
-    connect(plot, &QCustomPlot::mouseRelease, this, &ttwidget::plotMouseRelease);
-    connect(plot, &QCustomPlot::mouseDoubleClick, this, &ttwidget::restoreAutomaticView);
+    connect(m_plot, &QCustomPlot::mousePress, this, &ttwidget::plotMousePress);
+    connect(m_plot, &QCustomPlot::mouseMove, this, &ttwidget::plotMouseMove);
+    connect(m_plot, &QCustomPlot::mouseRelease, this, &ttwidget::plotMouseRelease);
+    connect(m_plot, &QCustomPlot::mouseDoubleClick, this, &ttwidget::restoreAutomaticView);
 
     // While the cursor readout shows, its layer has a buffer of its own, so
     // moving it repaints only that layer; hidden, it has none, as every buffer
     // is cleared and laid over the plot at each redraw.
-    plot->addLayer(QStringLiteral("readout"), plot->layer(QStringLiteral("legend")));
+    m_plot->addLayer(QStringLiteral("readout"), m_plot->layer(QStringLiteral("legend")));
     // Nothing is drawn on QCustomPlot's own overlay; a buffer of its own would
     // be cleared and laid over the plot at every redraw for nothing.
-    plot->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
-    m_markerLayer = new MarkerLayer(plot);
+    m_plot->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
+    m_markerLayer = new MarkerLayer(m_plot);
     // Texts edited in the marker list go into the files the session writes.
     connect(m_markerLayer, &MarkerLayer::changed, this, [this] {
         m_session.setMarkers(m_markerLayer->markers());
     });
-    m_readoutLine = new QCPItemStraightLine(plot);
+    m_readoutLine = new QCPItemStraightLine(m_plot);
     m_readoutLine->setLayer(QStringLiteral("readout"));
     m_readoutLine->setPen(QPen(QColor(60, 60, 60), 1, Qt::DashLine));
-    m_readoutLabel = new QCPItemText(plot);
+    m_readoutLabel = new QCPItemText(m_plot);
     m_readoutLabel->setLayer(QStringLiteral("readout"));
     m_readoutLabel->position->setTypeX(QCPItemPosition::ptPlotCoords);
     m_readoutLabel->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
@@ -279,7 +256,7 @@ void ttwidget::setupInteractions()
     m_readoutLabel->setPen(QPen(QColor(120, 120, 120)));
     hideReadout();
 
-    m_selectionItem = new QCPItemRect(plot);
+    m_selectionItem = new QCPItemRect(m_plot);
     for (QCPItemPosition *corner : {m_selectionItem->topLeft, m_selectionItem->bottomRight}) {
         corner->setTypeX(QCPItemPosition::ptPlotCoords);
         corner->setTypeY(QCPItemPosition::ptAxisRectRatio);
@@ -288,14 +265,14 @@ void ttwidget::setupInteractions()
     m_selectionItem->setBrush(QBrush(QColor(70, 110, 200, 50)));
     m_selectionItem->setVisible(false);
 
-    m_trendCaption = new QCPItemText(plot);
+    m_trendCaption = new QCPItemText(m_plot);
     m_trendCaption->position->setType(QCPItemPosition::ptAxisRectRatio);
     m_trendCaption->position->setCoords(0.01, 0.01);
     m_trendCaption->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_trendCaption->setColor(QColor(90, 90, 90));
     m_trendCaption->setVisible(false);
 
-    m_followHint = new QCPItemText(plot);
+    m_followHint = new QCPItemText(m_plot);
     m_followHint->position->setType(QCPItemPosition::ptAxisRectRatio);
     // At the bottom, clear of the cursor readout and the legend at the top.
     m_followHint->position->setCoords(0.5, 0.99);
@@ -309,7 +286,7 @@ void ttwidget::setupInteractions()
     m_statisticsTimer->setSingleShot(true);
     m_statisticsTimer->setInterval(kStatisticsMs);
     connect(m_statisticsTimer, &QTimer::timeout, this, &ttwidget::updateStatistics);
-    connect(plot, &QCustomPlot::beforeReplot, this, &ttwidget::feedGraphs);
+    connect(m_plot, &QCustomPlot::beforeReplot, this, &ttwidget::feedGraphs);
 }
 
 void ttwidget::enterManualView()
@@ -317,8 +294,8 @@ void ttwidget::enterManualView()
     if (m_manualView)
         return;
     m_manualView = true;
-    m_autoXRange = plot->xAxis->range();
-    m_autoYRange = plot->yAxis->range();
+    m_autoXRange = m_plot->xAxis->range();
+    m_autoYRange = m_plot->yAxis->range();
     showFollowHint();
 }
 
@@ -326,12 +303,12 @@ void ttwidget::restoreAutomaticView()
 {
     if (m_manualView) {
         m_manualView = false;
-        plot->xAxis->setRange(m_autoXRange);
-        plot->yAxis->setRange(m_autoYRange);
+        m_plot->xAxis->setRange(m_autoXRange);
+        m_plot->yAxis->setRange(m_autoYRange);
     }
     showFollowHint();
     applyAutomaticView();
-    plot->replot(QCustomPlot::rpRefreshHint);
+    m_plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 void ttwidget::followReadings()
@@ -348,10 +325,10 @@ void ttwidget::showFollowHint()
 void ttwidget::plotMousePress(QMouseEvent *event)
 {
     m_selecting = event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier);
-    plot->axisRect()->setRangeDrag(m_selecting ? Qt::Orientations()
-                                               : Qt::Horizontal | Qt::Vertical);
+    m_plot->axisRect()->setRangeDrag(m_selecting ? Qt::Orientations()
+                                                 : Qt::Horizontal | Qt::Vertical);
     if (m_selecting) {
-        m_selectionAnchor = plot->xAxis->pixelToCoord(event->pos().x());
+        m_selectionAnchor = m_plot->xAxis->pixelToCoord(event->pos().x());
         setSelection(QCPRange(m_selectionAnchor, m_selectionAnchor));
     }
 }
@@ -359,7 +336,7 @@ void ttwidget::plotMousePress(QMouseEvent *event)
 void ttwidget::plotMouseMove(QMouseEvent *event)
 {
     if (m_selecting) {
-        const double key = plot->xAxis->pixelToCoord(event->pos().x());
+        const double key = m_plot->xAxis->pixelToCoord(event->pos().x());
         setSelection(QCPRange(std::min(key, m_selectionAnchor), std::max(key, m_selectionAnchor)));
     } else if (event->buttons() & Qt::LeftButton) {
         enterManualView();
@@ -385,15 +362,15 @@ void ttwidget::setSelection(std::optional<QCPRange> span)
         m_selectionItem->bottomRight->setCoords(span->upper, 1.0);
     }
     scheduleStatistics();
-    plot->replot(QCustomPlot::rpQueuedReplot);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void ttwidget::showReadout(const QPointF &pos)
 {
     const ChartSeries &series = shownSeries();
-    const double key = plot->xAxis->pixelToCoord(pos.x());
+    const double key = m_plot->xAxis->pixelToCoord(pos.x());
     const int i = series.nearest(key);
-    const bool over = plot->axisRect()->rect().contains(pos.toPoint()) && i >= 0
+    const bool over = m_plot->axisRect()->rect().contains(pos.toPoint()) && i >= 0
                       && key >= series.keys().constFirst() && key <= series.keys().constLast()
                       && !std::isnan(series.values(ChartSeries::Object)[i]);
     if (!over) {
@@ -414,19 +391,20 @@ void ttwidget::showReadout(const QPointF &pos)
         const double v = series.values(curve)[i];
         return std::isnan(v) ? kDash : QString::number(v, 'f', 1);
     };
-    lines << QStringLiteral("%1 %2").arg(temperatureGraph->name(), value(ChartSeries::Object));
-    if (ambientGraph->visible())
-        lines << QStringLiteral("%1 %2").arg(ambientGraph->name(), value(ChartSeries::Ambient));
+    for (const CurveGraph &shown : m_curves) {
+        if (shown.graph->visible())
+            lines << QStringLiteral("%1 %2").arg(shown.graph->name(), value(shown.curve));
+    }
     m_readoutLine->point1->setCoords(at, 0.0);
     m_readoutLine->point2->setCoords(at, 1.0);
     m_readoutLabel->position->setCoords(at, 0.02);
     // Beside the line, on the side with room.
-    const bool right = pos.x() > plot->axisRect()->center().x();
+    const bool right = pos.x() > m_plot->axisRect()->center().x();
     m_readoutLabel->setPositionAlignment((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
     m_readoutLabel->setText(lines.join(QLatin1Char('\n')));
     m_readoutLine->setVisible(true);
     m_readoutLabel->setVisible(true);
-    QCPLayer *layer = plot->layer(QStringLiteral("readout"));
+    QCPLayer *layer = m_plot->layer(QStringLiteral("readout"));
     layer->setMode(QCPLayer::lmBuffered);
     layer->replot();
 }
@@ -437,7 +415,7 @@ void ttwidget::hideReadout()
         return;
     m_readoutLine->setVisible(false);
     m_readoutLabel->setVisible(false);
-    QCPLayer *layer = plot->layer(QStringLiteral("readout"));
+    QCPLayer *layer = m_plot->layer(QStringLiteral("readout"));
     layer->setMode(QCPLayer::lmLogical);
     layer->replot();
 }
@@ -449,7 +427,7 @@ QString ttwidget::readoutText() const
 
 QCPRange ttwidget::statisticsSpan() const
 {
-    return m_selection.value_or(plot->xAxis->range());
+    return m_selection.value_or(m_plot->xAxis->range());
 }
 
 void ttwidget::scheduleStatistics()
@@ -486,20 +464,20 @@ QString ttwidget::statisticsText(const SpanStatistics &statistics) const
 void ttwidget::applyChartSettings()
 {
     ChartSettingsStore &settings = chartSettingsStore();
-    const QString cache = settings.value(QStringLiteral("ChartLineCache"), QStringLiteral("1000"));
-    if (!cache.isEmpty())
-        setCacheSize(samplesFromThousands(settingInt(cache)));
+    if (const std::optional<int> limit = configuredSampleLimit())
+        setCacheSize(*limit);
     const QString interval = settings.value(QStringLiteral("ChartLineFPS"), QStringLiteral("10"));
+    // Text that is not a number counts as 0.
     if (!interval.isEmpty())
-        setRecordInterval(settingInt(interval));
+        setRecordInterval(interval.toInt(nullptr, 10));
 }
 
 void ttwidget::setUnit(int code)
 {
     if (code == 1)
-        plot->yAxis->setLabel(tr("温度(℉)"));
+        m_plot->yAxis->setLabel(tr("温度(℉)"));
     else if (code == 2)
-        plot->yAxis->setLabel(tr("温度(℃)"));
+        m_plot->yAxis->setLabel(tr("温度(℃)"));
     const int previous = unit();
     m_session.setUnit(code);
     if (code != previous)
@@ -520,13 +498,54 @@ void ttwidget::setRecordInterval(int ms)
 
 void ttwidget::setAmbientVisible(bool on)
 {
-    ambientGraph->setVisible(on);
+    m_ambientVisible = on;
+    EnvelopeGraph *graph = ambientGraph();
+    graph->setVisible(on);
     // A hidden legend item would still hold its row.
     if (on)
-        ambientGraph->addToLegend();
+        graph->addToLegend();
     else
-        ambientGraph->removeFromLegend();
-    plot->replot(QCustomPlot::rpQueuedReplot);
+        graph->removeFromLegend();
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void ttwidget::setViewMode(int mode)
+{
+    if (mode == m_viewMode)
+        return;
+    m_viewMode = mode;
+    ++m_revision;
+    if (mode != 0 || samples().size() == 0)
+        return;
+    const QCPRange range = m_plot->xAxis->range();
+    const double upper = std::max(range.upper, samples().lastDuration());
+    const double width = std::trunc(std::min(range.size(), kScrollWindowSeconds));
+    m_plot->xAxis->setRange(upper - width, upper);
+}
+
+void ttwidget::setAutoFit(bool on)
+{
+    m_autoFit = on;
+    ++m_revision;
+}
+
+void ttwidget::setPaused(bool on)
+{
+    m_paused = on;
+    m_pauseButton->setText(on ? tr("继续") : tr("暂停"));
+}
+
+EnvelopeGraph *ttwidget::graphOf(ChartSeries::Curve curve) const
+{
+    const auto found = std::find_if(m_curves.begin(), m_curves.end(), [curve](const CurveGraph &c) {
+        return c.curve == curve;
+    });
+    return found == m_curves.end() ? nullptr : found->graph;
+}
+
+QString ttwidget::curveName(ChartSeries::Curve curve) const
+{
+    return curve == ChartSeries::Object ? tr("实温") : tr("环温");
 }
 
 void ttwidget::stopAndClose()
@@ -540,14 +559,9 @@ void ttwidget::addMarker(const QString &text)
     if (isTrendShown())
         return;
     const Marker marker{isRecording() ? std::max(0.0, samples().lastDuration())
-                                      : plot->xAxis->range().center(),
+                                      : m_plot->xAxis->range().center(),
                         text};
     m_session.addMarker(marker);
-}
-
-void ttwidget::setPrompter(ChartPrompter *prompter)
-{
-    m_prompter = prompter ? prompter : &standardPrompter;
 }
 
 void ttwidget::UpdateTemp(double v)
@@ -571,7 +585,7 @@ void ttwidget::setLive(bool connected)
     if (isTrendShown())
         showSource(true);
     ++m_revision;
-    plot->replot(QCustomPlot::rpQueuedReplot);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void ttwidget::showLiveTrend()
@@ -580,7 +594,7 @@ void ttwidget::showLiveTrend()
         return;
     showSource(true);
     applyAutomaticView();
-    plot->replot(QCustomPlot::rpRefreshHint);
+    m_plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 bool ttwidget::isTrendShown() const
@@ -659,10 +673,8 @@ void ttwidget::startRecording()
     m_trend.clear();
     showSource(false);
     m_startStopButton->setText(tr("停止"));
-    if (paused) {
-        paused = false;
-        m_pauseButton->setText(tr("暂停"));
-    }
+    if (m_paused)
+        setPaused(false);
     emit startstop(true);
 }
 
@@ -676,28 +688,17 @@ void ttwidget::recordingFinished(RecordingSession::End end)
     if (end != RecordingSession::End::LimitReached)
         return;
     emit sampleLimitReached();
-    m_prompter->message(QMessageBox::Information, this, tr("提示"), tr("记录数据结束"));
+    m_files.prompter().message(QMessageBox::Information, this, tr("提示"), tr("记录数据结束"));
 }
 
 void ttwidget::on_pushButton_hc_clicked()
 {
-    paused = !paused;
-    m_pauseButton->setText(paused ? tr("继续") : tr("暂停"));
+    setPaused(!m_paused);
 }
 
 void ttwidget::on_pushButton_mode_clicked()
 {
-    if (viewMode == 0) {
-        viewMode = 1;
-        return;
-    }
-    viewMode = 0;
-    if (samples().size() == 0)
-        return;
-    const QCPRange range = plot->xAxis->range();
-    const double upper = std::max(range.upper, samples().lastDuration());
-    const double width = std::trunc(std::min(range.size(), kScrollWindowSeconds));
-    plot->xAxis->setRange(upper - width, upper);
+    setViewMode(m_viewMode == 0 ? 1 : 0);
 }
 
 void ttwidget::syncRecord()
@@ -730,7 +731,7 @@ void ttwidget::refreshView()
     if (m_drawnRevision == m_revision)
         return;
     scheduleStatistics();
-    if (paused) {
+    if (m_paused) {
         // The view moves once the pause ends.
         feedGraphs();
         return;
@@ -738,7 +739,7 @@ void ttwidget::refreshView()
     m_drawnRevision = m_revision;
     if (!m_manualView)
         applyAutomaticView();
-    plot->replot(QCustomPlot::rpRefreshHint);
+    m_plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 void ttwidget::applyAutomaticView()
@@ -748,18 +749,18 @@ void ttwidget::applyAutomaticView()
         return;
     const double first = series.keys().constFirst();
     const double last = series.keys().constLast();
-    if (viewMode == 1) {
-        plot->xAxis->setRange(first, last);
+    if (m_viewMode == 1) {
+        m_plot->xAxis->setRange(first, last);
     } else {
         // A window left ahead of the newest sample by an earlier source starts
         // again at the beginning.
-        if (plot->xAxis->range().lower > last)
-            plot->xAxis->setRange(first, first + plot->xAxis->range().size());
-        const QCPRange range = plot->xAxis->range();
+        if (m_plot->xAxis->range().lower > last)
+            m_plot->xAxis->setRange(first, first + m_plot->xAxis->range().size());
+        const QCPRange range = m_plot->xAxis->range();
         const double upper = std::max(range.upper, last);
-        plot->xAxis->setRange(upper - range.size(), upper);
+        m_plot->xAxis->setRange(upper - range.size(), upper);
     }
-    if (autoFit)
+    if (m_autoFit)
         fitToTemperatures();
 }
 
@@ -768,30 +769,29 @@ void ttwidget::fitToTemperatures()
     const ChartSeries &series = shownSeries();
     if (series.isEmpty())
         return;
-    fitAxis(plot->xAxis, series.keys().constFirst(), series.keys().constLast());
+    fitAxis(m_plot->xAxis, series.keys().constFirst(), series.keys().constLast());
     Extremes shown = series.extremes(ChartSeries::Object);
-    if (ambientGraph->visible())
+    if (m_ambientVisible)
         shown.add(series.extremes(ChartSeries::Ambient));
     const double low = shown.isEmpty() ? std::nan("") : shown.low;
     const double high = shown.isEmpty() ? std::nan("") : shown.high;
-    const QCPRange values = autoFitRange(low, high, plot->yAxis->range().size());
+    const QCPRange values = autoFitRange(low, high, m_plot->yAxis->range().size());
     if (QCPRange::validRange(values))
-        plot->yAxis->setRange(values);
+        m_plot->yAxis->setRange(values);
 }
 
 void ttwidget::feedGraphs()
 {
     const ChartSeries &series = shownSeries();
-    const QCPRange range = plot->xAxis->range();
-    const int columns = std::max(plot->axisRect()->width(), 1);
+    const QCPRange range = m_plot->xAxis->range();
+    const int columns = std::max(m_plot->axisRect()->width(), 1);
     m_trendCaption->setVisible(isTrendShown());
     if (m_fed.revision == m_revision && m_fed.lower == range.lower && m_fed.upper == range.upper
         && m_fed.columns == columns)
         return;
     m_fed = {m_revision, range.lower, range.upper, columns};
     const ChartSeries::View view = series.view(range.lower, range.upper, columns);
-    for (EnvelopeGraph *graph : {temperatureGraph, ambientGraph}) {
-        const auto curve = graph == temperatureGraph ? ChartSeries::Object : ChartSeries::Ambient;
+    for (const auto &[curve, graph] : m_curves) {
         graph->data()->set(view.points[curve], true);
         graph->setEnvelope(view.envelope);
         // An envelope is columns up and down the plot: smoothing their edges
@@ -822,10 +822,10 @@ void ttwidget::convertUnit(int from, int to)
     std::transform(trendAmbients.begin(), trendAmbients.end(), trendAmbients.begin(), convert);
     m_trend.assign(trendKeys, trendObjects, trendAmbients);
     ++m_revision;
-    const QCPRange values = plot->yAxis->range();
-    plot->yAxis->setRange(convert(values.lower), convert(values.upper));
-    importMax = float(convert(importMax));
-    importMin = float(convert(importMin));
+    const QCPRange values = m_plot->yAxis->range();
+    m_plot->yAxis->setRange(convert(values.lower), convert(values.upper));
+    m_importMax = float(convert(m_importMax));
+    m_importMin = float(convert(m_importMin));
     refreshView();
 }
 
@@ -876,7 +876,7 @@ void ttwidget::vScaleDestory()
 
 void ttwidget::zoomStep(QCPAxis *axis, bool zoomIn, double limit)
 {
-    if (!plot->isVisible())
+    if (!m_plot->isVisible())
         return;
     const QCPRange range = axis->range();
     const double span = range.size();
@@ -886,33 +886,33 @@ void ttwidget::zoomStep(QCPAxis *axis, bool zoomIn, double limit)
     const double d = zoomIn ? (span - span / kZoomFactor) * 0.5 : (span * kZoomFactor - span) * 0.5;
     axis->setRange(zoomIn ? range.lower + d : range.lower - d,
                    zoomIn ? range.upper - d : range.upper + d);
-    plot->replot(QCustomPlot::rpRefreshHint);
+    m_plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 void ttwidget::horizontalZoomin()
 {
-    zoomStep(plot->xAxis, true, kMinXSpan);
+    zoomStep(m_plot->xAxis, true, kMinXSpan);
 }
 
 void ttwidget::horizontalZoomout()
 {
-    zoomStep(plot->xAxis, false, kMaxXSpan);
+    zoomStep(m_plot->xAxis, false, kMaxXSpan);
 }
 
 void ttwidget::verticalZoomin()
 {
-    zoomStep(plot->yAxis, true, kMinYSpan);
+    zoomStep(m_plot->yAxis, true, kMinYSpan);
 }
 
 void ttwidget::verticalZoomout()
 {
-    zoomStep(plot->yAxis, false, kMaxYSpan);
+    zoomStep(m_plot->yAxis, false, kMaxYSpan);
 }
 
 void ttwidget::xAxisRangeChanged(const QCPRange &range)
 {
     if (range.lower < 0)
-        plot->xAxis->setRangeLower(0);
+        m_plot->xAxis->setRangeLower(0);
     if (!m_selection)
         scheduleStatistics();
 }
@@ -921,169 +921,20 @@ void ttwidget::yAxisRangeChanged(const QCPRange &range)
 {
     const double lowest = TemperatureUnit::fromCelsius(kLowestTemperature, unit());
     if (range.lower < lowest)
-        plot->yAxis->setRangeLower(lowest);
-}
-
-void ttwidget::showErrorInfo(const QString &text)
-{
-    m_prompter->message(QMessageBox::Critical, nullptr, tr("错误"), text);
-}
-
-bool ttwidget::refuseWhileRecording()
-{
-    if (!isRecording())
-        return false;
-    m_prompter->message(QMessageBox::Warning, nullptr, tr("提示"), tr("正在记录曲线，请先停止！"));
-    return true;
-}
-
-bool ttwidget::refuseEmptySave()
-{
-    if (samples().size() > 0)
-        return false;
-    m_prompter->message(
-            QMessageBox::Information, nullptr, tr("提示"), tr("没有记录数据，无需保存。"));
-    return true;
-}
-
-bool ttwidget::runFileJob(WriteFileThread &job)
-{
-    WaitDialog dialog;
-    connect(this, &ttwidget::writefinish, &dialog, &WaitDialog::accept);
-    connect(this, &ttwidget::progress, &dialog, &WaitDialog::Progress);
-    dialog.setCancellable(job.cancellable());
-    connect(&dialog, &WaitDialog::cancelRequested, &dialog, [&job] { job.cancel(); });
-    job.start(QThread::InheritPriority);
-    dialog.exec();
-    job.wait();
-    return job.succeeded();
-}
-
-bool ttwidget::saveWithProgress(WriteFileThread &job)
-{
-    if (!runFileJob(job))
-        return false;
-    m_prompter->message(QMessageBox::Information,
-                        nullptr,
-                        tr("导出数据成功"),
-                        tr("信息已保存在%1！").arg(job.path()),
-                        tr("确定"));
-    return true;
+        m_plot->yAxis->setRangeLower(lowest);
 }
 
 bool ttwidget::drawImage(const QString &path)
 {
     if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
-        return plot->savePdf(path);
-    return plot->savePng(path, 0, 0, kImageScale);
-}
-
-void ttwidget::exportImage()
-{
-    const QString filter = tr("图片 (*.png *.pdf)");
-    const QString path = withFilterSuffix(m_prompter->exportFileName(this, filter), filter);
-    if (path.isEmpty())
-        return;
-    // Drawn here, where the plot lives; the file is put in place off this thread.
-    QTemporaryDir drafts;
-    const QString draft = drafts.filePath(QStringLiteral("chart.") + QFileInfo(path).suffix());
-    if (!drafts.isValid() || !drawImage(draft)) {
-        showErrorInfo(tr("无法保存文件!"));
-        return;
-    }
-    WriteFileThread job(this, path, WriteFileThread::CopyMode);
-    job.setSource(draft);
-    saveWithProgress(job);
-}
-
-void ttwidget::exportCsv()
-{
-    if (refuseWhileRecording() || refuseEmptySave())
-        return;
-    const QString filter = tr("CSV 文件 (*.csv)");
-    const QString path = withFilterSuffix(m_prompter->exportFileName(this, filter), filter);
-    if (path.isEmpty())
-        return;
-    WriteFileThread job(this, path, WriteFileThread::CsvMode);
-    saveWithProgress(job);
-}
-
-void ttwidget::on_pushButton_export_clicked()
-{
-    exportRecord();
-}
-
-bool ttwidget::exportRecord()
-{
-    if (refuseEmptySave())
-        return false;
-    return saveRecordTo(askRecordPath());
-}
-
-QString ttwidget::askRecordPath()
-{
-    return withFilterSuffix(m_prompter->saveFileName(this), recordSaveFilter());
-}
-
-bool ttwidget::saveRecordTo(const QString &path)
-{
-    // A running recording is saved as far as it goes and keeps running, journal and all.
-    if (path.isEmpty())
-        return false;
-    // A name ending in ".csv" asks for the spreadsheet's form, whatever filter was shown.
-    WriteFileThread job(
-            this, path, isCsvPath(path) ? WriteFileThread::CsvMode : WriteFileThread::WriteMode);
-    if (!saveWithProgress(job))
-        return false;
-    if (!isRecording())
-        discardRecording();
-    return true;
-}
-
-void ttwidget::loadRecord(const QString &path)
-{
-    importFile(path, WriteFileThread::ReadMode);
-}
-
-bool ttwidget::restoreJournal()
-{
-    if (!journal())
-        return false;
-    const std::optional<qint64> skipped
-            = importFile(journal()->path(), WriteFileThread::JournalMode);
-    if (!skipped)
-        return false;
-    m_session.setUnsaved(true);
-    if (*skipped > 0)
-        m_prompter->message(QMessageBox::Warning,
-                            nullptr,
-                            tr("提示"),
-                            tr("恢复的记录中有%1行无法读取，已略过。").arg(*skipped));
-    return true;
-}
-
-void ttwidget::discardRecording()
-{
-    m_session.discard();
-}
-
-std::optional<qint64> ttwidget::importFile(const QString &path, int mode)
-{
-    if (refuseWhileRecording())
-        return std::nullopt;
-    WriteFileThread job(this, path, mode);
-    if (!runFileJob(job))
-        return std::nullopt;
-    RecordImport imported = job.takeImport();
-    const qint64 skipped = imported.skippedLines;
-    applyImport(std::move(imported));
-    return skipped;
+        return m_plot->savePdf(path);
+    return m_plot->savePng(path, 0, 0, kImageScale);
 }
 
 void ttwidget::applyImport(RecordImport imported)
 {
-    importMax = imported.maxTemperature;
-    importMin = imported.minTemperature;
+    m_importMax = imported.maxTemperature;
+    m_importMin = imported.minTemperature;
     // The axis label follows the file's unit; the samples are in it already.
     const int unit = imported.unit.value_or(this->unit());
     m_markerLayer->setMarkers(imported.markers);
@@ -1104,36 +955,36 @@ void ttwidget::applyImport(RecordImport imported)
     if (any) {
         setUnit(unit);
         // A single sample gives an empty range, which the plot ignores.
-        plot->xAxis->setRange(first, last);
-        plot->yAxis->setRange(double(importMin - 10.0f), double(importMax + 10.0f));
+        m_plot->xAxis->setRange(first, last);
+        m_plot->yAxis->setRange(double(m_importMin - 10.0f), double(m_importMax + 10.0f));
     }
     m_drawnRevision = m_revision;
     scheduleStatistics();
-    plot->replot(QCustomPlot::rpRefreshHint);
+    m_plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 void ttwidget::retranslate()
 {
-    plot->xAxis->setLabel(tr("时间(秒)"));
+    m_plot->xAxis->setLabel(tr("时间(秒)"));
     setUnit(unit());
     m_startStopButton->setText(isRecording() ? tr("停止") : tr("开始"));
-    m_modeButton->setText(viewMode != 0 ? tr("模式1") : tr("模式2"));
-    m_pauseButton->setText(paused ? tr("继续") : tr("暂停"));
+    m_modeButton->setText(m_viewMode != 0 ? tr("模式1") : tr("模式2"));
+    m_pauseButton->setText(m_paused ? tr("继续") : tr("暂停"));
     m_horizontalButton->setText(tr("水平缩放"));
     m_verticalButton->setText(tr("垂直缩放"));
     m_exportButton->setText(tr("保存曲线"));
-    temperatureGraph->setName(tr("实温"));
-    ambientGraph->setName(tr("环温"));
+    for (const CurveGraph &shown : m_curves)
+        shown.graph->setName(curveName(shown.curve));
     m_trendCaption->setText(tr("实时趋势（未记录）"));
     showFollowHint();
     updateStatistics();
-    plot->replot(QCustomPlot::rpRefreshHint);
+    m_plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 void ttwidget::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    plot->resize(m_graphicWidget->size());
+    m_plot->resize(m_graphicWidget->size());
 }
 
 void ttwidget::keyPressEvent(QKeyEvent *event)
@@ -1147,7 +998,7 @@ void ttwidget::keyPressEvent(QKeyEvent *event)
 
 bool ttwidget::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == plot && event->type() == QEvent::Leave)
+    if (watched == m_plot && event->type() == QEvent::Leave)
         hideReadout();
     return QWidget::eventFilter(watched, event);
 }

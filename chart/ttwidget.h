@@ -3,6 +3,7 @@
 
 #include "chartlod.h"
 #include "recordfile.h"
+#include "recordfileflows.h"
 #include "recordingsession.h"
 
 #include <QElapsedTimer>
@@ -10,9 +11,9 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 class AmbreleScale;
-class ChartPrompter;
 class NavButton;
 class MarkerLayer;
 class QCPAxis;
@@ -25,12 +26,12 @@ class QLabel;
 class QCustomPlot;
 class QTimer;
 class RecordJournal;
-class WriteFileThread;
 
-// The chart page: a view of a recording session. It plots the session's object and ambient
-// temperatures against the seconds since the recording started; while no recording runs and an
-// instrument is connected it shows the last minutes of readings instead (the live trend), which
-// are never recorded. Runs on the GUI thread; the session samples on a thread of its own.
+// The chart page: a view of a recording session. Its record-file flows (import, export, CSV,
+// picture) are a RecordFileFlows of its own; the page is the plot. It plots the session's object
+// and ambient temperatures against the seconds since the recording started; while no recording runs
+// and an instrument is connected it shows the last minutes of readings instead (the live trend),
+// which are never recorded. Runs on the GUI thread; the session samples on a thread of its own.
 class ttwidget : public QWidget
 {
     Q_OBJECT
@@ -51,16 +52,35 @@ public:
     // Drops every sample and makes `n` the sample limit of a recording.
     void setCacheSize(int n);
     void setRecordInterval(int ms);
+    bool ambientVisible() const { return m_ambientVisible; }
     void setAmbientVisible(bool on);
+    // 0 scrolling window, 1 whole recording. Leaving the whole recording narrows the window to
+    // its last seconds; the view moves at the next refresh.
+    int viewMode() const { return m_viewMode; }
+    void setViewMode(int mode);
+    // The chart follows the readings: fits them until the user zooms or pans.
+    bool autoFit() const { return m_autoFit; }
+    void setAutoFit(bool on);
+    // A paused view takes in samples but does not move.
+    bool isPaused() const { return m_paused; }
+    void setPaused(bool on);
+    // The highest and lowest temperature of the record imported last, in the chart's unit.
+    float importMax() const { return m_importMax; }
+    float importMin() const { return m_importMin; }
+    // The plot, for views laid over it (threshold lines).
+    QCustomPlot *plot() const { return m_plot; }
+    EnvelopeGraph *temperatureGraph() const { return graphOf(ChartSeries::Object); }
+    EnvelopeGraph *ambientGraph() const { return graphOf(ChartSeries::Ambient); }
+
     // Stops sampling and closes the page (program shutdown).
     void stopAndClose();
-    // Import flow: reads a record file into the chart behind a progress dialog.
-    void loadRecord(const QString &path);
-    // Export flow (asks for the path); true once the file was written.
-    bool exportRecord();
-    // Its two halves: the path the user chose (empty when cancelled), and the save to it.
-    QString askRecordPath();
-    bool saveRecordTo(const QString &path);
+    // The record-file flows: import, export, CSV and picture; below, as the window's menus
+    // reach them.
+    RecordFileFlows &files() { return m_files; }
+    void loadRecord(const QString &path) { m_files.loadRecord(path); }
+    bool exportRecord() { return m_files.exportRecord(); }
+    QString askRecordPath() { return m_files.askRecordPath(); }
+    bool saveRecordTo(const QString &path) { return m_files.saveRecordTo(path); }
 
     // Every recording from the next one on is journalled at `path`; empty
     // keeps no journal.
@@ -69,19 +89,17 @@ public:
     RecordJournal *journal() const { return m_session.journal(); }
     // Loads the journal an earlier run left behind as an import would, marked
     // unsaved; false when it holds no record.
-    bool restoreJournal();
+    bool restoreJournal() { return m_files.restoreJournal(); }
     // A recording, or a restored journal, neither saved nor discarded yet.
     bool hasUnsavedRecording() const { return m_session.hasUnsaved(); }
     // The held recording needs no keeping any more (saved, or given up by the
     // user): its journal goes.
-    void discardRecording();
+    void discardRecording() { m_session.discard(); }
     // Applies the stored "ChartLineCache" and "ChartLineFPS" (after the chart
     // settings dialog was accepted); drops every sample.
     void applyChartSettings();
 
     int cacheSize() const { return m_session.sampleLimit(); }
-    // The sample limit the settings give ("ChartLineCache" thousands), whatever an import set.
-    int configuredCacheSize() const;
     int recordInterval() const { return m_session.interval(); }
     const SampleStore &samples() const { return m_session.samples(); }
     SampleStore &samples() { return m_session.samples(); }
@@ -116,26 +134,10 @@ public:
     MarkerLayer *markerLayer() const { return m_markerLayer; }
 
     // Not owned; nullptr restores the standard boxes and file dialog.
-    void setPrompter(ChartPrompter *prompter);
-
-    // Read and written by the main window on the GUI thread.
-    int viewMode = 0; // 0 scrolling window, 1 whole recording
-    bool ambientVisible = false;
-    // The chart follows the readings: fits them until the user zooms or pans.
-    bool autoFit = true;
-    bool paused = false;
-    float importMax = 0.0f;
-    float importMin = 0.0f;
-
-    QCustomPlot *plot = nullptr;
-    EnvelopeGraph *temperatureGraph = nullptr;
-    EnvelopeGraph *ambientGraph = nullptr;
+    void setPrompter(ChartPrompter *prompter) { m_files.setPrompter(prompter); }
 
 signals:
-    void writefinish();
-    void progress(int percent);
     void startstop(bool recording);
-    void occurerror(const QString &text);
     // The recording ended by itself: it holds as many samples as the limit allows.
     void sampleLimitReached();
 
@@ -150,8 +152,8 @@ public slots:
     // Leaves a finished or imported record for the live trend.
     void showLiveTrend();
     // File menu: the chart as a picture, and the record as CSV.
-    void exportImage();
-    void exportCsv();
+    void exportImage() { m_files.exportImage(); }
+    void exportCsv() { m_files.exportCsv(); }
 
     void on_pushButton_startstop_clicked();
     // Statistics over [from, to] seconds, as if dragged out on the chart; a NaN `to` is the end.
@@ -162,7 +164,7 @@ public slots:
     void on_pushButton_mode_clicked();
     void on_pushButton_horizontal_clicked();
     void on_pushButton_vertical_clicked();
-    void on_pushButton_export_clicked();
+    void on_pushButton_export_clicked() { m_files.exportRecord(); }
 
     void horizontalZoomin();
     void horizontalZoomout();
@@ -173,8 +175,6 @@ public slots:
 
     void xAxisRangeChanged(const QCPRange &range);
     void yAxisRangeChanged(const QCPRange &range);
-
-    void showErrorInfo(const QString &text);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -207,21 +207,16 @@ private:
     void setSelection(std::optional<QCPRange> span);
     void scheduleStatistics();
     QString statisticsText(const SpanStatistics &statistics) const;
-    bool saveWithProgress(WriteFileThread &job);
     void convertUnit(int from, int to);
     void openScale(std::unique_ptr<AmbreleScale> &scale,
                    void (ttwidget::*zoomin)(),
                    void (ttwidget::*zoomout)(),
                    void (ttwidget::*destroyed)(),
                    int row);
-    bool refuseWhileRecording();
-    // Nothing recorded or imported: says so instead of writing an empty file.
-    bool refuseEmptySave();
-    bool runFileJob(WriteFileThread &job);
-    // Import flow for a record file or a journal; the lines it skipped, or
-    // nothing when it failed.
-    std::optional<qint64> importFile(const QString &path, int mode);
+    // Shows what an import brought: its samples, markers, unit and extent.
     void applyImport(RecordImport imported);
+    EnvelopeGraph *graphOf(ChartSeries::Curve curve) const;
+    QString curveName(ChartSeries::Curve curve) const;
     void recordingFinished(RecordingSession::End end);
     void startRecording();
 
@@ -236,6 +231,23 @@ private:
     NavButton *m_exportButton = nullptr;
 
     RecordingSession m_session;
+    RecordFileFlows m_files;
+
+    // One graph per curve drawn from the shown series; the object curve comes first.
+    struct CurveGraph
+    {
+        ChartSeries::Curve curve;
+        EnvelopeGraph *graph;
+    };
+    QCustomPlot *m_plot = nullptr;
+    std::vector<CurveGraph> m_curves;
+
+    int m_viewMode = 0;
+    bool m_ambientVisible = false;
+    bool m_autoFit = true;
+    bool m_paused = false;
+    float m_importMax = 0.0f;
+    float m_importMin = 0.0f;
     // The latest ambient reading, for the live trend.
     double m_latestAmbient = 0.0;
 
@@ -283,7 +295,6 @@ private:
     QTimer *m_refreshTimer = nullptr;
     std::unique_ptr<AmbreleScale> m_hScale;
     std::unique_ptr<AmbreleScale> m_vScale;
-    ChartPrompter *m_prompter;
 };
 
 #endif // TEVRANO_TTWIDGET_H

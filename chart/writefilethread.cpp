@@ -1,8 +1,9 @@
 #include "writefilethread.h"
 
 #include "csvexport.h"
+#include "recordfileflows.h"
+#include "recordingsession.h"
 #include "recordjournal.h"
-#include "ttwidget.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,17 +15,18 @@ namespace {
 constexpr unsigned long kLingerMs = 250;
 } // namespace
 
-WriteFileThread::WriteFileThread(ttwidget *owner, const QString &path, int mode)
+WriteFileThread::WriteFileThread(RecordFileFlows *owner, const QString &path, int mode)
     : m_owner(owner)
     , m_path(path)
     , m_mode(mode)
 {
     if (mode == WriteMode || mode == CsvMode) {
-        m_header = owner->recordHeader();
-        m_startMsecs = owner->startMsecs();
-        m_series = owner->samples().snapshot();
+        const RecordingSession &session = owner->session();
+        m_header = session.header();
+        m_startMsecs = session.startMsecs();
+        m_series = session.samples().snapshot();
     } else {
-        m_sampleLimit = owner->configuredCacheSize();
+        m_sampleLimit = owner->configuredSampleLimit();
     }
 }
 

@@ -7,16 +7,16 @@
 
 #include <atomic>
 
-class ttwidget;
+class RecordFileFlows;
 
-// Writes the chart's samples to a record file or a CSV file, reads a record
+// Writes the session's samples to a record file or a CSV file, reads a record
 // file, or puts a drawn picture in place, off the GUI thread. Progress, errors and the end are
 // reported through the owner's signals (progress, occurerror, writefinish), which reach the GUI
 // queued.
 //
-// Everything the thread needs from the chart is taken in the constructor on
+// Everything the thread needs from the session is taken in the constructor on
 // the GUI thread, and an import is only handed back through takeImport() after
-// the thread has finished, so the thread never touches the chart's fields.
+// the thread has finished, so the thread never touches the session.
 class WriteFileThread : public QThread
 {
     Q_OBJECT
@@ -26,9 +26,9 @@ public:
     // spreadsheet export; CopyMode puts a finished file in place.
     enum Mode { ReadMode = 0, WriteMode = 1, CsvMode = 2, CopyMode = 3, JournalMode = 4 };
 
-    // An import holding more samples than the chart's configured limit is refused whole
+    // An import holding more samples than the configured limit is refused whole
     // before anything is kept: a cut-off recording could pass for the complete one.
-    WriteFileThread(ttwidget *owner, const QString &path, int mode);
+    WriteFileThread(RecordFileFlows *owner, const QString &path, int mode);
     // CopyMode: the finished file that replaces `path`.
     void setSource(const QString &source) { m_source = source; }
     const QString &path() const { return m_path; }
@@ -45,7 +45,7 @@ protected:
     void run() override;
 
 private:
-    ttwidget *const m_owner;
+    RecordFileFlows *const m_owner;
     const QString m_path;
     const int m_mode;
     QString m_source;

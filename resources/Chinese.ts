@@ -720,6 +720,53 @@
     </message>
 </context>
 <context>
+    <name>RecordFileFlows</name>
+    <message>
+        <source>错误</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>正在记录曲线，请先停止！</source>
+        <translation>正在记录曲线，请先停止！</translation>
+    </message>
+    <message>
+        <source>没有记录数据，无需保存。</source>
+        <translation>没有记录数据，无需保存。</translation>
+    </message>
+    <message>
+        <source>导出数据成功</source>
+        <translation>导出数据成功</translation>
+    </message>
+    <message>
+        <source>信息已保存在%1！</source>
+        <translation>信息已保存在%1！</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>图片 (*.png *.pdf)</source>
+        <translation>图片 (*.png *.pdf)</translation>
+    </message>
+    <message>
+        <source>无法保存文件!</source>
+        <translation>无法保存文件!</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>恢复的记录中有%1行无法读取，已略过。</source>
+        <translation>恢复的记录中有%1行无法读取，已略过。</translation>
+    </message>
+</context>
+<context>
     <name>RecordingMarkers</name>
     <message>
         <source>高温报警开始</source>
@@ -1035,36 +1082,12 @@
         <translation>记录数据结束</translation>
     </message>
     <message>
-        <source>错误</source>
-        <translation>错误</translation>
-    </message>
-    <message>
-        <source>正在记录曲线，请先停止！</source>
-        <translation>正在记录曲线，请先停止！</translation>
-    </message>
-    <message>
-        <source>导出数据成功</source>
-        <translation>导出数据成功</translation>
-    </message>
-    <message>
-        <source>信息已保存在%1！</source>
-        <translation>信息已保存在%1！</translation>
-    </message>
-    <message>
-        <source>确定</source>
-        <translation>确定</translation>
-    </message>
-    <message>
         <source>模式1</source>
         <translation>模式1</translation>
     </message>
     <message>
         <source>模式2</source>
         <translation>模式2</translation>
-    </message>
-    <message>
-        <source>恢复的记录中有%1行无法读取，已略过。</source>
-        <translation>恢复的记录中有%1行无法读取，已略过。</translation>
     </message>
     <message>
         <source>实时趋势（未记录）</source>
@@ -1087,24 +1110,8 @@
         <translation>选区：</translation>
     </message>
     <message>
-        <source>图片 (*.png *.pdf)</source>
-        <translation>图片 (*.png *.pdf)</translation>
-    </message>
-    <message>
-        <source>无法保存文件!</source>
-        <translation>无法保存文件!</translation>
-    </message>
-    <message>
-        <source>CSV 文件 (*.csv)</source>
-        <translation>CSV 文件 (*.csv)</translation>
-    </message>
-    <message>
         <source>视图已固定：双击图表恢复跟随读数</source>
         <translation>视图已固定：双击图表恢复跟随读数</translation>
-    </message>
-    <message>
-        <source>没有记录数据，无需保存。</source>
-        <translation>没有记录数据，无需保存。</translation>
     </message>
     <message>
         <source>添加标记</source>

@@ -720,6 +720,53 @@
     </message>
 </context>
 <context>
+    <name>RecordFileFlows</name>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>正在记录曲线，请先停止！</source>
+        <translation>Recording in progress. Stop it first!</translation>
+    </message>
+    <message>
+        <source>没有记录数据，无需保存。</source>
+        <translation>Nothing has been recorded: there is nothing to save.</translation>
+    </message>
+    <message>
+        <source>导出数据成功</source>
+        <translation>Export succeeded</translation>
+    </message>
+    <message>
+        <source>信息已保存在%1！</source>
+        <translation>Saved to %1!</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>图片 (*.png *.pdf)</source>
+        <translation>Pictures (*.png *.pdf)</translation>
+    </message>
+    <message>
+        <source>无法保存文件!</source>
+        <translation>Cannot save the file!</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>恢复的记录中有%1行无法读取，已略过。</source>
+        <translation>Lines of the restored recording that could not be read and were skipped: %1</translation>
+    </message>
+</context>
+<context>
     <name>RecordingMarkers</name>
     <message>
         <source>高温报警开始</source>
@@ -1035,36 +1082,12 @@ Reason: %2</translation>
         <translation>Recording finished</translation>
     </message>
     <message>
-        <source>错误</source>
-        <translation>Error</translation>
-    </message>
-    <message>
-        <source>正在记录曲线，请先停止！</source>
-        <translation>Recording in progress. Stop it first!</translation>
-    </message>
-    <message>
-        <source>导出数据成功</source>
-        <translation>Export succeeded</translation>
-    </message>
-    <message>
-        <source>信息已保存在%1！</source>
-        <translation>Saved to %1!</translation>
-    </message>
-    <message>
-        <source>确定</source>
-        <translation>OK</translation>
-    </message>
-    <message>
         <source>模式1</source>
         <translation>Mode 1</translation>
     </message>
     <message>
         <source>模式2</source>
         <translation>Mode 2</translation>
-    </message>
-    <message>
-        <source>恢复的记录中有%1行无法读取，已略过。</source>
-        <translation>Lines of the restored recording that could not be read and were skipped: %1</translation>
     </message>
     <message>
         <source>实时趋势（未记录）</source>
@@ -1087,24 +1110,8 @@ Reason: %2</translation>
         <translation>Selection: </translation>
     </message>
     <message>
-        <source>图片 (*.png *.pdf)</source>
-        <translation>Pictures (*.png *.pdf)</translation>
-    </message>
-    <message>
-        <source>无法保存文件!</source>
-        <translation>Cannot save the file!</translation>
-    </message>
-    <message>
-        <source>CSV 文件 (*.csv)</source>
-        <translation>CSV files (*.csv)</translation>
-    </message>
-    <message>
         <source>视图已固定：双击图表恢复跟随读数</source>
         <translation>View held: double-click the chart to follow the readings again</translation>
-    </message>
-    <message>
-        <source>没有记录数据，无需保存。</source>
-        <translation>Nothing has been recorded: there is nothing to save.</translation>
     </message>
     <message>
         <source>添加标记</source>

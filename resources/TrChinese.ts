@@ -720,6 +720,53 @@
     </message>
 </context>
 <context>
+    <name>RecordFileFlows</name>
+    <message>
+        <source>错误</source>
+        <translation>錯誤</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>正在记录曲线，请先停止！</source>
+        <translation>正在記錄曲線，請先停止！</translation>
+    </message>
+    <message>
+        <source>没有记录数据，无需保存。</source>
+        <translation>沒有記錄資料，無需儲存。</translation>
+    </message>
+    <message>
+        <source>导出数据成功</source>
+        <translation>匯出資料成功</translation>
+    </message>
+    <message>
+        <source>信息已保存在%1！</source>
+        <translation>資料已儲存至%1！</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>图片 (*.png *.pdf)</source>
+        <translation>圖片 (*.png *.pdf)</translation>
+    </message>
+    <message>
+        <source>无法保存文件!</source>
+        <translation>無法儲存檔案!</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV 檔案 (*.csv)</translation>
+    </message>
+    <message>
+        <source>恢复的记录中有%1行无法读取，已略过。</source>
+        <translation>恢復的記錄中有%1行無法讀取，已略過。</translation>
+    </message>
+</context>
+<context>
     <name>RecordingMarkers</name>
     <message>
         <source>高温报警开始</source>
@@ -1035,36 +1082,12 @@
         <translation>記錄資料結束</translation>
     </message>
     <message>
-        <source>错误</source>
-        <translation>錯誤</translation>
-    </message>
-    <message>
-        <source>正在记录曲线，请先停止！</source>
-        <translation>正在記錄曲線，請先停止！</translation>
-    </message>
-    <message>
-        <source>导出数据成功</source>
-        <translation>匯出資料成功</translation>
-    </message>
-    <message>
-        <source>信息已保存在%1！</source>
-        <translation>資料已儲存至%1！</translation>
-    </message>
-    <message>
-        <source>确定</source>
-        <translation>確定</translation>
-    </message>
-    <message>
         <source>模式1</source>
         <translation>模式1</translation>
     </message>
     <message>
         <source>模式2</source>
         <translation>模式2</translation>
-    </message>
-    <message>
-        <source>恢复的记录中有%1行无法读取，已略过。</source>
-        <translation>恢復的記錄中有%1行無法讀取，已略過。</translation>
     </message>
     <message>
         <source>实时趋势（未记录）</source>
@@ -1087,24 +1110,8 @@
         <translation>選取範圍：</translation>
     </message>
     <message>
-        <source>图片 (*.png *.pdf)</source>
-        <translation>圖片 (*.png *.pdf)</translation>
-    </message>
-    <message>
-        <source>无法保存文件!</source>
-        <translation>無法儲存檔案!</translation>
-    </message>
-    <message>
-        <source>CSV 文件 (*.csv)</source>
-        <translation>CSV 檔案 (*.csv)</translation>
-    </message>
-    <message>
         <source>视图已固定：双击图表恢复跟随读数</source>
         <translation>檢視已固定：按兩下圖表恢復跟隨讀數</translation>
-    </message>
-    <message>
-        <source>没有记录数据，无需保存。</source>
-        <translation>沒有記錄資料，無需儲存。</translation>
     </message>
     <message>
         <source>添加标记</source>

@@ -115,11 +115,11 @@ void benchRefresh(int samples)
                 next,
                 clock.nsecsElapsed() / 1e6);
 
-    chart.viewMode = 0;
+    chart.setViewMode(0);
     const double scrolling = averageRefreshMs(chart, next, [&] { chart.refreshView(); });
-    chart.viewMode = 1;
+    chart.setViewMode(1);
     const double whole = averageRefreshMs(chart, next, [&] { chart.refreshView(); });
-    chart.autoFit = true;
+    chart.setAutoFit(true);
     const double fitted = averageRefreshMs(chart, next, [&] { chart.refreshView(); });
     std::printf("  refresh: scrolling %6.2f ms, whole %6.2f ms, whole + auto-fit %6.2f ms\n",
                 scrolling,

@@ -166,7 +166,7 @@ void tst_AlarmsUnits::unitWithoutInstrument()
     QCOMPARE(instrument->unit(), 2);
     QVERIFY(!window->form().radioButton_F->isChecked());
     QCOMPARE(window->chart()->unit(), 2);
-    QCOMPARE(window->chart()->plot->yAxis->label(), QStringLiteral("温度(℃)"));
+    QCOMPARE(window->chart()->plot()->yAxis->label(), QStringLiteral("温度(℃)"));
     QCOMPARE(window->form().label_rangeh->text(), QStringLiteral("1000℃"));
     QCOMPARE(window->maxCelsius, 20.0f);
 }
@@ -219,7 +219,7 @@ void tst_AlarmsUnits::thresholdEditAndUnitSwitches()
         QVERIFY2(lines->highLabel()->text() == s.threshold, where);
         QVERIFY2(qFuzzyCompare(lines->highLine()->point1->coords().y(), s.box), where);
         QVERIFY2(qFuzzyCompare(ui.doubleSpinBox_halert->value(), s.box), where);
-        QVERIFY2(chart->plot->yAxis->label().contains(s.axis.right(3)), where);
+        QVERIFY2(chart->plot()->yAxis->label().contains(s.axis.right(3)), where);
         QVERIFY2(chart->unit() == s.unit && chart->recordHeader().unit == s.unit, where);
         const RecordSeries held = chart->samples().snapshot();
         for (double t : held.temperatures)

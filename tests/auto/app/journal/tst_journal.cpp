@@ -12,7 +12,12 @@
 #include <QStatusBar>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -87,6 +92,8 @@ private slots:
     void startOnUnsavedRecordingAsks_data();
     void startOnUnsavedRecordingAsks();
     void unwritableSettingsDirCostsOneStatusMessage();
+    void journalNotAFileIsLeftAlone_data();
+    void journalNotAFileIsLeftAlone();
 
 private:
     MainWindow *openPollingWindow();
@@ -98,6 +105,7 @@ void tst_Journal::init()
 {
     f.reset();
     QFile::remove(journalPath());
+    QDir(journalPath()).removeRecursively();
     QDir(recoveredDir()).removeRecursively();
 }
 
@@ -348,6 +356,43 @@ void tst_Journal::unwritableSettingsDirCostsOneStatusMessage()
         messages += change.first().toString().isEmpty() ? 0 : 1;
     QCOMPARE(messages, 1);
     QVERIFY(f.shown.isEmpty());
+}
+
+void tst_Journal::journalNotAFileIsLeftAlone_data()
+{
+    QTest::addColumn<bool>("fifo");
+    QTest::newRow("folder") << false;
+#ifdef Q_OS_UNIX
+    QTest::newRow("FIFO") << true;
+#endif
+}
+
+// Something else in the journal's place is neither offered back nor opened (a FIFO would block
+// the start for ever): one status line says why, and it stays where it is.
+void tst_Journal::journalNotAFileIsLeftAlone()
+{
+    QFETCH(bool, fifo);
+#ifdef Q_OS_UNIX
+    if (fifo)
+        QCOMPARE(::mkfifo(QFile::encodeName(journalPath()).constData(), 0600), 0);
+#endif
+    if (!fifo)
+        QVERIFY(QDir().mkpath(journalPath()));
+    MainWindow *window = f.openWindowWithoutPorts();
+    QSignalSpy changes(window->statusBar(), &QStatusBar::messageChanged);
+    const QString expected = QStringLiteral("记录日志%1不是普通文件，已忽略")
+                                     .arg(QDir::toNativeSeparators(journalPath()));
+    const auto shownLines = [&changes, &expected] {
+        return std::count_if(changes.cbegin(), changes.cend(), [&expected](const auto &change) {
+            return change.first().toString() == expected;
+        });
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(shownLines(), 1, 5000);
+    QVERIFY(f.asked.isEmpty());
+    QVERIFY(f.shown.isEmpty());
+    const QFileInfo kept(journalPath());
+    QVERIFY(kept.exists() && !kept.isFile());
+    QVERIFY(!window->chart()->hasUnsavedRecording());
 }
 
 QTEST_MAIN(tst_Journal)

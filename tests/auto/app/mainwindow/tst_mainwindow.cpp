@@ -241,10 +241,10 @@ void tst_MainWindow::unplugAndReplugDuringRecording()
 
     // Pause and the view mode work; a save in the gap writes empty fields there.
     window->on_navButton_hc_clicked();
-    QVERIFY(chart->paused);
+    QVERIFY(chart->isPaused());
     window->on_navButton_hc_clicked();
     window->on_navButton_mode_clicked();
-    QCOMPARE(chart->viewMode, 1);
+    QCOMPARE(chart->viewMode(), 1);
     const QString saved = f.dir.filePath(QStringLiteral("gap.txt"));
     Messages::setFileChooser(
             [&](Messages::FileAccess, const QString &, const QString &) { return saved; });

@@ -124,14 +124,14 @@ void tst_Menus::chartButtonsNeedAnInstrument()
     QVERIFY(!window->chart()->isRecording());
     // A zoom pauses the view first.
     window->on_navButton_horizontal_clicked();
-    QVERIFY(window->chart()->paused);
+    QVERIFY(window->chart()->isPaused());
     QCOMPARE(window->form().navButton_hc->text(), QStringLiteral("继续"));
     window->on_navButton_amb_clicked();
-    QVERIFY(window->chart()->ambientVisible);
+    QVERIFY(window->chart()->ambientVisible());
     // The chart follows the readings from the start; the button turns that off.
-    QVERIFY(window->chart()->autoFit);
+    QVERIFY(window->chart()->autoFit());
     window->on_navButton_autofit_clicked();
-    QVERIFY(!window->chart()->autoFit);
+    QVERIFY(!window->chart()->autoFit());
 }
 
 void tst_Menus::importAndChartSettingsRefusedWhileRecording_data()

@@ -20,8 +20,8 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 QPoint pixelAt(const ttwidget &chart, double key)
 {
-    return QPoint(int(std::lround(chart.plot->xAxis->coordToPixel(key))),
-                  chart.plot->axisRect()->center().y());
+    return QPoint(int(std::lround(chart.plot()->xAxis->coordToPixel(key))),
+                  chart.plot()->axisRect()->center().y());
 }
 
 void sendMouse(QWidget *target,
@@ -103,7 +103,7 @@ void tst_ChartView::record(const QVector<std::array<double, 3>> &samples)
     for (const auto &[key, object, ambient] : samples)
         chart.samples().append(key, object, ambient);
     chart.on_pushButton_startstop_clicked();
-    chart.plot->replot();
+    chart.plot()->replot();
 }
 
 void tst_ChartView::trendShowsReadingsWithoutRecording()
@@ -120,7 +120,7 @@ void tst_ChartView::trendShowsReadingsWithoutRecording()
     chart.refreshView();
     QCOMPARE(chart.shownSeries().values(ChartSeries::Object), (QVector<double>{21.0, 22.5, 23.0}));
     QCOMPARE(chart.shownSeries().values(ChartSeries::Ambient), (QVector<double>{16.0, 17.5, 18.0}));
-    QCOMPARE(chart.temperatureGraph->data()->size(), 3);
+    QCOMPARE(chart.temperatureGraph()->data()->size(), 3);
     QCOMPARE(chart.samples().size(), 0);
     // Told again that the instrument is there (a language change does): the trend stays.
     chart.setLive(true);
@@ -150,30 +150,30 @@ void tst_ChartView::wheelAndDoubleClick()
 {
     ttwidget &chart = m_f->chart;
     record({{{0.0, 20.0, 19.0}}, {{5.0, 25.0, 19.0}}, {{10.0, 22.0, 19.0}}});
-    const QCPRange x = chart.plot->xAxis->range();
-    const QCPRange y = chart.plot->yAxis->range();
+    const QCPRange x = chart.plot()->xAxis->range();
+    const QCPRange y = chart.plot()->yAxis->range();
     const QPoint at = pixelAt(chart, 10.0);
 
-    sendWheel(chart.plot, at, Qt::NoModifier);
-    QVERIFY(chart.plot->xAxis->range().size() < x.size());
-    QVERIFY(qAbs(chart.plot->xAxis->pixelToCoord(at.x()) - 10.0) < 0.2); // about the cursor
-    QCOMPARE(chart.plot->yAxis->range(), y);
-    sendWheel(chart.plot, at, Qt::ControlModifier);
-    QVERIFY(chart.plot->yAxis->range().size() < y.size());
+    sendWheel(chart.plot(), at, Qt::NoModifier);
+    QVERIFY(chart.plot()->xAxis->range().size() < x.size());
+    QVERIFY(qAbs(chart.plot()->xAxis->pixelToCoord(at.x()) - 10.0) < 0.2); // about the cursor
+    QCOMPARE(chart.plot()->yAxis->range(), y);
+    sendWheel(chart.plot(), at, Qt::ControlModifier);
+    QVERIFY(chart.plot()->yAxis->range().size() < y.size());
 
     // Dragging pans.
-    const QCPRange zoomed = chart.plot->xAxis->range();
-    sendMouse(chart.plot, QEvent::MouseButtonPress, at, Qt::LeftButton);
-    sendMouse(chart.plot, QEvent::MouseMove, at + QPoint(40, 0), Qt::LeftButton);
-    sendMouse(chart.plot, QEvent::MouseButtonRelease, at + QPoint(40, 0), Qt::NoButton);
-    QVERIFY(chart.plot->xAxis->range().lower < zoomed.lower);
+    const QCPRange zoomed = chart.plot()->xAxis->range();
+    sendMouse(chart.plot(), QEvent::MouseButtonPress, at, Qt::LeftButton);
+    sendMouse(chart.plot(), QEvent::MouseMove, at + QPoint(40, 0), Qt::LeftButton);
+    sendMouse(chart.plot(), QEvent::MouseButtonRelease, at + QPoint(40, 0), Qt::NoButton);
+    QVERIFY(chart.plot()->xAxis->range().lower < zoomed.lower);
 
     // The refresh leaves the user's view alone; a double-click brings the automatic one back.
     chart.refreshView();
-    QVERIFY(chart.plot->xAxis->range().lower < zoomed.lower);
-    sendMouse(chart.plot, QEvent::MouseButtonDblClick, at, Qt::LeftButton);
-    QCOMPARE(chart.plot->xAxis->range(), x);
-    QCOMPARE(chart.plot->yAxis->range(), y);
+    QVERIFY(chart.plot()->xAxis->range().lower < zoomed.lower);
+    sendMouse(chart.plot(), QEvent::MouseButtonDblClick, at, Qt::LeftButton);
+    QCOMPARE(chart.plot()->xAxis->range(), x);
+    QCOMPARE(chart.plot()->yAxis->range(), y);
 }
 
 void tst_ChartView::readoutAtKnownTimes()
@@ -186,24 +186,24 @@ void tst_ChartView::readoutAtKnownTimes()
         return QDateTime::fromMSecsSinceEpoch(start + ms).toString(QStringLiteral("hh:mm:ss.zzz"));
     };
 
-    sendMouse(chart.plot, QEvent::MouseMove, pixelAt(chart, 1.1), Qt::NoButton);
+    sendMouse(chart.plot(), QEvent::MouseMove, pixelAt(chart, 1.1), Qt::NoButton);
     QString text = chart.readoutText();
     QVERIFY2(text.contains(clock(1000)), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("经过 1.00 秒")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("实温 21.5")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("环温 16.0")), qPrintable(text));
 
-    sendMouse(chart.plot, QEvent::MouseMove, pixelAt(chart, 2.9), Qt::NoButton);
+    sendMouse(chart.plot(), QEvent::MouseMove, pixelAt(chart, 2.9), Qt::NoButton);
     text = chart.readoutText();
     QVERIFY2(text.contains(QStringLiteral("实温 23.0")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("环温 —")), qPrintable(text));
 
     // Over a gap, and beyond the last sample: nothing.
-    sendMouse(chart.plot, QEvent::MouseMove, pixelAt(chart, 2.0), Qt::NoButton);
+    sendMouse(chart.plot(), QEvent::MouseMove, pixelAt(chart, 2.0), Qt::NoButton);
     QCOMPARE(chart.readoutText(), QString());
-    sendMouse(chart.plot, QEvent::MouseMove, pixelAt(chart, 1.0), Qt::NoButton);
+    sendMouse(chart.plot(), QEvent::MouseMove, pixelAt(chart, 1.0), Qt::NoButton);
     QVERIFY(!chart.readoutText().isEmpty());
-    sendMouse(chart.plot, QEvent::MouseMove, pixelAt(chart, 8.0), Qt::NoButton);
+    sendMouse(chart.plot(), QEvent::MouseMove, pixelAt(chart, 8.0), Qt::NoButton);
     QCOMPARE(chart.readoutText(), QString());
 }
 
@@ -223,16 +223,16 @@ void tst_ChartView::statisticsOfViewAndSelection()
 
     const QPoint from = pixelAt(chart, 0.5);
     const QPoint to = pixelAt(chart, 3.5);
-    sendMouse(chart.plot, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::ShiftModifier);
-    sendMouse(chart.plot, QEvent::MouseMove, to, Qt::LeftButton, Qt::ShiftModifier);
-    sendMouse(chart.plot, QEvent::MouseButtonRelease, to, Qt::NoButton, Qt::ShiftModifier);
-    QCOMPARE(chart.plot->xAxis->range().lower, 0.0); // selecting does not pan
+    sendMouse(chart.plot(), QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::ShiftModifier);
+    sendMouse(chart.plot(), QEvent::MouseMove, to, Qt::LeftButton, Qt::ShiftModifier);
+    sendMouse(chart.plot(), QEvent::MouseButtonRelease, to, Qt::NoButton, Qt::ShiftModifier);
+    QCOMPARE(chart.plot()->xAxis->range().lower, 0.0); // selecting does not pan
     // Within four updates a second: the strip follows on its own.
     QTRY_COMPARE(strip(chart),
                  QStringLiteral("选区：最小 22.0   最大 24.0   平均 23.00   标准差 1.41   样本 2   "
                                 "时长 2.0 秒"));
-    QTest::keyClick(chart.plot, Qt::Key_Escape);
-    QCOMPARE(chart.statisticsSpan(), chart.plot->xAxis->range());
+    QTest::keyClick(chart.plot(), Qt::Key_Escape);
+    QCOMPARE(chart.statisticsSpan(), chart.plot()->xAxis->range());
     QTRY_VERIFY(strip(chart).startsWith(QStringLiteral("最小 20.0")));
 }
 
@@ -274,7 +274,7 @@ void tst_ChartView::exports()
     m_f->prompter.savePath = m_dir.filePath(QStringLiteral("chart.png"));
     chart.exportImage();
     QImage picture(m_f->prompter.savePath);
-    QCOMPARE(picture.size(), chart.plot->size() * 2);
+    QCOMPARE(picture.size(), chart.plot()->size() * 2);
 
     m_f->prompter.savePath = m_dir.filePath(QStringLiteral("chart.PDF"));
     chart.exportImage();
@@ -391,22 +391,22 @@ void tst_ChartView::thresholdLabels()
     QFETCH(int, highLabelBelow);
     QFETCH(int, lowLabelAbove);
     ttwidget &chart = m_f->chart;
-    ThresholdLines lines(chart.plot);
+    ThresholdLines lines(chart.plot());
     lines.setThresholds(high, low, 2);
-    chart.plot->yAxis->setRange(0, 100);
+    chart.plot()->yAxis->setRange(0, 100);
     // Twice: the first draw lays out the legend the labels keep clear of.
-    chart.plot->replot();
-    chart.plot->replot();
+    chart.plot()->replot();
+    chart.plot()->replot();
     if (highLabelBelow >= 0)
         QCOMPARE(bool(lines.highLabel()->positionAlignment() & Qt::AlignTop), highLabelBelow == 1);
     if (lowLabelAbove >= 0)
         QCOMPARE(bool(lines.lowLabel()->positionAlignment() & Qt::AlignBottom), lowLabelAbove == 1);
-    const QRectF inside = QRectF(chart.plot->axisRect()->rect()).adjusted(-1, -1, 1, 1);
+    const QRectF inside = QRectF(chart.plot()->axisRect()->rect()).adjusted(-1, -1, 1, 1);
     const auto box = [](QCPItemText *label) {
         return QRectF(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition());
     };
-    const QRectF legend(chart.plot->legend->outerRect());
-    QVERIFY(chart.plot->legend->visible() && !legend.isEmpty());
+    const QRectF legend(chart.plot()->legend->outerRect());
+    QVERIFY(chart.plot()->legend->visible() && !legend.isEmpty());
     for (QCPItemText *label : {lines.highLabel(), lines.lowLabel()}) {
         const QRectF b = box(label);
         QVERIFY2(inside.contains(b),

@@ -101,8 +101,8 @@ void tst_RecordFlow::exportWritesFileAndReports()
     m_f->chart.setUnit(2);
     recordSamples({20.0, 21.0, 22.0});
     m_f->prompter.savePath = path(QStringLiteral("out.txt"));
-    QSignalSpy progress(&m_f->chart, &ttwidget::progress);
-    QSignalSpy finished(&m_f->chart, &ttwidget::writefinish);
+    QSignalSpy progress(&m_f->chart.files(), &RecordFileFlows::progress);
+    QSignalSpy finished(&m_f->chart.files(), &RecordFileFlows::writefinish);
 
     m_f->chart.on_pushButton_export_clicked();
 
@@ -127,7 +127,7 @@ void tst_RecordFlow::exportWritesFileAndReports()
 void tst_RecordFlow::exportCancelledDoesNothing()
 {
     recordSamples({20.0});
-    QSignalSpy finished(&m_f->chart, &ttwidget::writefinish);
+    QSignalSpy finished(&m_f->chart.files(), &RecordFileFlows::writefinish);
     m_f->chart.on_pushButton_export_clicked();
     QVERIFY(m_f->prompter.messages.isEmpty());
     QCOMPARE(finished.size(), 0);
@@ -211,15 +211,15 @@ void tst_RecordFlow::importLoadsSamplesAndView()
     QCOMPARE(series.temperatures, (QVector<double>{70.0, 90.0, 80.0}));
     QCOMPARE(series.ambients, (QVector<double>{60.0, 61.0, 62.0}));
     QCOMPARE(m_f->chart.unit(), 1);
-    QCOMPARE(m_f->chart.plot->yAxis->label(), QStringLiteral("温度(℉)"));
+    QCOMPARE(m_f->chart.plot()->yAxis->label(), QStringLiteral("温度(℉)"));
     QCOMPARE(m_f->chart.recordHeader().emissivity, 0.8f);
-    QCOMPARE(m_f->chart.importMax, 90.0f);
-    QCOMPARE(m_f->chart.importMin, 70.0f);
+    QCOMPARE(m_f->chart.importMax(), 90.0f);
+    QCOMPARE(m_f->chart.importMin(), 70.0f);
     QCOMPARE(m_f->chart.cacheSize(), 3);
-    QCOMPARE(m_f->chart.plot->xAxis->range(), QCPRange(0.5, 2.5));
-    QCOMPARE(m_f->chart.plot->yAxis->range(), QCPRange(60, 100));
-    QCOMPARE(m_f->chart.temperatureGraph->data()->size(), 3);
-    QCOMPARE(m_f->chart.ambientGraph->data()->size(), 3);
+    QCOMPARE(m_f->chart.plot()->xAxis->range(), QCPRange(0.5, 2.5));
+    QCOMPARE(m_f->chart.plot()->yAxis->range(), QCPRange(60, 100));
+    QCOMPARE(m_f->chart.temperatureGraph()->data()->size(), 3);
+    QCOMPARE(m_f->chart.ambientGraph()->data()->size(), 3);
 }
 
 void tst_RecordFlow::importOfOneSampleKeepsTimeRange()
@@ -228,11 +228,11 @@ void tst_RecordFlow::importOfOneSampleKeepsTimeRange()
     writeText(file,
               "Tevrano\nDataCounts:1\nIndex,Duration,Temperature,Tamb,Time\n"
               "1\t4.00\t25.0\t20.0\t14:07:09:123\n");
-    m_f->chart.plot->xAxis->setRange(3, 40);
+    m_f->chart.plot()->xAxis->setRange(3, 40);
     m_f->chart.loadRecord(file);
     QCOMPARE(m_f->chart.samples().size(), 1);
-    QCOMPARE(m_f->chart.plot->xAxis->range(), QCPRange(3, 40));
-    QCOMPARE(m_f->chart.plot->yAxis->range(), QCPRange(15, 35));
+    QCOMPARE(m_f->chart.plot()->xAxis->range(), QCPRange(3, 40));
+    QCOMPARE(m_f->chart.plot()->yAxis->range(), QCPRange(15, 35));
 }
 
 void tst_RecordFlow::failedImportKeepsSamples_data()
@@ -272,7 +272,7 @@ void tst_RecordFlow::failedImportKeepsSamples()
     else
         QCOMPARE(text, QStringLiteral("无法识别的文件格式!"));
     QCOMPARE(m_f->chart.samples().size(), 1);
-    QCOMPARE(m_f->chart.temperatureGraph->data()->size(), 1);
+    QCOMPARE(m_f->chart.temperatureGraph()->data()->size(), 1);
     QCOMPARE(m_f->chart.cacheSize(), limit);
 }
 
@@ -295,7 +295,7 @@ void tst_RecordFlow::importBeyondTheChartLimit()
     m_f->settings.setValue(QStringLiteral("ChartLineCache"), QStringLiteral("1"));
     recordSamples({20.0, 21.0});
     const RecordSeries before = m_f->chart.samples().snapshot();
-    const int graphBefore = m_f->chart.temperatureGraph->data()->size();
+    const int graphBefore = m_f->chart.temperatureGraph()->data()->size();
     const int limit = m_f->chart.cacheSize();
 
     m_f->chart.loadRecord(file);
@@ -312,7 +312,7 @@ void tst_RecordFlow::importBeyondTheChartLimit()
     const RecordSeries after = m_f->chart.samples().snapshot();
     QCOMPARE(after.durations, before.durations);
     QCOMPARE(after.temperatures, before.temperatures);
-    QCOMPARE(m_f->chart.temperatureGraph->data()->size(), graphBefore);
+    QCOMPARE(m_f->chart.temperatureGraph()->data()->size(), graphBefore);
     QCOMPARE(m_f->chart.cacheSize(), limit);
 }
 

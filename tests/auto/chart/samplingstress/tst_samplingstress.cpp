@@ -60,8 +60,8 @@ void tst_SamplingStress::samplingWhileRefreshing()
     RecordingPrompter prompter;
     ttwidget chart;
     chart.setPrompter(&prompter);
-    chart.viewMode = viewMode;
-    chart.autoFit = viewMode == 1;
+    chart.setViewMode(viewMode);
+    chart.setAutoFit(viewMode == 1);
     chart.resize(945, 571);
     chart.show();
     QVERIFY(QTest::qWaitForWindowExposed(&chart));
@@ -142,7 +142,7 @@ void tst_SamplingStress::restartsWhileSampling()
     chart.session().stop();
     QVERIFY(waitUntilFrozen(chart));
     chart.refreshView();
-    QCOMPARE(chart.temperatureGraph->data()->size(), chart.samples().size());
+    QCOMPARE(chart.temperatureGraph()->data()->size(), chart.samples().size());
     QVERIFY(chart.samples().size() <= 1000);
     QVERIFY(restarts > 10);
 }

@@ -104,28 +104,28 @@ void tst_ttwidget::cleanup()
 void tst_ttwidget::construction()
 {
     ttwidget &chart = m_f->chart;
-    QCOMPARE(chart.plot->xAxis->label(), QStringLiteral("时间(秒)"));
-    QCOMPARE(chart.plot->yAxis->label(), QStringLiteral("温度(℃)"));
-    QCOMPARE(chart.plot->xAxis->range(), QCPRange(0, 30));
-    QCOMPARE(chart.plot->yAxis->range(), QCPRange(0, 100));
-    QCOMPARE(chart.plot->graphCount(), 2);
-    QCOMPARE(chart.temperatureGraph->pen().color(), QColor(255, 128, 0));
-    QCOMPARE(chart.ambientGraph->pen().color(), QColor(156, 156, 156));
-    QCOMPARE(chart.temperatureGraph->pen().width(), 2);
-    QCOMPARE(chart.temperatureGraph->name(), QStringLiteral("实温"));
-    QCOMPARE(chart.ambientGraph->name(), QStringLiteral("环温"));
-    QVERIFY(chart.plot->legend->visible());
-    QVERIFY(!chart.ambientGraph->visible());
-    QCOMPARE(chart.plot->legend->itemCount(), 1);
-    QCOMPARE(chart.plot->xAxis->labelFont().pixelSize(), 14);
-    QCOMPARE(chart.plot->yAxis->basePen().color(), QColor(0, 0, 0));
+    QCOMPARE(chart.plot()->xAxis->label(), QStringLiteral("时间(秒)"));
+    QCOMPARE(chart.plot()->yAxis->label(), QStringLiteral("温度(℃)"));
+    QCOMPARE(chart.plot()->xAxis->range(), QCPRange(0, 30));
+    QCOMPARE(chart.plot()->yAxis->range(), QCPRange(0, 100));
+    QCOMPARE(chart.plot()->graphCount(), 2);
+    QCOMPARE(chart.temperatureGraph()->pen().color(), QColor(255, 128, 0));
+    QCOMPARE(chart.ambientGraph()->pen().color(), QColor(156, 156, 156));
+    QCOMPARE(chart.temperatureGraph()->pen().width(), 2);
+    QCOMPARE(chart.temperatureGraph()->name(), QStringLiteral("实温"));
+    QCOMPARE(chart.ambientGraph()->name(), QStringLiteral("环温"));
+    QVERIFY(chart.plot()->legend->visible());
+    QVERIFY(!chart.ambientGraph()->visible());
+    QCOMPARE(chart.plot()->legend->itemCount(), 1);
+    QCOMPARE(chart.plot()->xAxis->labelFont().pixelSize(), 14);
+    QCOMPARE(chart.plot()->yAxis->basePen().color(), QColor(0, 0, 0));
     QVERIFY(!chart.findChild<QWidget *>(QStringLiteral("widget_menu"))->isVisible());
     QCOMPARE(stripCaption(chart, "pushButton_mode"), QStringLiteral("全局"));
-    QCOMPARE(chart.plot->size(),
+    QCOMPARE(chart.plot()->size(),
              chart.findChild<QWidget *>(QStringLiteral("graphicwidget"))->size());
     QVERIFY(!chart.isRecording());
-    QVERIFY(!chart.paused);
-    QCOMPARE(chart.viewMode, 0);
+    QVERIFY(!chart.isPaused());
+    QCOMPARE(chart.viewMode(), 0);
     // The main window's chart buttons draw these check boxes.
     for (const char *icon : {":/imager/ic_checkbox_sel.png", ":/imager/ic_checkbox_unsel.png"})
         QCOMPARE(QPixmap(QLatin1String(icon)).size(), QSize(18, 18));
@@ -194,15 +194,15 @@ void tst_ttwidget::setUnit()
     feedReading(chart, temperature, ambient); // the first sample
     chart.refreshView();
     chart.setUnit(code);
-    QCOMPARE(chart.plot->yAxis->label(), label);
+    QCOMPARE(chart.plot()->yAxis->label(), label);
     QCOMPARE(chart.unit(), code);
     QCOMPARE(chart.recordHeader().unit, code);
     chart.session().takeSample();
     const RecordSeries series = chart.samples().snapshot();
     QCOMPARE(series.temperatures, QVector<double>({converted, converted}));
     QCOMPARE(series.ambients, QVector<double>({convertedAmbient, convertedAmbient}));
-    QCOMPARE(chart.temperatureGraph->data()->at(0)->value, converted);
-    QCOMPARE(chart.ambientGraph->data()->at(0)->value, convertedAmbient);
+    QCOMPARE(chart.temperatureGraph()->data()->at(0)->value, converted);
+    QCOMPARE(chart.ambientGraph()->data()->at(0)->value, convertedAmbient);
     chart.on_pushButton_startstop_clicked();
 }
 
@@ -222,7 +222,7 @@ void tst_ttwidget::rangeClamps()
     QFETCH(bool, xAxis);
     QFETCH(QCPRange, requested);
     QFETCH(QCPRange, expected);
-    QCPAxis *axis = xAxis ? m_f->chart.plot->xAxis : m_f->chart.plot->yAxis;
+    QCPAxis *axis = xAxis ? m_f->chart.plot()->xAxis : m_f->chart.plot()->yAxis;
     axis->setRange(requested);
     QCOMPARE(axis->range(), expected);
     // A drag moves both bounds; the clamp must hold there too.
@@ -258,8 +258,8 @@ void tst_ttwidget::zoomSteps()
     QFETCH(QString, step);
     QFETCH(QCPRange, start);
     QFETCH(QCPRange, expected);
-    QCPAxis *axis = step.startsWith(QLatin1String("horizontal")) ? m_f->chart.plot->xAxis
-                                                                 : m_f->chart.plot->yAxis;
+    QCPAxis *axis = step.startsWith(QLatin1String("horizontal")) ? m_f->chart.plot()->xAxis
+                                                                 : m_f->chart.plot()->yAxis;
     axis->setRange(start);
     QVERIFY(QMetaObject::invokeMethod(&m_f->chart, qPrintable(step)));
     QVERIFY(qAbs(axis->range().lower - expected.lower) < 1e-9);
@@ -290,22 +290,22 @@ void tst_ttwidget::leavingWholeViewNarrowsWindow()
     m_f->chart.samples().append(0.0, 20.0, 19.0);
     m_f->chart.samples().append(newest, 21.0, 19.0);
     m_f->chart.on_pushButton_mode_clicked();
-    QCOMPARE(m_f->chart.viewMode, 1);
-    m_f->chart.plot->xAxis->setRange(visible);
+    QCOMPARE(m_f->chart.viewMode(), 1);
+    m_f->chart.plot()->xAxis->setRange(visible);
     m_f->chart.on_pushButton_mode_clicked();
-    QCOMPARE(m_f->chart.viewMode, 0);
-    QCOMPARE(m_f->chart.plot->xAxis->range(), expected);
+    QCOMPARE(m_f->chart.viewMode(), 0);
+    QCOMPARE(m_f->chart.plot()->xAxis->range(), expected);
 }
 
 void tst_ttwidget::refreshWithoutSamplesKeepsRange()
 {
-    m_f->chart.plot->xAxis->setRange(5, 17);
+    m_f->chart.plot()->xAxis->setRange(5, 17);
     m_f->chart.on_pushButton_startstop_clicked();
     QVERIFY(m_f->chart.isRecording());
     for (int mode : {0, 1}) {
-        m_f->chart.viewMode = mode;
+        m_f->chart.setViewMode(mode);
         m_f->chart.refreshView();
-        QCOMPARE(m_f->chart.plot->xAxis->range(), QCPRange(5, 17));
+        QCOMPARE(m_f->chart.plot()->xAxis->range(), QCPRange(5, 17));
     }
 }
 
@@ -328,8 +328,8 @@ void tst_ttwidget::refreshFollowsNewestSample()
     QFETCH(QCPRange, expected);
     m_f->chart.on_pushButton_startstop_clicked();
     // The window's own movement, without the fit that follows by default.
-    m_f->chart.autoFit = false;
-    m_f->chart.viewMode = viewMode;
+    m_f->chart.setAutoFit(false);
+    m_f->chart.setViewMode(viewMode);
     // Arrivals in two batches: the graphs must end up with every sample once.
     const int half = durations.size() / 2;
     for (int i = 0; i < durations.size(); ++i) {
@@ -338,28 +338,28 @@ void tst_ttwidget::refreshFollowsNewestSample()
             m_f->chart.refreshView();
     }
     m_f->chart.refreshView();
-    QCOMPARE(m_f->chart.plot->xAxis->range(), expected);
-    QCOMPARE(m_f->chart.temperatureGraph->data()->size(), durations.size());
-    QCOMPARE(m_f->chart.ambientGraph->data()->size(), durations.size());
-    QCOMPARE((m_f->chart.temperatureGraph->data()->constEnd() - 1)->value,
+    QCOMPARE(m_f->chart.plot()->xAxis->range(), expected);
+    QCOMPARE(m_f->chart.temperatureGraph()->data()->size(), durations.size());
+    QCOMPARE(m_f->chart.ambientGraph()->data()->size(), durations.size());
+    QCOMPARE((m_f->chart.temperatureGraph()->data()->constEnd() - 1)->value,
              20.0 + durations.size() - 1);
 }
 
 void tst_ttwidget::pausedRefreshKeepsView()
 {
     m_f->chart.on_pushButton_startstop_clicked();
-    m_f->chart.autoFit = false;
+    m_f->chart.setAutoFit(false);
     m_f->chart.on_pushButton_hc_clicked();
-    QVERIFY(m_f->chart.paused);
+    QVERIFY(m_f->chart.isPaused());
     QCOMPARE(stripCaption(m_f->chart, "pushButton_hc"), QStringLiteral("继续"));
     m_f->chart.samples().append(100.0, 20.0, 19.0);
     m_f->chart.refreshView();
-    QCOMPARE(m_f->chart.plot->xAxis->range(), QCPRange(0, 30));
-    QCOMPARE(m_f->chart.temperatureGraph->data()->size(), 1);
+    QCOMPARE(m_f->chart.plot()->xAxis->range(), QCPRange(0, 30));
+    QCOMPARE(m_f->chart.temperatureGraph()->data()->size(), 1);
     m_f->chart.on_pushButton_hc_clicked();
     QCOMPARE(stripCaption(m_f->chart, "pushButton_hc"), QStringLiteral("暂停"));
     m_f->chart.refreshView();
-    QCOMPARE(m_f->chart.plot->xAxis->range(), QCPRange(70, 100));
+    QCOMPARE(m_f->chart.plot()->xAxis->range(), QCPRange(70, 100));
 }
 
 // By default the view follows the readings, until the user moves it; then it holds until asked.
@@ -371,18 +371,18 @@ void tst_ttwidget::followsReadingsUntilTheUserMovesTheView()
     chart.samples().append(2.0, 252.0, 23.0);
     chart.refreshView();
     QVERIFY(chart.isFollowing());
-    QVERIFY(chart.plot->yAxis->range().contains(250.0));
-    QVERIFY(chart.plot->yAxis->range().contains(252.0));
+    QVERIFY(chart.plot()->yAxis->range().contains(250.0));
+    QVERIFY(chart.plot()->yAxis->range().contains(252.0));
     chart.verticalZoomin();
     QVERIFY(!chart.isFollowing());
-    const QCPRange held = chart.plot->yAxis->range();
+    const QCPRange held = chart.plot()->yAxis->range();
     chart.samples().append(3.0, 400.0, 23.0);
     chart.refreshView();
-    QCOMPARE(chart.plot->yAxis->range(), held);
+    QCOMPARE(chart.plot()->yAxis->range(), held);
     chart.followReadings();
     QVERIFY(chart.isFollowing());
-    QVERIFY(chart.plot->yAxis->range().contains(400.0));
-    QCOMPARE(chart.plot->xAxis->range(), QCPRange(1, 3));
+    QVERIFY(chart.plot()->yAxis->range().contains(400.0));
+    QCOMPARE(chart.plot()->xAxis->range(), QCPRange(1, 3));
 }
 
 void tst_ttwidget::autoFit_data()
@@ -400,33 +400,33 @@ void tst_ttwidget::autoFit()
     QFETCH(QCPRange, expected);
     const double gap = std::nan("");
     m_f->chart.on_pushButton_startstop_clicked();
-    m_f->chart.autoFit = true;
+    m_f->chart.setAutoFit(true);
     m_f->chart.setAmbientVisible(ambient);
     m_f->chart.samples().append(1.0, 20.0, -40.0);
     m_f->chart.samples().append(2.0, 35.0, 90.0);
     m_f->chart.samples().append(2.5, gap, gap);
     m_f->chart.samples().append(3.0, 25.0, 10.0);
     for (int mode : {0, 1}) {
-        m_f->chart.viewMode = mode;
+        m_f->chart.setViewMode(mode);
         m_f->chart.refreshView();
-        QCOMPARE(m_f->chart.plot->xAxis->range(), QCPRange(1, 3));
-        QCOMPARE(m_f->chart.plot->yAxis->range(), expected);
+        QCOMPARE(m_f->chart.plot()->xAxis->range(), QCPRange(1, 3));
+        QCOMPARE(m_f->chart.plot()->yAxis->range(), expected);
     }
     // A flat curve keeps the span and centres on the value, like QCustomPlot's rescale.
     m_f->chart.on_pushButton_startstop_clicked();
     m_f->chart.on_pushButton_startstop_clicked();
     m_f->chart.samples().append(5.0, 50.0, ambient ? 50.0 : 0.0);
     m_f->chart.refreshView();
-    QCOMPARE(m_f->chart.plot->yAxis->range().center(), 50.0);
-    QCOMPARE(m_f->chart.plot->yAxis->range().size(), expected.size());
+    QCOMPARE(m_f->chart.plot()->yAxis->range().center(), 50.0);
+    QCOMPARE(m_f->chart.plot()->yAxis->range().size(), expected.size());
 }
 
 void tst_ttwidget::startWhilePausedClearsPause()
 {
     m_f->chart.on_pushButton_hc_clicked();
-    QVERIFY(m_f->chart.paused);
+    QVERIFY(m_f->chart.isPaused());
     m_f->chart.on_pushButton_startstop_clicked();
-    QVERIFY(!m_f->chart.paused);
+    QVERIFY(!m_f->chart.isPaused());
     QCOMPARE(stripCaption(m_f->chart, "pushButton_hc"), QStringLiteral("暂停"));
 }
 
@@ -535,10 +535,10 @@ void tst_ttwidget::ambientVisibility()
     // Twice each way: showing again must not add a second item.
     for (bool on : {true, true, false, false, true}) {
         m_f->chart.setAmbientVisible(on);
-        QCOMPARE(m_f->chart.ambientGraph->visible(), on);
-        QCOMPARE(m_f->chart.plot->legend->hasItemWithPlottable(m_f->chart.ambientGraph), on);
-        QCOMPARE(m_f->chart.plot->legend->itemCount(), on ? 2 : 1);
-        QVERIFY(m_f->chart.plot->legend->hasItemWithPlottable(m_f->chart.temperatureGraph));
+        QCOMPARE(m_f->chart.ambientGraph()->visible(), on);
+        QCOMPARE(m_f->chart.plot()->legend->hasItemWithPlottable(m_f->chart.ambientGraph()), on);
+        QCOMPARE(m_f->chart.plot()->legend->itemCount(), on ? 2 : 1);
+        QVERIFY(m_f->chart.plot()->legend->hasItemWithPlottable(m_f->chart.temperatureGraph()));
     }
 }
 
@@ -559,11 +559,11 @@ void tst_ttwidget::zoomPopups()
         if (popup->pos().y() < horizontal->pos().y())
             horizontal = popup;
     }
-    m_f->chart.plot->xAxis->setRange(0, 12);
+    m_f->chart.plot()->xAxis->setRange(0, 12);
     horizontal->findChild<QPushButton *>(QStringLiteral("pushButton_zoomin"))->click();
-    QCOMPARE(m_f->chart.plot->xAxis->range().size(), 10.0);
+    QCOMPARE(m_f->chart.plot()->xAxis->range().size(), 10.0);
     horizontal->findChild<QPushButton *>(QStringLiteral("pushButton_zoomout"))->click();
-    QCOMPARE(m_f->chart.plot->xAxis->range().size(), 12.0);
+    QCOMPARE(m_f->chart.plot()->xAxis->range().size(), 12.0);
 
     QPointer<AmbreleScale> ending = horizontal;
     emit horizontal->disapper();
@@ -576,13 +576,13 @@ void tst_ttwidget::languageChange()
     EnglishAxis english;
     QCoreApplication::installTranslator(&english);
     // The application posts the change to its windows.
-    QTRY_COMPARE(m_f->chart.plot->xAxis->label(), QStringLiteral("Time (s)"));
-    QCOMPARE(m_f->chart.temperatureGraph->name(), QStringLiteral("Object"));
-    QCOMPARE(m_f->chart.ambientGraph->name(), QStringLiteral("环温"));
+    QTRY_COMPARE(m_f->chart.plot()->xAxis->label(), QStringLiteral("Time (s)"));
+    QCOMPARE(m_f->chart.temperatureGraph()->name(), QStringLiteral("Object"));
+    QCOMPARE(m_f->chart.ambientGraph()->name(), QStringLiteral("环温"));
     QCOMPARE(stripCaption(m_f->chart, "pushButton_mode"), QStringLiteral("模式2"));
     QCOMPARE(stripCaption(m_f->chart, "pushButton_startstop"), QStringLiteral("开始"));
     QCoreApplication::removeTranslator(&english);
-    QTRY_COMPARE(m_f->chart.plot->xAxis->label(), QStringLiteral("时间(秒)"));
+    QTRY_COMPARE(m_f->chart.plot()->xAxis->label(), QStringLiteral("时间(秒)"));
 
     m_f->chart.on_pushButton_startstop_clicked();
     m_f->chart.on_pushButton_mode_clicked();
@@ -593,7 +593,7 @@ void tst_ttwidget::languageChange()
     QCOMPARE(stripCaption(m_f->chart, "pushButton_startstop"), QStringLiteral("停止"));
     QCOMPARE(stripCaption(m_f->chart, "pushButton_mode"), QStringLiteral("模式1"));
     QCOMPARE(stripCaption(m_f->chart, "pushButton_hc"), QStringLiteral("继续"));
-    QCOMPARE(m_f->chart.plot->yAxis->label(), QStringLiteral("温度(℉)"));
+    QCOMPARE(m_f->chart.plot()->yAxis->label(), QStringLiteral("温度(℉)"));
 }
 
 void tst_ttwidget::stopAndCloseStopsSampling()
