@@ -50,10 +50,8 @@ QVector<FoundJournal> findGroupJournals(const QString &folder)
 RecordingGroup::RecordingGroup(QObject *parent)
     : QObject(parent)
 {
-    m_ticker = new SamplingClock([this] { tick(); });
-    m_ticker->moveToThread(&m_thread);
-    m_thread.setObjectName(QStringLiteral("group sampling"));
-    m_thread.start(QThread::TimeCriticalPriority);
+    m_ticker
+            = std::make_unique<SamplingClock>(QStringLiteral("group sampling"), [this] { tick(); });
 }
 
 RecordingGroup::~RecordingGroup()
@@ -62,11 +60,7 @@ RecordingGroup::~RecordingGroup()
         QMutexLocker lock(&m_lock);
         m_ticking = false;
     }
-    QMetaObject::invokeMethod(
-            m_ticker, [ticker = m_ticker] { ticker->halt(); }, Qt::BlockingQueuedConnection);
-    m_thread.quit();
-    m_thread.wait();
-    delete m_ticker;
+    m_ticker.reset();
     qDeleteAll(m_owned);
 }
 
@@ -93,7 +87,7 @@ RecordingSession *RecordingGroup::add(const QString &serial)
         m_tickInterval = m_interval;
         const qint64 delay = m_interval - m_clock.elapsed();
         lock.unlock();
-        QMetaObject::invokeMethod(m_ticker, [ticker = m_ticker, delay] { ticker->arm(delay); });
+        m_ticker->arm(delay);
         emit started();
     });
     connect(session, &RecordingSession::finished, this, [this](RecordingSession::End reason) {
@@ -180,7 +174,7 @@ void RecordingGroup::end(RecordingSession::End reason)
         QMutexLocker lock(&m_lock);
         m_ticking = false;
     }
-    QMetaObject::invokeMethod(m_ticker, [ticker = m_ticker] { ticker->halt(); });
+    m_ticker->halt();
     for (RecordingSession *session : qAsConst(m_owned))
         session->stop();
     emit finished(reason);

@@ -6,7 +6,6 @@
 #include <QMutex>
 #include <QObject>
 #include <QStringList>
-#include <QThread>
 #include <QVector>
 
 #include <memory>
@@ -106,8 +105,7 @@ private:
     qint64 m_lastTakenMs = 0;
     int m_tickInterval = 10;
 
-    QThread m_thread;
-    SamplingClock *m_ticker = nullptr;
+    std::unique_ptr<SamplingClock> m_ticker;
 };
 
 #endif // TEVRANO_RECORDINGGROUP_H

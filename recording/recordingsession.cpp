@@ -37,10 +37,7 @@ RecordingSession::RecordingSession(QObject *parent)
     m_headerWait->setInterval(HeaderWaitMs);
     connect(m_headerWait, &QTimer::timeout, this, &RecordingSession::beginIfReady);
     m_header.application = QCoreApplication::applicationName();
-    m_ticker = new SamplingClock([this] { tick(); });
-    m_ticker->moveToThread(&m_thread);
-    m_thread.setObjectName(QStringLiteral("sampling"));
-    m_thread.start(QThread::TimeCriticalPriority);
+    m_ticker = std::make_unique<SamplingClock>(QStringLiteral("sampling"), [this] { tick(); });
 }
 
 RecordingSession::~RecordingSession()
@@ -49,12 +46,7 @@ RecordingSession::~RecordingSession()
         QMutexLocker lock(&m_lock);
         m_sampling = false;
     }
-    // A timer can only be stopped on its own thread.
-    QMetaObject::invokeMethod(
-            m_ticker, [ticker = m_ticker] { ticker->halt(); }, Qt::BlockingQueuedConnection);
-    m_thread.quit();
-    m_thread.wait();
-    delete m_ticker;
+    m_ticker.reset();
     // The journal takes the last samples before the store goes.
     m_journal.reset();
 }
@@ -189,10 +181,8 @@ void RecordingSession::begin()
         takeSample();
     if (m_journal)
         m_journal->begin(header, m_samples.generation());
-    const qint64 interval = m_interval;
     if (!m_origin)
-        QMetaObject::invokeMethod(m_ticker,
-                                  [ticker = m_ticker, interval] { ticker->arm(interval); });
+        m_ticker->arm(m_interval);
     emit started();
 }
 
@@ -287,7 +277,7 @@ void RecordingSession::end(End reason)
         QMutexLocker lock(&m_lock);
         m_sampling = false;
     }
-    QMetaObject::invokeMethod(m_ticker, [ticker = m_ticker] { ticker->halt(); });
+    m_ticker->halt();
     if (m_journal)
         m_journal->end();
     emit finished(reason);

@@ -10,7 +10,6 @@
 #include <QMutex>
 #include <QObject>
 #include <QPointer>
-#include <QThread>
 
 #include <memory>
 #include <optional>
@@ -200,8 +199,7 @@ private:
     std::shared_ptr<SharedOrigin> m_origin;
     QElapsedTimer m_armedFor;
     QTimer *m_headerWait = nullptr;
-    QThread m_thread;
-    SamplingClock *m_ticker = nullptr;
+    std::unique_ptr<SamplingClock> m_ticker;
 };
 
 #endif // TEVRANO_RECORDINGSESSION_H

@@ -1,23 +1,30 @@
 #ifndef TEVRANO_SAMPLINGCLOCK_H
 #define TEVRANO_SAMPLINGCLOCK_H
 
-#include <QObject>
+#include <QThread>
 
 #include <functional>
 
 class QTimer;
 
-// A sampling clock: a precise single-shot timer, armed for each slot anew by the one it calls.
-// Moved to a thread of its own, so the pace does not suffer when the owner's thread is busy;
-// arm() and halt() only on that thread.
-class SamplingClock : public QObject
+// A sampling clock: a precise single-shot timer on a thread of its own, so the pace does not
+// suffer when the owner's thread is busy; whoever it calls arms it for the next slot anew.
+class SamplingClock
 {
 public:
-    explicit SamplingClock(std::function<void()> onTick);
+    SamplingClock(const QString &threadName, std::function<void()> onTick);
+    // Halts the clock and waits for a call in progress.
+    ~SamplingClock();
+    SamplingClock(const SamplingClock &) = delete;
+    SamplingClock &operator=(const SamplingClock &) = delete;
+
+    // Calls onTick in `ms`, instead of any call pending. From any thread; on the clock's own
+    // (from onTick) at once, from another queued.
     void arm(qint64 ms);
     void halt();
 
 private:
+    QThread m_thread;
     QTimer *m_timer;
 };
 

@@ -5,16 +5,13 @@
 // Run a Release build: bench_group [seconds, default 20].
 
 #include "recordinggroup.h"
-#include "recordjournal.h"
+
+#include "../cputime.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QHash>
 #include <QTemporaryDir>
 #include <QTimer>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cmath>
@@ -25,30 +22,6 @@ namespace {
 
 constexpr int kInstruments = 8;
 constexpr int kIntervalMs = 100;
-
-double processCpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
-
-// CPU time of the process's thread called `name` in ms; -1 when there is none.
-double threadCpuMs(const QByteArray &name)
-{
-    const QDir tasks(QStringLiteral("/proc/self/task"));
-    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
-        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != name)
-            continue;
-        QFile schedstat(tasks.filePath(task + QStringLiteral("/schedstat")));
-        if (!schedstat.open(QIODevice::ReadOnly))
-            return -1.0;
-        return schedstat.readAll().split(' ').value(0).toDouble() / 1e6;
-    }
-    return -1.0;
-}
 
 } // namespace
 
