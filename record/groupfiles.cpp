@@ -1,6 +1,7 @@
 #include "groupfiles.h"
 
 #include "blockwriter.h"
+#include "csvmarkers.h"
 #include "isotime.h"
 #include "unittext.h"
 
@@ -75,11 +76,7 @@ bool writeGroupCsv(QIODevice &device,
     const auto slotOf = [slotSeconds](double duration) {
         return std::llround(duration / slotSeconds);
     };
-    QVector<Marker> pending = markers;
-    std::stable_sort(pending.begin(), pending.end(), [](const Marker &a, const Marker &b) {
-        return a.seconds < b.seconds;
-    });
-    auto nextMarker = pending.cbegin();
+    CsvMarkerColumn markerColumn(markers);
     const QByteArray unitColumn = unitText(unit);
     ProgressReporter reporter(progress);
     QVector<int> next(width, 0);
@@ -137,19 +134,12 @@ bool writeGroupCsv(QIODevice &device,
         std::memcpy(out, unitColumn.constData(), size_t(unitColumn.size()));
         out += unitColumn.size();
         *out++ = ',';
-        // A marker on the first row at or after its time, the last row taking any later one;
-        // half a millisecond of slack for the three decimals elapsed times are written with.
-        const auto rowEnd
-                = written == total ? pending.cend()
-                                   : std::find_if(nextMarker, pending.cend(), [&](const Marker &m) {
-                                         return !(m.seconds <= elapsed + 0.0005);
-                                     });
-        if (rowEnd != nextMarker) {
+        const QByteArray marker = markerColumn.field(elapsed, written == total);
+        if (!marker.isEmpty()) {
             writer.advance(out);
-            if (!writer.append(csvQuoted(markerField(QVector<Marker>(nextMarker, rowEnd)))))
+            if (!writer.append(marker))
                 return false;
             out = writer.cursor();
-            nextMarker = rowEnd;
         }
         *out++ = '\n';
         writer.advance(out);
