@@ -1,6 +1,7 @@
 #include "recordingsession.h"
 
 #include "recordjournal.h"
+#include "samplingclock.h"
 #include "temperatureunit.h"
 
 #include <QCoreApplication>
@@ -10,25 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-
-// The sampling clock: a precise single-shot timer on the session's sampling thread, armed for
-// each slot anew, so the pace does not suffer when the owner's thread is busy.
-class RecordingSession::Clock : public QObject
-{
-public:
-    explicit Clock(RecordingSession &session)
-        : m_timer(new QTimer(this))
-    {
-        m_timer->setSingleShot(true);
-        m_timer->setTimerType(Qt::PreciseTimer);
-        connect(m_timer, &QTimer::timeout, this, [&session] { session.tick(); });
-    }
-    void arm(qint64 ms) { m_timer->start(int(std::clamp<qint64>(ms, 0, MaxIntervalMs))); }
-    void halt() { m_timer->stop(); }
-
-private:
-    QTimer *m_timer;
-};
 
 SamplingSlot samplingSlot(qint64 elapsedMs, qint64 intervalMs, qint64 lastSlot, qint64 lastTakenMs)
 {
@@ -55,10 +37,7 @@ RecordingSession::RecordingSession(QObject *parent)
     m_headerWait->setInterval(HeaderWaitMs);
     connect(m_headerWait, &QTimer::timeout, this, &RecordingSession::beginIfReady);
     m_header.application = QCoreApplication::applicationName();
-    m_ticker = new Clock(*this);
-    m_ticker->moveToThread(&m_thread);
-    m_thread.setObjectName(QStringLiteral("sampling"));
-    m_thread.start(QThread::TimeCriticalPriority);
+    m_ticker = std::make_unique<SamplingClock>(QStringLiteral("sampling"), [this] { tick(); });
 }
 
 RecordingSession::~RecordingSession()
@@ -67,12 +46,7 @@ RecordingSession::~RecordingSession()
         QMutexLocker lock(&m_lock);
         m_sampling = false;
     }
-    // A timer can only be stopped on its own thread.
-    QMetaObject::invokeMethod(
-            m_ticker, [ticker = m_ticker] { ticker->halt(); }, Qt::BlockingQueuedConnection);
-    m_thread.quit();
-    m_thread.wait();
-    delete m_ticker;
+    m_ticker.reset();
     // The journal takes the last samples before the store goes.
     m_journal.reset();
 }
@@ -177,10 +151,22 @@ void RecordingSession::begin()
 {
     m_headerWait->stop();
     RecordHeader header;
+    // A session joining its group's running recording takes its first sample in the group's
+    // next slot, on the group's time axis.
+    const bool joins = m_origin && m_origin->wallMsecs;
     {
         QMutexLocker lock(&m_lock);
-        m_clock.start();
-        m_start = QDateTime::currentMSecsSinceEpoch();
+        if (joins) {
+            m_clock = m_origin->steady;
+            m_start = *m_origin->wallMsecs;
+        } else {
+            m_clock.start();
+            m_start = QDateTime::currentMSecsSinceEpoch();
+            if (m_origin) {
+                m_origin->steady = m_clock;
+                m_origin->wallMsecs = m_start;
+            }
+        }
         m_lastSlot = 0;
         m_lastTakenMs = 0;
         m_sampling = true;
@@ -191,11 +177,12 @@ void RecordingSession::begin()
         m_header.recordInterval = m_interval;
         header = m_header;
     }
-    takeSample();
+    if (!joins)
+        takeSample();
     if (m_journal)
         m_journal->begin(header, m_samples.generation());
-    const qint64 interval = m_interval;
-    QMetaObject::invokeMethod(m_ticker, [ticker = m_ticker, interval] { ticker->arm(interval); });
+    if (!m_origin)
+        m_ticker->arm(m_interval);
     emit started();
 }
 
@@ -290,7 +277,7 @@ void RecordingSession::end(End reason)
         QMutexLocker lock(&m_lock);
         m_sampling = false;
     }
-    QMetaObject::invokeMethod(m_ticker, [ticker = m_ticker] { ticker->halt(); });
+    m_ticker->halt();
     if (m_journal)
         m_journal->end();
     emit finished(reason);

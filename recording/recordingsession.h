@@ -10,13 +10,13 @@
 #include <QMutex>
 #include <QObject>
 #include <QPointer>
-#include <QThread>
 
 #include <memory>
 #include <optional>
 
 class QTimer;
 class RecordJournal;
+class SamplingClock;
 
 // Where the sampling clock stands `elapsedMs` into a recording sampled every `intervalMs`, the
 // last sample taken in slot `lastSlot` at `lastTakenMs`: whether a sample is due, in which slot,
@@ -28,6 +28,14 @@ struct SamplingSlot
     qint64 delayMs = 0;
 };
 SamplingSlot samplingSlot(qint64 elapsedMs, qint64 intervalMs, qint64 lastSlot, qint64 lastTakenMs);
+
+// The time origin of recordings on one time axis: the wall clock and the steady clock of their
+// first sample, fixed by whichever of them takes it. Touched on the sessions' owner thread only.
+struct SharedOrigin
+{
+    std::optional<qint64> wallMsecs;
+    QElapsedTimer steady;
+};
 
 // One recording, without widgets: fed by an instrument's time-stamped readings and connection
 // state, it takes one sample per interval on a sampling thread of its own, keeps the samples
@@ -81,6 +89,11 @@ public:
     // None keeps every sample.
     void setTrigger(std::optional<Trigger> trigger) { m_trigger = std::move(trigger); }
     const std::optional<Trigger> &trigger() const { return m_trigger; }
+
+    // From the next start() on, the recording is one of a group's: its Durations count from
+    // `origin` (which its first sample fixes when no other session's did) and the group's clock
+    // calls takeSample(), the session's own clock stays idle. Null records alone again.
+    void shareOrigin(std::shared_ptr<SharedOrigin> origin) { m_origin = std::move(origin); }
 
     // Drops the samples held and arms a recording: its first sample is taken once a reading has
     // arrived and the emissivity is known (or the instrument had its time to report it).
@@ -142,7 +155,6 @@ signals:
     void finished(RecordingSession::End end);
 
 private:
-    class Clock;
     void beginIfReady();
     void begin();
     void end(End reason);
@@ -184,10 +196,10 @@ private:
     int m_interval = 10;
     int m_limit = 1000 * 1000;
     std::optional<Trigger> m_trigger;
+    std::shared_ptr<SharedOrigin> m_origin;
     QElapsedTimer m_armedFor;
     QTimer *m_headerWait = nullptr;
-    QThread m_thread;
-    Clock *m_ticker = nullptr;
+    std::unique_ptr<SamplingClock> m_ticker;
 };
 
 #endif // TEVRANO_RECORDINGSESSION_H

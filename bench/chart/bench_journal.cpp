@@ -7,6 +7,8 @@
 #include "recordingsession.h"
 #include "recordjournal.h"
 
+#include "../cputime.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -15,8 +17,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <climits>
@@ -35,31 +35,6 @@ struct Run
     double journalCpuMs = 0.0; // the journal's thread alone
     QVector<qint64> ticksNs;   // when each sample was taken
 };
-
-double processCpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
-
-// CPU time of the process's thread called `name` in ms, from the scheduler's
-// nanosecond count; -1 when there is no such thread.
-double threadCpuMs(const QByteArray &name)
-{
-    const QDir tasks(QStringLiteral("/proc/self/task"));
-    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
-        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != name)
-            continue;
-        QFile schedstat(tasks.filePath(task + QStringLiteral("/schedstat")));
-        if (!schedstat.open(QIODevice::ReadOnly))
-            return -1.0;
-        return schedstat.readAll().split(' ').value(0).toDouble() / 1e6;
-    }
-    return -1.0;
-}
 
 void spin(int ms)
 {
