@@ -329,8 +329,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     // Recordings are journalled beside the settings; one left by an earlier run is offered back.
     if (!appSettings().settingsDir().isEmpty()) {
-        ui.widget_tt->setJournalPath(
-                QDir(appSettings().settingsDir()).filePath(QStringLiteral("recording.journal")));
+        ui.widget_tt->setJournalFolder(appSettings().settingsDir());
         connect(ui.widget_tt->journal(), &RecordJournal::failed, this, [this] {
             ui.statusBar->showMessage(tr("记录日志无法写入，记录只保存在内存中"), JournalNoteMs);
         });
