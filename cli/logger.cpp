@@ -63,6 +63,8 @@ Logger::Logger(const LogOptions &options, QObject *parent)
     connect(&m_statusTimer, &QTimer::timeout, this, &Logger::drawStatus);
     m_searchCheck.setInterval(InstrumentSet::WatchIntervalMs);
     connect(&m_searchCheck, &QTimer::timeout, this, [this] {
+        if (!m_channels.empty())
+            m_searchCheck.stop();
         if (!m_channels.empty() || m_set->isSearching() || m_set->isJoining())
             return;
         fail(ExitNoInstrument,

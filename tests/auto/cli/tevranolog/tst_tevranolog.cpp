@@ -123,6 +123,7 @@ private slots:
     void triggeredCapture();
     void triggerThatNeverFires_data();
     void triggerThatNeverFires();
+    void noInstrument_data();
     void noInstrument();
     void severalInstruments_data();
     void severalInstruments();
@@ -499,8 +500,16 @@ void tst_TevranoLog::triggerThatNeverFires()
     }
 }
 
+void tst_TevranoLog::noInstrument_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("the first instrument") << QStringList();
+    QTest::newRow("--all") << QStringList{"--all"};
+}
+
 void tst_TevranoLog::noInstrument()
 {
+    QFETCH(QStringList, arguments);
     InstrumentSimulator::Config config;
     InstrumentSimulator sim(config);
     QVERIFY(sim.start());
@@ -517,7 +526,7 @@ void tst_TevranoLog::noInstrument()
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier) == earlier.size());
     file.close();
-    const Run run = runLogger({sim.devicePath()}, {"--output", path});
+    const Run run = runLogger({sim.devicePath()}, arguments + QStringList{"--output", path});
     QCOMPARE(run.exitCode, 2);
     QCOMPARE(readFile(path), earlier);
     // One silent port, two rates, two framings: a few seconds of probing, then the verdict.
