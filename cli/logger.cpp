@@ -170,15 +170,12 @@ std::optional<int> Logger::start()
     // Listed, a given port is watched for after a loss like every port the search knows.
     for (const QString &port : m_options.ports)
         prependSerialPort(port, QString());
+    const QList<qint32> rates = m_options.baud ? QList<qint32>{m_options.baud} : QList<qint32>();
     if (m_options.severalInstruments()) {
-        startSeveral();
+        startSeveral(rates);
     } else {
-        const std::optional<Instrument::Link> link = [this] {
-            m_instrument = std::make_unique<Instrument>();
-            const QList<qint32> rates
-                    = m_options.baud ? QList<qint32>{m_options.baud} : QList<qint32>();
-            return m_instrument->search(m_options.ports, rates);
-        }();
+        m_instrument = std::make_unique<Instrument>();
+        const std::optional<Instrument::Link> link = m_instrument->search(m_options.ports, rates);
         if (!link) {
             m_output.finish();
             printError(m_options.ports.isEmpty() ? QStringLiteral("no instrument found")
@@ -197,16 +194,17 @@ std::optional<int> Logger::start()
 void Logger::startOne()
 {
     Channel &channel = addChannel(m_instrument.get(), QString());
+    RecordingSession *session = channel.session.get();
     connect(m_instrument.get(),
             &Instrument::openFailed,
-            this,
-            [this, session = channel.session.get()](const Instrument::Link &link) {
+            session,
+            [this, session](const Instrument::Link &link) {
                 if (!session->isSampling())
                     fail(ExitFailed, QStringLiteral("cannot open %1").arg(link.portName));
             });
 }
 
-void Logger::startSeveral()
+void Logger::startSeveral(const QList<qint32> &rates)
 {
     // Every instrument's elapsed_s counts from here, so none is ever negative.
     m_runStartMsecs = QDateTime::currentMSecsSinceEpoch();
@@ -217,8 +215,11 @@ void Logger::startSeveral()
             [this](const QString &serialNumber, Instrument *instrument) {
                 for (const std::unique_ptr<Channel> &channel : m_channels) {
                     if (channel->serialNumber == serialNumber) {
-                        // Back after another instrument had taken its port.
+                        // Back after another instrument had taken its port, with a session
+                        // whose durations start afresh.
                         channel->instrument = instrument;
+                        if (m_options.trigger)
+                            channel->capture.emplace(*m_options.trigger);
                         attachSession(*channel);
                         return;
                     }
@@ -230,7 +231,6 @@ void Logger::startSeveral()
             if (channel->serialNumber == serial)
                 retire(*channel);
     });
-    const QList<qint32> rates = m_options.baud ? QList<qint32>{m_options.baud} : QList<qint32>();
     m_set->start(m_options.ports, rates);
     m_searchCheck.start();
 }

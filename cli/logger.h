@@ -50,7 +50,7 @@ private:
     struct Channel;
 
     void startOne();
-    void startSeveral();
+    void startSeveral(const QList<qint32> &rates);
     Channel &addChannel(Instrument *instrument, const QString &serialNumber);
     void attachSession(Channel &channel);
     void retire(Channel &channel);

@@ -92,6 +92,38 @@ QMap<int, QString> jsonlMarkers(const QByteArray &bytes)
     return markers;
 }
 
+// The gap rows at the end, NaN objects.
+int trailingGaps(const QVector<double> &objects)
+{
+    int gaps = 0;
+    while (gaps < objects.size() && std::isnan(objects[objects.size() - 1 - gaps]))
+        ++gaps;
+    return gaps;
+}
+
+// Simulated instruments with the given serial numbers, each at a link of its own in `dir` and
+// reading Object plus the serial number's last three digits.
+struct Simulators
+{
+    std::vector<std::unique_ptr<InstrumentSimulator>> sims;
+    QStringList ports;
+
+    bool start(const QTemporaryDir &dir, const QList<quint32> &serials)
+    {
+        for (const quint32 serial : serials) {
+            InstrumentSimulator::Config config;
+            config.linkPath = dir.filePath(QStringLiteral("tty%1").arg(serial));
+            sims.push_back(std::make_unique<InstrumentSimulator>(config));
+            if (!sims.back()->start())
+                return false;
+            sims.back()->setRegister(SerialNumberCode, serial);
+            sims.back()->setObjectTemperature(Object + serial % 1000);
+            ports.append(config.linkPath);
+        }
+        return true;
+    }
+};
+
 bool waitFor(const std::function<bool()> &condition, int timeoutMs)
 {
     QElapsedTimer timer;
@@ -277,19 +309,12 @@ void tst_TevranoLog::unplugGivesGapsThenValues()
     const auto objects = [&] {
         return jsonlObjects(readFile(path));
     };
-    const auto trailingGaps = [&] {
-        const QVector<double> o = objects();
-        int gaps = 0;
-        while (gaps < o.size() && std::isnan(o[o.size() - 1 - gaps]))
-            ++gaps;
-        return gaps;
-    };
     QVERIFY(waitFor([&] { return objects().size() >= 5; }, 30000));
 
     sim.unplug();
-    QVERIFY(waitFor([&] { return trailingGaps() >= 10; }, 30000));
+    QVERIFY(waitFor([&] { return trailingGaps(objects()) >= 10; }, 30000));
     QVERIFY(sim.replug());
-    QVERIFY(waitFor([&] { return objects().size() > 0 && trailingGaps() == 0; }, 30000));
+    QVERIFY(waitFor([&] { return objects().size() > 0 && trailingGaps(objects()) == 0; }, 30000));
     process.terminate();
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitCode(), 0);
@@ -547,17 +572,8 @@ void tst_TevranoLog::severalInstruments()
     QFETCH(bool, all);
     QTemporaryDir dir;
     const QStringList serials{"1001", "1002"};
-    std::vector<std::unique_ptr<InstrumentSimulator>> sims;
-    QStringList ports;
-    for (const QString &serial : serials) {
-        InstrumentSimulator::Config config;
-        config.linkPath = dir.filePath(QStringLiteral("tty") + serial);
-        sims.push_back(std::make_unique<InstrumentSimulator>(config));
-        QVERIFY(sims.back()->start());
-        sims.back()->setRegister(SerialNumberCode, serial.toUInt());
-        sims.back()->setObjectTemperature(Object);
-        ports.append(config.linkPath);
-    }
+    Simulators sims;
+    QVERIFY(sims.start(dir, {1001, 1002}));
     // Searched first, a port answering garbage holds no one back.
     InstrumentSimulator garbage({});
     QVERIFY(garbage.start());
@@ -569,10 +585,11 @@ void tst_TevranoLog::severalInstruments()
     if (all)
         arguments << "--all";
     else
-        arguments << "--port" << ports[0] << "--port" << ports[1];
+        arguments << "--port" << sims.ports[0] << "--port" << sims.ports[1];
     QProcess process;
-    startLogger(
-            process, all ? QStringList{garbage.devicePath()} + ports : QStringList(), arguments);
+    startLogger(process,
+                all ? QStringList{garbage.devicePath()} + sims.ports : QStringList(),
+                arguments);
 
     // Each instrument's rows in order: object (NaN for gaps), time, marker.
     struct Rows
@@ -597,12 +614,6 @@ void tst_TevranoLog::severalInstruments()
         }
         return rows;
     };
-    const auto trailingGaps = [](const QVector<double> &o) {
-        int gaps = 0;
-        while (gaps < o.size() && std::isnan(o[o.size() - 1 - gaps]))
-            ++gaps;
-        return gaps;
-    };
     QVERIFY(waitFor(
             [&] {
                 const QMap<QString, Rows> rows = rowsOf();
@@ -610,9 +621,9 @@ void tst_TevranoLog::severalInstruments()
                        && rows[serials[1]].objects.size() >= 5;
             },
             30000));
-    sims[0]->unplug();
+    sims.sims[0]->unplug();
     QVERIFY(waitFor([&] { return trailingGaps(rowsOf()[serials[0]].objects) >= 10; }, 30000));
-    QVERIFY(sims[0]->replug());
+    QVERIFY(sims.sims[0]->replug());
     QVERIFY(waitFor(
             [&] {
                 const QVector<double> o = rowsOf()[serials[0]].objects;
@@ -661,16 +672,9 @@ void tst_TevranoLog::severalInstruments()
 void tst_TevranoLog::recordFilePerInstrument()
 {
     QTemporaryDir dir;
-    std::vector<std::unique_ptr<InstrumentSimulator>> sims;
-    QStringList ports;
-    for (const quint32 serial : {1001u, 1002u}) {
-        sims.push_back(std::make_unique<InstrumentSimulator>(InstrumentSimulator::Config()));
-        QVERIFY(sims.back()->start());
-        sims.back()->setRegister(SerialNumberCode, serial);
-        sims.back()->setObjectTemperature(Object + serial % 1000);
-        ports.append(sims.back()->devicePath());
-    }
-    const Run run = runLogger(ports,
+    Simulators sims;
+    QVERIFY(sims.start(dir, {1001, 1002}));
+    const Run run = runLogger(sims.ports,
                               {"--all",
                                "--interval",
                                "100",
@@ -679,7 +683,7 @@ void tst_TevranoLog::recordFilePerInstrument()
                                "--output",
                                dir.filePath(QStringLiteral("kiln-{instrument}.txt"))});
     QCOMPARE(run.exitCode, 0);
-    QStringList names = QDir(dir.path()).entryList(QDir::Files);
+    const QStringList names = QDir(dir.path()).entryList({QStringLiteral("kiln-*")}, QDir::Files);
     QCOMPARE(names, QStringList({"kiln-1001.txt", "kiln-1002.txt"}));
     for (int i = 0; i < 2; ++i) {
         RecordImport imported;
