@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <deque>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -479,28 +480,32 @@ void Logger::drawStatus()
             return QStringLiteral("opening");
         }
     };
+    // The latest valid reading; NaN when it is too old to be one.
+    const auto latestOf = [this](const Instrument &instrument) {
+        const Instrument::Reading reading = instrument.latest();
+        const bool gap = isSampleGap(QDateTime::currentMSecsSinceEpoch() - reading.msecsSinceEpoch,
+                                     m_options.intervalMs);
+        return std::make_pair(gap ? std::nan("") : reading.object, reading.unit == 1);
+    };
     if (m_instrument) {
         const Instrument::Link link = m_instrument->link();
         status.port = link.portName;
         status.baud = link.baud;
         status.note = noteOf(m_instrument.get());
-        const Instrument::Reading reading = m_instrument->latest();
-        const bool gap = isSampleGap(QDateTime::currentMSecsSinceEpoch() - reading.msecsSinceEpoch,
-                                     m_options.intervalMs);
-        status.latest = gap ? std::nan("") : reading.object;
-        status.fahrenheit = reading.unit == 1;
+        std::tie(status.latest, status.fahrenheit) = latestOf(*m_instrument);
     } else {
-        // Several: each by its serial number, the troubled ones with their trouble.
+        // Several: each by its serial number with its reading or its trouble.
         QStringList instruments;
         for (const std::unique_ptr<Channel> &channel : m_channels) {
-            const QString note = noteOf(channel->instrument);
-            instruments.append(note.isEmpty() ? channel->serialNumber
-                                              : channel->serialNumber + QStringLiteral(" (") + note
-                                                        + QLatin1Char(')'));
+            QString note = noteOf(channel->instrument);
+            if (note.isEmpty()) {
+                const auto [latest, fahrenheit] = latestOf(*channel->instrument);
+                note = readingText(latest, fahrenheit);
+            }
+            instruments.append(channel->serialNumber + QLatin1Char(' ') + note);
         }
         status.port = instruments.isEmpty() ? QStringLiteral("searching")
                                             : instruments.join(QStringLiteral(", "));
-        status.latest = std::nan("");
         status.showLatest = false;
     }
     status.rows = m_output.rows();

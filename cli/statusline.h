@@ -15,6 +15,9 @@ struct LogStatus
     double durationS = 0; // 0: open-ended
 };
 
+// A temperature with one decimal and its unit; "---" for NaN.
+QString readingText(double value, bool fahrenheit);
+
 // One line without line end: port and rate (the port alone without a rate), rows, latest
 // reading, elapsed and remaining time.
 QString statusLine(const LogStatus &status);
