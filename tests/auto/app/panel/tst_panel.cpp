@@ -175,13 +175,13 @@ void tst_Panel::edits()
     const QList<QByteArray> sent = newRequestsAfter([&] {
         if (what == QLatin1String("emi")) {
             ui.doubleSpinBox_emi->setValue(value);
-            window->on_doubleSpinBox_emi_editingFinished();
+            window->panel()->writeEmissivity();
         } else if (what == QLatin1String("halert")) {
             ui.doubleSpinBox_halert->setValue(value);
-            window->on_doubleSpinBox_halert_editingFinished();
+            window->panel()->writeHighAlarm();
         } else if (what == QLatin1String("holdtime")) {
             ui.doubleSpinBox_holdtime->setValue(value);
-            window->on_doubleSpinBox_holdtime_editingFinished();
+            window->panel()->writeHoldTime();
         } else if (what == QLatin1String("unitF")) {
             // On the indicator: the label "℉" is narrower than the button.
             QTest::mouseClick(ui.radioButton_F,
@@ -211,7 +211,7 @@ void tst_Panel::oneByteIdentityWritesWithoutEnable()
     QCOMPARE(window->instrument()->model(), quint16(0x12));
     const QList<QByteArray> sent = newRequestsAfter([&] {
         window->form().doubleSpinBox_emi->setValue(0.9);
-        window->on_doubleSpinBox_emi_editingFinished();
+        window->panel()->writeEmissivity();
     });
     QCOMPARE(sent, QList<QByteArray>{hex("A0038427")});
 }
@@ -246,9 +246,9 @@ void tst_Panel::factoryResetAndModbusMessages()
         f.sim->setFaults(silent);
     }
     if (action.startsWith(QLatin1String("modbus")))
-        window->modbusCheck(action == QLatin1String("modbusOn"));
+        window->panel()->writeModbus(action == QLatin1String("modbusOn"));
     else
-        window->on_navButton_restore_clicked();
+        window->panel()->restoreFactorySettings();
     QTRY_VERIFY_WITH_TIMEOUT(!f.shown.isEmpty(), 10000);
     QCOMPARE(f.shown.first().title, QStringLiteral("提示"));
     QCOMPARE(f.shown.first().text, message);

@@ -5,7 +5,9 @@
 #include "instrumentsimulator.h"
 #include "mainwindow.h"
 #include "messages.h"
+#include "parameterpanel.h"
 #include "settings.h"
+#include "tilerow.h"
 
 #include <QTemporaryDir>
 #include <QTest>
