@@ -54,15 +54,16 @@ ParameterPanel::ParameterPanel(const MainWindowUi &form, QObject *parent)
 void ParameterPanel::connectEdits()
 {
     using Box = QDoubleSpinBox;
-    for (const auto &[box, write] : {std::pair{ui.doubleSpinBox_emi, &ParameterPanel::writeEmissivity},
-                                     {ui.doubleSpinBox_transmit, &ParameterPanel::writeTransmissivity},
-                                     {ui.doubleSpinBox_holdtime, &ParameterPanel::writeHoldTime},
-                                     {ui.doubleSpinBox_avgtime, &ParameterPanel::writeAverageTime},
-                                     {ui.doubleSpinBox_supervalue, &ParameterPanel::writeSuperHoldValue},
-                                     {ui.doubleSpinBox_halert, &ParameterPanel::writeHighAlarm},
-                                     {ui.doubleSpinBox_lalert, &ParameterPanel::writeLowAlarm},
-                                     {ui.doubleSpinBox_outputl, &ParameterPanel::writeOutputLow},
-                                     {ui.doubleSpinBox_outputh, &ParameterPanel::writeOutputHigh}})
+    for (const auto &[box, write] :
+         {std::pair{ui.doubleSpinBox_emi, &ParameterPanel::writeEmissivity},
+          {ui.doubleSpinBox_transmit, &ParameterPanel::writeTransmissivity},
+          {ui.doubleSpinBox_holdtime, &ParameterPanel::writeHoldTime},
+          {ui.doubleSpinBox_avgtime, &ParameterPanel::writeAverageTime},
+          {ui.doubleSpinBox_supervalue, &ParameterPanel::writeSuperHoldValue},
+          {ui.doubleSpinBox_halert, &ParameterPanel::writeHighAlarm},
+          {ui.doubleSpinBox_lalert, &ParameterPanel::writeLowAlarm},
+          {ui.doubleSpinBox_outputl, &ParameterPanel::writeOutputLow},
+          {ui.doubleSpinBox_outputh, &ParameterPanel::writeOutputHigh}})
         connect(box, &Box::editingFinished, this, write);
     connect(ui.comboBoxHoldmode,
             qOverload<int>(&QComboBox::currentIndexChanged),
@@ -78,8 +79,14 @@ void ParameterPanel::connectEdits()
             &SwitchButton::checkedChanged,
             this,
             &ParameterPanel::writeBacklight);
-    connect(ui.switchButton_laser, &SwitchButton::checkedChanged, this, &ParameterPanel::writeLaser);
-    connect(ui.switchButton_modbus, &SwitchButton::checkedChanged, this, &ParameterPanel::writeModbus);
+    connect(ui.switchButton_laser,
+            &SwitchButton::checkedChanged,
+            this,
+            &ParameterPanel::writeLaser);
+    connect(ui.switchButton_modbus,
+            &SwitchButton::checkedChanged,
+            this,
+            &ParameterPanel::writeModbus);
     connect(ui.navButton_restore,
             &NavButton::clicked,
             this,

@@ -1,8 +1,8 @@
 #include "tilerow.h"
 
 #include "tempareaitem.h"
-#include "thresholdlines.h"
 #include "temperatureunit.h"
+#include "thresholdlines.h"
 
 #include <QContextMenuEvent>
 #include <QLabel>

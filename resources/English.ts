@@ -1,5 +1,4 @@
-<?xml version="1.0" encoding="utf-8"?>
-<!DOCTYPE TS>
+<?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
     <name>AboutDialog</name>
@@ -33,7 +32,7 @@
     </message>
     <message>
         <source>安装程序的签名未通过验证</source>
-        <translation>The installer&apos;s signature did not verify.</translation>
+        <translation>The installer's signature did not verify.</translation>
     </message>
     <message>
         <source>无法启动安装程序</source>
@@ -188,6 +187,69 @@
     </message>
 </context>
 <context>
+    <name>MainMenus</name>
+    <message>
+        <source>打开记录</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>保存记录</source>
+        <translation>Save record</translation>
+    </message>
+    <message>
+        <source>导出图片…</source>
+        <translation>Export picture…</translation>
+    </message>
+    <message>
+        <source>导出CSV…</source>
+        <translation>Export CSV…</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>仪器信息</source>
+        <translation>Device info</translation>
+    </message>
+    <message>
+        <source>表格设置</source>
+        <translation>Chart settings</translation>
+    </message>
+    <message>
+        <source>继电器设置</source>
+        <translation>Relay settings</translation>
+    </message>
+    <message>
+        <source>MQTT 设置</source>
+        <translation>MQTT settings</translation>
+    </message>
+    <message>
+        <source>报警声音</source>
+        <translation>Alarm sound</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>显示</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>隐藏</source>
+        <translation>Hide</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>参数设置</source>
+        <translation>Parameters</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>模拟仪器</source>
@@ -196,14 +258,6 @@
     <message>
         <source>打开设备</source>
         <translation>Open device</translation>
-    </message>
-    <message>
-        <source>打开</source>
-        <translation>On</translation>
-    </message>
-    <message>
-        <source>关闭</source>
-        <translation>Off</translation>
     </message>
     <message>
         <source>开始</source>
@@ -220,18 +274,6 @@
     <message>
         <source>环温</source>
         <translation>Amb.</translation>
-    </message>
-    <message>
-        <source>实时值</source>
-        <translation>Live</translation>
-    </message>
-    <message>
-        <source>最大值</source>
-        <translation>Max</translation>
-    </message>
-    <message>
-        <source>最小值</source>
-        <translation>Min</translation>
     </message>
     <message>
         <source>已选择:</source>
@@ -266,64 +308,8 @@
         <translation>Notice</translation>
     </message>
     <message>
-        <source>恢复出厂设置失败</source>
-        <translation>Factory reset failed</translation>
-    </message>
-    <message>
-        <source>开启Modbus协议成功</source>
-        <translation>Modbus protocol enabled</translation>
-    </message>
-    <message>
-        <source>关闭Modbus协议成功</source>
-        <translation>Modbus protocol disabled</translation>
-    </message>
-    <message>
-        <source>恢复出厂设置成功</source>
-        <translation>Factory settings restored</translation>
-    </message>
-    <message>
-        <source>打开记录</source>
-        <translation>Open</translation>
-    </message>
-    <message>
         <source>保存记录</source>
         <translation>Save</translation>
-    </message>
-    <message>
-        <source>退出</source>
-        <translation>Exit</translation>
-    </message>
-    <message>
-        <source>仪器信息</source>
-        <translation>Device info</translation>
-    </message>
-    <message>
-        <source>表格设置</source>
-        <translation>Chart settings</translation>
-    </message>
-    <message>
-        <source>继电器设置</source>
-        <translation>Relay settings</translation>
-    </message>
-    <message>
-        <source>关于</source>
-        <translation>About</translation>
-    </message>
-    <message>
-        <source>显示</source>
-        <translation>Show</translation>
-    </message>
-    <message>
-        <source>隐藏</source>
-        <translation>Hide</translation>
-    </message>
-    <message>
-        <source>语言</source>
-        <translation>Language</translation>
-    </message>
-    <message>
-        <source>参数设置</source>
-        <translation>Parameters</translation>
     </message>
     <message>
         <source>仪器中断</source>
@@ -546,20 +532,8 @@
         <translation>All files (*)</translation>
     </message>
     <message>
-        <source>导出图片…</source>
-        <translation>Export picture…</translation>
-    </message>
-    <message>
-        <source>导出CSV…</source>
-        <translation>Export CSV…</translation>
-    </message>
-    <message>
         <source>实时趋势</source>
         <translation>Live trend</translation>
-    </message>
-    <message>
-        <source>报警声音</source>
-        <translation>Alarm sound</translation>
     </message>
     <message>
         <source>已达到样本上限，记录已停止</source>
@@ -572,38 +546,6 @@
     <message>
         <source>记录尚未保存。开始新记录前要保存吗？</source>
         <translation>The recording has not been saved. Save it before starting a new one?</translation>
-    </message>
-    <message>
-        <source>记录进行中，仪器参数不能更改。请先停止记录。</source>
-        <translation>A recording is running: the instrument&apos;s settings cannot be changed. Stop the recording first.</translation>
-    </message>
-    <message>
-        <source>未连接仪器，参数不能更改。</source>
-        <translation>No instrument connected: the settings cannot be changed.</translation>
-    </message>
-    <message>
-        <source>实时</source>
-        <translation>Real</translation>
-    </message>
-    <message>
-        <source>峰值</source>
-        <translation>Peak</translation>
-    </message>
-    <message>
-        <source>谷值</source>
-        <translation>Valley</translation>
-    </message>
-    <message>
-        <source>高级峰值</source>
-        <translation>Advanced peak</translation>
-    </message>
-    <message>
-        <source>无</source>
-        <translation>None</translation>
-    </message>
-    <message>
-        <source>MQTT 设置</source>
-        <translation>MQTT settings</translation>
     </message>
     <message>
         <source>触发记录：等待 %1</source>
@@ -717,6 +659,65 @@
     <message>
         <source>MQTT：连接中</source>
         <translation>MQTT: connecting</translation>
+    </message>
+</context>
+<context>
+    <name>ParameterPanel</name>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置成功</source>
+        <translation>Factory settings restored</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置失败</source>
+        <translation>Factory reset failed</translation>
+    </message>
+    <message>
+        <source>开启Modbus协议成功</source>
+        <translation>Modbus protocol enabled</translation>
+    </message>
+    <message>
+        <source>关闭Modbus协议成功</source>
+        <translation>Modbus protocol disabled</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>记录进行中，仪器参数不能更改。请先停止记录。</source>
+        <translation>A recording is running: the instrument's settings cannot be changed. Stop the recording first.</translation>
+    </message>
+    <message>
+        <source>未连接仪器，参数不能更改。</source>
+        <translation>No instrument connected: the settings cannot be changed.</translation>
+    </message>
+    <message>
+        <source>实时</source>
+        <translation>Real</translation>
+    </message>
+    <message>
+        <source>峰值</source>
+        <translation>Peak</translation>
+    </message>
+    <message>
+        <source>谷值</source>
+        <translation>Valley</translation>
+    </message>
+    <message>
+        <source>高级峰值</source>
+        <translation>Advanced peak</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
     </message>
 </context>
 <context>
@@ -845,6 +846,45 @@
     </message>
 </context>
 <context>
+    <name>TileRow</name>
+    <message>
+        <source>实时值</source>
+        <translation>Live</translation>
+    </message>
+    <message>
+        <source>最大值</source>
+        <translation>Max</translation>
+    </message>
+    <message>
+        <source>最小值</source>
+        <translation>Min</translation>
+    </message>
+    <message>
+        <source>环温</source>
+        <translation>Amb.</translation>
+    </message>
+    <message>
+        <source>仪器中断</source>
+        <translation>Device not responding</translation>
+    </message>
+    <message>
+        <source>仪器已断开，等待重新连接</source>
+        <translation>Device disconnected, waiting for it to return</translation>
+    </message>
+    <message>
+        <source>设备已关闭</source>
+        <translation>Device closed</translation>
+    </message>
+    <message>
+        <source>找不到合适COM</source>
+        <translation>No suitable COM port</translation>
+    </message>
+    <message>
+        <source>重命名…</source>
+        <translation>Rename…</translation>
+    </message>
+</context>
+<context>
     <name>TriggerDialog</name>
     <message>
         <source>第一次记录后停止</source>
@@ -919,7 +959,7 @@
     </message>
     <message>
         <source>无法设置安装程序的权限：%1</source>
-        <translation>The installer&apos;s permissions could not be set: %1</translation>
+        <translation>The installer's permissions could not be set: %1</translation>
     </message>
     <message>
         <source>无法放置安装程序：%1</source>

@@ -181,7 +181,8 @@ void tst_AlarmsUnits::thresholdEditAndUnitSwitches()
     sim->setAmbientTemperature(25.0);
     MainWindow *window = f.openWindow();
     QVERIFY(f.waitUntilPolling());
-    QTRY_COMPARE_WITH_TIMEOUT(tileText(window->tiles()->realtime()), QStringLiteral("20.0℃"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+            tileText(window->tiles()->realtime()), QStringLiteral("20.0℃"), 10000);
     ThresholdLines *lines = window->thresholdLines();
     const MainWindowUi &ui = window->form();
     // The simulator's high alarm is 100 and on.
