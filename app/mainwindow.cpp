@@ -4,12 +4,13 @@
 #include "alarmbeeper.h"
 #include "ambreltitalbar.h"
 #include "buttonlooks.h"
-#include "chartprompter.h"
+#include "chartadapters.h"
 #include "chartsettings.h"
 #include "chartsettingsdialog.h"
 #include "clickcombobox.h"
 #include "deviceinfodialog.h"
 #include "deviceprobe.h"
+#include "framelessframe.h"
 #include "language.h"
 #include "mainmenus.h"
 #include "markerlayer.h"
@@ -18,7 +19,6 @@
 #include "navbutton.h"
 #include "parameterpanel.h"
 #include "portwatch.h"
-#include "qtcompat.h"
 #include "recordingmarkers.h"
 #include "recordjournal.h"
 #include "relaysettingdialog.h"
@@ -34,11 +34,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QMouseEvent>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTimer>
-#include <QWindow>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -50,52 +48,10 @@ namespace {
 // Developer traces, off unless QT_LOGGING_RULES="tevrano.window.debug=true".
 Q_LOGGING_CATEGORY(lcWindowTrace, "tevrano.window", QtInfoMsg)
 
-constexpr int ResizeBand = 5;
 constexpr int JournalNoteMs = 60000;
 const char CheckboxOff[] = ":/imager/ic_checkbox_unsel.png";
 
-// The chart reads and stores its own two settings through this.
-class ChartSettingsAdapter : public ChartSettingsStore
-{
-public:
-    QString value(const QString &key, const QString &fallback) const override
-    {
-        return appSettings().value(key, fallback);
-    }
-    void setValue(const QString &key, const QString &value) override
-    {
-        appSettings().setValue(key, value);
-    }
-    void save() override { appSettings().writeFile(); }
-};
-
-// The chart's boxes and file questions go where the window's go.
-class ChartMessages : public ChartPrompter
-{
-public:
-    void message(QMessageBox::Icon icon,
-                 QWidget *parent,
-                 const QString &title,
-                 const QString &text,
-                 const QString &button) override
-    {
-        Messages::show(parent, icon, title, text, button);
-    }
-    QString saveFileName(QWidget *parent) override
-    {
-        return Messages::saveFileName(parent, recordSaveTitle(), recordSaveFilter());
-    }
-    QString exportFileName(QWidget *parent, const QString &filter) override
-    {
-        return Messages::saveFileName(parent, QString(), filter);
-    }
-};
-
 const char CheckboxOn[] = ":/imager/ic_checkbox_sel.png";
-
-// The limits of the panel's temperature boxes, in Celsius, while the instrument's range is unknown.
-constexpr double BoxLowest = -50.0;
-constexpr double BoxHighest = 10000.0;
 
 QString alarmText(AlarmState state)
 {
@@ -116,11 +72,9 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
     // 1. Form and members. The chart in the form reads its settings as it is built.
-    static ChartSettingsAdapter chartSettings;
-    setChartSettingsStore(&chartSettings);
+    setChartSettingsStore(appChartSettings());
     ui.setupUi(this);
-    static ChartMessages chartMessages;
-    ui.widget_tt->setPrompter(&chartMessages);
+    ui.widget_tt->setPrompter(appChartPrompter());
     m_titleBar = new AmbrelTitalbar(this);
     m_panel = new ParameterPanel(ui, this);
 
@@ -167,6 +121,7 @@ MainWindow::MainWindow(QWidget *parent)
     // 6. Frameless window.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::CustomizeWindowHint);
     setMenuWidget(m_titleBar);
+    m_frame = new FramelessFrame(this, m_titleBar);
 
     // 7. Panel and status fonts.
     // A control that cannot act is drawn grey, not in the black of the others.
@@ -690,75 +645,18 @@ void MainWindow::journalMovedAside(const QString &target)
         Messages::information(this, tr("提示"), tr("未恢复的记录已移至%1").arg(shown));
 }
 
-void MainWindow::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton)
-        return QMainWindow::mousePressEvent(event);
-    windowPosAtPress = pos();
-    cursorPosAtPress = globalPos(event);
-    const QPoint local = event->pos();
-#ifndef Q_OS_WIN
-    // Edges resize through the window system, from the same band the Windows hit test uses.
-    Qt::Edges edges;
-    if (local.x() > 0 && local.x() < ResizeBand)
-        edges |= Qt::LeftEdge;
-    if (local.x() > width() - ResizeBand && local.x() < width())
-        edges |= Qt::RightEdge;
-    if (local.y() > 0 && local.y() < ResizeBand)
-        edges |= Qt::TopEdge;
-    if (local.y() > height() - ResizeBand && local.y() < height())
-        edges |= Qt::BottomEdge;
-    if (edges && !isMaximized() && windowHandle() && windowHandle()->startSystemResize(edges))
-        return;
-#endif
-    isMoving = globalPos(event).y() < y() + m_titleBar->height();
-}
-
-void MainWindow::mouseMoveEvent(QMouseEvent *event)
-{
-    if (isMoving && !isMaximized())
-        move(windowPosAtPress + globalPos(event) - cursorPosAtPress);
-    QMainWindow::mouseMoveEvent(event);
-}
-
-void MainWindow::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton)
-        isMoving = false;
-    QMainWindow::mouseReleaseEvent(event);
-}
-
 #ifdef Q_OS_WIN
 bool MainWindow::nativeEvent(const QByteArray &eventType, void *message, long *result)
 {
     MSG *msg = static_cast<MSG *>(message);
     if (msg->message != WM_NCHITTEST)
         return QMainWindow::nativeEvent(eventType, message, result);
-    const int x = GET_X_LPARAM(msg->lParam) - frameGeometry().x();
-    const int y = GET_Y_LPARAM(msg->lParam) - frameGeometry().y();
-    const int w = width(), h = height();
-    const bool left = 0 < x && x < ResizeBand, right = w - ResizeBand < x && x < w;
-    const bool top = 0 < y && y < ResizeBand, bottom = h - ResizeBand < y && y < h;
-    long hit = HTCAPTION;
-    bool matched = false;
-    const auto take = [&](bool test, long value) {
-        if (test) {
-            hit = value;
-            matched = true;
-        }
-    };
-    take(left, HTLEFT);
-    take(right, HTRIGHT);
-    take(top, HTTOP);
-    take(bottom, HTBOTTOM);
-    take(left && top, HTTOPLEFT);
-    take(right && top, HTTOPRIGHT);
-    take(left && bottom, HTBOTTOMLEFT);
-    take(right && bottom, HTBOTTOMRIGHT);
-    if (!matched)
-        return false;
-    *result = hit;
-    return true;
+    const std::optional<long> hit
+            = m_frame->hitTest(QPoint(GET_X_LPARAM(msg->lParam) - frameGeometry().x(),
+                                      GET_Y_LPARAM(msg->lParam) - frameGeometry().y()));
+    if (hit)
+        *result = *hit;
+    return hit.has_value();
 }
 #endif
 

@@ -15,6 +15,7 @@
 
 class AlarmBeeper;
 class AmbrelTitalbar;
+class FramelessFrame;
 class MqttFeed;
 class ThresholdLines;
 class QAction;
@@ -92,9 +93,6 @@ public slots:
     void on_navButton_export_clicked();
 
 protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -136,6 +134,7 @@ private:
     MainWindowUi ui;
     std::optional<Trigger> m_trigger; // the last one asked for, offered again
     AmbrelTitalbar *m_titleBar = nullptr;
+    FramelessFrame *m_frame = nullptr;
     ParameterPanel *m_panel = nullptr;
     TileRow *m_tiles = nullptr;
     MainMenus *m_menus = nullptr;
@@ -150,9 +149,6 @@ private:
     const char *m_noteSource = nullptr;
     std::unique_ptr<Instrument> m_instrument;
     std::unique_ptr<MqttFeed> m_mqtt; // publishes m_instrument's readings when turned on
-    bool isMoving = false;
-    QPoint windowPosAtPress;
-    QPoint cursorPosAtPress;
     bool m_recordOnConnect = false;
     bool m_closing = false;
     bool m_recoveryMovePending = false;
