@@ -11,6 +11,7 @@
 #include "deviceinfodialog.h"
 #include "deviceprobe.h"
 #include "framelessframe.h"
+#include "instrumentstate.h"
 #include "language.h"
 #include "mainmenus.h"
 #include "markerlayer.h"
@@ -338,7 +339,7 @@ void MainWindow::showConnectionState()
     const State state = m_instrument->state();
     const Instrument::Link link = m_instrument->link();
     // The live trend shows only readings that are really coming.
-    ui.widget_tt->setLive(state == State::Connected || state == State::NotResponding);
+    ui.widget_tt->setLive(showsLiveReadings(m_instrument.get()));
     // With nothing found, a port that appears later is searched at once.
     if (state != State::NoInstrument)
         m_portWatch->stop();

@@ -3,6 +3,7 @@
 #include "buttonlooks.h"
 #include "clickcombobox.h"
 #include "deviceinfodialog.h"
+#include "instrumentstate.h"
 #include "mainwindow_ui.h"
 #include "messages.h"
 #include "navbutton.h"
@@ -28,14 +29,6 @@ Q_LOGGING_CATEGORY(lcPanelTrace, "tevrano.window", QtInfoMsg)
 // The limits of the panel's temperature boxes, in Celsius, while the instrument's range is unknown.
 constexpr double BoxLowest = -50.0;
 constexpr double BoxHighest = 10000.0;
-
-bool live(const Instrument *instrument)
-{
-    using State = Instrument::ConnectionState;
-    return instrument
-           && (instrument->state() == State::Connected
-               || instrument->state() == State::NotResponding);
-}
 
 } // namespace
 
@@ -116,7 +109,7 @@ void ParameterPanel::setInstrument(Instrument *instrument)
                     nullptr, tr("提示"), on ? tr("开启Modbus协议成功") : tr("关闭Modbus协议成功"));
         });
         // What it has read already is shown as if it were read now.
-        if (live(instrument)) {
+        if (showsLiveReadings(instrument)) {
             showFeatures(instrument->features());
             const QMetaEnum parameters = QMetaEnum::fromType<Instrument::Parameter>();
             for (int i = 0; i < parameters.keyCount(); ++i) {
@@ -178,7 +171,7 @@ void ParameterPanel::explain()
     QString why;
     if (m_recording)
         why = tr("记录进行中，仪器参数不能更改。请先停止记录。");
-    else if (!live(m_instrument))
+    else if (!showsLiveReadings(m_instrument))
         why = tr("未连接仪器，参数不能更改。");
     ui.widget_params->setToolTip(why);
 }

@@ -1,12 +1,10 @@
 #include "tilerow.h"
 
+#include "instrumentstate.h"
 #include "tempareaitem.h"
 #include "temperatureunit.h"
 #include "thresholdlines.h"
 
-#include <QContextMenuEvent>
-#include <QLabel>
-#include <QMenu>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -16,32 +14,19 @@ namespace {
 
 const QColor RealtimeColour(255, 128, 0);
 
-bool live(const Instrument *instrument)
-{
-    using State = Instrument::ConnectionState;
-    return instrument
-           && (instrument->state() == State::Connected
-               || instrument->state() == State::NotResponding);
-}
-
 } // namespace
 
 TileRow::TileRow(Instrument *instrument, QWidget *parent)
     : QWidget(parent)
     , m_instrument(instrument)
-    , m_header(new QLabel(this))
     , m_realtime(new TempAreaItem(this))
     , m_maximum(new TempAreaItem(this))
     , m_minimum(new TempAreaItem(this))
     , m_ambient(new TempAreaItem(this))
 {
-    setAutoFillBackground(true);
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    m_header->setContentsMargins(4, 2, 4, 2);
-    m_header->hide();
-    column->addWidget(m_header);
     for (TempAreaItem *tile : {m_realtime, m_ambient, m_maximum, m_minimum})
         column->addWidget(tile, 1);
 
@@ -70,58 +55,12 @@ TileRow::TileRow(Instrument *instrument, QWidget *parent)
     retranslate();
 }
 
-void TileRow::setName(const QString &name)
-{
-    m_name = name;
-    showHeader();
-}
-
-void TileRow::setHeaderVisible(bool visible)
-{
-    m_header->setVisible(visible);
-}
-
-void TileRow::setSelected(bool selected)
-{
-    m_selected = selected;
-    setBackgroundRole(selected ? QPalette::AlternateBase : QPalette::Window);
-    QFont font = m_header->font();
-    font.setBold(selected);
-    m_header->setFont(font);
-}
-
 void TileRow::retranslate()
 {
     m_realtime->setCaption(tr("实时值"));
     m_maximum->setCaption(tr("最大值"));
     m_minimum->setCaption(tr("最小值"));
     m_ambient->setCaption(tr("环温"));
-    showHeader();
-}
-
-QString TileRow::stateText() const
-{
-    using State = Instrument::ConnectionState;
-    switch (m_instrument ? m_instrument->state() : State::Closed) {
-    case State::Connected:
-        return QString();
-    case State::NotResponding:
-        return tr("仪器中断");
-    case State::Lost:
-        return tr("仪器已断开，等待重新连接");
-    case State::Closed:
-        return tr("设备已关闭");
-    case State::NoInstrument:
-        break;
-    }
-    return tr("找不到合适COM");
-}
-
-void TileRow::showHeader()
-{
-    const QString state = stateText();
-    m_header->setText(state.isEmpty() ? m_name : m_name + QStringLiteral(" · ") + state);
-    m_header->setStyleSheet(state.isEmpty() ? QString() : QStringLiteral("color: #a0a0a0;"));
 }
 
 void TileRow::clearTiles()
@@ -133,9 +72,8 @@ void TileRow::clearTiles()
 
 void TileRow::showConnectionState()
 {
-    showHeader();
     // No reading is shown as if it were live.
-    if (!live(m_instrument))
+    if (!showsLiveReadings(m_instrument))
         clearTiles();
 }
 
@@ -182,7 +120,7 @@ void TileRow::showUnit(int unit, int previous)
     float &minimum = fahrenheit ? m_minFahrenheit : m_minCelsius;
     maximum = convert(fahrenheit ? m_maxCelsius : m_maxFahrenheit);
     minimum = convert(fahrenheit ? m_minCelsius : m_minFahrenheit);
-    if (!live(m_instrument))
+    if (!showsLiveReadings(m_instrument))
         return;
     const Instrument::Reading latest = m_instrument->latest();
     if (!std::isnan(latest.object)) {
@@ -193,25 +131,4 @@ void TileRow::showUnit(int unit, int previous)
     }
     if (!std::isnan(latest.ambient))
         m_ambient->UpdateTemp(float(latest.ambient), unit, Qt::gray, m_ambient->displayEnabled);
-}
-
-void TileRow::mousePressEvent(QMouseEvent *event)
-{
-    emit clicked();
-    QWidget::mousePressEvent(event);
-}
-
-void TileRow::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    if (m_header->isVisible() && m_header->geometry().contains(event->pos()))
-        emit renameRequested();
-    QWidget::mouseDoubleClickEvent(event);
-}
-
-void TileRow::contextMenuEvent(QContextMenuEvent *event)
-{
-    auto *menu = new QMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    connect(menu->addAction(tr("重命名…")), &QAction::triggered, this, &TileRow::renameRequested);
-    menu->popup(event->globalPos());
 }

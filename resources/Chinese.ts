@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="zh_CN" sourcelanguage="zh_CN">
 <context>
     <name>AboutDialog</name>
@@ -862,26 +863,6 @@
     <message>
         <source>环温</source>
         <translation>环温</translation>
-    </message>
-    <message>
-        <source>仪器中断</source>
-        <translation>仪器中断</translation>
-    </message>
-    <message>
-        <source>仪器已断开，等待重新连接</source>
-        <translation>仪器已断开，等待重新连接</translation>
-    </message>
-    <message>
-        <source>设备已关闭</source>
-        <translation>设备已关闭</translation>
-    </message>
-    <message>
-        <source>找不到合适COM</source>
-        <translation>找不到合适COM</translation>
-    </message>
-    <message>
-        <source>重命名…</source>
-        <translation>重命名…</translation>
     </message>
 </context>
 <context>

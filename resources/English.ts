@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
     <name>AboutDialog</name>
@@ -32,7 +33,7 @@
     </message>
     <message>
         <source>安装程序的签名未通过验证</source>
-        <translation>The installer's signature did not verify.</translation>
+        <translation>The installer&apos;s signature did not verify.</translation>
     </message>
     <message>
         <source>无法启动安装程序</source>
@@ -693,7 +694,7 @@
     </message>
     <message>
         <source>记录进行中，仪器参数不能更改。请先停止记录。</source>
-        <translation>A recording is running: the instrument's settings cannot be changed. Stop the recording first.</translation>
+        <translation>A recording is running: the instrument&apos;s settings cannot be changed. Stop the recording first.</translation>
     </message>
     <message>
         <source>未连接仪器，参数不能更改。</source>
@@ -863,26 +864,6 @@
         <source>环温</source>
         <translation>Amb.</translation>
     </message>
-    <message>
-        <source>仪器中断</source>
-        <translation>Device not responding</translation>
-    </message>
-    <message>
-        <source>仪器已断开，等待重新连接</source>
-        <translation>Device disconnected, waiting for it to return</translation>
-    </message>
-    <message>
-        <source>设备已关闭</source>
-        <translation>Device closed</translation>
-    </message>
-    <message>
-        <source>找不到合适COM</source>
-        <translation>No suitable COM port</translation>
-    </message>
-    <message>
-        <source>重命名…</source>
-        <translation>Rename…</translation>
-    </message>
 </context>
 <context>
     <name>TriggerDialog</name>
@@ -959,7 +940,7 @@
     </message>
     <message>
         <source>无法设置安装程序的权限：%1</source>
-        <translation>The installer's permissions could not be set: %1</translation>
+        <translation>The installer&apos;s permissions could not be set: %1</translation>
     </message>
     <message>
         <source>无法放置安装程序：%1</source>

@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="zh_TW" sourcelanguage="zh_CN">
 <context>
     <name>AboutDialog</name>
@@ -862,26 +863,6 @@
     <message>
         <source>环温</source>
         <translation>環溫</translation>
-    </message>
-    <message>
-        <source>仪器中断</source>
-        <translation>儀器中斷</translation>
-    </message>
-    <message>
-        <source>仪器已断开，等待重新连接</source>
-        <translation>儀器已斷開，等待重新連接</translation>
-    </message>
-    <message>
-        <source>设备已关闭</source>
-        <translation>裝置已關閉</translation>
-    </message>
-    <message>
-        <source>找不到合适COM</source>
-        <translation>找不到合適的COM埠</translation>
-    </message>
-    <message>
-        <source>重命名…</source>
-        <translation>重新命名…</translation>
     </message>
 </context>
 <context>
