@@ -104,10 +104,11 @@ public:
     }
 
     // Requests the instrument received, polls left out.
-    QList<QByteArray> requestsBesidesPolls() const
+    QList<QByteArray> requestsBesidesPolls() const { return requestsBesidesPolls(*sim); }
+    static QList<QByteArray> requestsBesidesPolls(const InstrumentSimulator &sim)
     {
         QList<QByteArray> requests;
-        for (const QByteArray &frame : sim->receivedFrames()) {
+        for (const QByteArray &frame : sim.receivedFrames()) {
             const bool xorPoll = frame == QByteArray::fromHex("0101")
                                  || frame == QByteArray::fromHex("0202")
                                  || frame == QByteArray::fromHex("0808");
