@@ -4,49 +4,40 @@
 #include "alarmbeeper.h"
 #include "ambreltitalbar.h"
 #include "buttonlooks.h"
-#include "chartprompter.h"
+#include "chartadapters.h"
 #include "chartsettings.h"
 #include "chartsettingsdialog.h"
 #include "clickcombobox.h"
 #include "deviceinfodialog.h"
 #include "deviceprobe.h"
+#include "framelessframe.h"
+#include "instrumentstate.h"
 #include "language.h"
+#include "mainmenus.h"
 #include "markerlayer.h"
 #include "messages.h"
 #include "mqttdialog.h"
 #include "navbutton.h"
+#include "parameterpanel.h"
 #include "portwatch.h"
-#include "qtcompat.h"
 #include "recordingmarkers.h"
 #include "recordjournal.h"
 #include "relaysettingdialog.h"
 #include "settings.h"
-#include "switchbutton.h"
-#include "tempareaitem.h"
-#include "temperatureunit.h"
 #include "thresholdlines.h"
+#include "tilerow.h"
 #include "triggerdialog.h"
 #include "ttwidget.h"
 
-#include <QActionGroup>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGroupBox>
-#include <QListWidget>
 #include <QLoggingCategory>
-#include <QMenu>
-#include <QMouseEvent>
-#include <QRadioButton>
 #include <QScrollArea>
-#include <QScroller>
 #include <QStatusBar>
 #include <QTimer>
-#include <QWindow>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -58,52 +49,10 @@ namespace {
 // Developer traces, off unless QT_LOGGING_RULES="tevrano.window.debug=true".
 Q_LOGGING_CATEGORY(lcWindowTrace, "tevrano.window", QtInfoMsg)
 
-constexpr int ResizeBand = 5;
 constexpr int JournalNoteMs = 60000;
 const char CheckboxOff[] = ":/imager/ic_checkbox_unsel.png";
 
-// The chart reads and stores its own two settings through this.
-class ChartSettingsAdapter : public ChartSettingsStore
-{
-public:
-    QString value(const QString &key, const QString &fallback) const override
-    {
-        return appSettings().value(key, fallback);
-    }
-    void setValue(const QString &key, const QString &value) override
-    {
-        appSettings().setValue(key, value);
-    }
-    void save() override { appSettings().writeFile(); }
-};
-
-// The chart's boxes and file questions go where the window's go.
-class ChartMessages : public ChartPrompter
-{
-public:
-    void message(QMessageBox::Icon icon,
-                 QWidget *parent,
-                 const QString &title,
-                 const QString &text,
-                 const QString &button) override
-    {
-        Messages::show(parent, icon, title, text, button);
-    }
-    QString saveFileName(QWidget *parent) override
-    {
-        return Messages::saveFileName(parent, recordSaveTitle(), recordSaveFilter());
-    }
-    QString exportFileName(QWidget *parent, const QString &filter) override
-    {
-        return Messages::saveFileName(parent, QString(), filter);
-    }
-};
-
 const char CheckboxOn[] = ":/imager/ic_checkbox_sel.png";
-
-// The limits of the panel's temperature boxes, in Celsius, while the instrument's range is unknown.
-constexpr double BoxLowest = -50.0;
-constexpr double BoxHighest = 10000.0;
 
 QString alarmText(AlarmState state)
 {
@@ -124,16 +73,11 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
     // 1. Form and members. The chart in the form reads its settings as it is built.
-    static ChartSettingsAdapter chartSettings;
-    setChartSettingsStore(&chartSettings);
+    setChartSettingsStore(appChartSettings());
     ui.setupUi(this);
-    static ChartMessages chartMessages;
-    ui.widget_tt->setPrompter(&chartMessages);
+    ui.widget_tt->setPrompter(appChartPrompter());
     m_titleBar = new AmbrelTitalbar(this);
-    m_areaRealtime = new TempAreaItem;
-    m_areaMaximum = new TempAreaItem;
-    m_areaMinimum = new TempAreaItem;
-    m_areaAmbient = new TempAreaItem;
+    m_panel = new ParameterPanel(ui, this);
 
     // 2.-5. The instrument, and what the window shows of it.
     m_instrument = std::make_unique<Instrument>();
@@ -146,29 +90,21 @@ MainWindow::MainWindow(QWidget *parent)
     connect(instrument, &Instrument::openFailed, this, [this] {
         Messages::critical(this, tr("错误"), tr("无法打开端口"));
     });
-    connect(instrument, &Instrument::parameterRead, this, &MainWindow::showParameter);
-    connect(instrument, &Instrument::featuresRead, this, &MainWindow::showFeatures);
-    connect(instrument, &Instrument::objectTemperature, this, &MainWindow::showObjectTemperature);
-    connect(instrument, &Instrument::ambientTemperature, this, &MainWindow::showAmbientTemperature);
+    m_panel->setInstrument(instrument);
+    m_tiles = new TileRow(instrument, ui.tileColumn);
+    ui.tileColumn->layout()->addWidget(m_tiles);
+    feedChart(instrument);
     connect(instrument, &Instrument::alarmChanged, this, &MainWindow::showAlarm);
     connect(instrument,
             &Instrument::alarmThresholdsChanged,
             this,
             &MainWindow::showAlarmThresholds);
-    connect(instrument, &Instrument::unitChanged, this, &MainWindow::showUnit);
     new RecordingMarkers(instrument, ui.widget_tt, this);
     m_thresholdLines = std::make_unique<ThresholdLines>(ui.widget_tt->plot());
     m_beeper = new AlarmBeeper(this);
-    connect(instrument, &Instrument::factoryResetDone, this, [](bool success) {
-        Messages::information(
-                nullptr, tr("提示"), success ? tr("恢复出厂设置成功") : tr("恢复出厂设置失败"));
-    });
-    connect(instrument, &Instrument::modbusSwitched, this, [](bool on) {
-        Messages::information(
-                nullptr, tr("提示"), on ? tr("开启Modbus协议成功") : tr("关闭Modbus协议成功"));
-    });
     connect(this, &MainWindow::ttwidget_addvalue, ui.widget_tt, &ttwidget::UpdateTemp);
     connect(this, &MainWindow::ttwidget_addvalue_amb, ui.widget_tt, &ttwidget::UpdateTempAmb);
+    connect(m_panel, &ParameterPanel::unitRead, this, &MainWindow::unitRead);
     connect(this, &MainWindow::unitRead, ui.widget_tt, &ttwidget::setUnit);
     ui.widget_tt->session().attach(instrument);
     connect(ui.widget_tt, &ttwidget::startstop, this, &MainWindow::ttwidgetStartStop);
@@ -182,14 +118,11 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui.navButton_trigger, &NavButton::clicked, this, &MainWindow::askForTrigger);
     connect(ui.markerList, &MarkerList::spanChosen, ui.widget_tt, &ttwidget::selectSpan);
     connect(ui.comboBoxCom, &ClickComboBox::clicked, this, &MainWindow::comboBoxClicked);
-    connect(ui.comboBoxHoldmode,
-            &ClickComboBox::clicked,
-            this,
-            &MainWindow::comboBoxholdmodeClicked);
 
     // 6. Frameless window.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::CustomizeWindowHint);
     setMenuWidget(m_titleBar);
+    m_frame = new FramelessFrame(this, m_titleBar);
 
     // 7. Panel and status fonts.
     // A control that cannot act is drawn grey, not in the black of the others.
@@ -227,33 +160,13 @@ MainWindow::MainWindow(QWidget *parent)
             &AmbrelTitalbar::actionExportData,
             ui.widget_tt,
             &ttwidget::on_pushButton_export_clicked);
-    connect(m_titleBar, &AmbrelTitalbar::actionChinese, this, &MainWindow::ClickLangChinese);
-    connect(m_titleBar, &AmbrelTitalbar::actionEnglish, this, &MainWindow::ClickLangEnglish);
-
-    // 9. Emissivity and tool buttons.
-    connect(ui.doubleSpinBox_emi,
-            qOverload<double>(&QDoubleSpinBox::valueChanged),
-            this,
-            &MainWindow::emissivityChanged);
-    connect(ui.switchButton_modbus, &SwitchButton::checkedChanged, this, &MainWindow::modbusCheck);
-    connect(ui.switchButton_backlight,
-            &SwitchButton::checkedChanged,
-            this,
-            &MainWindow::backlightCheck);
-    connect(ui.switchButton_laser, &SwitchButton::checkedChanged, this, &MainWindow::laserCheck);
-    connect(ui.radioButton_C, &QRadioButton::clicked, this, &MainWindow::radioButton_C);
-    connect(ui.radioButton_F, &QRadioButton::clicked, this, &MainWindow::radioButton_F);
-    styleToolButton(ui.navButton_restore);
+    connect(m_titleBar, &AmbrelTitalbar::actionChinese, this, [] {
+        MainMenus::switchLanguage(LanguageNames::SimplifiedChinese);
+    });
+    connect(m_titleBar, &AmbrelTitalbar::actionEnglish, this, [] {
+        MainMenus::switchLanguage(LanguageNames::English);
+    });
     styleToolButton(ui.pushButton_com);
-
-    // 12. Only the running extremes can be switched off.
-    m_areaMaximum->setCheckEnabled(true);
-    m_areaMinimum->setCheckEnabled(true);
-    m_areaRealtime->setCheckEnabled(false);
-    m_areaAmbient->setCheckEnabled(false);
-
-    // 13. The list is laid out once it has its real size; first paint comes before probing.
-    QTimer::singleShot(100, this, &MainWindow::layoutAreaList);
 
     // 14. Status bar.
     versionLabel.setText(QStringLiteral("v") + QCoreApplication::applicationVersion());
@@ -279,17 +192,7 @@ MainWindow::MainWindow(QWidget *parent)
         startupConnection(portNames, baudNames, savedName, savedBaud);
     });
 
-    // 16.-17. Texts and lists.
     ui.pushButton_com->setText(tr("打开设备"));
-    for (SwitchButton *button :
-         {ui.switchButton_laser, ui.switchButton_backlight, ui.switchButton_modbus}) {
-        button->setTextOn(tr("打开"));
-        button->setTextOff(tr("关闭"));
-    }
-    nameChoices();
-
-    // 18. Nothing can be edited before the instrument has said what it has.
-    setParameterRowsEnabled(false);
 
     // 19. Language.
     LoadLanguage(appSettings().value(QLatin1String(SettingsKeys::Language),
@@ -323,9 +226,7 @@ MainWindow::MainWindow(QWidget *parent)
                               ui.navButton_trigger})
         styleToolButton(button);
 
-    // 22.-24.
-    buildMenus();
-    ui.widget_modbus->hide();
+    m_menus = new MainMenus(ui, this, m_beeper);
 
     // Recordings are journalled beside the settings; one left by an earlier run is offered back.
     if (!appSettings().settingsDir().isEmpty()) {
@@ -348,6 +249,16 @@ MainWindow::~MainWindow()
     m_instrument.reset();
 }
 
+void MainWindow::feedChart(Instrument *instrument)
+{
+    connect(instrument, &Instrument::objectTemperature, this, [this](double value) {
+        emit ttwidget_addvalue(value);
+    });
+    connect(instrument, &Instrument::ambientTemperature, this, [this](double value) {
+        emit ttwidget_addvalue_amb(value);
+    });
+}
+
 void MainWindow::setInstrumentNote(const char *sourceText)
 {
     m_noteSource = sourceText;
@@ -356,36 +267,6 @@ void MainWindow::setInstrumentNote(const char *sourceText)
 }
 
 // ---- Start-up ------------------------------------------------------------------------------
-
-void MainWindow::layoutAreaList()
-{
-    QListWidget *list = ui.listWidgetAreas;
-    list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    QScroller::grabGesture(list->viewport(), QScroller::LeftMouseButtonGesture);
-    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-
-    nameAreas();
-    for (auto [item, area] : {std::pair{&m_itemRealtime, m_areaRealtime},
-                              {&m_itemAmbient, m_areaAmbient},
-                              {&m_itemMaximum, m_areaMaximum},
-                              {&m_itemMinimum, m_areaMinimum}}) {
-        *item = new QListWidgetItem(list);
-        list->setItemWidget(*item, area);
-    }
-    resizeAreas();
-
-    const QColor gray(Qt::gray);
-    m_areaRealtime->setTextColor(QColor(255, 128, 0));
-    m_areaMaximum->setTextColor(Qt::black);
-    m_areaMinimum->setTextColor(Qt::black);
-    m_areaAmbient->setTextColor(gray);
-    const int unit = m_instrument->unit();
-    m_areaRealtime->UpdateTemp(0, unit, QColor(255, 128, 0), false);
-    m_areaMaximum->UpdateTemp(0, unit, Qt::black, false);
-    m_areaMinimum->UpdateTemp(0, unit, Qt::black, false);
-    m_areaAmbient->UpdateTemp(0, unit, gray, false);
-}
 
 void MainWindow::startupConnection(const QStringList &ports,
                                    const QStringList &bauds,
@@ -423,7 +304,7 @@ void MainWindow::on_pushButton_com_clicked()
     if (m_instrument->isOpen() || state == State::Connected || state == State::NotResponding
         || state == State::Lost) {
         m_instrument->close();
-        setParameterRowsEnabled(false);
+        m_panel->setRowsEnabled(false);
         return;
     }
     m_instrument->startSearch({name}, {}, [this](const std::optional<Instrument::Link> &found) {
@@ -446,10 +327,6 @@ void MainWindow::instrumentOpened(const Instrument::Link &link)
     ui.comboBoxBaud->setCurrentText(QString::number(link.baud));
     ui.widget_com->setEnabled(false);
     ui.widget_baud->setEnabled(false);
-    QTimer::singleShot(500, this, [this] {
-        for (TempAreaItem *area : {m_areaRealtime, m_areaMaximum, m_areaMinimum, m_areaAmbient})
-            area->fitFont();
-    });
     styleStripButtons(true);
     if (std::exchange(m_recordOnConnect, false) && !ui.widget_tt->isRecording())
         on_navButton_startstop_clicked();
@@ -461,13 +338,12 @@ void MainWindow::showConnectionState()
     const State state = m_instrument->state();
     const Instrument::Link link = m_instrument->link();
     // The live trend shows only readings that are really coming.
-    ui.widget_tt->setLive(state == State::Connected || state == State::NotResponding);
+    ui.widget_tt->setLive(showsLiveReadings(m_instrument.get()));
     // With nothing found, a port that appears later is searched at once.
     if (state != State::NoInstrument)
         m_portWatch->stop();
     else if (!m_portWatch->isActive())
         m_portWatch->start();
-    explainPanel();
     switch (state) {
     case State::Connected:
         portLabel.setText(tr("已选择:") + link.portName);
@@ -489,10 +365,6 @@ void MainWindow::showConnectionState()
     baudLabel.setText(tr(""));
     if (state == State::NotResponding)
         return;
-    // No reading is shown as if it were live.
-    const int unit = m_instrument->unit();
-    for (TempAreaItem *area : {m_areaRealtime, m_areaMaximum, m_areaMinimum, m_areaAmbient})
-        area->UpdateTemp(0, unit, Qt::black, false);
     styleStripButtons(false);
     if (state == State::Lost)
         return;
@@ -539,154 +411,9 @@ void MainWindow::portsChanged(const QStringList &ports, const QStringList &added
     });
 }
 
-void MainWindow::explainPanel()
-{
-    using State = Instrument::ConnectionState;
-    const State state = m_instrument->state();
-    QString why;
-    if (ui.widget_tt->isRecording())
-        why = tr("记录进行中，仪器参数不能更改。请先停止记录。");
-    else if (state != State::Connected && state != State::NotResponding)
-        why = tr("未连接仪器，参数不能更改。");
-    ui.widget_params->setToolTip(why);
-}
-
-void MainWindow::setParameterRowsEnabled(bool enabled)
-{
-    for (QWidget *row : {ui.widget_emissivity,
-                         ui.widget_transmit,
-                         ui.widget_holdmode,
-                         ui.widget_holdduration,
-                         ui.widget_avgtime,
-                         ui.widget_superholdvalue,
-                         ui.widget_halert,
-                         ui.widget_larert,
-                         ui.widget_analogout,
-                         ui.widget_outputl,
-                         ui.widget_outupper,
-                         ui.widget_laser,
-                         ui.widget_backlight,
-                         ui.widget_range_mode,
-                         static_cast<QWidget *>(ui.groupBox_unit)})
-        row->setEnabled(enabled);
-}
-
-// ---- What the instrument reports -----------------------------------------------------------
-
-void MainWindow::showParameter(Instrument::Parameter parameter, double value)
-{
-    using P = Instrument::Parameter;
-    const std::pair<P, QDoubleSpinBox *> boxes[]
-            = {{P::Emissivity, ui.doubleSpinBox_emi},
-               {P::Transmissivity, ui.doubleSpinBox_transmit},
-               {P::HighAlarm, ui.doubleSpinBox_halert},
-               {P::LowAlarm, ui.doubleSpinBox_lalert},
-               {P::OutputLow, ui.doubleSpinBox_outputl},
-               {P::OutputHigh, ui.doubleSpinBox_outputh},
-               {P::SuperHoldValue, ui.doubleSpinBox_supervalue},
-               {P::AverageTime, ui.doubleSpinBox_avgtime},
-               {P::HoldTime, ui.doubleSpinBox_holdtime}};
-    for (const auto &[boxParameter, box] : boxes)
-        if (boxParameter == parameter)
-            box->setValue(Instrument::isTemperature(parameter)
-                                  ? TemperatureUnit::fromCelsius(value, m_instrument->unit())
-                                  : value);
-    const bool on = value == 1;
-    switch (parameter) {
-    case P::RangeLow:
-    case P::RangeHigh:
-        showRange();
-        showTemperatureBoxes();
-        break;
-    case P::HoldMode:
-        showHoldMode(int(value));
-        break;
-    case P::AnalogOutput: {
-        // The last entry stands for any type the program does not know.
-        const int last = ui.comboBoxAnalogoutput->count() - 1;
-        ui.comboBoxAnalogoutput->setCurrentIndex(value >= 0 && value < last ? int(value) : last);
-        break;
-    }
-    case P::Unit:
-        checkUnitButton(int(value));
-        emit unitRead(int(value));
-        break;
-    case P::Backlight:
-        ui.switchButton_backlight->setChecked(on);
-        break;
-    case P::Laser:
-        ui.switchButton_laser->setChecked(on);
-        break;
-    case P::HighAlarmEnabled:
-        ui.checkBox_halert->setChecked(on);
-        break;
-    case P::LowAlarmEnabled:
-        ui.checkBox_lalert->setChecked(on);
-        break;
-    case P::RangeMode:
-        (value == 0 ? ui.radioButtonNormal : ui.radioButtonBody)->setChecked(true);
-        break;
-    default:
-        break;
-    }
-}
-
-void MainWindow::showFeatures(const Instrument::Features &f)
-{
-    const auto enable = [](QWidget *row, bool on) {
-        row->setEnabled(on);
-    };
-    enable(ui.widget_emissivity, f.emissivity);
-    if (f.transmissivity)
-        enable(ui.widget_transmit, *f.transmissivity);
-    enable(ui.widget_outputl, f.outputRange);
-    enable(ui.widget_outupper, f.outputRange);
-    enable(ui.widget_halert, f.alarms);
-    enable(ui.widget_larert, f.alarms);
-    enable(ui.widget_analogout, f.analogOutput);
-    enable(ui.widget_avgtime, f.averageTime);
-    enable(ui.widget_holdmode, f.holdMode);
-    enable(ui.widget_laser, f.laser);
-    enable(ui.widget_backlight, f.backlight);
-    enable(ui.groupBox_unit, f.unit);
-    enable(ui.widget_range_mode, f.rangeMode);
-    if (f.modbus && !*f.modbus)
-        ui.widget_modbus->hide();
-}
-
-void MainWindow::showObjectTemperature(double value, int unit)
-{
-    const bool fahrenheit = unit == 1;
-    float &maximum = fahrenheit ? maxFahrenheit : maxCelsius;
-    float &minimum = fahrenheit ? minFahrenheit : minCelsius;
-    const auto reading = float(value);
-    maximum = qMax(maximum, reading);
-    minimum = qMin(minimum, reading);
-    m_areaRealtime->UpdateTemp(
-            reading, unit, m_areaRealtime->shownColor(), m_areaRealtime->displayEnabled);
-    m_areaMaximum->UpdateTemp(maximum, unit, Qt::black, m_areaMaximum->displayEnabled);
-    m_areaMinimum->UpdateTemp(minimum, unit, Qt::black, m_areaMinimum->displayEnabled);
-    // A tile switched off starts its extreme afresh from the next reading.
-    if (!m_areaMaximum->displayEnabled)
-        maximum = -1000.0f;
-    if (!m_areaMinimum->displayEnabled)
-        minimum = 10000.0f;
-    // The chart gets the reading in the unit its axis shows.
-    emit ttwidget_addvalue(value);
-}
-
-void MainWindow::showAmbientTemperature(double value, int unit)
-{
-    m_areaAmbient->UpdateTemp(float(value), unit, Qt::gray, m_areaAmbient->displayEnabled);
-    emit ttwidget_addvalue_amb(value);
-}
-
 void MainWindow::showAlarm(AlarmState state)
 {
     const bool high = state == AlarmState::High;
-    m_areaRealtime->setHighlight(state == AlarmState::None ? QColor()
-                                 : high                    ? ThresholdLines::HighColor
-                                                           : ThresholdLines::LowColor);
     alarmLabel.setText(alarmText(state));
     alarmLabel.setStyleSheet(high ? QStringLiteral("color: red;") : QStringLiteral("color: blue;"));
     m_beeper->setAlarmActive(state != AlarmState::None);
@@ -697,208 +424,6 @@ void MainWindow::showAlarmThresholds(const AlarmThresholds &t)
     m_thresholdLines->setThresholds(t.highEnabled ? std::optional(t.high) : std::nullopt,
                                     t.lowEnabled ? std::optional(t.low) : std::nullopt,
                                     m_instrument->unit());
-}
-
-void MainWindow::showUnit(int unit, int previous)
-{
-    // The extremes go on in the new unit; the marks of an extreme not yet seen stay marks.
-    const auto convert = [&](float value) {
-        return value <= -1000.0f || value >= 10000.0f
-                       ? value
-                       : float(TemperatureUnit::convert(value, previous, unit));
-    };
-    const bool fahrenheit = unit == 1;
-    float &maximum = fahrenheit ? maxFahrenheit : maxCelsius;
-    float &minimum = fahrenheit ? minFahrenheit : minCelsius;
-    maximum = convert(fahrenheit ? maxCelsius : maxFahrenheit);
-    minimum = convert(fahrenheit ? minCelsius : minFahrenheit);
-    using State = Instrument::ConnectionState;
-    const Instrument::Reading latest = m_instrument->latest();
-    const bool live = m_instrument->state() == State::Connected
-                      || m_instrument->state() == State::NotResponding;
-    if (live && !std::isnan(latest.object)) {
-        m_areaRealtime->UpdateTemp(float(latest.object),
-                                   unit,
-                                   m_areaRealtime->shownColor(),
-                                   m_areaRealtime->displayEnabled);
-        m_areaMaximum->UpdateTemp(maximum, unit, Qt::black, m_areaMaximum->displayEnabled);
-        m_areaMinimum->UpdateTemp(minimum, unit, Qt::black, m_areaMinimum->displayEnabled);
-    }
-    if (live && !std::isnan(latest.ambient))
-        m_areaAmbient->UpdateTemp(
-                float(latest.ambient), unit, Qt::gray, m_areaAmbient->displayEnabled);
-    showRange();
-    showTemperatureBoxes();
-}
-
-void MainWindow::checkUnitButton(int unit)
-{
-    // Neither button stays checked for a unit the program does not know.
-    for (QRadioButton *button : {ui.radioButton_C, ui.radioButton_F})
-        button->setAutoExclusive(false);
-    ui.radioButton_F->setChecked(unit == 1);
-    ui.radioButton_C->setChecked(unit == 2);
-    for (QRadioButton *button : {ui.radioButton_C, ui.radioButton_F})
-        button->setAutoExclusive(true);
-}
-
-void MainWindow::showRange()
-{
-    // The range stays empty until the instrument has told it.
-    using P = Instrument::Parameter;
-    const int unit = m_instrument->unit();
-    for (const auto &[parameter, label] :
-         {std::pair{P::RangeLow, ui.label_rangel}, {P::RangeHigh, ui.label_rangeh}})
-        if (!std::isnan(m_instrument->parameter(parameter)))
-            label->setText(rangeText(float(m_instrument->parameter(parameter)), unit));
-}
-
-void MainWindow::showTemperatureBoxes()
-{
-    // Within the instrument's range once known, so no threshold is written that it cannot measure.
-    using P = Instrument::Parameter;
-    const double low = m_instrument->parameter(P::RangeLow);
-    const double high = m_instrument->parameter(P::RangeHigh);
-    const bool rangeKnown = low < high;
-    const int unit = m_instrument->unit();
-    for (const auto &[parameter, box] : {std::pair{P::HighAlarm, ui.doubleSpinBox_halert},
-                                         {P::LowAlarm, ui.doubleSpinBox_lalert},
-                                         {P::OutputLow, ui.doubleSpinBox_outputl},
-                                         {P::OutputHigh, ui.doubleSpinBox_outputh},
-                                         {P::SuperHoldValue, ui.doubleSpinBox_supervalue}}) {
-        const QSignalBlocker quiet(box);
-        box->setRange(TemperatureUnit::fromCelsius(rangeKnown ? low : BoxLowest, unit),
-                      TemperatureUnit::fromCelsius(rangeKnown ? high : BoxHighest, unit));
-        const double value = m_instrument->parameter(parameter);
-        if (!std::isnan(value))
-            box->setValue(TemperatureUnit::fromCelsius(value, unit));
-    }
-}
-
-void MainWindow::writeTemperature(Instrument::Parameter parameter, const QDoubleSpinBox *box)
-{
-    m_instrument->writeParameter(parameter,
-                                 TemperatureUnit::toCelsius(box->value(), m_instrument->unit()));
-}
-
-void MainWindow::showHoldMode(int mode)
-{
-    ui.comboBoxHoldmode->setCurrentIndex(mode);
-    ui.widget_holdduration->setEnabled(mode == 1 || mode == 2);
-    ui.widget_superholdvalue->setEnabled(mode == 3);
-}
-
-// ---- Write handlers ------------------------------------------------------------------------
-
-void MainWindow::on_doubleSpinBox_emi_editingFinished()
-{
-    qCDebug(lcWindowTrace) << "emissivity written:" << ui.doubleSpinBox_emi->value();
-    m_instrument->writeParameter(Instrument::Parameter::Emissivity, ui.doubleSpinBox_emi->value());
-}
-
-void MainWindow::on_doubleSpinBox_transmit_editingFinished()
-{
-    qCDebug(lcWindowTrace) << "transmissivity written:" << ui.doubleSpinBox_transmit->value();
-    m_instrument->writeParameter(Instrument::Parameter::Transmissivity,
-                                 ui.doubleSpinBox_transmit->value());
-}
-
-void MainWindow::on_doubleSpinBox_avgtime_editingFinished()
-{
-    m_instrument->writeParameter(Instrument::Parameter::AverageTime,
-                                 ui.doubleSpinBox_avgtime->value());
-}
-
-void MainWindow::on_doubleSpinBox_holdtime_editingFinished()
-{
-    m_instrument->writeParameter(Instrument::Parameter::HoldTime,
-                                 ui.doubleSpinBox_holdtime->value());
-}
-
-void MainWindow::on_doubleSpinBox_supervalue_editingFinished()
-{
-    writeTemperature(Instrument::Parameter::SuperHoldValue, ui.doubleSpinBox_supervalue);
-}
-
-void MainWindow::on_doubleSpinBox_halert_editingFinished()
-{
-    writeTemperature(Instrument::Parameter::HighAlarm, ui.doubleSpinBox_halert);
-}
-
-void MainWindow::on_doubleSpinBox_lalert_editingFinished()
-{
-    writeTemperature(Instrument::Parameter::LowAlarm, ui.doubleSpinBox_lalert);
-}
-
-void MainWindow::on_doubleSpinBox_outputl_editingFinished()
-{
-    writeTemperature(Instrument::Parameter::OutputLow, ui.doubleSpinBox_outputl);
-}
-
-void MainWindow::on_doubleSpinBox_outputh_editingFinished()
-{
-    writeTemperature(Instrument::Parameter::OutputHigh, ui.doubleSpinBox_outputh);
-}
-
-void MainWindow::on_comboBoxHoldmode_currentIndexChanged(int index)
-{
-    if (index >= 0)
-        m_instrument->writeParameter(Instrument::Parameter::HoldMode, index);
-}
-
-void MainWindow::on_checkBox_halert_toggled(bool checked)
-{
-    m_instrument->writeParameter(Instrument::Parameter::HighAlarmEnabled, checked ? 1 : 0);
-}
-
-void MainWindow::on_checkBox_lalert_toggled(bool checked)
-{
-    m_instrument->writeParameter(Instrument::Parameter::LowAlarmEnabled, checked ? 1 : 0);
-}
-
-void MainWindow::on_radioButtonNormal_clicked()
-{
-    m_instrument->writeParameter(Instrument::Parameter::RangeMode, 0);
-}
-
-void MainWindow::on_radioButtonBody_clicked()
-{
-    m_instrument->writeParameter(Instrument::Parameter::RangeMode, 1);
-}
-
-// What is shown follows when the instrument confirms the unit; without one nothing changes.
-void MainWindow::radioButton_C()
-{
-    m_instrument->writeParameter(Instrument::Parameter::Unit, 2);
-    if (!m_instrument->isOpen())
-        checkUnitButton(m_instrument->unit());
-}
-
-void MainWindow::radioButton_F()
-{
-    m_instrument->writeParameter(Instrument::Parameter::Unit, 1);
-    if (!m_instrument->isOpen())
-        checkUnitButton(m_instrument->unit());
-}
-
-void MainWindow::backlightCheck(bool check)
-{
-    m_instrument->writeParameter(Instrument::Parameter::Backlight, check ? 1 : 0);
-}
-
-void MainWindow::laserCheck(bool check)
-{
-    m_instrument->writeParameter(Instrument::Parameter::Laser, check ? 1 : 0);
-}
-
-void MainWindow::modbusCheck(bool check)
-{
-    m_instrument->setModbus(check);
-}
-
-void MainWindow::on_navButton_restore_clicked()
-{
-    m_instrument->factoryReset();
 }
 
 // ---- Device dialogs ------------------------------------------------------------------------
@@ -935,14 +460,11 @@ void MainWindow::ttwidgetStartStop(bool flag)
     // The recording may also end by itself, at its sample limit.
     ui.navButton_startstop->setText(flag ? tr("停止") : tr("开始"));
     ui.navButton_trigger->setEnabled(!flag);
-    ui.widget_params->setEnabled(!flag);
-    explainPanel();
-    for (NavButton *button : {ui.navButton_restore, ui.pushButton_com}) {
-        if (flag)
-            styleDisabledButton(button);
-        else
-            styleToolButton(button);
-    }
+    m_panel->setRecording(flag);
+    if (flag)
+        styleDisabledButton(ui.pushButton_com);
+    else
+        styleToolButton(ui.pushButton_com);
 }
 
 void MainWindow::ClickParamsSettingsShow()
@@ -973,140 +495,6 @@ void MainWindow::WindowsChanged()
     }
 }
 
-// ---- Menus and languages -------------------------------------------------------------------
-
-namespace {
-const char MenuStyle[]
-        = "QMenu {background-color:rgba(205,205,205,255);border:3px solid rgba(205,205,205,255);}"
-          "                          QMenu::item {min-width:92px;min-height:30;font-size: "
-          "12px;color: "
-          "rgb(0,0,0);background:rgba(205,205,205,255);border:0px solid "
-          "rgba(205,205,205,255);padding:1px "
-          "1px;margin:1px 1px;}                          QMenu::item:selected "
-          "{background:rgba(120,120,120,"
-          "160);border:0px solid rgba(120,120,120,160);}  /*选中或者说鼠标滑过状态*/               "
-          "        "
-          "   QMenu::item:pressed {background:rgba(205,205,205,255);border:0px solid "
-          "rgba(205,205,205,255);}"
-          "                           ";
-} // namespace
-
-QAction *MainWindow::addAction(QMenu *menu, void (MainWindow::*handler)())
-{
-    QAction *action = menu->addAction(QString());
-    connect(action, &QAction::triggered, this, handler);
-    return action;
-}
-
-void MainWindow::buildMenus()
-{
-    const QString style = QString::fromUtf8(MenuStyle);
-    m_fileMenu = new QMenu(this);
-    m_importAction = addAction(m_fileMenu, &MainWindow::ClickImportData);
-    m_exportAction = m_fileMenu->addAction(QString());
-    connect(m_exportAction,
-            &QAction::triggered,
-            ui.widget_tt,
-            &ttwidget::on_pushButton_export_clicked);
-    m_exportImageAction = m_fileMenu->addAction(QString());
-    connect(m_exportImageAction, &QAction::triggered, ui.widget_tt, &ttwidget::exportImage);
-    m_exportCsvAction = m_fileMenu->addAction(QString());
-    connect(m_exportCsvAction, &QAction::triggered, ui.widget_tt, &ttwidget::exportCsv);
-    m_exitAction = m_fileMenu->addAction(QString());
-    connect(m_exitAction, &QAction::triggered, this, &MainWindow::close);
-
-    m_deviceMenu = new QMenu(this);
-    m_deviceInfoAction = addAction(m_deviceMenu, &MainWindow::ClickDeviceInfo);
-
-    m_settingsMenu = new QMenu(this);
-    m_panelMenu = m_settingsMenu->addMenu(QString());
-    m_showPanelAction = addAction(m_panelMenu, &MainWindow::ClickParamsSettingsShow);
-    m_hidePanelAction = addAction(m_panelMenu, &MainWindow::ClickParamsSettingsHide);
-    m_chartSettingsAction = addAction(m_settingsMenu, &MainWindow::ClickChartSettings);
-    m_relayAction = addAction(m_settingsMenu, &MainWindow::ClickRelaySettings);
-    m_mqttAction = addAction(m_settingsMenu, &MainWindow::ClickMqttSettings);
-    m_alarmSoundAction = m_settingsMenu->addAction(QString());
-    m_alarmSoundAction->setCheckable(true);
-    m_alarmSoundAction->setChecked(appSettings().value(QLatin1String(SettingsKeys::AlarmSound))
-                                   == QLatin1String("1"));
-    m_beeper->setSoundOn(m_alarmSoundAction->isChecked());
-    connect(m_alarmSoundAction, &QAction::toggled, this, [this](bool on) {
-        m_beeper->setSoundOn(on);
-        appSettings().setValue(QLatin1String(SettingsKeys::AlarmSound),
-                               on ? QStringLiteral("1") : QStringLiteral("0"));
-    });
-    m_languageMenu = m_settingsMenu->addMenu(QString());
-    // Each language keeps its own name, whatever language is active. The check mark sits on the
-    // catalogue in use, so an unknown stored name marks English.
-    auto *languages = new QActionGroup(m_languageMenu);
-    const QString current = appSettings().value(QLatin1String(SettingsKeys::Language), QString());
-    for (auto [handler, text, name] :
-         {std::tuple{&MainWindow::ClickLangChinese, "简体中文", LanguageNames::SimplifiedChinese},
-          {&MainWindow::ClickTrChinese, "繁體中文", LanguageNames::TrChinese},
-          {&MainWindow::ClickLangEnglish, "English", LanguageNames::English}}) {
-        QAction *action = addAction(m_languageMenu, handler);
-        action->setText(QString::fromUtf8(text));
-        action->setCheckable(true);
-        action->setChecked(catalogueFileName(current) == catalogueFileName(QLatin1String(name)));
-        languages->addAction(action);
-    }
-
-    m_helpMenu = new QMenu(this);
-    m_aboutAction = addAction(m_helpMenu, &MainWindow::ClickAbout);
-
-    const std::pair<NavButton *, QMenu *> menus[] = {{ui.pushButton_file, m_fileMenu},
-                                                     {ui.pushButton_device, m_deviceMenu},
-                                                     {ui.pushButton_settings, m_settingsMenu},
-                                                     {ui.pushButton_help, m_helpMenu}};
-    for (const auto &[button, menu] : menus) {
-        menu->setStyleSheet(style);
-        button->setMenu(menu);
-    }
-    retranslateMenus();
-}
-
-void MainWindow::retranslateMenus()
-{
-    m_importAction->setText(tr("打开记录"));
-    m_exportAction->setText(tr("保存记录"));
-    m_exportImageAction->setText(tr("导出图片…"));
-    m_exportCsvAction->setText(tr("导出CSV…"));
-    m_exitAction->setText(tr("退出"));
-    m_deviceInfoAction->setText(tr("仪器信息"));
-    m_chartSettingsAction->setText(tr("表格设置"));
-    m_relayAction->setText(tr("继电器设置"));
-    m_mqttAction->setText(tr("MQTT 设置"));
-    m_mqtt->retranslate();
-    m_alarmSoundAction->setText(tr("报警声音"));
-    m_aboutAction->setText(tr("关于"));
-    m_showPanelAction->setText(tr("显示"));
-    m_hidePanelAction->setText(tr("隐藏"));
-    m_languageMenu->setTitle(tr("语言"));
-    m_panelMenu->setTitle(tr("参数设置"));
-}
-
-void MainWindow::switchLanguage(const char *name)
-{
-    appSettings().setValue(QLatin1String(SettingsKeys::Language), QLatin1String(name));
-    LoadLanguage(QLatin1String(name));
-    ui.retranslateUi(this);
-}
-
-void MainWindow::ClickLangChinese()
-{
-    switchLanguage(LanguageNames::SimplifiedChinese);
-}
-
-void MainWindow::ClickTrChinese()
-{
-    switchLanguage(LanguageNames::TrChinese);
-}
-
-void MainWindow::ClickLangEnglish()
-{
-    switchLanguage(LanguageNames::English);
-}
-
 void MainWindow::ClickAbout()
 {
     AboutDialog dialog(appSettings().settingsDir());
@@ -1115,13 +503,8 @@ void MainWindow::ClickAbout()
 
 void MainWindow::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::LanguageChange && m_languageMenu) {
+    if (event->type() == QEvent::LanguageChange && m_menus) {
         ui.retranslateUi(this);
-        for (SwitchButton *button :
-             {ui.switchButton_laser, ui.switchButton_backlight, ui.switchButton_modbus}) {
-            button->setTextOn(tr("打开"));
-            button->setTextOff(tr("关闭"));
-        }
         using State = Instrument::ConnectionState;
         const State state = m_instrument->state();
         const bool engaged = state == State::Connected || state == State::NotResponding
@@ -1132,12 +515,11 @@ void MainWindow::changeEvent(QEvent *event)
             showConnectionState();
         if (m_noteSource)
             noteLabel.setText(tr(m_noteSource));
-        showRange();
         alarmLabel.setText(alarmText(m_instrument->alarmState()));
-        nameAreas();
-        nameChoices();
-        explainPanel();
-        retranslateMenus();
+        m_panel->retranslate();
+        m_tiles->retranslate();
+        m_menus->retranslate();
+        m_mqtt->retranslate();
     }
     QMainWindow::changeEvent(event);
 }
@@ -1263,130 +645,24 @@ void MainWindow::journalMovedAside(const QString &target)
         Messages::information(this, tr("提示"), tr("未恢复的记录已移至%1").arg(shown));
 }
 
-void MainWindow::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton)
-        return QMainWindow::mousePressEvent(event);
-    windowPosAtPress = pos();
-    cursorPosAtPress = globalPos(event);
-    const QPoint local = event->pos();
-#ifndef Q_OS_WIN
-    // Edges resize through the window system, from the same band the Windows hit test uses.
-    Qt::Edges edges;
-    if (local.x() > 0 && local.x() < ResizeBand)
-        edges |= Qt::LeftEdge;
-    if (local.x() > width() - ResizeBand && local.x() < width())
-        edges |= Qt::RightEdge;
-    if (local.y() > 0 && local.y() < ResizeBand)
-        edges |= Qt::TopEdge;
-    if (local.y() > height() - ResizeBand && local.y() < height())
-        edges |= Qt::BottomEdge;
-    if (edges && !isMaximized() && windowHandle() && windowHandle()->startSystemResize(edges))
-        return;
-#endif
-    isMoving = globalPos(event).y() < y() + m_titleBar->height();
-}
-
-void MainWindow::mouseMoveEvent(QMouseEvent *event)
-{
-    if (isMoving && !isMaximized())
-        move(windowPosAtPress + globalPos(event) - cursorPosAtPress);
-    QMainWindow::mouseMoveEvent(event);
-}
-
-void MainWindow::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton)
-        isMoving = false;
-    QMainWindow::mouseReleaseEvent(event);
-}
-
 #ifdef Q_OS_WIN
 bool MainWindow::nativeEvent(const QByteArray &eventType, void *message, long *result)
 {
     MSG *msg = static_cast<MSG *>(message);
     if (msg->message != WM_NCHITTEST)
         return QMainWindow::nativeEvent(eventType, message, result);
-    const int x = GET_X_LPARAM(msg->lParam) - frameGeometry().x();
-    const int y = GET_Y_LPARAM(msg->lParam) - frameGeometry().y();
-    const int w = width(), h = height();
-    const bool left = 0 < x && x < ResizeBand, right = w - ResizeBand < x && x < w;
-    const bool top = 0 < y && y < ResizeBand, bottom = h - ResizeBand < y && y < h;
-    long hit = HTCAPTION;
-    bool matched = false;
-    const auto take = [&](bool test, long value) {
-        if (test) {
-            hit = value;
-            matched = true;
-        }
-    };
-    take(left, HTLEFT);
-    take(right, HTRIGHT);
-    take(top, HTTOP);
-    take(bottom, HTBOTTOM);
-    take(left && top, HTTOPLEFT);
-    take(right && top, HTTOPRIGHT);
-    take(left && bottom, HTBOTTOMLEFT);
-    take(right && bottom, HTBOTTOMRIGHT);
-    if (!matched)
-        return false;
-    *result = hit;
-    return true;
+    const std::optional<long> hit
+            = m_frame->hitTest(QPoint(GET_X_LPARAM(msg->lParam) - frameGeometry().x(),
+                                      GET_Y_LPARAM(msg->lParam) - frameGeometry().y()));
+    if (hit)
+        *result = *hit;
+    return hit.has_value();
 }
 #endif
-
-void MainWindow::nameAreas()
-{
-    m_areaRealtime->setCaption(tr("实时值"));
-    m_areaMaximum->setCaption(tr("最大值"));
-    m_areaMinimum->setCaption(tr("最小值"));
-    m_areaAmbient->setCaption(tr("环温"));
-}
-
-void MainWindow::nameChoices()
-{
-    // Item texts change in place, so the choice shown stays and nothing is written.
-    const QStringList holdModes = {tr("实时"), tr("峰值"), tr("谷值"), tr("高级峰值")};
-    const QStringList outputs = {QStringLiteral("0~5V"),
-                                 QStringLiteral("0~10V"),
-                                 QStringLiteral("0~20mA"),
-                                 QStringLiteral("4~20mA"),
-                                 QStringLiteral("TCK"),
-                                 QStringLiteral("TCS"),
-                                 QStringLiteral("TCJ"),
-                                 tr("无")};
-    for (const auto &[box, texts] :
-         {std::pair<QComboBox *, QStringList>{ui.comboBoxHoldmode, holdModes},
-          {ui.comboBoxAnalogoutput, outputs}}) {
-        const QSignalBlocker quiet(box);
-        for (int i = 0; i < texts.size(); ++i) {
-            if (i < box->count())
-                box->setItemText(i, texts[i]);
-            else
-                box->addItem(texts[i]);
-        }
-    }
-}
-
-void MainWindow::resizeAreas()
-{
-    if (!m_itemRealtime)
-        return;
-    const QSize size(ui.listWidgetAreas->width(), ui.listWidgetAreas->height() / 4);
-    for (auto [item, area] : {std::pair{m_itemRealtime, m_areaRealtime},
-                              {m_itemAmbient, m_areaAmbient},
-                              {m_itemMaximum, m_areaMaximum},
-                              {m_itemMinimum, m_areaMinimum}}) {
-        area->setFixedSize(size);
-        item->setSizeHint(size);
-    }
-}
 
 void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
-    resizeAreas();
-    qCDebug(lcWindowTrace) << "tile list height" << ui.listWidgetAreas->height();
     restyleCheckButtons();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "instrument.h"
+#include "mainmenus.h"
 #include "mainwindow_ui.h"
 #include "trigger.h"
 
@@ -14,16 +15,15 @@
 
 class AlarmBeeper;
 class AmbrelTitalbar;
+class FramelessFrame;
 class MqttFeed;
-class QDoubleSpinBox;
 class ThresholdLines;
 class QAction;
-class QMenu;
 class NavButton;
 class PortWatch;
 class ttwidget;
-class QListWidgetItem;
-class TempAreaItem;
+class ParameterPanel;
+class TileRow;
 
 // The one window of the program: builds and wires everything, runs the start-up search, shows
 // what the instrument reports and passes the user's edits on to it.
@@ -40,19 +40,12 @@ public:
     // Starts a recording as soon as an instrument is connected (unattended start).
     void setRecordOnConnect(bool on) { m_recordOnConnect = on; }
 
-    // The running extremes the tiles show.
-    float maxCelsius = -100.0f;
-    float minCelsius = 10000.0f;
-    float maxFahrenheit = -1000.0f;
-    float minFahrenheit = 10000.0f;
-
     const MainWindowUi &form() const { return ui; }
     AmbrelTitalbar *titleBar() const { return m_titleBar; }
     ttwidget *chart() const { return ui.widget_tt; }
-    TempAreaItem *areaRealtime() const { return m_areaRealtime; }
-    TempAreaItem *areaMaximum() const { return m_areaMaximum; }
-    TempAreaItem *areaMinimum() const { return m_areaMinimum; }
-    TempAreaItem *areaAmbient() const { return m_areaAmbient; }
+    TileRow *tiles() const { return m_tiles; }
+    ParameterPanel *panel() const { return m_panel; }
+    MainMenus *menus() const { return m_menus; }
     Instrument *instrument() const { return m_instrument.get(); }
     QLabel *portStatus() { return &portLabel; }
     QLabel *baudStatus() { return &baudLabel; }
@@ -60,10 +53,8 @@ public:
     QLabel *noteStatus() { return &noteLabel; }
     QLabel *alarmStatus() { return &alarmLabel; }
     ThresholdLines *thresholdLines() const { return m_thresholdLines.get(); }
-    QAction *alarmSoundAction() const { return m_alarmSoundAction; }
+    QAction *alarmSoundAction() const { return m_menus->alarmSoundAction(); }
     AlarmBeeper *alarmBeeper() const { return m_beeper; }
-
-    void setParameterRowsEnabled(bool enabled);
 
 signals:
     void ttwidget_addvalue(double value);
@@ -73,7 +64,6 @@ signals:
 
 public slots:
     void comboBoxClicked();
-    void comboBoxholdmodeClicked() {}
     void ttwidgetStartStop(bool flag);
     void ClickParamsSettingsShow();
     void ClickParamsSettingsHide();
@@ -83,36 +73,6 @@ public slots:
     bool close();
 
     void on_pushButton_com_clicked();
-    void on_doubleSpinBox_emi_editingFinished();
-    void on_doubleSpinBox_transmit_editingFinished();
-    void on_doubleSpinBox_holdtime_editingFinished();
-    void on_doubleSpinBox_avgtime_editingFinished();
-    void on_doubleSpinBox_supervalue_editingFinished();
-    void on_doubleSpinBox_halert_editingFinished();
-    void on_doubleSpinBox_lalert_editingFinished();
-    void on_doubleSpinBox_outputl_editingFinished();
-    void on_doubleSpinBox_outputh_editingFinished();
-    void on_comboBoxHoldmode_currentIndexChanged(int index);
-    void on_checkBox_halert_toggled(bool checked);
-    void on_checkBox_lalert_toggled(bool checked);
-    void on_radioButtonNormal_clicked();
-    void on_radioButtonBody_clicked();
-    void radioButton_C();
-    void radioButton_F();
-    void backlightCheck(bool check);
-    void laserCheck(bool check);
-    void modbusCheck(bool check);
-    void on_navButton_restore_clicked();
-    // Values are written only when editing finishes; these stay quiet on purpose.
-    void on_doubleSpinBox_halert_valueChanged(double) {}
-    void on_doubleSpinBox_lalert_valueChanged(double) {}
-    void on_doubleSpinBox_holdtime_valueChanged(double) {}
-    void on_doubleSpinBox_avgtime_valueChanged(double) {}
-    void on_doubleSpinBox_supervalue_valueChanged(double) {}
-    void on_doubleSpinBox_outputl_valueChanged(double) {}
-    void on_doubleSpinBox_outputh_valueChanged(double) {}
-    void on_comboBoxAnalogoutput_currentIndexChanged(int) {}
-    void emissivityChanged(double) {}
 
     void ClickDeviceInfo();
     void ClickRelaySettings();
@@ -131,14 +91,8 @@ public slots:
     void on_navButton_horizontal_clicked();
     void on_navButton_vertical_clicked();
     void on_navButton_export_clicked();
-    void ClickLangChinese();
-    void ClickTrChinese();
-    void ClickLangEnglish();
 
 protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -148,42 +102,24 @@ protected:
 #endif
 
 private:
-    void layoutAreaList();
+    // The instrument whose readings the chart shows and a recording keeps.
+    void feedChart(Instrument *instrument);
     // The port list as given, keeping the port chosen when it is still there.
     void showPorts(const QStringList &ports);
     void portsChanged(const QStringList &ports, const QStringList &added);
-    // Says in the panel's tooltip why it cannot be edited; empty when it can.
-    void explainPanel();
     void startupConnection(const QStringList &ports,
                            const QStringList &bauds,
                            const QString &savedName,
                            const QString &savedBaud);
     void instrumentOpened(const Instrument::Link &link);
     void showConnectionState();
-    void showParameter(Instrument::Parameter parameter, double value);
-    void showFeatures(const Instrument::Features &features);
-    void showObjectTemperature(double value, int unit);
-    void showAmbientTemperature(double value, int unit);
-    void showHoldMode(int mode);
     void showAlarm(AlarmState state);
     void showAlarmThresholds(const AlarmThresholds &thresholds);
-    void showUnit(int unit, int previous);
-    void checkUnitButton(int unit);
-    void showRange();
-    void showTemperatureBoxes();
-    void writeTemperature(Instrument::Parameter parameter, const QDoubleSpinBox *box);
     void styleStripButtons(bool enabled);
-    void nameAreas();
-    // The hold-mode and analog-output lists in the language in use.
-    void nameChoices();
-    void resizeAreas();
     void pauseForZoom();
     bool refuseWhileRecording();
     void styleCheckButton(NavButton *button, bool on);
     void restyleCheckButtons();
-    void buildMenus();
-    void retranslateMenus();
-    void switchLanguage(const char *name);
     void offerJournalRecovery();
     void journalMovedAside(const QString &target);
     // Asks what becomes of a running or unsaved recording; true when quitting may go on.
@@ -194,38 +130,14 @@ private:
     void stopRecording();
     // An instrument to record from, and the recording held saved or given up; false says why not.
     bool mayStartRecording();
-    QAction *addAction(QMenu *menu, void (MainWindow::*handler)());
 
     MainWindowUi ui;
     std::optional<Trigger> m_trigger; // the last one asked for, offered again
     AmbrelTitalbar *m_titleBar = nullptr;
-    QMenu *m_fileMenu = nullptr;
-    QMenu *m_deviceMenu = nullptr;
-    QMenu *m_settingsMenu = nullptr;
-    QMenu *m_helpMenu = nullptr;
-    QMenu *m_panelMenu = nullptr;
-    QMenu *m_languageMenu = nullptr;
-    QAction *m_importAction = nullptr;
-    QAction *m_exportAction = nullptr;
-    QAction *m_exportImageAction = nullptr;
-    QAction *m_exportCsvAction = nullptr;
-    QAction *m_exitAction = nullptr;
-    QAction *m_deviceInfoAction = nullptr;
-    QAction *m_chartSettingsAction = nullptr;
-    QAction *m_mqttAction = nullptr;
-    QAction *m_relayAction = nullptr;
-    QAction *m_aboutAction = nullptr;
-    QAction *m_showPanelAction = nullptr;
-    QAction *m_hidePanelAction = nullptr;
-    QAction *m_alarmSoundAction = nullptr;
-    QListWidgetItem *m_itemRealtime = nullptr;
-    QListWidgetItem *m_itemMaximum = nullptr;
-    QListWidgetItem *m_itemMinimum = nullptr;
-    QListWidgetItem *m_itemAmbient = nullptr;
-    TempAreaItem *m_areaRealtime = nullptr;
-    TempAreaItem *m_areaMaximum = nullptr;
-    TempAreaItem *m_areaMinimum = nullptr;
-    TempAreaItem *m_areaAmbient = nullptr;
+    FramelessFrame *m_frame = nullptr;
+    ParameterPanel *m_panel = nullptr;
+    TileRow *m_tiles = nullptr;
+    MainMenus *m_menus = nullptr;
     QLabel portLabel;
     QLabel baudLabel;
     QLabel versionLabel;
@@ -237,9 +149,6 @@ private:
     const char *m_noteSource = nullptr;
     std::unique_ptr<Instrument> m_instrument;
     std::unique_ptr<MqttFeed> m_mqtt; // publishes m_instrument's readings when turned on
-    bool isMoving = false;
-    QPoint windowPosAtPress;
-    QPoint cursorPosAtPress;
     bool m_recordOnConnect = false;
     bool m_closing = false;
     bool m_recoveryMovePending = false;

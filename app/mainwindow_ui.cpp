@@ -12,7 +12,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
 #include <QMainWindow>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -270,8 +269,11 @@ void MainWindowUi::setupUi(QMainWindow *window)
     widget_temparea = make<QWidget>(widget, "widget_temparea");
     auto *areaColumn = new QVBoxLayout(widget_temparea);
     areaColumn->setContentsMargins(0, 0, 0, 0);
-    listWidgetAreas = make<QListWidget>(widget_temparea, "listWidgetAreas");
-    areaColumn->addWidget(listWidgetAreas);
+    tileColumn = make<QWidget>(widget_temparea, "tileColumn");
+    auto *tileRows = new QVBoxLayout(tileColumn);
+    tileRows->setContentsMargins(0, 0, 0, 0);
+    tileRows->setSpacing(0);
+    areaColumn->addWidget(tileColumn, 1);
     markerList = new MarkerList(widget_tt->markerLayer(), widget_temparea);
     markerList->setObjectName(QStringLiteral("markerList"));
     areaColumn->addWidget(markerList);

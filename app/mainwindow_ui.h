@@ -12,7 +12,6 @@ class QComboBox;
 class QDoubleSpinBox;
 class QGroupBox;
 class QLabel;
-class QListWidget;
 class QMainWindow;
 class QRadioButton;
 class QScrollArea;
@@ -112,7 +111,7 @@ struct MainWindowUi
     NavButton *navButton_trigger = nullptr;
 
     QWidget *widget_temparea = nullptr;
-    QListWidget *listWidgetAreas = nullptr;
+    QWidget *tileColumn = nullptr; // the instruments' tile rows, one above the other
     MarkerList *markerList = nullptr;
     QStatusBar *statusBar = nullptr;
 

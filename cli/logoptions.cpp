@@ -17,6 +17,7 @@ constexpr double MaxDurationS = 10 * 366 * 86400.0;
 struct Options
 {
     QCommandLineOption port{"port", "", "PATH"};
+    QCommandLineOption all{"all"};
     QCommandLineOption baud{"baud", "", "RATE"};
     QCommandLineOption interval{"interval", "", "MS"};
     QCommandLineOption duration{"duration", "", "SECONDS"};
@@ -52,7 +53,7 @@ LogCommand bad(const QString &error)
 QString logUsageLine()
 {
     return QStringLiteral(
-            "Usage: tevrano-log [--port PATH] [--baud 9600|115200] [--interval MS] "
+            "Usage: tevrano-log [--port PATH]... [--all] [--baud 9600|115200] [--interval MS] "
             "[--duration SECONDS] [--format record|csv|jsonl] [--output FILE|-] [--append] "
             "[--quiet] [--trigger-above C|--trigger-below C|--trigger-rate R [--pre S] [--post S] "
             "[--once]] [--mqtt mqtt[s]://[user@]host[:port] [--mqtt-ca FILE] "
@@ -65,15 +66,22 @@ QString logHelpText()
 Logs the thermometer's readings without a window until the duration ends or
 SIGINT/SIGTERM arrives.
 
-  --port PATH        use only this port (default: search every port)
+  --port PATH        use only this port (default: search every port); given
+                     several times, log the instrument on each of them
+  --all              log every instrument found (up to 8), also those plugged
+                     in later, each rejoining by its serial number after a loss
   --baud RATE        9600 or 115200 (default: try both)
   --interval MS      time between rows, 10 to 60000 (default 100)
   --duration SECONDS stop after this long; 0 runs until interrupted (default 0)
   --format FORMAT    record, csv or jsonl (default: record for a .txt output, else csv)
   --output FILE      where rows go; - is standard output (default -, none with --mqtt).
                      An existing file is replaced at the first row, left as it was
-                     without one
-  --append           add csv or jsonl rows to an existing file of that format
+                     without one. With --format record, {instrument} in FILE
+                     stands for the serial number, one file per instrument
+                     (needed with several instruments)
+  --append           add csv or jsonl rows to an existing file of that format, in
+                     its layout (rows of files from before the instrument field
+                     go on without it, but not with several instruments)
   --quiet            no status line on standard error
   --trigger-above C  write only captures around the object going above C degrees
                      Celsius; it clears 0.5 degrees below C
@@ -103,10 +111,18 @@ While the broker cannot be reached, rows wait in a queue on disk (at most 100 MB
 the oldest dropped first) in ~/.config/tevrano-log/mqtt-queue and go out, marked
 "replayed", when it returns, also after a crash or in the next run.
 
+Every csv and jsonl row ends with the instrument's serial number (the csv
+"instrument" column, the jsonl "instrument" key), one stream for all instruments.
+Each instrument is recorded on its own: one that is lost gets gap rows, the
+others go on. A row's time is when its own instrument's sample was taken; with
+several instruments elapsed_s and --duration count from the program's start.
+With --mqtt each instrument publishes under its own serial number's topics.
+
 Each capture's first row carries the marker "trigger: ..." naming it; elapsed_s
 counts from the start of the run, so all captures of a file share one time axis.
-SIGUSR1 adds the marker "external" to the next row (with a trigger, only if
-that row is written); "instrument lost", "instrument back", "high alarm started",
+Each instrument has its own captures; --once ends the run after the first of any.
+SIGUSR1 adds the marker "external" to each instrument's next row (with a
+trigger, only if that row is written); "instrument lost", "instrument back", "high alarm started",
 "low alarm started" and "alarm ended" mark what happened to the instrument. Markers go into the csv "marker" column, the jsonl
 "marker" field (null on rows without one) and record files as "Marker:" lines.
 
@@ -120,11 +136,28 @@ LogCommand parseLogArguments(const QStringList &arguments)
     const Options o;
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions(
-            {o.port,        o.baud,  o.interval, o.duration, o.format,     o.output,
-             o.append,      o.quiet, o.mqtt,     o.mqttCa,   o.mqttPrefix, o.mqttPasswordFile,
-             o.noDiscovery, o.above, o.below,    o.rate,     o.pre,        o.post,
-             o.once,        o.help,  o.version});
+    parser.addOptions({o.port,
+                       o.all,
+                       o.baud,
+                       o.interval,
+                       o.duration,
+                       o.format,
+                       o.output,
+                       o.append,
+                       o.quiet,
+                       o.mqtt,
+                       o.mqttCa,
+                       o.mqttPrefix,
+                       o.mqttPasswordFile,
+                       o.noDiscovery,
+                       o.above,
+                       o.below,
+                       o.rate,
+                       o.pre,
+                       o.post,
+                       o.once,
+                       o.help,
+                       o.version});
     if (!parser.parse(QStringList{QStringLiteral("tevrano-log")} + arguments)) {
         QString error = parser.errorText();
         if (error.endsWith(QLatin1Char('.')))
@@ -146,9 +179,10 @@ LogCommand parseLogArguments(const QStringList &arguments)
     }
 
     LogOptions &options = command.options;
-    options.port = parser.value(o.port);
-    if (parser.isSet(o.port) && options.port.isEmpty())
+    options.ports = parser.values(o.port);
+    if (options.ports.contains(QString()))
         return bad(QStringLiteral("--port needs a path"));
+    options.all = parser.isSet(o.all);
 
     bool ok = true;
     if (parser.isSet(o.baud)) {
@@ -192,6 +226,12 @@ LogCommand parseLogArguments(const QStringList &arguments)
     options.append = parser.isSet(o.append);
     if (options.append && options.format == LogFormat::Record)
         return bad(QStringLiteral("--append takes csv or jsonl rows"));
+    const bool named = options.output.contains(instrumentPlaceholder());
+    if (named && options.format != LogFormat::Record)
+        return bad(QStringLiteral("{instrument} in --output needs --format record"));
+    if (!named && options.format == LogFormat::Record && options.severalInstruments())
+        return bad(QStringLiteral("--format record with several instruments needs {instrument} "
+                                  "in --output, one file each"));
     if (options.append && options.output == QLatin1String("-"))
         return bad(QStringLiteral("--append needs an output file"));
     options.quiet = parser.isSet(o.quiet);

@@ -12,8 +12,9 @@ enum class LogFormat { Record, Csv, Jsonl };
 
 struct LogOptions
 {
-    QString port;    // empty: search every port as the window does
-    qint32 baud = 0; // 0: both rates
+    QStringList ports; // empty: search every port as the window does
+    bool all = false;  // every instrument found, also those plugged in later
+    qint32 baud = 0;   // 0: both rates
     int intervalMs = 100;
     double durationS = 0; // 0: until interrupted
     LogFormat format = LogFormat::Csv;
@@ -24,7 +25,16 @@ struct LogOptions
     PublisherSettings mqttSettings; // all but the password and the queue directory
     QString mqttPasswordFile;
     std::optional<Trigger> trigger; // none: every row is written
+
+    // Logs through an InstrumentSet rather than the first instrument found.
+    bool severalInstruments() const { return all || ports.size() > 1; }
 };
+
+// In an --output name, replaced by each instrument's serial number.
+inline QString instrumentPlaceholder()
+{
+    return QStringLiteral("{instrument}");
+}
 
 struct LogCommand
 {

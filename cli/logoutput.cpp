@@ -13,13 +13,23 @@ namespace {
 // Written rows reach the disk at the first row after this.
 constexpr qint64 SyncMs = 4000;
 
-// Whether the start of an existing file shows it holds rows of `format`; an empty file does.
-bool holdsRowsOf(QFile &file, LogFormat format)
+// The layout of the rows of `format` an existing file holds, judged by its first line; an empty
+// file takes the current one. None when the file holds no such rows.
+std::optional<RowLayout> rowLayoutOf(QFile &file, LogFormat format)
 {
     const QByteArray first = file.readLine(4096);
     if (first.isEmpty())
-        return true;
-    return format == LogFormat::Csv ? first == csvHeader() : first.startsWith("{\"time\":");
+        return RowLayout::WithInstrument;
+    if (format == LogFormat::Csv) {
+        for (const RowLayout layout : {RowLayout::WithInstrument, RowLayout::WithoutInstrument})
+            if (first == csvHeader(layout))
+                return layout;
+        return std::nullopt;
+    }
+    if (!first.startsWith("{\"time\":"))
+        return std::nullopt;
+    return first.contains(",\"instrument\":") ? RowLayout::WithInstrument
+                                              : RowLayout::WithoutInstrument;
 }
 
 } // namespace
@@ -28,7 +38,7 @@ LogOutput::LogOutput(LogFormat format)
     : m_format(format)
 {}
 
-bool LogOutput::open(const QString &path, bool append, QString *error)
+bool LogOutput::open(const QString &path, bool append, bool instrumentNeeded, QString *error)
 {
     m_append = append;
     if (path.isEmpty())
@@ -47,11 +57,19 @@ bool LogOutput::open(const QString &path, bool append, QString *error)
         m_file.setFileName(path);
         m_created = !QFileInfo::exists(path);
         ok = m_file.open(mode);
-        if (ok && append && !holdsRowsOf(m_file, m_format)) {
-            *error = QStringLiteral("cannot append to %1: it holds no %2 rows of tevrano-log")
-                             .arg(path, m_format == LogFormat::Csv ? "csv" : "jsonl");
-            m_file.close();
-            return false;
+        if (ok && append) {
+            const std::optional<RowLayout> layout = rowLayoutOf(m_file, m_format);
+            if (!layout || (instrumentNeeded && layout != RowLayout::WithInstrument)) {
+                *error = layout ? QStringLiteral("cannot append to %1: its rows have no instrument "
+                                                 "field to tell several instruments apart")
+                                          .arg(path)
+                                : QStringLiteral("cannot append to %1: it holds no %2 rows of "
+                                                 "tevrano-log")
+                                          .arg(path, m_format == LogFormat::Csv ? "csv" : "jsonl");
+                m_file.close();
+                return false;
+            }
+            m_layout = *layout;
         }
         if (ok && append && m_file.size() > 0)
             m_lineEndMissing = m_file.seek(m_file.size() - 1) && m_file.read(1) != "\n";
@@ -87,7 +105,7 @@ bool LogOutput::start(const RecordHeader &header)
     }
     switch (m_format) {
     case LogFormat::Csv:
-        return m_file.pos() > 0 || writeBytes(csvHeader());
+        return m_file.pos() > 0 || writeBytes(csvHeader(m_layout));
     case LogFormat::Jsonl:
         return true;
     case LogFormat::Record:
@@ -108,10 +126,10 @@ bool LogOutput::write(const LogRow &row, const RecordHeader &header)
     bool ok = false;
     switch (m_format) {
     case LogFormat::Csv:
-        ok = writeBytes(csvRow(row));
+        ok = writeBytes(csvRow(row, m_layout));
         break;
     case LogFormat::Jsonl:
-        ok = writeBytes(jsonlRow(row));
+        ok = writeBytes(jsonlRow(row, m_layout));
         break;
     case LogFormat::Record:
         ok = std::all_of(row.markers.cbegin(),

@@ -20,8 +20,9 @@ public:
 
     // Opens `path` ("-" is standard output, an empty path none: rows are then counted and
     // dropped) without changing it yet. With `append`, an existing file must be one of the chosen
-    // format (csv or jsonl); its rows stay and its header is not repeated.
-    bool open(const QString &path, bool append, QString *error);
+    // format (csv or jsonl); its rows stay, its header is not repeated and the new rows follow its
+    // layout. One whose rows name no instrument is refused when `instrumentNeeded`.
+    bool open(const QString &path, bool append, bool instrumentNeeded, QString *error);
 
     // Replaces, or adds to, the file now, as the first row would: a csv file gets its header line,
     // a record file its header, a jsonl file nothing. Once only; write() calls it.
@@ -48,6 +49,7 @@ private:
     bool m_readerGone = false;
     bool m_lineEndMissing = false; // an appended-to file whose last line is torn
     bool m_started = false;
+    RowLayout m_layout = RowLayout::WithInstrument;
     std::optional<RecordAppender> m_record;
     QElapsedTimer m_sinceSync;
     int m_rows = 0;

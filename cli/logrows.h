@@ -15,8 +15,13 @@ struct LogRow
     double ambient = 0;
     bool fahrenheit = false;
     QVector<Marker> markers; // set at or just before this row
+    QString instrument;      // its serial number; empty while unknown
 };
 
-QByteArray csvHeader(); // with its line end
-QByteArray csvRow(const LogRow &row);
-QByteArray jsonlRow(const LogRow &row);
+// Files written before rows named their instrument have no `instrument` field; rows added to
+// such a file keep its layout.
+enum class RowLayout { WithInstrument, WithoutInstrument };
+
+QByteArray csvHeader(RowLayout layout = RowLayout::WithInstrument); // with its line end
+QByteArray csvRow(const LogRow &row, RowLayout layout = RowLayout::WithInstrument);
+QByteArray jsonlRow(const LogRow &row, RowLayout layout = RowLayout::WithInstrument);

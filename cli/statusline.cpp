@@ -16,16 +16,23 @@ QString clock(double seconds)
 
 } // namespace
 
+QString readingText(double value, bool fahrenheit)
+{
+    if (!std::isfinite(value))
+        return QStringLiteral("---");
+    return QString::number(value, 'f', 1)
+           + (fahrenheit ? QStringLiteral(" °F") : QStringLiteral(" °C"));
+}
+
 QString statusLine(const LogStatus &status)
 {
-    QString line = QStringLiteral("%1 %2 Bd").arg(status.port).arg(status.baud);
+    QString line = status.baud > 0 ? QStringLiteral("%1 %2 Bd").arg(status.port).arg(status.baud)
+                                   : status.port;
     if (!status.note.isEmpty())
         line += QStringLiteral(" (%1)").arg(status.note);
-    line += QStringLiteral(" | %1 rows | ").arg(status.rows);
-    line += std::isfinite(status.latest)
-                    ? QString::number(status.latest, 'f', 1)
-                              + (status.fahrenheit ? QStringLiteral(" °F") : QStringLiteral(" °C"))
-                    : QStringLiteral("---");
+    line += QStringLiteral(" | %1 rows").arg(status.rows);
+    if (status.showLatest)
+        line += QStringLiteral(" | ") + readingText(status.latest, status.fahrenheit);
     line += QStringLiteral(" | ") + clock(std::floor(status.elapsedS));
     if (status.durationS > 0)
         line += QStringLiteral(" / %1 left").arg(clock(status.durationS - status.elapsedS));

@@ -44,6 +44,8 @@ public:
     void stop();
     // Probes under way.
     bool isSearching() const { return !m_probing.isEmpty(); }
+    // Instruments opened whose serial number is not read yet.
+    bool isJoining() const { return !m_pending.isEmpty(); }
 
     // Serial numbers of the members, in the order they joined.
     QStringList serialNumbers() const { return m_order; }

@@ -188,6 +188,69 @@
     </message>
 </context>
 <context>
+    <name>MainMenus</name>
+    <message>
+        <source>打开记录</source>
+        <translation>打开记录</translation>
+    </message>
+    <message>
+        <source>保存记录</source>
+        <translation>保存记录</translation>
+    </message>
+    <message>
+        <source>导出图片…</source>
+        <translation>导出图片…</translation>
+    </message>
+    <message>
+        <source>导出CSV…</source>
+        <translation>导出CSV…</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>仪器信息</source>
+        <translation>仪器信息</translation>
+    </message>
+    <message>
+        <source>表格设置</source>
+        <translation>表格设置</translation>
+    </message>
+    <message>
+        <source>继电器设置</source>
+        <translation>继电器设置</translation>
+    </message>
+    <message>
+        <source>MQTT 设置</source>
+        <translation>MQTT 设置</translation>
+    </message>
+    <message>
+        <source>报警声音</source>
+        <translation>报警声音</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>显示</source>
+        <translation>显示</translation>
+    </message>
+    <message>
+        <source>隐藏</source>
+        <translation>隐藏</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>语言</translation>
+    </message>
+    <message>
+        <source>参数设置</source>
+        <translation>参数设置</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>模拟仪器</source>
@@ -196,14 +259,6 @@
     <message>
         <source>打开设备</source>
         <translation>打开设备</translation>
-    </message>
-    <message>
-        <source>打开</source>
-        <translation>打开</translation>
-    </message>
-    <message>
-        <source>关闭</source>
-        <translation>关闭</translation>
     </message>
     <message>
         <source>开始</source>
@@ -220,18 +275,6 @@
     <message>
         <source>环温</source>
         <translation>环温</translation>
-    </message>
-    <message>
-        <source>实时值</source>
-        <translation>实时值</translation>
-    </message>
-    <message>
-        <source>最大值</source>
-        <translation>最大值</translation>
-    </message>
-    <message>
-        <source>最小值</source>
-        <translation>最小值</translation>
     </message>
     <message>
         <source>已选择:</source>
@@ -266,64 +309,8 @@
         <translation>提示</translation>
     </message>
     <message>
-        <source>恢复出厂设置失败</source>
-        <translation>恢复出厂设置失败</translation>
-    </message>
-    <message>
-        <source>开启Modbus协议成功</source>
-        <translation>开启Modbus协议成功</translation>
-    </message>
-    <message>
-        <source>关闭Modbus协议成功</source>
-        <translation>关闭Modbus协议成功</translation>
-    </message>
-    <message>
-        <source>恢复出厂设置成功</source>
-        <translation>恢复出厂设置成功</translation>
-    </message>
-    <message>
-        <source>打开记录</source>
-        <translation>打开记录</translation>
-    </message>
-    <message>
         <source>保存记录</source>
         <translation>保存记录</translation>
-    </message>
-    <message>
-        <source>退出</source>
-        <translation>退出</translation>
-    </message>
-    <message>
-        <source>仪器信息</source>
-        <translation>仪器信息</translation>
-    </message>
-    <message>
-        <source>表格设置</source>
-        <translation>表格设置</translation>
-    </message>
-    <message>
-        <source>继电器设置</source>
-        <translation>继电器设置</translation>
-    </message>
-    <message>
-        <source>关于</source>
-        <translation>关于</translation>
-    </message>
-    <message>
-        <source>显示</source>
-        <translation>显示</translation>
-    </message>
-    <message>
-        <source>隐藏</source>
-        <translation>隐藏</translation>
-    </message>
-    <message>
-        <source>语言</source>
-        <translation>语言</translation>
-    </message>
-    <message>
-        <source>参数设置</source>
-        <translation>参数设置</translation>
     </message>
     <message>
         <source>仪器中断</source>
@@ -546,20 +533,8 @@
         <translation>所有文件(*)</translation>
     </message>
     <message>
-        <source>导出图片…</source>
-        <translation>导出图片…</translation>
-    </message>
-    <message>
-        <source>导出CSV…</source>
-        <translation>导出CSV…</translation>
-    </message>
-    <message>
         <source>实时趋势</source>
         <translation>实时趋势</translation>
-    </message>
-    <message>
-        <source>报警声音</source>
-        <translation>报警声音</translation>
     </message>
     <message>
         <source>已达到样本上限，记录已停止</source>
@@ -572,38 +547,6 @@
     <message>
         <source>记录尚未保存。开始新记录前要保存吗？</source>
         <translation>记录尚未保存。开始新记录前要保存吗？</translation>
-    </message>
-    <message>
-        <source>记录进行中，仪器参数不能更改。请先停止记录。</source>
-        <translation>记录进行中，仪器参数不能更改。请先停止记录。</translation>
-    </message>
-    <message>
-        <source>未连接仪器，参数不能更改。</source>
-        <translation>未连接仪器，参数不能更改。</translation>
-    </message>
-    <message>
-        <source>实时</source>
-        <translation>实时</translation>
-    </message>
-    <message>
-        <source>峰值</source>
-        <translation>峰值</translation>
-    </message>
-    <message>
-        <source>谷值</source>
-        <translation>谷值</translation>
-    </message>
-    <message>
-        <source>高级峰值</source>
-        <translation>高级峰值</translation>
-    </message>
-    <message>
-        <source>无</source>
-        <translation>无</translation>
-    </message>
-    <message>
-        <source>MQTT 设置</source>
-        <translation>MQTT 设置</translation>
     </message>
     <message>
         <source>触发记录：等待 %1</source>
@@ -717,6 +660,65 @@
     <message>
         <source>MQTT：连接中</source>
         <translation>MQTT：连接中</translation>
+    </message>
+</context>
+<context>
+    <name>ParameterPanel</name>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置成功</source>
+        <translation>恢复出厂设置成功</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置失败</source>
+        <translation>恢复出厂设置失败</translation>
+    </message>
+    <message>
+        <source>开启Modbus协议成功</source>
+        <translation>开启Modbus协议成功</translation>
+    </message>
+    <message>
+        <source>关闭Modbus协议成功</source>
+        <translation>关闭Modbus协议成功</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>打开</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>记录进行中，仪器参数不能更改。请先停止记录。</source>
+        <translation>记录进行中，仪器参数不能更改。请先停止记录。</translation>
+    </message>
+    <message>
+        <source>未连接仪器，参数不能更改。</source>
+        <translation>未连接仪器，参数不能更改。</translation>
+    </message>
+    <message>
+        <source>实时</source>
+        <translation>实时</translation>
+    </message>
+    <message>
+        <source>峰值</source>
+        <translation>峰值</translation>
+    </message>
+    <message>
+        <source>谷值</source>
+        <translation>谷值</translation>
+    </message>
+    <message>
+        <source>高级峰值</source>
+        <translation>高级峰值</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>无</translation>
     </message>
 </context>
 <context>
@@ -889,6 +891,25 @@
     <message>
         <source>CheckBox</source>
         <translation>CheckBox</translation>
+    </message>
+</context>
+<context>
+    <name>TileRow</name>
+    <message>
+        <source>实时值</source>
+        <translation>实时值</translation>
+    </message>
+    <message>
+        <source>最大值</source>
+        <translation>最大值</translation>
+    </message>
+    <message>
+        <source>最小值</source>
+        <translation>最小值</translation>
+    </message>
+    <message>
+        <source>环温</source>
+        <translation>环温</translation>
     </message>
 </context>
 <context>

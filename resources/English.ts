@@ -188,6 +188,69 @@
     </message>
 </context>
 <context>
+    <name>MainMenus</name>
+    <message>
+        <source>打开记录</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>保存记录</source>
+        <translation>Save record</translation>
+    </message>
+    <message>
+        <source>导出图片…</source>
+        <translation>Export picture…</translation>
+    </message>
+    <message>
+        <source>导出CSV…</source>
+        <translation>Export CSV…</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>仪器信息</source>
+        <translation>Device info</translation>
+    </message>
+    <message>
+        <source>表格设置</source>
+        <translation>Chart settings</translation>
+    </message>
+    <message>
+        <source>继电器设置</source>
+        <translation>Relay settings</translation>
+    </message>
+    <message>
+        <source>MQTT 设置</source>
+        <translation>MQTT settings</translation>
+    </message>
+    <message>
+        <source>报警声音</source>
+        <translation>Alarm sound</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>显示</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>隐藏</source>
+        <translation>Hide</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>参数设置</source>
+        <translation>Parameters</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>模拟仪器</source>
@@ -196,14 +259,6 @@
     <message>
         <source>打开设备</source>
         <translation>Open device</translation>
-    </message>
-    <message>
-        <source>打开</source>
-        <translation>On</translation>
-    </message>
-    <message>
-        <source>关闭</source>
-        <translation>Off</translation>
     </message>
     <message>
         <source>开始</source>
@@ -220,18 +275,6 @@
     <message>
         <source>环温</source>
         <translation>Amb.</translation>
-    </message>
-    <message>
-        <source>实时值</source>
-        <translation>Live</translation>
-    </message>
-    <message>
-        <source>最大值</source>
-        <translation>Max</translation>
-    </message>
-    <message>
-        <source>最小值</source>
-        <translation>Min</translation>
     </message>
     <message>
         <source>已选择:</source>
@@ -266,64 +309,8 @@
         <translation>Notice</translation>
     </message>
     <message>
-        <source>恢复出厂设置失败</source>
-        <translation>Factory reset failed</translation>
-    </message>
-    <message>
-        <source>开启Modbus协议成功</source>
-        <translation>Modbus protocol enabled</translation>
-    </message>
-    <message>
-        <source>关闭Modbus协议成功</source>
-        <translation>Modbus protocol disabled</translation>
-    </message>
-    <message>
-        <source>恢复出厂设置成功</source>
-        <translation>Factory settings restored</translation>
-    </message>
-    <message>
-        <source>打开记录</source>
-        <translation>Open</translation>
-    </message>
-    <message>
         <source>保存记录</source>
         <translation>Save</translation>
-    </message>
-    <message>
-        <source>退出</source>
-        <translation>Exit</translation>
-    </message>
-    <message>
-        <source>仪器信息</source>
-        <translation>Device info</translation>
-    </message>
-    <message>
-        <source>表格设置</source>
-        <translation>Chart settings</translation>
-    </message>
-    <message>
-        <source>继电器设置</source>
-        <translation>Relay settings</translation>
-    </message>
-    <message>
-        <source>关于</source>
-        <translation>About</translation>
-    </message>
-    <message>
-        <source>显示</source>
-        <translation>Show</translation>
-    </message>
-    <message>
-        <source>隐藏</source>
-        <translation>Hide</translation>
-    </message>
-    <message>
-        <source>语言</source>
-        <translation>Language</translation>
-    </message>
-    <message>
-        <source>参数设置</source>
-        <translation>Parameters</translation>
     </message>
     <message>
         <source>仪器中断</source>
@@ -546,20 +533,8 @@
         <translation>All files (*)</translation>
     </message>
     <message>
-        <source>导出图片…</source>
-        <translation>Export picture…</translation>
-    </message>
-    <message>
-        <source>导出CSV…</source>
-        <translation>Export CSV…</translation>
-    </message>
-    <message>
         <source>实时趋势</source>
         <translation>Live trend</translation>
-    </message>
-    <message>
-        <source>报警声音</source>
-        <translation>Alarm sound</translation>
     </message>
     <message>
         <source>已达到样本上限，记录已停止</source>
@@ -572,38 +547,6 @@
     <message>
         <source>记录尚未保存。开始新记录前要保存吗？</source>
         <translation>The recording has not been saved. Save it before starting a new one?</translation>
-    </message>
-    <message>
-        <source>记录进行中，仪器参数不能更改。请先停止记录。</source>
-        <translation>A recording is running: the instrument&apos;s settings cannot be changed. Stop the recording first.</translation>
-    </message>
-    <message>
-        <source>未连接仪器，参数不能更改。</source>
-        <translation>No instrument connected: the settings cannot be changed.</translation>
-    </message>
-    <message>
-        <source>实时</source>
-        <translation>Real</translation>
-    </message>
-    <message>
-        <source>峰值</source>
-        <translation>Peak</translation>
-    </message>
-    <message>
-        <source>谷值</source>
-        <translation>Valley</translation>
-    </message>
-    <message>
-        <source>高级峰值</source>
-        <translation>Advanced peak</translation>
-    </message>
-    <message>
-        <source>无</source>
-        <translation>None</translation>
-    </message>
-    <message>
-        <source>MQTT 设置</source>
-        <translation>MQTT settings</translation>
     </message>
     <message>
         <source>触发记录：等待 %1</source>
@@ -717,6 +660,65 @@
     <message>
         <source>MQTT：连接中</source>
         <translation>MQTT: connecting</translation>
+    </message>
+</context>
+<context>
+    <name>ParameterPanel</name>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置成功</source>
+        <translation>Factory settings restored</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置失败</source>
+        <translation>Factory reset failed</translation>
+    </message>
+    <message>
+        <source>开启Modbus协议成功</source>
+        <translation>Modbus protocol enabled</translation>
+    </message>
+    <message>
+        <source>关闭Modbus协议成功</source>
+        <translation>Modbus protocol disabled</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>记录进行中，仪器参数不能更改。请先停止记录。</source>
+        <translation>A recording is running: the instrument&apos;s settings cannot be changed. Stop the recording first.</translation>
+    </message>
+    <message>
+        <source>未连接仪器，参数不能更改。</source>
+        <translation>No instrument connected: the settings cannot be changed.</translation>
+    </message>
+    <message>
+        <source>实时</source>
+        <translation>Real</translation>
+    </message>
+    <message>
+        <source>峰值</source>
+        <translation>Peak</translation>
+    </message>
+    <message>
+        <source>谷值</source>
+        <translation>Valley</translation>
+    </message>
+    <message>
+        <source>高级峰值</source>
+        <translation>Advanced peak</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
     </message>
 </context>
 <context>
@@ -889,6 +891,25 @@
     <message>
         <source>CheckBox</source>
         <translation>CheckBox</translation>
+    </message>
+</context>
+<context>
+    <name>TileRow</name>
+    <message>
+        <source>实时值</source>
+        <translation>Live</translation>
+    </message>
+    <message>
+        <source>最大值</source>
+        <translation>Max</translation>
+    </message>
+    <message>
+        <source>最小值</source>
+        <translation>Min</translation>
+    </message>
+    <message>
+        <source>环温</source>
+        <translation>Amb.</translation>
     </message>
 </context>
 <context>

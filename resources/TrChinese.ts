@@ -188,6 +188,69 @@
     </message>
 </context>
 <context>
+    <name>MainMenus</name>
+    <message>
+        <source>打开记录</source>
+        <translation>開啟記錄</translation>
+    </message>
+    <message>
+        <source>保存记录</source>
+        <translation>儲存記錄</translation>
+    </message>
+    <message>
+        <source>导出图片…</source>
+        <translation>匯出圖片…</translation>
+    </message>
+    <message>
+        <source>导出CSV…</source>
+        <translation>匯出CSV…</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>仪器信息</source>
+        <translation>儀器資訊</translation>
+    </message>
+    <message>
+        <source>表格设置</source>
+        <translation>表格設定</translation>
+    </message>
+    <message>
+        <source>继电器设置</source>
+        <translation>繼電器設定</translation>
+    </message>
+    <message>
+        <source>MQTT 设置</source>
+        <translation>MQTT 設定</translation>
+    </message>
+    <message>
+        <source>报警声音</source>
+        <translation>警報聲音</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>關於</translation>
+    </message>
+    <message>
+        <source>显示</source>
+        <translation>顯示</translation>
+    </message>
+    <message>
+        <source>隐藏</source>
+        <translation>隱藏</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>語言</translation>
+    </message>
+    <message>
+        <source>参数设置</source>
+        <translation>參數設定</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>模拟仪器</source>
@@ -196,14 +259,6 @@
     <message>
         <source>打开设备</source>
         <translation>開啟裝置</translation>
-    </message>
-    <message>
-        <source>打开</source>
-        <translation>開啟</translation>
-    </message>
-    <message>
-        <source>关闭</source>
-        <translation>關閉</translation>
     </message>
     <message>
         <source>开始</source>
@@ -220,18 +275,6 @@
     <message>
         <source>环温</source>
         <translation>環溫</translation>
-    </message>
-    <message>
-        <source>实时值</source>
-        <translation>即時值</translation>
-    </message>
-    <message>
-        <source>最大值</source>
-        <translation>最大值</translation>
-    </message>
-    <message>
-        <source>最小值</source>
-        <translation>最小值</translation>
     </message>
     <message>
         <source>已选择:</source>
@@ -266,64 +309,8 @@
         <translation>提示</translation>
     </message>
     <message>
-        <source>恢复出厂设置失败</source>
-        <translation>恢復出廠設定失敗</translation>
-    </message>
-    <message>
-        <source>开启Modbus协议成功</source>
-        <translation>開啟Modbus協定成功</translation>
-    </message>
-    <message>
-        <source>关闭Modbus协议成功</source>
-        <translation>關閉Modbus協定成功</translation>
-    </message>
-    <message>
-        <source>恢复出厂设置成功</source>
-        <translation>恢復出廠設定成功</translation>
-    </message>
-    <message>
-        <source>打开记录</source>
-        <translation>開啟記錄</translation>
-    </message>
-    <message>
         <source>保存记录</source>
         <translation>儲存記錄</translation>
-    </message>
-    <message>
-        <source>退出</source>
-        <translation>退出</translation>
-    </message>
-    <message>
-        <source>仪器信息</source>
-        <translation>儀器資訊</translation>
-    </message>
-    <message>
-        <source>表格设置</source>
-        <translation>表格設定</translation>
-    </message>
-    <message>
-        <source>继电器设置</source>
-        <translation>繼電器設定</translation>
-    </message>
-    <message>
-        <source>关于</source>
-        <translation>關於</translation>
-    </message>
-    <message>
-        <source>显示</source>
-        <translation>顯示</translation>
-    </message>
-    <message>
-        <source>隐藏</source>
-        <translation>隱藏</translation>
-    </message>
-    <message>
-        <source>语言</source>
-        <translation>語言</translation>
-    </message>
-    <message>
-        <source>参数设置</source>
-        <translation>參數設定</translation>
     </message>
     <message>
         <source>仪器中断</source>
@@ -546,20 +533,8 @@
         <translation>所有檔案(*)</translation>
     </message>
     <message>
-        <source>导出图片…</source>
-        <translation>匯出圖片…</translation>
-    </message>
-    <message>
-        <source>导出CSV…</source>
-        <translation>匯出CSV…</translation>
-    </message>
-    <message>
         <source>实时趋势</source>
         <translation>即時趨勢</translation>
-    </message>
-    <message>
-        <source>报警声音</source>
-        <translation>警報聲音</translation>
     </message>
     <message>
         <source>已达到样本上限，记录已停止</source>
@@ -572,38 +547,6 @@
     <message>
         <source>记录尚未保存。开始新记录前要保存吗？</source>
         <translation>記錄尚未儲存。開始新記錄前要儲存嗎？</translation>
-    </message>
-    <message>
-        <source>记录进行中，仪器参数不能更改。请先停止记录。</source>
-        <translation>記錄進行中，儀器參數不能變更。請先停止記錄。</translation>
-    </message>
-    <message>
-        <source>未连接仪器，参数不能更改。</source>
-        <translation>未連線儀器，參數不能變更。</translation>
-    </message>
-    <message>
-        <source>实时</source>
-        <translation>即時</translation>
-    </message>
-    <message>
-        <source>峰值</source>
-        <translation>峰值</translation>
-    </message>
-    <message>
-        <source>谷值</source>
-        <translation>谷值</translation>
-    </message>
-    <message>
-        <source>高级峰值</source>
-        <translation>進階峰值</translation>
-    </message>
-    <message>
-        <source>无</source>
-        <translation>無</translation>
-    </message>
-    <message>
-        <source>MQTT 设置</source>
-        <translation>MQTT 設定</translation>
     </message>
     <message>
         <source>触发记录：等待 %1</source>
@@ -717,6 +660,65 @@
     <message>
         <source>MQTT：连接中</source>
         <translation>MQTT：連線中</translation>
+    </message>
+</context>
+<context>
+    <name>ParameterPanel</name>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置成功</source>
+        <translation>恢復出廠設定成功</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置失败</source>
+        <translation>恢復出廠設定失敗</translation>
+    </message>
+    <message>
+        <source>开启Modbus协议成功</source>
+        <translation>開啟Modbus協定成功</translation>
+    </message>
+    <message>
+        <source>关闭Modbus协议成功</source>
+        <translation>關閉Modbus協定成功</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>開啟</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>關閉</translation>
+    </message>
+    <message>
+        <source>记录进行中，仪器参数不能更改。请先停止记录。</source>
+        <translation>記錄進行中，儀器參數不能變更。請先停止記錄。</translation>
+    </message>
+    <message>
+        <source>未连接仪器，参数不能更改。</source>
+        <translation>未連線儀器，參數不能變更。</translation>
+    </message>
+    <message>
+        <source>实时</source>
+        <translation>即時</translation>
+    </message>
+    <message>
+        <source>峰值</source>
+        <translation>峰值</translation>
+    </message>
+    <message>
+        <source>谷值</source>
+        <translation>谷值</translation>
+    </message>
+    <message>
+        <source>高级峰值</source>
+        <translation>進階峰值</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>無</translation>
     </message>
 </context>
 <context>
@@ -889,6 +891,25 @@
     <message>
         <source>CheckBox</source>
         <translation>CheckBox</translation>
+    </message>
+</context>
+<context>
+    <name>TileRow</name>
+    <message>
+        <source>实时值</source>
+        <translation>即時值</translation>
+    </message>
+    <message>
+        <source>最大值</source>
+        <translation>最大值</translation>
+    </message>
+    <message>
+        <source>最小值</source>
+        <translation>最小值</translation>
+    </message>
+    <message>
+        <source>环温</source>
+        <translation>環溫</translation>
     </message>
 </context>
 <context>

@@ -98,7 +98,7 @@ void tst_AlarmsUnits::alarms()
     MainWindow *window = f.openWindowWithoutPorts();
     // The start-up search and the tiles' colours come just after the window.
     QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(window->areaRealtime()->shownColor(), OwnColour, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window->tiles()->realtime()->shownColor(), OwnColour, 5000);
     window->alarmSoundAction()->setChecked(true);
     QCOMPARE(appSettings().value(QLatin1String(SettingsKeys::AlarmSound)), QStringLiteral("1"));
     Instrument *instrument = window->instrument();
@@ -123,7 +123,7 @@ void tst_AlarmsUnits::alarms()
     for (double reading : readings)
         instrument->recvdata(
                 0x01, std::isnan(reading) ? QByteArray(3, '\0') : temperatureAnswer(reading), true);
-    QCOMPARE(window->areaRealtime()->shownColor(), colour);
+    QCOMPARE(window->tiles()->realtime()->shownColor(), colour);
     QCOMPARE(window->alarmStatus()->text(), status);
     // The first beep comes at once, the next about a second later.
     QCOMPARE(window->alarmBeeper()->isBeeping(), !status.isEmpty());
@@ -134,7 +134,7 @@ void tst_AlarmsUnits::alarms()
     window->alarmSoundAction()->setChecked(false);
     QVERIFY(!window->alarmBeeper()->isBeeping());
     instrument->close();
-    QCOMPARE(window->areaRealtime()->shownColor(), OwnColour);
+    QCOMPARE(window->tiles()->realtime()->shownColor(), OwnColour);
     QCOMPARE(window->alarmStatus()->text(), QString());
 }
 
@@ -160,7 +160,7 @@ void tst_AlarmsUnits::unitWithoutInstrument()
     window->chart()->UpdateTemp(20.0);
     if (unitAnswer.isEmpty()) {
         window->form().radioButton_F->setChecked(true);
-        window->radioButton_F();
+        window->panel()->writeUnit(1);
     } else
         instrument->recvdata(0x53, unitAnswer, true);
     QCOMPARE(instrument->unit(), 2);
@@ -168,7 +168,7 @@ void tst_AlarmsUnits::unitWithoutInstrument()
     QCOMPARE(window->chart()->unit(), 2);
     QCOMPARE(window->chart()->plot()->yAxis->label(), QStringLiteral("温度(℃)"));
     QCOMPARE(window->form().label_rangeh->text(), QStringLiteral("1000℃"));
-    QCOMPARE(window->maxCelsius, 20.0f);
+    QCOMPARE(window->tiles()->highest(2), 20.0f);
 }
 
 // Against the simulator: a threshold edit moves its line; unit switches in the middle of a
@@ -181,7 +181,8 @@ void tst_AlarmsUnits::thresholdEditAndUnitSwitches()
     sim->setAmbientTemperature(25.0);
     MainWindow *window = f.openWindow();
     QVERIFY(f.waitUntilPolling());
-    QTRY_COMPARE_WITH_TIMEOUT(tileText(window->areaRealtime()), QStringLiteral("20.0℃"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+            tileText(window->tiles()->realtime()), QStringLiteral("20.0℃"), 10000);
     ThresholdLines *lines = window->thresholdLines();
     const MainWindowUi &ui = window->form();
     // The simulator's high alarm is 100 and on.
@@ -190,10 +191,10 @@ void tst_AlarmsUnits::thresholdEditAndUnitSwitches()
     QVERIFY(!lines->lowLine()->visible());
 
     ui.doubleSpinBox_halert->setValue(15.0);
-    window->on_doubleSpinBox_halert_editingFinished();
+    window->panel()->writeHighAlarm();
     QTRY_COMPARE_WITH_TIMEOUT(lines->highLine()->point1->coords().y(), 15.0, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(window->alarmStatus()->text(), QStringLiteral("高温报警"), 5000);
-    QCOMPARE(window->areaRealtime()->shownColor(), ThresholdLines::HighColor);
+    QCOMPARE(window->tiles()->realtime()->shownColor(), ThresholdLines::HighColor);
 
     ttwidget *chart = window->chart();
     chart->setRecordInterval(50);
@@ -211,10 +212,10 @@ void tst_AlarmsUnits::thresholdEditAndUnitSwitches()
     const Shown celsius{2, "20.0℃", "25.0℃", "1000℃", "15.0℃", "温度(℃)", 15.0, 20.0};
     const auto checkShown = [&](const Shown &s, const char *when) {
         const QByteArray where = QByteArray(when) + " unit " + QByteArray::number(s.unit);
-        QVERIFY2(tileText(window->areaRealtime()) == s.reading, where);
-        QVERIFY2(tileText(window->areaAmbient()) == s.ambient, where);
-        QVERIFY2(tileText(window->areaMaximum()) == s.reading, where);
-        QVERIFY2(tileText(window->areaMinimum()) == s.reading, where);
+        QVERIFY2(tileText(window->tiles()->realtime()) == s.reading, where);
+        QVERIFY2(tileText(window->tiles()->ambient()) == s.ambient, where);
+        QVERIFY2(tileText(window->tiles()->maximum()) == s.reading, where);
+        QVERIFY2(tileText(window->tiles()->minimum()) == s.reading, where);
         QVERIFY2(ui.label_rangeh->text() == s.range, where);
         QVERIFY2(lines->highLabel()->text() == s.threshold, where);
         QVERIFY2(qFuzzyCompare(lines->highLine()->point1->coords().y(), s.box), where);
@@ -232,9 +233,9 @@ void tst_AlarmsUnits::thresholdEditAndUnitSwitches()
     // The panel is locked while recording; the instrument is told all the same.
     for (const Shown &s : {fahrenheit, celsius, fahrenheit}) {
         if (s.unit == 1)
-            window->radioButton_F();
+            window->panel()->writeUnit(1);
         else
-            window->radioButton_C();
+            window->panel()->writeUnit(2);
         QTRY_COMPARE_WITH_TIMEOUT(window->instrument()->unit(), s.unit, 5000);
         checkShown(s, "after the switch");
         QEvent change(QEvent::LanguageChange);

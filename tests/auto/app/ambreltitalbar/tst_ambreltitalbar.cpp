@@ -1,4 +1,5 @@
 #include "ambreltitalbar.h"
+#include "framelessframe.h"
 #include "navbutton.h"
 
 #include <QApplication>
@@ -45,6 +46,7 @@ struct TitledWindow
         layout->addWidget(bar);
         layout->addStretch();
         window.resize(640, 400);
+        new FramelessFrame(&window, bar);
         QObject::connect(bar, &AmbrelTitalbar::WindowsChangeClicked, &window, [this] {
             if (window.isMaximized()) {
                 window.showNormal();
@@ -107,6 +109,8 @@ private slots:
     void sourcesEmitTheirSignal_data();
     void sourcesEmitTheirSignal();
     void languageChangeRetranslates();
+    void dragMovesByTitleBarOnly_data();
+    void dragMovesByTitleBarOnly();
 };
 
 void TestAmbrelTitalbar::heightRule_data()
@@ -306,6 +310,36 @@ void TestAmbrelTitalbar::sourcesEmitTheirSignal()
         const int expected = TitleBarSignals.at(i) == expectedSignal ? 1 : 0;
         QVERIFY2(spies.at(i)->count() == expected, qPrintable(TitleBarSignals.at(i)));
     }
+}
+
+void TestAmbrelTitalbar::dragMovesByTitleBarOnly_data()
+{
+    QTest::addColumn<bool>("onTitleBar");
+    QTest::newRow("title bar") << true;
+    QTest::newRow("below it") << false;
+}
+
+void TestAmbrelTitalbar::dragMovesByTitleBarOnly()
+{
+    QFETCH(bool, onTitleBar);
+    TitledWindow titled;
+    titled.window.move(50, 50);
+    titled.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&titled.window));
+    const QPoint start = titled.window.pos();
+    // Away from the resizing edges, within or just below the bar.
+    const QPoint local(100, onTitleBar ? titled.bar->height() / 2 : titled.bar->height() + 20);
+    const QPoint global = titled.window.mapToGlobal(local);
+    const QPoint step(30, 40);
+    const auto send = [&](QEvent::Type type, const QPoint &at, Qt::MouseButtons buttons) {
+        QMouseEvent event(
+                type, titled.window.mapFromGlobal(at), at, Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(&titled.window, &event);
+    };
+    send(QEvent::MouseButtonPress, global, Qt::LeftButton);
+    send(QEvent::MouseMove, global + step, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, global + step, Qt::NoButton);
+    QCOMPARE(titled.window.pos(), onTitleBar ? start + step : start);
 }
 
 void TestAmbrelTitalbar::languageChangeRetranslates()

@@ -99,8 +99,8 @@ void tst_MainWindow::startupSearch()
     QVERIFY(!window->form().widget_com->isEnabled());
     // The identity answer started the parameter reads: the range arrived.
     QTRY_COMPARE_WITH_TIMEOUT(window->instrument()->rangeHigh(), 1000.0f, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(tileText(window->areaRealtime()), QStringLiteral("1.0℃"), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(tileText(window->areaAmbient()), QStringLiteral("23.5℃"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(tileText(window->tiles()->realtime()), QStringLiteral("1.0℃"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(tileText(window->tiles()->ambient()), QStringLiteral("23.5℃"), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(window->portStatus()->text().startsWith(QStringLiteral("已选择:")),
                              5000);
     // No wake frame goes to an instrument found in the CRC framing: after its first request
@@ -172,7 +172,7 @@ void tst_MainWindow::tiles()
 
     // 03 F2 F1 in Celsius.
     window->instrument()->recvdata(0x01, QByteArray::fromHex("03F2F1"), true);
-    QCOMPARE(tileText(window->areaRealtime()), QStringLiteral("1.0℃"));
+    QCOMPARE(tileText(window->tiles()->realtime()), QStringLiteral("1.0℃"));
     QVERIFY(!chart.isEmpty());
     QCOMPARE(chart.last().first().toDouble(), 1.0);
 
@@ -180,24 +180,24 @@ void tst_MainWindow::tiles()
     const qint64 answeredBefore = window->instrument()->lastResponseTime();
     QTest::qWait(20);
     window->instrument()->recvdata(0x01, QByteArray::fromHex("2AF9D3"), true); // 1000.1
-    QCOMPARE(tileText(window->areaRealtime()), QStringLiteral("1.0℃"));
+    QCOMPARE(tileText(window->tiles()->realtime()), QStringLiteral("1.0℃"));
     QVERIFY(window->instrument()->lastResponseTime() > answeredBefore);
     window->instrument()->recvdata(0x01, QByteArray::fromHex("2AF8D2"), true); // 1000.0
-    QCOMPARE(tileText(window->areaRealtime()), QStringLiteral("1000.0℃"));
-    QCOMPARE(tileText(window->areaMaximum()), QStringLiteral("1000.0℃"));
+    QCOMPARE(tileText(window->tiles()->realtime()), QStringLiteral("1000.0℃"));
+    QCOMPARE(tileText(window->tiles()->maximum()), QStringLiteral("1000.0℃"));
 
     // The maximum switched off shows "---" and starts afresh.
-    QTest::mouseClick(window->areaMaximum()->checkBox(), Qt::LeftButton);
-    QVERIFY(!window->areaMaximum()->displayEnabled);
+    QTest::mouseClick(window->tiles()->maximum()->checkBox(), Qt::LeftButton);
+    QVERIFY(!window->tiles()->maximum()->displayEnabled);
     window->instrument()->recvdata(0x01, QByteArray::fromHex("03F2F1"), true);
-    QCOMPARE(tileText(window->areaMaximum()), QStringLiteral("---"));
-    QCOMPARE(window->maxCelsius, -1000.0f);
+    QCOMPARE(tileText(window->tiles()->maximum()), QStringLiteral("---"));
+    QCOMPARE(window->tiles()->highest(2), -1000.0f);
 
     // Fahrenheit: the tile converts, and so does what the chart gets.
     window->instrument()->recvdata(0x53, QByteArray::fromHex("0101"), true);
     QCOMPARE(window->instrument()->unit(), 1);
     window->instrument()->recvdata(0x01, QByteArray::fromHex("03F2F1"), true);
-    QCOMPARE(tileText(window->areaRealtime()), QStringLiteral("33.8℉"));
+    QCOMPARE(tileText(window->tiles()->realtime()), QStringLiteral("33.8℉"));
     QCOMPARE(chart.last().first().toDouble(), 33.8);
 
     // Line noise that passes the checksum is not a reading.
@@ -215,7 +215,7 @@ void tst_MainWindow::unplugAndReplugDuringRecording()
     Instrument *instrument = window->instrument();
     ttwidget *chart = window->chart();
     // Readings are shown once the range is known.
-    QTRY_COMPARE_WITH_TIMEOUT(tileText(window->areaRealtime()), QStringLiteral("1.0℃"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(tileText(window->tiles()->realtime()), QStringLiteral("1.0℃"), 10000);
     window->on_navButton_startstop_clicked();
     QVERIFY(chart->isRecording());
     QTRY_VERIFY_WITH_TIMEOUT(chart->samples().size() > 5, 5000);
@@ -225,8 +225,8 @@ void tst_MainWindow::unplugAndReplugDuringRecording()
     f.sim->unplug();
     QTRY_COMPARE_WITH_TIMEOUT(instrument->state(), State::Lost, 2000);
     QCOMPARE(window->portStatus()->text(), QStringLiteral("仪器已断开，等待重新连接"));
-    QCOMPARE(tileText(window->areaRealtime()), QStringLiteral("---"));
-    QCOMPARE(tileText(window->areaAmbient()), QStringLiteral("---"));
+    QCOMPARE(tileText(window->tiles()->realtime()), QStringLiteral("---"));
+    QCOMPARE(tileText(window->tiles()->ambient()), QStringLiteral("---"));
     const MainWindowUi &ui = window->form();
     for (NavButton *button : {ui.navButton_startstop, ui.navButton_hc, ui.navButton_mode})
         QVERIFY2(button->isEnabled(), qPrintable(button->objectName()));
@@ -276,7 +276,7 @@ void tst_MainWindow::unplugAndReplugDuringRecording()
                              5000);
     QVERIFY(chart->samples().size() > beforeReturn);
     QVERIFY(chart->isRecording());
-    QTRY_VERIFY_WITH_TIMEOUT(tileText(window->areaRealtime()) != QStringLiteral("---"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(tileText(window->tiles()->realtime()) != QStringLiteral("---"), 5000);
     QVERIFY(chart->findChild<NavButton *>(QStringLiteral("pushButton_startstop"))->isEnabled());
     QCOMPARE(f.shown.size(), 1); // the save's report
     QCOMPARE(f.shown.first().title, QStringLiteral("导出数据成功"));
@@ -293,7 +293,7 @@ void tst_MainWindow::closedByTheUserStaysClosed()
     QTRY_COMPARE_WITH_TIMEOUT(window->instrument()->state(), State::Closed, 2000);
     QTRY_VERIFY_WITH_TIMEOUT(!window->instrument()->isOpen(), 2000);
     QCOMPARE(window->portStatus()->text(), QStringLiteral("设备已关闭"));
-    QCOMPARE(tileText(window->areaRealtime()), QStringLiteral("---"));
+    QCOMPARE(tileText(window->tiles()->realtime()), QStringLiteral("---"));
     QCOMPARE(window->form().pushButton_com->text(), QStringLiteral("打开设备"));
     // The port is there all along, and stays closed.
     const int requests = int(f.sim->receivedFrames().size());

@@ -66,7 +66,7 @@ void tst_Menus::menuEntries()
 void tst_Menus::absentCatalogueKeepsSourceTexts()
 {
     MainWindow *window = f.openWindowWithoutPorts();
-    window->ClickLangEnglish(); // no English.qm beside the test program
+    MainMenus::switchLanguage(LanguageNames::English); // no English.qm beside the test program
     const MainWindowUi &ui = window->form();
     QCOMPARE(ui.pushButton_file->text(), QStringLiteral("文件"));
     QCOMPARE(ui.navButton_export->text(), QStringLiteral("保存记录"));

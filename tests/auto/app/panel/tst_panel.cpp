@@ -55,6 +55,7 @@ private slots:
     void relayDialogWrites();
     void badAnswersKeepThePanel();
     void honestStates();
+    void editsGoToTheInstrumentGiven();
 
 private:
     MainWindow *connectedWindow(InstrumentSimulator::Config config = {});
@@ -175,13 +176,13 @@ void tst_Panel::edits()
     const QList<QByteArray> sent = newRequestsAfter([&] {
         if (what == QLatin1String("emi")) {
             ui.doubleSpinBox_emi->setValue(value);
-            window->on_doubleSpinBox_emi_editingFinished();
+            window->panel()->writeEmissivity();
         } else if (what == QLatin1String("halert")) {
             ui.doubleSpinBox_halert->setValue(value);
-            window->on_doubleSpinBox_halert_editingFinished();
+            window->panel()->writeHighAlarm();
         } else if (what == QLatin1String("holdtime")) {
             ui.doubleSpinBox_holdtime->setValue(value);
-            window->on_doubleSpinBox_holdtime_editingFinished();
+            window->panel()->writeHoldTime();
         } else if (what == QLatin1String("unitF")) {
             // On the indicator: the label "℉" is narrower than the button.
             QTest::mouseClick(ui.radioButton_F,
@@ -211,7 +212,7 @@ void tst_Panel::oneByteIdentityWritesWithoutEnable()
     QCOMPARE(window->instrument()->model(), quint16(0x12));
     const QList<QByteArray> sent = newRequestsAfter([&] {
         window->form().doubleSpinBox_emi->setValue(0.9);
-        window->on_doubleSpinBox_emi_editingFinished();
+        window->panel()->writeEmissivity();
     });
     QCOMPARE(sent, QList<QByteArray>{hex("A0038427")});
 }
@@ -246,9 +247,9 @@ void tst_Panel::factoryResetAndModbusMessages()
         f.sim->setFaults(silent);
     }
     if (action.startsWith(QLatin1String("modbus")))
-        window->modbusCheck(action == QLatin1String("modbusOn"));
+        window->panel()->writeModbus(action == QLatin1String("modbusOn"));
     else
-        window->on_navButton_restore_clicked();
+        window->panel()->restoreFactorySettings();
     QTRY_VERIFY_WITH_TIMEOUT(!f.shown.isEmpty(), 10000);
     QCOMPARE(f.shown.first().title, QStringLiteral("提示"));
     QCOMPARE(f.shown.first().text, message);
@@ -390,4 +391,43 @@ void tst_Panel::honestStates()
 }
 
 QTEST_MAIN(tst_Panel)
+// The panel shows and writes the instrument it was given last, never one given before.
+void tst_Panel::editsGoToTheInstrumentGiven()
+{
+    MainWindow *window = connectedWindow();
+    QVERIFY(window);
+    InstrumentSimulator::Config config;
+    config.linkPath = f.dir.filePath(QStringLiteral("ttyOTHER"));
+    InstrumentSimulator otherSim(config);
+    QVERIFY(otherSim.start());
+    otherSim.setRegister(0x20, 800); // emissivity 0.800
+    const std::optional<Instrument::Link> link = Instrument::probe(otherSim.devicePath(), 9600);
+    QVERIFY(link);
+    Instrument other;
+    other.open(*link);
+    QTRY_COMPARE_WITH_TIMEOUT(other.parameter(Instrument::Parameter::Emissivity), 0.8, 20000);
+
+    ParameterPanel *panel = window->panel();
+    QDoubleSpinBox *box = window->form().doubleSpinBox_emi;
+    const auto writeEmissivity = [&](InstrumentSimulator &to, InstrumentSimulator &notTo) {
+        const int before = int(WindowFixture::requestsBesidesPolls(to).size());
+        const int elsewhere = int(WindowFixture::requestsBesidesPolls(notTo).size());
+        box->setValue(0.9);
+        panel->writeEmissivity();
+        QTRY_VERIFY_WITH_TIMEOUT(
+                WindowFixture::requestsBesidesPolls(to).mid(before).contains(hex("A0038427")),
+                5000);
+        QTest::qWait(400);
+        QCOMPARE(WindowFixture::requestsBesidesPolls(notTo).size(), elsewhere);
+    };
+    panel->setInstrument(&other);
+    QCOMPARE(box->value(), 0.8);
+    QVERIFY(window->form().widget_emissivity->isEnabled());
+    writeEmissivity(otherSim, *f.sim);
+    panel->setInstrument(window->instrument());
+    QCOMPARE(box->value(), 0.95);
+    writeEmissivity(*f.sim, otherSim);
+    other.close();
+}
+
 #include "tst_panel.moc"

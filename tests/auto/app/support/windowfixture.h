@@ -5,7 +5,9 @@
 #include "instrumentsimulator.h"
 #include "mainwindow.h"
 #include "messages.h"
+#include "parameterpanel.h"
 #include "settings.h"
+#include "tilerow.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -102,10 +104,11 @@ public:
     }
 
     // Requests the instrument received, polls left out.
-    QList<QByteArray> requestsBesidesPolls() const
+    QList<QByteArray> requestsBesidesPolls() const { return requestsBesidesPolls(*sim); }
+    static QList<QByteArray> requestsBesidesPolls(const InstrumentSimulator &sim)
     {
         QList<QByteArray> requests;
-        for (const QByteArray &frame : sim->receivedFrames()) {
+        for (const QByteArray &frame : sim.receivedFrames()) {
             const bool xorPoll = frame == QByteArray::fromHex("0101")
                                  || frame == QByteArray::fromHex("0202")
                                  || frame == QByteArray::fromHex("0808");

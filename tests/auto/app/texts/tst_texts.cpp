@@ -1,6 +1,7 @@
 // What the user reads follows the language chosen at run time, with the program's catalogues
 // beside the test as beside the program; and the panel before any instrument has answered.
 #include "../support/windowfixture.h"
+#include "language.h"
 #include "navbutton.h"
 #include "tempareaitem.h"
 #include "ttwidget.h"
@@ -180,14 +181,14 @@ void tst_Texts::panelEmptyUntilTheInstrumentAnswers()
     const MainWindowUi &ui = window->form();
     // After the language events of the start and of a switch.
     QTest::qWait(300);
-    window->ClickTrChinese();
+    MainMenus::switchLanguage(LanguageNames::TrChinese);
     QTest::qWait(300);
     QCOMPARE(ui.label_rangel->text(), QString());
     QCOMPARE(ui.label_rangeh->text(), QString());
-    for (TempAreaItem *area : {window->areaRealtime(),
-                               window->areaMaximum(),
-                               window->areaMinimum(),
-                               window->areaAmbient()})
+    for (TempAreaItem *area : {window->tiles()->realtime(),
+                               window->tiles()->maximum(),
+                               window->tiles()->minimum(),
+                               window->tiles()->ambient()})
         QCOMPARE(area->valueLabel()->text(), QStringLiteral("---"));
 }
 

@@ -18,6 +18,8 @@ class tst_LogUnits : public QObject
 private slots:
     void arguments_data();
     void arguments();
+    void instruments_data();
+    void instruments();
     void rows_data();
     void rows();
     void mqttArguments_data();
@@ -83,6 +85,38 @@ void tst_LogUnits::arguments()
     QTEST(command.options.durationS, "duration");
 }
 
+void tst_LogUnits::instruments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<bool>("several");
+    QTest::newRow("one port") << QStringList{"--port", "a"} << true << false;
+    QTest::newRow("two ports") << QStringList{"--port", "a", "--port", "b"} << true << true;
+    QTest::newRow("all") << QStringList{"--all"} << true << true;
+    QTest::newRow("an empty port among two")
+            << QStringList{"--port", "a", "--port="} << false << false;
+    QTest::newRow("record files named by instrument")
+            << QStringList{"--all", "--output", "kiln-{instrument}.txt"} << true << true;
+    QTest::newRow("one instrument's record named by it")
+            << QStringList{"--output", "{instrument}.txt"} << true << false;
+    QTest::newRow("several into one record file")
+            << QStringList{"--port", "a", "--port", "b", "--output", "kiln.txt"} << false << false;
+    QTest::newRow("several records to standard output")
+            << QStringList{"--all", "--format", "record"} << false << false;
+    QTest::newRow("{instrument} in a csv name")
+            << QStringList{"--all", "--output", "{instrument}.csv"} << false << false;
+}
+
+void tst_LogUnits::instruments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, valid);
+    const LogCommand command = parseLogArguments(arguments);
+    QCOMPARE(command.kind, valid ? LogCommand::Run : LogCommand::Bad);
+    if (valid)
+        QTEST(command.options.severalInstruments(), "several");
+}
+
 void tst_LogUnits::rows_data()
 {
     QTest::addColumn<QDateTime>("time");
@@ -90,6 +124,7 @@ void tst_LogUnits::rows_data()
     QTest::addColumn<double>("ambient");
     QTest::addColumn<bool>("fahrenheit");
     QTest::addColumn<QVector<Marker>>("markers");
+    QTest::addColumn<QString>("instrument");
     QTest::addColumn<QByteArray>("csv");
     QTest::addColumn<QByteArray>("jsonl");
 
@@ -97,32 +132,33 @@ void tst_LogUnits::rows_data()
     const double gap = std::nan("");
     QTest::newRow("east of UTC")
             << QDateTime(day, QTime(14, 7, 9, 123), Qt::OffsetFromUTC, 3600) << 25.04 << 23.5
-            << false << QVector<Marker>()
-            << QByteArray("2026-12-08T14:07:09.123+01:00,12.346,25.0,23.5,°C,\n")
+            << false << QVector<Marker>() << "20261207"
+            << QByteArray("2026-12-08T14:07:09.123+01:00,12.346,25.0,23.5,°C,,20261207\n")
             << QByteArray(
-                       R"({"time":"2026-12-08T14:07:09.123+01:00","elapsed_s":12.346,"object":25.0,"ambient":23.5,"unit":"°C","marker":null})"
+                       R"({"time":"2026-12-08T14:07:09.123+01:00","elapsed_s":12.346,"object":25.0,"ambient":23.5,"unit":"°C","marker":null,"instrument":"20261207"})"
                        "\n");
     QTest::newRow("west of UTC, below zero, Fahrenheit")
             << QDateTime(day, QTime(0, 0, 0, 5), Qt::OffsetFromUTC, -(3 * 3600 + 1800)) << -12.26
-            << 71.6 << true << QVector<Marker>()
-            << QByteArray("2026-12-08T00:00:00.005-03:30,12.346,-12.3,71.6,°F,\n")
+            << 71.6 << true << QVector<Marker>() << "7"
+            << QByteArray("2026-12-08T00:00:00.005-03:30,12.346,-12.3,71.6,°F,,7\n")
             << QByteArray(
-                       R"({"time":"2026-12-08T00:00:00.005-03:30","elapsed_s":12.346,"object":-12.3,"ambient":71.6,"unit":"°F","marker":null})"
+                       R"({"time":"2026-12-08T00:00:00.005-03:30","elapsed_s":12.346,"object":-12.3,"ambient":71.6,"unit":"°F","marker":null,"instrument":"7"})"
                        "\n");
-    QTest::newRow("UTC, gap")
+    QTest::newRow("UTC, gap, serial number not known")
             << QDateTime(day, QTime(23, 59, 59, 999), Qt::UTC) << gap << gap << false
-            << QVector<Marker>() << QByteArray("2026-12-08T23:59:59.999+00:00,12.346,,,°C,\n")
+            << QVector<Marker>() << ""
+            << QByteArray("2026-12-08T23:59:59.999+00:00,12.346,,,°C,,\n")
             << QByteArray(
-                       R"({"time":"2026-12-08T23:59:59.999+00:00","elapsed_s":12.346,"object":null,"ambient":null,"unit":"°C","marker":null})"
+                       R"({"time":"2026-12-08T23:59:59.999+00:00","elapsed_s":12.346,"object":null,"ambient":null,"unit":"°C","marker":null,"instrument":null})"
                        "\n");
     QTest::newRow("two markers, one with a comma, quotes and a line break")
             << QDateTime(day, QTime(1, 2, 3, 4), Qt::UTC) << 25.0 << 23.5 << false
-            << QVector<Marker>{{12.0, "door, \"A\"\nopen"}, {12.3, "external"}}
+            << QVector<Marker>{{12.0, "door, \"A\"\nopen"}, {12.3, "external"}} << "1002"
             << QByteArray(
-                       R"(2026-12-08T01:02:03.004+00:00,12.346,25.0,23.5,°C,"door, ""A""\nopen; external")"
+                       R"(2026-12-08T01:02:03.004+00:00,12.346,25.0,23.5,°C,"door, ""A""\nopen; external",1002)"
                        "\n")
             << QByteArray(
-                       R"({"time":"2026-12-08T01:02:03.004+00:00","elapsed_s":12.346,"object":25.0,"ambient":23.5,"unit":"°C","marker":"door, \"A\"\\nopen; external"})"
+                       R"({"time":"2026-12-08T01:02:03.004+00:00","elapsed_s":12.346,"object":25.0,"ambient":23.5,"unit":"°C","marker":"door, \"A\"\\nopen; external","instrument":"1002"})"
                        "\n");
 }
 
@@ -140,8 +176,24 @@ void tst_LogUnits::rows()
     row.fahrenheit = fahrenheit;
     QFETCH(QVector<Marker>, markers);
     row.markers = markers;
+    QFETCH(QString, instrument);
+    row.instrument = instrument;
     QTEST(csvRow(row), "csv");
     QTEST(jsonlRow(row), "jsonl");
+
+    // Rows added to a file from before the instrument field: the same without it.
+    QFETCH(QByteArray, csv);
+    QCOMPARE(csvRow(row, RowLayout::WithoutInstrument).chopped(1) + ','
+                     + csvQuoted(instrument.toUtf8()),
+             csv.chopped(1));
+    const QJsonObject old
+            = QJsonDocument::fromJson(jsonlRow(row, RowLayout::WithoutInstrument)).object();
+    QVERIFY(!old.contains(QStringLiteral("instrument")));
+    QCOMPARE(QString::fromLatin1(csvHeader(RowLayout::WithoutInstrument))
+                     .trimmed()
+                     .split(',')
+                     .size(),
+             old.size());
 
     // Valid JSON with the keys the CSV header names.
     QJsonParseError error{};

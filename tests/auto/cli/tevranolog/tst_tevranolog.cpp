@@ -2,6 +2,7 @@
 #include "instrumentsimulator.h"
 #include "recordfile.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,11 +13,15 @@
 
 #include <cmath>
 #include <csignal>
+#include <memory>
+#include <vector>
 
 namespace {
 
 constexpr double Object = 25.0;
 constexpr double Ambient = 23.5;
+constexpr char SimSerial[] = "20261207"; // the simulator's own
+constexpr uchar SerialNumberCode = 0x12;
 
 struct Run
 {
@@ -87,6 +92,38 @@ QMap<int, QString> jsonlMarkers(const QByteArray &bytes)
     return markers;
 }
 
+// The gap rows at the end, NaN objects.
+int trailingGaps(const QVector<double> &objects)
+{
+    int gaps = 0;
+    while (gaps < objects.size() && std::isnan(objects[objects.size() - 1 - gaps]))
+        ++gaps;
+    return gaps;
+}
+
+// Simulated instruments with the given serial numbers, each at a link of its own in `dir` and
+// reading Object plus the serial number's last three digits.
+struct Simulators
+{
+    std::vector<std::unique_ptr<InstrumentSimulator>> sims;
+    QStringList ports;
+
+    bool start(const QTemporaryDir &dir, const QList<quint32> &serials)
+    {
+        for (const quint32 serial : serials) {
+            InstrumentSimulator::Config config;
+            config.linkPath = dir.filePath(QStringLiteral("tty%1").arg(serial));
+            sims.push_back(std::make_unique<InstrumentSimulator>(config));
+            if (!sims.back()->start())
+                return false;
+            sims.back()->setRegister(SerialNumberCode, serial);
+            sims.back()->setObjectTemperature(Object + serial % 1000);
+            ports.append(config.linkPath);
+        }
+        return true;
+    }
+};
+
 bool waitFor(const std::function<bool()> &condition, int timeoutMs)
 {
     QElapsedTimer timer;
@@ -118,7 +155,11 @@ private slots:
     void triggeredCapture();
     void triggerThatNeverFires_data();
     void triggerThatNeverFires();
+    void noInstrument_data();
     void noInstrument();
+    void severalInstruments_data();
+    void severalInstruments();
+    void recordFilePerInstrument();
     void refusedBeforeAnyPort_data();
     void refusedBeforeAnyPort();
 };
@@ -179,17 +220,17 @@ void tst_TevranoLog::formats()
     double previous = -1;
     if (format == "csv") {
         QCOMPARE(lines.size(), rows + 2);
-        QCOMPARE(lines.first(), QByteArray("time,elapsed_s,object,ambient,unit,marker"));
+        QCOMPARE(lines.first(), QByteArray("time,elapsed_s,object,ambient,unit,marker,instrument"));
         for (int i = 1; i <= rows; ++i) {
             const QList<QByteArray> fields = lines[i].split(',');
-            QCOMPARE(fields.size(), 6);
+            QCOMPARE(fields.size(), 7);
             QVERIFY2(iso.match(QString::fromLatin1(fields[0])).hasMatch(), fields[0]);
             QVERIFY(QRegularExpression(QStringLiteral(R"(^\d+\.\d{3}$)"))
                             .match(QString::fromLatin1(fields[1]))
                             .hasMatch());
             QVERIFY(fields[1].toDouble() > previous);
             previous = fields[1].toDouble();
-            QCOMPARE(fields.mid(2), QList<QByteArray>({"25.0", "23.5", "°C", ""}));
+            QCOMPARE(fields.mid(2), QList<QByteArray>({"25.0", "23.5", "°C", "", SimSerial}));
         }
     } else {
         QCOMPARE(lines.size(), rows + 1);
@@ -201,6 +242,7 @@ void tst_TevranoLog::formats()
             QCOMPARE(row.value("object").toDouble(), Object);
             QCOMPARE(row.value("ambient").toDouble(), Ambient);
             QCOMPARE(row.value("unit").toString(), QStringLiteral("°C"));
+            QCOMPARE(row.value("instrument").toString(), QString::fromLatin1(SimSerial));
         }
     }
 }
@@ -267,19 +309,12 @@ void tst_TevranoLog::unplugGivesGapsThenValues()
     const auto objects = [&] {
         return jsonlObjects(readFile(path));
     };
-    const auto trailingGaps = [&] {
-        const QVector<double> o = objects();
-        int gaps = 0;
-        while (gaps < o.size() && std::isnan(o[o.size() - 1 - gaps]))
-            ++gaps;
-        return gaps;
-    };
     QVERIFY(waitFor([&] { return objects().size() >= 5; }, 30000));
 
     sim.unplug();
-    QVERIFY(waitFor([&] { return trailingGaps() >= 10; }, 30000));
+    QVERIFY(waitFor([&] { return trailingGaps(objects()) >= 10; }, 30000));
     QVERIFY(sim.replug());
-    QVERIFY(waitFor([&] { return objects().size() > 0 && trailingGaps() == 0; }, 30000));
+    QVERIFY(waitFor([&] { return objects().size() > 0 && trailingGaps(objects()) == 0; }, 30000));
     process.terminate();
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitCode(), 0);
@@ -377,6 +412,24 @@ void tst_TevranoLog::appendAddsRowsUnderOneHeader()
                                   arguments + QStringList{"--format", "csv", "--output", jsonl});
     QCOMPARE(refused.exitCode, 3);
     QCOMPARE(readFile(jsonl), earlier);
+
+    // A file from before the instrument field keeps its layout, but cannot tell several
+    // instruments apart.
+    const QString old = dir.filePath(QStringLiteral("old.csv"));
+    const QByteArray oldRows = "time,elapsed_s,object,ambient,unit,marker\n"
+                               "2026-01-05T14:07:09.123+01:00,0.000,25.0,23.5,°C,\n";
+    QFile oldFile(old);
+    QVERIFY(oldFile.open(QIODevice::WriteOnly) && oldFile.write(oldRows) == oldRows.size());
+    oldFile.close();
+    QCOMPARE(runLogger({sim.devicePath()}, arguments + QStringList{"--all", "--output", old})
+                     .exitCode,
+             3);
+    QCOMPARE(readFile(old), oldRows);
+    QCOMPARE(runLogger({sim.devicePath()}, arguments + QStringList{"--output", old}).exitCode, 0);
+    const QList<QByteArray> lines = readFile(old).trimmed().split('\n');
+    QCOMPARE(lines.size(), 2 + 5);
+    for (const QByteArray &line : lines.mid(1))
+        QCOMPARE(line.split(',').size(), 6);
 }
 
 void tst_TevranoLog::triggeredCapture()
@@ -408,12 +461,12 @@ void tst_TevranoLog::triggeredCapture()
     QCOMPARE(process.exitCode(), 0);
 
     const QList<QByteArray> lines = readFile(path).trimmed().split('\n');
-    QCOMPARE(lines.first(), QByteArray("time,elapsed_s,object,ambient,unit,marker"));
+    QCOMPARE(lines.first(), QByteArray("time,elapsed_s,object,ambient,unit,marker,instrument"));
     QVector<double> elapsed;
     QVector<double> object;
     for (const QByteArray &line : lines.mid(1)) {
         const QList<QByteArray> fields = line.split(',');
-        QCOMPARE(fields.size(), 6);
+        QCOMPARE(fields.size(), 7);
         QCOMPARE(fields[5], line == lines[1] ? QByteArray("trigger: above 40.0") : QByteArray());
         elapsed.append(fields[1].toDouble());
         object.append(fields[2].toDouble());
@@ -460,7 +513,8 @@ void tst_TevranoLog::triggerThatNeverFires()
     const Run run = runLogger({sim.devicePath()}, arguments);
     QCOMPARE(run.exitCode, 0);
     if (name.endsWith(QLatin1String(".csv"))) {
-        QCOMPARE(readFile(path), QByteArray("time,elapsed_s,object,ambient,unit,marker\n"));
+        QCOMPARE(readFile(path),
+                 QByteArray("time,elapsed_s,object,ambient,unit,marker,instrument\n"));
     } else if (name.endsWith(QLatin1String(".jsonl"))) {
         QCOMPARE(readFile(path), QByteArray());
     } else {
@@ -471,8 +525,16 @@ void tst_TevranoLog::triggerThatNeverFires()
     }
 }
 
+void tst_TevranoLog::noInstrument_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("the first instrument") << QStringList();
+    QTest::newRow("--all") << QStringList{"--all"};
+}
+
 void tst_TevranoLog::noInstrument()
 {
+    QFETCH(QStringList, arguments);
     InstrumentSimulator::Config config;
     InstrumentSimulator sim(config);
     QVERIFY(sim.start());
@@ -489,12 +551,150 @@ void tst_TevranoLog::noInstrument()
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier) == earlier.size());
     file.close();
-    const Run run = runLogger({sim.devicePath()}, {"--output", path});
+    const Run run = runLogger({sim.devicePath()}, arguments + QStringList{"--output", path});
     QCOMPARE(run.exitCode, 2);
     QCOMPARE(readFile(path), earlier);
     // One silent port, two rates, two framings: a few seconds of probing, then the verdict.
     QVERIFY(timer.elapsed() < 20000);
     QCOMPARE(run.err.count('\n'), 1);
+}
+
+void tst_TevranoLog::severalInstruments_data()
+{
+    QTest::addColumn<bool>("all");
+    QTest::newRow("--all") << true;
+    QTest::newRow("two --port") << false;
+}
+
+// Two instruments into one stream; one is unplugged for a while and rejoins.
+void tst_TevranoLog::severalInstruments()
+{
+    QFETCH(bool, all);
+    QTemporaryDir dir;
+    const QStringList serials{"1001", "1002"};
+    Simulators sims;
+    QVERIFY(sims.start(dir, {1001, 1002}));
+    // Searched first, a port answering garbage holds no one back.
+    InstrumentSimulator garbage({});
+    QVERIFY(garbage.start());
+    InstrumentSimulator::Faults faults;
+    faults.garbage = true;
+    garbage.setFaults(faults);
+    const QString path = dir.filePath(QStringLiteral("kiln.jsonl"));
+    QStringList arguments{"--interval", "100", "--format", "jsonl", "--output", path};
+    if (all)
+        arguments << "--all";
+    else
+        arguments << "--port" << sims.ports[0] << "--port" << sims.ports[1];
+    QProcess process;
+    startLogger(process,
+                all ? QStringList{garbage.devicePath()} + sims.ports : QStringList(),
+                arguments);
+
+    // Each instrument's rows in order: object (NaN for gaps), time, marker.
+    struct Rows
+    {
+        QVector<double> objects;
+        QVector<QDateTime> times;
+        QStringList markers;
+    };
+    const auto rowsOf = [&] {
+        QMap<QString, Rows> rows;
+        const QList<QByteArray> lines = readFile(path).split('\n');
+        for (const QByteArray &line : lines.mid(0, lines.size() - 1)) { // whole lines only
+            const QJsonObject row = QJsonDocument::fromJson(line).object();
+            // The instrument is always the last key.
+            if (!line.contains(",\"instrument\":\"") || !line.endsWith("\"}"))
+                return QMap<QString, Rows>();
+            Rows &of = rows[row.value("instrument").toString()];
+            const QJsonValue object = row.value("object");
+            of.objects.append(object.isDouble() ? object.toDouble() : std::nan(""));
+            of.times.append(QDateTime::fromString(row.value("time").toString(), Qt::ISODateWithMs));
+            of.markers.append(row.value("marker").toString());
+        }
+        return rows;
+    };
+    QVERIFY(waitFor(
+            [&] {
+                const QMap<QString, Rows> rows = rowsOf();
+                return rows.keys() == serials && rows[serials[0]].objects.size() >= 5
+                       && rows[serials[1]].objects.size() >= 5;
+            },
+            30000));
+    sims.sims[0]->unplug();
+    QVERIFY(waitFor([&] { return trailingGaps(rowsOf()[serials[0]].objects) >= 10; }, 30000));
+    QVERIFY(sims.sims[0]->replug());
+    QVERIFY(waitFor(
+            [&] {
+                const QVector<double> o = rowsOf()[serials[0]].objects;
+                return !o.isEmpty() && trailingGaps(o) == 0;
+            },
+            30000));
+    // And the other goes on after the return.
+    const int stayedBefore = rowsOf()[serials[1]].objects.size();
+    QVERIFY(waitFor([&] { return rowsOf()[serials[1]].objects.size() >= stayedBefore + 5; },
+                    30000));
+    process.terminate();
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 0);
+
+    const QMap<QString, Rows> rows = rowsOf();
+    QCOMPARE(rows.keys(), serials);
+    for (const Rows &of : rows) {
+        QVERIFY(std::is_sorted(of.times.cbegin(), of.times.cend()));
+        QVERIFY(of.times.first().isValid());
+    }
+    // The other's rows stay whole while one is away.
+    const Rows &stayed = rows[serials[1]];
+    QVERIFY(std::all_of(stayed.objects.cbegin(), stayed.objects.cend(), [](double v) {
+        return v == Object + 2;
+    }));
+    QCOMPARE(stayed.markers.join(QString()), QString());
+    // The unplugged one's: values, gaps while away, values again; its loss marked on its rows.
+    const Rows &away = rows[serials[0]];
+    const auto isGap = [](double v) {
+        return std::isnan(v);
+    };
+    const int firstGap = int(std::find_if(away.objects.cbegin(), away.objects.cend(), isGap)
+                             - away.objects.cbegin());
+    const int back
+            = int(std::find_if_not(away.objects.cbegin() + firstGap, away.objects.cend(), isGap)
+                  - away.objects.cbegin());
+    QVERIFY(firstGap >= 5);
+    QVERIFY(back >= firstGap + 10 && back < away.objects.size());
+    QVERIFY(away.markers.contains(QStringLiteral("instrument lost")));
+    QVERIFY(away.markers.contains(QStringLiteral("instrument back")));
+    // The other sampled all the while, without a hole.
+    QVERIFY(stayed.times.first() < away.times[firstGap] && stayed.times.last() > away.times[back]);
+    for (int i = 1; i < stayed.times.size(); ++i)
+        QVERIFY(stayed.times[i - 1].msecsTo(stayed.times[i]) < 2000);
+}
+
+void tst_TevranoLog::recordFilePerInstrument()
+{
+    QTemporaryDir dir;
+    Simulators sims;
+    QVERIFY(sims.start(dir, {1001, 1002}));
+    const Run run = runLogger(sims.ports,
+                              {"--all",
+                               "--interval",
+                               "100",
+                               "--duration",
+                               "5",
+                               "--output",
+                               dir.filePath(QStringLiteral("kiln-{instrument}.txt"))});
+    QCOMPARE(run.exitCode, 0);
+    const QStringList names = QDir(dir.path()).entryList({QStringLiteral("kiln-*")}, QDir::Files);
+    QCOMPARE(names, QStringList({"kiln-1001.txt", "kiln-1002.txt"}));
+    for (int i = 0; i < 2; ++i) {
+        RecordImport imported;
+        QVERIFY(loadRecordFile(dir.filePath(names[i]), imported));
+        QVERIFY(imported.dataCount >= 5);
+        const double object = Object + 1 + i;
+        QVERIFY(std::all_of(imported.series.temperatures.cbegin(),
+                            imported.series.temperatures.cend(),
+                            [object](double v) { return v == object; }));
+    }
 }
 
 void tst_TevranoLog::refusedBeforeAnyPort_data()
@@ -510,6 +710,10 @@ void tst_TevranoLog::refusedBeforeAnyPort_data()
     QTest::newRow("output in a missing folder")
             << QStringList{"--output", "<dir>/missing/log.csv"} << 3;
     QTest::newRow("output is a folder") << QStringList{"--output", "<dir>"} << 3;
+    QTest::newRow("several instruments into one record file")
+            << QStringList{"--all", "--output", "<dir>/kiln.txt"} << 1;
+    QTest::newRow("two ports, record to standard output")
+            << QStringList{"--port", "<dir>/a", "--port", "<dir>/b", "--format", "record"} << 1;
 }
 
 void tst_TevranoLog::refusedBeforeAnyPort()
@@ -526,6 +730,7 @@ void tst_TevranoLog::refusedBeforeAnyPort()
     if (exitCode == 1)
         QVERIFY(run.err.contains("Usage: tevrano-log"));
     QCOMPARE(sim.receivedFrames().size(), 0);
+    QVERIFY(QDir(dir.path()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_TevranoLog)

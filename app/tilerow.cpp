@@ -1,0 +1,134 @@
+#include "tilerow.h"
+
+#include "instrumentstate.h"
+#include "tempareaitem.h"
+#include "temperatureunit.h"
+#include "thresholdlines.h"
+
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+const QColor RealtimeColour(255, 128, 0);
+
+} // namespace
+
+TileRow::TileRow(Instrument *instrument, QWidget *parent)
+    : QWidget(parent)
+    , m_instrument(instrument)
+    , m_realtime(new TempAreaItem(this))
+    , m_maximum(new TempAreaItem(this))
+    , m_minimum(new TempAreaItem(this))
+    , m_ambient(new TempAreaItem(this))
+{
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    for (TempAreaItem *tile : {m_realtime, m_ambient, m_maximum, m_minimum})
+        column->addWidget(tile, 1);
+
+    // Only the running extremes can be switched off.
+    m_maximum->setCheckEnabled(true);
+    m_minimum->setCheckEnabled(true);
+    m_realtime->setCheckEnabled(false);
+    m_ambient->setCheckEnabled(false);
+    m_realtime->setTextColor(RealtimeColour);
+    m_maximum->setTextColor(Qt::black);
+    m_minimum->setTextColor(Qt::black);
+    m_ambient->setTextColor(Qt::gray);
+    clearTiles();
+
+    connect(instrument, &Instrument::objectTemperature, this, &TileRow::showObjectTemperature);
+    connect(instrument, &Instrument::ambientTemperature, this, &TileRow::showAmbientTemperature);
+    connect(instrument, &Instrument::alarmChanged, this, &TileRow::showAlarm);
+    connect(instrument, &Instrument::unitChanged, this, &TileRow::showUnit);
+    connect(instrument, &Instrument::connectionStateChanged, this, &TileRow::showConnectionState);
+    connect(instrument, &Instrument::opened, this, [this] {
+        QTimer::singleShot(500, this, [this] {
+            for (TempAreaItem *tile : {m_realtime, m_maximum, m_minimum, m_ambient})
+                tile->fitFont();
+        });
+    });
+    retranslate();
+}
+
+void TileRow::retranslate()
+{
+    m_realtime->setCaption(tr("实时值"));
+    m_maximum->setCaption(tr("最大值"));
+    m_minimum->setCaption(tr("最小值"));
+    m_ambient->setCaption(tr("环温"));
+}
+
+void TileRow::clearTiles()
+{
+    const int unit = m_instrument ? m_instrument->unit() : 2;
+    for (TempAreaItem *tile : {m_realtime, m_maximum, m_minimum, m_ambient})
+        tile->UpdateTemp(0, unit, Qt::black, false);
+}
+
+void TileRow::showConnectionState()
+{
+    // No reading is shown as if it were live.
+    if (!showsLiveReadings(m_instrument))
+        clearTiles();
+}
+
+void TileRow::showObjectTemperature(double value, int unit)
+{
+    const bool fahrenheit = unit == 1;
+    float &maximum = fahrenheit ? m_maxFahrenheit : m_maxCelsius;
+    float &minimum = fahrenheit ? m_minFahrenheit : m_minCelsius;
+    const auto reading = float(value);
+    maximum = qMax(maximum, reading);
+    minimum = qMin(minimum, reading);
+    m_realtime->UpdateTemp(reading, unit, m_realtime->shownColor(), m_realtime->displayEnabled);
+    m_maximum->UpdateTemp(maximum, unit, Qt::black, m_maximum->displayEnabled);
+    m_minimum->UpdateTemp(minimum, unit, Qt::black, m_minimum->displayEnabled);
+    // A tile switched off starts its extreme afresh from the next reading.
+    if (!m_maximum->displayEnabled)
+        maximum = -1000.0f;
+    if (!m_minimum->displayEnabled)
+        minimum = 10000.0f;
+}
+
+void TileRow::showAmbientTemperature(double value, int unit)
+{
+    m_ambient->UpdateTemp(float(value), unit, Qt::gray, m_ambient->displayEnabled);
+}
+
+void TileRow::showAlarm(AlarmState state)
+{
+    m_realtime->setHighlight(state == AlarmState::None   ? QColor()
+                             : state == AlarmState::High ? ThresholdLines::HighColor
+                                                         : ThresholdLines::LowColor);
+}
+
+void TileRow::showUnit(int unit, int previous)
+{
+    // The extremes go on in the new unit; the marks of an extreme not yet seen stay marks.
+    const auto convert = [&](float value) {
+        return value <= -1000.0f || value >= 10000.0f
+                       ? value
+                       : float(TemperatureUnit::convert(value, previous, unit));
+    };
+    const bool fahrenheit = unit == 1;
+    float &maximum = fahrenheit ? m_maxFahrenheit : m_maxCelsius;
+    float &minimum = fahrenheit ? m_minFahrenheit : m_minCelsius;
+    maximum = convert(fahrenheit ? m_maxCelsius : m_maxFahrenheit);
+    minimum = convert(fahrenheit ? m_minCelsius : m_minFahrenheit);
+    if (!showsLiveReadings(m_instrument))
+        return;
+    const Instrument::Reading latest = m_instrument->latest();
+    if (!std::isnan(latest.object)) {
+        m_realtime->UpdateTemp(
+                float(latest.object), unit, m_realtime->shownColor(), m_realtime->displayEnabled);
+        m_maximum->UpdateTemp(maximum, unit, Qt::black, m_maximum->displayEnabled);
+        m_minimum->UpdateTemp(minimum, unit, Qt::black, m_minimum->displayEnabled);
+    }
+    if (!std::isnan(latest.ambient))
+        m_ambient->UpdateTemp(float(latest.ambient), unit, Qt::gray, m_ambient->displayEnabled);
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "instrument.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class TempAreaItem;
+
+// The four tiles of one instrument: its reading (in its alarm colours), running maximum and
+// minimum, and ambient temperature; all show "---" while no reading is live.
+class TileRow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TileRow(Instrument *instrument, QWidget *parent = nullptr);
+
+    Instrument *instrument() const { return m_instrument; }
+    // Sets the captions again in the language in use.
+    void retranslate();
+
+    TempAreaItem *realtime() const { return m_realtime; }
+    TempAreaItem *maximum() const { return m_maximum; }
+    TempAreaItem *minimum() const { return m_minimum; }
+    TempAreaItem *ambient() const { return m_ambient; }
+    // The running maximum in `unit` (1 Fahrenheit, 2 Celsius); the mark -1000 while none has
+    // been seen since its tile was last switched off.
+    float highest(int unit) const { return unit == 1 ? m_maxFahrenheit : m_maxCelsius; }
+
+private:
+    void showObjectTemperature(double value, int unit);
+    void showAmbientTemperature(double value, int unit);
+    void showAlarm(AlarmState state);
+    void showUnit(int unit, int previous);
+    void showConnectionState();
+    void clearTiles();
+
+    QPointer<Instrument> m_instrument;
+    TempAreaItem *m_realtime = nullptr;
+    TempAreaItem *m_maximum = nullptr;
+    TempAreaItem *m_minimum = nullptr;
+    TempAreaItem *m_ambient = nullptr;
+    float m_maxCelsius = -100.0f;
+    float m_minCelsius = 10000.0f;
+    float m_maxFahrenheit = -1000.0f;
+    float m_minFahrenheit = 10000.0f;
+};
