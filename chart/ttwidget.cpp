@@ -4,6 +4,7 @@
 #include "chartprompter.h"
 #include "chartresources.h"
 #include "chartsettings.h"
+#include "instrumentset.h"
 #include "markerlayer.h"
 #include "navbutton.h"
 #include "qtcompat.h"
@@ -259,6 +260,26 @@ RecordingSession *ttwidget::attach(Instrument *instrument, const QString &serial
     attached->attach(instrument);
     labelChanged(serial);
     return attached;
+}
+
+void ttwidget::followInstruments(InstrumentSet *set)
+{
+    setNameProvider([set](const QString &serial) { return set->displayName(serial); });
+    connect(set,
+            &InstrumentSet::instrumentAdded,
+            this,
+            [this](const QString &serial, Instrument *instrument) { attach(instrument, serial); });
+    connect(set, &InstrumentSet::labelChanged, this, &ttwidget::labelChanged);
+    // Its Instrument goes on under another serial number: the session keeps what it has, as
+    // an instrument lost does, and takes no readings of the other.
+    connect(set, &InstrumentSet::instrumentRemoved, this, [this](const QString &serial) {
+        if (RecordingSession *removed = m_group.session(serial)) {
+            removed->attach(nullptr);
+            removed->setConnectionState(Instrument::ConnectionState::Lost);
+        }
+    });
+    for (const QString &serial : set->serialNumbers())
+        attach(set->instrument(serial), serial);
 }
 
 void ttwidget::setNameProvider(NameProvider names)

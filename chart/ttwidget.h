@@ -15,6 +15,7 @@
 #include <vector>
 
 class AmbreleScale;
+class InstrumentSet;
 class NavButton;
 class MarkerLayer;
 class QCPAxis;
@@ -56,6 +57,10 @@ public:
     // The session of the instrument `serial`, fed by `instrument` from now on. The first session
     // is taken over by the first serial attached, so one instrument keeps the chart as it was.
     RecordingSession *attach(Instrument *instrument, const QString &serial);
+    // Every instrument `set` adds gets a session (attach()), named by its display name; a
+    // recording covers all. One lost keeps its session and its gaps and goes on in it once the
+    // set has it back by its serial number. Not owned; must outlive the chart's use of it.
+    void followInstruments(InstrumentSet *set);
     // The serial itself by default.
     void setNameProvider(NameProvider names);
     // The label of `serial` changed: the legend and readout follow.

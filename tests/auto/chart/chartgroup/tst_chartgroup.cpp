@@ -60,6 +60,7 @@ private slots:
     void cleanup();
 
     void curvesReadoutAndStatisticsNameEachInstrument();
+    void instrumentsAttachByTheirSerialAndLabelsFollow();
     void saveWritesAFileEachOrOneCsv_data();
     void saveWritesAFileEachOrOneCsv();
     void importOfTwoFilesShowsTwoCurves();
@@ -128,6 +129,25 @@ void tst_ChartGroup::curvesReadoutAndStatisticsNameEachInstrument()
     QVERIFY2(strip[0].startsWith("Zone 1:") && strip[0].contains("最大 22.0"),
              qPrintable(strip[0]));
     QVERIFY2(strip[1].startsWith("B2:") && strip[1].contains("最大 32.0"), qPrintable(strip[1]));
+}
+
+void tst_ChartGroup::instrumentsAttachByTheirSerialAndLabelsFollow()
+{
+    ttwidget &chart = m_f->chart;
+    RecordingSession *first = &chart.session();
+    QMap<QString, QString> labels;
+    chart.setNameProvider([&labels](const QString &serial) { return labels.value(serial); });
+    Instrument one;
+    Instrument two;
+    QCOMPARE(chart.attach(&one, "A1"), first);
+    RecordingSession *second = chart.attach(&two, "B2");
+    QVERIFY(second != first && second == chart.group().session("B2"));
+    QCOMPARE(chart.attach(&one, "A1"), first);
+    QCOMPARE(chart.group().serials(), QStringList({"A1", "B2"}));
+    QCOMPARE(objectCurveNames(chart), QStringList({"A1", "B2"}));
+    labels["B2"] = "Zone 2";
+    chart.labelChanged("B2");
+    QCOMPARE(objectCurveNames(chart), QStringList({"A1", "Zone 2"}));
 }
 
 void tst_ChartGroup::saveWritesAFileEachOrOneCsv_data()
