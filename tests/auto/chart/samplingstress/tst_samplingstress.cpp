@@ -15,6 +15,8 @@
 namespace {
 
 constexpr int kRunMs = 2500;
+// Rounds each stress loop runs at least, however slow a loaded machine makes them.
+constexpr int kMinRounds = 12;
 
 // Until no sample arrives for a while: the sampling thread has taken the stop.
 bool waitUntilFrozen(const ttwidget &chart)
@@ -71,7 +73,7 @@ void tst_SamplingStress::samplingWhileRefreshing()
     clock.start();
     double reading = 0.0;
     int snapshots = 0;
-    while (clock.elapsed() < kRunMs) {
+    while (clock.elapsed() < kRunMs || snapshots < kMinRounds) {
         // Rising readings: the series must never go backwards.
         reading += 0.25;
         feedReading(chart, reading, -reading);
@@ -89,7 +91,6 @@ void tst_SamplingStress::samplingWhileRefreshing()
     const RecordSeries series = chart.samples().snapshot();
     const int count = series.durations.size();
     QVERIFY2(count > 50, qPrintable(QStringLiteral("only %1 samples").arg(count)));
-    QVERIFY(snapshots > 10);
     // What the chart draws from holds every sample, in order; the graphs get only the view.
     const ChartSeries &shown = chart.shownSeries();
     QCOMPARE(shown.size(), count);
@@ -124,7 +125,7 @@ void tst_SamplingStress::restartsWhileSampling()
     QElapsedTimer clock;
     clock.start();
     int restarts = 0;
-    while (clock.elapsed() < kRunMs) {
+    while (clock.elapsed() < kRunMs || restarts < kMinRounds) {
         chart.on_pushButton_startstop_clicked();
         for (int i = 0; i < 5; ++i) {
             feedReading(chart, i);
@@ -144,7 +145,6 @@ void tst_SamplingStress::restartsWhileSampling()
     chart.refreshView();
     QCOMPARE(chart.temperatureGraph()->data()->size(), chart.samples().size());
     QVERIFY(chart.samples().size() <= 1000);
-    QVERIFY(restarts > 10);
 }
 
 QTEST_MAIN(tst_SamplingStress)
