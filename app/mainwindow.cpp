@@ -230,8 +230,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     // Recordings are journalled beside the settings; one left by an earlier run is offered back.
     if (!appSettings().settingsDir().isEmpty()) {
-        ui.widget_tt->setJournalPath(
-                QDir(appSettings().settingsDir()).filePath(QStringLiteral("recording.journal")));
+        ui.widget_tt->setJournalFolder(appSettings().settingsDir());
         connect(ui.widget_tt->journal(), &RecordJournal::failed, this, [this] {
             ui.statusBar->showMessage(tr("记录日志无法写入，记录只保存在内存中"), JournalNoteMs);
         });
@@ -608,12 +607,15 @@ void MainWindow::stopRecording()
 void MainWindow::offerJournalRecovery()
 {
     RecordJournal *journal = ui.widget_tt->journal();
-    // Unattended, nobody answers: the recording about to start moves the journal aside.
-    if (m_recordOnConnect || !QFileInfo::exists(journal->path()))
+    // A recording of several instruments left a journal each instead of the one.
+    const bool alone = QFileInfo::exists(journal->path());
+    // Unattended, nobody answers: the recording about to start moves the journals aside.
+    if (m_recordOnConnect
+        || (!alone && findGroupJournals(QFileInfo(journal->path()).path()).isEmpty()))
         return;
     // A FIFO, a device or a folder in its place holds no recording: never opened, and moved
     // aside by the next recording.
-    if (!QFileInfo(journal->path()).isFile()) {
+    if (alone && !QFileInfo(journal->path()).isFile()) {
         ui.statusBar->showMessage(
                 tr("记录日志%1不是普通文件，已忽略").arg(QDir::toNativeSeparators(journal->path())),
                 JournalNoteMs);
@@ -625,6 +627,9 @@ void MainWindow::offerJournalRecovery()
                             tr("上次的记录没有保存就中断了。要恢复它吗？"),
                             {{QMessageBox::Yes, tr("是")}, {QMessageBox::No, tr("否")}});
     if (answer == QMessageBox::Yes && ui.widget_tt->restoreJournal())
+        return;
+    // The other instruments' journals are moved aside as their next recording opens them.
+    if (!alone)
         return;
     m_recoveryMovePending = true;
     journal->moveAside();
@@ -681,10 +686,11 @@ void MainWindow::ClickImportData()
 {
     if (refuseWhileRecording())
         return;
-    const QString path = Messages::openFileName(
+    // Several files open into one chart, a curve each.
+    const QStringList paths = Messages::openFileNames(
             tr("选择文件"), tr("文件(*.txt*)") + QStringLiteral(";;") + tr("所有文件(*)"));
-    if (!path.isEmpty())
-        ui.widget_tt->loadRecord(path);
+    if (!paths.isEmpty())
+        ui.widget_tt->loadRecords(paths);
 }
 
 void MainWindow::ClickChartSettings()

@@ -60,16 +60,30 @@ void setDialogRunner(DialogRunner runner)
     dialogRunner() = std::move(runner);
 }
 
+namespace {
+
+QStringList chooseExisting(const QString &title, const QString &filter, QFileDialog::FileMode mode)
+{
+    if (fileChooser()) {
+        const QString chosen = fileChooser()(FileAccess::Open, title, filter);
+        return chosen.isEmpty() ? QStringList() : QStringList{chosen};
+    }
+    QFileDialog dialog(nullptr, title, QStringLiteral("."), filter);
+    dialog.setFileMode(mode);
+    dialog.setViewMode(QFileDialog::Detail);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+}
+
+} // namespace
+
 QString openFileName(const QString &title, const QString &filter)
 {
-    if (fileChooser())
-        return fileChooser()(FileAccess::Open, title, filter);
-    QFileDialog dialog(nullptr, title, QStringLiteral("."), filter);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setViewMode(QFileDialog::Detail);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    return dialog.selectedFiles().constFirst();
+    return chooseExisting(title, filter, QFileDialog::ExistingFile).value(0);
+}
+
+QStringList openFileNames(const QString &title, const QString &filter)
+{
+    return chooseExisting(title, filter, QFileDialog::ExistingFiles);
 }
 
 QString saveFileName(QWidget *parent, const QString &title, const QString &filter)

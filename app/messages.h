@@ -37,6 +37,8 @@ enum class FileAccess { Open, Save };
 using FileChooser
         = std::function<QString(FileAccess access, const QString &title, const QString &filter)>;
 QString openFileName(const QString &title, const QString &filter);
+// Several existing files at once; a test's chooser answers one.
+QStringList openFileNames(const QString &title, const QString &filter);
 QString saveFileName(QWidget *parent, const QString &title, const QString &filter);
 void setFileChooser(FileChooser chooser);
 

@@ -4,6 +4,7 @@
 #include "chartprompter.h"
 #include "chartresources.h"
 #include "chartsettings.h"
+#include "instrumentset.h"
 #include "markerlayer.h"
 #include "navbutton.h"
 #include "qtcompat.h"
@@ -11,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -47,6 +49,17 @@ constexpr int kTrendRedrawMs = 250;
 constexpr int kStatisticsMs = 250;
 constexpr double kImageScale = 2.0;
 const QString kDash = QStringLiteral("—");
+// The object curve of each instrument, in the order attached; the first is the orange a single
+// instrument always had.
+const QColor kCurveColours[] = {QColor(255, 128, 0),
+                                QColor(31, 119, 180),
+                                QColor(44, 160, 44),
+                                QColor(214, 39, 40),
+                                QColor(148, 103, 189),
+                                QColor(140, 86, 75),
+                                QColor(227, 119, 194),
+                                QColor(23, 190, 207)};
+const QColor kAmbientColour(156, 156, 156);
 
 NavButton *addStripButton(QWidget *strip, const QString &name)
 {
@@ -87,20 +100,28 @@ void fitAxis(QCPAxis *axis, double low, double high)
 ttwidget::ttwidget(QWidget *parent)
     : QWidget(parent)
     , m_files(
-              m_session,
+              m_group,
               this,
               [this](RecordImport imported) { applyImport(std::move(imported)); },
-              [this](const QString &path) { return drawImage(path); })
+              [this] { showGroup(); },
+              [this](const QString &path) { return drawImage(path); },
+              [this](const QString &serial) { return label(serial); })
 {
     initChartResources();
     buildForm();
 
     setupPlot();
+    connect(&m_group,
+            &RecordingGroup::sessionAdded,
+            this,
+            [this](const QString &, RecordingSession *added) { addCurves(added); });
+    RecordingSession *first = m_group.add(QString());
     setupInteractions();
     applyChartSettings();
 
-    connect(&m_session, &RecordingSession::finished, this, &ttwidget::recordingFinished);
-    connect(&m_session, &RecordingSession::markerAdded, this, [this](const Marker &marker) {
+    connect(&m_group, &RecordingGroup::finished, this, &ttwidget::recordingFinished);
+    // Every session holds the user's markers; the first one's are shown.
+    connect(first, &RecordingSession::markerAdded, this, [this](const Marker &marker) {
         m_markerLayer->add(marker);
     });
 
@@ -195,20 +216,118 @@ void ttwidget::setupPlot()
             this,
             &ttwidget::xAxisRangeChanged);
 
-    const std::pair<ChartSeries::Curve, QColor> curves[]
-            = {{ChartSeries::Object, QColor(255, 128, 0)},
-               {ChartSeries::Ambient, QColor(156, 156, 156)}};
-    for (const auto &[curve, colour] : curves) {
+    m_plot->xAxis->setRange(0, 30);
+}
+
+void ttwidget::addCurves(RecordingSession *session)
+{
+    const int source = int(m_drawn.size());
+    m_drawn.push_back({session, {}, 0, 0});
+    for (const ChartSeries::Curve curve : {ChartSeries::Object, ChartSeries::Ambient}) {
         auto *graph = new EnvelopeGraph(m_plot->xAxis, m_plot->yAxis);
-        graph->setPen(QPen(colour, 2));
-        graph->setName(curveName(curve));
         // The graphs get at most four points a pixel column (see ChartSeries::view).
         graph->setAdaptiveSampling(false);
-        m_curves.push_back({curve, graph});
+        m_curves.push_back({curve, source, graph});
     }
+    // A session added while recording or importing is drawn from its first sample on.
+    session->setUnit(unit());
+    styleCurves();
     setAmbientVisible(m_ambientVisible);
+    ++m_revision;
+}
 
-    m_plot->xAxis->setRange(0, 30);
+void ttwidget::styleCurves()
+{
+    const bool several = m_drawn.size() > 1;
+    for (const CurveGraph &shown : m_curves) {
+        const QColor colour = kCurveColours[size_t(shown.source) % std::size(kCurveColours)];
+        if (shown.curve == ChartSeries::Object)
+            shown.graph->setPen(QPen(colour, 2));
+        else if (several)
+            shown.graph->setPen(QPen(colour.lighter(140), 1.5, Qt::DashLine));
+        else
+            shown.graph->setPen(QPen(kAmbientColour, 2));
+        shown.graph->setName(curveName(shown.curve, shown.source));
+    }
+}
+
+RecordingSession *ttwidget::attach(Instrument *instrument, const QString &serial)
+{
+    const QString first = m_group.serials().constFirst();
+    if (first.isEmpty() && !m_group.session(serial))
+        m_group.rename(first, serial);
+    RecordingSession *attached = m_group.add(serial);
+    attached->attach(instrument);
+    labelChanged(serial);
+    return attached;
+}
+
+void ttwidget::followInstruments(InstrumentSet *set)
+{
+    setNameProvider([set](const QString &serial) { return set->displayName(serial); });
+    connect(set,
+            &InstrumentSet::instrumentAdded,
+            this,
+            [this](const QString &serial, Instrument *instrument) { attach(instrument, serial); });
+    connect(set, &InstrumentSet::labelChanged, this, &ttwidget::labelChanged);
+    // Its Instrument goes on under another serial number: the session keeps what it has, as
+    // an instrument lost does, and takes no readings of the other.
+    connect(set, &InstrumentSet::instrumentRemoved, this, [this](const QString &serial) {
+        if (RecordingSession *removed = m_group.session(serial)) {
+            removed->attach(nullptr);
+            removed->setConnectionState(Instrument::ConnectionState::Lost);
+        }
+    });
+    for (const QString &serial : set->serialNumbers())
+        attach(set->instrument(serial), serial);
+}
+
+void ttwidget::setNameProvider(NameProvider names)
+{
+    m_names = std::move(names);
+    styleCurves();
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void ttwidget::labelChanged(const QString &)
+{
+    styleCurves();
+    updateStatistics();
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+QString ttwidget::label(const QString &serial) const
+{
+    const QString name = m_names ? m_names(serial) : QString();
+    return name.isEmpty() ? serial : name;
+}
+
+bool ttwidget::isRecording() const
+{
+    return std::any_of(m_drawn.begin(), m_drawn.end(), [](const Drawn &drawn) {
+        return drawn.session->isRecording();
+    });
+}
+
+std::optional<qint64> ttwidget::startMsecs() const
+{
+    // Sessions recorded together share their start; imported files were moved onto the earliest.
+    std::optional<qint64> earliest;
+    for (const Drawn &drawn : m_drawn) {
+        const std::optional<qint64> start = drawn.session->startMsecs();
+        if (start && (!earliest || *start < *earliest))
+            earliest = start;
+    }
+    return earliest;
+}
+
+void ttwidget::setJournalFolder(const QString &folder)
+{
+    m_group.setJournalFolder(folder);
+    session().setJournalPath(folder.isEmpty() ? QString()
+                                              : groupJournalPath(folder,
+                                                                 m_group.serials().constFirst(),
+                                                                 m_group.count() == 1));
 }
 
 void ttwidget::setupInteractions()
@@ -241,7 +360,8 @@ void ttwidget::setupInteractions()
     m_markerLayer = new MarkerLayer(m_plot);
     // Texts edited in the marker list go into the files the session writes.
     connect(m_markerLayer, &MarkerLayer::changed, this, [this] {
-        m_session.setMarkers(m_markerLayer->markers());
+        for (const Drawn &drawn : m_drawn)
+            drawn.session->setMarkers(m_markerLayer->markers());
     });
     m_readoutLine = new QCPItemStraightLine(m_plot);
     m_readoutLine->setLayer(QStringLiteral("readout"));
@@ -367,17 +487,26 @@ void ttwidget::setSelection(std::optional<QCPRange> span)
 
 void ttwidget::showReadout(const QPointF &pos)
 {
-    const ChartSeries &series = shownSeries();
     const double key = m_plot->xAxis->pixelToCoord(pos.x());
-    const int i = series.nearest(key);
-    const bool over = m_plot->axisRect()->rect().contains(pos.toPoint()) && i >= 0
-                      && key >= series.keys().constFirst() && key <= series.keys().constLast()
-                      && !std::isnan(series.values(ChartSeries::Object)[i]);
-    if (!over) {
+    // The sample of a series under the cursor, or -1 where the series has none.
+    const auto under = [](const ChartSeries *series, double at) {
+        const int i = series ? series->nearest(at) : -1;
+        return i >= 0 && at >= series->keys().constFirst() && at <= series->keys().constLast() ? i
+                                                                                               : -1;
+    };
+    // The line snaps to the sample of the first curve with a reading there.
+    std::optional<double> snapped;
+    for (int source = 0; source < int(m_drawn.size()) && !snapped; ++source) {
+        const ChartSeries *series = seriesOf(source);
+        const int i = under(series, key);
+        if (i >= 0 && !std::isnan(series->values(ChartSeries::Object)[i]))
+            snapped = series->keys()[i];
+    }
+    if (!m_plot->axisRect()->rect().contains(pos.toPoint()) || !snapped) {
         hideReadout();
         return;
     }
-    const double at = series.keys()[i];
+    const double at = *snapped;
     const std::optional<qint64> start
             = isTrendShown() ? std::optional<qint64>(m_trendStartMsecs) : startMsecs();
     QStringList lines;
@@ -387,13 +516,15 @@ void ttwidget::showReadout(const QPointF &pos)
         lines << tr("时刻 %1").arg(clock.toString(QStringLiteral("hh:mm:ss.zzz")));
     }
     lines << tr("经过 %1 秒").arg(at, 0, 'f', 2);
-    const auto value = [&](ChartSeries::Curve curve) {
-        const double v = series.values(curve)[i];
+    const auto value = [&](const CurveGraph &shown) {
+        const ChartSeries *series = seriesOf(shown.source);
+        const int i = under(series, at);
+        const double v = i < 0 ? std::nan("") : series->values(shown.curve)[i];
         return std::isnan(v) ? kDash : QString::number(v, 'f', 1);
     };
     for (const CurveGraph &shown : m_curves) {
-        if (shown.graph->visible())
-            lines << QStringLiteral("%1 %2").arg(shown.graph->name(), value(shown.curve));
+        if (shown.graph->visible() && seriesOf(shown.source))
+            lines << QStringLiteral("%1 %2").arg(shown.graph->name(), value(shown));
     }
     m_readoutLine->point1->setCoords(at, 0.0);
     m_readoutLine->point2->setCoords(at, 1.0);
@@ -440,9 +571,20 @@ void ttwidget::scheduleStatistics()
 void ttwidget::updateStatistics()
 {
     m_statisticsTimer->stop();
-    const ChartSeries &series = shownSeries();
     const QCPRange span = statisticsSpan();
-    m_statisticsLabel->setText(statisticsText(series.statistics(span.lower, span.upper)));
+    if (m_drawn.size() == 1 || isTrendShown()) {
+        m_statisticsLabel->setText(
+                statisticsText(shownSeries().statistics(span.lower, span.upper)));
+        return;
+    }
+    // A line per instrument, named as its curve.
+    QStringList lines;
+    for (size_t source = 0; source < m_drawn.size(); ++source) {
+        const SpanStatistics statistics = m_drawn[source].record.statistics(span.lower, span.upper);
+        lines << QStringLiteral("%1:  %2").arg(curveName(ChartSeries::Object, int(source)),
+                                               statisticsText(statistics));
+    }
+    m_statisticsLabel->setText(lines.join(QLatin1Char('\n')));
 }
 
 QString ttwidget::statisticsText(const SpanStatistics &statistics) const
@@ -479,33 +621,39 @@ void ttwidget::setUnit(int code)
     else if (code == 2)
         m_plot->yAxis->setLabel(tr("温度(℃)"));
     const int previous = unit();
-    m_session.setUnit(code);
+    for (const Drawn &drawn : m_drawn)
+        drawn.session->setUnit(code);
     if (code != previous)
         convertUnit(previous, code);
 }
 
 void ttwidget::setCacheSize(int n)
 {
-    samples().reset(n);
-    m_session.setSampleLimit(n);
-    m_session.setUnsaved(false);
+    for (const Drawn &drawn : m_drawn) {
+        drawn.session->samples().reset(n);
+        drawn.session->setUnsaved(false);
+    }
+    m_group.setSampleLimit(n);
 }
 
 void ttwidget::setRecordInterval(int ms)
 {
-    m_session.setInterval(ms);
+    m_group.setInterval(ms);
 }
 
 void ttwidget::setAmbientVisible(bool on)
 {
     m_ambientVisible = on;
-    EnvelopeGraph *graph = ambientGraph();
-    graph->setVisible(on);
-    // A hidden legend item would still hold its row.
-    if (on)
-        graph->addToLegend();
-    else
-        graph->removeFromLegend();
+    for (const CurveGraph &shown : m_curves) {
+        if (shown.curve != ChartSeries::Ambient)
+            continue;
+        shown.graph->setVisible(on);
+        // A hidden legend item would still hold its row.
+        if (on)
+            shown.graph->addToLegend();
+        else
+            shown.graph->removeFromLegend();
+    }
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -538,19 +686,43 @@ void ttwidget::setPaused(bool on)
 EnvelopeGraph *ttwidget::graphOf(ChartSeries::Curve curve) const
 {
     const auto found = std::find_if(m_curves.begin(), m_curves.end(), [curve](const CurveGraph &c) {
-        return c.curve == curve;
+        return c.curve == curve && c.source == 0;
     });
     return found == m_curves.end() ? nullptr : found->graph;
 }
 
-QString ttwidget::curveName(ChartSeries::Curve curve) const
+QString ttwidget::curveName(ChartSeries::Curve curve, int source) const
 {
-    return curve == ChartSeries::Object ? tr("实温") : tr("环温");
+    if (m_drawn.size() == 1)
+        return curve == ChartSeries::Object ? tr("实温") : tr("环温");
+    const QString name = label(m_group.serials().at(source));
+    return curve == ChartSeries::Object ? name : tr("%1 环温").arg(name);
+}
+
+const ChartSeries *ttwidget::seriesOf(int source) const
+{
+    if (isTrendShown())
+        return source == 0 ? &m_trend : nullptr;
+    return &m_drawn[size_t(source)].record;
+}
+
+std::optional<QCPRange> ttwidget::shownKeys() const
+{
+    std::optional<QCPRange> keys;
+    for (int source = 0; source < int(m_drawn.size()); ++source) {
+        const ChartSeries *series = seriesOf(source);
+        if (!series || series->isEmpty())
+            continue;
+        const QCPRange span(series->keys().constFirst(), series->keys().constLast());
+        keys = keys ? QCPRange(std::min(keys->lower, span.lower), std::max(keys->upper, span.upper))
+                    : span;
+    }
+    return keys;
 }
 
 void ttwidget::stopAndClose()
 {
-    m_session.stop();
+    m_group.stop();
     close();
 }
 
@@ -561,7 +733,7 @@ void ttwidget::addMarker(const QString &text)
     const Marker marker{isRecording() ? std::max(0.0, samples().lastDuration())
                                       : m_plot->xAxis->range().center(),
                         text};
-    m_session.addMarker(marker);
+    m_group.addMarker(marker);
 }
 
 void ttwidget::UpdateTemp(double v)
@@ -604,7 +776,7 @@ bool ttwidget::isTrendShown() const
 
 const ChartSeries &ttwidget::shownSeries() const
 {
-    return isTrendShown() ? m_trend : m_record;
+    return *seriesOf(0);
 }
 
 void ttwidget::appendTrend(double object)
@@ -640,10 +812,12 @@ void ttwidget::showSource(bool trend)
 void ttwidget::on_pushButton_startstop_clicked()
 {
     if (isRecording()) {
-        m_session.stop();
+        m_group.stop();
+        // A recording of its own, started on the session alone.
+        session().stop();
         return;
     }
-    m_session.setTrigger(std::nullopt);
+    m_group.setTrigger(std::nullopt);
     startRecording();
 }
 
@@ -659,14 +833,14 @@ void ttwidget::startTriggeredRecording(const Trigger &trigger)
 {
     if (isRecording())
         return;
-    m_session.setTrigger(trigger);
+    m_group.setTrigger(trigger);
     startRecording();
 }
 
 void ttwidget::startRecording()
 {
     applyChartSettings();
-    m_session.start();
+    m_group.start();
 
     m_markerLayer->clear();
     syncRecord();
@@ -705,16 +879,19 @@ void ttwidget::syncRecord()
 {
     // Only the samples added since the last visit travel, so the cost of a
     // refresh does not grow with the recording.
-    const SampleStore::Tail tail = samples().tailSince(m_handedGeneration, m_handedCount);
-    if (tail.generation != m_handedGeneration) {
-        m_record.clear();
-        ++m_revision;
+    for (Drawn &drawn : m_drawn) {
+        const SampleStore::Tail tail
+                = drawn.session->samples().tailSince(drawn.generation, drawn.count);
+        if (tail.generation != drawn.generation) {
+            drawn.record.clear();
+            ++m_revision;
+        }
+        drawn.record.append(tail.rows);
+        if (!tail.rows.durations.isEmpty())
+            ++m_revision;
+        drawn.generation = tail.generation;
+        drawn.count = tail.count;
     }
-    m_record.append(tail.rows);
-    if (!tail.rows.durations.isEmpty())
-        ++m_revision;
-    m_handedGeneration = tail.generation;
-    m_handedCount = tail.count;
 }
 
 void ttwidget::refreshView()
@@ -744,11 +921,11 @@ void ttwidget::refreshView()
 
 void ttwidget::applyAutomaticView()
 {
-    const ChartSeries &series = shownSeries();
-    if (series.isEmpty())
+    const std::optional<QCPRange> keys = shownKeys();
+    if (!keys)
         return;
-    const double first = series.keys().constFirst();
-    const double last = series.keys().constLast();
+    const double first = keys->lower;
+    const double last = keys->upper;
     if (m_viewMode == 1) {
         m_plot->xAxis->setRange(first, last);
     } else {
@@ -766,13 +943,19 @@ void ttwidget::applyAutomaticView()
 
 void ttwidget::fitToTemperatures()
 {
-    const ChartSeries &series = shownSeries();
-    if (series.isEmpty())
+    const std::optional<QCPRange> keys = shownKeys();
+    if (!keys)
         return;
-    fitAxis(m_plot->xAxis, series.keys().constFirst(), series.keys().constLast());
-    Extremes shown = series.extremes(ChartSeries::Object);
-    if (m_ambientVisible)
-        shown.add(series.extremes(ChartSeries::Ambient));
+    fitAxis(m_plot->xAxis, keys->lower, keys->upper);
+    Extremes shown;
+    for (int source = 0; source < int(m_drawn.size()); ++source) {
+        const ChartSeries *series = seriesOf(source);
+        if (!series)
+            continue;
+        shown.add(series->extremes(ChartSeries::Object));
+        if (m_ambientVisible)
+            shown.add(series->extremes(ChartSeries::Ambient));
+    }
     const double low = shown.isEmpty() ? std::nan("") : shown.low;
     const double high = shown.isEmpty() ? std::nan("") : shown.high;
     const QCPRange values = autoFitRange(low, high, m_plot->yAxis->range().size());
@@ -782,7 +965,6 @@ void ttwidget::fitToTemperatures()
 
 void ttwidget::feedGraphs()
 {
-    const ChartSeries &series = shownSeries();
     const QCPRange range = m_plot->xAxis->range();
     const int columns = std::max(m_plot->axisRect()->width(), 1);
     m_trendCaption->setVisible(isTrendShown());
@@ -790,13 +972,19 @@ void ttwidget::feedGraphs()
         && m_fed.columns == columns)
         return;
     m_fed = {m_revision, range.lower, range.upper, columns};
-    const ChartSeries::View view = series.view(range.lower, range.upper, columns);
-    for (const auto &[curve, graph] : m_curves) {
-        graph->data()->set(view.points[curve], true);
-        graph->setEnvelope(view.envelope);
-        // An envelope is columns up and down the plot: smoothing their edges
-        // would cost most of a refresh and show nothing.
-        graph->setAntialiased(!view.envelope);
+    for (int source = 0; source < int(m_drawn.size()); ++source) {
+        const ChartSeries *series = seriesOf(source);
+        const ChartSeries::View view
+                = series ? series->view(range.lower, range.upper, columns) : ChartSeries::View();
+        for (const auto &[curve, from, graph] : m_curves) {
+            if (from != source)
+                continue;
+            graph->data()->set(view.points[curve], true);
+            graph->setEnvelope(view.envelope);
+            // An envelope is columns up and down the plot: smoothing their edges
+            // would cost most of a refresh and show nothing.
+            graph->setAntialiased(!view.envelope);
+        }
     }
 }
 
@@ -810,11 +998,13 @@ void ttwidget::convertUnit(int from, int to)
     m_latestAmbient = convert(m_latestAmbient);
     // What is drawn is rebuilt from the converted samples, pyramids and all; generation 0 is
     // never the store's, so the tail is everything it holds.
-    const SampleStore::Tail all = samples().tailSince(0, 0);
-    m_record.clear();
-    m_record.append(all.rows);
-    m_handedGeneration = all.generation;
-    m_handedCount = all.count;
+    for (Drawn &drawn : m_drawn) {
+        const SampleStore::Tail all = drawn.session->samples().tailSince(0, 0);
+        drawn.record.clear();
+        drawn.record.append(all.rows);
+        drawn.generation = all.generation;
+        drawn.count = all.count;
+    }
     const QVector<double> trendKeys = m_trend.keys();
     QVector<double> trendObjects = m_trend.values(ChartSeries::Object);
     QVector<double> trendAmbients = m_trend.values(ChartSeries::Ambient);
@@ -941,16 +1131,21 @@ void ttwidget::applyImport(RecordImport imported)
     // Shared with the store, not copied.
     const RecordSeries series = imported.series;
     const int dataCount = imported.dataCount;
-    m_session.load(std::move(imported));
-    m_record.assign(series.durations, series.temperatures, series.ambients);
-    m_handedGeneration = samples().generation();
-    m_handedCount = series.durations.size();
+    session().load(std::move(imported));
+    Drawn &loaded = m_drawn.front();
+    loaded.record.assign(series.durations, series.temperatures, series.ambients);
+    loaded.generation = samples().generation();
+    loaded.count = series.durations.size();
+    // The other instruments' curves make way for the record.
+    for (size_t source = 1; source < m_drawn.size(); ++source)
+        m_drawn[source].session->samples().reset(m_drawn[source].session->sampleLimit());
+    syncRecord();
     showSource(false);
     const bool any = !series.durations.isEmpty();
     const double first = any ? series.durations.constFirst() : 0.0;
     const double last = any ? series.durations.constLast() : 0.0;
     if (dataCount != 0)
-        m_session.setSampleLimit(dataCount);
+        session().setSampleLimit(dataCount);
 
     if (any) {
         setUnit(unit);
@@ -959,6 +1154,31 @@ void ttwidget::applyImport(RecordImport imported)
         m_plot->yAxis->setRange(double(m_importMin - 10.0f), double(m_importMax + 10.0f));
     }
     m_drawnRevision = m_revision;
+    scheduleStatistics();
+    m_plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+void ttwidget::showGroup()
+{
+    // One axis: every session in the first one's unit.
+    const int shownUnit = session().unit();
+    for (const Drawn &drawn : m_drawn)
+        drawn.session->setUnit(shownUnit);
+    setUnit(shownUnit);
+    m_markerLayer->setMarkers(session().markers());
+    syncRecord();
+    showSource(false);
+    Extremes values;
+    for (const Drawn &drawn : m_drawn)
+        values.add(drawn.record.extremes(ChartSeries::Object));
+    m_importMax = values.isEmpty() ? 0.0f : float(values.high);
+    m_importMin = values.isEmpty() ? 0.0f : float(values.low);
+    if (const std::optional<QCPRange> keys = shownKeys()) {
+        m_plot->xAxis->setRange(*keys);
+        m_plot->yAxis->setRange(double(m_importMin - 10.0f), double(m_importMax + 10.0f));
+    }
+    m_drawnRevision = m_revision;
+    styleCurves();
     scheduleStatistics();
     m_plot->replot(QCustomPlot::rpRefreshHint);
 }
@@ -973,8 +1193,7 @@ void ttwidget::retranslate()
     m_horizontalButton->setText(tr("水平缩放"));
     m_verticalButton->setText(tr("垂直缩放"));
     m_exportButton->setText(tr("保存曲线"));
-    for (const CurveGraph &shown : m_curves)
-        shown.graph->setName(curveName(shown.curve));
+    styleCurves();
     m_trendCaption->setText(tr("实时趋势（未记录）"));
     showFollowHint();
     updateStatistics();

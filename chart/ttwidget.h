@@ -4,16 +4,18 @@
 #include "chartlod.h"
 #include "recordfile.h"
 #include "recordfileflows.h"
-#include "recordingsession.h"
+#include "recordinggroup.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 class AmbreleScale;
+class InstrumentSet;
 class NavButton;
 class MarkerLayer;
 class QCPAxis;
@@ -27,11 +29,13 @@ class QCustomPlot;
 class QTimer;
 class RecordJournal;
 
-// The chart page: a view of a recording session. Its record-file flows (import, export, CSV,
-// picture) are a RecordFileFlows of its own; the page is the plot. It plots the session's object
-// and ambient temperatures against the seconds since the recording started; while no recording runs
-// and an instrument is connected it shows the last minutes of readings instead (the live trend),
-// which are never recorded. Runs on the GUI thread; the session samples on a thread of its own.
+// The chart page: a view of a recording group, one session per instrument on one time axis. Its
+// record-file flows (import, export, CSV, picture) are a RecordFileFlows of its own; the page is
+// the plot. It plots each session's object and ambient temperatures, in a colour of its own,
+// against the seconds since the recording started; while no recording runs and an instrument is
+// connected it shows the last minutes of the first instrument's readings instead (the live trend),
+// which are never recorded. With one session it looks as it did before there were groups: the
+// curves are "实温" and "环温". Runs on the GUI thread; the group samples on a thread of its own.
 class ttwidget : public QWidget
 {
     Q_OBJECT
@@ -40,12 +44,29 @@ public:
     explicit ttwidget(QWidget *parent = nullptr);
     ~ttwidget() override;
 
-    bool isRecording() const { return m_session.isRecording(); }
-    // The recording the chart shows and its record-file flows write.
-    RecordingSession &session() { return m_session; }
-    const RecordingSession &session() const { return m_session; }
+    // Names an instrument in the legend, the readout and the statistics by its serial number.
+    using NameProvider = std::function<QString(const QString &serial)>;
+
+    bool isRecording() const;
+    // The recording the chart shows and its record-file flows write: a session per instrument.
+    RecordingGroup &group() { return m_group; }
+    const RecordingGroup &group() const { return m_group; }
+    // The first instrument's session; the only one until a second instrument is attached.
+    RecordingSession &session() { return *m_drawn.front().session; }
+    const RecordingSession &session() const { return *m_drawn.front().session; }
+    // The session of the instrument `serial`, fed by `instrument` from now on. The first session
+    // is taken over by the first serial attached, so one instrument keeps the chart as it was.
+    RecordingSession *attach(Instrument *instrument, const QString &serial);
+    // Every instrument `set` adds gets a session (attach()), named by its display name; a
+    // recording covers all. One lost keeps its session and its gaps and goes on in it once the
+    // set has it back by its serial number. Not owned; must outlive the chart's use of it.
+    void followInstruments(InstrumentSet *set);
+    // The serial itself by default.
+    void setNameProvider(NameProvider names);
+    // The label of `serial` changed: the legend and readout follow.
+    void labelChanged(const QString &serial);
     // The unit of the samples held (1 Fahrenheit, 2 Celsius).
-    int unit() const { return m_session.unit(); }
+    int unit() const { return session().unit(); }
     // 1 Fahrenheit, 2 Celsius; other codes are stored but leave the axis label. From one known
     // unit to the other the samples held, the latest readings and the value axis are converted.
     void setUnit(int code);
@@ -78,40 +99,45 @@ public:
     // reach them.
     RecordFileFlows &files() { return m_files; }
     void loadRecord(const QString &path) { m_files.loadRecord(path); }
+    void loadRecords(const QStringList &paths) { m_files.loadRecords(paths); }
     bool exportRecord() { return m_files.exportRecord(); }
     QString askRecordPath() { return m_files.askRecordPath(); }
     bool saveRecordTo(const QString &path) { return m_files.saveRecordTo(path); }
 
-    // Every recording from the next one on is journalled at `path`; empty
-    // keeps no journal.
-    void setJournalPath(const QString &path) { m_session.setJournalPath(path); }
-    // Null without a journal path.
-    RecordJournal *journal() const { return m_session.journal(); }
-    // Loads the journal an earlier run left behind as an import would, marked
-    // unsaved; false when it holds no record.
-    bool restoreJournal() { return m_files.restoreJournal(); }
+    // Every recording from the next one on journals each session in `folder` (the first
+    // instrument's journal is there at once); empty keeps no journal.
+    void setJournalFolder(const QString &folder);
+    // The first instrument's journal; null without a journal folder.
+    RecordJournal *journal() const { return session().journal(); }
+    // Loads the journals an earlier run left behind as an import would, marked unsaved; false
+    // when none holds a record.
+    bool restoreJournal() { return m_files.restoreJournals(); }
     // A recording, or a restored journal, neither saved nor discarded yet.
-    bool hasUnsavedRecording() const { return m_session.hasUnsaved(); }
+    bool hasUnsavedRecording() const { return m_group.hasUnsaved(); }
     // The held recording needs no keeping any more (saved, or given up by the
-    // user): its journal goes.
-    void discardRecording() { m_session.discard(); }
+    // user): its journals go.
+    void discardRecording() { m_group.discard(); }
     // Applies the stored "ChartLineCache" and "ChartLineFPS" (after the chart
     // settings dialog was accepted); drops every sample.
     void applyChartSettings();
 
-    int cacheSize() const { return m_session.sampleLimit(); }
-    int recordInterval() const { return m_session.interval(); }
-    const SampleStore &samples() const { return m_session.samples(); }
-    SampleStore &samples() { return m_session.samples(); }
+    int cacheSize() const { return session().sampleLimit(); }
+    int recordInterval() const { return m_group.interval(); }
+    // The first instrument's.
+    const SampleStore &samples() const { return session().samples(); }
+    SampleStore &samples() { return session().samples(); }
     // What an export writes into the file's header right now.
-    RecordHeader recordHeader() const { return m_session.header(); }
+    RecordHeader recordHeader() const { return session().header(); }
     // Wall-clock time of the first stored sample, when known.
-    std::optional<qint64> startMsecs() const { return m_session.startMsecs(); }
+    std::optional<qint64> startMsecs() const;
 
     // Whether the live trend is what the plot shows.
     bool isTrendShown() const;
-    // What the plot shows: the live trend, or the recording or imported record.
+    // What the plot shows of the first instrument: the live trend, or the recording or
+    // imported record.
     const ChartSeries &shownSeries() const;
+    // The name of the curves of `serial`: its label, or its serial without one.
+    QString label(const QString &serial) const;
     // The readout beside the cursor; empty while hidden.
     QString readoutText() const;
     // The time span the statistics strip describes.
@@ -215,8 +241,18 @@ private:
                    int row);
     // Shows what an import brought: its samples, markers, unit and extent.
     void applyImport(RecordImport imported);
+    // Shows what every session holds after files or journals were loaded into the group.
+    void showGroup();
     EnvelopeGraph *graphOf(ChartSeries::Curve curve) const;
-    QString curveName(ChartSeries::Curve curve) const;
+    // The series drawn for the session at `source`; null when the live trend shows and it is
+    // not the first.
+    const ChartSeries *seriesOf(int source) const;
+    // The keys of everything shown, when there is any.
+    std::optional<QCPRange> shownKeys() const;
+    void addCurves(RecordingSession *session);
+    // Names and pens of every curve, as many sessions as are held.
+    void styleCurves();
+    QString curveName(ChartSeries::Curve curve, int source) const;
     void recordingFinished(RecordingSession::End end);
     void startRecording();
 
@@ -230,13 +266,27 @@ private:
     NavButton *m_verticalButton = nullptr;
     NavButton *m_exportButton = nullptr;
 
-    RecordingSession m_session;
+    RecordingGroup m_group;
     RecordFileFlows m_files;
+    NameProvider m_names;
 
-    // One graph per curve drawn from the shown series; the object curve comes first.
+    // Per session of the group, in its order: the recording or imported record as drawn, and
+    // what it already holds of the session's samples.
+    struct Drawn
+    {
+        RecordingSession *session;
+        ChartSeries record;
+        quint64 generation = 0;
+        int count = 0;
+    };
+    std::vector<Drawn> m_drawn;
+
+    // One graph per curve drawn; `source` indexes m_drawn. The first session's object curve
+    // comes first.
     struct CurveGraph
     {
         ChartSeries::Curve curve;
+        int source;
         EnvelopeGraph *graph;
     };
     QCustomPlot *m_plot = nullptr;
@@ -250,12 +300,6 @@ private:
     float m_importMin = 0.0f;
     // The latest ambient reading, for the live trend.
     double m_latestAmbient = 0.0;
-
-    // The recording or imported record as drawn, and what it already holds
-    // of the session's samples.
-    ChartSeries m_record;
-    quint64 m_handedGeneration = 0;
-    int m_handedCount = 0;
 
     // The live trend: keys are seconds since m_trendStartMsecs.
     ChartSeries m_trend;

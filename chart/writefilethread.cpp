@@ -2,7 +2,7 @@
 
 #include "csvexport.h"
 #include "recordfileflows.h"
-#include "recordingsession.h"
+#include "recordinggroup.h"
 #include "recordjournal.h"
 
 #include <QDir>
@@ -15,16 +15,33 @@ namespace {
 constexpr unsigned long kLingerMs = 250;
 } // namespace
 
-WriteFileThread::WriteFileThread(RecordFileFlows *owner, const QString &path, int mode)
+WriteFileThread::WriteFileThread(RecordFileFlows *owner,
+                                 const QString &path,
+                                 int mode,
+                                 const RecordingSession *source)
     : m_owner(owner)
     , m_path(path)
     , m_mode(mode)
 {
     if (mode == WriteMode || mode == CsvMode) {
-        const RecordingSession &session = owner->session();
+        const RecordingSession &session = source ? *source : owner->session();
         m_header = session.header();
         m_startMsecs = session.startMsecs();
         m_series = session.samples().snapshot();
+    } else if (mode == GroupCsvMode) {
+        // The unit and markers are the first instrument's: the chart shows every curve in it.
+        m_header = owner->session().header();
+        const RecordingGroup &group = owner->group();
+        m_intervalMs = group.interval();
+        for (const QString &serial : group.serials()) {
+            const RecordingSession *session = group.session(serial);
+            if (session->samples().size() == 0)
+                continue;
+            m_columns.append({owner->label(serial), session->samples().snapshot()});
+            const std::optional<qint64> start = session->startMsecs();
+            if (start && (!m_startMsecs || *start < *m_startMsecs))
+                m_startMsecs = start;
+        }
     } else {
         m_sampleLimit = owner->configuredSampleLimit();
     }
@@ -37,7 +54,7 @@ void WriteFileThread::run()
         return !m_cancel.load();
     };
     QString error;
-    if (m_mode == WriteMode || m_mode == CsvMode || m_mode == CopyMode) {
+    if (m_mode == WriteMode || m_mode == CsvMode || m_mode == GroupCsvMode || m_mode == CopyMode) {
         try {
             if (m_mode == WriteMode) {
                 m_succeeded = saveRecordFile(m_path, m_header, m_series, progress, &error);
@@ -49,6 +66,15 @@ void WriteFileThread::run()
                                           m_header.markers,
                                           progress,
                                           &error);
+            } else if (m_mode == GroupCsvMode) {
+                m_succeeded = saveGroupCsvFile(m_path,
+                                               m_startMsecs,
+                                               m_intervalMs,
+                                               m_header.unit,
+                                               m_columns,
+                                               m_header.markers,
+                                               progress,
+                                               &error);
             } else {
                 QFile source(m_source);
                 const QByteArray bytes

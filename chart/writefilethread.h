@@ -1,6 +1,7 @@
 #ifndef TEVRANO_WRITEFILETHREAD_H
 #define TEVRANO_WRITEFILETHREAD_H
 
+#include "groupfiles.h"
 #include "recordfile.h"
 
 #include <QThread>
@@ -8,8 +9,9 @@
 #include <atomic>
 
 class RecordFileFlows;
+class RecordingSession;
 
-// Writes the session's samples to a record file or a CSV file, reads a record
+// Writes a session's samples to a record file or a CSV file, the group's to one CSV, reads a record
 // file, or puts a drawn picture in place, off the GUI thread. Progress, errors and the end are
 // reported through the owner's signals (progress, occurerror, writefinish), which reach the GUI
 // queued.
@@ -23,12 +25,24 @@ class WriteFileThread : public QThread
 
 public:
     // JournalMode reads a recording journal instead of a record file; CsvMode writes the
-    // spreadsheet export; CopyMode puts a finished file in place.
-    enum Mode { ReadMode = 0, WriteMode = 1, CsvMode = 2, CopyMode = 3, JournalMode = 4 };
+    // spreadsheet export; GroupCsvMode the one with a column per instrument; CopyMode puts a
+    // finished file in place.
+    enum Mode {
+        ReadMode = 0,
+        WriteMode = 1,
+        CsvMode = 2,
+        CopyMode = 3,
+        JournalMode = 4,
+        GroupCsvMode = 5
+    };
 
     // An import holding more samples than the configured limit is refused whole
-    // before anything is kept: a cut-off recording could pass for the complete one.
-    WriteFileThread(RecordFileFlows *owner, const QString &path, int mode);
+    // before anything is kept: a cut-off recording could pass for the complete one. WriteMode
+    // and CsvMode write `source`, the owner's first session without one.
+    WriteFileThread(RecordFileFlows *owner,
+                    const QString &path,
+                    int mode,
+                    const RecordingSession *source = nullptr);
     // CopyMode: the finished file that replaces `path`.
     void setSource(const QString &source) { m_source = source; }
     const QString &path() const { return m_path; }
@@ -52,6 +66,8 @@ private:
     RecordHeader m_header;
     std::optional<qint64> m_startMsecs;
     RecordSeries m_series;
+    int m_intervalMs = 0;
+    QVector<CsvColumn> m_columns;
     RecordImport m_import;
     qint64 m_sampleLimit = 0;
     bool m_succeeded = false;

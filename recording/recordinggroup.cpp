@@ -109,6 +109,15 @@ RecordingSession *RecordingGroup::session(const QString &serial) const
     return index < 0 ? nullptr : m_owned.at(index);
 }
 
+bool RecordingGroup::rename(const QString &from, const QString &to)
+{
+    const int index = int(m_serials.indexOf(from));
+    if (index < 0 || m_serials.contains(to))
+        return false;
+    m_serials[index] = to;
+    return true;
+}
+
 void RecordingGroup::setInterval(int ms)
 {
     m_interval = std::clamp(ms, RecordingSession::MinIntervalMs, RecordingSession::MaxIntervalMs);
@@ -236,14 +245,19 @@ int RecordingGroup::restoreJournals(const QVector<FoundJournal> &journals)
         RecordImport imported;
         if (!loadJournalFile(found.path, imported))
             continue;
-        RecordingSession *session = add(found.serial);
-        session->load(std::move(imported));
-        // Kept where it is until the recording is saved or discarded.
-        session->setJournalPath(found.path);
-        session->setUnsaved(true);
+        restoreJournal(found, std::move(imported));
         ++restored;
     }
     return restored;
+}
+
+void RecordingGroup::restoreJournal(const FoundJournal &found, RecordImport imported)
+{
+    RecordingSession *session = add(found.serial);
+    session->load(std::move(imported));
+    // Kept where it is until the recording is saved or discarded.
+    session->setJournalPath(found.path);
+    session->setUnsaved(true);
 }
 
 bool RecordingGroup::loadFiles(const QStringList &paths, QString *error)
@@ -253,6 +267,12 @@ bool RecordingGroup::loadFiles(const QStringList &paths, QString *error)
         if (!loadRecordFile(paths.at(i), imports[i], {}, error))
             return false;
     }
+    loadImports(paths, std::move(imports));
+    return true;
+}
+
+void RecordingGroup::loadImports(const QStringList &paths, QVector<RecordImport> imports)
+{
     std::optional<qint64> origin;
     for (const RecordImport &imported : qAsConst(imports)) {
         if (imported.startMsecs && (!origin || *imported.startMsecs < *origin))
@@ -271,5 +291,4 @@ bool RecordingGroup::loadFiles(const QStringList &paths, QString *error)
         }
         add(QFileInfo(paths.at(i)).completeBaseName())->load(std::move(imported));
     }
-    return true;
 }

@@ -49,6 +49,9 @@ public:
     RecordingSession *add(const QString &serial);
     // Null when there is none.
     RecordingSession *session(const QString &serial) const;
+    // The session held under `from` is `to`'s from now on (a session made before its
+    // instrument's serial was known); false when `to` has one already or `from` none.
+    bool rename(const QString &from, const QString &to);
     QStringList serials() const { return m_serials; }
     int count() const { return int(m_serials.size()); }
 
@@ -58,6 +61,7 @@ public:
     void setTrigger(const std::optional<Trigger> &trigger);
     // Every recording from the next one on journals each session in `folder`; empty keeps none.
     void setJournalFolder(const QString &folder);
+    QString journalFolder() const { return m_journalFolder; }
 
     void start();
     // Ends every session's recording; finished(Stopped) follows.
@@ -73,9 +77,13 @@ public:
     // Each journal into the session of its serial, as an import would, unsaved: crash recovery.
     // The number restored.
     int restoreJournals(const QVector<FoundJournal> &journals);
+    // One journal already read (off this thread) into the session of its serial.
+    void restoreJournal(const FoundJournal &found, RecordImport imported);
     // Several record files into one session each (keyed by the file's base name), on one time
     // axis by their start times. False with `error` at the first that does not load.
     bool loadFiles(const QStringList &paths, QString *error = nullptr);
+    // The same for files already read: `imports[i]` came from `paths[i]`.
+    void loadImports(const QStringList &paths, QVector<RecordImport> imports);
 
 signals:
     void started();

@@ -60,7 +60,11 @@ qint64 RecordingSession::steadyNowMs()
 
 void RecordingSession::attach(Instrument *instrument)
 {
+    if (m_instrument)
+        m_instrument->disconnect(this);
     m_instrument = instrument;
+    if (!instrument)
+        return;
     connect(instrument, &Instrument::readings, this, &RecordingSession::feed);
     connect(instrument,
             &Instrument::connectionStateChanged,

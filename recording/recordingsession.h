@@ -67,7 +67,8 @@ public:
 
     // Readings, connection state, emissivity and unit come from `instrument` from now on; not
     // owned, must outlive the session or be detached by its destruction. Without an instrument
-    // readings are handed in by feed() and count as coming from a connected one.
+    // readings are handed in by feed() and count as coming from a connected one. Another
+    // instrument, or null, replaces the one attached.
     void attach(Instrument *instrument);
 
     // Milliseconds between samples, clamped to [MinIntervalMs, MaxIntervalMs]; taken at start().

@@ -1138,5 +1138,9 @@
         <source>添加标记</source>
         <translation>添加标记</translation>
     </message>
+    <message>
+        <source>%1 环温</source>
+        <translation>%1 环温</translation>
+    </message>
 </context>
 </TS>

@@ -1138,5 +1138,9 @@ Reason: %2</translation>
         <source>添加标记</source>
         <translation>Add marker</translation>
     </message>
+    <message>
+        <source>%1 环温</source>
+        <translation>%1 ambient</translation>
+    </message>
 </context>
 </TS>

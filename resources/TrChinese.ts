@@ -1138,5 +1138,9 @@
         <source>添加标记</source>
         <translation>新增標記</translation>
     </message>
+    <message>
+        <source>%1 环温</source>
+        <translation>%1 環溫</translation>
+    </message>
 </context>
 </TS>

@@ -1,7 +1,7 @@
 // Figures for the chart's hot paths: the 30 ms refresh of each view with 1 M
-// and 10 M samples per curve, a statistics update, the memory they take, the
-// live trend's share of a core, and record file speed against a plain stdio
-// loop over the same rows. Run a Release build, offscreen.
+// and 10 M samples per curve and of the whole view with 8 instruments' curves, a statistics update,
+// the memory they take, the live trend's share of a core, and record file speed against a plain
+// stdio loop over the same rows. Run a Release build, offscreen.
 
 #include "chartsettings.h"
 #include "recordfile.h"
@@ -66,6 +66,17 @@ long residentKiB()
     return -1;
 }
 
+// Sample `i` into every instrument's session of the chart.
+void appendToAll(ttwidget &chart, int i)
+{
+    const QStringList serials = chart.group().serials();
+    for (int s = 0; s < serials.size(); ++s)
+        chart.group()
+                .session(serials[s])
+                ->samples()
+                .append(i * 0.01, temperatureAt(i) + 5.0 * s, 20.0);
+}
+
 // Average GUI-thread cost of one refresh in ms, new samples arriving between
 // refreshes; `refresh` is what the refresh timer would run.
 template<typename Refresh>
@@ -75,7 +86,7 @@ double averageRefreshMs(ttwidget &chart, int &next, Refresh refresh)
     qint64 total = 0;
     for (int r = 0; r < kRefreshes; ++r) {
         for (int k = 0; k < kNewPerRefresh; ++k, ++next)
-            chart.samples().append(next * 0.01, temperatureAt(next), 20.0);
+            appendToAll(chart, next);
         clock.start();
         refresh();
         QCoreApplication::processEvents(); // the repaint of the replotted buffer
@@ -133,6 +144,29 @@ void benchRefresh(int samples)
                 residentKiB() / 1024.0,
                 before / 1024.0,
                 chart.shownSeries().bytes() / 1048576.0);
+}
+
+// `instruments` curves of `samples` each, the whole recording in view and fitted.
+void benchGroupRefresh(int instruments, int samples)
+{
+    ttwidget chart;
+    chart.resize(945, 571);
+    for (int i = 1; i < instruments; ++i)
+        chart.group().add(QStringLiteral("bench-%1").arg(i));
+    chart.show();
+    QCoreApplication::processEvents();
+    chart.on_pushButton_startstop_clicked();
+    int next = 0;
+    for (; next < samples - kRefreshes * kNewPerRefresh; ++next)
+        appendToAll(chart, next);
+    chart.refreshView();
+    chart.setViewMode(1);
+    chart.setAutoFit(true);
+    const double fitted = averageRefreshMs(chart, next, [&] { chart.refreshView(); });
+    std::printf("%d curves x %d samples: refresh of the whole view + auto-fit %6.2f ms\n",
+                instruments,
+                next,
+                fitted);
 }
 
 // The process's CPU time over the wall time, in percent of one core, while a
@@ -283,7 +317,7 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Tevrano"));
-    // Parts may be named to run only those (for a profiler): refresh, trend, files.
+    // Parts may be named to run only those (for a profiler): refresh, group, trend, files.
     const QStringList parts = app.arguments().mid(1);
     const auto wanted = [&parts](const char *part) {
         return parts.isEmpty() || parts.contains(QLatin1String(part));
@@ -293,6 +327,11 @@ int main(int argc, char **argv)
     if (wanted("refresh")) {
         benchRefresh(1000000);
         benchRefresh(10000000);
+    }
+    // One instrument beside eight, for what each curve adds.
+    if (wanted("group")) {
+        for (const int instruments : {1, 8})
+            benchGroupRefresh(instruments, 1000000);
     }
     if (wanted("trend"))
         benchTrend();

@@ -60,7 +60,7 @@ void tst_MarkerLayer::recordingKeepsItsMarkers()
     ChartUnderTest f;
     ttwidget &chart = f.chart;
     QTemporaryDir dir;
-    chart.setJournalPath(dir.filePath(QStringLiteral("journal.txt")));
+    chart.setJournalFolder(dir.path());
     // Readings keep coming, or the session would take gaps.
     QTimer readings;
     connect(&readings, &QTimer::timeout, &chart, [&chart] { feedReading(chart, 21.5); });

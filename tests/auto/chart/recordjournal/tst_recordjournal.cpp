@@ -114,7 +114,7 @@ void tst_RecordJournal::startRecording(const QString &interval)
 void tst_RecordJournal::writesThroughWhileRecording()
 {
     ttwidget &chart = m_f->chart;
-    chart.setJournalPath(journalPath());
+    chart.setJournalFolder(m_dir->path());
     QSignalSpy failed(chart.journal(), &RecordJournal::failed);
     startRecording(QStringLiteral("10"));
     // Rows reach the file while the recording runs, not only at its end.
@@ -169,7 +169,7 @@ void tst_RecordJournal::settledRecordingLosesItsJournal()
     QFETCH(QString, written);
     QFETCH(bool, settled);
     ttwidget &chart = m_f->chart;
-    chart.setJournalPath(journalPath());
+    chart.setJournalFolder(m_dir->path());
     startRecording(QStringLiteral("10"));
     QTRY_VERIFY_WITH_TIMEOUT(rowsIn(journalPath()) > 0, 10000);
     chart.on_pushButton_startstop_clicked();
@@ -235,7 +235,7 @@ void tst_RecordJournal::unwritableJournalFailsOnceAndRecordingGoesOn()
     const QString blocker = m_dir->filePath(QStringLiteral("plain-file"));
     writeBytes(blocker, "x");
     ttwidget &chart = m_f->chart;
-    chart.setJournalPath(blocker + QStringLiteral("/recording.journal"));
+    chart.setJournalFolder(blocker);
     QSignalSpy failed(chart.journal(), &RecordJournal::failed);
     startRecording(QStringLiteral("10"));
     QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 5000);
@@ -296,7 +296,7 @@ void tst_RecordJournal::readsWhatACrashOrAStrangerLeft()
 
     // The chart restores exactly that, marked unsaved, and says what it skipped.
     ttwidget &chart = m_f->chart;
-    chart.setJournalPath(journalPath());
+    chart.setJournalFolder(m_dir->path());
     QVERIFY(chart.restoreJournal());
     QCOMPARE(chart.samples().snapshot().temperatures, temperatures);
     QVERIFY(chart.hasUnsavedRecording());

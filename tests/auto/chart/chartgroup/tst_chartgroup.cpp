@@ -1,0 +1,214 @@
+// Several instruments in one chart: a named curve each, a record file each, one CSV, several
+// files imported and several journals restored.
+
+#include "../chartfixtures.h"
+#include "recordinggroup.h"
+#include "ttwidget.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <qcustomplot.h>
+
+namespace {
+
+QByteArray recordText(const QByteArray &date, double first)
+{
+    QByteArray text = "Tevrano\nDate:" + date
+                      + "\nEmissivity:0.95\nUnit:2\nUnitSymbol:℃\nDataCounts:0\n"
+                        "Index,Duration,Temperature,Tamb,Time\n";
+    for (int i = 0; i < 3; ++i)
+        text += QByteArray::number(i + 1) + "\t" + QByteArray::number(i * 1.0, 'f', 2) + "\t"
+                + QByteArray::number(first + i, 'f', 1) + "\t19.0\t14:07:09:123\n";
+    return text;
+}
+
+void writeText(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write test file");
+}
+
+QByteArray firstLine(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read test file");
+    return file.readLine().trimmed();
+}
+
+// The object curves' names, in the order drawn.
+QStringList objectCurveNames(const ttwidget &chart)
+{
+    QStringList names;
+    for (int i = 0; i < chart.plot()->graphCount(); i += 2)
+        names << chart.plot()->graph(i)->name();
+    return names;
+}
+
+} // namespace
+
+class tst_ChartGroup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void curvesReadoutAndStatisticsNameEachInstrument();
+    void instrumentsAttachByTheirSerialAndLabelsFollow();
+    void saveWritesAFileEachOrOneCsv_data();
+    void saveWritesAFileEachOrOneCsv();
+    void importOfTwoFilesShowsTwoCurves();
+    void journalsOfBothInstrumentsAreRestored();
+
+private:
+    // "A1" labelled "Zone 1" at 20, 21, 22 °C and "B2" without a label at 30, 31, 32 °C.
+    void recordTwo();
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ChartUnderTest> m_f;
+};
+
+void tst_ChartGroup::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_f = std::make_unique<ChartUnderTest>();
+}
+
+void tst_ChartGroup::cleanup()
+{
+    m_f.reset();
+    m_dir.reset();
+}
+
+void tst_ChartGroup::recordTwo()
+{
+    ttwidget &chart = m_f->chart;
+    chart.setNameProvider([](const QString &serial) {
+        return serial == QLatin1String("A1") ? QStringLiteral("Zone 1") : QString();
+    });
+    chart.group().rename(QString(), QStringLiteral("A1"));
+    chart.group().add(QStringLiteral("B2"));
+    for (int i = 0; i < 3; ++i) {
+        chart.group().session(QStringLiteral("A1"))->samples().append(i, 20.0 + i, 15.0);
+        chart.group().session(QStringLiteral("B2"))->samples().append(i, 30.0 + i, 25.0);
+    }
+    chart.refreshView();
+}
+
+void tst_ChartGroup::curvesReadoutAndStatisticsNameEachInstrument()
+{
+    ttwidget &chart = m_f->chart;
+    recordTwo();
+    chart.setAmbientVisible(true);
+    QCOMPARE(objectCurveNames(chart), QStringList({"Zone 1", "B2"}));
+    QCOMPARE(chart.plot()->graph(1)->name(), QStringLiteral("Zone 1 环温"));
+    // The first keeps the single instrument's orange; the second has a colour of its own.
+    QCOMPARE(chart.plot()->graph(0)->pen().color(), QColor(255, 128, 0));
+    QVERIFY(chart.plot()->graph(2)->pen().color() != QColor(255, 128, 0));
+
+    const QPoint at(int(chart.plot()->xAxis->coordToPixel(1.0)),
+                    chart.plot()->axisRect()->center().y());
+    QMouseEvent move(QEvent::MouseMove, at, chart.plot()->mapToGlobal(at), Qt::NoButton, {}, {});
+    QApplication::sendEvent(chart.plot(), &move);
+    const QString readout = chart.readoutText();
+    for (const char *line : {"Zone 1 21.0", "B2 31.0", "Zone 1 环温 15.0", "B2 环温 25.0"})
+        QVERIFY2(readout.contains(QString::fromUtf8(line)), qPrintable(readout));
+
+    chart.updateStatistics();
+    const QStringList strip
+            = chart.findChild<QLabel *>(QStringLiteral("label_statistics"))->text().split('\n');
+    QCOMPARE(strip.size(), 2);
+    QVERIFY2(strip[0].startsWith("Zone 1:") && strip[0].contains("最大 22.0"),
+             qPrintable(strip[0]));
+    QVERIFY2(strip[1].startsWith("B2:") && strip[1].contains("最大 32.0"), qPrintable(strip[1]));
+}
+
+void tst_ChartGroup::instrumentsAttachByTheirSerialAndLabelsFollow()
+{
+    ttwidget &chart = m_f->chart;
+    RecordingSession *first = &chart.session();
+    QMap<QString, QString> labels;
+    chart.setNameProvider([&labels](const QString &serial) { return labels.value(serial); });
+    Instrument one;
+    Instrument two;
+    QCOMPARE(chart.attach(&one, "A1"), first);
+    RecordingSession *second = chart.attach(&two, "B2");
+    QVERIFY(second != first && second == chart.group().session("B2"));
+    QCOMPARE(chart.attach(&one, "A1"), first);
+    QCOMPARE(chart.group().serials(), QStringList({"A1", "B2"}));
+    QCOMPARE(objectCurveNames(chart), QStringList({"A1", "B2"}));
+    labels["B2"] = "Zone 2";
+    chart.labelChanged("B2");
+    QCOMPARE(objectCurveNames(chart), QStringList({"A1", "Zone 2"}));
+}
+
+void tst_ChartGroup::saveWritesAFileEachOrOneCsv_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QStringList>("written");
+    QTest::newRow("record file each")
+            << "kiln.txt" << QStringList{"kiln-Zone 1.txt", "kiln-B2.txt"};
+    QTest::newRow("one csv") << "kiln.csv" << QStringList{"kiln.csv"};
+}
+
+void tst_ChartGroup::saveWritesAFileEachOrOneCsv()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QStringList, written);
+    recordTwo();
+    m_f->prompter.savePath = path(chosen);
+    QVERIFY(m_f->chart.exportRecord());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files, QDir::Name).size(), written.size());
+    if (written.size() == 1) {
+        QCOMPARE(firstLine(path(written[0])), QByteArray("time,elapsed_s,Zone 1,B2,unit,marker"));
+        return;
+    }
+    for (int i = 0; i < written.size(); ++i) {
+        RecordImport saved;
+        QVERIFY(loadRecordFile(path(written[i]), saved));
+        QCOMPARE(saved.series.temperatures.constFirst(), 20.0 + 10.0 * i);
+    }
+}
+
+void tst_ChartGroup::importOfTwoFilesShowsTwoCurves()
+{
+    ttwidget &chart = m_f->chart;
+    writeText(path("north.txt"), recordText("2026-01-05 14:07:00:000", 20.0));
+    // Ten seconds later: its curve starts at 10 s on the first one's axis.
+    writeText(path("south.txt"), recordText("2026-01-05 14:07:10:000", 40.0));
+    chart.loadRecords({path("north.txt"), path("south.txt")});
+    QCOMPARE(chart.group().serials(), QStringList({"north", "south"}));
+    QCOMPARE(objectCurveNames(chart), QStringList({"north", "south"}));
+    QCOMPARE(chart.plot()->graph(2)->data()->size(), 3);
+    QCOMPARE(chart.plot()->graph(2)->data()->begin()->key, 10.0);
+    QCOMPARE(chart.plot()->graph(2)->data()->begin()->value, 40.0);
+    QVERIFY(chart.plot()->xAxis->range().contains(12.0));
+}
+
+void tst_ChartGroup::journalsOfBothInstrumentsAreRestored()
+{
+    ttwidget &chart = m_f->chart;
+    writeText(groupJournalPath(m_dir->path(), "A1", false),
+              recordText("2026-01-05 14:07:00:000", 20.0));
+    writeText(groupJournalPath(m_dir->path(), "B2", false),
+              recordText("2026-01-05 14:07:00:000", 30.0));
+    chart.setJournalFolder(m_dir->path());
+    QVERIFY(chart.restoreJournal());
+    QCOMPARE(chart.group().serials(), QStringList({"A1", "B2"}));
+    QVERIFY(chart.hasUnsavedRecording());
+    QCOMPARE(chart.group().session("B2")->samples().snapshot().temperatures,
+             QVector<double>({30.0, 31.0, 32.0}));
+    QCOMPARE(objectCurveNames(chart), QStringList({"A1", "B2"}));
+    QCOMPARE(chart.plot()->graph(2)->data()->size(), 3);
+}
+
+QTEST_MAIN(tst_ChartGroup)
+#include "tst_chartgroup.moc"
