@@ -21,7 +21,7 @@
 #include "parameterpanel.h"
 #include "portwatch.h"
 #include "recordingmarkers.h"
-#include "recordjournal.h"
+#include "recordingprompts.h"
 #include "relaysettingdialog.h"
 #include "settings.h"
 #include "thresholdlines.h"
@@ -33,7 +33,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QScrollArea>
 #include <QStatusBar>
@@ -49,7 +48,6 @@ namespace {
 // Developer traces, off unless QT_LOGGING_RULES="tevrano.window.debug=true".
 Q_LOGGING_CATEGORY(lcWindowTrace, "tevrano.window", QtInfoMsg)
 
-constexpr int JournalNoteMs = 60000;
 const char CheckboxOff[] = ":/imager/ic_checkbox_unsel.png";
 
 const char CheckboxOn[] = ":/imager/ic_checkbox_sel.png";
@@ -229,17 +227,15 @@ MainWindow::MainWindow(QWidget *parent)
     m_menus = new MainMenus(ui, this, m_beeper);
 
     // Recordings are journalled beside the settings; one left by an earlier run is offered back.
+    m_prompts = new RecordingPrompts(ui, this);
     if (!appSettings().settingsDir().isEmpty()) {
-        ui.widget_tt->setJournalPath(
+        m_prompts->journalAt(
                 QDir(appSettings().settingsDir()).filePath(QStringLiteral("recording.journal")));
-        connect(ui.widget_tt->journal(), &RecordJournal::failed, this, [this] {
-            ui.statusBar->showMessage(tr("记录日志无法写入，记录只保存在内存中"), JournalNoteMs);
+        QTimer::singleShot(0, this, [this] {
+            // Unattended, nobody answers: the recording about to start moves the journal aside.
+            if (!m_recordOnConnect)
+                m_prompts->offerJournalRecovery();
         });
-        connect(ui.widget_tt->journal(),
-                &RecordJournal::movedAside,
-                this,
-                &MainWindow::journalMovedAside);
-        QTimer::singleShot(0, this, &MainWindow::offerJournalRecovery);
     }
 }
 
@@ -527,7 +523,7 @@ void MainWindow::changeEvent(QEvent *event)
 
 bool MainWindow::close()
 {
-    if (!settleRecordingBeforeQuit())
+    if (!m_prompts->settleBeforeQuit())
         return false;
     appSettings().setValue(QLatin1String(SettingsKeys::AutoConn),
                            ui.checkBox_auto->isChecked() ? QStringLiteral("1")
@@ -547,103 +543,13 @@ bool MainWindow::close()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // The system's close asks as the window's own exits do.
-    if (!m_closing && !settleRecordingBeforeQuit()) {
+    if (!m_closing && !m_prompts->settleBeforeQuit()) {
         event->ignore();
         return;
     }
     // Also the system's close: the poll thread must not outlive the window.
     m_instrument->stopPolling();
     QMainWindow::closeEvent(event);
-}
-
-bool MainWindow::settleRecordingBeforeQuit()
-{
-    return settleHeldRecording(tr("记录尚未保存。退出前要保存吗？"));
-}
-
-bool MainWindow::settleHeldRecording(const QString &question)
-{
-    ttwidget *chart = ui.widget_tt;
-    if (!chart->isRecording() && !chart->hasUnsavedRecording())
-        return true;
-    // Nothing recorded yet: nothing to save, nothing to ask.
-    if (chart->samples().size() == 0) {
-        stopRecording();
-        chart->discardRecording();
-        return true;
-    }
-    for (;;) {
-        const QMessageBox::StandardButton answer
-                = Messages::ask(this,
-                                tr("提示"),
-                                question,
-                                {{QMessageBox::Save, tr("保存")},
-                                 {QMessageBox::Discard, tr("放弃")},
-                                 {QMessageBox::Cancel, tr("取消")}});
-        if (answer == QMessageBox::Cancel)
-            return false;
-        if (answer == QMessageBox::Discard) {
-            stopRecording();
-            chart->discardRecording();
-            return true;
-        }
-        // The recording runs on until a file is chosen; no choice asks again.
-        const QString path = chart->askRecordPath();
-        if (path.isEmpty())
-            continue;
-        stopRecording();
-        if (chart->saveRecordTo(path))
-            return true;
-    }
-}
-
-void MainWindow::stopRecording()
-{
-    if (!ui.widget_tt->isRecording())
-        return;
-    ui.widget_tt->on_pushButton_startstop_clicked();
-    ui.navButton_startstop->setText(tr("开始"));
-}
-
-void MainWindow::offerJournalRecovery()
-{
-    RecordJournal *journal = ui.widget_tt->journal();
-    // Unattended, nobody answers: the recording about to start moves the journal aside.
-    if (m_recordOnConnect || !QFileInfo::exists(journal->path()))
-        return;
-    // A FIFO, a device or a folder in its place holds no recording: never opened, and moved
-    // aside by the next recording.
-    if (!QFileInfo(journal->path()).isFile()) {
-        ui.statusBar->showMessage(
-                tr("记录日志%1不是普通文件，已忽略").arg(QDir::toNativeSeparators(journal->path())),
-                JournalNoteMs);
-        return;
-    }
-    const QMessageBox::StandardButton answer
-            = Messages::ask(this,
-                            tr("恢复记录"),
-                            tr("上次的记录没有保存就中断了。要恢复它吗？"),
-                            {{QMessageBox::Yes, tr("是")}, {QMessageBox::No, tr("否")}});
-    if (answer == QMessageBox::Yes && ui.widget_tt->restoreJournal())
-        return;
-    m_recoveryMovePending = true;
-    journal->moveAside();
-}
-
-void MainWindow::journalMovedAside(const QString &target)
-{
-    const QString shown = QDir::toNativeSeparators(target);
-    if (!std::exchange(m_recoveryMovePending, false)) {
-        ui.statusBar->showMessage(tr("上一个未保存的记录已移至%1").arg(shown), JournalNoteMs);
-        return;
-    }
-    if (target.isEmpty())
-        Messages::critical(this,
-                           tr("错误"),
-                           tr("无法移动记录日志，它仍在%1")
-                                   .arg(QDir::toNativeSeparators(ui.widget_tt->journal()->path())));
-    else
-        Messages::information(this, tr("提示"), tr("未恢复的记录已移至%1").arg(shown));
 }
 
 #ifdef Q_OS_WIN
@@ -724,20 +630,9 @@ void MainWindow::styleCheckButton(NavButton *button, bool on)
     styleIconButton(button, QLatin1String(on ? CheckboxOn : CheckboxOff));
 }
 
-bool MainWindow::mayStartRecording()
-{
-    if (!m_instrument->isOpen()) {
-        Messages::information(this, tr("提示"), tr("设备未连接"));
-        return false;
-    }
-    // A new recording would replace the one held.
-    return !ui.widget_tt->hasUnsavedRecording()
-           || settleHeldRecording(tr("记录尚未保存。开始新记录前要保存吗？"));
-}
-
 void MainWindow::askForTrigger()
 {
-    if (ui.widget_tt->isRecording() || !mayStartRecording())
+    if (ui.widget_tt->isRecording() || !m_prompts->mayStart(m_instrument.get()))
         return;
     auto *dialog = new TriggerDialog(m_instrument->unit(), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -758,7 +653,7 @@ void MainWindow::on_navButton_startstop_clicked()
 {
     ttwidget *chart = ui.widget_tt;
     // Only starting needs the instrument: a recording can always be stopped.
-    if (!chart->isRecording() && !mayStartRecording())
+    if (!chart->isRecording() && !m_prompts->mayStart(m_instrument.get()))
         return;
     chart->on_pushButton_startstop_clicked();
     if (chart->isRecording()) {

@@ -23,6 +23,7 @@ class NavButton;
 class PortWatch;
 class ttwidget;
 class ParameterPanel;
+class RecordingPrompts;
 class TileRow;
 
 // The one window of the program: builds and wires everything, runs the start-up search, shows
@@ -120,16 +121,6 @@ private:
     bool refuseWhileRecording();
     void styleCheckButton(NavButton *button, bool on);
     void restyleCheckButtons();
-    void offerJournalRecovery();
-    void journalMovedAside(const QString &target);
-    // Asks what becomes of a running or unsaved recording; true when quitting may go on.
-    bool settleRecordingBeforeQuit();
-    // Asks `question` about the recording held or running: saved (the recording stops once a
-    // file is chosen), discarded, or kept as it is (false).
-    bool settleHeldRecording(const QString &question);
-    void stopRecording();
-    // An instrument to record from, and the recording held saved or given up; false says why not.
-    bool mayStartRecording();
 
     MainWindowUi ui;
     std::optional<Trigger> m_trigger; // the last one asked for, offered again
@@ -138,6 +129,7 @@ private:
     ParameterPanel *m_panel = nullptr;
     TileRow *m_tiles = nullptr;
     MainMenus *m_menus = nullptr;
+    RecordingPrompts *m_prompts = nullptr;
     QLabel portLabel;
     QLabel baudLabel;
     QLabel versionLabel;
@@ -151,5 +143,4 @@ private:
     std::unique_ptr<MqttFeed> m_mqtt; // publishes m_instrument's readings when turned on
     bool m_recordOnConnect = false;
     bool m_closing = false;
-    bool m_recoveryMovePending = false;
 };

@@ -1,5 +1,4 @@
-<?xml version="1.0" encoding="utf-8"?>
-<!DOCTYPE TS>
+<?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="zh_CN" sourcelanguage="zh_CN">
 <context>
     <name>AboutDialog</name>
@@ -469,64 +468,12 @@
         <translation>垂直缩放</translation>
     </message>
     <message>
-        <source>设备未连接</source>
-        <translation>设备未连接</translation>
-    </message>
-    <message>
         <source>仪器已断开，等待重新连接</source>
         <translation>仪器已断开，等待重新连接</translation>
     </message>
     <message>
         <source>设备已关闭</source>
         <translation>设备已关闭</translation>
-    </message>
-    <message>
-        <source>记录日志无法写入，记录只保存在内存中</source>
-        <translation>记录日志无法写入，记录只保存在内存中</translation>
-    </message>
-    <message>
-        <source>记录尚未保存。退出前要保存吗？</source>
-        <translation>记录尚未保存。退出前要保存吗？</translation>
-    </message>
-    <message>
-        <source>保存</source>
-        <translation>保存</translation>
-    </message>
-    <message>
-        <source>放弃</source>
-        <translation>放弃</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>取消</translation>
-    </message>
-    <message>
-        <source>恢复记录</source>
-        <translation>恢复记录</translation>
-    </message>
-    <message>
-        <source>上次的记录没有保存就中断了。要恢复它吗？</source>
-        <translation>上次的记录没有保存就中断了。要恢复它吗？</translation>
-    </message>
-    <message>
-        <source>是</source>
-        <translation>是</translation>
-    </message>
-    <message>
-        <source>否</source>
-        <translation>否</translation>
-    </message>
-    <message>
-        <source>上一个未保存的记录已移至%1</source>
-        <translation>上一个未保存的记录已移至%1</translation>
-    </message>
-    <message>
-        <source>无法移动记录日志，它仍在%1</source>
-        <translation>无法移动记录日志，它仍在%1</translation>
-    </message>
-    <message>
-        <source>未恢复的记录已移至%1</source>
-        <translation>未恢复的记录已移至%1</translation>
     </message>
     <message>
         <source>所有文件(*)</source>
@@ -539,14 +486,6 @@
     <message>
         <source>已达到样本上限，记录已停止</source>
         <translation>已达到样本上限，记录已停止</translation>
-    </message>
-    <message>
-        <source>记录日志%1不是普通文件，已忽略</source>
-        <translation>记录日志%1不是普通文件，已忽略</translation>
-    </message>
-    <message>
-        <source>记录尚未保存。开始新记录前要保存吗？</source>
-        <translation>记录尚未保存。开始新记录前要保存吗？</translation>
     </message>
     <message>
         <source>触发记录：等待 %1</source>
@@ -845,6 +784,81 @@
     <message>
         <source>%1 %2 → %3</source>
         <translation>%1 %2 → %3</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingPrompts</name>
+    <message>
+        <source>记录日志无法写入，记录只保存在内存中</source>
+        <translation>记录日志无法写入，记录只保存在内存中</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。退出前要保存吗？</source>
+        <translation>记录尚未保存。退出前要保存吗？</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>放弃</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>设备未连接</source>
+        <translation>设备未连接</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。开始新记录前要保存吗？</source>
+        <translation>记录尚未保存。开始新记录前要保存吗？</translation>
+    </message>
+    <message>
+        <source>记录日志%1不是普通文件，已忽略</source>
+        <translation>记录日志%1不是普通文件，已忽略</translation>
+    </message>
+    <message>
+        <source>恢复记录</source>
+        <translation>恢复记录</translation>
+    </message>
+    <message>
+        <source>上次的记录没有保存就中断了。要恢复它吗？</source>
+        <translation>上次的记录没有保存就中断了。要恢复它吗？</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>上一个未保存的记录已移至%1</source>
+        <translation>上一个未保存的记录已移至%1</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>无法移动记录日志，它仍在%1</source>
+        <translation>无法移动记录日志，它仍在%1</translation>
+    </message>
+    <message>
+        <source>未恢复的记录已移至%1</source>
+        <translation>未恢复的记录已移至%1</translation>
     </message>
 </context>
 <context>

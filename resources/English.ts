@@ -1,5 +1,4 @@
-<?xml version="1.0" encoding="utf-8"?>
-<!DOCTYPE TS>
+<?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
     <name>AboutDialog</name>
@@ -33,7 +32,7 @@
     </message>
     <message>
         <source>安装程序的签名未通过验证</source>
-        <translation>The installer&apos;s signature did not verify.</translation>
+        <translation>The installer's signature did not verify.</translation>
     </message>
     <message>
         <source>无法启动安装程序</source>
@@ -469,64 +468,12 @@
         <translation>Zoom Y</translation>
     </message>
     <message>
-        <source>设备未连接</source>
-        <translation>Device not connected</translation>
-    </message>
-    <message>
         <source>仪器已断开，等待重新连接</source>
         <translation>Device disconnected, waiting for it to return</translation>
     </message>
     <message>
         <source>设备已关闭</source>
         <translation>Device closed</translation>
-    </message>
-    <message>
-        <source>记录日志无法写入，记录只保存在内存中</source>
-        <translation>The recording journal cannot be written; the recording is kept in memory only</translation>
-    </message>
-    <message>
-        <source>记录尚未保存。退出前要保存吗？</source>
-        <translation>The recording has not been saved. Save it before quitting?</translation>
-    </message>
-    <message>
-        <source>保存</source>
-        <translation>Save</translation>
-    </message>
-    <message>
-        <source>放弃</source>
-        <translation>Discard</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
-        <source>恢复记录</source>
-        <translation>Restore recording</translation>
-    </message>
-    <message>
-        <source>上次的记录没有保存就中断了。要恢复它吗？</source>
-        <translation>The last recording ended without being saved. Restore it?</translation>
-    </message>
-    <message>
-        <source>是</source>
-        <translation>Yes</translation>
-    </message>
-    <message>
-        <source>否</source>
-        <translation>No</translation>
-    </message>
-    <message>
-        <source>上一个未保存的记录已移至%1</source>
-        <translation>The earlier unsaved recording was moved to %1</translation>
-    </message>
-    <message>
-        <source>无法移动记录日志，它仍在%1</source>
-        <translation>The recording journal could not be moved; it is still at %1</translation>
-    </message>
-    <message>
-        <source>未恢复的记录已移至%1</source>
-        <translation>The recording that was not restored was moved to %1</translation>
     </message>
     <message>
         <source>所有文件(*)</source>
@@ -539,14 +486,6 @@
     <message>
         <source>已达到样本上限，记录已停止</source>
         <translation>Sample limit reached; the recording has stopped</translation>
-    </message>
-    <message>
-        <source>记录日志%1不是普通文件，已忽略</source>
-        <translation>The recording journal %1 is not a regular file and was ignored</translation>
-    </message>
-    <message>
-        <source>记录尚未保存。开始新记录前要保存吗？</source>
-        <translation>The recording has not been saved. Save it before starting a new one?</translation>
     </message>
     <message>
         <source>触发记录：等待 %1</source>
@@ -694,7 +633,7 @@
     </message>
     <message>
         <source>记录进行中，仪器参数不能更改。请先停止记录。</source>
-        <translation>A recording is running: the instrument&apos;s settings cannot be changed. Stop the recording first.</translation>
+        <translation>A recording is running: the instrument's settings cannot be changed. Stop the recording first.</translation>
     </message>
     <message>
         <source>未连接仪器，参数不能更改。</source>
@@ -848,6 +787,81 @@
     </message>
 </context>
 <context>
+    <name>RecordingPrompts</name>
+    <message>
+        <source>记录日志无法写入，记录只保存在内存中</source>
+        <translation>The recording journal cannot be written; the recording is kept in memory only</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。退出前要保存吗？</source>
+        <translation>The recording has not been saved. Save it before quitting?</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>Discard</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>设备未连接</source>
+        <translation>Device not connected</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。开始新记录前要保存吗？</source>
+        <translation>The recording has not been saved. Save it before starting a new one?</translation>
+    </message>
+    <message>
+        <source>记录日志%1不是普通文件，已忽略</source>
+        <translation>The recording journal %1 is not a regular file and was ignored</translation>
+    </message>
+    <message>
+        <source>恢复记录</source>
+        <translation>Restore recording</translation>
+    </message>
+    <message>
+        <source>上次的记录没有保存就中断了。要恢复它吗？</source>
+        <translation>The last recording ended without being saved. Restore it?</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>上一个未保存的记录已移至%1</source>
+        <translation>The earlier unsaved recording was moved to %1</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>无法移动记录日志，它仍在%1</source>
+        <translation>The recording journal could not be moved; it is still at %1</translation>
+    </message>
+    <message>
+        <source>未恢复的记录已移至%1</source>
+        <translation>The recording that was not restored was moved to %1</translation>
+    </message>
+</context>
+<context>
     <name>RelaySettingDialog</name>
     <message>
         <source>继电器输出</source>
@@ -987,7 +1001,7 @@
     </message>
     <message>
         <source>无法设置安装程序的权限：%1</source>
-        <translation>The installer&apos;s permissions could not be set: %1</translation>
+        <translation>The installer's permissions could not be set: %1</translation>
     </message>
     <message>
         <source>无法放置安装程序：%1</source>

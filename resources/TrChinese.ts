@@ -1,5 +1,4 @@
-<?xml version="1.0" encoding="utf-8"?>
-<!DOCTYPE TS>
+<?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="zh_TW" sourcelanguage="zh_CN">
 <context>
     <name>AboutDialog</name>
@@ -469,64 +468,12 @@
         <translation>垂直縮放</translation>
     </message>
     <message>
-        <source>设备未连接</source>
-        <translation>裝置未連線</translation>
-    </message>
-    <message>
         <source>仪器已断开，等待重新连接</source>
         <translation>儀器已斷開，等待重新連接</translation>
     </message>
     <message>
         <source>设备已关闭</source>
         <translation>裝置已關閉</translation>
-    </message>
-    <message>
-        <source>记录日志无法写入，记录只保存在内存中</source>
-        <translation>記錄日誌無法寫入，記錄只保存在記憶體中</translation>
-    </message>
-    <message>
-        <source>记录尚未保存。退出前要保存吗？</source>
-        <translation>記錄尚未儲存。結束前要儲存嗎？</translation>
-    </message>
-    <message>
-        <source>保存</source>
-        <translation>儲存</translation>
-    </message>
-    <message>
-        <source>放弃</source>
-        <translation>放棄</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>取消</translation>
-    </message>
-    <message>
-        <source>恢复记录</source>
-        <translation>恢復記錄</translation>
-    </message>
-    <message>
-        <source>上次的记录没有保存就中断了。要恢复它吗？</source>
-        <translation>上次的記錄沒有儲存就中斷了。要恢復它嗎？</translation>
-    </message>
-    <message>
-        <source>是</source>
-        <translation>是</translation>
-    </message>
-    <message>
-        <source>否</source>
-        <translation>否</translation>
-    </message>
-    <message>
-        <source>上一个未保存的记录已移至%1</source>
-        <translation>上一個未儲存的記錄已移至%1</translation>
-    </message>
-    <message>
-        <source>无法移动记录日志，它仍在%1</source>
-        <translation>無法移動記錄日誌，它仍在%1</translation>
-    </message>
-    <message>
-        <source>未恢复的记录已移至%1</source>
-        <translation>未恢復的記錄已移至%1</translation>
     </message>
     <message>
         <source>所有文件(*)</source>
@@ -539,14 +486,6 @@
     <message>
         <source>已达到样本上限，记录已停止</source>
         <translation>已達到樣本上限，記錄已停止</translation>
-    </message>
-    <message>
-        <source>记录日志%1不是普通文件，已忽略</source>
-        <translation>記錄日誌%1不是一般檔案，已忽略</translation>
-    </message>
-    <message>
-        <source>记录尚未保存。开始新记录前要保存吗？</source>
-        <translation>記錄尚未儲存。開始新記錄前要儲存嗎？</translation>
     </message>
     <message>
         <source>触发记录：等待 %1</source>
@@ -845,6 +784,81 @@
     <message>
         <source>%1 %2 → %3</source>
         <translation>%1 %2 → %3</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingPrompts</name>
+    <message>
+        <source>记录日志无法写入，记录只保存在内存中</source>
+        <translation>記錄日誌無法寫入，記錄只保存在記憶體中</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。退出前要保存吗？</source>
+        <translation>記錄尚未儲存。結束前要儲存嗎？</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>儲存</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>放棄</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>開始</translation>
+    </message>
+    <message>
+        <source>设备未连接</source>
+        <translation>裝置未連線</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。开始新记录前要保存吗？</source>
+        <translation>記錄尚未儲存。開始新記錄前要儲存嗎？</translation>
+    </message>
+    <message>
+        <source>记录日志%1不是普通文件，已忽略</source>
+        <translation>記錄日誌%1不是一般檔案，已忽略</translation>
+    </message>
+    <message>
+        <source>恢复记录</source>
+        <translation>恢復記錄</translation>
+    </message>
+    <message>
+        <source>上次的记录没有保存就中断了。要恢复它吗？</source>
+        <translation>上次的記錄沒有儲存就中斷了。要恢復它嗎？</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>上一个未保存的记录已移至%1</source>
+        <translation>上一個未儲存的記錄已移至%1</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>錯誤</translation>
+    </message>
+    <message>
+        <source>无法移动记录日志，它仍在%1</source>
+        <translation>無法移動記錄日誌，它仍在%1</translation>
+    </message>
+    <message>
+        <source>未恢复的记录已移至%1</source>
+        <translation>未恢復的記錄已移至%1</translation>
     </message>
 </context>
 <context>
