@@ -11,6 +11,7 @@
 #include "deviceinfodialog.h"
 #include "deviceprobe.h"
 #include "framelessframe.h"
+#include "instrumentset.h"
 #include "instrumentstate.h"
 #include "language.h"
 #include "mainmenus.h"
@@ -77,29 +78,22 @@ MainWindow::MainWindow(QWidget *parent)
     m_titleBar = new AmbrelTitalbar(this);
     m_panel = new ParameterPanel(ui, this);
 
-    // 2.-5. The instrument, and what the window shows of it.
-    m_instrument = std::make_unique<Instrument>();
-    Instrument *instrument = m_instrument.get();
-    connect(instrument,
-            &Instrument::connectionStateChanged,
-            this,
-            &MainWindow::showConnectionState);
-    connect(instrument, &Instrument::opened, this, &MainWindow::instrumentOpened);
-    connect(instrument, &Instrument::openFailed, this, [this] {
-        Messages::critical(this, tr("错误"), tr("无法打开端口"));
-    });
-    m_panel->setInstrument(instrument);
-    m_tiles = new TileRow(instrument, ui.tileColumn);
-    ui.tileColumn->layout()->addWidget(m_tiles);
-    feedChart(instrument);
-    connect(instrument, &Instrument::alarmChanged, this, &MainWindow::showAlarm);
-    connect(instrument,
-            &Instrument::alarmThresholdsChanged,
-            this,
-            &MainWindow::showAlarmThresholds);
-    new RecordingMarkers(instrument, ui.widget_tt, this);
+    // 2.-5. The instruments, and what the window shows of them.
     m_thresholdLines = std::make_unique<ThresholdLines>(ui.widget_tt->plot());
     m_beeper = new AlarmBeeper(this);
+    m_set = new InstrumentSet(this);
+    connect(m_set, &InstrumentSet::instrumentAdded, this, &MainWindow::instrumentAdded);
+    connect(m_set, &InstrumentSet::instrumentRemoved, this, &MainWindow::instrumentRemoved);
+    connect(m_set, &InstrumentSet::portDeclined, this, [this](const QString &port) {
+        if (std::exchange(m_portAsked, QString()) == port)
+            Messages::critical(this, tr("错误"), tr("无法连接设备"));
+    });
+    m_standby = std::make_unique<Instrument>();
+    Instrument *instrument = m_standby.get();
+    m_recorded = instrument;
+    m_standbyRow = addInstrument(instrument);
+    select(instrument);
+    new RecordingMarkers(instrument, ui.widget_tt, this);
     connect(this, &MainWindow::ttwidget_addvalue, ui.widget_tt, &ttwidget::UpdateTemp);
     connect(this, &MainWindow::ttwidget_addvalue_amb, ui.widget_tt, &ttwidget::UpdateTempAmb);
     connect(m_panel, &ParameterPanel::unitRead, this, &MainWindow::unitRead);
@@ -134,8 +128,9 @@ MainWindow::MainWindow(QWidget *parent)
     // 8. Port and baud lists; a port whose device is gone is not offered.
     const QStringList portNames = PortWatch::presentPorts();
     ui.comboBoxCom->addItems(portNames);
-    m_portWatch = new PortWatch(this);
-    connect(m_portWatch, &PortWatch::portsChanged, this, &MainWindow::portsChanged);
+    auto *portWatch = new PortWatch(this);
+    connect(portWatch, &PortWatch::portsChanged, this, &MainWindow::showPorts);
+    portWatch->start();
     QStringList baudNames;
     for (qint32 baud : ProbeRates)
         baudNames.append(QString::number(baud));
@@ -174,7 +169,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui.statusBar->addWidget(&baudLabel);
     ui.statusBar->addWidget(&alarmLabel);
     ui.statusBar->addPermanentWidget(&noteLabel);
-    m_mqtt = std::make_unique<MqttFeed>(instrument);
+    m_mqtt = std::make_unique<MqttFeed>(m_standby.get());
     ui.statusBar->addPermanentWidget(m_mqtt->statusLabel());
     ui.statusBar->addPermanentWidget(&versionLabel);
     noteLabel.hide();
@@ -186,8 +181,21 @@ MainWindow::MainWindow(QWidget *parent)
     ui.widget_baud->hide();
     ui.checkBox_auto->setChecked(true);
     ui.checkBox_auto->hide();
-    QTimer::singleShot(100, this, [this, portNames, baudNames, savedName, savedBaud] {
-        startupConnection(portNames, baudNames, savedName, savedBaud);
+    const auto searchEnded = [this, savedName, savedBaud] {
+        m_searchEnded = true;
+        if (!m_set->serialNumbers().isEmpty()
+            || m_standby->state() == Instrument::ConnectionState::NoInstrument)
+            return;
+        ui.comboBoxCom->setCurrentText(savedName);
+        ui.comboBoxBaud->setCurrentText(savedBaud);
+        // The stand-in tells that nothing was found, as a search over a nameless port does.
+        m_standby->search({QString()});
+    };
+    connect(m_set, &InstrumentSet::searchFinished, this, searchEnded);
+    QTimer::singleShot(100, this, [this, searchEnded] {
+        m_set->start();
+        if (!m_set->isSearching())
+            searchEnded();
     });
 
     ui.pushButton_com->setText(tr("打开设备"));
@@ -241,19 +249,23 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    // Its signals reach into the widgets: it goes while they are still there.
+    // Their signals reach into the widgets: they go while the widgets are still there.
     m_mqtt.reset();
-    m_instrument.reset();
+    delete m_set;
+    m_standby.reset();
 }
 
 void MainWindow::feedChart(Instrument *instrument)
 {
-    connect(instrument, &Instrument::objectTemperature, this, [this](double value) {
-        emit ttwidget_addvalue(value);
-    });
-    connect(instrument, &Instrument::ambientTemperature, this, [this](double value) {
-        emit ttwidget_addvalue_amb(value);
-    });
+    for (const QMetaObject::Connection &feed : std::exchange(m_chartFeed, {}))
+        disconnect(feed);
+    m_chartFeed = {connect(instrument,
+                           &Instrument::objectTemperature,
+                           this,
+                           [this](double value) { emit ttwidget_addvalue(value); }),
+                   connect(instrument, &Instrument::ambientTemperature, this, [this](double value) {
+                       emit ttwidget_addvalue_amb(value);
+                   })};
 }
 
 void MainWindow::setInstrumentNote(const char *sourceText)
@@ -265,30 +277,96 @@ void MainWindow::setInstrumentNote(const char *sourceText)
 
 // ---- Start-up ------------------------------------------------------------------------------
 
-void MainWindow::startupConnection(const QStringList &ports,
-                                   const QStringList &bauds,
-                                   const QString &savedName,
-                                   const QString &savedBaud)
+TileRow *MainWindow::addInstrument(Instrument *instrument)
 {
-    const auto done = [=](const std::optional<Instrument::Link> &found) {
-        if (!found) {
-            const int nameIndex = ui.comboBoxCom->findText(savedName);
-            if (nameIndex >= 0)
-                ui.comboBoxCom->setCurrentIndex(nameIndex);
-            const int baudIndex = ui.comboBoxBaud->findText(savedBaud);
-            if (baudIndex >= 0)
-                ui.comboBoxBaud->setCurrentIndex(baudIndex);
-            return;
-        }
-        m_instrument->open(*found);
-        const int portIndex = ports.indexOf(found->portName);
-        if (portIndex >= 0)
-            ui.comboBoxCom->setCurrentIndex(portIndex);
-        const int baudIndex = bauds.indexOf(QString::number(found->baud));
-        if (baudIndex >= 0)
-            ui.comboBoxBaud->setCurrentIndex(baudIndex);
-    };
-    m_instrument->startSearch({}, {}, done);
+    auto *row = new TileRow(instrument, ui.tileColumn);
+    ui.tileColumn->layout()->addWidget(row);
+    connect(instrument, &Instrument::connectionStateChanged, this, [this, instrument] {
+        if (instrument == m_selected)
+            showConnectionState();
+    });
+    connect(instrument,
+            &Instrument::opened,
+            this,
+            [this, instrument](const Instrument::Link &link) {
+                if (instrument == m_selected)
+                    instrumentOpened(link);
+            });
+    connect(instrument, &Instrument::openFailed, this, [this, instrument] {
+        if (instrument == m_selected)
+            Messages::critical(this, tr("错误"), tr("无法打开端口"));
+    });
+    connect(instrument, &Instrument::alarmChanged, this, [this, instrument](AlarmState state) {
+        if (instrument == m_selected)
+            showAlarm(state);
+        soundAlarms();
+    });
+    connect(instrument,
+            &Instrument::alarmThresholdsChanged,
+            this,
+            [this, instrument](const AlarmThresholds &thresholds) {
+                if (instrument == m_selected)
+                    showAlarmThresholds(thresholds);
+            });
+    return row;
+}
+
+void MainWindow::instrumentAdded(const QString &serialNumber, Instrument *instrument)
+{
+    m_rows.insert(serialNumber, addInstrument(instrument));
+    m_standbyRow->hide();
+    if (m_selected != m_standby.get())
+        return;
+    // The first instrument found is the one recorded and published.
+    if (m_recorded == m_standby.get()) {
+        m_recorded = instrument;
+        ui.widget_tt->session().attach(instrument);
+        new RecordingMarkers(instrument, ui.widget_tt, this);
+        m_mqtt->follow(instrument);
+    }
+    select(instrument);
+    if (instrument->isOpen())
+        instrumentOpened(instrument->link());
+}
+
+void MainWindow::instrumentRemoved(const QString &serialNumber)
+{
+    TileRow *row = m_rows.take(serialNumber);
+    if (!row)
+        return;
+    const bool selected = row->instrument() == m_selected;
+    delete row;
+    if (!selected)
+        return;
+    const QStringList members = m_set->serialNumbers();
+    m_standbyRow->setVisible(members.isEmpty());
+    select(members.isEmpty() ? m_standby.get() : m_set->instrument(members.first()));
+}
+
+void MainWindow::select(Instrument *instrument)
+{
+    m_selected = instrument;
+    m_panel->setInstrument(instrument);
+    feedChart(instrument);
+    showConnectionState();
+    showAlarm(instrument->alarmState());
+    showAlarmThresholds(instrument->alarmThresholds());
+}
+
+void MainWindow::soundAlarms()
+{
+    bool any = m_standby->alarmState() != AlarmState::None;
+    for (const QString &serialNumber : m_set->serialNumbers())
+        any |= m_set->instrument(serialNumber)->alarmState() != AlarmState::None;
+    m_beeper->setAlarmActive(any);
+}
+
+TileRow *MainWindow::tiles() const
+{
+    for (TileRow *row : m_rows)
+        if (row->instrument() == m_selected)
+            return row;
+    return m_standbyRow;
 }
 
 // ---- Port management -----------------------------------------------------------------------
@@ -297,21 +375,31 @@ void MainWindow::on_pushButton_com_clicked()
 {
     using State = Instrument::ConnectionState;
     const QString name = ui.comboBoxCom->currentText();
-    const State state = m_instrument->state();
-    if (m_instrument->isOpen() || state == State::Connected || state == State::NotResponding
+    const State state = m_selected->state();
+    if (m_selected->isOpen() || state == State::Connected || state == State::NotResponding
         || state == State::Lost) {
-        m_instrument->close();
+        m_selected->close();
         m_panel->setRowsEnabled(false);
         return;
     }
-    m_instrument->startSearch({name}, {}, [this](const std::optional<Instrument::Link> &found) {
-        if (!found) {
-            Messages::critical(this, tr("错误"), tr("无法连接设备"));
-            return;
-        }
-        ui.comboBoxBaud->setCurrentText(QString::number(found->baud));
-        m_instrument->open(*found);
-    });
+    // Nothing found yet: the port is probed into the set.
+    if (m_selected == m_standby.get()) {
+        m_portAsked = name;
+        m_set->probePort(name);
+        return;
+    }
+    m_selected->startSearch({name},
+                            {},
+                            [this, instrument = QPointer<Instrument>(m_selected)](
+                                    const std::optional<Instrument::Link> &found) {
+                                if (!found) {
+                                    Messages::critical(this, tr("错误"), tr("无法连接设备"));
+                                    return;
+                                }
+                                ui.comboBoxBaud->setCurrentText(QString::number(found->baud));
+                                if (instrument)
+                                    instrument->open(*found);
+                            });
 }
 
 void MainWindow::instrumentOpened(const Instrument::Link &link)
@@ -332,15 +420,13 @@ void MainWindow::instrumentOpened(const Instrument::Link &link)
 void MainWindow::showConnectionState()
 {
     using State = Instrument::ConnectionState;
-    const State state = m_instrument->state();
-    const Instrument::Link link = m_instrument->link();
+    // Until an instrument is found the status tells only the end of the search.
+    if (m_selected == m_standby.get() && !m_searchEnded)
+        return;
+    const State state = m_selected->state();
+    const Instrument::Link link = m_selected->link();
     // The live trend shows only readings that are really coming.
-    ui.widget_tt->setLive(showsLiveReadings(m_instrument.get()));
-    // With nothing found, a port that appears later is searched at once.
-    if (state != State::NoInstrument)
-        m_portWatch->stop();
-    else if (!m_portWatch->isActive())
-        m_portWatch->start();
+    ui.widget_tt->setLive(showsLiveReadings(m_selected));
     switch (state) {
     case State::Connected:
         portLabel.setText(tr("已选择:") + link.portName);
@@ -396,31 +482,18 @@ void MainWindow::showPorts(const QStringList &ports)
         ui.comboBoxCom->setCurrentText(chosen);
 }
 
-void MainWindow::portsChanged(const QStringList &ports, const QStringList &added)
-{
-    showPorts(ports);
-    if (added.isEmpty() || m_instrument->state() != Instrument::ConnectionState::NoInstrument)
-        return;
-    // Searched beside the window: a port that is not the instrument takes seconds to give up on.
-    m_instrument->startSearch(added, {}, [this](const std::optional<Instrument::Link> &found) {
-        if (found && !m_instrument->isOpen())
-            m_instrument->open(*found);
-    });
-}
-
 void MainWindow::showAlarm(AlarmState state)
 {
     const bool high = state == AlarmState::High;
     alarmLabel.setText(alarmText(state));
     alarmLabel.setStyleSheet(high ? QStringLiteral("color: red;") : QStringLiteral("color: blue;"));
-    m_beeper->setAlarmActive(state != AlarmState::None);
 }
 
 void MainWindow::showAlarmThresholds(const AlarmThresholds &t)
 {
     m_thresholdLines->setThresholds(t.highEnabled ? std::optional(t.high) : std::nullopt,
                                     t.lowEnabled ? std::optional(t.low) : std::nullopt,
-                                    m_instrument->unit());
+                                    m_selected->unit());
 }
 
 // ---- Device dialogs ------------------------------------------------------------------------
@@ -428,10 +501,10 @@ void MainWindow::showAlarmThresholds(const AlarmThresholds &t)
 void MainWindow::ClickDeviceInfo()
 {
     DeviceInfoDialog dialog;
-    dialog.deviceSerial = m_instrument->serialNumber();
-    dialog.dialogRangeLow = m_instrument->rangeLow();
-    dialog.dialogRangeHigh = m_instrument->rangeHigh();
-    dialog.dialogUnit = m_instrument->unit();
+    dialog.deviceSerial = m_selected->serialNumber();
+    dialog.dialogRangeLow = m_selected->rangeLow();
+    dialog.dialogRangeHigh = m_selected->rangeHigh();
+    dialog.dialogUnit = m_selected->unit();
     dialog.refreshLabels();
     Messages::exec(dialog);
 }
@@ -439,12 +512,12 @@ void MainWindow::ClickDeviceInfo()
 void MainWindow::ClickRelaySettings()
 {
     RelaySettingDialog dialog;
-    dialog.relay1 = m_instrument->relay1();
-    dialog.relay2 = m_instrument->relay2();
+    dialog.relay1 = m_selected->relay1();
+    dialog.relay2 = m_selected->relay2();
     dialog.loadRelaySettings();
     if (Messages::exec(dialog) != QDialog::Accepted || dialog.relay1 >= 4 || dialog.relay2 >= 4)
         return;
-    m_instrument->writeRelays(dialog.relay1, dialog.relay2);
+    m_selected->writeRelays(dialog.relay1, dialog.relay2);
 }
 
 // ---- Window --------------------------------------------------------------------------------
@@ -453,7 +526,7 @@ void MainWindow::ttwidgetStartStop(bool flag)
 {
     // A recording is in the instrument's unit, whatever file was opened before.
     if (flag)
-        emit unitRead(m_instrument->unit());
+        emit unitRead(m_recorded->unit());
     // The recording may also end by itself, at its sample limit.
     ui.navButton_startstop->setText(flag ? tr("停止") : tr("开始"));
     ui.navButton_trigger->setEnabled(!flag);
@@ -503,7 +576,7 @@ void MainWindow::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange && m_menus) {
         ui.retranslateUi(this);
         using State = Instrument::ConnectionState;
-        const State state = m_instrument->state();
+        const State state = m_selected->state();
         const bool engaged = state == State::Connected || state == State::NotResponding
                              || state == State::Lost;
         ui.pushButton_com->setText(engaged ? tr("关闭设备") : tr("打开设备"));
@@ -512,9 +585,10 @@ void MainWindow::changeEvent(QEvent *event)
             showConnectionState();
         if (m_noteSource)
             noteLabel.setText(tr(m_noteSource));
-        alarmLabel.setText(alarmText(m_instrument->alarmState()));
+        alarmLabel.setText(alarmText(m_selected->alarmState()));
         m_panel->retranslate();
-        m_tiles->retranslate();
+        for (TileRow *row : ui.tileColumn->findChildren<TileRow *>())
+            row->retranslate();
         m_menus->retranslate();
         m_mqtt->retranslate();
     }
@@ -535,8 +609,10 @@ bool MainWindow::close()
     m_closing = true;
     const bool closed = QMainWindow::close();
     m_closing = false;
-    m_instrument->close();
-    m_instrument->stopPolling();
+    for (const QString &serialNumber : m_set->serialNumbers()) {
+        m_set->instrument(serialNumber)->close();
+        m_set->instrument(serialNumber)->stopPolling();
+    }
     return closed;
 }
 
@@ -547,8 +623,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    // Also the system's close: the poll thread must not outlive the window.
-    m_instrument->stopPolling();
+    // Also the system's close: the poll threads must not outlive the window.
+    for (const QString &serialNumber : m_set->serialNumbers())
+        m_set->instrument(serialNumber)->stopPolling();
     QMainWindow::closeEvent(event);
 }
 
@@ -632,15 +709,15 @@ void MainWindow::styleCheckButton(NavButton *button, bool on)
 
 void MainWindow::askForTrigger()
 {
-    if (ui.widget_tt->isRecording() || !m_prompts->mayStart(m_instrument.get()))
+    if (ui.widget_tt->isRecording() || !m_prompts->mayStart(m_recorded))
         return;
-    auto *dialog = new TriggerDialog(m_instrument->unit(), this);
+    auto *dialog = new TriggerDialog(m_recorded->unit(), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     if (m_trigger)
         dialog->setTrigger(*m_trigger);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         // The instrument may have gone while the dialog was open.
-        if (ui.widget_tt->isRecording() || !m_instrument->isOpen())
+        if (ui.widget_tt->isRecording() || !m_recorded->isOpen())
             return;
         m_trigger = dialog->trigger();
         ui.widget_tt->startTriggeredRecording(*m_trigger);
@@ -653,7 +730,7 @@ void MainWindow::on_navButton_startstop_clicked()
 {
     ttwidget *chart = ui.widget_tt;
     // Only starting needs the instrument: a recording can always be stopped.
-    if (!chart->isRecording() && !m_prompts->mayStart(m_instrument.get()))
+    if (!chart->isRecording() && !m_prompts->mayStart(m_recorded))
         return;
     chart->on_pushButton_startstop_clicked();
     if (chart->isRecording()) {

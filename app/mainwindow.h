@@ -6,6 +6,7 @@
 #include "trigger.h"
 
 #include <QColor>
+#include <QHash>
 #include <QLabel>
 #include <QMainWindow>
 #include <QSerialPort>
@@ -20,7 +21,7 @@ class MqttFeed;
 class ThresholdLines;
 class QAction;
 class NavButton;
-class PortWatch;
+class InstrumentSet;
 class ttwidget;
 class ParameterPanel;
 class RecordingPrompts;
@@ -44,10 +45,15 @@ public:
     const MainWindowUi &form() const { return ui; }
     AmbrelTitalbar *titleBar() const { return m_titleBar; }
     ttwidget *chart() const { return ui.widget_tt; }
-    TileRow *tiles() const { return m_tiles; }
+    // The tiles of the selected instrument.
+    TileRow *tiles() const;
     ParameterPanel *panel() const { return m_panel; }
     MainMenus *menus() const { return m_menus; }
-    Instrument *instrument() const { return m_instrument.get(); }
+    // The selected instrument; until one is found, a stand-in that shows none.
+    Instrument *instrument() const { return m_selected; }
+    InstrumentSet *instruments() const { return m_set; }
+    // The panel, dialogs and status bar act on `instrument` from now on.
+    void select(Instrument *instrument);
     QLabel *portStatus() { return &portLabel; }
     QLabel *baudStatus() { return &baudLabel; }
     QLabel *versionStatus() { return &versionLabel; }
@@ -107,11 +113,11 @@ private:
     void feedChart(Instrument *instrument);
     // The port list as given, keeping the port chosen when it is still there.
     void showPorts(const QStringList &ports);
-    void portsChanged(const QStringList &ports, const QStringList &added);
-    void startupConnection(const QStringList &ports,
-                           const QStringList &bauds,
-                           const QString &savedName,
-                           const QString &savedBaud);
+    TileRow *addInstrument(Instrument *instrument);
+    void instrumentAdded(const QString &serialNumber, Instrument *instrument);
+    void instrumentRemoved(const QString &serialNumber);
+    // Beeps while any instrument is in alarm.
+    void soundAlarms();
     void instrumentOpened(const Instrument::Link &link);
     void showConnectionState();
     void showAlarm(AlarmState state);
@@ -127,7 +133,16 @@ private:
     AmbrelTitalbar *m_titleBar = nullptr;
     FramelessFrame *m_frame = nullptr;
     ParameterPanel *m_panel = nullptr;
-    TileRow *m_tiles = nullptr;
+    InstrumentSet *m_set = nullptr;
+    // Shown while no instrument has joined the set; never opened.
+    std::unique_ptr<Instrument> m_standby;
+    TileRow *m_standbyRow = nullptr;
+    QHash<QString, TileRow *> m_rows; // by serial number
+    Instrument *m_selected = nullptr;
+    // The first instrument found: the one recorded and published.
+    Instrument *m_recorded = nullptr;
+    QList<QMetaObject::Connection> m_chartFeed;
+    QString m_portAsked; // probed by hand, told when nothing answers there
     MainMenus *m_menus = nullptr;
     RecordingPrompts *m_prompts = nullptr;
     QLabel portLabel;
@@ -136,11 +151,10 @@ private:
     QLabel noteLabel;
     QLabel alarmLabel;
     AlarmBeeper *m_beeper = nullptr;
-    PortWatch *m_portWatch = nullptr;
     std::unique_ptr<ThresholdLines> m_thresholdLines;
     const char *m_noteSource = nullptr;
-    std::unique_ptr<Instrument> m_instrument;
-    std::unique_ptr<MqttFeed> m_mqtt; // publishes m_instrument's readings when turned on
+    std::unique_ptr<MqttFeed> m_mqtt; // publishes m_recorded's readings when turned on
     bool m_recordOnConnect = false;
     bool m_closing = false;
+    bool m_searchEnded = false; // the start-up search
 };
