@@ -30,10 +30,12 @@
 #include "triggerdialog.h"
 #include "ttwidget.h"
 
+#include <QBoxLayout>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLoggingCategory>
 #include <QScrollArea>
 #include <QStatusBar>
@@ -87,6 +89,16 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_set, &InstrumentSet::portDeclined, this, [this](const QString &port) {
         if (std::exchange(m_portAsked, QString()) == port)
             Messages::critical(this, tr("错误"), tr("无法连接设备"));
+    });
+    connect(m_set, &InstrumentSet::labelChanged, this, &MainWindow::showRows);
+    // With several instruments, the one the panel acts on is chosen here or by its row.
+    m_selector = new QComboBox(ui.widget_params);
+    m_selector->setObjectName(QStringLiteral("instrumentSelector"));
+    m_selector->hide();
+    qobject_cast<QBoxLayout *>(ui.widget_params->layout())->insertWidget(0, m_selector);
+    connect(m_selector, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
+        if (Instrument *chosen = m_set->instrument(m_selector->itemData(index).toString()))
+            select(chosen);
     });
     m_standby = std::make_unique<Instrument>();
     Instrument *instrument = m_standby.get();
@@ -313,8 +325,13 @@ TileRow *MainWindow::addInstrument(Instrument *instrument)
 
 void MainWindow::instrumentAdded(const QString &serialNumber, Instrument *instrument)
 {
-    m_rows.insert(serialNumber, addInstrument(instrument));
+    TileRow *row = addInstrument(instrument);
+    m_rows.insert(serialNumber, row);
+    connect(row, &TileRow::chosen, this, [this, instrument] { select(instrument); });
+    connect(row, &TileRow::renameAsked, this, [this, serialNumber] { rename(serialNumber); });
+    m_set->setLabel(serialNumber, appSettings().value(instrumentLabelKey(serialNumber), QString()));
     m_standbyRow->hide();
+    showRows();
     if (m_selected != m_standby.get())
         return;
     // The first instrument found is the one recorded and published.
@@ -336,6 +353,7 @@ void MainWindow::instrumentRemoved(const QString &serialNumber)
         return;
     const bool selected = row->instrument() == m_selected;
     delete row;
+    showRows();
     if (!selected)
         return;
     const QStringList members = m_set->serialNumbers();
@@ -343,9 +361,42 @@ void MainWindow::instrumentRemoved(const QString &serialNumber)
     select(members.isEmpty() ? m_standby.get() : m_set->instrument(members.first()));
 }
 
+void MainWindow::showRows()
+{
+    const QStringList members = m_set->serialNumbers();
+    const bool several = members.size() > 1;
+    const QSignalBlocker quiet(m_selector);
+    m_selector->clear();
+    for (const QString &serialNumber : members) {
+        TileRow *row = m_rows.value(serialNumber);
+        m_selector->addItem(m_set->displayName(serialNumber), serialNumber);
+        row->setName(m_set->displayName(serialNumber));
+        row->setHeaderShown(several);
+        row->setSelected(several && row->instrument() == m_selected);
+        if (row->instrument() == m_selected)
+            m_selector->setCurrentIndex(m_selector->count() - 1);
+    }
+    m_selector->setVisible(several);
+}
+
+void MainWindow::rename(const QString &serialNumber)
+{
+    QInputDialog dialog(this);
+    dialog.setWindowTitle(tr("重命名仪器"));
+    dialog.setLabelText(tr("序列号%1的名称：").arg(serialNumber));
+    dialog.setTextValue(m_set->label(serialNumber));
+    if (Messages::exec(dialog) != QDialog::Accepted)
+        return;
+    const QString label = dialog.textValue().trimmed();
+    appSettings().setValue(instrumentLabelKey(serialNumber), label);
+    appSettings().writeFile();
+    m_set->setLabel(serialNumber, label);
+}
+
 void MainWindow::select(Instrument *instrument)
 {
     m_selected = instrument;
+    showRows();
     m_panel->setInstrument(instrument);
     feedChart(instrument);
     showConnectionState();

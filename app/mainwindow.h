@@ -22,6 +22,7 @@ class ThresholdLines;
 class QAction;
 class NavButton;
 class InstrumentSet;
+class QComboBox;
 class ttwidget;
 class ParameterPanel;
 class RecordingPrompts;
@@ -116,6 +117,10 @@ private:
     TileRow *addInstrument(Instrument *instrument);
     void instrumentAdded(const QString &serialNumber, Instrument *instrument);
     void instrumentRemoved(const QString &serialNumber);
+    // Headers, selection and the selector as the set and the selection are now.
+    void showRows();
+    // Asks the user for the instrument's label, kept in the settings under its serial number.
+    void rename(const QString &serialNumber);
     // Beeps while any instrument is in alarm.
     void soundAlarms();
     void instrumentOpened(const Instrument::Link &link);
@@ -142,6 +147,7 @@ private:
     // The first instrument found: the one recorded and published.
     Instrument *m_recorded = nullptr;
     QList<QMetaObject::Connection> m_chartFeed;
+    QComboBox *m_selector = nullptr;
     QString m_portAsked; // probed by hand, told when nothing answers there
     MainMenus *m_menus = nullptr;
     RecordingPrompts *m_prompts = nullptr;

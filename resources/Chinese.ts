@@ -499,6 +499,14 @@
         <source>触发记录…</source>
         <translation>触发记录…</translation>
     </message>
+    <message>
+        <source>重命名仪器</source>
+        <translation>重命名仪器</translation>
+    </message>
+    <message>
+        <source>序列号%1的名称：</source>
+        <translation>序列号%1的名称：</translation>
+    </message>
 </context>
 <context>
     <name>MarkerList</name>
@@ -924,6 +932,10 @@
     <message>
         <source>环温</source>
         <translation>环温</translation>
+    </message>
+    <message>
+        <source>重命名…</source>
+        <translation>重命名…</translation>
     </message>
 </context>
 <context>

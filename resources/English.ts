@@ -499,6 +499,14 @@
         <source>触发记录…</source>
         <translation>Trigger…</translation>
     </message>
+    <message>
+        <source>重命名仪器</source>
+        <translation>Rename instrument</translation>
+    </message>
+    <message>
+        <source>序列号%1的名称：</source>
+        <translation>Name of serial number %1:</translation>
+    </message>
 </context>
 <context>
     <name>MarkerList</name>
@@ -924,6 +932,10 @@
     <message>
         <source>环温</source>
         <translation>Amb.</translation>
+    </message>
+    <message>
+        <source>重命名…</source>
+        <translation>Rename…</translation>
     </message>
 </context>
 <context>

@@ -499,6 +499,14 @@
         <source>触发记录…</source>
         <translation>觸發記錄…</translation>
     </message>
+    <message>
+        <source>重命名仪器</source>
+        <translation>重新命名儀器</translation>
+    </message>
+    <message>
+        <source>序列号%1的名称：</source>
+        <translation>序號%1的名稱：</translation>
+    </message>
 </context>
 <context>
     <name>MarkerList</name>
@@ -924,6 +932,10 @@
     <message>
         <source>环温</source>
         <translation>環溫</translation>
+    </message>
+    <message>
+        <source>重命名…</source>
+        <translation>重新命名…</translation>
     </message>
 </context>
 <context>
