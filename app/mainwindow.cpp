@@ -342,8 +342,6 @@ void MainWindow::instrumentAdded(const QString &serialNumber, Instrument *instru
         m_mqtt->follow(instrument);
     }
     select(instrument);
-    if (instrument->isOpen())
-        instrumentOpened(instrument->link());
 }
 
 void MainWindow::instrumentRemoved(const QString &serialNumber)
@@ -400,6 +398,9 @@ void MainWindow::select(Instrument *instrument)
     m_panel->setInstrument(instrument);
     feedChart(instrument);
     showConnectionState();
+    // It opened before it was chosen (or before its serial number made it a member).
+    if (showsLiveReadings(instrument))
+        instrumentOpened(instrument->link());
     showAlarm(instrument->alarmState());
     showAlarmThresholds(instrument->alarmThresholds());
 }
