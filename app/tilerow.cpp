@@ -61,12 +61,16 @@ TileRow::TileRow(Instrument *instrument, QWidget *parent)
     connect(instrument, &Instrument::unitChanged, this, &TileRow::showUnit);
     connect(instrument, &Instrument::connectionStateChanged, this, &TileRow::showConnectionState);
     connect(instrument, &Instrument::alarmChanged, this, &TileRow::showHeader);
-    connect(instrument, &Instrument::opened, this, [this] {
+    const auto fitFontsSoon = [this] {
         QTimer::singleShot(500, this, [this] {
             for (TempAreaItem *tile : {m_realtime, m_maximum, m_minimum, m_ambient})
                 tile->fitFont();
         });
-    });
+    };
+    connect(instrument, &Instrument::opened, this, fitFontsSoon);
+    // A member of the set is shown only once its serial number is read, after it opened.
+    if (showsLiveReadings(instrument))
+        fitFontsSoon();
     retranslate();
 }
 

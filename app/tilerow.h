@@ -56,14 +56,14 @@ private:
     void clearTiles();
 
     QPointer<Instrument> m_instrument;
-    QLabel *m_header = nullptr;
-    QAction *m_rename = nullptr;
-    QString m_name;
-    bool m_selected = false;
     TempAreaItem *m_realtime = nullptr;
     TempAreaItem *m_maximum = nullptr;
     TempAreaItem *m_minimum = nullptr;
     TempAreaItem *m_ambient = nullptr;
+    QLabel *m_header = nullptr;
+    QAction *m_rename = nullptr;
+    QString m_name;
+    bool m_selected = false;
     float m_maxCelsius = -100.0f;
     float m_minCelsius = 10000.0f;
     float m_maxFahrenheit = -1000.0f;
