@@ -405,13 +405,18 @@ void tst_MainWindow::severalInstruments()
     QVERIFY(first && second);
     QCOMPARE(window->instrument(), set->instrument(set->serialNumbers().first()));
     auto *selector = window->findChild<QComboBox *>(QStringLiteral("instrumentSelector"));
-    QVERIFY(selector->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(selector->isVisible(), 5000);
     QCOMPARE(selector->count(), 2);
-    QList<TileRow *> rows;
-    for (TileRow *row : window->form().tileColumn->findChildren<TileRow *>())
-        if (row->isVisible())
-            rows.append(row);
-    QCOMPARE(rows.size(), 2);
+    // A row added to the shown column is shown by a queued call.
+    const auto shownRows = [window] {
+        QList<TileRow *> rows;
+        for (TileRow *row : window->form().tileColumn->findChildren<TileRow *>())
+            if (row->isVisible())
+                rows.append(row);
+        return rows;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(shownRows().size(), 2, 5000);
+    const QList<TileRow *> rows = shownRows();
     TileRow *secondRow
             = rows.constFirst()->instrument() == second ? rows.constFirst() : rows.constLast();
     QVERIFY(secondRow->header()->isVisible());
