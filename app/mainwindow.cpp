@@ -11,6 +11,7 @@
 #include "deviceinfodialog.h"
 #include "deviceprobe.h"
 #include "framelessframe.h"
+#include "instrumentset.h"
 #include "instrumentstate.h"
 #include "language.h"
 #include "mainmenus.h"
@@ -21,7 +22,7 @@
 #include "parameterpanel.h"
 #include "portwatch.h"
 #include "recordingmarkers.h"
-#include "recordjournal.h"
+#include "recordingprompts.h"
 #include "relaysettingdialog.h"
 #include "settings.h"
 #include "thresholdlines.h"
@@ -29,11 +30,12 @@
 #include "triggerdialog.h"
 #include "ttwidget.h"
 
+#include <QBoxLayout>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
+#include <QInputDialog>
 #include <QLoggingCategory>
 #include <QScrollArea>
 #include <QStatusBar>
@@ -49,7 +51,6 @@ namespace {
 // Developer traces, off unless QT_LOGGING_RULES="tevrano.window.debug=true".
 Q_LOGGING_CATEGORY(lcWindowTrace, "tevrano.window", QtInfoMsg)
 
-constexpr int JournalNoteMs = 60000;
 const char CheckboxOff[] = ":/imager/ic_checkbox_unsel.png";
 
 const char CheckboxOn[] = ":/imager/ic_checkbox_sel.png";
@@ -79,34 +80,39 @@ MainWindow::MainWindow(QWidget *parent)
     m_titleBar = new AmbrelTitalbar(this);
     m_panel = new ParameterPanel(ui, this);
 
-    // 2.-5. The instrument, and what the window shows of it.
-    m_instrument = std::make_unique<Instrument>();
-    Instrument *instrument = m_instrument.get();
-    connect(instrument,
-            &Instrument::connectionStateChanged,
-            this,
-            &MainWindow::showConnectionState);
-    connect(instrument, &Instrument::opened, this, &MainWindow::instrumentOpened);
-    connect(instrument, &Instrument::openFailed, this, [this] {
-        Messages::critical(this, tr("错误"), tr("无法打开端口"));
-    });
-    m_panel->setInstrument(instrument);
-    m_tiles = new TileRow(instrument, ui.tileColumn);
-    ui.tileColumn->layout()->addWidget(m_tiles);
-    feedChart(instrument);
-    connect(instrument, &Instrument::alarmChanged, this, &MainWindow::showAlarm);
-    connect(instrument,
-            &Instrument::alarmThresholdsChanged,
-            this,
-            &MainWindow::showAlarmThresholds);
-    new RecordingMarkers(instrument, ui.widget_tt, this);
+    // 2.-5. The instruments, and what the window shows of them.
     m_thresholdLines = std::make_unique<ThresholdLines>(ui.widget_tt->plot());
     m_beeper = new AlarmBeeper(this);
+    m_set = new InstrumentSet(this);
+    connect(m_set, &InstrumentSet::instrumentAdded, this, &MainWindow::instrumentAdded);
+    connect(m_set, &InstrumentSet::instrumentRemoved, this, &MainWindow::instrumentRemoved);
+    connect(m_set, &InstrumentSet::portDeclined, this, [this](const QString &port) {
+        if (std::exchange(m_portAsked, QString()) == port)
+            Messages::critical(this, tr("错误"), tr("无法连接设备"));
+    });
+    connect(m_set, &InstrumentSet::labelChanged, this, &MainWindow::showRows);
+    // With several instruments, the one the panel acts on is chosen here or by its row.
+    m_selector = new QComboBox(ui.widget_params);
+    m_selector->setObjectName(QStringLiteral("instrumentSelector"));
+    m_selector->hide();
+    qobject_cast<QBoxLayout *>(ui.widget_params->layout())->insertWidget(0, m_selector);
+    connect(m_selector, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
+        if (Instrument *chosen = m_set->instrument(m_selector->itemData(index).toString()))
+            select(chosen);
+    });
+    m_standby = std::make_unique<Instrument>();
+    Instrument *instrument = m_standby.get();
+    m_recorded = instrument;
+    m_standbyRow = addInstrument(instrument);
+    select(instrument);
+    new RecordingMarkers(instrument, ui.widget_tt, this);
     connect(this, &MainWindow::ttwidget_addvalue, ui.widget_tt, &ttwidget::UpdateTemp);
     connect(this, &MainWindow::ttwidget_addvalue_amb, ui.widget_tt, &ttwidget::UpdateTempAmb);
     connect(m_panel, &ParameterPanel::unitRead, this, &MainWindow::unitRead);
     connect(this, &MainWindow::unitRead, ui.widget_tt, &ttwidget::setUnit);
     ui.widget_tt->session().attach(instrument);
+    // Every instrument of the set records into the chart's group, each a curve of its own.
+    ui.widget_tt->followInstruments(m_set);
     connect(ui.widget_tt, &ttwidget::startstop, this, &MainWindow::ttwidgetStartStop);
     connect(ui.widget_tt, &ttwidget::sampleLimitReached, this, [this] {
         ui.statusBar->showMessage(tr("已达到样本上限，记录已停止"));
@@ -136,8 +142,9 @@ MainWindow::MainWindow(QWidget *parent)
     // 8. Port and baud lists; a port whose device is gone is not offered.
     const QStringList portNames = PortWatch::presentPorts();
     ui.comboBoxCom->addItems(portNames);
-    m_portWatch = new PortWatch(this);
-    connect(m_portWatch, &PortWatch::portsChanged, this, &MainWindow::portsChanged);
+    auto *portWatch = new PortWatch(this);
+    connect(portWatch, &PortWatch::portsChanged, this, &MainWindow::showPorts);
+    portWatch->start();
     QStringList baudNames;
     for (qint32 baud : ProbeRates)
         baudNames.append(QString::number(baud));
@@ -176,7 +183,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui.statusBar->addWidget(&baudLabel);
     ui.statusBar->addWidget(&alarmLabel);
     ui.statusBar->addPermanentWidget(&noteLabel);
-    m_mqtt = std::make_unique<MqttFeed>(instrument);
+    m_mqtt = std::make_unique<MqttFeed>(m_standby.get());
     ui.statusBar->addPermanentWidget(m_mqtt->statusLabel());
     ui.statusBar->addPermanentWidget(&versionLabel);
     noteLabel.hide();
@@ -188,8 +195,21 @@ MainWindow::MainWindow(QWidget *parent)
     ui.widget_baud->hide();
     ui.checkBox_auto->setChecked(true);
     ui.checkBox_auto->hide();
-    QTimer::singleShot(100, this, [this, portNames, baudNames, savedName, savedBaud] {
-        startupConnection(portNames, baudNames, savedName, savedBaud);
+    const auto searchEnded = [this, savedName, savedBaud] {
+        m_searchEnded = true;
+        if (!m_set->serialNumbers().isEmpty()
+            || m_standby->state() == Instrument::ConnectionState::NoInstrument)
+            return;
+        ui.comboBoxCom->setCurrentText(savedName);
+        ui.comboBoxBaud->setCurrentText(savedBaud);
+        // The stand-in tells that nothing was found, as a search over a nameless port does.
+        m_standby->search({QString()});
+    };
+    connect(m_set, &InstrumentSet::searchFinished, this, searchEnded);
+    QTimer::singleShot(100, this, [this, searchEnded] {
+        m_set->start();
+        if (!m_set->isSearching())
+            searchEnded();
     });
 
     ui.pushButton_com->setText(tr("打开设备"));
@@ -229,34 +249,36 @@ MainWindow::MainWindow(QWidget *parent)
     m_menus = new MainMenus(ui, this, m_beeper);
 
     // Recordings are journalled beside the settings; one left by an earlier run is offered back.
+    m_prompts = new RecordingPrompts(ui, this);
     if (!appSettings().settingsDir().isEmpty()) {
-        ui.widget_tt->setJournalFolder(appSettings().settingsDir());
-        connect(ui.widget_tt->journal(), &RecordJournal::failed, this, [this] {
-            ui.statusBar->showMessage(tr("记录日志无法写入，记录只保存在内存中"), JournalNoteMs);
+        m_prompts->journalIn(appSettings().settingsDir());
+        QTimer::singleShot(0, this, [this] {
+            // Unattended, nobody answers: the recording about to start moves the journal aside.
+            if (!m_recordOnConnect)
+                m_prompts->offerJournalRecovery();
         });
-        connect(ui.widget_tt->journal(),
-                &RecordJournal::movedAside,
-                this,
-                &MainWindow::journalMovedAside);
-        QTimer::singleShot(0, this, &MainWindow::offerJournalRecovery);
     }
 }
 
 MainWindow::~MainWindow()
 {
-    // Its signals reach into the widgets: it goes while they are still there.
+    // Their signals reach into the widgets: they go while the widgets are still there.
     m_mqtt.reset();
-    m_instrument.reset();
+    delete m_set;
+    m_standby.reset();
 }
 
 void MainWindow::feedChart(Instrument *instrument)
 {
-    connect(instrument, &Instrument::objectTemperature, this, [this](double value) {
-        emit ttwidget_addvalue(value);
-    });
-    connect(instrument, &Instrument::ambientTemperature, this, [this](double value) {
-        emit ttwidget_addvalue_amb(value);
-    });
+    for (const QMetaObject::Connection &feed : std::exchange(m_chartFeed, {}))
+        disconnect(feed);
+    m_chartFeed = {connect(instrument,
+                           &Instrument::objectTemperature,
+                           this,
+                           [this](double value) { emit ttwidget_addvalue(value); }),
+                   connect(instrument, &Instrument::ambientTemperature, this, [this](double value) {
+                       emit ttwidget_addvalue_amb(value);
+                   })};
 }
 
 void MainWindow::setInstrumentNote(const char *sourceText)
@@ -268,30 +290,135 @@ void MainWindow::setInstrumentNote(const char *sourceText)
 
 // ---- Start-up ------------------------------------------------------------------------------
 
-void MainWindow::startupConnection(const QStringList &ports,
-                                   const QStringList &bauds,
-                                   const QString &savedName,
-                                   const QString &savedBaud)
+TileRow *MainWindow::addInstrument(Instrument *instrument)
 {
-    const auto done = [=](const std::optional<Instrument::Link> &found) {
-        if (!found) {
-            const int nameIndex = ui.comboBoxCom->findText(savedName);
-            if (nameIndex >= 0)
-                ui.comboBoxCom->setCurrentIndex(nameIndex);
-            const int baudIndex = ui.comboBoxBaud->findText(savedBaud);
-            if (baudIndex >= 0)
-                ui.comboBoxBaud->setCurrentIndex(baudIndex);
-            return;
-        }
-        m_instrument->open(*found);
-        const int portIndex = ports.indexOf(found->portName);
-        if (portIndex >= 0)
-            ui.comboBoxCom->setCurrentIndex(portIndex);
-        const int baudIndex = bauds.indexOf(QString::number(found->baud));
-        if (baudIndex >= 0)
-            ui.comboBoxBaud->setCurrentIndex(baudIndex);
-    };
-    m_instrument->startSearch({}, {}, done);
+    auto *row = new TileRow(instrument, ui.tileColumn);
+    ui.tileColumn->layout()->addWidget(row);
+    connect(instrument, &Instrument::connectionStateChanged, this, [this, instrument] {
+        if (instrument == m_selected)
+            showConnectionState();
+    });
+    connect(instrument,
+            &Instrument::opened,
+            this,
+            [this, instrument](const Instrument::Link &link) {
+                if (instrument == m_selected)
+                    instrumentOpened(link);
+            });
+    connect(instrument, &Instrument::openFailed, this, [this, instrument] {
+        if (instrument == m_selected)
+            Messages::critical(this, tr("错误"), tr("无法打开端口"));
+    });
+    connect(instrument, &Instrument::alarmChanged, this, [this, instrument](AlarmState state) {
+        if (instrument == m_selected)
+            showAlarm(state);
+        soundAlarms();
+    });
+    connect(instrument,
+            &Instrument::alarmThresholdsChanged,
+            this,
+            [this, instrument](const AlarmThresholds &thresholds) {
+                if (instrument == m_selected)
+                    showAlarmThresholds(thresholds);
+            });
+    return row;
+}
+
+void MainWindow::instrumentAdded(const QString &serialNumber, Instrument *instrument)
+{
+    TileRow *row = addInstrument(instrument);
+    m_rows.insert(serialNumber, row);
+    connect(row, &TileRow::chosen, this, [this, instrument] { select(instrument); });
+    connect(row, &TileRow::renameAsked, this, [this, serialNumber] { rename(serialNumber); });
+    m_set->setLabel(serialNumber, appSettings().value(instrumentLabelKey(serialNumber), QString()));
+    m_standbyRow->hide();
+    showRows();
+    if (m_selected != m_standby.get())
+        return;
+    // The first instrument found marks the recording with its alarms and losses, and is published.
+    if (m_recorded == m_standby.get()) {
+        m_recorded = instrument;
+        new RecordingMarkers(instrument, ui.widget_tt, this);
+        m_mqtt->follow(instrument);
+    }
+    select(instrument);
+}
+
+void MainWindow::instrumentRemoved(const QString &serialNumber)
+{
+    TileRow *row = m_rows.take(serialNumber);
+    if (!row)
+        return;
+    const bool selected = row->instrument() == m_selected;
+    delete row;
+    showRows();
+    if (!selected)
+        return;
+    const QStringList members = m_set->serialNumbers();
+    m_standbyRow->setVisible(members.isEmpty());
+    select(members.isEmpty() ? m_standby.get() : m_set->instrument(members.first()));
+}
+
+void MainWindow::showRows()
+{
+    const QStringList members = m_set->serialNumbers();
+    const bool several = members.size() > 1;
+    const QSignalBlocker quiet(m_selector);
+    m_selector->clear();
+    for (const QString &serialNumber : members) {
+        TileRow *row = m_rows.value(serialNumber);
+        m_selector->addItem(m_set->displayName(serialNumber), serialNumber);
+        row->setName(m_set->displayName(serialNumber));
+        row->setHeaderShown(several);
+        row->setSelected(several && row->instrument() == m_selected);
+        if (row->instrument() == m_selected)
+            m_selector->setCurrentIndex(m_selector->count() - 1);
+    }
+    m_selector->setVisible(several);
+}
+
+void MainWindow::rename(const QString &serialNumber)
+{
+    QInputDialog dialog(this);
+    dialog.setWindowTitle(tr("重命名仪器"));
+    dialog.setLabelText(tr("序列号%1的名称：").arg(serialNumber));
+    dialog.setTextValue(m_set->label(serialNumber));
+    if (Messages::exec(dialog) != QDialog::Accepted)
+        return;
+    const QString label = dialog.textValue().trimmed();
+    appSettings().setValue(instrumentLabelKey(serialNumber), label);
+    appSettings().writeFile();
+    m_set->setLabel(serialNumber, label);
+}
+
+void MainWindow::select(Instrument *instrument)
+{
+    m_selected = instrument;
+    showRows();
+    m_panel->setInstrument(instrument);
+    feedChart(instrument);
+    showConnectionState();
+    // It opened before it was chosen (or before its serial number made it a member).
+    if (showsLiveReadings(instrument))
+        instrumentOpened(instrument->link());
+    showAlarm(instrument->alarmState());
+    showAlarmThresholds(instrument->alarmThresholds());
+}
+
+void MainWindow::soundAlarms()
+{
+    bool any = m_standby->alarmState() != AlarmState::None;
+    for (const QString &serialNumber : m_set->serialNumbers())
+        any |= m_set->instrument(serialNumber)->alarmState() != AlarmState::None;
+    m_beeper->setAlarmActive(any);
+}
+
+TileRow *MainWindow::tiles() const
+{
+    for (TileRow *row : m_rows)
+        if (row->instrument() == m_selected)
+            return row;
+    return m_standbyRow;
 }
 
 // ---- Port management -----------------------------------------------------------------------
@@ -300,21 +427,31 @@ void MainWindow::on_pushButton_com_clicked()
 {
     using State = Instrument::ConnectionState;
     const QString name = ui.comboBoxCom->currentText();
-    const State state = m_instrument->state();
-    if (m_instrument->isOpen() || state == State::Connected || state == State::NotResponding
+    const State state = m_selected->state();
+    if (m_selected->isOpen() || state == State::Connected || state == State::NotResponding
         || state == State::Lost) {
-        m_instrument->close();
+        m_selected->close();
         m_panel->setRowsEnabled(false);
         return;
     }
-    m_instrument->startSearch({name}, {}, [this](const std::optional<Instrument::Link> &found) {
-        if (!found) {
-            Messages::critical(this, tr("错误"), tr("无法连接设备"));
-            return;
-        }
-        ui.comboBoxBaud->setCurrentText(QString::number(found->baud));
-        m_instrument->open(*found);
-    });
+    // Nothing found yet: the port is probed into the set.
+    if (m_selected == m_standby.get()) {
+        m_portAsked = name;
+        m_set->probePort(name);
+        return;
+    }
+    m_selected->startSearch({name},
+                            {},
+                            [this, instrument = QPointer<Instrument>(m_selected)](
+                                    const std::optional<Instrument::Link> &found) {
+                                if (!found) {
+                                    Messages::critical(this, tr("错误"), tr("无法连接设备"));
+                                    return;
+                                }
+                                ui.comboBoxBaud->setCurrentText(QString::number(found->baud));
+                                if (instrument)
+                                    instrument->open(*found);
+                            });
 }
 
 void MainWindow::instrumentOpened(const Instrument::Link &link)
@@ -335,15 +472,13 @@ void MainWindow::instrumentOpened(const Instrument::Link &link)
 void MainWindow::showConnectionState()
 {
     using State = Instrument::ConnectionState;
-    const State state = m_instrument->state();
-    const Instrument::Link link = m_instrument->link();
+    // Until an instrument is found the status tells only the end of the search.
+    if (m_selected == m_standby.get() && !m_searchEnded)
+        return;
+    const State state = m_selected->state();
+    const Instrument::Link link = m_selected->link();
     // The live trend shows only readings that are really coming.
-    ui.widget_tt->setLive(showsLiveReadings(m_instrument.get()));
-    // With nothing found, a port that appears later is searched at once.
-    if (state != State::NoInstrument)
-        m_portWatch->stop();
-    else if (!m_portWatch->isActive())
-        m_portWatch->start();
+    ui.widget_tt->setLive(showsLiveReadings(m_selected));
     switch (state) {
     case State::Connected:
         portLabel.setText(tr("已选择:") + link.portName);
@@ -399,31 +534,18 @@ void MainWindow::showPorts(const QStringList &ports)
         ui.comboBoxCom->setCurrentText(chosen);
 }
 
-void MainWindow::portsChanged(const QStringList &ports, const QStringList &added)
-{
-    showPorts(ports);
-    if (added.isEmpty() || m_instrument->state() != Instrument::ConnectionState::NoInstrument)
-        return;
-    // Searched beside the window: a port that is not the instrument takes seconds to give up on.
-    m_instrument->startSearch(added, {}, [this](const std::optional<Instrument::Link> &found) {
-        if (found && !m_instrument->isOpen())
-            m_instrument->open(*found);
-    });
-}
-
 void MainWindow::showAlarm(AlarmState state)
 {
     const bool high = state == AlarmState::High;
     alarmLabel.setText(alarmText(state));
     alarmLabel.setStyleSheet(high ? QStringLiteral("color: red;") : QStringLiteral("color: blue;"));
-    m_beeper->setAlarmActive(state != AlarmState::None);
 }
 
 void MainWindow::showAlarmThresholds(const AlarmThresholds &t)
 {
     m_thresholdLines->setThresholds(t.highEnabled ? std::optional(t.high) : std::nullopt,
                                     t.lowEnabled ? std::optional(t.low) : std::nullopt,
-                                    m_instrument->unit());
+                                    m_selected->unit());
 }
 
 // ---- Device dialogs ------------------------------------------------------------------------
@@ -431,10 +553,10 @@ void MainWindow::showAlarmThresholds(const AlarmThresholds &t)
 void MainWindow::ClickDeviceInfo()
 {
     DeviceInfoDialog dialog;
-    dialog.deviceSerial = m_instrument->serialNumber();
-    dialog.dialogRangeLow = m_instrument->rangeLow();
-    dialog.dialogRangeHigh = m_instrument->rangeHigh();
-    dialog.dialogUnit = m_instrument->unit();
+    dialog.deviceSerial = m_selected->serialNumber();
+    dialog.dialogRangeLow = m_selected->rangeLow();
+    dialog.dialogRangeHigh = m_selected->rangeHigh();
+    dialog.dialogUnit = m_selected->unit();
     dialog.refreshLabels();
     Messages::exec(dialog);
 }
@@ -442,12 +564,12 @@ void MainWindow::ClickDeviceInfo()
 void MainWindow::ClickRelaySettings()
 {
     RelaySettingDialog dialog;
-    dialog.relay1 = m_instrument->relay1();
-    dialog.relay2 = m_instrument->relay2();
+    dialog.relay1 = m_selected->relay1();
+    dialog.relay2 = m_selected->relay2();
     dialog.loadRelaySettings();
     if (Messages::exec(dialog) != QDialog::Accepted || dialog.relay1 >= 4 || dialog.relay2 >= 4)
         return;
-    m_instrument->writeRelays(dialog.relay1, dialog.relay2);
+    m_selected->writeRelays(dialog.relay1, dialog.relay2);
 }
 
 // ---- Window --------------------------------------------------------------------------------
@@ -456,7 +578,7 @@ void MainWindow::ttwidgetStartStop(bool flag)
 {
     // A recording is in the instrument's unit, whatever file was opened before.
     if (flag)
-        emit unitRead(m_instrument->unit());
+        emit unitRead(m_recorded->unit());
     // The recording may also end by itself, at its sample limit.
     ui.navButton_startstop->setText(flag ? tr("停止") : tr("开始"));
     ui.navButton_trigger->setEnabled(!flag);
@@ -506,7 +628,7 @@ void MainWindow::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange && m_menus) {
         ui.retranslateUi(this);
         using State = Instrument::ConnectionState;
-        const State state = m_instrument->state();
+        const State state = m_selected->state();
         const bool engaged = state == State::Connected || state == State::NotResponding
                              || state == State::Lost;
         ui.pushButton_com->setText(engaged ? tr("关闭设备") : tr("打开设备"));
@@ -515,9 +637,10 @@ void MainWindow::changeEvent(QEvent *event)
             showConnectionState();
         if (m_noteSource)
             noteLabel.setText(tr(m_noteSource));
-        alarmLabel.setText(alarmText(m_instrument->alarmState()));
+        alarmLabel.setText(alarmText(m_selected->alarmState()));
         m_panel->retranslate();
-        m_tiles->retranslate();
+        for (TileRow *row : ui.tileColumn->findChildren<TileRow *>())
+            row->retranslate();
         m_menus->retranslate();
         m_mqtt->retranslate();
     }
@@ -526,7 +649,7 @@ void MainWindow::changeEvent(QEvent *event)
 
 bool MainWindow::close()
 {
-    if (!settleRecordingBeforeQuit())
+    if (!m_prompts->settleBeforeQuit())
         return false;
     appSettings().setValue(QLatin1String(SettingsKeys::AutoConn),
                            ui.checkBox_auto->isChecked() ? QStringLiteral("1")
@@ -538,117 +661,24 @@ bool MainWindow::close()
     m_closing = true;
     const bool closed = QMainWindow::close();
     m_closing = false;
-    m_instrument->close();
-    m_instrument->stopPolling();
+    for (const QString &serialNumber : m_set->serialNumbers()) {
+        m_set->instrument(serialNumber)->close();
+        m_set->instrument(serialNumber)->stopPolling();
+    }
     return closed;
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // The system's close asks as the window's own exits do.
-    if (!m_closing && !settleRecordingBeforeQuit()) {
+    if (!m_closing && !m_prompts->settleBeforeQuit()) {
         event->ignore();
         return;
     }
-    // Also the system's close: the poll thread must not outlive the window.
-    m_instrument->stopPolling();
+    // Also the system's close: the poll threads must not outlive the window.
+    for (const QString &serialNumber : m_set->serialNumbers())
+        m_set->instrument(serialNumber)->stopPolling();
     QMainWindow::closeEvent(event);
-}
-
-bool MainWindow::settleRecordingBeforeQuit()
-{
-    return settleHeldRecording(tr("记录尚未保存。退出前要保存吗？"));
-}
-
-bool MainWindow::settleHeldRecording(const QString &question)
-{
-    ttwidget *chart = ui.widget_tt;
-    if (!chart->isRecording() && !chart->hasUnsavedRecording())
-        return true;
-    // Nothing recorded yet: nothing to save, nothing to ask.
-    if (chart->samples().size() == 0) {
-        stopRecording();
-        chart->discardRecording();
-        return true;
-    }
-    for (;;) {
-        const QMessageBox::StandardButton answer
-                = Messages::ask(this,
-                                tr("提示"),
-                                question,
-                                {{QMessageBox::Save, tr("保存")},
-                                 {QMessageBox::Discard, tr("放弃")},
-                                 {QMessageBox::Cancel, tr("取消")}});
-        if (answer == QMessageBox::Cancel)
-            return false;
-        if (answer == QMessageBox::Discard) {
-            stopRecording();
-            chart->discardRecording();
-            return true;
-        }
-        // The recording runs on until a file is chosen; no choice asks again.
-        const QString path = chart->askRecordPath();
-        if (path.isEmpty())
-            continue;
-        stopRecording();
-        if (chart->saveRecordTo(path))
-            return true;
-    }
-}
-
-void MainWindow::stopRecording()
-{
-    if (!ui.widget_tt->isRecording())
-        return;
-    ui.widget_tt->on_pushButton_startstop_clicked();
-    ui.navButton_startstop->setText(tr("开始"));
-}
-
-void MainWindow::offerJournalRecovery()
-{
-    RecordJournal *journal = ui.widget_tt->journal();
-    // A recording of several instruments left a journal each instead of the one.
-    const bool alone = QFileInfo::exists(journal->path());
-    // Unattended, nobody answers: the recording about to start moves the journals aside.
-    if (m_recordOnConnect
-        || (!alone && findGroupJournals(QFileInfo(journal->path()).path()).isEmpty()))
-        return;
-    // A FIFO, a device or a folder in its place holds no recording: never opened, and moved
-    // aside by the next recording.
-    if (alone && !QFileInfo(journal->path()).isFile()) {
-        ui.statusBar->showMessage(
-                tr("记录日志%1不是普通文件，已忽略").arg(QDir::toNativeSeparators(journal->path())),
-                JournalNoteMs);
-        return;
-    }
-    const QMessageBox::StandardButton answer
-            = Messages::ask(this,
-                            tr("恢复记录"),
-                            tr("上次的记录没有保存就中断了。要恢复它吗？"),
-                            {{QMessageBox::Yes, tr("是")}, {QMessageBox::No, tr("否")}});
-    if (answer == QMessageBox::Yes && ui.widget_tt->restoreJournal())
-        return;
-    // The other instruments' journals are moved aside as their next recording opens them.
-    if (!alone)
-        return;
-    m_recoveryMovePending = true;
-    journal->moveAside();
-}
-
-void MainWindow::journalMovedAside(const QString &target)
-{
-    const QString shown = QDir::toNativeSeparators(target);
-    if (!std::exchange(m_recoveryMovePending, false)) {
-        ui.statusBar->showMessage(tr("上一个未保存的记录已移至%1").arg(shown), JournalNoteMs);
-        return;
-    }
-    if (target.isEmpty())
-        Messages::critical(this,
-                           tr("错误"),
-                           tr("无法移动记录日志，它仍在%1")
-                                   .arg(QDir::toNativeSeparators(ui.widget_tt->journal()->path())));
-    else
-        Messages::information(this, tr("提示"), tr("未恢复的记录已移至%1").arg(shown));
 }
 
 #ifdef Q_OS_WIN
@@ -730,28 +760,17 @@ void MainWindow::styleCheckButton(NavButton *button, bool on)
     styleIconButton(button, QLatin1String(on ? CheckboxOn : CheckboxOff));
 }
 
-bool MainWindow::mayStartRecording()
-{
-    if (!m_instrument->isOpen()) {
-        Messages::information(this, tr("提示"), tr("设备未连接"));
-        return false;
-    }
-    // A new recording would replace the one held.
-    return !ui.widget_tt->hasUnsavedRecording()
-           || settleHeldRecording(tr("记录尚未保存。开始新记录前要保存吗？"));
-}
-
 void MainWindow::askForTrigger()
 {
-    if (ui.widget_tt->isRecording() || !mayStartRecording())
+    if (ui.widget_tt->isRecording() || !m_prompts->mayStart(m_recorded))
         return;
-    auto *dialog = new TriggerDialog(m_instrument->unit(), this);
+    auto *dialog = new TriggerDialog(m_recorded->unit(), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     if (m_trigger)
         dialog->setTrigger(*m_trigger);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         // The instrument may have gone while the dialog was open.
-        if (ui.widget_tt->isRecording() || !m_instrument->isOpen())
+        if (ui.widget_tt->isRecording() || !m_recorded->isOpen())
             return;
         m_trigger = dialog->trigger();
         ui.widget_tt->startTriggeredRecording(*m_trigger);
@@ -764,7 +783,7 @@ void MainWindow::on_navButton_startstop_clicked()
 {
     ttwidget *chart = ui.widget_tt;
     // Only starting needs the instrument: a recording can always be stopped.
-    if (!chart->isRecording() && !mayStartRecording())
+    if (!chart->isRecording() && !m_prompts->mayStart(m_recorded))
         return;
     chart->on_pushButton_startstop_clicked();
     if (chart->isRecording()) {

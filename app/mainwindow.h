@@ -6,6 +6,7 @@
 #include "trigger.h"
 
 #include <QColor>
+#include <QHash>
 #include <QLabel>
 #include <QMainWindow>
 #include <QSerialPort>
@@ -20,9 +21,11 @@ class MqttFeed;
 class ThresholdLines;
 class QAction;
 class NavButton;
-class PortWatch;
+class InstrumentSet;
+class QComboBox;
 class ttwidget;
 class ParameterPanel;
+class RecordingPrompts;
 class TileRow;
 
 // The one window of the program: builds and wires everything, runs the start-up search, shows
@@ -43,10 +46,15 @@ public:
     const MainWindowUi &form() const { return ui; }
     AmbrelTitalbar *titleBar() const { return m_titleBar; }
     ttwidget *chart() const { return ui.widget_tt; }
-    TileRow *tiles() const { return m_tiles; }
+    // The tiles of the selected instrument.
+    TileRow *tiles() const;
     ParameterPanel *panel() const { return m_panel; }
     MainMenus *menus() const { return m_menus; }
-    Instrument *instrument() const { return m_instrument.get(); }
+    // The selected instrument; until one is found, a stand-in that shows none.
+    Instrument *instrument() const { return m_selected; }
+    InstrumentSet *instruments() const { return m_set; }
+    // The panel, dialogs and status bar act on `instrument` from now on.
+    void select(Instrument *instrument);
     QLabel *portStatus() { return &portLabel; }
     QLabel *baudStatus() { return &baudLabel; }
     QLabel *versionStatus() { return &versionLabel; }
@@ -106,11 +114,15 @@ private:
     void feedChart(Instrument *instrument);
     // The port list as given, keeping the port chosen when it is still there.
     void showPorts(const QStringList &ports);
-    void portsChanged(const QStringList &ports, const QStringList &added);
-    void startupConnection(const QStringList &ports,
-                           const QStringList &bauds,
-                           const QString &savedName,
-                           const QString &savedBaud);
+    TileRow *addInstrument(Instrument *instrument);
+    void instrumentAdded(const QString &serialNumber, Instrument *instrument);
+    void instrumentRemoved(const QString &serialNumber);
+    // Headers, selection and the selector as the set and the selection are now.
+    void showRows();
+    // Asks the user for the instrument's label, kept in the settings under its serial number.
+    void rename(const QString &serialNumber);
+    // Beeps while any instrument is in alarm.
+    void soundAlarms();
     void instrumentOpened(const Instrument::Link &link);
     void showConnectionState();
     void showAlarm(AlarmState state);
@@ -120,36 +132,35 @@ private:
     bool refuseWhileRecording();
     void styleCheckButton(NavButton *button, bool on);
     void restyleCheckButtons();
-    void offerJournalRecovery();
-    void journalMovedAside(const QString &target);
-    // Asks what becomes of a running or unsaved recording; true when quitting may go on.
-    bool settleRecordingBeforeQuit();
-    // Asks `question` about the recording held or running: saved (the recording stops once a
-    // file is chosen), discarded, or kept as it is (false).
-    bool settleHeldRecording(const QString &question);
-    void stopRecording();
-    // An instrument to record from, and the recording held saved or given up; false says why not.
-    bool mayStartRecording();
 
     MainWindowUi ui;
     std::optional<Trigger> m_trigger; // the last one asked for, offered again
     AmbrelTitalbar *m_titleBar = nullptr;
     FramelessFrame *m_frame = nullptr;
     ParameterPanel *m_panel = nullptr;
-    TileRow *m_tiles = nullptr;
+    InstrumentSet *m_set = nullptr;
+    // Shown while no instrument has joined the set; never opened.
+    std::unique_ptr<Instrument> m_standby;
+    TileRow *m_standbyRow = nullptr;
+    QHash<QString, TileRow *> m_rows; // by serial number
+    Instrument *m_selected = nullptr;
+    // The first instrument found: the one recorded and published.
+    Instrument *m_recorded = nullptr;
+    QList<QMetaObject::Connection> m_chartFeed;
+    QComboBox *m_selector = nullptr;
+    QString m_portAsked; // probed by hand, told when nothing answers there
     MainMenus *m_menus = nullptr;
+    RecordingPrompts *m_prompts = nullptr;
     QLabel portLabel;
     QLabel baudLabel;
     QLabel versionLabel;
     QLabel noteLabel;
     QLabel alarmLabel;
     AlarmBeeper *m_beeper = nullptr;
-    PortWatch *m_portWatch = nullptr;
     std::unique_ptr<ThresholdLines> m_thresholdLines;
     const char *m_noteSource = nullptr;
-    std::unique_ptr<Instrument> m_instrument;
-    std::unique_ptr<MqttFeed> m_mqtt; // publishes m_instrument's readings when turned on
+    std::unique_ptr<MqttFeed> m_mqtt; // publishes m_recorded's readings when turned on
     bool m_recordOnConnect = false;
     bool m_closing = false;
-    bool m_recoveryMovePending = false;
+    bool m_searchEnded = false; // the start-up search
 };

@@ -60,6 +60,8 @@ public:
     ~MqttFeed() override;
 
     QLabel *statusLabel() { return &m_label; }
+    // Publishes `instrument`'s readings from now on; it must outlive the feed.
+    void follow(const Instrument *instrument) { m_instrument = instrument; }
     // Opens the dialog; a changed configuration takes effect at once.
     void edit(QWidget *parent);
     void retranslate();
@@ -68,7 +70,7 @@ private:
     void apply(const MqttConfig &config);
     void publishLatest();
 
-    const Instrument *const m_instrument;
+    const Instrument *m_instrument;
     MqttConfig m_config;
     std::unique_ptr<Publisher> m_publisher;
     QTimer m_timer;

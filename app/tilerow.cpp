@@ -5,6 +5,10 @@
 #include "temperatureunit.h"
 #include "thresholdlines.h"
 
+#include <QAction>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -23,10 +27,20 @@ TileRow::TileRow(Instrument *instrument, QWidget *parent)
     , m_maximum(new TempAreaItem(this))
     , m_minimum(new TempAreaItem(this))
     , m_ambient(new TempAreaItem(this))
+    , m_header(new QLabel(this))
+    , m_rename(new QAction(this))
 {
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
+    m_header->setObjectName(QStringLiteral("instrumentHeader"));
+    m_header->setContentsMargins(4, 1, 4, 1);
+    m_header->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_header->addAction(m_rename);
+    m_header->installEventFilter(this);
+    m_header->hide();
+    connect(m_rename, &QAction::triggered, this, &TileRow::renameAsked);
+    column->addWidget(m_header);
     for (TempAreaItem *tile : {m_realtime, m_ambient, m_maximum, m_minimum})
         column->addWidget(tile, 1);
 
@@ -46,12 +60,17 @@ TileRow::TileRow(Instrument *instrument, QWidget *parent)
     connect(instrument, &Instrument::alarmChanged, this, &TileRow::showAlarm);
     connect(instrument, &Instrument::unitChanged, this, &TileRow::showUnit);
     connect(instrument, &Instrument::connectionStateChanged, this, &TileRow::showConnectionState);
-    connect(instrument, &Instrument::opened, this, [this] {
+    connect(instrument, &Instrument::alarmChanged, this, &TileRow::showHeader);
+    const auto fitFontsSoon = [this] {
         QTimer::singleShot(500, this, [this] {
             for (TempAreaItem *tile : {m_realtime, m_maximum, m_minimum, m_ambient})
                 tile->fitFont();
         });
-    });
+    };
+    connect(instrument, &Instrument::opened, this, fitFontsSoon);
+    // A member of the set is shown only once its serial number is read, after it opened.
+    if (showsLiveReadings(instrument))
+        fitFontsSoon();
     retranslate();
 }
 
@@ -61,6 +80,76 @@ void TileRow::retranslate()
     m_maximum->setCaption(tr("最大值"));
     m_minimum->setCaption(tr("最小值"));
     m_ambient->setCaption(tr("环温"));
+    m_rename->setText(tr("重命名…"));
+    showHeader();
+}
+
+void TileRow::setName(const QString &name)
+{
+    m_name = name;
+    showHeader();
+}
+
+void TileRow::setHeaderShown(bool shown)
+{
+    m_header->setVisible(shown);
+}
+
+void TileRow::setSelected(bool selected)
+{
+    m_selected = selected;
+    showHeader();
+}
+
+void TileRow::showHeader()
+{
+    using State = Instrument::ConnectionState;
+    // The state in the words of the status bar; a connected instrument needs none.
+    const char *state = nullptr;
+    switch (m_instrument ? m_instrument->state() : State::Closed) {
+    case State::Connected:
+        break;
+    case State::NotResponding:
+        state = QT_TRANSLATE_NOOP("MainWindow", "仪器中断");
+        break;
+    case State::Lost:
+        state = QT_TRANSLATE_NOOP("MainWindow", "仪器已断开，等待重新连接");
+        break;
+    case State::Closed:
+        state = QT_TRANSLATE_NOOP("MainWindow", "设备已关闭");
+        break;
+    case State::NoInstrument:
+        state = QT_TRANSLATE_NOOP("MainWindow", "找不到合适COM");
+        break;
+    }
+    m_header->setText(state ? m_name + QStringLiteral(" · ")
+                                      + QCoreApplication::translate("MainWindow", state)
+                            : m_name);
+    m_header->setToolTip(m_header->text());
+    const AlarmState alarm = m_instrument ? m_instrument->alarmState() : AlarmState::None;
+    const QColor text = alarm == AlarmState::High  ? ThresholdLines::HighColor
+                        : alarm == AlarmState::Low ? ThresholdLines::LowColor
+                                                   : QColor(Qt::black);
+    m_header->setStyleSheet(
+            QStringLiteral("QLabel{color:%1;background:%2;font-weight:%3;}")
+                    .arg(text.name(),
+                         m_selected ? QStringLiteral("#cde4f7") : QStringLiteral("transparent"),
+                         m_selected ? QStringLiteral("bold") : QStringLiteral("normal")));
+}
+
+void TileRow::mousePressEvent(QMouseEvent *event)
+{
+    emit chosen();
+    QWidget::mousePressEvent(event);
+}
+
+bool TileRow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_header && event->type() == QEvent::MouseButtonDblClick)
+        emit renameAsked();
+    else if (watched == m_header && event->type() == QEvent::MouseButtonPress)
+        emit chosen();
+    return QWidget::eventFilter(watched, event);
 }
 
 void TileRow::clearTiles()
@@ -72,6 +161,7 @@ void TileRow::clearTiles()
 
 void TileRow::showConnectionState()
 {
+    showHeader();
     // No reading is shown as if it were live.
     if (!showsLiveReadings(m_instrument))
         clearTiles();

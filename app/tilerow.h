@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
+class QAction;
+class QLabel;
 class TempAreaItem;
 
 // The four tiles of one instrument: its reading (in its alarm colours), running maximum and
@@ -19,6 +21,13 @@ public:
     // Sets the captions again in the language in use.
     void retranslate();
 
+    // The header names the instrument and its connection state; with one instrument it stays
+    // hidden, so the tiles keep their room.
+    void setName(const QString &name);
+    void setHeaderShown(bool shown);
+    void setSelected(bool selected);
+    QLabel *header() const { return m_header; }
+
     TempAreaItem *realtime() const { return m_realtime; }
     TempAreaItem *maximum() const { return m_maximum; }
     TempAreaItem *minimum() const { return m_minimum; }
@@ -27,7 +36,18 @@ public:
     // been seen since its tile was last switched off.
     float highest(int unit) const { return unit == 1 ? m_maxFahrenheit : m_maxCelsius; }
 
+signals:
+    // The row was clicked.
+    void chosen();
+    // Double-click on the header or its context menu.
+    void renameAsked();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void showHeader();
     void showObjectTemperature(double value, int unit);
     void showAmbientTemperature(double value, int unit);
     void showAlarm(AlarmState state);
@@ -40,6 +60,10 @@ private:
     TempAreaItem *m_maximum = nullptr;
     TempAreaItem *m_minimum = nullptr;
     TempAreaItem *m_ambient = nullptr;
+    QLabel *m_header = nullptr;
+    QAction *m_rename = nullptr;
+    QString m_name;
+    bool m_selected = false;
     float m_maxCelsius = -100.0f;
     float m_minCelsius = 10000.0f;
     float m_maxFahrenheit = -1000.0f;

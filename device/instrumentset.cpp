@@ -104,6 +104,13 @@ void InstrumentSet::look()
     }
 }
 
+void InstrumentSet::probePort(const QString &port)
+{
+    m_declined.removeAll(port);
+    if (!portInUse(port) && m_members.size() + m_pending.size() < MaxInstruments)
+        probe(port);
+}
+
 void InstrumentSet::probe(const QString &port)
 {
     auto *instrument = new Instrument(this);
@@ -118,8 +125,10 @@ void InstrumentSet::probe(const QString &port)
                     onSerialNumber(instrument, QString::number(qint32(value)));
             });
     connect(instrument, &Instrument::openFailed, this, [this, instrument] {
-        m_declined.append(m_pending.value(instrument));
+        const QString port = m_pending.value(instrument);
+        m_declined.append(port);
         discard(instrument);
+        emit portDeclined(port);
     });
     connect(instrument, &Instrument::connectionStateChanged, this, [this, instrument](State state) {
         if (state != State::Lost)
@@ -148,8 +157,10 @@ void InstrumentSet::onProbed(Instrument *instrument, const std::optional<Instrum
         return;
     }
     if (!link) {
-        m_declined.append(m_pending.value(instrument));
+        const QString port = m_pending.value(instrument);
+        m_declined.append(port);
         discard(instrument);
+        emit portDeclined(port);
         return;
     }
     instrument->open(*link);

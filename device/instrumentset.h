@@ -47,6 +47,10 @@ public:
     // Instruments opened whose serial number is not read yet.
     bool isJoining() const { return !m_pending.isEmpty(); }
 
+    // Probes `port` now, also one that answered nothing before (the user asks for it); nothing
+    // happens while a member or a probe uses it.
+    void probePort(const QString &port);
+
     // Serial numbers of the members, in the order they joined.
     QStringList serialNumbers() const { return m_order; }
     // The member with this serial number; nullptr when there is none. Valid until its
@@ -70,6 +74,8 @@ signals:
     // Instrument object then goes on under the other serial number.
     void instrumentRemoved(const QString &serialNumber);
     void labelChanged(const QString &serialNumber, const QString &label);
+    // A probe found no instrument at `port`.
+    void portDeclined(const QString &port);
     // The last probe under way ended.
     void searchFinished();
 

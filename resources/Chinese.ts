@@ -469,64 +469,12 @@
         <translation>垂直缩放</translation>
     </message>
     <message>
-        <source>设备未连接</source>
-        <translation>设备未连接</translation>
-    </message>
-    <message>
         <source>仪器已断开，等待重新连接</source>
         <translation>仪器已断开，等待重新连接</translation>
     </message>
     <message>
         <source>设备已关闭</source>
         <translation>设备已关闭</translation>
-    </message>
-    <message>
-        <source>记录日志无法写入，记录只保存在内存中</source>
-        <translation>记录日志无法写入，记录只保存在内存中</translation>
-    </message>
-    <message>
-        <source>记录尚未保存。退出前要保存吗？</source>
-        <translation>记录尚未保存。退出前要保存吗？</translation>
-    </message>
-    <message>
-        <source>保存</source>
-        <translation>保存</translation>
-    </message>
-    <message>
-        <source>放弃</source>
-        <translation>放弃</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>取消</translation>
-    </message>
-    <message>
-        <source>恢复记录</source>
-        <translation>恢复记录</translation>
-    </message>
-    <message>
-        <source>上次的记录没有保存就中断了。要恢复它吗？</source>
-        <translation>上次的记录没有保存就中断了。要恢复它吗？</translation>
-    </message>
-    <message>
-        <source>是</source>
-        <translation>是</translation>
-    </message>
-    <message>
-        <source>否</source>
-        <translation>否</translation>
-    </message>
-    <message>
-        <source>上一个未保存的记录已移至%1</source>
-        <translation>上一个未保存的记录已移至%1</translation>
-    </message>
-    <message>
-        <source>无法移动记录日志，它仍在%1</source>
-        <translation>无法移动记录日志，它仍在%1</translation>
-    </message>
-    <message>
-        <source>未恢复的记录已移至%1</source>
-        <translation>未恢复的记录已移至%1</translation>
     </message>
     <message>
         <source>所有文件(*)</source>
@@ -541,14 +489,6 @@
         <translation>已达到样本上限，记录已停止</translation>
     </message>
     <message>
-        <source>记录日志%1不是普通文件，已忽略</source>
-        <translation>记录日志%1不是普通文件，已忽略</translation>
-    </message>
-    <message>
-        <source>记录尚未保存。开始新记录前要保存吗？</source>
-        <translation>记录尚未保存。开始新记录前要保存吗？</translation>
-    </message>
-    <message>
         <source>触发记录：等待 %1</source>
         <translation>触发记录：等待 %1</translation>
     </message>
@@ -559,6 +499,14 @@
     <message>
         <source>触发记录…</source>
         <translation>触发记录…</translation>
+    </message>
+    <message>
+        <source>重命名仪器</source>
+        <translation>重命名仪器</translation>
+    </message>
+    <message>
+        <source>序列号%1的名称：</source>
+        <translation>序列号%1的名称：</translation>
     </message>
 </context>
 <context>
@@ -848,6 +796,81 @@
     </message>
 </context>
 <context>
+    <name>RecordingPrompts</name>
+    <message>
+        <source>记录日志无法写入，记录只保存在内存中</source>
+        <translation>记录日志无法写入，记录只保存在内存中</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。退出前要保存吗？</source>
+        <translation>记录尚未保存。退出前要保存吗？</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>放弃</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>设备未连接</source>
+        <translation>设备未连接</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。开始新记录前要保存吗？</source>
+        <translation>记录尚未保存。开始新记录前要保存吗？</translation>
+    </message>
+    <message>
+        <source>记录日志%1不是普通文件，已忽略</source>
+        <translation>记录日志%1不是普通文件，已忽略</translation>
+    </message>
+    <message>
+        <source>恢复记录</source>
+        <translation>恢复记录</translation>
+    </message>
+    <message>
+        <source>上次的记录没有保存就中断了。要恢复它吗？</source>
+        <translation>上次的记录没有保存就中断了。要恢复它吗？</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>上一个未保存的记录已移至%1</source>
+        <translation>上一个未保存的记录已移至%1</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>无法移动记录日志，它仍在%1</source>
+        <translation>无法移动记录日志，它仍在%1</translation>
+    </message>
+    <message>
+        <source>未恢复的记录已移至%1</source>
+        <translation>未恢复的记录已移至%1</translation>
+    </message>
+</context>
+<context>
     <name>RelaySettingDialog</name>
     <message>
         <source>继电器输出</source>
@@ -910,6 +933,10 @@
     <message>
         <source>环温</source>
         <translation>环温</translation>
+    </message>
+    <message>
+        <source>重命名…</source>
+        <translation>重命名…</translation>
     </message>
 </context>
 <context>

@@ -469,64 +469,12 @@
         <translation>Zoom Y</translation>
     </message>
     <message>
-        <source>设备未连接</source>
-        <translation>Device not connected</translation>
-    </message>
-    <message>
         <source>仪器已断开，等待重新连接</source>
         <translation>Device disconnected, waiting for it to return</translation>
     </message>
     <message>
         <source>设备已关闭</source>
         <translation>Device closed</translation>
-    </message>
-    <message>
-        <source>记录日志无法写入，记录只保存在内存中</source>
-        <translation>The recording journal cannot be written; the recording is kept in memory only</translation>
-    </message>
-    <message>
-        <source>记录尚未保存。退出前要保存吗？</source>
-        <translation>The recording has not been saved. Save it before quitting?</translation>
-    </message>
-    <message>
-        <source>保存</source>
-        <translation>Save</translation>
-    </message>
-    <message>
-        <source>放弃</source>
-        <translation>Discard</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
-        <source>恢复记录</source>
-        <translation>Restore recording</translation>
-    </message>
-    <message>
-        <source>上次的记录没有保存就中断了。要恢复它吗？</source>
-        <translation>The last recording ended without being saved. Restore it?</translation>
-    </message>
-    <message>
-        <source>是</source>
-        <translation>Yes</translation>
-    </message>
-    <message>
-        <source>否</source>
-        <translation>No</translation>
-    </message>
-    <message>
-        <source>上一个未保存的记录已移至%1</source>
-        <translation>The earlier unsaved recording was moved to %1</translation>
-    </message>
-    <message>
-        <source>无法移动记录日志，它仍在%1</source>
-        <translation>The recording journal could not be moved; it is still at %1</translation>
-    </message>
-    <message>
-        <source>未恢复的记录已移至%1</source>
-        <translation>The recording that was not restored was moved to %1</translation>
     </message>
     <message>
         <source>所有文件(*)</source>
@@ -541,14 +489,6 @@
         <translation>Sample limit reached; the recording has stopped</translation>
     </message>
     <message>
-        <source>记录日志%1不是普通文件，已忽略</source>
-        <translation>The recording journal %1 is not a regular file and was ignored</translation>
-    </message>
-    <message>
-        <source>记录尚未保存。开始新记录前要保存吗？</source>
-        <translation>The recording has not been saved. Save it before starting a new one?</translation>
-    </message>
-    <message>
         <source>触发记录：等待 %1</source>
         <translation>Triggered recording: waiting for %1</translation>
     </message>
@@ -559,6 +499,14 @@
     <message>
         <source>触发记录…</source>
         <translation>Trigger…</translation>
+    </message>
+    <message>
+        <source>重命名仪器</source>
+        <translation>Rename instrument</translation>
+    </message>
+    <message>
+        <source>序列号%1的名称：</source>
+        <translation>Name of serial number %1:</translation>
     </message>
 </context>
 <context>
@@ -848,6 +796,81 @@
     </message>
 </context>
 <context>
+    <name>RecordingPrompts</name>
+    <message>
+        <source>记录日志无法写入，记录只保存在内存中</source>
+        <translation>The recording journal cannot be written; the recording is kept in memory only</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。退出前要保存吗？</source>
+        <translation>The recording has not been saved. Save it before quitting?</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>Discard</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>设备未连接</source>
+        <translation>Device not connected</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。开始新记录前要保存吗？</source>
+        <translation>The recording has not been saved. Save it before starting a new one?</translation>
+    </message>
+    <message>
+        <source>记录日志%1不是普通文件，已忽略</source>
+        <translation>The recording journal %1 is not a regular file and was ignored</translation>
+    </message>
+    <message>
+        <source>恢复记录</source>
+        <translation>Restore recording</translation>
+    </message>
+    <message>
+        <source>上次的记录没有保存就中断了。要恢复它吗？</source>
+        <translation>The last recording ended without being saved. Restore it?</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>上一个未保存的记录已移至%1</source>
+        <translation>The earlier unsaved recording was moved to %1</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>无法移动记录日志，它仍在%1</source>
+        <translation>The recording journal could not be moved; it is still at %1</translation>
+    </message>
+    <message>
+        <source>未恢复的记录已移至%1</source>
+        <translation>The recording that was not restored was moved to %1</translation>
+    </message>
+</context>
+<context>
     <name>RelaySettingDialog</name>
     <message>
         <source>继电器输出</source>
@@ -910,6 +933,10 @@
     <message>
         <source>环温</source>
         <translation>Amb.</translation>
+    </message>
+    <message>
+        <source>重命名…</source>
+        <translation>Rename…</translation>
     </message>
 </context>
 <context>

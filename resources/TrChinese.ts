@@ -469,64 +469,12 @@
         <translation>垂直縮放</translation>
     </message>
     <message>
-        <source>设备未连接</source>
-        <translation>裝置未連線</translation>
-    </message>
-    <message>
         <source>仪器已断开，等待重新连接</source>
         <translation>儀器已斷開，等待重新連接</translation>
     </message>
     <message>
         <source>设备已关闭</source>
         <translation>裝置已關閉</translation>
-    </message>
-    <message>
-        <source>记录日志无法写入，记录只保存在内存中</source>
-        <translation>記錄日誌無法寫入，記錄只保存在記憶體中</translation>
-    </message>
-    <message>
-        <source>记录尚未保存。退出前要保存吗？</source>
-        <translation>記錄尚未儲存。結束前要儲存嗎？</translation>
-    </message>
-    <message>
-        <source>保存</source>
-        <translation>儲存</translation>
-    </message>
-    <message>
-        <source>放弃</source>
-        <translation>放棄</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>取消</translation>
-    </message>
-    <message>
-        <source>恢复记录</source>
-        <translation>恢復記錄</translation>
-    </message>
-    <message>
-        <source>上次的记录没有保存就中断了。要恢复它吗？</source>
-        <translation>上次的記錄沒有儲存就中斷了。要恢復它嗎？</translation>
-    </message>
-    <message>
-        <source>是</source>
-        <translation>是</translation>
-    </message>
-    <message>
-        <source>否</source>
-        <translation>否</translation>
-    </message>
-    <message>
-        <source>上一个未保存的记录已移至%1</source>
-        <translation>上一個未儲存的記錄已移至%1</translation>
-    </message>
-    <message>
-        <source>无法移动记录日志，它仍在%1</source>
-        <translation>無法移動記錄日誌，它仍在%1</translation>
-    </message>
-    <message>
-        <source>未恢复的记录已移至%1</source>
-        <translation>未恢復的記錄已移至%1</translation>
     </message>
     <message>
         <source>所有文件(*)</source>
@@ -541,14 +489,6 @@
         <translation>已達到樣本上限，記錄已停止</translation>
     </message>
     <message>
-        <source>记录日志%1不是普通文件，已忽略</source>
-        <translation>記錄日誌%1不是一般檔案，已忽略</translation>
-    </message>
-    <message>
-        <source>记录尚未保存。开始新记录前要保存吗？</source>
-        <translation>記錄尚未儲存。開始新記錄前要儲存嗎？</translation>
-    </message>
-    <message>
         <source>触发记录：等待 %1</source>
         <translation>觸發記錄：等待 %1</translation>
     </message>
@@ -559,6 +499,14 @@
     <message>
         <source>触发记录…</source>
         <translation>觸發記錄…</translation>
+    </message>
+    <message>
+        <source>重命名仪器</source>
+        <translation>重新命名儀器</translation>
+    </message>
+    <message>
+        <source>序列号%1的名称：</source>
+        <translation>序號%1的名稱：</translation>
     </message>
 </context>
 <context>
@@ -848,6 +796,81 @@
     </message>
 </context>
 <context>
+    <name>RecordingPrompts</name>
+    <message>
+        <source>记录日志无法写入，记录只保存在内存中</source>
+        <translation>記錄日誌無法寫入，記錄只保存在記憶體中</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。退出前要保存吗？</source>
+        <translation>記錄尚未儲存。結束前要儲存嗎？</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>儲存</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>放棄</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>開始</translation>
+    </message>
+    <message>
+        <source>设备未连接</source>
+        <translation>裝置未連線</translation>
+    </message>
+    <message>
+        <source>记录尚未保存。开始新记录前要保存吗？</source>
+        <translation>記錄尚未儲存。開始新記錄前要儲存嗎？</translation>
+    </message>
+    <message>
+        <source>记录日志%1不是普通文件，已忽略</source>
+        <translation>記錄日誌%1不是一般檔案，已忽略</translation>
+    </message>
+    <message>
+        <source>恢复记录</source>
+        <translation>恢復記錄</translation>
+    </message>
+    <message>
+        <source>上次的记录没有保存就中断了。要恢复它吗？</source>
+        <translation>上次的記錄沒有儲存就中斷了。要恢復它嗎？</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>上一个未保存的记录已移至%1</source>
+        <translation>上一個未儲存的記錄已移至%1</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>錯誤</translation>
+    </message>
+    <message>
+        <source>无法移动记录日志，它仍在%1</source>
+        <translation>無法移動記錄日誌，它仍在%1</translation>
+    </message>
+    <message>
+        <source>未恢复的记录已移至%1</source>
+        <translation>未恢復的記錄已移至%1</translation>
+    </message>
+</context>
+<context>
     <name>RelaySettingDialog</name>
     <message>
         <source>继电器输出</source>
@@ -910,6 +933,10 @@
     <message>
         <source>环温</source>
         <translation>環溫</translation>
+    </message>
+    <message>
+        <source>重命名…</source>
+        <translation>重新命名…</translation>
     </message>
 </context>
 <context>

@@ -10,6 +10,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -55,6 +57,7 @@ private slots:
     void closeStoresThePortAndStopsPolling();
     void serialErrorsNeverStopSampling();
     void recvdataSurvivesRandomAnswers();
+    void severalInstruments();
 
 private:
     WindowFixture f;
@@ -378,4 +381,91 @@ void tst_MainWindow::recvdataSurvivesRandomAnswers()
 }
 
 QTEST_MAIN(tst_MainWindow)
+// Two instruments: a row each, the panel on the one chosen, one unplugged while the other goes
+// on, and a label kept under the serial number.
+void tst_MainWindow::severalInstruments()
+{
+    constexpr uchar SerialNumberCode = 0x12;
+    QVERIFY(f.startSimulator());
+    f.sim->setRegister(SerialNumberCode, 1111);
+    InstrumentSimulator::Config config;
+    config.linkPath = f.dir.filePath(QStringLiteral("ttyOTHER"));
+    InstrumentSimulator other(config);
+    QVERIFY(other.start());
+    other.setRegister(SerialNumberCode, 2222);
+    other.setObjectTemperature(2.0);
+    qputenv("TEVRANO_SERIAL_PORTS",
+            QFile::encodeName(f.dir.filePath(QStringLiteral("ttyPYRO")) + QLatin1Char(':')
+                              + config.linkPath));
+    MainWindow *window = f.openWindow();
+    InstrumentSet *set = window->instruments();
+    QTRY_COMPARE_WITH_TIMEOUT(set->serialNumbers().size(), 2, 20000);
+    Instrument *first = set->instrument(QStringLiteral("1111"));
+    Instrument *second = set->instrument(QStringLiteral("2222"));
+    QVERIFY(first && second);
+    QCOMPARE(window->instrument(), set->instrument(set->serialNumbers().first()));
+    auto *selector = window->findChild<QComboBox *>(QStringLiteral("instrumentSelector"));
+    QTRY_VERIFY_WITH_TIMEOUT(selector->isVisible(), 5000);
+    QCOMPARE(selector->count(), 2);
+    // A row added to the shown column is shown by a queued call.
+    const auto shownRows = [window] {
+        QList<TileRow *> rows;
+        for (TileRow *row : window->form().tileColumn->findChildren<TileRow *>())
+            if (row->isVisible())
+                rows.append(row);
+        return rows;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(shownRows().size(), 2, 5000);
+    const QList<TileRow *> rows = shownRows();
+    TileRow *secondRow
+            = rows.constFirst()->instrument() == second ? rows.constFirst() : rows.constLast();
+    QVERIFY(secondRow->header()->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(tileText(secondRow->realtime()), QStringLiteral("2.0℃"), 10000);
+
+    // Clicking its row chooses it: the panel writes to it alone.
+    QTest::mouseClick(secondRow->header(), Qt::LeftButton);
+    QCOMPARE(window->instrument(), second);
+    QCOMPARE(window->panel()->instrument(), second);
+    QCOMPARE(selector->currentData().toString(), QStringLiteral("2222"));
+    QTRY_VERIFY_WITH_TIMEOUT(window->form().widget_emissivity->isEnabled(), 10000);
+    const int firstBefore = int(f.requestsBesidesPolls().size());
+    window->form().doubleSpinBox_emi->setValue(0.9);
+    window->panel()->writeEmissivity();
+    QTRY_VERIFY_WITH_TIMEOUT(
+            WindowFixture::requestsBesidesPolls(other).contains(QByteArray::fromHex("A0038427")),
+            5000);
+    QTest::qWait(400);
+    QVERIFY(!f.requestsBesidesPolls().mid(firstBefore).contains(QByteArray::fromHex("A0038427")));
+
+    // Unplugged, it shows lost; the other's tiles go on. It comes back as the same member.
+    other.unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(second->state(), State::Lost, 5000);
+    QVERIFY(secondRow->header()->text().contains(QStringLiteral("仪器已断开")));
+    QCOMPARE(tileText(secondRow->realtime()), QStringLiteral("---"));
+    QCOMPARE(window->portStatus()->text(), QStringLiteral("仪器已断开，等待重新连接"));
+    f.sim->setObjectTemperature(3.0);
+    TileRow *firstRow = secondRow == rows.constFirst() ? rows.constLast() : rows.constFirst();
+    QTRY_COMPARE_WITH_TIMEOUT(tileText(firstRow->realtime()), QStringLiteral("3.0℃"), 10000);
+    QVERIFY(other.replug());
+    QTRY_COMPARE_WITH_TIMEOUT(second->state(), State::Connected, 10000);
+    QCOMPARE(set->instrument(QStringLiteral("2222")), second);
+    QTRY_COMPARE_WITH_TIMEOUT(tileText(secondRow->realtime()), QStringLiteral("2.0℃"), 10000);
+
+    // A label given on the header is kept in config.xml under the serial number.
+    Messages::setDialogRunner([](QDialog &dialog) {
+        static_cast<QInputDialog &>(dialog).setTextValue(QStringLiteral(" Zone 2 "));
+        return int(QDialog::Accepted);
+    });
+    QTest::mouseDClick(secondRow->header(), Qt::LeftButton);
+    QCOMPARE(set->label(QStringLiteral("2222")), QStringLiteral("Zone 2"));
+    QVERIFY(secondRow->header()->text().startsWith(QStringLiteral("Zone 2")));
+    QCOMPARE(selector->itemText(selector->findData(QStringLiteral("2222"))),
+             QStringLiteral("Zone 2"));
+    QFile stored(appSettings().settingsDir() + QStringLiteral("/config.xml"));
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    const QByteArray xml = stored.readAll();
+    QVERIFY(xml.contains(instrumentLabelKey(QStringLiteral("2222")).toUtf8()));
+    QVERIFY(xml.contains("Zone 2"));
+}
+
 #include "tst_mainwindow.moc"
