@@ -105,6 +105,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_recorded = instrument;
     m_standbyRow = addInstrument(instrument);
     select(instrument);
+    feedChart(instrument);
     new RecordingMarkers(instrument, ui.widget_tt, this);
     connect(this, &MainWindow::ttwidget_addvalue, ui.widget_tt, &ttwidget::UpdateTemp);
     connect(this, &MainWindow::ttwidget_addvalue_amb, ui.widget_tt, &ttwidget::UpdateTempAmb);
@@ -295,6 +296,9 @@ TileRow *MainWindow::addInstrument(Instrument *instrument)
     auto *row = new TileRow(instrument, ui.tileColumn);
     ui.tileColumn->layout()->addWidget(row);
     connect(instrument, &Instrument::connectionStateChanged, this, [this, instrument] {
+        // The live trend shows only readings that are really coming.
+        if (instrument == m_recorded)
+            ui.widget_tt->setLive(showsLiveReadings(instrument));
         if (instrument == m_selected)
             showConnectionState();
     });
@@ -340,6 +344,9 @@ void MainWindow::instrumentAdded(const QString &serialNumber, Instrument *instru
         m_recorded = instrument;
         new RecordingMarkers(instrument, ui.widget_tt, this);
         m_mqtt->follow(instrument);
+        // The live trend is drawn as the first curve, named after this instrument.
+        feedChart(instrument);
+        ui.widget_tt->setLive(showsLiveReadings(instrument));
     }
     select(instrument);
 }
@@ -396,7 +403,6 @@ void MainWindow::select(Instrument *instrument)
     m_selected = instrument;
     showRows();
     m_panel->setInstrument(instrument);
-    feedChart(instrument);
     showConnectionState();
     // It opened before it was chosen (or before its serial number made it a member).
     if (showsLiveReadings(instrument))
@@ -477,8 +483,6 @@ void MainWindow::showConnectionState()
         return;
     const State state = m_selected->state();
     const Instrument::Link link = m_selected->link();
-    // The live trend shows only readings that are really coming.
-    ui.widget_tt->setLive(showsLiveReadings(m_selected));
     switch (state) {
     case State::Connected:
         portLabel.setText(tr("已选择:") + link.portName);

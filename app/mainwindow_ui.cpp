@@ -269,6 +269,8 @@ void MainWindowUi::setupUi(QMainWindow *window)
     widget_temparea = make<QWidget>(widget, "widget_temparea");
     auto *areaColumn = new QVBoxLayout(widget_temparea);
     areaColumn->setContentsMargins(0, 0, 0, 0);
+    // Room for a reading beside its caption and check box, whatever the chart's share.
+    widget_temparea->setMinimumWidth(widget_temparea->fontMetrics().averageCharWidth() * 24);
     tileColumn = make<QWidget>(widget_temparea, "tileColumn");
     auto *tileRows = new QVBoxLayout(tileColumn);
     tileRows->setContentsMargins(0, 0, 0, 0);

@@ -644,16 +644,10 @@ void ttwidget::setRecordInterval(int ms)
 void ttwidget::setAmbientVisible(bool on)
 {
     m_ambientVisible = on;
-    for (const CurveGraph &shown : m_curves) {
-        if (shown.curve != ChartSeries::Ambient)
-            continue;
-        shown.graph->setVisible(on);
-        // A hidden legend item would still hold its row.
-        if (on)
-            shown.graph->addToLegend();
-        else
-            shown.graph->removeFromLegend();
-    }
+    for (const CurveGraph &shown : m_curves)
+        if (shown.curve == ChartSeries::Ambient)
+            shown.graph->setVisible(on);
+    listCurves();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -972,6 +966,7 @@ void ttwidget::feedGraphs()
         && m_fed.columns == columns)
         return;
     m_fed = {m_revision, range.lower, range.upper, columns};
+    listCurves();
     for (int source = 0; source < int(m_drawn.size()); ++source) {
         const ChartSeries *series = seriesOf(source);
         const ChartSeries::View view
@@ -985,6 +980,21 @@ void ttwidget::feedGraphs()
             // would cost most of a refresh and show nothing.
             graph->setAntialiased(!view.envelope);
         }
+    }
+}
+
+void ttwidget::listCurves()
+{
+    // The live trend is the first instrument's readings only; the others' curves are empty then.
+    const bool trend = isTrendShown();
+    for (const CurveGraph &shown : m_curves) {
+        const bool listed = (shown.source == 0 || !trend)
+                            && (shown.curve == ChartSeries::Object || m_ambientVisible);
+        // A hidden legend item would still hold its row.
+        if (listed)
+            shown.graph->addToLegend();
+        else
+            shown.graph->removeFromLegend();
     }
 }
 

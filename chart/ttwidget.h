@@ -221,6 +221,9 @@ private:
     void showSource(bool trend);
     void applyAutomaticView();
     void feedGraphs();
+    // Lists in the legend the curves that can hold something: visible, and not empty for the
+    // live trend.
+    void listCurves();
     void setupInteractions();
     void enterManualView();
     void restoreAutomaticView();
