@@ -60,6 +60,7 @@ private slots:
     void cleanup();
 
     void curvesReadoutAndStatisticsNameEachInstrument();
+    void liveTrendListsOnlyTheCurveItDraws();
     void instrumentsAttachByTheirSerialAndLabelsFollow();
     void saveWritesAFileEachOrOneCsv_data();
     void saveWritesAFileEachOrOneCsv();
@@ -129,6 +130,21 @@ void tst_ChartGroup::curvesReadoutAndStatisticsNameEachInstrument()
     QVERIFY2(strip[0].startsWith("Zone 1:") && strip[0].contains("最大 22.0"),
              qPrintable(strip[0]));
     QVERIFY2(strip[1].startsWith("B2:") && strip[1].contains("最大 32.0"), qPrintable(strip[1]));
+}
+
+void tst_ChartGroup::liveTrendListsOnlyTheCurveItDraws()
+{
+    ttwidget &chart = m_f->chart;
+    recordTwo();
+    QCOMPARE(chart.plot()->legend->itemCount(), 2);
+    // The trend holds the first instrument's readings only: a second entry would name a curve
+    // that is not there.
+    chart.setLive(true);
+    chart.showLiveTrend();
+    chart.refreshView();
+    QVERIFY(chart.isTrendShown());
+    QCOMPARE(chart.plot()->legend->itemCount(), 1);
+    QVERIFY(chart.plot()->legend->hasItemWithPlottable(chart.plot()->graph(0)));
 }
 
 void tst_ChartGroup::instrumentsAttachByTheirSerialAndLabelsFollow()
