@@ -1,8 +1,7 @@
 #include "groupfiles.h"
 
 #include "blockwriter.h"
-#include "csvmarkers.h"
-#include "isotime.h"
+#include "csvfields.h"
 #include "unittext.h"
 
 #include <QFileInfo>
@@ -77,6 +76,7 @@ bool writeGroupCsv(QIODevice &device,
         return std::llround(duration / slotSeconds);
     };
     CsvMarkerColumn markerColumn(markers);
+    CsvTimeText clock;
     const QByteArray unitColumn = unitText(unit);
     ProgressReporter reporter(progress);
     QVector<int> next(width, 0);
@@ -112,12 +112,8 @@ bool writeGroupCsv(QIODevice &device,
             return false;
         char *out = writer.cursor();
         char *const end = writer.limit();
-        if (startMsecs && std::isfinite(elapsed)) {
-            const QByteArray time = isoTimeWithOffset(
-                    QDateTime::fromMSecsSinceEpoch(sampleTime(*startMsecs, elapsed)));
-            std::memcpy(out, time.constData(), size_t(time.size()));
-            out += time.size();
-        }
+        if (startMsecs && std::isfinite(elapsed))
+            out = clock.put(out, sampleTime(*startMsecs, elapsed));
         *out++ = ',';
         if (std::isfinite(elapsed))
             out = std::to_chars(out, end, elapsed, std::chars_format::fixed, 3).ptr;
@@ -126,9 +122,7 @@ bool writeGroupCsv(QIODevice &device,
             const double value = inRow.at(c) < 0
                                          ? std::nan("")
                                          : columns.at(c).series.temperatures.at(inRow.at(c));
-            if (std::isfinite(value))
-                out = std::to_chars(out, end, value, std::chars_format::fixed, kTemperatureDecimals)
-                              .ptr;
+            out = putCsvTemperature(out, end, value);
         }
         *out++ = ',';
         std::memcpy(out, unitColumn.constData(), size_t(unitColumn.size()));
