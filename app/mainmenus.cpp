@@ -6,7 +6,7 @@
 #include "mainwindow_ui.h"
 #include "navbutton.h"
 #include "settings.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QActionGroup>
 #include <QMenu>
@@ -40,29 +40,29 @@ MainMenus::MainMenus(const MainWindowUi &ui, MainWindow *window, AlarmBeeper *be
 {
     const QString style = QString::fromUtf8(MenuStyle);
     auto *fileMenu = new QMenu(window);
-    m_importAction = addAction(fileMenu, &MainWindow::ClickImportData);
+    m_importAction = addAction(fileMenu, &MainWindow::importRecords);
     m_exportAction = fileMenu->addAction(QString());
     connect(m_exportAction,
             &QAction::triggered,
-            ui.widget_tt,
-            &ttwidget::on_pushButton_export_clicked);
+            ui.chartWidget,
+            &ChartWidget::on_pushButton_export_clicked);
     m_exportImageAction = fileMenu->addAction(QString());
-    connect(m_exportImageAction, &QAction::triggered, ui.widget_tt, &ttwidget::exportImage);
+    connect(m_exportImageAction, &QAction::triggered, ui.chartWidget, &ChartWidget::exportImage);
     m_exportCsvAction = fileMenu->addAction(QString());
-    connect(m_exportCsvAction, &QAction::triggered, ui.widget_tt, &ttwidget::exportCsv);
+    connect(m_exportCsvAction, &QAction::triggered, ui.chartWidget, &ChartWidget::exportCsv);
     m_exitAction = fileMenu->addAction(QString());
     connect(m_exitAction, &QAction::triggered, window, &MainWindow::close);
 
     auto *deviceMenu = new QMenu(window);
-    m_deviceInfoAction = addAction(deviceMenu, &MainWindow::ClickDeviceInfo);
+    m_deviceInfoAction = addAction(deviceMenu, &MainWindow::showDeviceInfo);
 
     auto *settingsMenu = new QMenu(window);
     m_panelMenu = settingsMenu->addMenu(QString());
-    m_showPanelAction = addAction(m_panelMenu, &MainWindow::ClickParamsSettingsShow);
-    m_hidePanelAction = addAction(m_panelMenu, &MainWindow::ClickParamsSettingsHide);
-    m_chartSettingsAction = addAction(settingsMenu, &MainWindow::ClickChartSettings);
-    m_relayAction = addAction(settingsMenu, &MainWindow::ClickRelaySettings);
-    m_mqttAction = addAction(settingsMenu, &MainWindow::ClickMqttSettings);
+    m_showPanelAction = addAction(m_panelMenu, &MainWindow::showParameterPanel);
+    m_hidePanelAction = addAction(m_panelMenu, &MainWindow::hideParameterPanel);
+    m_chartSettingsAction = addAction(settingsMenu, &MainWindow::showChartSettings);
+    m_relayAction = addAction(settingsMenu, &MainWindow::showRelaySettings);
+    m_mqttAction = addAction(settingsMenu, &MainWindow::showMqttSettings);
     m_alarmSoundAction = settingsMenu->addAction(QString());
     m_alarmSoundAction->setCheckable(true);
     m_alarmSoundAction->setChecked(appSettings().value(QLatin1String(SettingsKeys::AlarmSound))
@@ -89,7 +89,7 @@ MainMenus::MainMenus(const MainWindowUi &ui, MainWindow *window, AlarmBeeper *be
     }
 
     auto *helpMenu = new QMenu(window);
-    m_aboutAction = addAction(helpMenu, &MainWindow::ClickAbout);
+    m_aboutAction = addAction(helpMenu, &MainWindow::showAbout);
 
     const std::pair<NavButton *, QMenu *> menus[] = {{ui.pushButton_file, fileMenu},
                                                      {ui.pushButton_device, deviceMenu},

@@ -2,7 +2,7 @@
 
 #include "aboutdialog.h"
 #include "alarmbeeper.h"
-#include "ambreltitalbar.h"
+#include "titlebar.h"
 #include "buttonlooks.h"
 #include "chartadapters.h"
 #include "chartsettings.h"
@@ -28,7 +28,7 @@
 #include "thresholdlines.h"
 #include "tilerow.h"
 #include "triggerdialog.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QBoxLayout>
 #include <QComboBox>
@@ -76,12 +76,12 @@ MainWindow::MainWindow(QWidget *parent)
     // 1. Form and members. The chart in the form reads its settings as it is built.
     setChartSettingsStore(appChartSettings());
     ui.setupUi(this);
-    ui.widget_tt->setPrompter(appChartPrompter());
-    m_titleBar = new AmbrelTitalbar(this);
+    ui.chartWidget->setPrompter(appChartPrompter());
+    m_titleBar = new TitleBar(this);
     m_panel = new ParameterPanel(ui, this);
 
     // 2.-5. The instruments, and what the window shows of them.
-    m_thresholdLines = std::make_unique<ThresholdLines>(ui.widget_tt->plot());
+    m_thresholdLines = std::make_unique<ThresholdLines>(ui.chartWidget->plot());
     m_beeper = new AlarmBeeper(this);
     m_set = new InstrumentSet(this);
     connect(m_set, &InstrumentSet::instrumentAdded, this, &MainWindow::instrumentAdded);
@@ -106,24 +106,24 @@ MainWindow::MainWindow(QWidget *parent)
     m_standbyRow = addInstrument(instrument);
     select(instrument);
     feedChart(instrument);
-    new RecordingMarkers(instrument, ui.widget_tt, this);
-    connect(this, &MainWindow::ttwidget_addvalue, ui.widget_tt, &ttwidget::UpdateTemp);
-    connect(this, &MainWindow::ttwidget_addvalue_amb, ui.widget_tt, &ttwidget::UpdateTempAmb);
+    new RecordingMarkers(instrument, ui.chartWidget, this);
+    connect(this, &MainWindow::objectReading, ui.chartWidget, &ChartWidget::addObjectReading);
+    connect(this, &MainWindow::ambientReading, ui.chartWidget, &ChartWidget::addAmbientReading);
     connect(m_panel, &ParameterPanel::unitRead, this, &MainWindow::unitRead);
-    connect(this, &MainWindow::unitRead, ui.widget_tt, &ttwidget::setUnit);
-    ui.widget_tt->session().attach(instrument);
+    connect(this, &MainWindow::unitRead, ui.chartWidget, &ChartWidget::setUnit);
+    ui.chartWidget->session().attach(instrument);
     // Every instrument of the set records into the chart's group, each a curve of its own.
-    ui.widget_tt->followInstruments(m_set);
-    connect(ui.widget_tt, &ttwidget::startstop, this, &MainWindow::ttwidgetStartStop);
-    connect(ui.widget_tt, &ttwidget::sampleLimitReached, this, [this] {
+    ui.chartWidget->followInstruments(m_set);
+    connect(ui.chartWidget, &ChartWidget::recordingChanged, this, &MainWindow::showRecordingState);
+    connect(ui.chartWidget, &ChartWidget::sampleLimitReached, this, [this] {
         ui.statusBar->showMessage(tr("已达到样本上限，记录已停止"));
     });
-    connect(ui.navButton_live, &NavButton::clicked, ui.widget_tt, &ttwidget::showLiveTrend);
-    connect(ui.navButton_marker, &NavButton::clicked, ui.widget_tt, [this] {
-        ui.widget_tt->addMarker();
+    connect(ui.navButton_live, &NavButton::clicked, ui.chartWidget, &ChartWidget::showLiveTrend);
+    connect(ui.navButton_marker, &NavButton::clicked, ui.chartWidget, [this] {
+        ui.chartWidget->addMarker();
     });
     connect(ui.navButton_trigger, &NavButton::clicked, this, &MainWindow::askForTrigger);
-    connect(ui.markerList, &MarkerList::spanChosen, ui.widget_tt, &ttwidget::selectSpan);
+    connect(ui.markerList, &MarkerList::spanChosen, ui.chartWidget, &ChartWidget::selectSpan);
     connect(ui.comboBoxCom, &ClickComboBox::clicked, this, &MainWindow::comboBoxClicked);
 
     // 6. Frameless window.
@@ -152,26 +152,26 @@ MainWindow::MainWindow(QWidget *parent)
     ui.comboBoxBaud->addItems(baudNames);
 
     // 10. Title bar.
-    connect(m_titleBar, &AmbrelTitalbar::MinimizeButtonClicked, this, &QWidget::showMinimized);
-    connect(m_titleBar, &AmbrelTitalbar::CloseButtonClicked, this, &MainWindow::close);
-    connect(m_titleBar, &AmbrelTitalbar::actionExit, this, &MainWindow::close);
-    connect(m_titleBar, &AmbrelTitalbar::WindowsChangeClicked, this, &MainWindow::WindowsChanged);
-    connect(m_titleBar, &AmbrelTitalbar::fileClicked, this, &MainWindow::onFilesClicked);
-    connect(m_titleBar, &AmbrelTitalbar::actionAbout, this, &MainWindow::ClickAbout);
-    connect(m_titleBar, &AmbrelTitalbar::actionDeviceInfo, this, &MainWindow::ClickDeviceInfo);
-    connect(m_titleBar, &AmbrelTitalbar::actionImportData, this, &MainWindow::ClickImportData);
+    connect(m_titleBar, &TitleBar::minimizeClicked, this, &QWidget::showMinimized);
+    connect(m_titleBar, &TitleBar::closeClicked, this, &MainWindow::close);
+    connect(m_titleBar, &TitleBar::actionExit, this, &MainWindow::close);
+    connect(m_titleBar, &TitleBar::maximizeClicked, this, &MainWindow::toggleMaximized);
+    connect(m_titleBar, &TitleBar::fileClicked, this, &MainWindow::traceFileMenu);
+    connect(m_titleBar, &TitleBar::actionAbout, this, &MainWindow::showAbout);
+    connect(m_titleBar, &TitleBar::actionDeviceInfo, this, &MainWindow::showDeviceInfo);
+    connect(m_titleBar, &TitleBar::actionImportData, this, &MainWindow::importRecords);
     connect(m_titleBar,
-            &AmbrelTitalbar::actionChartSettings,
+            &TitleBar::actionChartSettings,
             this,
-            &MainWindow::ClickChartSettings);
+            &MainWindow::showChartSettings);
     connect(m_titleBar,
-            &AmbrelTitalbar::actionExportData,
-            ui.widget_tt,
-            &ttwidget::on_pushButton_export_clicked);
-    connect(m_titleBar, &AmbrelTitalbar::actionChinese, this, [] {
+            &TitleBar::actionExportData,
+            ui.chartWidget,
+            &ChartWidget::on_pushButton_export_clicked);
+    connect(m_titleBar, &TitleBar::actionChinese, this, [] {
         MainMenus::switchLanguage(LanguageNames::SimplifiedChinese);
     });
-    connect(m_titleBar, &AmbrelTitalbar::actionEnglish, this, [] {
+    connect(m_titleBar, &TitleBar::actionEnglish, this, [] {
         MainMenus::switchLanguage(LanguageNames::English);
     });
     styleToolButton(ui.pushButton_com);
@@ -276,9 +276,9 @@ void MainWindow::feedChart(Instrument *instrument)
     m_chartFeed = {connect(instrument,
                            &Instrument::objectTemperature,
                            this,
-                           [this](double value) { emit ttwidget_addvalue(value); }),
+                           [this](double value) { emit objectReading(value); }),
                    connect(instrument, &Instrument::ambientTemperature, this, [this](double value) {
-                       emit ttwidget_addvalue_amb(value);
+                       emit ambientReading(value);
                    })};
 }
 
@@ -298,7 +298,7 @@ TileRow *MainWindow::addInstrument(Instrument *instrument)
     connect(instrument, &Instrument::connectionStateChanged, this, [this, instrument] {
         // The live trend shows only readings that are really coming.
         if (instrument == m_recorded)
-            ui.widget_tt->setLive(showsLiveReadings(instrument));
+            ui.chartWidget->setLive(showsLiveReadings(instrument));
         if (instrument == m_selected)
             showConnectionState();
     });
@@ -342,11 +342,11 @@ void MainWindow::instrumentAdded(const QString &serialNumber, Instrument *instru
     // The first instrument found marks the recording with its alarms and losses, and is published.
     if (m_recorded == m_standby.get()) {
         m_recorded = instrument;
-        new RecordingMarkers(instrument, ui.widget_tt, this);
+        new RecordingMarkers(instrument, ui.chartWidget, this);
         m_mqtt->follow(instrument);
         // The live trend is drawn as the first curve, named after this instrument.
         feedChart(instrument);
-        ui.widget_tt->setLive(showsLiveReadings(instrument));
+        ui.chartWidget->setLive(showsLiveReadings(instrument));
     }
     select(instrument);
 }
@@ -471,7 +471,7 @@ void MainWindow::instrumentOpened(const Instrument::Link &link)
     ui.widget_com->setEnabled(false);
     ui.widget_baud->setEnabled(false);
     styleStripButtons(true);
-    if (std::exchange(m_recordOnConnect, false) && !ui.widget_tt->isRecording())
+    if (std::exchange(m_recordOnConnect, false) && !ui.chartWidget->isRecording())
         on_navButton_startstop_clicked();
 }
 
@@ -515,7 +515,7 @@ void MainWindow::showConnectionState()
 void MainWindow::styleStripButtons(bool enabled)
 {
     for (const char *name : {"pushButton_startstop", "pushButton_hc", "pushButton_mode"}) {
-        if (auto *button = ui.widget_tt->findChild<NavButton *>(QLatin1String(name))) {
+        if (auto *button = ui.chartWidget->findChild<NavButton *>(QLatin1String(name))) {
             if (enabled)
                 styleToolButton(button);
             else
@@ -554,7 +554,7 @@ void MainWindow::showAlarmThresholds(const AlarmThresholds &t)
 
 // ---- Device dialogs ------------------------------------------------------------------------
 
-void MainWindow::ClickDeviceInfo()
+void MainWindow::showDeviceInfo()
 {
     DeviceInfoDialog dialog;
     dialog.deviceSerial = m_selected->serialNumber();
@@ -565,7 +565,7 @@ void MainWindow::ClickDeviceInfo()
     Messages::exec(dialog);
 }
 
-void MainWindow::ClickRelaySettings()
+void MainWindow::showRelaySettings()
 {
     RelaySettingDialog dialog;
     dialog.relay1 = m_selected->relay1();
@@ -578,7 +578,7 @@ void MainWindow::ClickRelaySettings()
 
 // ---- Window --------------------------------------------------------------------------------
 
-void MainWindow::ttwidgetStartStop(bool flag)
+void MainWindow::showRecordingState(bool flag)
 {
     // A recording is in the instrument's unit, whatever file was opened before.
     if (flag)
@@ -593,24 +593,24 @@ void MainWindow::ttwidgetStartStop(bool flag)
         styleToolButton(ui.pushButton_com);
 }
 
-void MainWindow::ClickParamsSettingsShow()
+void MainWindow::showParameterPanel()
 {
     ui.scrollArea->show();
     appSettings().setValue(QLatin1String(SettingsKeys::ShowSettingPanel), QStringLiteral("1"));
 }
 
-void MainWindow::ClickParamsSettingsHide()
+void MainWindow::hideParameterPanel()
 {
     ui.scrollArea->hide();
     appSettings().setValue(QLatin1String(SettingsKeys::ShowSettingPanel), QStringLiteral("0"));
 }
 
-void MainWindow::onFilesClicked()
+void MainWindow::traceFileMenu()
 {
     qCDebug(lcWindowTrace) << "file menu opened";
 }
 
-void MainWindow::WindowsChanged()
+void MainWindow::toggleMaximized()
 {
     if (isMaximized()) {
         showNormal();
@@ -621,7 +621,7 @@ void MainWindow::WindowsChanged()
     }
 }
 
-void MainWindow::ClickAbout()
+void MainWindow::showAbout()
 {
     AboutDialog dialog(appSettings().settingsDir());
     Messages::exec(dialog);
@@ -661,7 +661,7 @@ bool MainWindow::close()
     appSettings().setValue(QLatin1String(SettingsKeys::ComBaud), ui.comboBoxBaud->currentText());
     appSettings().setValue(QLatin1String(SettingsKeys::ComName), ui.comboBoxCom->currentText());
     appSettings().writeFile();
-    ui.widget_tt->stopAndClose();
+    ui.chartWidget->stopAndClose();
     m_closing = true;
     const bool closed = QMainWindow::close();
     m_closing = false;
@@ -710,13 +710,13 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 
 bool MainWindow::refuseWhileRecording()
 {
-    if (!ui.widget_tt->isRecording())
+    if (!ui.chartWidget->isRecording())
         return false;
     Messages::show(nullptr, QMessageBox::Warning, tr("提示"), tr("正在记录数据，请先停止！"));
     return true;
 }
 
-void MainWindow::ClickImportData()
+void MainWindow::importRecords()
 {
     if (refuseWhileRecording())
         return;
@@ -724,28 +724,28 @@ void MainWindow::ClickImportData()
     const QStringList paths = Messages::openFileNames(
             tr("选择文件"), tr("文件(*.txt*)") + QStringLiteral(";;") + tr("所有文件(*)"));
     if (!paths.isEmpty())
-        ui.widget_tt->loadRecords(paths);
+        ui.chartWidget->loadRecords(paths);
 }
 
-void MainWindow::ClickChartSettings()
+void MainWindow::showChartSettings()
 {
     if (refuseWhileRecording())
         return;
     ChartSettingsDialog dialog;
     if (Messages::exec(dialog) == QDialog::Accepted)
-        ui.widget_tt->applyChartSettings();
+        ui.chartWidget->applyChartSettings();
 }
 
-void MainWindow::ClickMqttSettings()
+void MainWindow::showMqttSettings()
 {
     m_mqtt->edit(this);
 }
 
 void MainWindow::restyleCheckButtons()
 {
-    styleCheckButton(ui.navButton_amb, ui.widget_tt->ambientVisible());
-    styleCheckButton(ui.navButton_mode, ui.widget_tt->viewMode() == 1);
-    styleCheckButton(ui.navButton_autofit, ui.widget_tt->autoFit());
+    styleCheckButton(ui.navButton_amb, ui.chartWidget->ambientVisible());
+    styleCheckButton(ui.navButton_mode, ui.chartWidget->viewMode() == 1);
+    styleCheckButton(ui.navButton_autofit, ui.chartWidget->autoFit());
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -766,7 +766,7 @@ void MainWindow::styleCheckButton(NavButton *button, bool on)
 
 void MainWindow::askForTrigger()
 {
-    if (ui.widget_tt->isRecording() || !m_prompts->mayStart(m_recorded))
+    if (ui.chartWidget->isRecording() || !m_prompts->mayStart(m_recorded))
         return;
     auto *dialog = new TriggerDialog(m_recorded->unit(), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -774,10 +774,10 @@ void MainWindow::askForTrigger()
         dialog->setTrigger(*m_trigger);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         // The instrument may have gone while the dialog was open.
-        if (ui.widget_tt->isRecording() || !m_recorded->isOpen())
+        if (ui.chartWidget->isRecording() || !m_recorded->isOpen())
             return;
         m_trigger = dialog->trigger();
-        ui.widget_tt->startTriggeredRecording(*m_trigger);
+        ui.chartWidget->startTriggeredRecording(*m_trigger);
         ui.statusBar->showMessage(tr("触发记录：等待 %1").arg(m_trigger->name()));
     });
     dialog->open();
@@ -785,7 +785,7 @@ void MainWindow::askForTrigger()
 
 void MainWindow::on_navButton_startstop_clicked()
 {
-    ttwidget *chart = ui.widget_tt;
+    ChartWidget *chart = ui.chartWidget;
     // Only starting needs the instrument: a recording can always be stopped.
     if (!chart->isRecording() && !m_prompts->mayStart(m_recorded))
         return;
@@ -801,13 +801,13 @@ void MainWindow::on_navButton_startstop_clicked()
 
 void MainWindow::on_navButton_hc_clicked()
 {
-    ui.widget_tt->on_pushButton_hc_clicked();
-    ui.navButton_hc->setText(ui.widget_tt->isPaused() ? tr("继续") : tr("暂停"));
+    ui.chartWidget->on_pushButton_hc_clicked();
+    ui.navButton_hc->setText(ui.chartWidget->isPaused() ? tr("继续") : tr("暂停"));
 }
 
 void MainWindow::on_navButton_amb_clicked()
 {
-    ttwidget *chart = ui.widget_tt;
+    ChartWidget *chart = ui.chartWidget;
     const bool visible = !chart->ambientVisible();
     styleCheckButton(ui.navButton_amb, visible);
     chart->setAmbientVisible(visible);
@@ -815,23 +815,23 @@ void MainWindow::on_navButton_amb_clicked()
 
 void MainWindow::on_navButton_mode_clicked()
 {
-    ui.widget_tt->on_pushButton_mode_clicked();
-    styleCheckButton(ui.navButton_mode, ui.widget_tt->viewMode() == 1);
+    ui.chartWidget->on_pushButton_mode_clicked();
+    styleCheckButton(ui.navButton_mode, ui.chartWidget->viewMode() == 1);
 }
 
 void MainWindow::on_navButton_autofit_clicked()
 {
-    ui.widget_tt->setAutoFit(!ui.widget_tt->autoFit());
-    styleCheckButton(ui.navButton_autofit, ui.widget_tt->autoFit());
+    ui.chartWidget->setAutoFit(!ui.chartWidget->autoFit());
+    styleCheckButton(ui.navButton_autofit, ui.chartWidget->autoFit());
     // Ticking it again is the way back to following after a zoom or pan.
-    if (ui.widget_tt->autoFit())
-        ui.widget_tt->followReadings();
+    if (ui.chartWidget->autoFit())
+        ui.chartWidget->followReadings();
 }
 
 void MainWindow::pauseForZoom()
 {
-    if (!ui.widget_tt->isPaused()) {
-        ui.widget_tt->setPaused(true);
+    if (!ui.chartWidget->isPaused()) {
+        ui.chartWidget->setPaused(true);
         ui.navButton_hc->setText(tr("继续"));
     }
 }
@@ -839,16 +839,16 @@ void MainWindow::pauseForZoom()
 void MainWindow::on_navButton_horizontal_clicked()
 {
     pauseForZoom();
-    ui.widget_tt->on_pushButton_horizontal_clicked();
+    ui.chartWidget->on_pushButton_horizontal_clicked();
 }
 
 void MainWindow::on_navButton_vertical_clicked()
 {
     pauseForZoom();
-    ui.widget_tt->on_pushButton_vertical_clicked();
+    ui.chartWidget->on_pushButton_vertical_clicked();
 }
 
 void MainWindow::on_navButton_export_clicked()
 {
-    ui.widget_tt->on_pushButton_export_clicked();
+    ui.chartWidget->on_pushButton_export_clicked();
 }

@@ -15,7 +15,7 @@
 #include <optional>
 
 class AlarmBeeper;
-class AmbrelTitalbar;
+class TitleBar;
 class FramelessFrame;
 class MqttFeed;
 class ThresholdLines;
@@ -23,7 +23,7 @@ class QAction;
 class NavButton;
 class InstrumentSet;
 class QComboBox;
-class ttwidget;
+class ChartWidget;
 class ParameterPanel;
 class RecordingPrompts;
 class TileRow;
@@ -44,8 +44,8 @@ public:
     void setRecordOnConnect(bool on) { m_recordOnConnect = on; }
 
     const MainWindowUi &form() const { return ui; }
-    AmbrelTitalbar *titleBar() const { return m_titleBar; }
-    ttwidget *chart() const { return ui.widget_tt; }
+    TitleBar *titleBar() const { return m_titleBar; }
+    ChartWidget *chart() const { return ui.chartWidget; }
     // The tiles of the selected instrument.
     TileRow *tiles() const;
     ParameterPanel *panel() const { return m_panel; }
@@ -65,29 +65,29 @@ public:
     AlarmBeeper *alarmBeeper() const { return m_beeper; }
 
 signals:
-    void ttwidget_addvalue(double value);
-    void ttwidget_addvalue_amb(double value);
+    void objectReading(double value);
+    void ambientReading(double value);
     // The unit the instrument reported or was told to use; the chart labels its axis by it.
     void unitRead(int unit);
 
 public slots:
     void comboBoxClicked();
-    void ttwidgetStartStop(bool flag);
-    void ClickParamsSettingsShow();
-    void ClickParamsSettingsHide();
-    void onFilesClicked();
-    void WindowsChanged();
+    void showRecordingState(bool flag);
+    void showParameterPanel();
+    void hideParameterPanel();
+    void traceFileMenu();
+    void toggleMaximized();
     // The shutdown path of the title bar and the exit entries.
     bool close();
 
     void on_pushButton_com_clicked();
 
-    void ClickDeviceInfo();
-    void ClickRelaySettings();
-    void ClickAbout();
-    void ClickImportData();
-    void ClickChartSettings();
-    void ClickMqttSettings();
+    void showDeviceInfo();
+    void showRelaySettings();
+    void showAbout();
+    void importRecords();
+    void showChartSettings();
+    void showMqttSettings();
 
     void on_navButton_startstop_clicked();
     // "触发记录…": asks for a trigger, then starts a recording that keeps only its captures.
@@ -135,7 +135,7 @@ private:
 
     MainWindowUi ui;
     std::optional<Trigger> m_trigger; // the last one asked for, offered again
-    AmbrelTitalbar *m_titleBar = nullptr;
+    TitleBar *m_titleBar = nullptr;
     FramelessFrame *m_frame = nullptr;
     ParameterPanel *m_panel = nullptr;
     InstrumentSet *m_set = nullptr;

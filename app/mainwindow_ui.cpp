@@ -4,7 +4,7 @@
 #include "markerlayer.h"
 #include "navbutton.h"
 #include "switchbutton.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -238,8 +238,8 @@ void MainWindowUi::setupUi(QMainWindow *window)
     auto *chartColumn = new QVBoxLayout(verticalWidget);
     chartColumn->setContentsMargins(0, 0, 0, 0);
     chartColumn->setSpacing(2);
-    widget_tt = make<ttwidget>(verticalWidget, "widget_tt");
-    chartColumn->addWidget(widget_tt, 1);
+    chartWidget = make<ChartWidget>(verticalWidget, "chartWidget");
+    chartColumn->addWidget(chartWidget, 1);
     auto *chartButtons = new QHBoxLayout;
     chartButtons->setSpacing(2);
     const QFont chartFont = font(QStringLiteral("微软雅黑"), 10, true);
@@ -276,7 +276,7 @@ void MainWindowUi::setupUi(QMainWindow *window)
     tileRows->setContentsMargins(0, 0, 0, 0);
     tileRows->setSpacing(0);
     areaColumn->addWidget(tileColumn, 1);
-    markerList = new MarkerList(widget_tt->markerLayer(), widget_temparea);
+    markerList = new MarkerList(chartWidget->markerLayer(), widget_temparea);
     markerList->setObjectName(QStringLiteral("markerList"));
     areaColumn->addWidget(markerList);
 

@@ -6,7 +6,7 @@ class ClickComboBox;
 class MarkerList;
 class NavButton;
 class SwitchButton;
-class ttwidget;
+class ChartWidget;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
@@ -97,7 +97,7 @@ struct MainWindowUi
     NavButton *navButton_restore = nullptr;
 
     QWidget *verticalWidget = nullptr;
-    ttwidget *widget_tt = nullptr;
+    ChartWidget *chartWidget = nullptr;
     NavButton *navButton_startstop = nullptr;
     NavButton *navButton_hc = nullptr;
     NavButton *navButton_amb = nullptr;

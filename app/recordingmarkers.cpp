@@ -1,9 +1,9 @@
 #include "recordingmarkers.h"
 
 #include "temperatureunit.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
-RecordingMarkers::RecordingMarkers(Instrument *instrument, ttwidget *chart, QObject *parent)
+RecordingMarkers::RecordingMarkers(Instrument *instrument, ChartWidget *chart, QObject *parent)
     : QObject(parent)
     , m_chart(chart)
 {

@@ -6,7 +6,7 @@
 #include <QHash>
 #include <QObject>
 
-class ttwidget;
+class ChartWidget;
 
 // Marks in the running recording what happened to the instrument: an alarm
 // starting or ending, a setting changing (old and new value), the unit
@@ -16,7 +16,7 @@ class RecordingMarkers : public QObject
     Q_OBJECT
 
 public:
-    RecordingMarkers(Instrument *instrument, ttwidget *chart, QObject *parent = nullptr);
+    RecordingMarkers(Instrument *instrument, ChartWidget *chart, QObject *parent = nullptr);
 
     // The marker text for a setting that changed; empty for readings that are no settings.
     static QString parameterChange(Instrument::Parameter parameter, double from, double to);
@@ -24,7 +24,7 @@ public:
 private:
     void mark(const QString &text);
 
-    ttwidget *m_chart;
+    ChartWidget *m_chart;
     QHash<int, double> m_parameters; // the last value read of each, to see changes
     bool m_lost = false;
 };

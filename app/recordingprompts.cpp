@@ -6,7 +6,7 @@
 #include "navbutton.h"
 #include "recordinggroup.h"
 #include "recordjournal.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,8 +28,8 @@ RecordingPrompts::RecordingPrompts(const MainWindowUi &form, QWidget *window)
 
 void RecordingPrompts::journalIn(const QString &folder)
 {
-    ui.widget_tt->setJournalFolder(folder);
-    RecordingGroup &group = ui.widget_tt->group();
+    ui.chartWidget->setJournalFolder(folder);
+    RecordingGroup &group = ui.chartWidget->group();
     watchJournals();
     connect(&group, &RecordingGroup::sessionAdded, this, &RecordingPrompts::watchJournals);
     connect(&group, &RecordingGroup::started, this, &RecordingPrompts::watchJournals);
@@ -37,7 +37,7 @@ void RecordingPrompts::journalIn(const QString &folder)
 
 void RecordingPrompts::watchJournals()
 {
-    const RecordingGroup &group = ui.widget_tt->group();
+    const RecordingGroup &group = ui.chartWidget->group();
     for (const QString &serial : group.serials()) {
         RecordJournal *journal = group.session(serial)->journal();
         if (!journal)
@@ -67,7 +67,7 @@ bool RecordingPrompts::settleBeforeQuit()
 
 bool RecordingPrompts::settleHeld(const QString &question)
 {
-    ttwidget *chart = ui.widget_tt;
+    ChartWidget *chart = ui.chartWidget;
     if (!chart->isRecording() && !chart->hasUnsavedRecording())
         return true;
     // Nothing recorded yet: nothing to save, nothing to ask.
@@ -103,9 +103,9 @@ bool RecordingPrompts::settleHeld(const QString &question)
 
 void RecordingPrompts::stopRecording()
 {
-    if (!ui.widget_tt->isRecording())
+    if (!ui.chartWidget->isRecording())
         return;
-    ui.widget_tt->on_pushButton_startstop_clicked();
+    ui.chartWidget->on_pushButton_startstop_clicked();
     ui.navButton_startstop->setText(tr("开始"));
 }
 
@@ -116,13 +116,13 @@ bool RecordingPrompts::mayStart(const Instrument *instrument)
         return false;
     }
     // A new recording would replace the one held.
-    return !ui.widget_tt->hasUnsavedRecording()
+    return !ui.chartWidget->hasUnsavedRecording()
            || settleHeld(tr("记录尚未保存。开始新记录前要保存吗？"));
 }
 
 void RecordingPrompts::offerJournalRecovery()
 {
-    RecordJournal *journal = ui.widget_tt->journal();
+    RecordJournal *journal = ui.chartWidget->journal();
     // A recording of several instruments left a journal each instead of the one.
     const bool alone = QFileInfo::exists(journal->path());
     if (!alone && findGroupJournals(QFileInfo(journal->path()).path()).isEmpty())
@@ -140,7 +140,7 @@ void RecordingPrompts::offerJournalRecovery()
                             tr("恢复记录"),
                             tr("上次的记录没有保存就中断了。要恢复它吗？"),
                             {{QMessageBox::Yes, tr("是")}, {QMessageBox::No, tr("否")}});
-    if (answer == QMessageBox::Yes && ui.widget_tt->restoreJournal())
+    if (answer == QMessageBox::Yes && ui.chartWidget->restoreJournal())
         return;
     // The other instruments' journals are moved aside as their next recording opens them.
     if (!alone)
@@ -160,7 +160,7 @@ void RecordingPrompts::journalMovedAside(const QString &target)
         Messages::critical(m_window,
                            tr("错误"),
                            tr("无法移动记录日志，它仍在%1")
-                                   .arg(QDir::toNativeSeparators(ui.widget_tt->journal()->path())));
+                                   .arg(QDir::toNativeSeparators(ui.chartWidget->journal()->path())));
     else
         Messages::information(m_window, tr("提示"), tr("未恢复的记录已移至%1").arg(shown));
 }

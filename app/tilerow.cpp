@@ -1,7 +1,7 @@
 #include "tilerow.h"
 
 #include "instrumentstate.h"
-#include "tempareaitem.h"
+#include "temperaturetile.h"
 #include "temperatureunit.h"
 #include "thresholdlines.h"
 
@@ -23,10 +23,10 @@ const QColor RealtimeColour(255, 128, 0);
 TileRow::TileRow(Instrument *instrument, QWidget *parent)
     : QWidget(parent)
     , m_instrument(instrument)
-    , m_realtime(new TempAreaItem(this))
-    , m_maximum(new TempAreaItem(this))
-    , m_minimum(new TempAreaItem(this))
-    , m_ambient(new TempAreaItem(this))
+    , m_realtime(new TemperatureTile(this))
+    , m_maximum(new TemperatureTile(this))
+    , m_minimum(new TemperatureTile(this))
+    , m_ambient(new TemperatureTile(this))
     , m_header(new QLabel(this))
     , m_rename(new QAction(this))
 {
@@ -41,7 +41,7 @@ TileRow::TileRow(Instrument *instrument, QWidget *parent)
     m_header->hide();
     connect(m_rename, &QAction::triggered, this, &TileRow::renameAsked);
     column->addWidget(m_header);
-    for (TempAreaItem *tile : {m_realtime, m_ambient, m_maximum, m_minimum})
+    for (TemperatureTile *tile : {m_realtime, m_ambient, m_maximum, m_minimum})
         column->addWidget(tile, 1);
 
     // Only the running extremes can be switched off.
@@ -63,7 +63,7 @@ TileRow::TileRow(Instrument *instrument, QWidget *parent)
     connect(instrument, &Instrument::alarmChanged, this, &TileRow::showHeader);
     const auto fitFontsSoon = [this] {
         QTimer::singleShot(500, this, [this] {
-            for (TempAreaItem *tile : {m_realtime, m_maximum, m_minimum, m_ambient})
+            for (TemperatureTile *tile : {m_realtime, m_maximum, m_minimum, m_ambient})
                 tile->fitFont();
         });
     };
@@ -155,8 +155,8 @@ bool TileRow::eventFilter(QObject *watched, QEvent *event)
 void TileRow::clearTiles()
 {
     const int unit = m_instrument ? m_instrument->unit() : 2;
-    for (TempAreaItem *tile : {m_realtime, m_maximum, m_minimum, m_ambient})
-        tile->UpdateTemp(0, unit, Qt::black, false);
+    for (TemperatureTile *tile : {m_realtime, m_maximum, m_minimum, m_ambient})
+        tile->addObjectReading(0, unit, Qt::black, false);
 }
 
 void TileRow::showConnectionState()
@@ -175,9 +175,9 @@ void TileRow::showObjectTemperature(double value, int unit)
     const auto reading = float(value);
     maximum = qMax(maximum, reading);
     minimum = qMin(minimum, reading);
-    m_realtime->UpdateTemp(reading, unit, m_realtime->shownColor(), m_realtime->displayEnabled);
-    m_maximum->UpdateTemp(maximum, unit, Qt::black, m_maximum->displayEnabled);
-    m_minimum->UpdateTemp(minimum, unit, Qt::black, m_minimum->displayEnabled);
+    m_realtime->addObjectReading(reading, unit, m_realtime->shownColor(), m_realtime->displayEnabled);
+    m_maximum->addObjectReading(maximum, unit, Qt::black, m_maximum->displayEnabled);
+    m_minimum->addObjectReading(minimum, unit, Qt::black, m_minimum->displayEnabled);
     // A tile switched off starts its extreme afresh from the next reading.
     if (!m_maximum->displayEnabled)
         maximum = -1000.0f;
@@ -187,7 +187,7 @@ void TileRow::showObjectTemperature(double value, int unit)
 
 void TileRow::showAmbientTemperature(double value, int unit)
 {
-    m_ambient->UpdateTemp(float(value), unit, Qt::gray, m_ambient->displayEnabled);
+    m_ambient->addObjectReading(float(value), unit, Qt::gray, m_ambient->displayEnabled);
 }
 
 void TileRow::showAlarm(AlarmState state)
@@ -214,11 +214,11 @@ void TileRow::showUnit(int unit, int previous)
         return;
     const Instrument::Reading latest = m_instrument->latest();
     if (!std::isnan(latest.object)) {
-        m_realtime->UpdateTemp(
+        m_realtime->addObjectReading(
                 float(latest.object), unit, m_realtime->shownColor(), m_realtime->displayEnabled);
-        m_maximum->UpdateTemp(maximum, unit, Qt::black, m_maximum->displayEnabled);
-        m_minimum->UpdateTemp(minimum, unit, Qt::black, m_minimum->displayEnabled);
+        m_maximum->addObjectReading(maximum, unit, Qt::black, m_maximum->displayEnabled);
+        m_minimum->addObjectReading(minimum, unit, Qt::black, m_minimum->displayEnabled);
     }
     if (!std::isnan(latest.ambient))
-        m_ambient->UpdateTemp(float(latest.ambient), unit, Qt::gray, m_ambient->displayEnabled);
+        m_ambient->addObjectReading(float(latest.ambient), unit, Qt::gray, m_ambient->displayEnabled);
 }

@@ -7,7 +7,7 @@
 
 class QAction;
 class QLabel;
-class TempAreaItem;
+class TemperatureTile;
 
 // The four tiles of one instrument: its reading (in its alarm colours), running maximum and
 // minimum, and ambient temperature; all show "---" while no reading is live.
@@ -28,10 +28,10 @@ public:
     void setSelected(bool selected);
     QLabel *header() const { return m_header; }
 
-    TempAreaItem *realtime() const { return m_realtime; }
-    TempAreaItem *maximum() const { return m_maximum; }
-    TempAreaItem *minimum() const { return m_minimum; }
-    TempAreaItem *ambient() const { return m_ambient; }
+    TemperatureTile *realtime() const { return m_realtime; }
+    TemperatureTile *maximum() const { return m_maximum; }
+    TemperatureTile *minimum() const { return m_minimum; }
+    TemperatureTile *ambient() const { return m_ambient; }
     // The running maximum in `unit` (1 Fahrenheit, 2 Celsius); the mark -1000 while none has
     // been seen since its tile was last switched off.
     float highest(int unit) const { return unit == 1 ? m_maxFahrenheit : m_maxCelsius; }
@@ -56,10 +56,10 @@ private:
     void clearTiles();
 
     QPointer<Instrument> m_instrument;
-    TempAreaItem *m_realtime = nullptr;
-    TempAreaItem *m_maximum = nullptr;
-    TempAreaItem *m_minimum = nullptr;
-    TempAreaItem *m_ambient = nullptr;
+    TemperatureTile *m_realtime = nullptr;
+    TemperatureTile *m_maximum = nullptr;
+    TemperatureTile *m_minimum = nullptr;
+    TemperatureTile *m_ambient = nullptr;
     QLabel *m_header = nullptr;
     QAction *m_rename = nullptr;
     QString m_name;

@@ -10,7 +10,7 @@ class QSpinBox;
 // Lets the user choose the sample limit (in thousands) and the sampling
 // interval, shows the resulting duration and memory, and stores both choices
 // ("ChartLineCache", "ChartLineFPS") through the chart's settings store when
-// accepted. The caller then applies them: ttwidget::applyChartSettings().
+// accepted. The caller then applies them: ChartWidget::applyChartSettings().
 class ChartSettingsDialog : public QDialog
 {
     Q_OBJECT

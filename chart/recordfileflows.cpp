@@ -6,7 +6,7 @@
 #include "recordinggroup.h"
 #include "recordjournal.h"
 #include "waitdialog.h"
-#include "writefilethread.h"
+#include "recordfilejob.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -33,7 +33,7 @@ RecordFileFlows::RecordFileFlows(RecordingGroup &group,
     , m_label(std::move(label))
     , m_prompter(&standardPrompter)
 {
-    connect(this, &RecordFileFlows::occurerror, this, &RecordFileFlows::showErrorInfo);
+    connect(this, &RecordFileFlows::errorOccurred, this, &RecordFileFlows::showError);
 }
 
 void RecordFileFlows::setPrompter(ChartPrompter *prompter)
@@ -62,7 +62,7 @@ QVector<const RecordingSession *> RecordFileFlows::heldSessions() const
     return held;
 }
 
-void RecordFileFlows::showErrorInfo(const QString &text)
+void RecordFileFlows::showError(const QString &text)
 {
     m_prompter->message(QMessageBox::Critical, nullptr, tr("错误"), text);
 }
@@ -87,10 +87,10 @@ bool RecordFileFlows::refuseEmptySave()
     return true;
 }
 
-bool RecordFileFlows::runFileJob(WriteFileThread &job)
+bool RecordFileFlows::runFileJob(RecordFileJob &job)
 {
     WaitDialog dialog;
-    connect(this, &RecordFileFlows::writefinish, &dialog, &WaitDialog::accept);
+    connect(this, &RecordFileFlows::fileWritten, &dialog, &WaitDialog::accept);
     connect(this, &RecordFileFlows::progress, &dialog, &WaitDialog::Progress);
     dialog.setCancellable(job.cancellable());
     connect(&dialog, &WaitDialog::cancelRequested, &dialog, [&job] { job.cancel(); });
@@ -100,7 +100,7 @@ bool RecordFileFlows::runFileJob(WriteFileThread &job)
     return job.succeeded();
 }
 
-bool RecordFileFlows::saveWithProgress(WriteFileThread &job)
+bool RecordFileFlows::saveWithProgress(RecordFileJob &job)
 {
     if (!runFileJob(job))
         return false;
@@ -122,10 +122,10 @@ void RecordFileFlows::exportImage()
     QTemporaryDir drafts;
     const QString draft = drafts.filePath(QStringLiteral("chart.") + QFileInfo(path).suffix());
     if (!drafts.isValid() || !m_drawPicture(draft)) {
-        showErrorInfo(tr("无法保存文件!"));
+        showError(tr("无法保存文件!"));
         return;
     }
-    WriteFileThread job(this, path, WriteFileThread::CopyMode);
+    RecordFileJob job(this, path, RecordFileJob::CopyMode);
     job.setSource(draft);
     saveWithProgress(job);
 }
@@ -140,9 +140,9 @@ void RecordFileFlows::exportCsv()
         return;
     // Several instruments: one CSV with a column each.
     const QVector<const RecordingSession *> held = heldSessions();
-    WriteFileThread job(this,
+    RecordFileJob job(this,
                         path,
-                        held.size() > 1 ? WriteFileThread::GroupCsvMode : WriteFileThread::CsvMode,
+                        held.size() > 1 ? RecordFileJob::GroupCsvMode : RecordFileJob::CsvMode,
                         held.constFirst());
     saveWithProgress(job);
 }
@@ -168,11 +168,11 @@ bool RecordFileFlows::saveRecordTo(const QString &path)
     const bool csv = isCsvPath(path);
     const QVector<const RecordingSession *> held = heldSessions();
     if (held.size() <= 1 || csv) {
-        WriteFileThread job(this,
+        RecordFileJob job(this,
                             path,
-                            held.size() > 1 ? WriteFileThread::GroupCsvMode
-                            : csv           ? WriteFileThread::CsvMode
-                                            : WriteFileThread::WriteMode,
+                            held.size() > 1 ? RecordFileJob::GroupCsvMode
+                            : csv           ? RecordFileJob::CsvMode
+                                            : RecordFileJob::WriteMode,
                             held.value(0, &session()));
         if (!saveWithProgress(job))
             return false;
@@ -183,9 +183,9 @@ bool RecordFileFlows::saveRecordTo(const QString &path)
             const RecordingSession *source = m_group.session(serial);
             if (!held.contains(source))
                 continue;
-            WriteFileThread job(this,
+            RecordFileJob job(this,
                                 instrumentFilePath(path, label(serial), serial, int(held.size())),
-                                WriteFileThread::WriteMode,
+                                RecordFileJob::WriteMode,
                                 source);
             if (!runFileJob(job))
                 return false;
@@ -204,7 +204,7 @@ bool RecordFileFlows::saveRecordTo(const QString &path)
 
 void RecordFileFlows::loadRecord(const QString &path)
 {
-    importFile(path, WriteFileThread::ReadMode);
+    importFile(path, RecordFileJob::ReadMode);
 }
 
 void RecordFileFlows::loadRecords(const QStringList &paths)
@@ -213,7 +213,7 @@ void RecordFileFlows::loadRecords(const QStringList &paths)
         loadRecord(paths.constFirst());
         return;
     }
-    std::optional<QVector<RecordImport>> imports = readFiles(paths, WriteFileThread::ReadMode);
+    std::optional<QVector<RecordImport>> imports = readFiles(paths, RecordFileJob::ReadMode);
     if (!imports)
         return;
     QStringList names;
@@ -243,7 +243,7 @@ bool RecordFileFlows::restoreJournals()
     if (found.size() == 1 && m_group.count() == 1) {
         // One instrument's journal, restored into the one session as an import would be.
         const std::optional<qint64> skipped
-                = importFile(found.constFirst().path, WriteFileThread::JournalMode);
+                = importFile(found.constFirst().path, RecordFileJob::JournalMode);
         if (!skipped)
             return false;
         if (!first.journal() || first.journal()->path() != found.constFirst().path)
@@ -255,7 +255,7 @@ bool RecordFileFlows::restoreJournals()
     QStringList paths;
     for (const FoundJournal &journal : found)
         paths << journal.path;
-    std::optional<QVector<RecordImport>> imports = readFiles(paths, WriteFileThread::JournalMode);
+    std::optional<QVector<RecordImport>> imports = readFiles(paths, RecordFileJob::JournalMode);
     if (!imports)
         return false;
     // The first session, while no instrument has claimed it, takes the first journal's.
@@ -286,7 +286,7 @@ std::optional<QVector<RecordImport>> RecordFileFlows::readFiles(const QStringLis
         return std::nullopt;
     QVector<RecordImport> imports;
     for (const QString &path : paths) {
-        WriteFileThread job(this, path, mode);
+        RecordFileJob job(this, path, mode);
         if (!runFileJob(job))
             return std::nullopt;
         imports.append(job.takeImport());
@@ -298,7 +298,7 @@ std::optional<qint64> RecordFileFlows::importFile(const QString &path, int mode)
 {
     if (refuseWhileRecording())
         return std::nullopt;
-    WriteFileThread job(this, path, mode);
+    RecordFileJob job(this, path, mode);
     if (!runFileJob(job))
         return std::nullopt;
     RecordImport imported = job.takeImport();

@@ -12,7 +12,7 @@ class ChartPrompter;
 class QWidget;
 class RecordingGroup;
 class RecordingSession;
-class WriteFileThread;
+class RecordFileJob;
 
 // The record-file flows of a chart: import of record files or restored journals, export of
 // the record files (one per instrument), the CSV export and the picture export, each behind its
@@ -71,19 +71,19 @@ public:
     void exportCsv();
 
 signals:
-    void writefinish();
+    void fileWritten();
     void progress(int percent);
-    void occurerror(const QString &text);
+    void errorOccurred(const QString &text);
 
 private:
-    void showErrorInfo(const QString &text);
+    void showError(const QString &text);
     bool refuseWhileRecording();
     // The sessions holding samples, in the group's order.
     QVector<const RecordingSession *> heldSessions() const;
     // Nothing recorded or imported: says so instead of writing an empty file.
     bool refuseEmptySave();
-    bool runFileJob(WriteFileThread &job);
-    bool saveWithProgress(WriteFileThread &job);
+    bool runFileJob(RecordFileJob &job);
+    bool saveWithProgress(RecordFileJob &job);
     // The lines the import skipped, or nothing when it failed.
     std::optional<qint64> importFile(const QString &path, int mode);
     // Each file read off this thread; nothing when one fails.

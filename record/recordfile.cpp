@@ -71,10 +71,10 @@ QByteArray headerText(const RecordHeader &header, const QString &count)
             + QLatin1Char('\n');
     text += QStringLiteral("Unit:") + QString::number(header.unit) + QLatin1Char('\n');
     if (header.unit == 1)
-        text += QStringLiteral("UnitSymbol:") + QCoreApplication::translate("ttwidget", "℉")
+        text += QStringLiteral("UnitSymbol:") + QCoreApplication::translate("ChartWidget", "℉")
                 + QLatin1Char('\n');
     else if (header.unit == 2)
-        text += QStringLiteral("UnitSymbol:") + QCoreApplication::translate("ttwidget", "℃")
+        text += QStringLiteral("UnitSymbol:") + QCoreApplication::translate("ChartWidget", "℃")
                 + QLatin1Char('\n');
     QByteArray bytes = text.toLocal8Bit();
     // Marker texts are UTF-8 wherever the file is written, so they read back the same anywhere.

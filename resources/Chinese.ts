@@ -45,68 +45,6 @@
     </message>
 </context>
 <context>
-    <name>AmbrelTitalbar</name>
-    <message>
-        <source>Form</source>
-        <translation>Form</translation>
-    </message>
-    <message>
-        <source>00:00:00</source>
-        <translation>00:00:00</translation>
-    </message>
-    <message>
-        <source>文件</source>
-        <translation>文件</translation>
-    </message>
-    <message>
-        <source>设备</source>
-        <translation>设备</translation>
-    </message>
-    <message>
-        <source>设置</source>
-        <translation>设置</translation>
-    </message>
-    <message>
-        <source>帮助</source>
-        <translation>帮助</translation>
-    </message>
-    <message>
-        <source>保存曲线</source>
-        <translation>保存曲线</translation>
-    </message>
-    <message>
-        <source>退出</source>
-        <translation>退出</translation>
-    </message>
-    <message>
-        <source>仪器信息</source>
-        <translation>仪器信息</translation>
-    </message>
-    <message>
-        <source>表格设置</source>
-        <translation>表格设置</translation>
-    </message>
-    <message>
-        <source>关于</source>
-        <translation>关于</translation>
-    </message>
-    <message>
-        <source>语言</source>
-        <translation>语言</translation>
-    </message>
-</context>
-<context>
-    <name>AmbreleScale</name>
-    <message>
-        <source>放大</source>
-        <translation>放大</translation>
-    </message>
-    <message>
-        <source>缩小</source>
-        <translation>缩小</translation>
-    </message>
-</context>
-<context>
     <name>ChartPrompter</name>
     <message>
         <source>保存记录</source>
@@ -162,6 +100,117 @@
     <message>
         <source> 千个</source>
         <translation> 千个</translation>
+    </message>
+</context>
+<context>
+    <name>ChartWidget</name>
+    <message>
+        <source>℉</source>
+        <translation>℉</translation>
+    </message>
+    <message>
+        <source>℃</source>
+        <translation>℃</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>全局</source>
+        <translation>全局</translation>
+    </message>
+    <message>
+        <source>水平缩放</source>
+        <translation>水平缩放</translation>
+    </message>
+    <message>
+        <source>垂直缩放</source>
+        <translation>垂直缩放</translation>
+    </message>
+    <message>
+        <source>保存曲线</source>
+        <translation>保存曲线</translation>
+    </message>
+    <message>
+        <source>时间(秒)</source>
+        <translation>时间(秒)</translation>
+    </message>
+    <message>
+        <source>温度(℃)</source>
+        <translation>温度(℃)</translation>
+    </message>
+    <message>
+        <source>实温</source>
+        <translation>实温</translation>
+    </message>
+    <message>
+        <source>环温</source>
+        <translation>环温</translation>
+    </message>
+    <message>
+        <source>温度(℉)</source>
+        <translation>温度(℉)</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>继续</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>记录数据结束</source>
+        <translation>记录数据结束</translation>
+    </message>
+    <message>
+        <source>模式1</source>
+        <translation>模式1</translation>
+    </message>
+    <message>
+        <source>模式2</source>
+        <translation>模式2</translation>
+    </message>
+    <message>
+        <source>实时趋势（未记录）</source>
+        <translation>实时趋势（未记录）</translation>
+    </message>
+    <message>
+        <source>时刻 %1</source>
+        <translation>时刻 %1</translation>
+    </message>
+    <message>
+        <source>经过 %1 秒</source>
+        <translation>经过 %1 秒</translation>
+    </message>
+    <message>
+        <source>最小 %1   最大 %2   平均 %3   标准差 %4   样本 %5   时长 %6 秒</source>
+        <translation>最小 %1   最大 %2   平均 %3   标准差 %4   样本 %5   时长 %6 秒</translation>
+    </message>
+    <message>
+        <source>选区：</source>
+        <translation>选区：</translation>
+    </message>
+    <message>
+        <source>视图已固定：双击图表恢复跟随读数</source>
+        <translation>视图已固定：双击图表恢复跟随读数</translation>
+    </message>
+    <message>
+        <source>添加标记</source>
+        <translation>添加标记</translation>
+    </message>
+    <message>
+        <source>%1 环温</source>
+        <translation>%1 环温</translation>
     </message>
 </context>
 <context>
@@ -717,6 +766,33 @@
     </message>
 </context>
 <context>
+    <name>RecordFileJob</name>
+    <message>
+        <source>无法识别的文件格式!</source>
+        <translation>无法识别的文件格式!</translation>
+    </message>
+    <message>
+        <source>文件中的数据超过%1个，超出曲线的最大数据量，未导入。</source>
+        <translation>文件中的数据超过%1个，超出曲线的最大数据量，未导入。</translation>
+    </message>
+    <message>
+        <source>内存不足</source>
+        <translation>内存不足</translation>
+    </message>
+    <message>
+        <source>无法保存文件 %1。
+原因：%2</source>
+        <translation>无法保存文件 %1。
+原因：%2</translation>
+    </message>
+    <message>
+        <source>无法打开文件 %1。
+原因：%2</source>
+        <translation>无法打开文件 %1。
+原因：%2</translation>
+    </message>
+</context>
+<context>
     <name>RecordingMarkers</name>
     <message>
         <source>高温报警开始</source>
@@ -910,7 +986,7 @@
     </message>
 </context>
 <context>
-    <name>TempAreaItem</name>
+    <name>TemperatureTile</name>
     <message>
         <source>CheckBox</source>
         <translation>CheckBox</translation>
@@ -937,6 +1013,57 @@
     <message>
         <source>重命名…</source>
         <translation>重命名…</translation>
+    </message>
+</context>
+<context>
+    <name>TitleBar</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>00:00:00</source>
+        <translation>00:00:00</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>设备</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>帮助</translation>
+    </message>
+    <message>
+        <source>保存曲线</source>
+        <translation>保存曲线</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>仪器信息</source>
+        <translation>仪器信息</translation>
+    </message>
+    <message>
+        <source>表格设置</source>
+        <translation>表格设置</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>语言</translation>
     </message>
 </context>
 <context>
@@ -1033,141 +1160,14 @@
     </message>
 </context>
 <context>
-    <name>WriteFileThread</name>
+    <name>ZoomScale</name>
     <message>
-        <source>无法识别的文件格式!</source>
-        <translation>无法识别的文件格式!</translation>
+        <source>放大</source>
+        <translation>放大</translation>
     </message>
     <message>
-        <source>文件中的数据超过%1个，超出曲线的最大数据量，未导入。</source>
-        <translation>文件中的数据超过%1个，超出曲线的最大数据量，未导入。</translation>
-    </message>
-    <message>
-        <source>内存不足</source>
-        <translation>内存不足</translation>
-    </message>
-    <message>
-        <source>无法保存文件 %1。
-原因：%2</source>
-        <translation>无法保存文件 %1。
-原因：%2</translation>
-    </message>
-    <message>
-        <source>无法打开文件 %1。
-原因：%2</source>
-        <translation>无法打开文件 %1。
-原因：%2</translation>
-    </message>
-</context>
-<context>
-    <name>ttwidget</name>
-    <message>
-        <source>℉</source>
-        <translation>℉</translation>
-    </message>
-    <message>
-        <source>℃</source>
-        <translation>℃</translation>
-    </message>
-    <message>
-        <source>开始</source>
-        <translation>开始</translation>
-    </message>
-    <message>
-        <source>暂停</source>
-        <translation>暂停</translation>
-    </message>
-    <message>
-        <source>全局</source>
-        <translation>全局</translation>
-    </message>
-    <message>
-        <source>水平缩放</source>
-        <translation>水平缩放</translation>
-    </message>
-    <message>
-        <source>垂直缩放</source>
-        <translation>垂直缩放</translation>
-    </message>
-    <message>
-        <source>保存曲线</source>
-        <translation>保存曲线</translation>
-    </message>
-    <message>
-        <source>时间(秒)</source>
-        <translation>时间(秒)</translation>
-    </message>
-    <message>
-        <source>温度(℃)</source>
-        <translation>温度(℃)</translation>
-    </message>
-    <message>
-        <source>实温</source>
-        <translation>实温</translation>
-    </message>
-    <message>
-        <source>环温</source>
-        <translation>环温</translation>
-    </message>
-    <message>
-        <source>温度(℉)</source>
-        <translation>温度(℉)</translation>
-    </message>
-    <message>
-        <source>停止</source>
-        <translation>停止</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>继续</translation>
-    </message>
-    <message>
-        <source>提示</source>
-        <translation>提示</translation>
-    </message>
-    <message>
-        <source>记录数据结束</source>
-        <translation>记录数据结束</translation>
-    </message>
-    <message>
-        <source>模式1</source>
-        <translation>模式1</translation>
-    </message>
-    <message>
-        <source>模式2</source>
-        <translation>模式2</translation>
-    </message>
-    <message>
-        <source>实时趋势（未记录）</source>
-        <translation>实时趋势（未记录）</translation>
-    </message>
-    <message>
-        <source>时刻 %1</source>
-        <translation>时刻 %1</translation>
-    </message>
-    <message>
-        <source>经过 %1 秒</source>
-        <translation>经过 %1 秒</translation>
-    </message>
-    <message>
-        <source>最小 %1   最大 %2   平均 %3   标准差 %4   样本 %5   时长 %6 秒</source>
-        <translation>最小 %1   最大 %2   平均 %3   标准差 %4   样本 %5   时长 %6 秒</translation>
-    </message>
-    <message>
-        <source>选区：</source>
-        <translation>选区：</translation>
-    </message>
-    <message>
-        <source>视图已固定：双击图表恢复跟随读数</source>
-        <translation>视图已固定：双击图表恢复跟随读数</translation>
-    </message>
-    <message>
-        <source>添加标记</source>
-        <translation>添加标记</translation>
-    </message>
-    <message>
-        <source>%1 环温</source>
-        <translation>%1 环温</translation>
+        <source>缩小</source>
+        <translation>缩小</translation>
     </message>
 </context>
 </TS>

@@ -45,68 +45,6 @@
     </message>
 </context>
 <context>
-    <name>AmbrelTitalbar</name>
-    <message>
-        <source>Form</source>
-        <translation>Form</translation>
-    </message>
-    <message>
-        <source>00:00:00</source>
-        <translation>00:00:00</translation>
-    </message>
-    <message>
-        <source>文件</source>
-        <translation>File</translation>
-    </message>
-    <message>
-        <source>设备</source>
-        <translation>Device</translation>
-    </message>
-    <message>
-        <source>设置</source>
-        <translation>Settings</translation>
-    </message>
-    <message>
-        <source>帮助</source>
-        <translation>Help</translation>
-    </message>
-    <message>
-        <source>保存曲线</source>
-        <translation>Save curve</translation>
-    </message>
-    <message>
-        <source>退出</source>
-        <translation>Exit</translation>
-    </message>
-    <message>
-        <source>仪器信息</source>
-        <translation>Device info</translation>
-    </message>
-    <message>
-        <source>表格设置</source>
-        <translation>Chart settings</translation>
-    </message>
-    <message>
-        <source>关于</source>
-        <translation>About</translation>
-    </message>
-    <message>
-        <source>语言</source>
-        <translation>Language</translation>
-    </message>
-</context>
-<context>
-    <name>AmbreleScale</name>
-    <message>
-        <source>放大</source>
-        <translation>Zoom in</translation>
-    </message>
-    <message>
-        <source>缩小</source>
-        <translation>Zoom out</translation>
-    </message>
-</context>
-<context>
     <name>ChartPrompter</name>
     <message>
         <source>保存记录</source>
@@ -162,6 +100,117 @@
     <message>
         <source> 千个</source>
         <translation> thousand</translation>
+    </message>
+</context>
+<context>
+    <name>ChartWidget</name>
+    <message>
+        <source>℉</source>
+        <translation>℉</translation>
+    </message>
+    <message>
+        <source>℃</source>
+        <translation>℃</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>全局</source>
+        <translation>Full</translation>
+    </message>
+    <message>
+        <source>水平缩放</source>
+        <translation>Zoom X</translation>
+    </message>
+    <message>
+        <source>垂直缩放</source>
+        <translation>Zoom Y</translation>
+    </message>
+    <message>
+        <source>保存曲线</source>
+        <translation>Save curve</translation>
+    </message>
+    <message>
+        <source>时间(秒)</source>
+        <translation>Time (s)</translation>
+    </message>
+    <message>
+        <source>温度(℃)</source>
+        <translation>Temperature (℃)</translation>
+    </message>
+    <message>
+        <source>实温</source>
+        <translation>Object</translation>
+    </message>
+    <message>
+        <source>环温</source>
+        <translation>Ambient</translation>
+    </message>
+    <message>
+        <source>温度(℉)</source>
+        <translation>Temperature (℉)</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>记录数据结束</source>
+        <translation>Recording finished</translation>
+    </message>
+    <message>
+        <source>模式1</source>
+        <translation>Mode 1</translation>
+    </message>
+    <message>
+        <source>模式2</source>
+        <translation>Mode 2</translation>
+    </message>
+    <message>
+        <source>实时趋势（未记录）</source>
+        <translation>Live trend (not recorded)</translation>
+    </message>
+    <message>
+        <source>时刻 %1</source>
+        <translation>Time %1</translation>
+    </message>
+    <message>
+        <source>经过 %1 秒</source>
+        <translation>Elapsed %1 s</translation>
+    </message>
+    <message>
+        <source>最小 %1   最大 %2   平均 %3   标准差 %4   样本 %5   时长 %6 秒</source>
+        <translation>Min %1   Max %2   Mean %3   Std dev %4   Samples %5   Duration %6 s</translation>
+    </message>
+    <message>
+        <source>选区：</source>
+        <translation>Selection: </translation>
+    </message>
+    <message>
+        <source>视图已固定：双击图表恢复跟随读数</source>
+        <translation>View held: double-click the chart to follow the readings again</translation>
+    </message>
+    <message>
+        <source>添加标记</source>
+        <translation>Add marker</translation>
+    </message>
+    <message>
+        <source>%1 环温</source>
+        <translation>%1 ambient</translation>
     </message>
 </context>
 <context>
@@ -717,6 +766,33 @@
     </message>
 </context>
 <context>
+    <name>RecordFileJob</name>
+    <message>
+        <source>无法识别的文件格式!</source>
+        <translation>Unrecognized file format!</translation>
+    </message>
+    <message>
+        <source>文件中的数据超过%1个，超出曲线的最大数据量，未导入。</source>
+        <translation>The file holds more than %1 samples, more than the chart keeps; nothing was imported.</translation>
+    </message>
+    <message>
+        <source>内存不足</source>
+        <translation>Out of memory</translation>
+    </message>
+    <message>
+        <source>无法保存文件 %1。
+原因：%2</source>
+        <translation>Cannot save the file %1.
+Reason: %2</translation>
+    </message>
+    <message>
+        <source>无法打开文件 %1。
+原因：%2</source>
+        <translation>Cannot open the file %1.
+Reason: %2</translation>
+    </message>
+</context>
+<context>
     <name>RecordingMarkers</name>
     <message>
         <source>高温报警开始</source>
@@ -910,7 +986,7 @@
     </message>
 </context>
 <context>
-    <name>TempAreaItem</name>
+    <name>TemperatureTile</name>
     <message>
         <source>CheckBox</source>
         <translation>CheckBox</translation>
@@ -937,6 +1013,57 @@
     <message>
         <source>重命名…</source>
         <translation>Rename…</translation>
+    </message>
+</context>
+<context>
+    <name>TitleBar</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>00:00:00</source>
+        <translation>00:00:00</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>保存曲线</source>
+        <translation>Save curve</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>仪器信息</source>
+        <translation>Device info</translation>
+    </message>
+    <message>
+        <source>表格设置</source>
+        <translation>Chart settings</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>Language</translation>
     </message>
 </context>
 <context>
@@ -1033,141 +1160,14 @@
     </message>
 </context>
 <context>
-    <name>WriteFileThread</name>
+    <name>ZoomScale</name>
     <message>
-        <source>无法识别的文件格式!</source>
-        <translation>Unrecognized file format!</translation>
+        <source>放大</source>
+        <translation>Zoom in</translation>
     </message>
     <message>
-        <source>文件中的数据超过%1个，超出曲线的最大数据量，未导入。</source>
-        <translation>The file holds more than %1 samples, more than the chart keeps; nothing was imported.</translation>
-    </message>
-    <message>
-        <source>内存不足</source>
-        <translation>Out of memory</translation>
-    </message>
-    <message>
-        <source>无法保存文件 %1。
-原因：%2</source>
-        <translation>Cannot save the file %1.
-Reason: %2</translation>
-    </message>
-    <message>
-        <source>无法打开文件 %1。
-原因：%2</source>
-        <translation>Cannot open the file %1.
-Reason: %2</translation>
-    </message>
-</context>
-<context>
-    <name>ttwidget</name>
-    <message>
-        <source>℉</source>
-        <translation>℉</translation>
-    </message>
-    <message>
-        <source>℃</source>
-        <translation>℃</translation>
-    </message>
-    <message>
-        <source>开始</source>
-        <translation>Start</translation>
-    </message>
-    <message>
-        <source>暂停</source>
-        <translation>Pause</translation>
-    </message>
-    <message>
-        <source>全局</source>
-        <translation>Full</translation>
-    </message>
-    <message>
-        <source>水平缩放</source>
-        <translation>Zoom X</translation>
-    </message>
-    <message>
-        <source>垂直缩放</source>
-        <translation>Zoom Y</translation>
-    </message>
-    <message>
-        <source>保存曲线</source>
-        <translation>Save curve</translation>
-    </message>
-    <message>
-        <source>时间(秒)</source>
-        <translation>Time (s)</translation>
-    </message>
-    <message>
-        <source>温度(℃)</source>
-        <translation>Temperature (℃)</translation>
-    </message>
-    <message>
-        <source>实温</source>
-        <translation>Object</translation>
-    </message>
-    <message>
-        <source>环温</source>
-        <translation>Ambient</translation>
-    </message>
-    <message>
-        <source>温度(℉)</source>
-        <translation>Temperature (℉)</translation>
-    </message>
-    <message>
-        <source>停止</source>
-        <translation>Stop</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>Resume</translation>
-    </message>
-    <message>
-        <source>提示</source>
-        <translation>Notice</translation>
-    </message>
-    <message>
-        <source>记录数据结束</source>
-        <translation>Recording finished</translation>
-    </message>
-    <message>
-        <source>模式1</source>
-        <translation>Mode 1</translation>
-    </message>
-    <message>
-        <source>模式2</source>
-        <translation>Mode 2</translation>
-    </message>
-    <message>
-        <source>实时趋势（未记录）</source>
-        <translation>Live trend (not recorded)</translation>
-    </message>
-    <message>
-        <source>时刻 %1</source>
-        <translation>Time %1</translation>
-    </message>
-    <message>
-        <source>经过 %1 秒</source>
-        <translation>Elapsed %1 s</translation>
-    </message>
-    <message>
-        <source>最小 %1   最大 %2   平均 %3   标准差 %4   样本 %5   时长 %6 秒</source>
-        <translation>Min %1   Max %2   Mean %3   Std dev %4   Samples %5   Duration %6 s</translation>
-    </message>
-    <message>
-        <source>选区：</source>
-        <translation>Selection: </translation>
-    </message>
-    <message>
-        <source>视图已固定：双击图表恢复跟随读数</source>
-        <translation>View held: double-click the chart to follow the readings again</translation>
-    </message>
-    <message>
-        <source>添加标记</source>
-        <translation>Add marker</translation>
-    </message>
-    <message>
-        <source>%1 环温</source>
-        <translation>%1 ambient</translation>
+        <source>缩小</source>
+        <translation>Zoom out</translation>
     </message>
 </context>
 </TS>

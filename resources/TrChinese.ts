@@ -45,68 +45,6 @@
     </message>
 </context>
 <context>
-    <name>AmbrelTitalbar</name>
-    <message>
-        <source>Form</source>
-        <translation>Form</translation>
-    </message>
-    <message>
-        <source>00:00:00</source>
-        <translation>00:00:00</translation>
-    </message>
-    <message>
-        <source>文件</source>
-        <translation>檔案</translation>
-    </message>
-    <message>
-        <source>设备</source>
-        <translation>裝置</translation>
-    </message>
-    <message>
-        <source>设置</source>
-        <translation>設定</translation>
-    </message>
-    <message>
-        <source>帮助</source>
-        <translation>幫助</translation>
-    </message>
-    <message>
-        <source>保存曲线</source>
-        <translation>儲存曲線</translation>
-    </message>
-    <message>
-        <source>退出</source>
-        <translation>退出</translation>
-    </message>
-    <message>
-        <source>仪器信息</source>
-        <translation>儀器資訊</translation>
-    </message>
-    <message>
-        <source>表格设置</source>
-        <translation>表格設定</translation>
-    </message>
-    <message>
-        <source>关于</source>
-        <translation>關於</translation>
-    </message>
-    <message>
-        <source>语言</source>
-        <translation>語言</translation>
-    </message>
-</context>
-<context>
-    <name>AmbreleScale</name>
-    <message>
-        <source>放大</source>
-        <translation>放大</translation>
-    </message>
-    <message>
-        <source>缩小</source>
-        <translation>縮小</translation>
-    </message>
-</context>
-<context>
     <name>ChartPrompter</name>
     <message>
         <source>保存记录</source>
@@ -162,6 +100,117 @@
     <message>
         <source> 千个</source>
         <translation> 千個</translation>
+    </message>
+</context>
+<context>
+    <name>ChartWidget</name>
+    <message>
+        <source>℉</source>
+        <translation>℉</translation>
+    </message>
+    <message>
+        <source>℃</source>
+        <translation>℃</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>開始</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>暫停</translation>
+    </message>
+    <message>
+        <source>全局</source>
+        <translation>全域</translation>
+    </message>
+    <message>
+        <source>水平缩放</source>
+        <translation>水平縮放</translation>
+    </message>
+    <message>
+        <source>垂直缩放</source>
+        <translation>垂直縮放</translation>
+    </message>
+    <message>
+        <source>保存曲线</source>
+        <translation>儲存曲線</translation>
+    </message>
+    <message>
+        <source>时间(秒)</source>
+        <translation>時間(秒)</translation>
+    </message>
+    <message>
+        <source>温度(℃)</source>
+        <translation>溫度(℃)</translation>
+    </message>
+    <message>
+        <source>实温</source>
+        <translation>實溫</translation>
+    </message>
+    <message>
+        <source>环温</source>
+        <translation>環溫</translation>
+    </message>
+    <message>
+        <source>温度(℉)</source>
+        <translation>溫度(℉)</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>繼續</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>记录数据结束</source>
+        <translation>記錄資料結束</translation>
+    </message>
+    <message>
+        <source>模式1</source>
+        <translation>模式1</translation>
+    </message>
+    <message>
+        <source>模式2</source>
+        <translation>模式2</translation>
+    </message>
+    <message>
+        <source>实时趋势（未记录）</source>
+        <translation>即時趨勢（未記錄）</translation>
+    </message>
+    <message>
+        <source>时刻 %1</source>
+        <translation>時刻 %1</translation>
+    </message>
+    <message>
+        <source>经过 %1 秒</source>
+        <translation>經過 %1 秒</translation>
+    </message>
+    <message>
+        <source>最小 %1   最大 %2   平均 %3   标准差 %4   样本 %5   时长 %6 秒</source>
+        <translation>最小 %1   最大 %2   平均 %3   標準差 %4   樣本 %5   時長 %6 秒</translation>
+    </message>
+    <message>
+        <source>选区：</source>
+        <translation>選取範圍：</translation>
+    </message>
+    <message>
+        <source>视图已固定：双击图表恢复跟随读数</source>
+        <translation>檢視已固定：按兩下圖表恢復跟隨讀數</translation>
+    </message>
+    <message>
+        <source>添加标记</source>
+        <translation>新增標記</translation>
+    </message>
+    <message>
+        <source>%1 环温</source>
+        <translation>%1 環溫</translation>
     </message>
 </context>
 <context>
@@ -717,6 +766,33 @@
     </message>
 </context>
 <context>
+    <name>RecordFileJob</name>
+    <message>
+        <source>无法识别的文件格式!</source>
+        <translation>無法識別的檔案格式!</translation>
+    </message>
+    <message>
+        <source>文件中的数据超过%1个，超出曲线的最大数据量，未导入。</source>
+        <translation>檔案中的資料超過%1個，超出曲線的最大資料量，未匯入。</translation>
+    </message>
+    <message>
+        <source>内存不足</source>
+        <translation>記憶體不足</translation>
+    </message>
+    <message>
+        <source>无法保存文件 %1。
+原因：%2</source>
+        <translation>無法儲存檔案 %1。
+原因：%2</translation>
+    </message>
+    <message>
+        <source>无法打开文件 %1。
+原因：%2</source>
+        <translation>無法開啟檔案 %1。
+原因：%2</translation>
+    </message>
+</context>
+<context>
     <name>RecordingMarkers</name>
     <message>
         <source>高温报警开始</source>
@@ -910,7 +986,7 @@
     </message>
 </context>
 <context>
-    <name>TempAreaItem</name>
+    <name>TemperatureTile</name>
     <message>
         <source>CheckBox</source>
         <translation>CheckBox</translation>
@@ -937,6 +1013,57 @@
     <message>
         <source>重命名…</source>
         <translation>重新命名…</translation>
+    </message>
+</context>
+<context>
+    <name>TitleBar</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>00:00:00</source>
+        <translation>00:00:00</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>檔案</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>裝置</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>幫助</translation>
+    </message>
+    <message>
+        <source>保存曲线</source>
+        <translation>儲存曲線</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>仪器信息</source>
+        <translation>儀器資訊</translation>
+    </message>
+    <message>
+        <source>表格设置</source>
+        <translation>表格設定</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>關於</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>語言</translation>
     </message>
 </context>
 <context>
@@ -1033,141 +1160,14 @@
     </message>
 </context>
 <context>
-    <name>WriteFileThread</name>
+    <name>ZoomScale</name>
     <message>
-        <source>无法识别的文件格式!</source>
-        <translation>無法識別的檔案格式!</translation>
+        <source>放大</source>
+        <translation>放大</translation>
     </message>
     <message>
-        <source>文件中的数据超过%1个，超出曲线的最大数据量，未导入。</source>
-        <translation>檔案中的資料超過%1個，超出曲線的最大資料量，未匯入。</translation>
-    </message>
-    <message>
-        <source>内存不足</source>
-        <translation>記憶體不足</translation>
-    </message>
-    <message>
-        <source>无法保存文件 %1。
-原因：%2</source>
-        <translation>無法儲存檔案 %1。
-原因：%2</translation>
-    </message>
-    <message>
-        <source>无法打开文件 %1。
-原因：%2</source>
-        <translation>無法開啟檔案 %1。
-原因：%2</translation>
-    </message>
-</context>
-<context>
-    <name>ttwidget</name>
-    <message>
-        <source>℉</source>
-        <translation>℉</translation>
-    </message>
-    <message>
-        <source>℃</source>
-        <translation>℃</translation>
-    </message>
-    <message>
-        <source>开始</source>
-        <translation>開始</translation>
-    </message>
-    <message>
-        <source>暂停</source>
-        <translation>暫停</translation>
-    </message>
-    <message>
-        <source>全局</source>
-        <translation>全域</translation>
-    </message>
-    <message>
-        <source>水平缩放</source>
-        <translation>水平縮放</translation>
-    </message>
-    <message>
-        <source>垂直缩放</source>
-        <translation>垂直縮放</translation>
-    </message>
-    <message>
-        <source>保存曲线</source>
-        <translation>儲存曲線</translation>
-    </message>
-    <message>
-        <source>时间(秒)</source>
-        <translation>時間(秒)</translation>
-    </message>
-    <message>
-        <source>温度(℃)</source>
-        <translation>溫度(℃)</translation>
-    </message>
-    <message>
-        <source>实温</source>
-        <translation>實溫</translation>
-    </message>
-    <message>
-        <source>环温</source>
-        <translation>環溫</translation>
-    </message>
-    <message>
-        <source>温度(℉)</source>
-        <translation>溫度(℉)</translation>
-    </message>
-    <message>
-        <source>停止</source>
-        <translation>停止</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>繼續</translation>
-    </message>
-    <message>
-        <source>提示</source>
-        <translation>提示</translation>
-    </message>
-    <message>
-        <source>记录数据结束</source>
-        <translation>記錄資料結束</translation>
-    </message>
-    <message>
-        <source>模式1</source>
-        <translation>模式1</translation>
-    </message>
-    <message>
-        <source>模式2</source>
-        <translation>模式2</translation>
-    </message>
-    <message>
-        <source>实时趋势（未记录）</source>
-        <translation>即時趨勢（未記錄）</translation>
-    </message>
-    <message>
-        <source>时刻 %1</source>
-        <translation>時刻 %1</translation>
-    </message>
-    <message>
-        <source>经过 %1 秒</source>
-        <translation>經過 %1 秒</translation>
-    </message>
-    <message>
-        <source>最小 %1   最大 %2   平均 %3   标准差 %4   样本 %5   时长 %6 秒</source>
-        <translation>最小 %1   最大 %2   平均 %3   標準差 %4   樣本 %5   時長 %6 秒</translation>
-    </message>
-    <message>
-        <source>选区：</source>
-        <translation>選取範圍：</translation>
-    </message>
-    <message>
-        <source>视图已固定：双击图表恢复跟随读数</source>
-        <translation>檢視已固定：按兩下圖表恢復跟隨讀數</translation>
-    </message>
-    <message>
-        <source>添加标记</source>
-        <translation>新增標記</translation>
-    </message>
-    <message>
-        <source>%1 环温</source>
-        <translation>%1 環溫</translation>
+        <source>缩小</source>
+        <translation>縮小</translation>
     </message>
 </context>
 </TS>

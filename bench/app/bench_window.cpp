@@ -35,7 +35,7 @@ int main(int argc, char **argv)
     MainWindow window;
     window.show();
     int pairs = 0;
-    QObject::connect(&window, &MainWindow::ttwidget_addvalue_amb, [&pairs] { ++pairs; });
+    QObject::connect(&window, &MainWindow::ambientReading, [&pairs] { ++pairs; });
     if (!QTest::qWaitFor([&] { return window.instrument()->relay2() != 0xFFFF; }, 30000)) {
         std::fprintf(stderr, "the panel was not filled\n");
         return 1;

@@ -5,7 +5,7 @@
 
 #include "chartsettings.h"
 #include "recordfile.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -67,7 +67,7 @@ long residentKiB()
 }
 
 // Sample `i` into every instrument's session of the chart.
-void appendToAll(ttwidget &chart, int i)
+void appendToAll(ChartWidget &chart, int i)
 {
     const QStringList serials = chart.group().serials();
     for (int s = 0; s < serials.size(); ++s)
@@ -80,7 +80,7 @@ void appendToAll(ttwidget &chart, int i)
 // Average GUI-thread cost of one refresh in ms, new samples arriving between
 // refreshes; `refresh` is what the refresh timer would run.
 template<typename Refresh>
-double averageRefreshMs(ttwidget &chart, int &next, Refresh refresh)
+double averageRefreshMs(ChartWidget &chart, int &next, Refresh refresh)
 {
     QElapsedTimer clock;
     qint64 total = 0;
@@ -96,7 +96,7 @@ double averageRefreshMs(ttwidget &chart, int &next, Refresh refresh)
 }
 
 // Average GUI-thread cost of one statistics update over the whole view.
-double statisticsMs(ttwidget &chart)
+double statisticsMs(ChartWidget &chart)
 {
     constexpr int kUpdates = 20;
     QElapsedTimer clock;
@@ -108,7 +108,7 @@ double statisticsMs(ttwidget &chart)
 
 void benchRefresh(int samples)
 {
-    ttwidget chart;
+    ChartWidget chart;
     chart.resize(945, 571);
     chart.setAmbientVisible(true);
     chart.show();
@@ -149,7 +149,7 @@ void benchRefresh(int samples)
 // `instruments` curves of `samples` each, the whole recording in view and fitted.
 void benchGroupRefresh(int instruments, int samples)
 {
-    ttwidget chart;
+    ChartWidget chart;
     chart.resize(945, 571);
     for (int i = 1; i < instruments; ++i)
         chart.group().add(QStringLiteral("bench-%1").arg(i));
@@ -176,15 +176,15 @@ double readingsLoad(bool live)
 {
     constexpr int kPollHz = 50;
     constexpr int kSeconds = 10;
-    ttwidget chart;
+    ChartWidget chart;
     chart.resize(945, 571);
     chart.show();
     QCoreApplication::processEvents();
     chart.setLive(live);
     int reading = 0;
     const auto deliver = [&] {
-        chart.UpdateTempAmb(20.0);
-        chart.UpdateTemp(temperatureAt(reading++));
+        chart.addAmbientReading(20.0);
+        chart.addObjectReading(temperatureAt(reading++));
     };
     // A trend that already holds five minutes of readings.
     for (int i = 0; i < kPollHz * 300; ++i)

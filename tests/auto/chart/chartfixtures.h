@@ -6,7 +6,7 @@
 
 #include "chartprompter.h"
 #include "chartsettings.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QMap>
 #include <QVector>
@@ -62,7 +62,7 @@ public:
 };
 
 // A poll step's readings reaching the chart and its session as the instrument hands them over.
-inline void feedReading(ttwidget &chart, double object, double ambient = std::nan(""))
+inline void feedReading(ChartWidget &chart, double object, double ambient = std::nan(""))
 {
     Instrument::Reading reading;
     reading.object = object;
@@ -70,8 +70,8 @@ inline void feedReading(ttwidget &chart, double object, double ambient = std::na
     reading.unit = chart.unit();
     reading.monotonicMs = RecordingSession::steadyNowMs();
     chart.session().feed(reading);
-    chart.UpdateTempAmb(std::isnan(ambient) ? 0.0 : ambient);
-    chart.UpdateTemp(object);
+    chart.addAmbientReading(std::isnan(ambient) ? 0.0 : ambient);
+    chart.addObjectReading(object);
 }
 
 // An interval long enough that no sampling tick arrives during a test, so the
@@ -90,7 +90,7 @@ struct ChartUnderTest
 
     MemorySettings settings{{{QStringLiteral("ChartLineFPS"), kNoTicks}}};
     RecordingPrompter prompter;
-    ttwidget chart;
+    ChartWidget chart;
 };
 
 #endif // TEVRANO_CHARTFIXTURES_H

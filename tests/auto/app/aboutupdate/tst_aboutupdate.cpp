@@ -99,7 +99,7 @@ void tst_AboutUpdate::pollingGoesOnDuringAStalledDownload()
         return 0;
     });
 
-    QVERIFY(QMetaObject::invokeMethod(window, "ClickAbout"));
+    QVERIFY(QMetaObject::invokeMethod(window, "showAbout"));
     QVERIFY2(ticksDuringStall >= 15, QByteArray::number(ticksDuringStall));
     QVERIFY2(answersDuringStall >= 5, QByteArray::number(answersDuringStall));
     QVERIFY(cancelled);

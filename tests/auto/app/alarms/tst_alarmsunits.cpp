@@ -5,9 +5,9 @@
 #include "alarmbeeper.h"
 #include "deviceinfodialog.h"
 #include "recordfile.h"
-#include "tempareaitem.h"
+#include "temperaturetile.h"
 #include "thresholdlines.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QAction>
 #include <QDoubleSpinBox>
@@ -26,7 +26,7 @@ QByteArray byteAnswer(int value)
     return QByteArray(2, char(value));
 }
 
-QString tileText(TempAreaItem *item)
+QString tileText(TemperatureTile *item)
 {
     return item->valueLabel()->text();
 }
@@ -157,7 +157,7 @@ void tst_AlarmsUnits::unitWithoutInstrument()
     instrument->recvdata(0x15, temperatureAnswer(-50.0), true);
     instrument->recvdata(0x16, temperatureAnswer(1000.0), true);
     instrument->recvdata(0x01, temperatureAnswer(20.0), true);
-    window->chart()->UpdateTemp(20.0);
+    window->chart()->addObjectReading(20.0);
     if (unitAnswer.isEmpty()) {
         window->form().radioButton_F->setChecked(true);
         window->panel()->writeUnit(1);
@@ -196,7 +196,7 @@ void tst_AlarmsUnits::thresholdEditAndUnitSwitches()
     QTRY_COMPARE_WITH_TIMEOUT(window->alarmStatus()->text(), QStringLiteral("高温报警"), 5000);
     QCOMPARE(window->tiles()->realtime()->shownColor(), ThresholdLines::HighColor);
 
-    ttwidget *chart = window->chart();
+    ChartWidget *chart = window->chart();
     chart->setRecordInterval(50);
     window->on_navButton_startstop_clicked();
     QVERIFY(chart->isRecording());
@@ -255,7 +255,7 @@ void tst_AlarmsUnits::thresholdEditAndUnitSwitches()
             dialogRange = shownDialog->label_rangel->text() + shownDialog->label_rangeh->text();
         return int(QDialog::Rejected);
     });
-    window->ClickDeviceInfo();
+    window->showDeviceInfo();
     QVERIFY(shownDialog);
     QCOMPARE(dialogRange, QStringLiteral("-58℉1832℉"));
 

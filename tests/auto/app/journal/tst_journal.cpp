@@ -3,7 +3,7 @@
 // status message, never the recording.
 #include "../support/windowfixture.h"
 #include "recordjournal.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -3,10 +3,10 @@
 #include "../support/windowfixture.h"
 #include "navbutton.h"
 #include "seriallink.h"
-#include "tempareaitem.h"
+#include "temperaturetile.h"
 
 #include "clickcombobox.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -31,7 +31,7 @@ int countFrames(const InstrumentSimulator &sim, const QByteArray &frame)
     return int(sim.receivedFrames().count(frame));
 }
 
-QString tileText(TempAreaItem *item)
+QString tileText(TemperatureTile *item)
 {
     return item->valueLabel()->text();
 }
@@ -171,7 +171,7 @@ void tst_MainWindow::tiles()
     QCOMPARE(window->instrument()->rangeLow(), -50.0f);
     QCOMPARE(window->instrument()->rangeHigh(), 1000.0f);
     QCOMPARE(window->form().label_rangel->text(), QStringLiteral("-50℃"));
-    QSignalSpy chart(window, &MainWindow::ttwidget_addvalue);
+    QSignalSpy chart(window, &MainWindow::objectReading);
 
     // 03 F2 F1 in Celsius.
     window->instrument()->recvdata(0x01, QByteArray::fromHex("03F2F1"), true);
@@ -216,7 +216,7 @@ void tst_MainWindow::unplugAndReplugDuringRecording()
     MainWindow *window = f.openWindow();
     QVERIFY(f.waitUntilPolling());
     Instrument *instrument = window->instrument();
-    ttwidget *chart = window->chart();
+    ChartWidget *chart = window->chart();
     // Readings are shown once the range is known.
     QTRY_COMPARE_WITH_TIMEOUT(tileText(window->tiles()->realtime()), QStringLiteral("1.0℃"), 10000);
     window->on_navButton_startstop_clicked();

@@ -1,10 +1,10 @@
 // The window's menus, languages, title bar and chart buttons, without an instrument.
 #include "../support/windowfixture.h"
-#include "ambreltitalbar.h"
+#include "titlebar.h"
 #include "language.h"
 #include "navbutton.h"
 #include "recordfile.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -156,9 +156,9 @@ void tst_Menus::importAndChartSettingsRefusedWhileRecording()
     });
     window->chart()->session().start();
     if (import)
-        window->ClickImportData();
+        window->importRecords();
     else
-        window->ClickChartSettings();
+        window->showChartSettings();
     window->chart()->session().stop();
     QVERIFY(!asked);
     QCOMPARE(f.shown.size(), 1);
@@ -187,7 +187,7 @@ void tst_Menus::importLoadsTheChosenFile()
                                ? path
                                : QString();
             });
-    window->ClickImportData();
+    window->importRecords();
     // Files saved under other suffixes stay reachable.
     QCOMPARE(filter, QStringLiteral("文件(*.txt*);;所有文件(*)"));
     QTRY_COMPARE_WITH_TIMEOUT(window->chart()->samples().size(), 50, 10000);
@@ -199,10 +199,10 @@ void tst_Menus::chartSettingsApplyWhenAccepted()
     appSettings().setValue(QStringLiteral("ChartLineCache"), QStringLiteral("5"));
     appSettings().setValue(QStringLiteral("ChartLineFPS"), QStringLiteral("500"));
     Messages::setDialogRunner([](QDialog &) { return int(QDialog::Rejected); });
-    window->ClickChartSettings();
+    window->showChartSettings();
     QVERIFY(window->chart()->cacheSize() != 5000);
     Messages::setDialogRunner([](QDialog &) { return int(QDialog::Accepted); });
-    window->ClickChartSettings();
+    window->showChartSettings();
     QCOMPARE(window->chart()->cacheSize(), 5000);
     QCOMPARE(window->chart()->recordInterval(), 500);
 }
@@ -210,13 +210,13 @@ void tst_Menus::chartSettingsApplyWhenAccepted()
 void tst_Menus::panelVisibilityIsStored()
 {
     MainWindow *window = f.openWindowWithoutPorts();
-    window->ClickParamsSettingsHide();
+    window->hideParameterPanel();
     QVERIFY(!window->form().scrollArea->isVisible());
     QCOMPARE(appSettings().value(QStringLiteral("ShowSettingPanel")), QStringLiteral("0"));
     f.reset();
     window = f.openWindowWithoutPorts();
     QVERIFY(!window->form().scrollArea->isVisible());
-    window->ClickParamsSettingsShow();
+    window->showParameterPanel();
     QCOMPARE(appSettings().value(QStringLiteral("ShowSettingPanel")), QStringLiteral("1"));
 }
 
@@ -224,11 +224,11 @@ void tst_Menus::recordingLocksThePanel()
 {
     MainWindow *window = f.openWindowWithoutPorts();
     const MainWindowUi &ui = window->form();
-    emit window->chart()->startstop(true);
+    emit window->chart()->recordingChanged(true);
     QVERIFY(!ui.widget_params->isEnabled());
     QVERIFY(!ui.pushButton_com->isEnabled());
     QVERIFY(!ui.navButton_restore->isEnabled());
-    emit window->chart()->startstop(false);
+    emit window->chart()->recordingChanged(false);
     QVERIFY(ui.widget_params->isEnabled());
     QVERIFY(ui.pushButton_com->isEnabled());
     QVERIFY(ui.navButton_restore->isEnabled());

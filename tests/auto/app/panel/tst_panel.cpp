@@ -4,7 +4,7 @@
 #include "clickcombobox.h"
 #include "relaysettingdialog.h"
 #include "switchbutton.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -328,7 +328,7 @@ void tst_Panel::relayDialogWrites()
         dialog.accept();
         return int(QDialog::Accepted);
     });
-    const QList<QByteArray> sent = newRequestsAfter([&] { window->ClickRelaySettings(); });
+    const QList<QByteArray> sent = newRequestsAfter([&] { window->showRelaySettings(); });
     Messages::setDialogRunner({});
     QCOMPARE(sent, written);
 }

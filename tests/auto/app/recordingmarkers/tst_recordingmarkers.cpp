@@ -11,7 +11,7 @@
 
 namespace {
 
-QStringList texts(const ttwidget &chart)
+QStringList texts(const ChartWidget &chart)
 {
     QStringList texts;
     for (const Marker &marker : chart.markerLayer()->markers())
@@ -31,7 +31,7 @@ private slots:
 void tst_RecordingMarkers::marksWhatHappened()
 {
     ChartUnderTest f;
-    ttwidget &chart = f.chart;
+    ChartWidget &chart = f.chart;
     Instrument instrument;
     RecordingMarkers markers(&instrument, &chart);
     instrument.recvdata(0x15, temperatureAnswer(-50.0), true);
@@ -42,7 +42,7 @@ void tst_RecordingMarkers::marksWhatHappened()
     // Before the recording: nothing.
     instrument.recvdata(0x01, temperatureAnswer(40.0), true);
     instrument.recvdata(0x01, temperatureAnswer(20.0), true);
-    chart.UpdateTemp(20.0);
+    chart.addObjectReading(20.0);
     f.settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
     chart.on_pushButton_startstop_clicked();
     QVERIFY(texts(chart).isEmpty());

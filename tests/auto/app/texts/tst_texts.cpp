@@ -3,8 +3,8 @@
 #include "../support/windowfixture.h"
 #include "language.h"
 #include "navbutton.h"
-#include "tempareaitem.h"
-#include "ttwidget.h"
+#include "temperaturetile.h"
+#include "chartwidget.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
@@ -165,7 +165,7 @@ void tst_Texts::switchAtRunTime()
             shownClose = box->button(QDialogButtonBox::Close)->text();
         return int(QDialog::Rejected);
     });
-    window->ClickDeviceInfo();
+    window->showDeviceInfo();
     QCOMPARE(shownClose, closeButton);
 
     // The next window starts in the stored language and marks it.
@@ -185,7 +185,7 @@ void tst_Texts::panelEmptyUntilTheInstrumentAnswers()
     QTest::qWait(300);
     QCOMPARE(ui.label_rangel->text(), QString());
     QCOMPARE(ui.label_rangeh->text(), QString());
-    for (TempAreaItem *area : {window->tiles()->realtime(),
+    for (TemperatureTile *area : {window->tiles()->realtime(),
                                window->tiles()->maximum(),
                                window->tiles()->minimum(),
                                window->tiles()->ambient()})
@@ -229,13 +229,13 @@ void tst_Texts::noTextLeftInAnotherLanguage()
                               5000);
         shown << shownTexts(window);
     } else if (screen == "chart settings") {
-        window->ClickChartSettings();
+        window->showChartSettings();
     } else if (screen == "about") {
-        window->ClickAbout();
+        window->showAbout();
     } else if (screen == "zoom") {
         window->on_navButton_horizontal_clicked();
         for (QWidget *top : QApplication::topLevelWidgets()) {
-            if (top->objectName() == QLatin1String("AmbreleScale"))
+            if (top->objectName() == QLatin1String("ZoomScale"))
                 shown << shownTexts(top);
         }
     } else {

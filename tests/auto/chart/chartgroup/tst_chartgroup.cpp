@@ -3,7 +3,7 @@
 
 #include "../chartfixtures.h"
 #include "recordinggroup.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QFile>
 #include <QLabel>
@@ -41,7 +41,7 @@ QByteArray firstLine(const QString &path)
 }
 
 // The object curves' names, in the order drawn.
-QStringList objectCurveNames(const ttwidget &chart)
+QStringList objectCurveNames(const ChartWidget &chart)
 {
     QStringList names;
     for (int i = 0; i < chart.plot()->graphCount(); i += 2)
@@ -91,7 +91,7 @@ void tst_ChartGroup::cleanup()
 
 void tst_ChartGroup::recordTwo()
 {
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     chart.setNameProvider([](const QString &serial) {
         return serial == QLatin1String("A1") ? QStringLiteral("Zone 1") : QString();
     });
@@ -106,7 +106,7 @@ void tst_ChartGroup::recordTwo()
 
 void tst_ChartGroup::curvesReadoutAndStatisticsNameEachInstrument()
 {
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     recordTwo();
     chart.setAmbientVisible(true);
     QCOMPARE(objectCurveNames(chart), QStringList({"Zone 1", "B2"}));
@@ -134,7 +134,7 @@ void tst_ChartGroup::curvesReadoutAndStatisticsNameEachInstrument()
 
 void tst_ChartGroup::liveTrendListsOnlyTheCurveItDraws()
 {
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     recordTwo();
     QCOMPARE(chart.plot()->legend->itemCount(), 2);
     // The trend holds the first instrument's readings only: a second entry would name a curve
@@ -149,7 +149,7 @@ void tst_ChartGroup::liveTrendListsOnlyTheCurveItDraws()
 
 void tst_ChartGroup::instrumentsAttachByTheirSerialAndLabelsFollow()
 {
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     RecordingSession *first = &chart.session();
     QMap<QString, QString> labels;
     chart.setNameProvider([&labels](const QString &serial) { return labels.value(serial); });
@@ -196,7 +196,7 @@ void tst_ChartGroup::saveWritesAFileEachOrOneCsv()
 
 void tst_ChartGroup::importOfTwoFilesShowsTwoCurves()
 {
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     writeText(path("north.txt"), recordText("2026-01-05 14:07:00:000", 20.0));
     // Ten seconds later: its curve starts at 10 s on the first one's axis.
     writeText(path("south.txt"), recordText("2026-01-05 14:07:10:000", 40.0));
@@ -211,7 +211,7 @@ void tst_ChartGroup::importOfTwoFilesShowsTwoCurves()
 
 void tst_ChartGroup::journalsOfBothInstrumentsAreRestored()
 {
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     writeText(groupJournalPath(m_dir->path(), "A1", false),
               recordText("2026-01-05 14:07:00:000", 20.0));
     writeText(groupJournalPath(m_dir->path(), "B2", false),

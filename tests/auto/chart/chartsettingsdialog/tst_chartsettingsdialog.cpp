@@ -1,7 +1,7 @@
 #include "../chartfixtures.h"
 #include "chartcapacity.h"
 #include "chartsettingsdialog.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -269,7 +269,7 @@ void tst_ChartSettingsDialog::applyingStoredSettingsEmptiesChart()
     MemorySettings settings;
     settings.values[QStringLiteral("ChartLineCache")] = QStringLiteral("3");
     settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("200");
-    ttwidget chart;
+    ChartWidget chart;
     settings.values[QStringLiteral("ChartLineCache")] = QStringLiteral("7");
     chart.samples().append(1.0, 20.0, 19.0);
     chart.applyChartSettings();

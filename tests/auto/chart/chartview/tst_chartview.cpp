@@ -4,7 +4,7 @@
 #include "../chartfixtures.h"
 #include "markerlayer.h"
 #include "thresholdlines.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QLabel>
 #include <QTemporaryDir>
@@ -18,7 +18,7 @@ namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-QPoint pixelAt(const ttwidget &chart, double key)
+QPoint pixelAt(const ChartWidget &chart, double key)
 {
     return QPoint(int(std::lround(chart.plot()->xAxis->coordToPixel(key))),
                   chart.plot()->axisRect()->center().y());
@@ -48,7 +48,7 @@ void sendWheel(QWidget *target, const QPoint &at, Qt::KeyboardModifiers modifier
     QApplication::sendEvent(target, &event);
 }
 
-QString strip(const ttwidget &chart)
+QString strip(const ChartWidget &chart)
 {
     return chart.findChild<QLabel *>(QStringLiteral("label_statistics"))->text();
 }
@@ -98,7 +98,7 @@ void tst_ChartView::cleanup()
 
 void tst_ChartView::record(const QVector<std::array<double, 3>> &samples)
 {
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     chart.on_pushButton_startstop_clicked();
     for (const auto &[key, object, ambient] : samples)
         chart.samples().append(key, object, ambient);
@@ -108,14 +108,14 @@ void tst_ChartView::record(const QVector<std::array<double, 3>> &samples)
 
 void tst_ChartView::trendShowsReadingsWithoutRecording()
 {
-    ttwidget &chart = m_f->chart;
-    chart.UpdateTemp(10.0);
+    ChartWidget &chart = m_f->chart;
+    chart.addObjectReading(10.0);
     QVERIFY(chart.shownSeries().isEmpty()); // not connected
     chart.setLive(true);
     QVERIFY(chart.isTrendShown());
     for (double reading : {21.0, 22.5, 23.0}) {
-        chart.UpdateTempAmb(reading - 5);
-        chart.UpdateTemp(reading);
+        chart.addAmbientReading(reading - 5);
+        chart.addObjectReading(reading);
     }
     chart.refreshView();
     QCOMPARE(chart.shownSeries().values(ChartSeries::Object), (QVector<double>{21.0, 22.5, 23.0}));
@@ -129,7 +129,7 @@ void tst_ChartView::trendShowsReadingsWithoutRecording()
     // Start: a recording that starts empty, the trend gone.
     chart.on_pushButton_startstop_clicked();
     QVERIFY(!chart.isTrendShown());
-    chart.UpdateTemp(30.0);
+    chart.addObjectReading(30.0);
     chart.refreshView();
     QVERIFY(chart.shownSeries().isEmpty());
     chart.samples().append(0.0, 30.0, 20.0);
@@ -137,7 +137,7 @@ void tst_ChartView::trendShowsReadingsWithoutRecording()
     QCOMPARE(chart.shownSeries().size(), 1);
     QVERIFY(!chart.isTrendShown()); // the recording stays until asked for the trend
 
-    chart.UpdateTemp(31.0);
+    chart.addObjectReading(31.0);
     chart.showLiveTrend();
     QVERIFY(chart.isTrendShown());
     QCOMPARE(chart.shownSeries().values(ChartSeries::Object), QVector<double>{31.0});
@@ -148,7 +148,7 @@ void tst_ChartView::trendShowsReadingsWithoutRecording()
 
 void tst_ChartView::wheelAndDoubleClick()
 {
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     record({{{0.0, 20.0, 19.0}}, {{5.0, 25.0, 19.0}}, {{10.0, 22.0, 19.0}}});
     const QCPRange x = chart.plot()->xAxis->range();
     const QCPRange y = chart.plot()->yAxis->range();
@@ -178,7 +178,7 @@ void tst_ChartView::wheelAndDoubleClick()
 
 void tst_ChartView::readoutAtKnownTimes()
 {
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     chart.setAmbientVisible(true);
     record({{{0.0, 20.0, 15.0}}, {{1.0, 21.5, 16.0}}, {{2.0, kNaN, 17.0}}, {{3.0, 23.0, kNaN}}});
     const qint64 start = *chart.startMsecs();
@@ -209,7 +209,7 @@ void tst_ChartView::readoutAtKnownTimes()
 
 void tst_ChartView::statisticsOfViewAndSelection()
 {
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     record({{{0.0, 20.0, 0}},
             {{1.0, 24.0, 0}},
             {{2.0, kNaN, 0}},
@@ -238,11 +238,11 @@ void tst_ChartView::statisticsOfViewAndSelection()
 
 void tst_ChartView::markerListChoosesSpanAndEditsTheSavedText()
 {
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     record({{{0.0, 20.0, 0}}, {{1.0, 24.0, 0}}, {{2.0, 22.0, 0}}, {{3.0, 30.0, 0}}});
     chart.markerLayer()->setMarkers({{1.0, QStringLiteral("door")}, {2.0, QString()}});
     MarkerList list(chart.markerLayer());
-    connect(&list, &MarkerList::spanChosen, &chart, &ttwidget::selectSpan);
+    connect(&list, &MarkerList::spanChosen, &chart, &ChartWidget::selectSpan);
     // From a marker to the next, and from the last to the end.
     emit list.itemClicked(list.topLevelItem(0), 0);
     QCOMPARE(chart.statisticsSpan(), QCPRange(1.0, 2.0));
@@ -256,7 +256,7 @@ void tst_ChartView::markerListChoosesSpanAndEditsTheSavedText()
 
 void tst_ChartView::statisticsWithoutValuesShowDashes()
 {
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     chart.updateStatistics();
     const QString dashes
             = QStringLiteral("最小 —   最大 —   平均 —   标准差 —   样本 0   时长 — 秒");
@@ -268,7 +268,7 @@ void tst_ChartView::statisticsWithoutValuesShowDashes()
 
 void tst_ChartView::exports()
 {
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     record({{{0.0, 20.0, 19.0}}, {{0.5, kNaN, 19.5}}, {{1.0, 21.0, kNaN}}});
 
     m_f->prompter.savePath = m_dir.filePath(QStringLiteral("chart.png"));
@@ -297,7 +297,7 @@ void tst_ChartView::exports()
 
 void tst_ChartView::failedPictureExportKeepsEarlierFile()
 {
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     for (const QString &name :
          {QStringLiteral("gone/chart.png"), QStringLiteral("chart.png/x.png")}) {
         m_f->prompter.messages.clear();
@@ -345,7 +345,7 @@ void tst_ChartView::savedFileFollowsItsName()
     QFETCH(QString, typed);
     QFETCH(QString, written);
     QFETCH(QByteArray, head);
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     if (recorded)
         record({{{0.0, 20.0, 19.0}}, {{1.0, 21.0, 19.5}}});
     QTemporaryDir dir;
@@ -390,7 +390,7 @@ void tst_ChartView::thresholdLabels()
     QFETCH(double, low);
     QFETCH(int, highLabelBelow);
     QFETCH(int, lowLabelAbove);
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     ThresholdLines lines(chart.plot());
     lines.setThresholds(high, low, 2);
     chart.plot()->yAxis->setRange(0, 100);

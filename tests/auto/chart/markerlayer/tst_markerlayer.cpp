@@ -3,7 +3,7 @@
 #include "../chartfixtures.h"
 #include "markerlayer.h"
 #include "recordjournal.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -58,7 +58,7 @@ void tst_MarkerLayer::hoverListAndEdit()
 void tst_MarkerLayer::recordingKeepsItsMarkers()
 {
     ChartUnderTest f;
-    ttwidget &chart = f.chart;
+    ChartWidget &chart = f.chart;
     QTemporaryDir dir;
     chart.setJournalFolder(dir.path());
     // Readings keep coming, or the session would take gaps.

@@ -1,7 +1,7 @@
 // Export and import through the chart: file thread, progress dialog, boxes.
 
 #include "../chartfixtures.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 #include "waitdialog.h"
 
 #include <QDir>
@@ -102,7 +102,7 @@ void tst_RecordFlow::exportWritesFileAndReports()
     recordSamples({20.0, 21.0, 22.0});
     m_f->prompter.savePath = path(QStringLiteral("out.txt"));
     QSignalSpy progress(&m_f->chart.files(), &RecordFileFlows::progress);
-    QSignalSpy finished(&m_f->chart.files(), &RecordFileFlows::writefinish);
+    QSignalSpy finished(&m_f->chart.files(), &RecordFileFlows::fileWritten);
 
     m_f->chart.on_pushButton_export_clicked();
 
@@ -127,7 +127,7 @@ void tst_RecordFlow::exportWritesFileAndReports()
 void tst_RecordFlow::exportCancelledDoesNothing()
 {
     recordSamples({20.0});
-    QSignalSpy finished(&m_f->chart.files(), &RecordFileFlows::writefinish);
+    QSignalSpy finished(&m_f->chart.files(), &RecordFileFlows::fileWritten);
     m_f->chart.on_pushButton_export_clicked();
     QVERIFY(m_f->prompter.messages.isEmpty());
     QCOMPARE(finished.size(), 0);

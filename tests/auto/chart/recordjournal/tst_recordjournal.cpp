@@ -4,7 +4,7 @@
 
 #include "../chartfixtures.h"
 #include "recordjournal.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -113,7 +113,7 @@ void tst_RecordJournal::startRecording(const QString &interval)
 
 void tst_RecordJournal::writesThroughWhileRecording()
 {
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     chart.setJournalFolder(m_dir->path());
     QSignalSpy failed(chart.journal(), &RecordJournal::failed);
     startRecording(QStringLiteral("10"));
@@ -168,7 +168,7 @@ void tst_RecordJournal::settledRecordingLosesItsJournal()
     QFETCH(QString, savePath);
     QFETCH(QString, written);
     QFETCH(bool, settled);
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     chart.setJournalFolder(m_dir->path());
     startRecording(QStringLiteral("10"));
     QTRY_VERIFY_WITH_TIMEOUT(rowsIn(journalPath()) > 0, 10000);
@@ -234,7 +234,7 @@ void tst_RecordJournal::unwritableJournalFailsOnceAndRecordingGoesOn()
     // A directory that cannot exist (as root, permissions would not stop the writes).
     const QString blocker = m_dir->filePath(QStringLiteral("plain-file"));
     writeBytes(blocker, "x");
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     chart.setJournalFolder(blocker);
     QSignalSpy failed(chart.journal(), &RecordJournal::failed);
     startRecording(QStringLiteral("10"));
@@ -295,7 +295,7 @@ void tst_RecordJournal::readsWhatACrashOrAStrangerLeft()
     QCOMPARE(journal.skippedLines, skipped);
 
     // The chart restores exactly that, marked unsaved, and says what it skipped.
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     chart.setJournalFolder(m_dir->path());
     QVERIFY(chart.restoreJournal());
     QCOMPARE(chart.samples().snapshot().temperatures, temperatures);

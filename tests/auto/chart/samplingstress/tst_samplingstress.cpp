@@ -5,7 +5,7 @@
 
 #include "../chartfixtures.h"
 #include "chartlod.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -19,7 +19,7 @@ constexpr int kRunMs = 2500;
 constexpr int kMinRounds = 12;
 
 // Until no sample arrives for a while: the sampling thread has taken the stop.
-bool waitUntilFrozen(const ttwidget &chart)
+bool waitUntilFrozen(const ChartWidget &chart)
 {
     int previous = -1;
     for (int round = 0; round < 150; ++round) {
@@ -60,7 +60,7 @@ void tst_SamplingStress::samplingWhileRefreshing()
     MemorySettings settings;
     settings.values[QStringLiteral("ChartLineFPS")] = interval;
     RecordingPrompter prompter;
-    ttwidget chart;
+    ChartWidget chart;
     chart.setPrompter(&prompter);
     chart.setViewMode(viewMode);
     chart.setAutoFit(viewMode == 1);
@@ -117,7 +117,7 @@ void tst_SamplingStress::restartsWhileSampling()
     settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("1");
     settings.values[QStringLiteral("ChartLineCache")] = QStringLiteral("1");
     RecordingPrompter prompter;
-    ttwidget chart;
+    ChartWidget chart;
     chart.setPrompter(&prompter);
     chart.show();
     QVERIFY(QTest::qWaitForWindowExposed(&chart));

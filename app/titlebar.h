@@ -1,5 +1,5 @@
-#ifndef TEVRANO_AMBRELTITALBAR_H
-#define TEVRANO_AMBRELTITALBAR_H
+#ifndef TEVRANO_TITLEBAR_H
+#define TEVRANO_TITLEBAR_H
 
 #include <QTimer>
 #include <QWidget>
@@ -8,7 +8,7 @@ class QAction;
 class QMenu;
 
 namespace Ui {
-class AmbrelTitalbar;
+class TitleBar;
 }
 
 // Height of the title bar on a desktop of the given height: 6.5 %, with the
@@ -23,19 +23,19 @@ QString windowButtonStyleSheet(const QString &word);
 // clock and the minimize, maximize/restore and close buttons. It also owns a
 // row of menu buttons that is wired but kept hidden; the menus the user sees
 // belong to the main window.
-class AmbrelTitalbar : public QWidget
+class TitleBar : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit AmbrelTitalbar(QWidget *parent = nullptr);
-    ~AmbrelTitalbar() override;
+    explicit TitleBar(QWidget *parent = nullptr);
+    ~TitleBar() override;
 
 signals:
-    void MinimizeButtonClicked();
-    void CloseButtonClicked();
+    void minimizeClicked();
+    void closeClicked();
     // The middle button or a double-click on the bar.
-    void WindowsChangeClicked();
+    void maximizeClicked();
     void fileClicked();
     void actionAbout();
     void actionImportData();
@@ -58,12 +58,12 @@ protected:
 private:
     void buildMenus();
     QMenu *addMenu(const char *objectName);
-    QAction *addEntry(QMenu *menu, const char *objectName, void (AmbrelTitalbar::*signal)());
+    QAction *addEntry(QMenu *menu, const char *objectName, void (TitleBar::*signal)());
     void retranslateMenus();
     void showApplicationName();
     void showTime();
 
-    Ui::AmbrelTitalbar *ui;
+    Ui::TitleBar *ui;
     QTimer m_clockTimer;
 
     QAction *m_importAction = nullptr;
@@ -75,4 +75,4 @@ private:
     QMenu *m_languageMenu = nullptr;
 };
 
-#endif // TEVRANO_AMBRELTITALBAR_H
+#endif // TEVRANO_TITLEBAR_H

@@ -1,25 +1,25 @@
-#ifndef TEVRANO_AMBRELESCALE_H
-#define TEVRANO_AMBRELESCALE_H
+#ifndef TEVRANO_ZOOMSCALE_H
+#define TEVRANO_ZOOMSCALE_H
 
 #include <QWidget>
 
 class QPushButton;
 
 // Frameless popup with a zoom-in and a zoom-out button. It announces its end
-// (disapper) 5 s after it was opened or last clicked; the chart then deletes it.
-class AmbreleScale : public QWidget
+// (dismissed) 5 s after it was opened or last clicked; the chart then deletes it.
+class ZoomScale : public QWidget
 {
     Q_OBJECT
 
 public:
     static constexpr int kLifetimeMs = 5000;
 
-    explicit AmbreleScale(QWidget *parent = nullptr);
+    explicit ZoomScale(QWidget *parent = nullptr);
 
 signals:
-    void zoomin_clicked();
-    void zoomout_clicked();
-    void disapper();
+    void zoomInClicked();
+    void zoomOutClicked();
+    void dismissed();
 
 public slots:
     void on_pushButton_zoomin_clicked();
@@ -34,4 +34,4 @@ private:
     int m_timerId = 0;
 };
 
-#endif // TEVRANO_AMBRELESCALE_H
+#endif // TEVRANO_ZOOMSCALE_H

@@ -1,5 +1,5 @@
-#ifndef TEVRANO_TTWIDGET_H
-#define TEVRANO_TTWIDGET_H
+#ifndef TEVRANO_CHARTWIDGET_H
+#define TEVRANO_CHARTWIDGET_H
 
 #include "chartlod.h"
 #include "recordfile.h"
@@ -14,7 +14,7 @@
 #include <optional>
 #include <vector>
 
-class AmbreleScale;
+class ZoomScale;
 class InstrumentSet;
 class NavButton;
 class MarkerLayer;
@@ -36,13 +36,13 @@ class RecordJournal;
 // connected it shows the last minutes of the first instrument's readings instead (the live trend),
 // which are never recorded. With one session it looks as it did before there were groups: the
 // curves are "实温" and "环温". Runs on the GUI thread; the group samples on a thread of its own.
-class ttwidget : public QWidget
+class ChartWidget : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit ttwidget(QWidget *parent = nullptr);
-    ~ttwidget() override;
+    explicit ChartWidget(QWidget *parent = nullptr);
+    ~ChartWidget() override;
 
     // Names an instrument in the legend, the readout and the statistics by its serial number.
     using NameProvider = std::function<QString(const QString &serial)>;
@@ -163,7 +163,7 @@ public:
     void setPrompter(ChartPrompter *prompter) { m_files.setPrompter(prompter); }
 
 signals:
-    void startstop(bool recording);
+    void recordingChanged(bool recording);
     // The recording ended by itself: it holds as many samples as the limit allows.
     void sampleLimitReached();
 
@@ -171,8 +171,8 @@ public slots:
     // A marker at the recording's latest sample (or, after it, in the middle of the view);
     // nothing while the live trend shows.
     void addMarker(const QString &text = QString());
-    void UpdateTemp(double v);
-    void UpdateTempAmb(double v);
+    void addObjectReading(double v);
+    void addAmbientReading(double v);
     // Whether an instrument is connected: the live trend needs one.
     void setLive(bool connected);
     // Leaves a finished or imported record for the live trend.
@@ -196,8 +196,8 @@ public slots:
     void horizontalZoomout();
     void verticalZoomin();
     void verticalZoomout();
-    void hScaleDestory();
-    void vScaleDestory();
+    void horizontalScaleClosed();
+    void verticalScaleClosed();
 
     void xAxisRangeChanged(const QCPRange &range);
     void yAxisRangeChanged(const QCPRange &range);
@@ -237,10 +237,10 @@ private:
     void scheduleStatistics();
     QString statisticsText(const SpanStatistics &statistics) const;
     void convertUnit(int from, int to);
-    void openScale(std::unique_ptr<AmbreleScale> &scale,
-                   void (ttwidget::*zoomin)(),
-                   void (ttwidget::*zoomout)(),
-                   void (ttwidget::*destroyed)(),
+    void openScale(std::unique_ptr<ZoomScale> &scale,
+                   void (ChartWidget::*zoomin)(),
+                   void (ChartWidget::*zoomout)(),
+                   void (ChartWidget::*destroyed)(),
                    int row);
     // Shows what an import brought: its samples, markers, unit and extent.
     void applyImport(RecordImport imported);
@@ -340,8 +340,8 @@ private:
     QTimer *m_statisticsTimer = nullptr;
 
     QTimer *m_refreshTimer = nullptr;
-    std::unique_ptr<AmbreleScale> m_hScale;
-    std::unique_ptr<AmbreleScale> m_vScale;
+    std::unique_ptr<ZoomScale> m_hScale;
+    std::unique_ptr<ZoomScale> m_vScale;
 };
 
-#endif // TEVRANO_TTWIDGET_H
+#endif // TEVRANO_CHARTWIDGET_H

@@ -1,5 +1,5 @@
-#include "ambreltitalbar.h"
-#include "ui_ambreltitalbar.h"
+#include "titlebar.h"
+#include "ui_titlebar.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -50,9 +50,9 @@ QString windowButtonStyleSheet(const QString &word)
             .arg(word);
 }
 
-AmbrelTitalbar::AmbrelTitalbar(QWidget *parent)
+TitleBar::TitleBar(QWidget *parent)
     : QWidget(parent)
-    , ui(new Ui::AmbrelTitalbar)
+    , ui(new Ui::TitleBar)
 {
     ui->setupUi(this);
     setFixedHeight(titleBarHeight(QGuiApplication::primaryScreen()->virtualGeometry().height()));
@@ -63,16 +63,16 @@ AmbrelTitalbar::AmbrelTitalbar(QWidget *parent)
 
     m_clockTimer.setTimerType(Qt::CoarseTimer);
     m_clockTimer.setInterval(1000);
-    connect(&m_clockTimer, &QTimer::timeout, this, &AmbrelTitalbar::showTime);
+    connect(&m_clockTimer, &QTimer::timeout, this, &TitleBar::showTime);
     m_clockTimer.start();
 
     connect(ui->MinimizeButton,
             &QToolButton::clicked,
             this,
-            &AmbrelTitalbar::MinimizeButtonClicked);
-    connect(ui->CloseButton, &QToolButton::clicked, this, &AmbrelTitalbar::CloseButtonClicked);
-    connect(ui->ChangeButton, &QToolButton::clicked, this, &AmbrelTitalbar::WindowsChangeClicked);
-    connect(ui->pushButton_file, &QPushButton::clicked, this, &AmbrelTitalbar::fileClicked);
+            &TitleBar::minimizeClicked);
+    connect(ui->CloseButton, &QToolButton::clicked, this, &TitleBar::closeClicked);
+    connect(ui->ChangeButton, &QToolButton::clicked, this, &TitleBar::maximizeClicked);
+    connect(ui->pushButton_file, &QPushButton::clicked, this, &TitleBar::fileClicked);
     ui->MinimizeButton->setStyleSheet(windowButtonStyleSheet(QStringLiteral("min")));
     ui->CloseButton->setStyleSheet(windowButtonStyleSheet(QStringLiteral("close")));
     changeImage(true);
@@ -85,24 +85,24 @@ AmbrelTitalbar::AmbrelTitalbar(QWidget *parent)
     ui->pushButton_device->setEnabled(false);
 }
 
-AmbrelTitalbar::~AmbrelTitalbar()
+TitleBar::~TitleBar()
 {
     delete ui;
 }
 
-void AmbrelTitalbar::changeImage(bool windowIsNormal)
+void TitleBar::changeImage(bool windowIsNormal)
 {
     ui->ChangeButton->setStyleSheet(windowButtonStyleSheet(
             windowIsNormal ? QStringLiteral("expand") : QStringLiteral("reduce")));
 }
 
-void AmbrelTitalbar::mouseDoubleClickEvent(QMouseEvent *event)
+void TitleBar::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    emit WindowsChangeClicked();
+    emit maximizeClicked();
     QWidget::mouseDoubleClickEvent(event);
 }
 
-void AmbrelTitalbar::changeEvent(QEvent *event)
+void TitleBar::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
@@ -114,40 +114,40 @@ void AmbrelTitalbar::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
 }
 
-void AmbrelTitalbar::buildMenus()
+void TitleBar::buildMenus()
 {
     QMenu *fileMenu = addMenu("menu_file");
-    m_importAction = addEntry(fileMenu, "actionImportData", &AmbrelTitalbar::actionImportData);
-    m_saveCurveAction = addEntry(fileMenu, "actionExportData", &AmbrelTitalbar::actionExportData);
-    m_exitAction = addEntry(fileMenu, "actionExit", &AmbrelTitalbar::actionExit);
+    m_importAction = addEntry(fileMenu, "actionImportData", &TitleBar::actionImportData);
+    m_saveCurveAction = addEntry(fileMenu, "actionExportData", &TitleBar::actionExportData);
+    m_exitAction = addEntry(fileMenu, "actionExit", &TitleBar::actionExit);
     ui->pushButton_file->setMenu(fileMenu);
 
     QMenu *deviceMenu = addMenu("menu_device");
     m_deviceInfoAction
-            = addEntry(deviceMenu, "actionDeviceInfo", &AmbrelTitalbar::actionDeviceInfo);
+            = addEntry(deviceMenu, "actionDeviceInfo", &TitleBar::actionDeviceInfo);
     ui->pushButton_device->setMenu(deviceMenu);
 
     QMenu *settingsMenu = addMenu("menu_settings");
     m_chartSettingsAction
-            = addEntry(settingsMenu, "actionChartSettings", &AmbrelTitalbar::actionChartSettings);
+            = addEntry(settingsMenu, "actionChartSettings", &TitleBar::actionChartSettings);
     // A child of the settings menu, so it inherits the dark style sheet.
     m_languageMenu = settingsMenu->addMenu(QString());
     m_languageMenu->setObjectName(QStringLiteral("menu_language"));
     // Each language is named in itself, so these texts are never translated.
-    addEntry(m_languageMenu, "actionChinese", &AmbrelTitalbar::actionChinese)
+    addEntry(m_languageMenu, "actionChinese", &TitleBar::actionChinese)
             ->setText(QStringLiteral("简体中文"));
-    addEntry(m_languageMenu, "actionEnglish", &AmbrelTitalbar::actionEnglish)
+    addEntry(m_languageMenu, "actionEnglish", &TitleBar::actionEnglish)
             ->setText(QStringLiteral("English"));
     ui->pushButton_settings->setMenu(settingsMenu);
 
     QMenu *helpMenu = addMenu("menu_help");
-    m_aboutAction = addEntry(helpMenu, "actionAbout", &AmbrelTitalbar::actionAbout);
+    m_aboutAction = addEntry(helpMenu, "actionAbout", &TitleBar::actionAbout);
     ui->pushButton_help->setMenu(helpMenu);
 
     retranslateMenus();
 }
 
-QMenu *AmbrelTitalbar::addMenu(const char *objectName)
+QMenu *TitleBar::addMenu(const char *objectName)
 {
     auto *menu = new QMenu(this);
     menu->setObjectName(QLatin1String(objectName));
@@ -156,7 +156,7 @@ QMenu *AmbrelTitalbar::addMenu(const char *objectName)
 }
 
 QAction *
-AmbrelTitalbar::addEntry(QMenu *menu, const char *objectName, void (AmbrelTitalbar::*signal)())
+TitleBar::addEntry(QMenu *menu, const char *objectName, void (TitleBar::*signal)())
 {
     QAction *action = menu->addAction(QString());
     action->setObjectName(QLatin1String(objectName));
@@ -165,7 +165,7 @@ AmbrelTitalbar::addEntry(QMenu *menu, const char *objectName, void (AmbrelTitalb
 }
 
 // The import entry has no text of its own.
-void AmbrelTitalbar::retranslateMenus()
+void TitleBar::retranslateMenus()
 {
     m_saveCurveAction->setText(tr("保存曲线"));
     m_exitAction->setText(tr("退出"));
@@ -175,12 +175,12 @@ void AmbrelTitalbar::retranslateMenus()
     m_languageMenu->setTitle(tr("语言"));
 }
 
-void AmbrelTitalbar::showApplicationName()
+void TitleBar::showApplicationName()
 {
     ui->label_appname->setText(QGuiApplication::applicationDisplayName());
 }
 
-void AmbrelTitalbar::showTime()
+void TitleBar::showTime()
 {
     ui->label_clock->setText(QDateTime::currentDateTime().toString(QStringLiteral("hh:mm:ss")));
 }

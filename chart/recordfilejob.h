@@ -1,5 +1,5 @@
-#ifndef TEVRANO_WRITEFILETHREAD_H
-#define TEVRANO_WRITEFILETHREAD_H
+#ifndef TEVRANO_RECORDFILEJOB_H
+#define TEVRANO_RECORDFILEJOB_H
 
 #include "groupfiles.h"
 #include "recordfile.h"
@@ -13,13 +13,13 @@ class RecordingSession;
 
 // Writes a session's samples to a record file or a CSV file, the group's to one CSV, reads a record
 // file, or puts a drawn picture in place, off the GUI thread. Progress, errors and the end are
-// reported through the owner's signals (progress, occurerror, writefinish), which reach the GUI
+// reported through the owner's signals (progress, errorOccurred, fileWritten), which reach the GUI
 // queued.
 //
 // Everything the thread needs from the session is taken in the constructor on
 // the GUI thread, and an import is only handed back through takeImport() after
 // the thread has finished, so the thread never touches the session.
-class WriteFileThread : public QThread
+class RecordFileJob : public QThread
 {
     Q_OBJECT
 
@@ -39,7 +39,7 @@ public:
     // An import holding more samples than the configured limit is refused whole
     // before anything is kept: a cut-off recording could pass for the complete one. WriteMode
     // and CsvMode write `source`, the owner's first session without one.
-    WriteFileThread(RecordFileFlows *owner,
+    RecordFileJob(RecordFileFlows *owner,
                     const QString &path,
                     int mode,
                     const RecordingSession *source = nullptr);
@@ -74,4 +74,4 @@ private:
     std::atomic<bool> m_cancel{false};
 };
 
-#endif // TEVRANO_WRITEFILETHREAD_H
+#endif // TEVRANO_RECORDFILEJOB_H

@@ -1,17 +1,17 @@
-#include "tempareaitem.h"
+#include "temperaturetile.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QtTest>
 
-class tst_TempAreaItem : public QObject
+class tst_TemperatureTile : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void updateTemp_data();
-    void updateTemp();
+    void addObjectReading_data();
+    void addObjectReading();
     void switchingOffShowsDashes();
     void textColourStyleSheet();
     void fitFont_data();
@@ -20,7 +20,7 @@ private slots:
     void resizeRefitsFont();
 };
 
-void tst_TempAreaItem::updateTemp_data()
+void tst_TemperatureTile::addObjectReading_data()
 {
     QTest::addColumn<float>("value");
     QTest::addColumn<int>("unit");
@@ -34,43 +34,43 @@ void tst_TempAreaItem::updateTemp_data()
     QTest::newRow("invalid Fahrenheit") << 98.0f << 1 << false << "---";
 }
 
-void tst_TempAreaItem::updateTemp()
+void tst_TemperatureTile::addObjectReading()
 {
     QFETCH(float, value);
     QFETCH(int, unit);
     QFETCH(bool, valid);
     QFETCH(QString, expected);
-    TempAreaItem item;
-    item.UpdateTemp(value, unit, Qt::red, valid);
+    TemperatureTile item;
+    item.addObjectReading(value, unit, Qt::red, valid);
     QCOMPARE(item.valueLabel()->text(), expected);
 }
 
-void tst_TempAreaItem::switchingOffShowsDashes()
+void tst_TemperatureTile::switchingOffShowsDashes()
 {
-    TempAreaItem item;
+    TemperatureTile item;
     item.show();
     QVERIFY(QTest::qWaitForWindowExposed(&item));
     QVERIFY(item.displayEnabled);
     item.checkBox()->click();
     QVERIFY(!item.displayEnabled);
-    item.UpdateTemp(30.0f, 2, Qt::black, item.displayEnabled);
+    item.addObjectReading(30.0f, 2, Qt::black, item.displayEnabled);
     QCOMPARE(item.valueLabel()->text(), QStringLiteral("---"));
     item.checkBox()->click();
     QVERIFY(item.displayEnabled);
-    item.UpdateTemp(30.0f, 2, Qt::black, item.displayEnabled);
+    item.addObjectReading(30.0f, 2, Qt::black, item.displayEnabled);
     QCOMPARE(item.valueLabel()->text(), QStringLiteral("30.0℃"));
 }
 
-void tst_TempAreaItem::textColourStyleSheet()
+void tst_TemperatureTile::textColourStyleSheet()
 {
-    TempAreaItem item;
+    TemperatureTile item;
     QCOMPARE(item.styleSheet(), QStringLiteral("border-color: rgb(255, 0, 0);"));
     item.setTextColor(QColor(255, 128, 0));
     QCOMPARE(item.styleSheet(),
              QStringLiteral("QLabel{background-color: rgb(255, 255, 255);color:rgb(255,128,0)}"));
 }
 
-void tst_TempAreaItem::fitFont_data()
+void tst_TemperatureTile::fitFont_data()
 {
     QTest::addColumn<int>("itemWidth");
     QTest::addColumn<QString>("text");
@@ -81,12 +81,12 @@ void tst_TempAreaItem::fitFont_data()
     QTest::newRow("wide enough for every size") << 2000 << "25.0℃" << 78;
 }
 
-void tst_TempAreaItem::fitFont()
+void tst_TemperatureTile::fitFont()
 {
     QFETCH(int, itemWidth);
     QFETCH(QString, text);
     QFETCH(int, boundSize);
-    TempAreaItem item;
+    TemperatureTile item;
     item.resize(itemWidth, 120);
     item.show();
     QVERIFY(QTest::qWaitForWindowExposed(&item));
@@ -99,12 +99,12 @@ void tst_TempAreaItem::fitFont()
     const int available = label->width() - 10;
     if (boundSize != 0)
         QCOMPARE(size, boundSize);
-    QVERIFY(size >= TempAreaItem::kSmallestPixelSize && size <= TempAreaItem::kLargestPixelSize);
+    QVERIFY(size >= TemperatureTile::kSmallestPixelSize && size <= TemperatureTile::kLargestPixelSize);
     QVERIFY(size % 2 == 0);
     const bool fits = QFontMetrics(font).horizontalAdvance(text) <= available;
-    if (size > TempAreaItem::kSmallestPixelSize)
+    if (size > TemperatureTile::kSmallestPixelSize)
         QVERIFY2(fits, "the chosen size overflows the label");
-    if (size < TempAreaItem::kLargestPixelSize) {
+    if (size < TemperatureTile::kLargestPixelSize) {
         font.setPixelSize(size + 2);
         QVERIFY2(QFontMetrics(font).horizontalAdvance(text) > available,
                  "a larger size would have fitted");
@@ -112,16 +112,16 @@ void tst_TempAreaItem::fitFont()
 }
 
 // No value, shown or not yet, takes the size of a wide reading, not the larger one of its dashes.
-void tst_TempAreaItem::noValueSizedLikeAReading()
+void tst_TemperatureTile::noValueSizedLikeAReading()
 {
-    TempAreaItem item;
+    TemperatureTile item;
     item.resize(150, 120);
     item.show();
     QVERIFY(QTest::qWaitForWindowExposed(&item));
     item.valueLabel()->setText(QStringLiteral("0000.0℃"));
     item.fitFont();
     const int reading = item.valueLabel()->font().pixelSize();
-    QVERIFY(reading < TempAreaItem::kLargestPixelSize);
+    QVERIFY(reading < TemperatureTile::kLargestPixelSize);
     for (const QString &text : {QStringLiteral("---"), QString()}) {
         item.valueLabel()->setText(text);
         item.resize(140, 120);
@@ -130,10 +130,10 @@ void tst_TempAreaItem::noValueSizedLikeAReading()
     }
 }
 
-void tst_TempAreaItem::resizeRefitsFont()
+void tst_TemperatureTile::resizeRefitsFont()
 {
-    TempAreaItem item;
-    item.UpdateTemp(25.0f, 2, Qt::black, true);
+    TemperatureTile item;
+    item.addObjectReading(25.0f, 2, Qt::black, true);
     item.resize(400, 120);
     item.show();
     QVERIFY(QTest::qWaitForWindowExposed(&item));
@@ -142,5 +142,5 @@ void tst_TempAreaItem::resizeRefitsFont()
     QTRY_VERIFY(item.valueLabel()->font().pixelSize() < wide);
 }
 
-QTEST_MAIN(tst_TempAreaItem)
-#include "tst_tempareaitem.moc"
+QTEST_MAIN(tst_TemperatureTile)
+#include "tst_temperaturetile.moc"

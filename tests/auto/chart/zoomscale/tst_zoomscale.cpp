@@ -1,11 +1,11 @@
-#include "ambrelescale.h"
+#include "zoomscale.h"
 
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
 
-class tst_AmbreleScale : public QObject
+class tst_ZoomScale : public QObject
 {
     Q_OBJECT
 
@@ -16,9 +16,9 @@ private slots:
     void clicksKeepItOpenAndSilenceEndsIt();
 };
 
-void tst_AmbreleScale::form()
+void tst_ZoomScale::form()
 {
-    AmbreleScale popup;
+    ZoomScale popup;
     // At least its old size, wider when the captions need it.
     QVERIFY(popup.width() >= 199);
     QCOMPARE(popup.height(), 95);
@@ -36,7 +36,7 @@ void tst_AmbreleScale::form()
     }
 }
 
-void tst_AmbreleScale::buttonsEmitTheirSignals_data()
+void tst_ZoomScale::buttonsEmitTheirSignals_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<bool>("zoomIn");
@@ -44,23 +44,23 @@ void tst_AmbreleScale::buttonsEmitTheirSignals_data()
     QTest::newRow("zoom out") << "pushButton_zoomout" << false;
 }
 
-void tst_AmbreleScale::buttonsEmitTheirSignals()
+void tst_ZoomScale::buttonsEmitTheirSignals()
 {
     QFETCH(QString, button);
     QFETCH(bool, zoomIn);
-    AmbreleScale popup;
-    QSignalSpy in(&popup, &AmbreleScale::zoomin_clicked);
-    QSignalSpy out(&popup, &AmbreleScale::zoomout_clicked);
+    ZoomScale popup;
+    QSignalSpy in(&popup, &ZoomScale::zoomInClicked);
+    QSignalSpy out(&popup, &ZoomScale::zoomOutClicked);
     popup.findChild<QPushButton *>(button)->click();
     QCOMPARE(in.size(), zoomIn ? 1 : 0);
     QCOMPARE(out.size(), zoomIn ? 0 : 1);
 }
 
-void tst_AmbreleScale::clicksKeepItOpenAndSilenceEndsIt()
+void tst_ZoomScale::clicksKeepItOpenAndSilenceEndsIt()
 {
-    AmbreleScale popup;
+    ZoomScale popup;
     popup.show();
-    QSignalSpy gone(&popup, &AmbreleScale::disapper);
+    QSignalSpy gone(&popup, &ZoomScale::dismissed);
     auto *zoomIn = popup.findChild<QPushButton *>(QStringLiteral("pushButton_zoomin"));
     // A click every second for longer than the lifetime: far inside the 5 s
     // on any machine, so the popup must stay.
@@ -73,7 +73,7 @@ void tst_AmbreleScale::clicksKeepItOpenAndSilenceEndsIt()
     }
     QVERIFY(gone.wait(60000));
     // Coarse timers may fire up to 5 % early.
-    QVERIFY2(sinceClick.elapsed() >= AmbreleScale::kLifetimeMs * 9 / 10,
+    QVERIFY2(sinceClick.elapsed() >= ZoomScale::kLifetimeMs * 9 / 10,
              qPrintable(QString::number(sinceClick.elapsed())));
     QCOMPARE(gone.size(), 1);
     // Announced once: the timer is gone.
@@ -81,5 +81,5 @@ void tst_AmbreleScale::clicksKeepItOpenAndSilenceEndsIt()
     QCOMPARE(gone.size(), 1);
 }
 
-QTEST_MAIN(tst_AmbreleScale)
-#include "tst_ambrelescale.moc"
+QTEST_MAIN(tst_ZoomScale)
+#include "tst_zoomscale.moc"

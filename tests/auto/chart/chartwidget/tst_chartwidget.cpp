@@ -1,7 +1,7 @@
 #include "../chartfixtures.h"
-#include "ambrelescale.h"
+#include "zoomscale.h"
 #include "navbutton.h"
-#include "ttwidget.h"
+#include "chartwidget.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -15,16 +15,16 @@
 
 namespace {
 
-QString stripCaption(const ttwidget &chart, const char *name)
+QString stripCaption(const ChartWidget &chart, const char *name)
 {
     return chart.findChild<NavButton *>(QLatin1String(name))->text();
 }
 
-QList<AmbreleScale *> openPopups()
+QList<ZoomScale *> openPopups()
 {
-    QList<AmbreleScale *> popups;
+    QList<ZoomScale *> popups;
     for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *popup = qobject_cast<AmbreleScale *>(widget))
+        if (auto *popup = qobject_cast<ZoomScale *>(widget))
             popups.append(popup);
     }
     return popups;
@@ -35,7 +35,7 @@ class EnglishAxis : public QTranslator
 public:
     QString translate(const char *context, const char *source, const char *, int) const override
     {
-        if (QLatin1String(context) != QLatin1String("ttwidget"))
+        if (QLatin1String(context) != QLatin1String("ChartWidget"))
             return QString();
         if (QString::fromUtf8(source) == QStringLiteral("时间(秒)"))
             return QStringLiteral("Time (s)");
@@ -50,7 +50,7 @@ public:
 
 Q_DECLARE_METATYPE(QCPRange)
 
-class tst_ttwidget : public QObject
+class tst_chartwidget : public QObject
 {
     Q_OBJECT
 
@@ -90,20 +90,20 @@ private:
     std::unique_ptr<ChartUnderTest> m_f;
 };
 
-void tst_ttwidget::init()
+void tst_chartwidget::init()
 {
     m_f = std::make_unique<ChartUnderTest>();
     QVERIFY(QTest::qWaitForWindowExposed(&m_f->chart));
 }
 
-void tst_ttwidget::cleanup()
+void tst_chartwidget::cleanup()
 {
     m_f.reset();
 }
 
-void tst_ttwidget::construction()
+void tst_chartwidget::construction()
 {
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     QCOMPARE(chart.plot()->xAxis->label(), QStringLiteral("时间(秒)"));
     QCOMPARE(chart.plot()->yAxis->label(), QStringLiteral("温度(℃)"));
     QCOMPARE(chart.plot()->xAxis->range(), QCPRange(0, 30));
@@ -131,7 +131,7 @@ void tst_ttwidget::construction()
         QCOMPARE(QPixmap(QLatin1String(icon)).size(), QSize(18, 18));
 }
 
-void tst_ttwidget::storedLimits_data()
+void tst_chartwidget::storedLimits_data()
 {
     QTest::addColumn<QString>("cache");
     QTest::addColumn<QString>("interval");
@@ -147,7 +147,7 @@ void tst_ttwidget::storedLimits_data()
                                     << "10" << INT_MAX << 10;
 }
 
-void tst_ttwidget::storedLimits()
+void tst_chartwidget::storedLimits()
 {
     QFETCH(QString, cache);
     QFETCH(QString, interval);
@@ -158,13 +158,13 @@ void tst_ttwidget::storedLimits()
         m_f->settings.values[QStringLiteral("ChartLineCache")] = cache;
     if (!interval.isNull())
         m_f->settings.values[QStringLiteral("ChartLineFPS")] = interval;
-    ttwidget chart;
+    ChartWidget chart;
     QCOMPARE(chart.cacheSize(), cacheSize);
     QCOMPARE(chart.recordInterval(), recordInterval);
 }
 
 // A sample held, the graphs and the latest readings move to the new unit; the next sample too.
-void tst_ttwidget::setUnit_data()
+void tst_chartwidget::setUnit_data()
 {
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("code");
@@ -179,7 +179,7 @@ void tst_ttwidget::setUnit_data()
             << 1 << 3 << "温度(℉)" << 68.0 << 50.0 << 68.0 << 50.0;
 }
 
-void tst_ttwidget::setUnit()
+void tst_chartwidget::setUnit()
 {
     QFETCH(int, first);
     QFETCH(int, code);
@@ -188,7 +188,7 @@ void tst_ttwidget::setUnit()
     QFETCH(double, ambient);
     QFETCH(double, converted);
     QFETCH(double, convertedAmbient);
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     chart.setUnit(first);
     chart.on_pushButton_startstop_clicked();
     feedReading(chart, temperature, ambient); // the first sample
@@ -206,7 +206,7 @@ void tst_ttwidget::setUnit()
     chart.on_pushButton_startstop_clicked();
 }
 
-void tst_ttwidget::rangeClamps_data()
+void tst_chartwidget::rangeClamps_data()
 {
     QTest::addColumn<bool>("xAxis");
     QTest::addColumn<QCPRange>("requested");
@@ -217,7 +217,7 @@ void tst_ttwidget::rangeClamps_data()
     QTest::newRow("temperature at -50 stays") << false << QCPRange(-50, 20) << QCPRange(-50, 20);
 }
 
-void tst_ttwidget::rangeClamps()
+void tst_chartwidget::rangeClamps()
 {
     QFETCH(bool, xAxis);
     QFETCH(QCPRange, requested);
@@ -230,7 +230,7 @@ void tst_ttwidget::rangeClamps()
     QVERIFY(axis->range().lower >= (xAxis ? 0.0 : -50.0));
 }
 
-void tst_ttwidget::zoomSteps_data()
+void tst_chartwidget::zoomSteps_data()
 {
     QTest::addColumn<QString>("step");
     QTest::addColumn<QCPRange>("start");
@@ -253,7 +253,7 @@ void tst_ttwidget::zoomSteps_data()
                            << QCPRange(10 - outX, 22 + outX);
 }
 
-void tst_ttwidget::zoomSteps()
+void tst_chartwidget::zoomSteps()
 {
     QFETCH(QString, step);
     QFETCH(QCPRange, start);
@@ -271,7 +271,7 @@ void tst_ttwidget::zoomSteps()
     QVERIFY(qAbs(axis->range().lower - expected.lower) < 1e-9);
 }
 
-void tst_ttwidget::leavingWholeViewNarrowsWindow_data()
+void tst_chartwidget::leavingWholeViewNarrowsWindow_data()
 {
     QTest::addColumn<QCPRange>("visible");
     QTest::addColumn<double>("newest");
@@ -282,7 +282,7 @@ void tst_ttwidget::leavingWholeViewNarrowsWindow_data()
             << QCPRange(100, 110) << 50.0 << QCPRange(100, 110);
 }
 
-void tst_ttwidget::leavingWholeViewNarrowsWindow()
+void tst_chartwidget::leavingWholeViewNarrowsWindow()
 {
     QFETCH(QCPRange, visible);
     QFETCH(double, newest);
@@ -297,7 +297,7 @@ void tst_ttwidget::leavingWholeViewNarrowsWindow()
     QCOMPARE(m_f->chart.plot()->xAxis->range(), expected);
 }
 
-void tst_ttwidget::refreshWithoutSamplesKeepsRange()
+void tst_chartwidget::refreshWithoutSamplesKeepsRange()
 {
     m_f->chart.plot()->xAxis->setRange(5, 17);
     m_f->chart.on_pushButton_startstop_clicked();
@@ -309,7 +309,7 @@ void tst_ttwidget::refreshWithoutSamplesKeepsRange()
     }
 }
 
-void tst_ttwidget::refreshFollowsNewestSample_data()
+void tst_chartwidget::refreshFollowsNewestSample_data()
 {
     QTest::addColumn<int>("viewMode");
     QTest::addColumn<QVector<double>>("durations");
@@ -321,7 +321,7 @@ void tst_ttwidget::refreshFollowsNewestSample_data()
     QTest::newRow("whole recording") << 1 << QVector<double>{2.0, 10.0, 45.0} << QCPRange(2, 45);
 }
 
-void tst_ttwidget::refreshFollowsNewestSample()
+void tst_chartwidget::refreshFollowsNewestSample()
 {
     QFETCH(int, viewMode);
     QFETCH(QVector<double>, durations);
@@ -345,7 +345,7 @@ void tst_ttwidget::refreshFollowsNewestSample()
              20.0 + durations.size() - 1);
 }
 
-void tst_ttwidget::pausedRefreshKeepsView()
+void tst_chartwidget::pausedRefreshKeepsView()
 {
     m_f->chart.on_pushButton_startstop_clicked();
     m_f->chart.setAutoFit(false);
@@ -363,9 +363,9 @@ void tst_ttwidget::pausedRefreshKeepsView()
 }
 
 // By default the view follows the readings, until the user moves it; then it holds until asked.
-void tst_ttwidget::followsReadingsUntilTheUserMovesTheView()
+void tst_chartwidget::followsReadingsUntilTheUserMovesTheView()
 {
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     chart.on_pushButton_startstop_clicked();
     chart.samples().append(1.0, 250.0, 23.0);
     chart.samples().append(2.0, 252.0, 23.0);
@@ -385,7 +385,7 @@ void tst_ttwidget::followsReadingsUntilTheUserMovesTheView()
     QCOMPARE(chart.plot()->xAxis->range(), QCPRange(1, 3));
 }
 
-void tst_ttwidget::autoFit_data()
+void tst_chartwidget::autoFit_data()
 {
     QTest::addColumn<bool>("ambient");
     QTest::addColumn<QCPRange>("expected");
@@ -394,7 +394,7 @@ void tst_ttwidget::autoFit_data()
     QTest::newRow("with ambient") << true << QCPRange(-46.5, 96.5);
 }
 
-void tst_ttwidget::autoFit()
+void tst_chartwidget::autoFit()
 {
     QFETCH(bool, ambient);
     QFETCH(QCPRange, expected);
@@ -421,7 +421,7 @@ void tst_ttwidget::autoFit()
     QCOMPARE(m_f->chart.plot()->yAxis->range().size(), expected.size());
 }
 
-void tst_ttwidget::startWhilePausedClearsPause()
+void tst_chartwidget::startWhilePausedClearsPause()
 {
     m_f->chart.on_pushButton_hc_clicked();
     QVERIFY(m_f->chart.isPaused());
@@ -430,14 +430,14 @@ void tst_ttwidget::startWhilePausedClearsPause()
     QCOMPARE(stripCaption(m_f->chart, "pushButton_hc"), QStringLiteral("暂停"));
 }
 
-void tst_ttwidget::startStopSignalsAndCaptions()
+void tst_chartwidget::startStopSignalsAndCaptions()
 {
-    QSignalSpy startstop(&m_f->chart, &ttwidget::startstop);
+    QSignalSpy recordingChanged(&m_f->chart, &ChartWidget::recordingChanged);
     m_f->settings.values[QStringLiteral("ChartLineCache")] = QStringLiteral("2");
     m_f->chart.samples().append(1.0, 20.0, 19.0);
 
     m_f->chart.on_pushButton_startstop_clicked();
-    QCOMPARE(startstop.takeFirst().at(0).toBool(), true);
+    QCOMPARE(recordingChanged.takeFirst().at(0).toBool(), true);
     QCOMPARE(m_f->chart.session().interval(), kNoTicks.toInt());
     QCOMPARE(stripCaption(m_f->chart, "pushButton_startstop"), QStringLiteral("停止"));
     QCOMPARE(m_f->chart.cacheSize(), 2000);
@@ -447,16 +447,16 @@ void tst_ttwidget::startStopSignalsAndCaptions()
 
     m_f->chart.samples().append(1.0, 20.0, 19.0);
     m_f->chart.on_pushButton_startstop_clicked();
-    QCOMPARE(startstop.takeFirst().at(0).toBool(), false);
+    QCOMPARE(recordingChanged.takeFirst().at(0).toBool(), false);
     QVERIFY(!m_f->chart.isRecording());
     QCOMPARE(stripCaption(m_f->chart, "pushButton_startstop"), QStringLiteral("开始"));
     QCOMPARE(m_f->chart.samples().size(), 1); // stopping keeps the samples
 }
 
-void tst_ttwidget::samplesWithoutRecentReadingAreGaps()
+void tst_chartwidget::samplesWithoutRecentReadingAreGaps()
 {
     m_f->settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("100");
-    ttwidget &chart = m_f->chart;
+    ChartWidget &chart = m_f->chart;
     // No row before the first reading; then readings, then once they stopped for over a second,
     // then at once when the instrument is known to be gone.
     chart.on_pushButton_startstop_clicked();
@@ -489,7 +489,7 @@ void tst_ttwidget::samplesWithoutRecentReadingAreGaps()
     QVERIFY(isSampleGap(4001, 2000) && !isSampleGap(4000, 2000));
 }
 
-void tst_ttwidget::sampleLimitStopsSamplingOnce()
+void tst_chartwidget::sampleLimitStopsSamplingOnce()
 {
     m_f->settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
     feedReading(m_f->chart, 30.0);
@@ -519,7 +519,7 @@ void tst_ttwidget::sampleLimitStopsSamplingOnce()
     QCOMPARE(m_f->chart.samples().size(), 1);
 }
 
-void tst_ttwidget::sampleLimitOfZeroEndsAtOnce()
+void tst_chartwidget::sampleLimitOfZeroEndsAtOnce()
 {
     m_f->settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
     m_f->settings.values[QStringLiteral("ChartLineCache")] = QStringLiteral("not a number");
@@ -530,7 +530,7 @@ void tst_ttwidget::sampleLimitOfZeroEndsAtOnce()
     QCOMPARE(m_f->chart.samples().size(), 0);
 }
 
-void tst_ttwidget::ambientVisibility()
+void tst_chartwidget::ambientVisibility()
 {
     // Twice each way: showing again must not add a second item.
     for (bool on : {true, true, false, false, true}) {
@@ -542,11 +542,11 @@ void tst_ttwidget::ambientVisibility()
     }
 }
 
-void tst_ttwidget::zoomPopups()
+void tst_chartwidget::zoomPopups()
 {
     m_f->chart.on_pushButton_horizontal_clicked();
     QCOMPARE(openPopups().size(), 1);
-    QPointer<AmbreleScale> first = openPopups().first();
+    QPointer<ZoomScale> first = openPopups().first();
     // Pressing the same zoom button again replaces the popup.
     m_f->chart.on_pushButton_horizontal_clicked();
     QVERIFY(first.isNull());
@@ -554,8 +554,8 @@ void tst_ttwidget::zoomPopups()
     m_f->chart.on_pushButton_vertical_clicked();
     QCOMPARE(openPopups().size(), 2);
 
-    AmbreleScale *horizontal = openPopups().first();
-    for (AmbreleScale *popup : openPopups()) {
+    ZoomScale *horizontal = openPopups().first();
+    for (ZoomScale *popup : openPopups()) {
         if (popup->pos().y() < horizontal->pos().y())
             horizontal = popup;
     }
@@ -565,13 +565,13 @@ void tst_ttwidget::zoomPopups()
     horizontal->findChild<QPushButton *>(QStringLiteral("pushButton_zoomout"))->click();
     QCOMPARE(m_f->chart.plot()->xAxis->range().size(), 12.0);
 
-    QPointer<AmbreleScale> ending = horizontal;
-    emit horizontal->disapper();
+    QPointer<ZoomScale> ending = horizontal;
+    emit horizontal->dismissed();
     QTRY_VERIFY(ending.isNull());
     QCOMPARE(openPopups().size(), 1);
 }
 
-void tst_ttwidget::languageChange()
+void tst_chartwidget::languageChange()
 {
     EnglishAxis english;
     QCoreApplication::installTranslator(&english);
@@ -596,7 +596,7 @@ void tst_ttwidget::languageChange()
     QCOMPARE(m_f->chart.plot()->yAxis->label(), QStringLiteral("温度(℉)"));
 }
 
-void tst_ttwidget::stopAndCloseStopsSampling()
+void tst_chartwidget::stopAndCloseStopsSampling()
 {
     m_f->settings.values[QStringLiteral("ChartLineFPS")] = QStringLiteral("10");
     feedReading(m_f->chart, 30.0);
@@ -614,5 +614,5 @@ void tst_ttwidget::stopAndCloseStopsSampling()
     QTRY_VERIFY_WITH_TIMEOUT(frozen(), 30000);
 }
 
-QTEST_MAIN(tst_ttwidget)
-#include "tst_ttwidget.moc"
+QTEST_MAIN(tst_chartwidget)
+#include "tst_chartwidget.moc"

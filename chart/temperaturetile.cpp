@@ -1,4 +1,4 @@
-#include "tempareaitem.h"
+#include "temperaturetile.h"
 
 #include "temperatureunit.h"
 
@@ -19,12 +19,12 @@ const char kNoValue[] = "---";
 const char kWidestReading[] = "0000.0℃";
 } // namespace
 
-TempAreaItem::TempAreaItem(QWidget *parent)
+TemperatureTile::TemperatureTile(QWidget *parent)
     : QWidget(parent)
     , m_label(new QLabel(this))
     , m_checkBox(new QCheckBox(this))
 {
-    setObjectName(QStringLiteral("TempAreaItem"));
+    setObjectName(QStringLiteral("TemperatureTile"));
     resize(244, 220);
     setStyleSheet(QStringLiteral("border-color: rgb(255, 0, 0);"));
     auto *layout = new QVBoxLayout(this);
@@ -50,18 +50,18 @@ TempAreaItem::TempAreaItem(QWidget *parent)
     QMetaObject::connectSlotsByName(this);
 }
 
-void TempAreaItem::setCaption(const QString &caption)
+void TemperatureTile::setCaption(const QString &caption)
 {
     m_checkBox->setText(caption);
 }
 
-void TempAreaItem::setTextColor(const QColor &color)
+void TemperatureTile::setTextColor(const QColor &color)
 {
     m_textColor = color;
     applyColor();
 }
 
-void TempAreaItem::setHighlight(const QColor &color)
+void TemperatureTile::setHighlight(const QColor &color)
 {
     if (color == m_highlight)
         return;
@@ -69,12 +69,12 @@ void TempAreaItem::setHighlight(const QColor &color)
     applyColor();
 }
 
-QColor TempAreaItem::shownColor() const
+QColor TemperatureTile::shownColor() const
 {
     return m_highlight.isValid() ? m_highlight : m_textColor;
 }
 
-void TempAreaItem::applyColor()
+void TemperatureTile::applyColor()
 {
     const QColor color = shownColor();
     setStyleSheet(QStringLiteral("QLabel{background-color: rgb(255, 255, 255);color:rgb(%1,%2,%3)}")
@@ -83,12 +83,12 @@ void TempAreaItem::applyColor()
                           .arg(color.blue()));
 }
 
-void TempAreaItem::setCheckEnabled(bool enabled)
+void TemperatureTile::setCheckEnabled(bool enabled)
 {
     m_checkBox->setEnabled(enabled);
 }
 
-void TempAreaItem::fitFont()
+void TemperatureTile::fitFont()
 {
     QFont font = m_label->font();
     const QString shown = m_label->text();
@@ -107,7 +107,7 @@ void TempAreaItem::fitFont()
     m_label->setFont(font);
 }
 
-void TempAreaItem::UpdateTemp(float t, int unit, QColor, bool valid)
+void TemperatureTile::addObjectReading(float t, int unit, QColor, bool valid)
 {
     if (!valid) {
         m_label->setText(QLatin1String(kNoValue));
@@ -116,12 +116,12 @@ void TempAreaItem::UpdateTemp(float t, int unit, QColor, bool valid)
     m_label->setText(QString::asprintf("%.1f", double(t)) + TemperatureUnit::symbol(unit));
 }
 
-void TempAreaItem::on_checkBox_clicked()
+void TemperatureTile::on_checkBox_clicked()
 {
     displayEnabled = m_checkBox->isChecked();
 }
 
-void TempAreaItem::resizeEvent(QResizeEvent *event)
+void TemperatureTile::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     fitFont();

@@ -1,4 +1,4 @@
-#include "ambrelescale.h"
+#include "zoomscale.h"
 
 #include "chartresources.h"
 
@@ -26,11 +26,11 @@ makeZoomButton(QWidget *parent, const QString &name, const QString &icon, const 
 
 } // namespace
 
-AmbreleScale::AmbreleScale(QWidget *parent)
+ZoomScale::ZoomScale(QWidget *parent)
     : QWidget(parent)
 {
     initChartResources();
-    setObjectName(QStringLiteral("AmbreleScale"));
+    setObjectName(QStringLiteral("ZoomScale"));
     resize(199, 95);
     setWindowFlag(Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -50,27 +50,27 @@ AmbreleScale::AmbreleScale(QWidget *parent)
     m_timerId = startTimer(kLifetimeMs, Qt::CoarseTimer);
 }
 
-void AmbreleScale::on_pushButton_zoomin_clicked()
+void ZoomScale::on_pushButton_zoomin_clicked()
 {
-    emit zoomin_clicked();
+    emit zoomInClicked();
     restartLifetime();
 }
 
-void AmbreleScale::on_pushButton_zoomout_clicked()
+void ZoomScale::on_pushButton_zoomout_clicked()
 {
-    emit zoomout_clicked();
+    emit zoomOutClicked();
     restartLifetime();
 }
 
-void AmbreleScale::timerEvent(QTimerEvent *event)
+void ZoomScale::timerEvent(QTimerEvent *event)
 {
     if (event->timerId() != m_timerId)
         return QWidget::timerEvent(event);
     killTimer(std::exchange(m_timerId, 0));
-    emit disapper();
+    emit dismissed();
 }
 
-void AmbreleScale::restartLifetime()
+void ZoomScale::restartLifetime()
 {
     if (m_timerId != 0)
         killTimer(m_timerId);

@@ -1,4 +1,4 @@
-#include "writefilethread.h"
+#include "recordfilejob.h"
 
 #include "csvexport.h"
 #include "recordfileflows.h"
@@ -15,7 +15,7 @@ namespace {
 constexpr unsigned long kLingerMs = 250;
 } // namespace
 
-WriteFileThread::WriteFileThread(RecordFileFlows *owner,
+RecordFileJob::RecordFileJob(RecordFileFlows *owner,
                                  const QString &path,
                                  int mode,
                                  const RecordingSession *source)
@@ -47,7 +47,7 @@ WriteFileThread::WriteFileThread(RecordFileFlows *owner,
     }
 }
 
-void WriteFileThread::run()
+void RecordFileJob::run()
 {
     const RecordProgress progress = [this](int percent) {
         emit m_owner->progress(percent);
@@ -95,7 +95,7 @@ void WriteFileThread::run()
             error = tr("内存不足");
         }
         if (!m_succeeded)
-            emit m_owner->occurerror(
+            emit m_owner->errorOccurred(
                     tr("无法保存文件 %1。\n原因：%2").arg(QDir::toNativeSeparators(m_path), error));
     } else if (m_mode == ReadMode || m_mode == JournalMode) {
         // The readers turn running out of memory into their own failure.
@@ -104,17 +104,17 @@ void WriteFileThread::run()
         // A cancelled read needs no word: the user asked for it.
         if (!m_succeeded && m_import.failure != RecordFailure::Cancelled) {
             if (!error.isEmpty())
-                emit m_owner->occurerror(tr("无法打开文件 %1。\n原因：%2")
+                emit m_owner->errorOccurred(tr("无法打开文件 %1。\n原因：%2")
                                                  .arg(QDir::toNativeSeparators(m_path), error));
             else if (m_import.failure == RecordFailure::TooManySamples)
-                emit m_owner->occurerror(tr("文件中的数据超过%1个，超出曲线的最大数据量，未导入。")
+                emit m_owner->errorOccurred(tr("文件中的数据超过%1个，超出曲线的最大数据量，未导入。")
                                                  .arg(m_sampleLimit));
             else
-                emit m_owner->occurerror(tr("无法识别的文件格式!"));
+                emit m_owner->errorOccurred(tr("无法识别的文件格式!"));
         }
         if (!m_succeeded)
             m_import = RecordImport();
     }
     msleep(kLingerMs);
-    emit m_owner->writefinish();
+    emit m_owner->fileWritten();
 }

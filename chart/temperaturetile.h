@@ -1,5 +1,5 @@
-#ifndef TEVRANO_TEMPAREAITEM_H
-#define TEVRANO_TEMPAREAITEM_H
+#ifndef TEVRANO_TEMPERATURETILE_H
+#define TEVRANO_TEMPERATURETILE_H
 
 #include <QColor>
 #include <QWidget>
@@ -9,7 +9,7 @@ class QLabel;
 
 // One temperature tile: the value in large type and a check box below it
 // that switches the display on and off.
-class TempAreaItem : public QWidget
+class TemperatureTile : public QWidget
 {
     Q_OBJECT
 
@@ -17,7 +17,7 @@ public:
     static constexpr int kSmallestPixelSize = 10;
     static constexpr int kLargestPixelSize = 78;
 
-    explicit TempAreaItem(QWidget *parent = nullptr);
+    explicit TemperatureTile(QWidget *parent = nullptr);
 
     void setCaption(const QString &caption);
     void setTextColor(const QColor &color);
@@ -36,7 +36,7 @@ public:
 
 public slots:
     // `color` is accepted for the callers' convenience; the colour comes from setTextColor.
-    void UpdateTemp(float t, int unit, QColor color, bool valid);
+    void addObjectReading(float t, int unit, QColor color, bool valid);
     void on_checkBox_clicked();
 
 protected:
@@ -51,4 +51,4 @@ private:
     QColor m_highlight;
 };
 
-#endif // TEVRANO_TEMPAREAITEM_H
+#endif // TEVRANO_TEMPERATURETILE_H

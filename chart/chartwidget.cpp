@@ -1,6 +1,6 @@
-#include "ttwidget.h"
+#include "chartwidget.h"
 
-#include "ambrelescale.h"
+#include "zoomscale.h"
 #include "chartprompter.h"
 #include "chartresources.h"
 #include "chartsettings.h"
@@ -97,7 +97,7 @@ void fitAxis(QCPAxis *axis, double low, double high)
 
 } // namespace
 
-ttwidget::ttwidget(QWidget *parent)
+ChartWidget::ChartWidget(QWidget *parent)
     : QWidget(parent)
     , m_files(
               m_group,
@@ -119,7 +119,7 @@ ttwidget::ttwidget(QWidget *parent)
     setupInteractions();
     applyChartSettings();
 
-    connect(&m_group, &RecordingGroup::finished, this, &ttwidget::recordingFinished);
+    connect(&m_group, &RecordingGroup::finished, this, &ChartWidget::recordingFinished);
     // Every session holds the user's markers; the first one's are shown.
     connect(first, &RecordingSession::markerAdded, this, [this](const Marker &marker) {
         m_markerLayer->add(marker);
@@ -127,18 +127,18 @@ ttwidget::ttwidget(QWidget *parent)
 
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setTimerType(Qt::CoarseTimer);
-    connect(m_refreshTimer, &QTimer::timeout, this, &ttwidget::refreshView);
+    connect(m_refreshTimer, &QTimer::timeout, this, &ChartWidget::refreshView);
     m_refreshTimer->start(kRefreshMs);
     m_menuWidget->hide();
     m_trendCaption->setText(tr("实时趋势（未记录）"));
     updateStatistics();
 }
 
-ttwidget::~ttwidget() = default;
+ChartWidget::~ChartWidget() = default;
 
-void ttwidget::buildForm()
+void ChartWidget::buildForm()
 {
-    setObjectName(QStringLiteral("ttwidget"));
+    setObjectName(QStringLiteral("ChartWidget"));
     resize(945, 571);
     auto *layout = new QHBoxLayout(this);
     layout->setSpacing(0);
@@ -187,7 +187,7 @@ void ttwidget::buildForm()
     QMetaObject::connectSlotsByName(this);
 }
 
-void ttwidget::setupPlot()
+void ChartWidget::setupPlot()
 {
     // Outside the layout: resizeEvent keeps it at the size of graphicwidget.
     m_plot = new QCustomPlot(this);
@@ -210,16 +210,16 @@ void ttwidget::setupPlot()
     connect(m_plot->yAxis,
             qOverload<const QCPRange &>(&QCPAxis::rangeChanged),
             this,
-            &ttwidget::yAxisRangeChanged);
+            &ChartWidget::yAxisRangeChanged);
     connect(m_plot->xAxis,
             qOverload<const QCPRange &>(&QCPAxis::rangeChanged),
             this,
-            &ttwidget::xAxisRangeChanged);
+            &ChartWidget::xAxisRangeChanged);
 
     m_plot->xAxis->setRange(0, 30);
 }
 
-void ttwidget::addCurves(RecordingSession *session)
+void ChartWidget::addCurves(RecordingSession *session)
 {
     const int source = int(m_drawn.size());
     m_drawn.push_back({session, {}, 0, 0});
@@ -236,7 +236,7 @@ void ttwidget::addCurves(RecordingSession *session)
     ++m_revision;
 }
 
-void ttwidget::styleCurves()
+void ChartWidget::styleCurves()
 {
     const bool several = m_drawn.size() > 1;
     for (const CurveGraph &shown : m_curves) {
@@ -251,7 +251,7 @@ void ttwidget::styleCurves()
     }
 }
 
-RecordingSession *ttwidget::attach(Instrument *instrument, const QString &serial)
+RecordingSession *ChartWidget::attach(Instrument *instrument, const QString &serial)
 {
     const QString first = m_group.serials().constFirst();
     if (first.isEmpty() && !m_group.session(serial))
@@ -262,14 +262,14 @@ RecordingSession *ttwidget::attach(Instrument *instrument, const QString &serial
     return attached;
 }
 
-void ttwidget::followInstruments(InstrumentSet *set)
+void ChartWidget::followInstruments(InstrumentSet *set)
 {
     setNameProvider([set](const QString &serial) { return set->displayName(serial); });
     connect(set,
             &InstrumentSet::instrumentAdded,
             this,
             [this](const QString &serial, Instrument *instrument) { attach(instrument, serial); });
-    connect(set, &InstrumentSet::labelChanged, this, &ttwidget::labelChanged);
+    connect(set, &InstrumentSet::labelChanged, this, &ChartWidget::labelChanged);
     // Its Instrument goes on under another serial number: the session keeps what it has, as
     // an instrument lost does, and takes no readings of the other.
     connect(set, &InstrumentSet::instrumentRemoved, this, [this](const QString &serial) {
@@ -282,34 +282,34 @@ void ttwidget::followInstruments(InstrumentSet *set)
         attach(set->instrument(serial), serial);
 }
 
-void ttwidget::setNameProvider(NameProvider names)
+void ChartWidget::setNameProvider(NameProvider names)
 {
     m_names = std::move(names);
     styleCurves();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
-void ttwidget::labelChanged(const QString &)
+void ChartWidget::labelChanged(const QString &)
 {
     styleCurves();
     updateStatistics();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
-QString ttwidget::label(const QString &serial) const
+QString ChartWidget::label(const QString &serial) const
 {
     const QString name = m_names ? m_names(serial) : QString();
     return name.isEmpty() ? serial : name;
 }
 
-bool ttwidget::isRecording() const
+bool ChartWidget::isRecording() const
 {
     return std::any_of(m_drawn.begin(), m_drawn.end(), [](const Drawn &drawn) {
         return drawn.session->isRecording();
     });
 }
 
-std::optional<qint64> ttwidget::startMsecs() const
+std::optional<qint64> ChartWidget::startMsecs() const
 {
     // Sessions recorded together share their start; imported files were moved onto the earliest.
     std::optional<qint64> earliest;
@@ -321,7 +321,7 @@ std::optional<qint64> ttwidget::startMsecs() const
     return earliest;
 }
 
-void ttwidget::setJournalFolder(const QString &folder)
+void ChartWidget::setJournalFolder(const QString &folder)
 {
     m_group.setJournalFolder(folder);
     session().setJournalPath(folder.isEmpty() ? QString()
@@ -330,7 +330,7 @@ void ttwidget::setJournalFolder(const QString &folder)
                                                                  m_group.count() == 1));
 }
 
-void ttwidget::setupInteractions()
+void ChartWidget::setupInteractions()
 {
     QCPAxisRect *rect = m_plot->axisRect();
     rect->setRangeDrag(Qt::Horizontal | Qt::Vertical);
@@ -345,10 +345,10 @@ void ttwidget::setupInteractions()
         m_plot->axisRect()->setRangeZoom(event->modifiers() & Qt::ControlModifier ? Qt::Vertical
                                                                                   : Qt::Horizontal);
     });
-    connect(m_plot, &QCustomPlot::mousePress, this, &ttwidget::plotMousePress);
-    connect(m_plot, &QCustomPlot::mouseMove, this, &ttwidget::plotMouseMove);
-    connect(m_plot, &QCustomPlot::mouseRelease, this, &ttwidget::plotMouseRelease);
-    connect(m_plot, &QCustomPlot::mouseDoubleClick, this, &ttwidget::restoreAutomaticView);
+    connect(m_plot, &QCustomPlot::mousePress, this, &ChartWidget::plotMousePress);
+    connect(m_plot, &QCustomPlot::mouseMove, this, &ChartWidget::plotMouseMove);
+    connect(m_plot, &QCustomPlot::mouseRelease, this, &ChartWidget::plotMouseRelease);
+    connect(m_plot, &QCustomPlot::mouseDoubleClick, this, &ChartWidget::restoreAutomaticView);
 
     // While the cursor readout shows, its layer has a buffer of its own, so
     // moving it repaints only that layer; hidden, it has none, as every buffer
@@ -405,11 +405,11 @@ void ttwidget::setupInteractions()
     m_statisticsTimer = new QTimer(this);
     m_statisticsTimer->setSingleShot(true);
     m_statisticsTimer->setInterval(kStatisticsMs);
-    connect(m_statisticsTimer, &QTimer::timeout, this, &ttwidget::updateStatistics);
-    connect(m_plot, &QCustomPlot::beforeReplot, this, &ttwidget::feedGraphs);
+    connect(m_statisticsTimer, &QTimer::timeout, this, &ChartWidget::updateStatistics);
+    connect(m_plot, &QCustomPlot::beforeReplot, this, &ChartWidget::feedGraphs);
 }
 
-void ttwidget::enterManualView()
+void ChartWidget::enterManualView()
 {
     if (m_manualView)
         return;
@@ -419,7 +419,7 @@ void ttwidget::enterManualView()
     showFollowHint();
 }
 
-void ttwidget::restoreAutomaticView()
+void ChartWidget::restoreAutomaticView()
 {
     if (m_manualView) {
         m_manualView = false;
@@ -431,18 +431,18 @@ void ttwidget::restoreAutomaticView()
     m_plot->replot(QCustomPlot::rpRefreshHint);
 }
 
-void ttwidget::followReadings()
+void ChartWidget::followReadings()
 {
     restoreAutomaticView();
 }
 
-void ttwidget::showFollowHint()
+void ChartWidget::showFollowHint()
 {
     m_followHint->setText(tr("视图已固定：双击图表恢复跟随读数"));
     m_followHint->setVisible(m_manualView);
 }
 
-void ttwidget::plotMousePress(QMouseEvent *event)
+void ChartWidget::plotMousePress(QMouseEvent *event)
 {
     m_selecting = event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier);
     m_plot->axisRect()->setRangeDrag(m_selecting ? Qt::Orientations()
@@ -453,7 +453,7 @@ void ttwidget::plotMousePress(QMouseEvent *event)
     }
 }
 
-void ttwidget::plotMouseMove(QMouseEvent *event)
+void ChartWidget::plotMouseMove(QMouseEvent *event)
 {
     if (m_selecting) {
         const double key = m_plot->xAxis->pixelToCoord(event->pos().x());
@@ -464,7 +464,7 @@ void ttwidget::plotMouseMove(QMouseEvent *event)
     showReadout(localPos(event));
 }
 
-void ttwidget::plotMouseRelease(QMouseEvent *)
+void ChartWidget::plotMouseRelease(QMouseEvent *)
 {
     if (!m_selecting)
         return;
@@ -473,7 +473,7 @@ void ttwidget::plotMouseRelease(QMouseEvent *)
         setSelection(std::nullopt);
 }
 
-void ttwidget::setSelection(std::optional<QCPRange> span)
+void ChartWidget::setSelection(std::optional<QCPRange> span)
 {
     m_selection = span;
     m_selectionItem->setVisible(span.has_value());
@@ -485,7 +485,7 @@ void ttwidget::setSelection(std::optional<QCPRange> span)
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
-void ttwidget::showReadout(const QPointF &pos)
+void ChartWidget::showReadout(const QPointF &pos)
 {
     const double key = m_plot->xAxis->pixelToCoord(pos.x());
     // The sample of a series under the cursor, or -1 where the series has none.
@@ -540,7 +540,7 @@ void ttwidget::showReadout(const QPointF &pos)
     layer->replot();
 }
 
-void ttwidget::hideReadout()
+void ChartWidget::hideReadout()
 {
     if (!m_readoutLine->visible())
         return;
@@ -551,24 +551,24 @@ void ttwidget::hideReadout()
     layer->replot();
 }
 
-QString ttwidget::readoutText() const
+QString ChartWidget::readoutText() const
 {
     return m_readoutLabel->visible() ? m_readoutLabel->text() : QString();
 }
 
-QCPRange ttwidget::statisticsSpan() const
+QCPRange ChartWidget::statisticsSpan() const
 {
     return m_selection.value_or(m_plot->xAxis->range());
 }
 
-void ttwidget::scheduleStatistics()
+void ChartWidget::scheduleStatistics()
 {
     // Range changes arrive while the plot is being set up, before the timer exists.
     if (m_statisticsTimer && !m_statisticsTimer->isActive())
         m_statisticsTimer->start();
 }
 
-void ttwidget::updateStatistics()
+void ChartWidget::updateStatistics()
 {
     m_statisticsTimer->stop();
     const QCPRange span = statisticsSpan();
@@ -587,7 +587,7 @@ void ttwidget::updateStatistics()
     m_statisticsLabel->setText(lines.join(QLatin1Char('\n')));
 }
 
-QString ttwidget::statisticsText(const SpanStatistics &statistics) const
+QString ChartWidget::statisticsText(const SpanStatistics &statistics) const
 {
     const bool any = statistics.count > 0;
     const auto number = [any](double value, int decimals) {
@@ -603,7 +603,7 @@ QString ttwidget::statisticsText(const SpanStatistics &statistics) const
     return m_selection ? tr("选区：") + text : text;
 }
 
-void ttwidget::applyChartSettings()
+void ChartWidget::applyChartSettings()
 {
     ChartSettingsStore &settings = chartSettingsStore();
     if (const std::optional<int> limit = configuredSampleLimit())
@@ -614,7 +614,7 @@ void ttwidget::applyChartSettings()
         setRecordInterval(interval.toInt(nullptr, 10));
 }
 
-void ttwidget::setUnit(int code)
+void ChartWidget::setUnit(int code)
 {
     if (code == 1)
         m_plot->yAxis->setLabel(tr("温度(℉)"));
@@ -627,7 +627,7 @@ void ttwidget::setUnit(int code)
         convertUnit(previous, code);
 }
 
-void ttwidget::setCacheSize(int n)
+void ChartWidget::setCacheSize(int n)
 {
     for (const Drawn &drawn : m_drawn) {
         drawn.session->samples().reset(n);
@@ -636,12 +636,12 @@ void ttwidget::setCacheSize(int n)
     m_group.setSampleLimit(n);
 }
 
-void ttwidget::setRecordInterval(int ms)
+void ChartWidget::setRecordInterval(int ms)
 {
     m_group.setInterval(ms);
 }
 
-void ttwidget::setAmbientVisible(bool on)
+void ChartWidget::setAmbientVisible(bool on)
 {
     m_ambientVisible = on;
     for (const CurveGraph &shown : m_curves)
@@ -651,7 +651,7 @@ void ttwidget::setAmbientVisible(bool on)
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
-void ttwidget::setViewMode(int mode)
+void ChartWidget::setViewMode(int mode)
 {
     if (mode == m_viewMode)
         return;
@@ -665,19 +665,19 @@ void ttwidget::setViewMode(int mode)
     m_plot->xAxis->setRange(upper - width, upper);
 }
 
-void ttwidget::setAutoFit(bool on)
+void ChartWidget::setAutoFit(bool on)
 {
     m_autoFit = on;
     ++m_revision;
 }
 
-void ttwidget::setPaused(bool on)
+void ChartWidget::setPaused(bool on)
 {
     m_paused = on;
     m_pauseButton->setText(on ? tr("继续") : tr("暂停"));
 }
 
-EnvelopeGraph *ttwidget::graphOf(ChartSeries::Curve curve) const
+EnvelopeGraph *ChartWidget::graphOf(ChartSeries::Curve curve) const
 {
     const auto found = std::find_if(m_curves.begin(), m_curves.end(), [curve](const CurveGraph &c) {
         return c.curve == curve && c.source == 0;
@@ -685,7 +685,7 @@ EnvelopeGraph *ttwidget::graphOf(ChartSeries::Curve curve) const
     return found == m_curves.end() ? nullptr : found->graph;
 }
 
-QString ttwidget::curveName(ChartSeries::Curve curve, int source) const
+QString ChartWidget::curveName(ChartSeries::Curve curve, int source) const
 {
     if (m_drawn.size() == 1)
         return curve == ChartSeries::Object ? tr("实温") : tr("环温");
@@ -693,14 +693,14 @@ QString ttwidget::curveName(ChartSeries::Curve curve, int source) const
     return curve == ChartSeries::Object ? name : tr("%1 环温").arg(name);
 }
 
-const ChartSeries *ttwidget::seriesOf(int source) const
+const ChartSeries *ChartWidget::seriesOf(int source) const
 {
     if (isTrendShown())
         return source == 0 ? &m_trend : nullptr;
     return &m_drawn[size_t(source)].record;
 }
 
-std::optional<QCPRange> ttwidget::shownKeys() const
+std::optional<QCPRange> ChartWidget::shownKeys() const
 {
     std::optional<QCPRange> keys;
     for (int source = 0; source < int(m_drawn.size()); ++source) {
@@ -714,13 +714,13 @@ std::optional<QCPRange> ttwidget::shownKeys() const
     return keys;
 }
 
-void ttwidget::stopAndClose()
+void ChartWidget::stopAndClose()
 {
     m_group.stop();
     close();
 }
 
-void ttwidget::addMarker(const QString &text)
+void ChartWidget::addMarker(const QString &text)
 {
     if (isTrendShown())
         return;
@@ -730,18 +730,18 @@ void ttwidget::addMarker(const QString &text)
     m_group.addMarker(marker);
 }
 
-void ttwidget::UpdateTemp(double v)
+void ChartWidget::addObjectReading(double v)
 {
     if (m_live && !isRecording())
         appendTrend(v);
 }
 
-void ttwidget::UpdateTempAmb(double v)
+void ChartWidget::addAmbientReading(double v)
 {
     m_latestAmbient = v;
 }
 
-void ttwidget::setLive(bool connected)
+void ChartWidget::setLive(bool connected)
 {
     // The state shown again (a language change, a short silence) keeps the trend.
     if (connected == m_live)
@@ -754,7 +754,7 @@ void ttwidget::setLive(bool connected)
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
-void ttwidget::showLiveTrend()
+void ChartWidget::showLiveTrend()
 {
     if (isRecording() || m_trendPreferred)
         return;
@@ -763,17 +763,17 @@ void ttwidget::showLiveTrend()
     m_plot->replot(QCustomPlot::rpRefreshHint);
 }
 
-bool ttwidget::isTrendShown() const
+bool ChartWidget::isTrendShown() const
 {
     return m_live && !isRecording() && m_trendPreferred;
 }
 
-const ChartSeries &ttwidget::shownSeries() const
+const ChartSeries &ChartWidget::shownSeries() const
 {
     return *seriesOf(0);
 }
 
-void ttwidget::appendTrend(double object)
+void ChartWidget::appendTrend(double object)
 {
     if (m_trend.isEmpty()) {
         m_trendClock.start();
@@ -784,7 +784,7 @@ void ttwidget::appendTrend(double object)
         ++m_revision;
 }
 
-void ttwidget::trimTrend()
+void ChartWidget::trimTrend()
 {
     if (m_trend.isEmpty())
         return;
@@ -793,7 +793,7 @@ void ttwidget::trimTrend()
         m_trend.dropBefore(newest - kTrendSeconds);
 }
 
-void ttwidget::showSource(bool trend)
+void ChartWidget::showSource(bool trend)
 {
     m_trendPreferred = trend;
     ++m_revision;
@@ -803,7 +803,7 @@ void ttwidget::showSource(bool trend)
     setSelection(std::nullopt);
 }
 
-void ttwidget::on_pushButton_startstop_clicked()
+void ChartWidget::on_pushButton_startstop_clicked()
 {
     if (isRecording()) {
         m_group.stop();
@@ -815,7 +815,7 @@ void ttwidget::on_pushButton_startstop_clicked()
     startRecording();
 }
 
-void ttwidget::selectSpan(double from, double to)
+void ChartWidget::selectSpan(double from, double to)
 {
     const ChartSeries &series = shownSeries();
     if (std::isnan(to))
@@ -823,7 +823,7 @@ void ttwidget::selectSpan(double from, double to)
     setSelection(QCPRange(from, to));
 }
 
-void ttwidget::startTriggeredRecording(const Trigger &trigger)
+void ChartWidget::startTriggeredRecording(const Trigger &trigger)
 {
     if (isRecording())
         return;
@@ -831,7 +831,7 @@ void ttwidget::startTriggeredRecording(const Trigger &trigger)
     startRecording();
 }
 
-void ttwidget::startRecording()
+void ChartWidget::startRecording()
 {
     applyChartSettings();
     m_group.start();
@@ -843,33 +843,33 @@ void ttwidget::startRecording()
     m_startStopButton->setText(tr("停止"));
     if (m_paused)
         setPaused(false);
-    emit startstop(true);
+    emit recordingChanged(true);
 }
 
-void ttwidget::recordingFinished(RecordingSession::End end)
+void ChartWidget::recordingFinished(RecordingSession::End end)
 {
     m_startStopButton->setText(tr("开始"));
     // The finished recording stays shown until the user asks for the trend.
     m_trendPreferred = false;
     refreshView();
-    emit startstop(false);
+    emit recordingChanged(false);
     if (end != RecordingSession::End::LimitReached)
         return;
     emit sampleLimitReached();
     m_files.prompter().message(QMessageBox::Information, this, tr("提示"), tr("记录数据结束"));
 }
 
-void ttwidget::on_pushButton_hc_clicked()
+void ChartWidget::on_pushButton_hc_clicked()
 {
     setPaused(!m_paused);
 }
 
-void ttwidget::on_pushButton_mode_clicked()
+void ChartWidget::on_pushButton_mode_clicked()
 {
     setViewMode(m_viewMode == 0 ? 1 : 0);
 }
 
-void ttwidget::syncRecord()
+void ChartWidget::syncRecord()
 {
     // Only the samples added since the last visit travel, so the cost of a
     // refresh does not grow with the recording.
@@ -888,7 +888,7 @@ void ttwidget::syncRecord()
     }
 }
 
-void ttwidget::refreshView()
+void ChartWidget::refreshView()
 {
     syncRecord();
     m_markerLayer->setVisible(!isTrendShown());
@@ -913,7 +913,7 @@ void ttwidget::refreshView()
     m_plot->replot(QCustomPlot::rpRefreshHint);
 }
 
-void ttwidget::applyAutomaticView()
+void ChartWidget::applyAutomaticView()
 {
     const std::optional<QCPRange> keys = shownKeys();
     if (!keys)
@@ -935,7 +935,7 @@ void ttwidget::applyAutomaticView()
         fitToTemperatures();
 }
 
-void ttwidget::fitToTemperatures()
+void ChartWidget::fitToTemperatures()
 {
     const std::optional<QCPRange> keys = shownKeys();
     if (!keys)
@@ -957,7 +957,7 @@ void ttwidget::fitToTemperatures()
         m_plot->yAxis->setRange(values);
 }
 
-void ttwidget::feedGraphs()
+void ChartWidget::feedGraphs()
 {
     const QCPRange range = m_plot->xAxis->range();
     const int columns = std::max(m_plot->axisRect()->width(), 1);
@@ -983,7 +983,7 @@ void ttwidget::feedGraphs()
     }
 }
 
-void ttwidget::listCurves()
+void ChartWidget::listCurves()
 {
     // The live trend is the first instrument's readings only; the others' curves are empty then.
     const bool trend = isTrendShown();
@@ -998,7 +998,7 @@ void ttwidget::listCurves()
     }
 }
 
-void ttwidget::convertUnit(int from, int to)
+void ChartWidget::convertUnit(int from, int to)
 {
     if (!TemperatureUnit::isKnown(from) || !TemperatureUnit::isKnown(to))
         return;
@@ -1029,52 +1029,52 @@ void ttwidget::convertUnit(int from, int to)
     refreshView();
 }
 
-void ttwidget::openScale(std::unique_ptr<AmbreleScale> &scale,
-                         void (ttwidget::*zoomin)(),
-                         void (ttwidget::*zoomout)(),
-                         void (ttwidget::*destroyed)(),
+void ChartWidget::openScale(std::unique_ptr<ZoomScale> &scale,
+                         void (ChartWidget::*zoomin)(),
+                         void (ChartWidget::*zoomout)(),
+                         void (ChartWidget::*destroyed)(),
                          int row)
 {
-    scale = std::make_unique<AmbreleScale>();
+    scale = std::make_unique<ZoomScale>();
     // Queued: the popup announces its end from inside its own timer event.
-    connect(scale.get(), &AmbreleScale::disapper, this, destroyed, Qt::QueuedConnection);
-    connect(scale.get(), &AmbreleScale::zoomin_clicked, this, zoomin);
-    connect(scale.get(), &AmbreleScale::zoomout_clicked, this, zoomout);
+    connect(scale.get(), &ZoomScale::dismissed, this, destroyed, Qt::QueuedConnection);
+    connect(scale.get(), &ZoomScale::zoomInClicked, this, zoomin);
+    connect(scale.get(), &ZoomScale::zoomOutClicked, this, zoomout);
     // Stacked at the plot's top right corner, horizontal above vertical.
     const QPoint corner = mapToGlobal(QPoint(width() - scale->width(), row * scale->height()));
     scale->move(corner);
     scale->show();
 }
 
-void ttwidget::on_pushButton_horizontal_clicked()
+void ChartWidget::on_pushButton_horizontal_clicked()
 {
     openScale(m_hScale,
-              &ttwidget::horizontalZoomin,
-              &ttwidget::horizontalZoomout,
-              &ttwidget::hScaleDestory,
+              &ChartWidget::horizontalZoomin,
+              &ChartWidget::horizontalZoomout,
+              &ChartWidget::horizontalScaleClosed,
               0);
 }
 
-void ttwidget::on_pushButton_vertical_clicked()
+void ChartWidget::on_pushButton_vertical_clicked()
 {
     openScale(m_vScale,
-              &ttwidget::verticalZoomin,
-              &ttwidget::verticalZoomout,
-              &ttwidget::vScaleDestory,
+              &ChartWidget::verticalZoomin,
+              &ChartWidget::verticalZoomout,
+              &ChartWidget::verticalScaleClosed,
               1);
 }
 
-void ttwidget::hScaleDestory()
+void ChartWidget::horizontalScaleClosed()
 {
     m_hScale.reset();
 }
 
-void ttwidget::vScaleDestory()
+void ChartWidget::verticalScaleClosed()
 {
     m_vScale.reset();
 }
 
-void ttwidget::zoomStep(QCPAxis *axis, bool zoomIn, double limit)
+void ChartWidget::zoomStep(QCPAxis *axis, bool zoomIn, double limit)
 {
     if (!m_plot->isVisible())
         return;
@@ -1089,27 +1089,27 @@ void ttwidget::zoomStep(QCPAxis *axis, bool zoomIn, double limit)
     m_plot->replot(QCustomPlot::rpRefreshHint);
 }
 
-void ttwidget::horizontalZoomin()
+void ChartWidget::horizontalZoomin()
 {
     zoomStep(m_plot->xAxis, true, kMinXSpan);
 }
 
-void ttwidget::horizontalZoomout()
+void ChartWidget::horizontalZoomout()
 {
     zoomStep(m_plot->xAxis, false, kMaxXSpan);
 }
 
-void ttwidget::verticalZoomin()
+void ChartWidget::verticalZoomin()
 {
     zoomStep(m_plot->yAxis, true, kMinYSpan);
 }
 
-void ttwidget::verticalZoomout()
+void ChartWidget::verticalZoomout()
 {
     zoomStep(m_plot->yAxis, false, kMaxYSpan);
 }
 
-void ttwidget::xAxisRangeChanged(const QCPRange &range)
+void ChartWidget::xAxisRangeChanged(const QCPRange &range)
 {
     if (range.lower < 0)
         m_plot->xAxis->setRangeLower(0);
@@ -1117,21 +1117,21 @@ void ttwidget::xAxisRangeChanged(const QCPRange &range)
         scheduleStatistics();
 }
 
-void ttwidget::yAxisRangeChanged(const QCPRange &range)
+void ChartWidget::yAxisRangeChanged(const QCPRange &range)
 {
     const double lowest = TemperatureUnit::fromCelsius(kLowestTemperature, unit());
     if (range.lower < lowest)
         m_plot->yAxis->setRangeLower(lowest);
 }
 
-bool ttwidget::drawImage(const QString &path)
+bool ChartWidget::drawImage(const QString &path)
 {
     if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
         return m_plot->savePdf(path);
     return m_plot->savePng(path, 0, 0, kImageScale);
 }
 
-void ttwidget::applyImport(RecordImport imported)
+void ChartWidget::applyImport(RecordImport imported)
 {
     m_importMax = imported.maxTemperature;
     m_importMin = imported.minTemperature;
@@ -1168,7 +1168,7 @@ void ttwidget::applyImport(RecordImport imported)
     m_plot->replot(QCustomPlot::rpRefreshHint);
 }
 
-void ttwidget::showGroup()
+void ChartWidget::showGroup()
 {
     // One axis: every session in the first one's unit.
     const int shownUnit = session().unit();
@@ -1193,7 +1193,7 @@ void ttwidget::showGroup()
     m_plot->replot(QCustomPlot::rpRefreshHint);
 }
 
-void ttwidget::retranslate()
+void ChartWidget::retranslate()
 {
     m_plot->xAxis->setLabel(tr("时间(秒)"));
     setUnit(unit());
@@ -1210,13 +1210,13 @@ void ttwidget::retranslate()
     m_plot->replot(QCustomPlot::rpRefreshHint);
 }
 
-void ttwidget::resizeEvent(QResizeEvent *event)
+void ChartWidget::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     m_plot->resize(m_graphicWidget->size());
 }
 
-void ttwidget::keyPressEvent(QKeyEvent *event)
+void ChartWidget::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && m_selection) {
         setSelection(std::nullopt);
@@ -1225,14 +1225,14 @@ void ttwidget::keyPressEvent(QKeyEvent *event)
     QWidget::keyPressEvent(event);
 }
 
-bool ttwidget::eventFilter(QObject *watched, QEvent *event)
+bool ChartWidget::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_plot && event->type() == QEvent::Leave)
         hideReadout();
     return QWidget::eventFilter(watched, event);
 }
 
-void ttwidget::changeEvent(QEvent *event)
+void ChartWidget::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::LanguageChange)

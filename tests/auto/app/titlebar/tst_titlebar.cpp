@@ -1,4 +1,4 @@
-#include "ambreltitalbar.h"
+#include "titlebar.h"
 #include "framelessframe.h"
 #include "navbutton.h"
 
@@ -28,7 +28,7 @@ public:
                       const char * /*disambiguation*/,
                       int /*n*/) const override
     {
-        if (qstrcmp(context, "AmbrelTitalbar") != 0)
+        if (qstrcmp(context, "TitleBar") != 0)
             return QString();
         return QLatin1Char('[') + QString::fromUtf8(sourceText) + QLatin1Char(']');
     }
@@ -36,7 +36,7 @@ public:
 };
 
 // Stands in for the main window: a frameless top-level window that toggles
-// between normal and maximized the way its WindowsChanged slot does.
+// between normal and maximized the way its toggleMaximized slot does.
 struct TitledWindow
 {
     TitledWindow()
@@ -47,7 +47,7 @@ struct TitledWindow
         layout->addStretch();
         window.resize(640, 400);
         new FramelessFrame(&window, bar);
-        QObject::connect(bar, &AmbrelTitalbar::WindowsChangeClicked, &window, [this] {
+        QObject::connect(bar, &TitleBar::maximizeClicked, &window, [this] {
             if (window.isMaximized()) {
                 window.showNormal();
                 bar->changeImage(true);
@@ -59,10 +59,10 @@ struct TitledWindow
     }
 
     QWidget window;
-    AmbrelTitalbar *bar = new AmbrelTitalbar(&window);
+    TitleBar *bar = new TitleBar(&window);
 };
 
-QString middleButtonStyle(AmbrelTitalbar &bar)
+QString middleButtonStyle(TitleBar &bar)
 {
     return bar.findChild<QToolButton *>("ChangeButton")->styleSheet();
 }
@@ -77,9 +77,9 @@ int secondsFromNow(const QString &shown)
     return qMin(difference, 86400 - difference);
 }
 
-const QStringList TitleBarSignals = {"MinimizeButtonClicked",
-                                     "CloseButtonClicked",
-                                     "WindowsChangeClicked",
+const QStringList TitleBarSignals = {"minimizeClicked",
+                                     "closeClicked",
+                                     "maximizeClicked",
                                      "fileClicked",
                                      "actionAbout",
                                      "actionImportData",
@@ -92,7 +92,7 @@ const QStringList TitleBarSignals = {"MinimizeButtonClicked",
 
 } // namespace
 
-class TestAmbrelTitalbar : public QObject
+class TestTitleBar : public QObject
 {
     Q_OBJECT
 
@@ -113,7 +113,7 @@ private slots:
     void dragMovesByTitleBarOnly();
 };
 
-void TestAmbrelTitalbar::heightRule_data()
+void TestTitleBar::heightRule_data()
 {
     QTest::addColumn<int>("desktopHeight");
     QTest::addColumn<int>("barHeight");
@@ -124,14 +124,14 @@ void TestAmbrelTitalbar::heightRule_data()
     QTest::newRow("15, below one") << 15 << 0;
 }
 
-void TestAmbrelTitalbar::heightRule()
+void TestTitleBar::heightRule()
 {
     QFETCH(int, desktopHeight);
     QFETCH(int, barHeight);
     QCOMPARE(titleBarHeight(desktopHeight), barHeight);
 }
 
-void TestAmbrelTitalbar::barTakesHeightFromDesktop()
+void TestTitleBar::barTakesHeightFromDesktop()
 {
     TitledWindow titled;
     titled.window.show();
@@ -140,7 +140,7 @@ void TestAmbrelTitalbar::barTakesHeightFromDesktop()
     QCOMPARE(titled.bar->minimumHeight(), titled.bar->maximumHeight());
 }
 
-void TestAmbrelTitalbar::showsLogoNameAndHidesMenuRow()
+void TestTitleBar::showsLogoNameAndHidesMenuRow()
 {
     TitledWindow titled;
     titled.window.show();
@@ -154,9 +154,9 @@ void TestAmbrelTitalbar::showsLogoNameAndHidesMenuRow()
     QVERIFY(titled.bar->windowFlags().testFlag(Qt::FramelessWindowHint));
 }
 
-void TestAmbrelTitalbar::windowButtonImagesExist()
+void TestTitleBar::windowButtonImagesExist()
 {
-    AmbrelTitalbar bar;
+    TitleBar bar;
     QCOMPARE(bar.findChild<QToolButton *>("CloseButton")->styleSheet(),
              QString("QToolButton{border-image:url(:/imager/light/window_close_normal.png);"
                      "background-color:transparent;}QToolButton:hover{border-image:url(:/imager/"
@@ -180,23 +180,23 @@ void TestAmbrelTitalbar::windowButtonImagesExist()
     QCOMPARE(images, 12);
 }
 
-void TestAmbrelTitalbar::doubleClickTogglesWindow_data()
+void TestTitleBar::doubleClickTogglesWindow_data()
 {
     QTest::addColumn<QString>("target");
     QTest::addColumn<bool>("toggles");
-    QTest::newRow("bar itself") << "AmbrelTitalbar" << true;
+    QTest::newRow("bar itself") << "TitleBar" << true;
     QTest::newRow("clock label") << "label_clock" << true;
     QTest::newRow("application name") << "label_appname" << true;
     QTest::newRow("close button") << "CloseButton" << false;
 }
 
-void TestAmbrelTitalbar::doubleClickTogglesWindow()
+void TestTitleBar::doubleClickTogglesWindow()
 {
     QFETCH(QString, target);
     QFETCH(bool, toggles);
 
     TitledWindow titled;
-    titled.bar->setObjectName("AmbrelTitalbar");
+    titled.bar->setObjectName("TitleBar");
     titled.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&titled.window));
     auto *widget = target == titled.bar->objectName() ? titled.bar
@@ -220,9 +220,9 @@ void TestAmbrelTitalbar::doubleClickTogglesWindow()
     QCOMPARE(middleButtonStyle(*titled.bar), expand);
 }
 
-void TestAmbrelTitalbar::clockFollowsLocalTime()
+void TestTitleBar::clockFollowsLocalTime()
 {
-    AmbrelTitalbar bar;
+    TitleBar bar;
     auto *clock = bar.findChild<QLabel *>("label_clock");
     QCOMPARE(clock->text(), QString("00:00:00"));
 
@@ -233,9 +233,9 @@ void TestAmbrelTitalbar::clockFollowsLocalTime()
     QVERIFY2(secondsFromNow(clock->text()) <= 5, qPrintable(clock->text()));
 }
 
-void TestAmbrelTitalbar::signalsInOrder()
+void TestTitleBar::signalsInOrder()
 {
-    const QMetaObject &meta = AmbrelTitalbar::staticMetaObject;
+    const QMetaObject &meta = TitleBar::staticMetaObject;
     QStringList declared;
     for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
         if (meta.method(i).methodType() == QMetaMethod::Signal)
@@ -244,16 +244,16 @@ void TestAmbrelTitalbar::signalsInOrder()
     QCOMPARE(declared, TitleBarSignals);
 }
 
-void TestAmbrelTitalbar::sourcesEmitTheirSignal_data()
+void TestTitleBar::sourcesEmitTheirSignal_data()
 {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("expectedSignal");
     QTest::newRow("minimize button") << "MinimizeButton"
-                                     << "MinimizeButtonClicked";
+                                     << "minimizeClicked";
     QTest::newRow("close button") << "CloseButton"
-                                  << "CloseButtonClicked";
+                                  << "closeClicked";
     QTest::newRow("middle button") << "ChangeButton"
-                                   << "WindowsChangeClicked";
+                                   << "maximizeClicked";
     QTest::newRow("file button") << "pushButton_file"
                                  << "fileClicked";
     QTest::newRow("import entry") << "actionImportData"
@@ -274,7 +274,7 @@ void TestAmbrelTitalbar::sourcesEmitTheirSignal_data()
                                  << "actionAbout";
 }
 
-void TestAmbrelTitalbar::sourcesEmitTheirSignal()
+void TestTitleBar::sourcesEmitTheirSignal()
 {
     QFETCH(QString, source);
     QFETCH(QString, expectedSignal);
@@ -282,7 +282,7 @@ void TestAmbrelTitalbar::sourcesEmitTheirSignal()
     TitledWindow titled;
     titled.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&titled.window));
-    AmbrelTitalbar *bar = titled.bar;
+    TitleBar *bar = titled.bar;
 
     std::vector<std::unique_ptr<QSignalSpy>> spies;
     for (const QString &name : TitleBarSignals) {
@@ -312,14 +312,14 @@ void TestAmbrelTitalbar::sourcesEmitTheirSignal()
     }
 }
 
-void TestAmbrelTitalbar::dragMovesByTitleBarOnly_data()
+void TestTitleBar::dragMovesByTitleBarOnly_data()
 {
     QTest::addColumn<bool>("onTitleBar");
     QTest::newRow("title bar") << true;
     QTest::newRow("below it") << false;
 }
 
-void TestAmbrelTitalbar::dragMovesByTitleBarOnly()
+void TestTitleBar::dragMovesByTitleBarOnly()
 {
     QFETCH(bool, onTitleBar);
     TitledWindow titled;
@@ -342,9 +342,9 @@ void TestAmbrelTitalbar::dragMovesByTitleBarOnly()
     QCOMPARE(titled.window.pos(), onTitleBar ? start + step : start);
 }
 
-void TestAmbrelTitalbar::languageChangeRetranslates()
+void TestTitleBar::languageChangeRetranslates()
 {
-    AmbrelTitalbar bar;
+    TitleBar bar;
     auto *clock = bar.findChild<QLabel *>("label_clock");
     QTRY_VERIFY_WITH_TIMEOUT(secondsFromNow(clock->text()) <= 5, 10000);
 
@@ -376,8 +376,8 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tevrano");
-    TestAmbrelTitalbar test;
+    TestTitleBar test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_ambreltitalbar.moc"
+#include "tst_titlebar.moc"
