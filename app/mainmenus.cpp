@@ -1,12 +1,12 @@
 #include "mainmenus.h"
 
 #include "alarmbeeper.h"
+#include "chartwidget.h"
 #include "language.h"
 #include "mainwindow.h"
 #include "mainwindow_ui.h"
 #include "navbutton.h"
 #include "settings.h"
-#include "chartwidget.h"
 
 #include <QActionGroup>
 #include <QMenu>

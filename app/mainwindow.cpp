@@ -2,11 +2,11 @@
 
 #include "aboutdialog.h"
 #include "alarmbeeper.h"
-#include "titlebar.h"
 #include "buttonlooks.h"
 #include "chartadapters.h"
 #include "chartsettings.h"
 #include "chartsettingsdialog.h"
+#include "chartwidget.h"
 #include "clickcombobox.h"
 #include "deviceinfodialog.h"
 #include "deviceprobe.h"
@@ -27,8 +27,8 @@
 #include "settings.h"
 #include "thresholdlines.h"
 #include "tilerow.h"
+#include "titlebar.h"
 #include "triggerdialog.h"
-#include "chartwidget.h"
 
 #include <QBoxLayout>
 #include <QComboBox>
@@ -160,10 +160,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_titleBar, &TitleBar::actionAbout, this, &MainWindow::showAbout);
     connect(m_titleBar, &TitleBar::actionDeviceInfo, this, &MainWindow::showDeviceInfo);
     connect(m_titleBar, &TitleBar::actionImportData, this, &MainWindow::importRecords);
-    connect(m_titleBar,
-            &TitleBar::actionChartSettings,
-            this,
-            &MainWindow::showChartSettings);
+    connect(m_titleBar, &TitleBar::actionChartSettings, this, &MainWindow::showChartSettings);
     connect(m_titleBar,
             &TitleBar::actionExportData,
             ui.chartWidget,

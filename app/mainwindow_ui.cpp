@@ -1,10 +1,10 @@
 #include "mainwindow_ui.h"
 
+#include "chartwidget.h"
 #include "clickcombobox.h"
 #include "markerlayer.h"
 #include "navbutton.h"
 #include "switchbutton.h"
-#include "chartwidget.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

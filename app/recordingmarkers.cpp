@@ -1,7 +1,7 @@
 #include "recordingmarkers.h"
 
-#include "temperatureunit.h"
 #include "chartwidget.h"
+#include "temperatureunit.h"
 
 RecordingMarkers::RecordingMarkers(Instrument *instrument, ChartWidget *chart, QObject *parent)
     : QObject(parent)

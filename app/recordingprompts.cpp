@@ -1,12 +1,12 @@
 #include "recordingprompts.h"
 
+#include "chartwidget.h"
 #include "instrument.h"
 #include "mainwindow_ui.h"
 #include "messages.h"
 #include "navbutton.h"
 #include "recordinggroup.h"
 #include "recordjournal.h"
-#include "chartwidget.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -157,10 +157,11 @@ void RecordingPrompts::journalMovedAside(const QString &target)
         return;
     }
     if (target.isEmpty())
-        Messages::critical(m_window,
-                           tr("错误"),
-                           tr("无法移动记录日志，它仍在%1")
-                                   .arg(QDir::toNativeSeparators(ui.chartWidget->journal()->path())));
+        Messages::critical(
+                m_window,
+                tr("错误"),
+                tr("无法移动记录日志，它仍在%1")
+                        .arg(QDir::toNativeSeparators(ui.chartWidget->journal()->path())));
     else
         Messages::information(m_window, tr("提示"), tr("未恢复的记录已移至%1").arg(shown));
 }

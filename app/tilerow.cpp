@@ -175,7 +175,8 @@ void TileRow::showObjectTemperature(double value, int unit)
     const auto reading = float(value);
     maximum = qMax(maximum, reading);
     minimum = qMin(minimum, reading);
-    m_realtime->addObjectReading(reading, unit, m_realtime->shownColor(), m_realtime->displayEnabled);
+    m_realtime->addObjectReading(
+            reading, unit, m_realtime->shownColor(), m_realtime->displayEnabled);
     m_maximum->addObjectReading(maximum, unit, Qt::black, m_maximum->displayEnabled);
     m_minimum->addObjectReading(minimum, unit, Qt::black, m_minimum->displayEnabled);
     // A tile switched off starts its extreme afresh from the next reading.
@@ -220,5 +221,6 @@ void TileRow::showUnit(int unit, int previous)
         m_minimum->addObjectReading(minimum, unit, Qt::black, m_minimum->displayEnabled);
     }
     if (!std::isnan(latest.ambient))
-        m_ambient->addObjectReading(float(latest.ambient), unit, Qt::gray, m_ambient->displayEnabled);
+        m_ambient->addObjectReading(
+                float(latest.ambient), unit, Qt::gray, m_ambient->displayEnabled);
 }

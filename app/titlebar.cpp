@@ -66,10 +66,7 @@ TitleBar::TitleBar(QWidget *parent)
     connect(&m_clockTimer, &QTimer::timeout, this, &TitleBar::showTime);
     m_clockTimer.start();
 
-    connect(ui->MinimizeButton,
-            &QToolButton::clicked,
-            this,
-            &TitleBar::minimizeClicked);
+    connect(ui->MinimizeButton, &QToolButton::clicked, this, &TitleBar::minimizeClicked);
     connect(ui->CloseButton, &QToolButton::clicked, this, &TitleBar::closeClicked);
     connect(ui->ChangeButton, &QToolButton::clicked, this, &TitleBar::maximizeClicked);
     connect(ui->pushButton_file, &QPushButton::clicked, this, &TitleBar::fileClicked);
@@ -123,8 +120,7 @@ void TitleBar::buildMenus()
     ui->pushButton_file->setMenu(fileMenu);
 
     QMenu *deviceMenu = addMenu("menu_device");
-    m_deviceInfoAction
-            = addEntry(deviceMenu, "actionDeviceInfo", &TitleBar::actionDeviceInfo);
+    m_deviceInfoAction = addEntry(deviceMenu, "actionDeviceInfo", &TitleBar::actionDeviceInfo);
     ui->pushButton_device->setMenu(deviceMenu);
 
     QMenu *settingsMenu = addMenu("menu_settings");
@@ -155,8 +151,7 @@ QMenu *TitleBar::addMenu(const char *objectName)
     return menu;
 }
 
-QAction *
-TitleBar::addEntry(QMenu *menu, const char *objectName, void (TitleBar::*signal)())
+QAction *TitleBar::addEntry(QMenu *menu, const char *objectName, void (TitleBar::*signal)())
 {
     QAction *action = menu->addAction(QString());
     action->setObjectName(QLatin1String(objectName));

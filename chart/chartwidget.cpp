@@ -1,6 +1,5 @@
 #include "chartwidget.h"
 
-#include "zoomscale.h"
 #include "chartprompter.h"
 #include "chartresources.h"
 #include "chartsettings.h"
@@ -9,6 +8,7 @@
 #include "navbutton.h"
 #include "qtcompat.h"
 #include "temperatureunit.h"
+#include "zoomscale.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -1030,10 +1030,10 @@ void ChartWidget::convertUnit(int from, int to)
 }
 
 void ChartWidget::openScale(std::unique_ptr<ZoomScale> &scale,
-                         void (ChartWidget::*zoomin)(),
-                         void (ChartWidget::*zoomout)(),
-                         void (ChartWidget::*destroyed)(),
-                         int row)
+                            void (ChartWidget::*zoomin)(),
+                            void (ChartWidget::*zoomout)(),
+                            void (ChartWidget::*destroyed)(),
+                            int row)
 {
     scale = std::make_unique<ZoomScale>();
     // Queued: the popup announces its end from inside its own timer event.

@@ -3,10 +3,10 @@
 #include "chartprompter.h"
 #include "chartsettings.h"
 #include "groupfiles.h"
+#include "recordfilejob.h"
 #include "recordinggroup.h"
 #include "recordjournal.h"
 #include "waitdialog.h"
-#include "recordfilejob.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -141,9 +141,9 @@ void RecordFileFlows::exportCsv()
     // Several instruments: one CSV with a column each.
     const QVector<const RecordingSession *> held = heldSessions();
     RecordFileJob job(this,
-                        path,
-                        held.size() > 1 ? RecordFileJob::GroupCsvMode : RecordFileJob::CsvMode,
-                        held.constFirst());
+                      path,
+                      held.size() > 1 ? RecordFileJob::GroupCsvMode : RecordFileJob::CsvMode,
+                      held.constFirst());
     saveWithProgress(job);
 }
 
@@ -169,11 +169,11 @@ bool RecordFileFlows::saveRecordTo(const QString &path)
     const QVector<const RecordingSession *> held = heldSessions();
     if (held.size() <= 1 || csv) {
         RecordFileJob job(this,
-                            path,
-                            held.size() > 1 ? RecordFileJob::GroupCsvMode
-                            : csv           ? RecordFileJob::CsvMode
-                                            : RecordFileJob::WriteMode,
-                            held.value(0, &session()));
+                          path,
+                          held.size() > 1 ? RecordFileJob::GroupCsvMode
+                          : csv           ? RecordFileJob::CsvMode
+                                          : RecordFileJob::WriteMode,
+                          held.value(0, &session()));
         if (!saveWithProgress(job))
             return false;
     } else {
@@ -184,9 +184,9 @@ bool RecordFileFlows::saveRecordTo(const QString &path)
             if (!held.contains(source))
                 continue;
             RecordFileJob job(this,
-                                instrumentFilePath(path, label(serial), serial, int(held.size())),
-                                RecordFileJob::WriteMode,
-                                source);
+                              instrumentFilePath(path, label(serial), serial, int(held.size())),
+                              RecordFileJob::WriteMode,
+                              source);
             if (!runFileJob(job))
                 return false;
             written << QDir::toNativeSeparators(job.path());

@@ -16,9 +16,9 @@ constexpr unsigned long kLingerMs = 250;
 } // namespace
 
 RecordFileJob::RecordFileJob(RecordFileFlows *owner,
-                                 const QString &path,
-                                 int mode,
-                                 const RecordingSession *source)
+                             const QString &path,
+                             int mode,
+                             const RecordingSession *source)
     : m_owner(owner)
     , m_path(path)
     , m_mode(mode)
@@ -105,10 +105,11 @@ void RecordFileJob::run()
         if (!m_succeeded && m_import.failure != RecordFailure::Cancelled) {
             if (!error.isEmpty())
                 emit m_owner->errorOccurred(tr("无法打开文件 %1。\n原因：%2")
-                                                 .arg(QDir::toNativeSeparators(m_path), error));
+                                                    .arg(QDir::toNativeSeparators(m_path), error));
             else if (m_import.failure == RecordFailure::TooManySamples)
-                emit m_owner->errorOccurred(tr("文件中的数据超过%1个，超出曲线的最大数据量，未导入。")
-                                                 .arg(m_sampleLimit));
+                emit m_owner->errorOccurred(
+                        tr("文件中的数据超过%1个，超出曲线的最大数据量，未导入。")
+                                .arg(m_sampleLimit));
             else
                 emit m_owner->errorOccurred(tr("无法识别的文件格式!"));
         }

@@ -40,9 +40,9 @@ public:
     // before anything is kept: a cut-off recording could pass for the complete one. WriteMode
     // and CsvMode write `source`, the owner's first session without one.
     RecordFileJob(RecordFileFlows *owner,
-                    const QString &path,
-                    int mode,
-                    const RecordingSession *source = nullptr);
+                  const QString &path,
+                  int mode,
+                  const RecordingSession *source = nullptr);
     // CopyMode: the finished file that replaces `path`.
     void setSource(const QString &source) { m_source = source; }
     const QString &path() const { return m_path; }

@@ -4,8 +4,8 @@
 // stdio loop over the same rows. Run a Release build, offscreen.
 
 #include "chartsettings.h"
-#include "recordfile.h"
 #include "chartwidget.h"
+#include "recordfile.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,11 +3,11 @@
 #include "../support/answers.h"
 #include "../support/windowfixture.h"
 #include "alarmbeeper.h"
+#include "chartwidget.h"
 #include "deviceinfodialog.h"
 #include "recordfile.h"
 #include "temperaturetile.h"
 #include "thresholdlines.h"
-#include "chartwidget.h"
 
 #include <QAction>
 #include <QDoubleSpinBox>

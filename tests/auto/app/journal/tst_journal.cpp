@@ -2,8 +2,8 @@
 // quitting asks what becomes of a recording, and a journal that cannot be written costs one
 // status message, never the recording.
 #include "../support/windowfixture.h"
-#include "recordjournal.h"
 #include "chartwidget.h"
+#include "recordjournal.h"
 
 #include <QDir>
 #include <QElapsedTimer>

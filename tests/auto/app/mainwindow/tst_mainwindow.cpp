@@ -5,8 +5,8 @@
 #include "seriallink.h"
 #include "temperaturetile.h"
 
-#include "clickcombobox.h"
 #include "chartwidget.h"
+#include "clickcombobox.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,10 +1,10 @@
 // The window's menus, languages, title bar and chart buttons, without an instrument.
 #include "../support/windowfixture.h"
-#include "titlebar.h"
+#include "chartwidget.h"
 #include "language.h"
 #include "navbutton.h"
 #include "recordfile.h"
-#include "chartwidget.h"
+#include "titlebar.h"
 
 #include <QLabel>
 #include <QMenu>

@@ -1,10 +1,10 @@
 // The parameter panel against the simulator's frame log: what is read after connecting, what
 // each edit writes, and that values read are not written back.
 #include "../support/windowfixture.h"
+#include "chartwidget.h"
 #include "clickcombobox.h"
 #include "relaysettingdialog.h"
 #include "switchbutton.h"
-#include "chartwidget.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,10 +1,10 @@
 // What the user reads follows the language chosen at run time, with the program's catalogues
 // beside the test as beside the program; and the panel before any instrument has answered.
 #include "../support/windowfixture.h"
+#include "chartwidget.h"
 #include "language.h"
 #include "navbutton.h"
 #include "temperaturetile.h"
-#include "chartwidget.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
@@ -186,9 +186,9 @@ void tst_Texts::panelEmptyUntilTheInstrumentAnswers()
     QCOMPARE(ui.label_rangel->text(), QString());
     QCOMPARE(ui.label_rangeh->text(), QString());
     for (TemperatureTile *area : {window->tiles()->realtime(),
-                               window->tiles()->maximum(),
-                               window->tiles()->minimum(),
-                               window->tiles()->ambient()})
+                                  window->tiles()->maximum(),
+                                  window->tiles()->minimum(),
+                                  window->tiles()->ambient()})
         QCOMPARE(area->valueLabel()->text(), QStringLiteral("---"));
 }
 

@@ -1,6 +1,6 @@
-#include "titlebar.h"
 #include "framelessframe.h"
 #include "navbutton.h"
+#include "titlebar.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -2,8 +2,8 @@
 // files imported and several journals restored.
 
 #include "../chartfixtures.h"
-#include "recordinggroup.h"
 #include "chartwidget.h"
+#include "recordinggroup.h"
 
 #include <QFile>
 #include <QLabel>

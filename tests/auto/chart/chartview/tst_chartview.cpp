@@ -2,9 +2,9 @@
 // strip and exports.
 
 #include "../chartfixtures.h"
+#include "chartwidget.h"
 #include "markerlayer.h"
 #include "thresholdlines.h"
-#include "chartwidget.h"
 
 #include <QLabel>
 #include <QTemporaryDir>

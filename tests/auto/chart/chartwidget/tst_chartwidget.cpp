@@ -1,7 +1,7 @@
 #include "../chartfixtures.h"
-#include "zoomscale.h"
-#include "navbutton.h"
 #include "chartwidget.h"
+#include "navbutton.h"
+#include "zoomscale.h"
 
 #include <QApplication>
 #include <QPushButton>

@@ -1,9 +1,9 @@
 // Markers on the chart: lines where they belong, their text near them, a list that edits them,
 // and the recording's files that keep them.
 #include "../chartfixtures.h"
+#include "chartwidget.h"
 #include "markerlayer.h"
 #include "recordjournal.h"
-#include "chartwidget.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

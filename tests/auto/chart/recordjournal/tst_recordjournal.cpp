@@ -3,8 +3,8 @@
 // whatever a crash, a power cut or a stranger left at its place.
 
 #include "../chartfixtures.h"
-#include "recordjournal.h"
 #include "chartwidget.h"
+#include "recordjournal.h"
 
 #include <QDir>
 #include <QElapsedTimer>

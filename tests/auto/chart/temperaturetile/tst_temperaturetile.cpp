@@ -99,7 +99,8 @@ void tst_TemperatureTile::fitFont()
     const int available = label->width() - 10;
     if (boundSize != 0)
         QCOMPARE(size, boundSize);
-    QVERIFY(size >= TemperatureTile::kSmallestPixelSize && size <= TemperatureTile::kLargestPixelSize);
+    QVERIFY(size >= TemperatureTile::kSmallestPixelSize
+            && size <= TemperatureTile::kLargestPixelSize);
     QVERIFY(size % 2 == 0);
     const bool fits = QFontMetrics(font).horizontalAdvance(text) <= available;
     if (size > TemperatureTile::kSmallestPixelSize)
