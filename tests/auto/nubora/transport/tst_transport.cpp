@@ -347,6 +347,11 @@ void TransportTest::tlsPeerIsVerifiedByDefault()
 
     nubora::TransportSettings settings;
     settings.verifyTls = verify;
+    // A loaded machine may keep the openssl tool from answering for seconds: only a refusal
+    // may end this request, never the stall or connect limits.
+    settings.stallWindowMs = 120000;
+    settings.connectTimeoutMs = 120000;
+    settings.requestTimeoutMs = 240000;
     nubora::CurlHttpClient client(settings);
     nubora::HttpRequest request;
     request.setUrl("https://127.0.0.1:" + match.captured(1).toStdString() + "/");
