@@ -1,5 +1,6 @@
 // tevrano-log as a user runs it, against the simulated instrument on a pseudo-terminal.
 #include "instrumentsimulator.h"
+#include "mqtttest.h"
 #include "recordfile.h"
 
 #include <QDir>
@@ -160,6 +161,7 @@ private slots:
     void severalInstruments_data();
     void severalInstruments();
     void recordFilePerInstrument();
+    void publishesEachInstrumentUnderItsSerial();
     void refusedBeforeAnyPort_data();
     void refusedBeforeAnyPort();
 };
@@ -694,6 +696,65 @@ void tst_TevranoLog::recordFilePerInstrument()
         QVERIFY(std::all_of(imported.series.temperatures.cbegin(),
                             imported.series.temperatures.cend(),
                             [object](double v) { return v == object; }));
+    }
+}
+
+// A real broker on a free loopback port: each instrument's rows reach it under its own serial,
+// with its own reading, and each says it is online.
+void tst_TevranoLog::publishesEachInstrumentUnderItsSerial()
+{
+    QTemporaryDir dir;
+    TestBroker broker(dir.path());
+    QVERIFY2(broker.start(), qPrintable(broker.log()));
+    TestSubscriber subscriber(broker.port(), {QStringLiteral("plant/#")});
+    QVERIFY(subscriber.waitSubscribed());
+    Simulators sims;
+    QVERIFY(sims.start(dir, {1001, 1002}));
+    QProcess process;
+    QProcessEnvironment environment = environmentWithPorts({});
+    // The unsent-row queue goes under the configuration folder: a throw-away one.
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(TEVRANO_LOG_PATH),
+                  {"--port",
+                   sims.ports[0],
+                   "--port",
+                   sims.ports[1],
+                   "--interval",
+                   "100",
+                   "--mqtt",
+                   QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port()),
+                   "--mqtt-prefix",
+                   "plant",
+                   "--no-discovery"});
+    const auto objectsOf = [&](const QByteArray &serial) {
+        QVector<double> objects;
+        for (const TestSubscriber::Message &message :
+             subscriber.messages("plant/" + serial + "/state"))
+            objects.append(QJsonDocument::fromJson(message.payload)
+                                   .object()
+                                   .value(QStringLiteral("object"))
+                                   .toDouble(std::nan("")));
+        return objects;
+    };
+    QVERIFY(subscriber.waitFor(
+            [&](const QVector<TestSubscriber::Message> &) {
+                return objectsOf("1001").size() >= 3 && objectsOf("1002").size() >= 3;
+            },
+            60000));
+    process.terminate();
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 0);
+    for (const QByteArray serial : {"1001", "1002"}) {
+        const QVector<double> objects = objectsOf(serial);
+        const double expected = Object + serial.right(1).toInt();
+        QVERIFY2(std::all_of(objects.cbegin(),
+                             objects.cend(),
+                             [expected](double v) { return v == expected; }),
+                 serial.constData());
+        const auto availability = subscriber.messages("plant/" + serial + "/availability");
+        QVERIFY(!availability.isEmpty());
+        QCOMPARE(availability.first().payload, QByteArray("online"));
     }
 }
 
