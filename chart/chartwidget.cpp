@@ -199,6 +199,8 @@ void ChartWidget::setupPlot()
     m_plot->yAxis->setLabel(tr("温度(℃)"));
     m_plot->legend->setVisible(true);
     m_plot->setBackground(QBrush(QColor(255, 255, 255)));
+    // The background covers every pixel: a redraw need not repaint the widgets beneath.
+    m_plot->setAttribute(Qt::WA_OpaquePaintEvent);
     // A long recording squeezed into the whole view zig-zags within every pixel
     // column; stroking that as one 2 px polyline costs hundreds of ms, drawing it
     // segment by segment a few, for the same picture bar the line joins.

@@ -24,8 +24,19 @@ namespace {
 struct Share
 {
     double cpuPercent = -1;
+    double guiPercent = -1; // of it, the GUI thread's
     qint64 samples = 0;
 };
+
+// The main thread's CPU time in ms: its task has the process's id.
+double guiThreadCpuMs()
+{
+    QFile schedstat(
+            QStringLiteral("/proc/self/task/%1/schedstat").arg(QCoreApplication::applicationPid()));
+    if (!schedstat.open(QIODevice::ReadOnly))
+        return 0;
+    return schedstat.readAll().split(' ').value(0).toDouble() / 1e6;
+}
 
 // Starts `count` simulators, opens the window on them, records for `seconds` and returns the
 // process's CPU time over that span as a share of one core; -1 when not all of them joined.
@@ -65,10 +76,12 @@ Share measure(int count, int seconds)
         window.chart()->on_pushButton_startstop_clicked();
         QTest::qWait(1000);
         const double cpuBefore = processCpuMs();
+        const double guiBefore = guiThreadCpuMs();
         QElapsedTimer wall;
         wall.start();
         QTest::qWait(seconds * 1000);
         share.cpuPercent = 100.0 * (processCpuMs() - cpuBefore) / double(wall.elapsed());
+        share.guiPercent = 100.0 * (guiThreadCpuMs() - guiBefore) / double(wall.elapsed());
         share.samples = window.chart()->samples().size();
         window.chart()->group().stop();
         window.chart()->discardRecording();
@@ -100,10 +113,12 @@ int main(int argc, char **argv)
         return 1;
     std::printf("recording at 100 ms for %d s, window process CPU (GUI and link threads):\n",
                 seconds);
-    std::printf(
-            "  1 instrument:  %5.1f %% of one core (%lld samples)\n", one.cpuPercent, one.samples);
-    std::printf("  8 instruments: %5.1f %% of one core (%lld samples of the first)\n",
-                eight.cpuPercent,
-                eight.samples);
+    for (const auto &[count, share] : {std::pair(1, one), std::pair(8, eight)})
+        std::printf("  %d instrument(s): %5.1f %% of one core, %4.1f %% on the GUI thread (%lld "
+                    "samples of the first)\n",
+                    count,
+                    share.cpuPercent,
+                    share.guiPercent,
+                    share.samples);
     return 0;
 }
