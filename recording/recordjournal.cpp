@@ -125,6 +125,8 @@ public:
         m_header = header;
         m_generation = generation;
         m_written = 0;
+        // Opened by its descriptor, a QFile forgets its name: every recording names it anew.
+        m_file.setFileName(m_owner.path());
         if (!openRegularFile(m_file,
                              QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
             || !writeRecordHeader(m_file, header, 0)) {

@@ -326,6 +326,12 @@ void tst_Journal::startOnUnsavedRecordingAsks()
     if (!started)
         QCOMPARE(window->chart()->samples().size(), held);
     QVERIFY(window->chart()->hasUnsavedRecording());
+    if (started) {
+        // The discarded recording's journal gives way to the new one's, which is written.
+        QTRY_VERIFY_WITH_TIMEOUT(window->chart()->samples().size() >= 3, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(journalPath()), 5000);
+        QCOMPARE(window->statusBar()->currentMessage(), QString());
+    }
     window->chart()->session().stop();
     window->chart()->discardRecording();
 }
