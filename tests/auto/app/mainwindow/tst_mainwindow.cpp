@@ -104,8 +104,8 @@ void tst_MainWindow::startupSearch()
     QTRY_COMPARE_WITH_TIMEOUT(window->instrument()->rangeHigh(), 1000.0f, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(tileText(window->tiles()->realtime()), QStringLiteral("1.0℃"), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(tileText(window->tiles()->ambient()), QStringLiteral("23.5℃"), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(window->portStatus()->text().startsWith(QStringLiteral("已选择:")),
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+            window->connection()->portStatus()->text().startsWith(QStringLiteral("已选择:")), 5000);
     // No wake frame goes to an instrument found in the CRC framing: after its first request
     // (the probe's) it sees no zero filler.
     bool requested = false;
@@ -125,10 +125,11 @@ void tst_MainWindow::noPortsFound()
     MainWindow *window = f.openWindowWithoutPorts();
     QCOMPARE(window->form().comboBoxCom->count(), 0);
     QCOMPARE(window->form().comboBoxBaud->count(), 2);
-    QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+            window->connection()->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
     // Nothing was opened, so nothing is "not responding".
     QTest::qWait(1500);
-    QCOMPARE(window->portStatus()->text(), QStringLiteral("找不到合适COM"));
+    QCOMPARE(window->connection()->portStatus()->text(), QStringLiteral("找不到合适COM"));
     QCOMPARE(window->instrument()->state(), Instrument::ConnectionState::NoInstrument);
 }
 
@@ -140,8 +141,9 @@ void tst_MainWindow::connectButtonFailures()
     silent.silent = true;
     f.sim->setFaults(silent);
     MainWindow *window = f.openWindow();
-    QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), QStringLiteral("找不到合适COM"), 10000);
-    window->on_pushButton_com_clicked();
+    QTRY_COMPARE_WITH_TIMEOUT(
+            window->connection()->portStatus()->text(), QStringLiteral("找不到合适COM"), 10000);
+    window->connection()->openOrClose();
     // The search runs on a thread of its own.
     QTRY_COMPARE_WITH_TIMEOUT(f.shown.size(), 1, 10000);
     QCOMPARE(f.shown.first().icon, QMessageBox::Critical);
@@ -151,11 +153,11 @@ void tst_MainWindow::connectButtonFailures()
 
     // The instrument speaks again: the button connects by hand.
     f.sim->setFaults({});
-    window->on_pushButton_com_clicked();
+    window->connection()->openOrClose();
     QVERIFY(f.waitUntilPolling());
     QCOMPARE(f.shown.size(), 1);
     // And disconnects: parameter rows off, the poll stops.
-    window->on_pushButton_com_clicked();
+    window->connection()->openOrClose();
     QTRY_COMPARE_WITH_TIMEOUT(
             window->form().pushButton_com->text(), QStringLiteral("打开设备"), 5000);
     QVERIFY(!window->form().widget_emissivity->isEnabled());
@@ -165,7 +167,8 @@ void tst_MainWindow::connectButtonFailures()
 void tst_MainWindow::tiles()
 {
     MainWindow *window = f.openWindowWithoutPorts();
-    QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+            window->connection()->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
     window->instrument()->recvdata(0x15, QByteArray::fromHex("01F4F5"), true);
     window->instrument()->recvdata(0x16, QByteArray::fromHex("2AF8D2"), true);
     QCOMPARE(window->instrument()->rangeLow(), -50.0f);
@@ -227,7 +230,8 @@ void tst_MainWindow::unplugAndReplugDuringRecording()
 
     f.sim->unplug();
     QTRY_COMPARE_WITH_TIMEOUT(instrument->state(), State::Lost, 2000);
-    QCOMPARE(window->portStatus()->text(), QStringLiteral("仪器已断开，等待重新连接"));
+    QCOMPARE(window->connection()->portStatus()->text(),
+             QStringLiteral("仪器已断开，等待重新连接"));
     QCOMPARE(tileText(window->tiles()->realtime()), QStringLiteral("---"));
     QCOMPARE(tileText(window->tiles()->ambient()), QStringLiteral("---"));
     const MainWindowUi &ui = window->form();
@@ -292,10 +296,10 @@ void tst_MainWindow::closedByTheUserStaysClosed()
     QVERIFY(f.startSimulator());
     MainWindow *window = f.openWindow();
     QVERIFY(f.waitUntilPolling());
-    window->on_pushButton_com_clicked();
+    window->connection()->openOrClose();
     QTRY_COMPARE_WITH_TIMEOUT(window->instrument()->state(), State::Closed, 2000);
     QTRY_VERIFY_WITH_TIMEOUT(!window->instrument()->isOpen(), 2000);
-    QCOMPARE(window->portStatus()->text(), QStringLiteral("设备已关闭"));
+    QCOMPARE(window->connection()->portStatus()->text(), QStringLiteral("设备已关闭"));
     QCOMPARE(tileText(window->tiles()->realtime()), QStringLiteral("---"));
     QCOMPARE(window->form().pushButton_com->text(), QStringLiteral("打开设备"));
     // The port is there all along, and stays closed.
@@ -328,8 +332,8 @@ void tst_MainWindow::usbAdapterReturnsUnderAnotherName()
     QCOMPARE(window->form().comboBoxCom->currentText(), second);
     const qint64 answered = window->instrument()->lastResponseTime();
     QTRY_VERIFY_WITH_TIMEOUT(window->instrument()->lastResponseTime() > answered, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(window->portStatus()->text() == QStringLiteral("已选择:") + second,
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+            window->connection()->portStatus()->text() == QStringLiteral("已选择:") + second, 5000);
 }
 
 void tst_MainWindow::closeStoresThePortAndStopsPolling()
@@ -442,7 +446,8 @@ void tst_MainWindow::severalInstruments()
     QTRY_COMPARE_WITH_TIMEOUT(second->state(), State::Lost, 5000);
     QVERIFY(secondRow->header()->text().contains(QStringLiteral("仪器已断开")));
     QCOMPARE(tileText(secondRow->realtime()), QStringLiteral("---"));
-    QCOMPARE(window->portStatus()->text(), QStringLiteral("仪器已断开，等待重新连接"));
+    QCOMPARE(window->connection()->portStatus()->text(),
+             QStringLiteral("仪器已断开，等待重新连接"));
     f.sim->setObjectTemperature(3.0);
     TileRow *firstRow = secondRow == rows.constFirst() ? rows.constLast() : rows.constFirst();
     QTRY_COMPARE_WITH_TIMEOUT(tileText(firstRow->realtime()), QStringLiteral("3.0℃"), 10000);
@@ -469,3 +474,4 @@ void tst_MainWindow::severalInstruments()
 }
 
 #include "tst_mainwindow.moc"
+
