@@ -271,11 +271,17 @@ void MainWindowUi::setupUi(QMainWindow *window)
     areaColumn->setContentsMargins(0, 0, 0, 0);
     // Room for a reading beside its caption and check box, whatever the chart's share.
     widget_temparea->setMinimumWidth(widget_temparea->fontMetrics().averageCharWidth() * 24);
-    tileColumn = make<QWidget>(widget_temparea, "tileColumn");
+    // Rows that do not fit scroll; those that do fill the column.
+    tileScroll = make<QScrollArea>(widget_temparea, "tileScroll");
+    tileScroll->setFrameShape(QFrame::NoFrame);
+    tileScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tileScroll->setWidgetResizable(true);
+    tileColumn = make<QWidget>(nullptr, "tileColumn");
     auto *tileRows = new QVBoxLayout(tileColumn);
     tileRows->setContentsMargins(0, 0, 0, 0);
     tileRows->setSpacing(0);
-    areaColumn->addWidget(tileColumn, 1);
+    tileScroll->setWidget(tileColumn);
+    areaColumn->addWidget(tileScroll, 1);
     markerList = new MarkerList(chartWidget->markerLayer(), widget_temparea);
     markerList->setObjectName(QStringLiteral("markerList"));
     areaColumn->addWidget(markerList);

@@ -7,6 +7,7 @@
 
 #include "chartwidget.h"
 #include "clickcombobox.h"
+#include "instrumentboard.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +16,8 @@
 #include <QLabel>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -58,6 +61,7 @@ private slots:
     void serialErrorsNeverStopSampling();
     void recvdataSurvivesRandomAnswers();
     void severalInstruments();
+    void eightInstrumentsScroll();
 
 private:
     WindowFixture f;
@@ -475,3 +479,44 @@ void tst_MainWindow::severalInstruments()
 
 #include "tst_mainwindow.moc"
 
+// Eight members (stand-ins that never open) announced by the set: the rows keep their height and
+// scroll, one stand-in fills the column; the selection moves on when its instrument leaves.
+void tst_MainWindow::eightInstrumentsScroll()
+{
+    MainWindow *window = f.openWindowWithoutPorts();
+    QScrollArea *scroll = window->form().tileScroll;
+    QTRY_COMPARE_WITH_TIMEOUT(
+            window->connection()->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
+    const int windowHeight = window->height();
+    QVERIFY(!scroll->verticalScrollBar()->isVisible());
+    QCOMPARE(window->tiles()->height(), scroll->viewport()->height());
+
+    InstrumentSet *set = window->instruments();
+    QSignalSpy firstJoined(window->findChild<InstrumentBoard *>(), &InstrumentBoard::firstJoined);
+    QList<Instrument *> members;
+    for (int i = 0; i < InstrumentSet::MaxInstruments; ++i) {
+        members.append(new Instrument(set));
+        emit set->instrumentAdded(QString::number(1000 + i), members.constLast());
+    }
+    QCOMPARE(firstJoined.count(), 1);
+    QCOMPARE(window->instrument(), members.constFirst());
+    QTRY_VERIFY_WITH_TIMEOUT(scroll->verticalScrollBar()->isVisible(), 5000);
+    QCOMPARE(window->height(), windowHeight);
+    const QList<TileRow *> rows = window->form().tileColumn->findChildren<TileRow *>();
+    for (TileRow *row : rows)
+        if (row->isVisibleTo(window))
+            QVERIFY(row->height() >= row->minimumSizeHint().height());
+
+    // The selected one leaves: the first remaining is selected; another leaving changes nothing.
+    window->select(members.at(3));
+    emit set->instrumentRemoved(QStringLiteral("1003"));
+    QCOMPARE(window->instrument(), members.constFirst());
+    QCOMPARE(window->panel()->instrument(), members.constFirst());
+    emit set->instrumentRemoved(QStringLiteral("1005"));
+    QCOMPARE(window->instrument(), members.constFirst());
+    for (int i : {0, 1, 2, 4, 6, 7})
+        emit set->instrumentRemoved(QString::number(1000 + i));
+    QVERIFY(window->tiles()->isVisibleTo(window));
+    QCOMPARE(window->instrument()->state(), State::NoInstrument);
+    QCOMPARE(firstJoined.count(), 1);
+}
