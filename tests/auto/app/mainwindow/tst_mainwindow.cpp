@@ -479,33 +479,43 @@ void tst_MainWindow::severalInstruments()
 
 #include "tst_mainwindow.moc"
 
-// Eight members (stand-ins that never open) announced by the set: the rows keep their height and
-// scroll, one stand-in fills the column; the selection moves on when its instrument leaves.
+// Eight members (stand-ins that never open) announced by the set: two rows are shown whole, more
+// keep their height and scroll; the selection moves on when its instrument leaves.
 void tst_MainWindow::eightInstrumentsScroll()
 {
     MainWindow *window = f.openWindowWithoutPorts();
-    QScrollArea *scroll = window->form().tileScroll;
     QTRY_COMPARE_WITH_TIMEOUT(
             window->connection()->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
-    const int windowHeight = window->height();
+    QScrollArea *scroll = window->form().tileScroll;
     QVERIFY(!scroll->verticalScrollBar()->isVisible());
     QCOMPARE(window->tiles()->height(), scroll->viewport()->height());
 
     InstrumentSet *set = window->instruments();
     QSignalSpy firstJoined(window->findChild<InstrumentBoard *>(), &InstrumentBoard::firstJoined);
     QList<Instrument *> members;
-    for (int i = 0; i < InstrumentSet::MaxInstruments; ++i) {
-        members.append(new Instrument(set));
-        emit set->instrumentAdded(QString::number(1000 + i), members.constLast());
-    }
+    const auto add = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            members.append(new Instrument(set));
+            emit set->instrumentAdded(QString::number(1000 + members.size() - 1),
+                                      members.constLast());
+        }
+    };
+    const auto rowsWhole = [window] {
+        for (TileRow *row : window->form().tileColumn->findChildren<TileRow *>())
+            if (row->isVisibleTo(window) && row->height() < row->minimumSizeHint().height())
+                return false;
+        return true;
+    };
+    add(2);
+    QTRY_VERIFY_WITH_TIMEOUT(rowsWhole(), 5000);
+    QVERIFY(!scroll->verticalScrollBar()->isVisible());
+    const int windowHeight = window->height();
+    add(InstrumentSet::MaxInstruments - 2);
     QCOMPARE(firstJoined.count(), 1);
     QCOMPARE(window->instrument(), members.constFirst());
     QTRY_VERIFY_WITH_TIMEOUT(scroll->verticalScrollBar()->isVisible(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(rowsWhole(), 5000);
     QCOMPARE(window->height(), windowHeight);
-    const QList<TileRow *> rows = window->form().tileColumn->findChildren<TileRow *>();
-    for (TileRow *row : rows)
-        if (row->isVisibleTo(window))
-            QVERIFY(row->height() >= row->minimumSizeHint().height());
 
     // The selected one leaves: the first remaining is selected; another leaving changes nothing.
     window->select(members.at(3));
