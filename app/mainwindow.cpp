@@ -7,10 +7,10 @@
 #include "chartsettings.h"
 #include "chartsettingsdialog.h"
 #include "chartwidget.h"
-#include "clickcombobox.h"
+#include "connectioncontrols.h"
 #include "deviceinfodialog.h"
-#include "deviceprobe.h"
 #include "framelessframe.h"
+#include "instrumentboard.h"
 #include "instrumentset.h"
 #include "instrumentstate.h"
 #include "language.h"
@@ -20,24 +20,18 @@
 #include "mqttdialog.h"
 #include "navbutton.h"
 #include "parameterpanel.h"
-#include "portwatch.h"
 #include "recordingmarkers.h"
 #include "recordingprompts.h"
 #include "relaysettingdialog.h"
 #include "settings.h"
 #include "thresholdlines.h"
-#include "tilerow.h"
 #include "titlebar.h"
 #include "triggerdialog.h"
 
-#include <QBoxLayout>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QInputDialog>
 #include <QLoggingCategory>
-#include <QScrollArea>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -55,19 +49,6 @@ const char CheckboxOff[] = ":/imager/ic_checkbox_unsel.png";
 
 const char CheckboxOn[] = ":/imager/ic_checkbox_sel.png";
 
-QString alarmText(AlarmState state)
-{
-    switch (state) {
-    case AlarmState::High:
-        return MainWindow::tr("高温报警");
-    case AlarmState::Low:
-        return MainWindow::tr("低温报警");
-    case AlarmState::None:
-        break;
-    }
-    return QString();
-}
-
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -84,26 +65,20 @@ MainWindow::MainWindow(QWidget *parent)
     m_thresholdLines = std::make_unique<ThresholdLines>(ui.chartWidget->plot());
     m_beeper = new AlarmBeeper(this);
     m_set = new InstrumentSet(this);
-    connect(m_set, &InstrumentSet::instrumentAdded, this, &MainWindow::instrumentAdded);
-    connect(m_set, &InstrumentSet::instrumentRemoved, this, &MainWindow::instrumentRemoved);
-    connect(m_set, &InstrumentSet::portDeclined, this, [this](const QString &port) {
-        if (std::exchange(m_portAsked, QString()) == port)
-            Messages::critical(this, tr("错误"), tr("无法连接设备"));
+    m_board = new InstrumentBoard(m_set, ui.tileColumn, ui.widget_params, this);
+    connect(m_board, &InstrumentBoard::selected, m_panel, &ParameterPanel::setInstrument);
+    m_connection = new ConnectionControls(ui, m_board, m_set, m_thresholdLines.get(), this);
+    connect(m_connection, &ConnectionControls::closed, m_panel, [this] {
+        m_panel->setRowsEnabled(false);
     });
-    connect(m_set, &InstrumentSet::labelChanged, this, &MainWindow::showRows);
-    // With several instruments, the one the panel acts on is chosen here or by its row.
-    m_selector = new QComboBox(ui.widget_params);
-    m_selector->setObjectName(QStringLiteral("instrumentSelector"));
-    m_selector->hide();
-    qobject_cast<QBoxLayout *>(ui.widget_params->layout())->insertWidget(0, m_selector);
-    connect(m_selector, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
-        if (Instrument *chosen = m_set->instrument(m_selector->itemData(index).toString()))
-            select(chosen);
+    connect(m_connection, &ConnectionControls::opened, this, [this] {
+        if (std::exchange(m_recordOnConnect, false) && !ui.chartWidget->isRecording())
+            on_navButton_startstop_clicked();
     });
-    m_standby = std::make_unique<Instrument>();
-    Instrument *instrument = m_standby.get();
+    connect(m_board, &InstrumentBoard::alarmsChanged, m_beeper, &AlarmBeeper::setAlarmActive);
+    connect(m_board, &InstrumentBoard::firstJoined, this, &MainWindow::recordFirstJoined);
+    Instrument *instrument = m_board->standby();
     m_recorded = instrument;
-    m_standbyRow = addInstrument(instrument);
     select(instrument);
     feedChart(instrument);
     new RecordingMarkers(instrument, ui.chartWidget, this);
@@ -124,7 +99,6 @@ MainWindow::MainWindow(QWidget *parent)
     });
     connect(ui.navButton_trigger, &NavButton::clicked, this, &MainWindow::askForTrigger);
     connect(ui.markerList, &MarkerList::spanChosen, ui.chartWidget, &ChartWidget::selectSpan);
-    connect(ui.comboBoxCom, &ClickComboBox::clicked, this, &MainWindow::comboBoxClicked);
 
     // 6. Frameless window.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::CustomizeWindowHint);
@@ -138,18 +112,7 @@ MainWindow::MainWindow(QWidget *parent)
                              "YaHei\";font-weight:normal;font-size:13px;color: #000000;}"
                              "QWidget:disabled{color: #a0a0a0;}");
     ui.widget_params->setStyleSheet(panelStyle);
-    baudLabel.setStyleSheet(panelStyle);
-
-    // 8. Port and baud lists; a port whose device is gone is not offered.
-    const QStringList portNames = PortWatch::presentPorts();
-    ui.comboBoxCom->addItems(portNames);
-    auto *portWatch = new PortWatch(this);
-    connect(portWatch, &PortWatch::portsChanged, this, &MainWindow::showPorts);
-    portWatch->start();
-    QStringList baudNames;
-    for (qint32 baud : ProbeRates)
-        baudNames.append(QString::number(baud));
-    ui.comboBoxBaud->addItems(baudNames);
+    m_connection->baudStatus()->setStyleSheet(panelStyle);
 
     // 10. Title bar.
     connect(m_titleBar, &TitleBar::minimizeClicked, this, &QWidget::showMinimized);
@@ -171,46 +134,24 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_titleBar, &TitleBar::actionEnglish, this, [] {
         MainMenus::switchLanguage(LanguageNames::English);
     });
-    styleToolButton(ui.pushButton_com);
 
     // 14. Status bar.
     versionLabel.setText(QStringLiteral("v") + QCoreApplication::applicationVersion());
     ui.statusBar->setFont(QFont(QStringLiteral("Microsoft YaHei UI")));
     ui.statusBar->setStyleSheet(QStringLiteral("QStatusBar::item {border: None;}"));
-    ui.statusBar->addWidget(&portLabel);
-    ui.statusBar->addWidget(&baudLabel);
-    ui.statusBar->addWidget(&alarmLabel);
     ui.statusBar->addPermanentWidget(&noteLabel);
-    m_mqtt = std::make_unique<MqttFeed>(m_standby.get());
+    m_mqtt = std::make_unique<MqttFeed>(m_board->standby());
     ui.statusBar->addPermanentWidget(m_mqtt->statusLabel());
     ui.statusBar->addPermanentWidget(&versionLabel);
     noteLabel.hide();
 
-    // 15. Start-up connection; the search always runs, whatever "AutoConn" says.
-    const QString savedBaud = appSettings().value(QLatin1String(SettingsKeys::ComBaud), QString());
-    const QString savedName = appSettings().value(QLatin1String(SettingsKeys::ComName), QString());
-    appSettings().value(QLatin1String(SettingsKeys::AutoConn), QString());
-    ui.widget_baud->hide();
-    ui.checkBox_auto->setChecked(true);
-    ui.checkBox_auto->hide();
-    const auto searchEnded = [this, savedName, savedBaud] {
-        m_searchEnded = true;
-        if (!m_set->serialNumbers().isEmpty()
-            || m_standby->state() == Instrument::ConnectionState::NoInstrument)
-            return;
-        ui.comboBoxCom->setCurrentText(savedName);
-        ui.comboBoxBaud->setCurrentText(savedBaud);
-        // The stand-in tells that nothing was found, as a search over a nameless port does.
-        m_standby->search({QString()});
-    };
-    connect(m_set, &InstrumentSet::searchFinished, this, searchEnded);
-    QTimer::singleShot(100, this, [this, searchEnded] {
+    // 15. Start-up connection.
+    connect(m_set, &InstrumentSet::searchFinished, m_connection, &ConnectionControls::searchEnded);
+    QTimer::singleShot(100, this, [this] {
         m_set->start();
         if (!m_set->isSearching())
-            searchEnded();
+            m_connection->searchEnded();
     });
-
-    ui.pushButton_com->setText(tr("打开设备"));
 
     // 19. Language.
     LoadLanguage(appSettings().value(QLatin1String(SettingsKeys::Language),
@@ -263,20 +204,37 @@ MainWindow::~MainWindow()
     // Their signals reach into the widgets: they go while the widgets are still there.
     m_mqtt.reset();
     delete m_set;
-    m_standby.reset();
+    delete m_board;
 }
 
 void MainWindow::feedChart(Instrument *instrument)
 {
     for (const QMetaObject::Connection &feed : std::exchange(m_chartFeed, {}))
         disconnect(feed);
-    m_chartFeed = {connect(instrument,
-                           &Instrument::objectTemperature,
-                           this,
-                           [this](double value) { emit objectReading(value); }),
-                   connect(instrument, &Instrument::ambientTemperature, this, [this](double value) {
-                       emit ambientReading(value);
-                   })};
+    m_chartFeed
+            = {connect(instrument,
+                       &Instrument::objectTemperature,
+                       this,
+                       [this](double value) { emit objectReading(value); }),
+               connect(instrument,
+                       &Instrument::ambientTemperature,
+                       this,
+                       [this](double value) { emit ambientReading(value); }),
+               // The live trend shows only readings that are really coming.
+               connect(instrument, &Instrument::connectionStateChanged, this, [this, instrument] {
+                   ui.chartWidget->setLive(showsLiveReadings(instrument));
+               })};
+}
+
+void MainWindow::recordFirstJoined(Instrument *instrument)
+{
+    // The first instrument found marks the recording with its alarms and losses, and is published.
+    m_recorded = instrument;
+    new RecordingMarkers(instrument, ui.chartWidget, this);
+    m_mqtt->follow(instrument);
+    // The live trend is drawn as the first curve, named after this instrument.
+    feedChart(instrument);
+    ui.chartWidget->setLive(showsLiveReadings(instrument));
 }
 
 void MainWindow::setInstrumentNote(const char *sourceText)
@@ -286,267 +244,19 @@ void MainWindow::setInstrumentNote(const char *sourceText)
     noteLabel.setVisible(!noteLabel.text().isEmpty());
 }
 
-// ---- Start-up ------------------------------------------------------------------------------
-
-TileRow *MainWindow::addInstrument(Instrument *instrument)
+TileRow *MainWindow::tiles() const
 {
-    auto *row = new TileRow(instrument, ui.tileColumn);
-    ui.tileColumn->layout()->addWidget(row);
-    connect(instrument, &Instrument::connectionStateChanged, this, [this, instrument] {
-        // The live trend shows only readings that are really coming.
-        if (instrument == m_recorded)
-            ui.chartWidget->setLive(showsLiveReadings(instrument));
-        if (instrument == m_selected)
-            showConnectionState();
-    });
-    connect(instrument,
-            &Instrument::opened,
-            this,
-            [this, instrument](const Instrument::Link &link) {
-                if (instrument == m_selected)
-                    instrumentOpened(link);
-            });
-    connect(instrument, &Instrument::openFailed, this, [this, instrument] {
-        if (instrument == m_selected)
-            Messages::critical(this, tr("错误"), tr("无法打开端口"));
-    });
-    connect(instrument, &Instrument::alarmChanged, this, [this, instrument](AlarmState state) {
-        if (instrument == m_selected)
-            showAlarm(state);
-        soundAlarms();
-    });
-    connect(instrument,
-            &Instrument::alarmThresholdsChanged,
-            this,
-            [this, instrument](const AlarmThresholds &thresholds) {
-                if (instrument == m_selected)
-                    showAlarmThresholds(thresholds);
-            });
-    return row;
+    return m_board->tiles();
 }
 
-void MainWindow::instrumentAdded(const QString &serialNumber, Instrument *instrument)
+Instrument *MainWindow::instrument() const
 {
-    TileRow *row = addInstrument(instrument);
-    m_rows.insert(serialNumber, row);
-    connect(row, &TileRow::chosen, this, [this, instrument] { select(instrument); });
-    connect(row, &TileRow::renameAsked, this, [this, serialNumber] { rename(serialNumber); });
-    m_set->setLabel(serialNumber, appSettings().value(instrumentLabelKey(serialNumber), QString()));
-    m_standbyRow->hide();
-    showRows();
-    if (m_selected != m_standby.get())
-        return;
-    // The first instrument found marks the recording with its alarms and losses, and is published.
-    if (m_recorded == m_standby.get()) {
-        m_recorded = instrument;
-        new RecordingMarkers(instrument, ui.chartWidget, this);
-        m_mqtt->follow(instrument);
-        // The live trend is drawn as the first curve, named after this instrument.
-        feedChart(instrument);
-        ui.chartWidget->setLive(showsLiveReadings(instrument));
-    }
-    select(instrument);
-}
-
-void MainWindow::instrumentRemoved(const QString &serialNumber)
-{
-    TileRow *row = m_rows.take(serialNumber);
-    if (!row)
-        return;
-    const bool selected = row->instrument() == m_selected;
-    delete row;
-    showRows();
-    if (!selected)
-        return;
-    const QStringList members = m_set->serialNumbers();
-    m_standbyRow->setVisible(members.isEmpty());
-    select(members.isEmpty() ? m_standby.get() : m_set->instrument(members.first()));
-}
-
-void MainWindow::showRows()
-{
-    const QStringList members = m_set->serialNumbers();
-    const bool several = members.size() > 1;
-    const QSignalBlocker quiet(m_selector);
-    m_selector->clear();
-    for (const QString &serialNumber : members) {
-        TileRow *row = m_rows.value(serialNumber);
-        m_selector->addItem(m_set->displayName(serialNumber), serialNumber);
-        row->setName(m_set->displayName(serialNumber));
-        row->setHeaderShown(several);
-        row->setSelected(several && row->instrument() == m_selected);
-        if (row->instrument() == m_selected)
-            m_selector->setCurrentIndex(m_selector->count() - 1);
-    }
-    m_selector->setVisible(several);
-}
-
-void MainWindow::rename(const QString &serialNumber)
-{
-    QInputDialog dialog(this);
-    dialog.setWindowTitle(tr("重命名仪器"));
-    dialog.setLabelText(tr("序列号%1的名称：").arg(serialNumber));
-    dialog.setTextValue(m_set->label(serialNumber));
-    if (Messages::exec(dialog) != QDialog::Accepted)
-        return;
-    const QString label = dialog.textValue().trimmed();
-    appSettings().setValue(instrumentLabelKey(serialNumber), label);
-    appSettings().writeFile();
-    m_set->setLabel(serialNumber, label);
+    return m_board->instrument();
 }
 
 void MainWindow::select(Instrument *instrument)
 {
-    m_selected = instrument;
-    showRows();
-    m_panel->setInstrument(instrument);
-    showConnectionState();
-    // It opened before it was chosen (or before its serial number made it a member).
-    if (showsLiveReadings(instrument))
-        instrumentOpened(instrument->link());
-    showAlarm(instrument->alarmState());
-    showAlarmThresholds(instrument->alarmThresholds());
-}
-
-void MainWindow::soundAlarms()
-{
-    bool any = m_standby->alarmState() != AlarmState::None;
-    for (const QString &serialNumber : m_set->serialNumbers())
-        any |= m_set->instrument(serialNumber)->alarmState() != AlarmState::None;
-    m_beeper->setAlarmActive(any);
-}
-
-TileRow *MainWindow::tiles() const
-{
-    for (TileRow *row : m_rows)
-        if (row->instrument() == m_selected)
-            return row;
-    return m_standbyRow;
-}
-
-// ---- Port management -----------------------------------------------------------------------
-
-void MainWindow::on_pushButton_com_clicked()
-{
-    using State = Instrument::ConnectionState;
-    const QString name = ui.comboBoxCom->currentText();
-    const State state = m_selected->state();
-    if (m_selected->isOpen() || state == State::Connected || state == State::NotResponding
-        || state == State::Lost) {
-        m_selected->close();
-        m_panel->setRowsEnabled(false);
-        return;
-    }
-    // Nothing found yet: the port is probed into the set.
-    if (m_selected == m_standby.get()) {
-        m_portAsked = name;
-        m_set->probePort(name);
-        return;
-    }
-    m_selected->startSearch({name},
-                            {},
-                            [this, instrument = QPointer<Instrument>(m_selected)](
-                                    const std::optional<Instrument::Link> &found) {
-                                if (!found) {
-                                    Messages::critical(this, tr("错误"), tr("无法连接设备"));
-                                    return;
-                                }
-                                ui.comboBoxBaud->setCurrentText(QString::number(found->baud));
-                                if (instrument)
-                                    instrument->open(*found);
-                            });
-}
-
-void MainWindow::instrumentOpened(const Instrument::Link &link)
-{
-    ui.pushButton_com->setText(tr("关闭设备"));
-    // A USB adapter may come back under another name.
-    if (ui.comboBoxCom->findText(link.portName) < 0)
-        ui.comboBoxCom->addItem(link.portName);
-    ui.comboBoxCom->setCurrentText(link.portName);
-    ui.comboBoxBaud->setCurrentText(QString::number(link.baud));
-    ui.widget_com->setEnabled(false);
-    ui.widget_baud->setEnabled(false);
-    styleStripButtons(true);
-    if (std::exchange(m_recordOnConnect, false) && !ui.chartWidget->isRecording())
-        on_navButton_startstop_clicked();
-}
-
-void MainWindow::showConnectionState()
-{
-    using State = Instrument::ConnectionState;
-    // Until an instrument is found the status tells only the end of the search.
-    if (m_selected == m_standby.get() && !m_searchEnded)
-        return;
-    const State state = m_selected->state();
-    const Instrument::Link link = m_selected->link();
-    switch (state) {
-    case State::Connected:
-        portLabel.setText(tr("已选择:") + link.portName);
-        baudLabel.setText(tr("波特率:") + QString::number(link.baud));
-        return;
-    case State::NotResponding:
-        portLabel.setText(tr("仪器中断"));
-        break;
-    case State::Lost:
-        portLabel.setText(tr("仪器已断开，等待重新连接"));
-        break;
-    case State::Closed:
-        portLabel.setText(tr("设备已关闭"));
-        break;
-    case State::NoInstrument:
-        portLabel.setText(tr("找不到合适COM"));
-        break;
-    }
-    baudLabel.setText(tr(""));
-    if (state == State::NotResponding)
-        return;
-    styleStripButtons(false);
-    if (state == State::Lost)
-        return;
-    ui.pushButton_com->setText(tr("打开设备"));
-    ui.widget_com->setEnabled(true);
-    ui.widget_baud->setEnabled(true);
-}
-
-void MainWindow::styleStripButtons(bool enabled)
-{
-    for (const char *name : {"pushButton_startstop", "pushButton_hc", "pushButton_mode"}) {
-        if (auto *button = ui.chartWidget->findChild<NavButton *>(QLatin1String(name))) {
-            if (enabled)
-                styleToolButton(button);
-            else
-                styleDisabledButton(button);
-        }
-    }
-}
-
-void MainWindow::comboBoxClicked()
-{
-    showPorts(PortWatch::presentPorts());
-}
-
-void MainWindow::showPorts(const QStringList &ports)
-{
-    const QString chosen = ui.comboBoxCom->currentText();
-    ui.comboBoxCom->clear();
-    ui.comboBoxCom->addItems(ports);
-    if (ports.contains(chosen))
-        ui.comboBoxCom->setCurrentText(chosen);
-}
-
-void MainWindow::showAlarm(AlarmState state)
-{
-    const bool high = state == AlarmState::High;
-    alarmLabel.setText(alarmText(state));
-    alarmLabel.setStyleSheet(high ? QStringLiteral("color: red;") : QStringLiteral("color: blue;"));
-}
-
-void MainWindow::showAlarmThresholds(const AlarmThresholds &t)
-{
-    m_thresholdLines->setThresholds(t.highEnabled ? std::optional(t.high) : std::nullopt,
-                                    t.lowEnabled ? std::optional(t.low) : std::nullopt,
-                                    m_selected->unit());
+    m_board->select(instrument);
 }
 
 // ---- Device dialogs ------------------------------------------------------------------------
@@ -554,10 +264,10 @@ void MainWindow::showAlarmThresholds(const AlarmThresholds &t)
 void MainWindow::showDeviceInfo()
 {
     DeviceInfoDialog dialog;
-    dialog.deviceSerial = m_selected->serialNumber();
-    dialog.dialogRangeLow = m_selected->rangeLow();
-    dialog.dialogRangeHigh = m_selected->rangeHigh();
-    dialog.dialogUnit = m_selected->unit();
+    dialog.deviceSerial = instrument()->serialNumber();
+    dialog.dialogRangeLow = instrument()->rangeLow();
+    dialog.dialogRangeHigh = instrument()->rangeHigh();
+    dialog.dialogUnit = instrument()->unit();
     dialog.refreshLabels();
     Messages::exec(dialog);
 }
@@ -565,12 +275,12 @@ void MainWindow::showDeviceInfo()
 void MainWindow::showRelaySettings()
 {
     RelaySettingDialog dialog;
-    dialog.relay1 = m_selected->relay1();
-    dialog.relay2 = m_selected->relay2();
+    dialog.relay1 = instrument()->relay1();
+    dialog.relay2 = instrument()->relay2();
     dialog.loadRelaySettings();
     if (Messages::exec(dialog) != QDialog::Accepted || dialog.relay1 >= 4 || dialog.relay2 >= 4)
         return;
-    m_selected->writeRelays(dialog.relay1, dialog.relay2);
+    instrument()->writeRelays(dialog.relay1, dialog.relay2);
 }
 
 // ---- Window --------------------------------------------------------------------------------
@@ -628,20 +338,11 @@ void MainWindow::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange && m_menus) {
         ui.retranslateUi(this);
-        using State = Instrument::ConnectionState;
-        const State state = m_selected->state();
-        const bool engaged = state == State::Connected || state == State::NotResponding
-                             || state == State::Lost;
-        ui.pushButton_com->setText(engaged ? tr("关闭设备") : tr("打开设备"));
-        // Before the start-up search has ended the status stays empty.
-        if (!portLabel.text().isEmpty())
-            showConnectionState();
+        m_connection->retranslate();
         if (m_noteSource)
             noteLabel.setText(tr(m_noteSource));
-        alarmLabel.setText(alarmText(m_selected->alarmState()));
         m_panel->retranslate();
-        for (TileRow *row : ui.tileColumn->findChildren<TileRow *>())
-            row->retranslate();
+        m_board->retranslate();
         m_menus->retranslate();
         m_mqtt->retranslate();
     }
@@ -652,11 +353,7 @@ bool MainWindow::close()
 {
     if (!m_prompts->settleBeforeQuit())
         return false;
-    appSettings().setValue(QLatin1String(SettingsKeys::AutoConn),
-                           ui.checkBox_auto->isChecked() ? QStringLiteral("1")
-                                                         : QStringLiteral("0"));
-    appSettings().setValue(QLatin1String(SettingsKeys::ComBaud), ui.comboBoxBaud->currentText());
-    appSettings().setValue(QLatin1String(SettingsKeys::ComName), ui.comboBoxCom->currentText());
+    m_connection->saveSettings();
     appSettings().writeFile();
     ui.chartWidget->stopAndClose();
     m_closing = true;

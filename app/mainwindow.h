@@ -6,10 +6,8 @@
 #include "trigger.h"
 
 #include <QColor>
-#include <QHash>
 #include <QLabel>
 #include <QMainWindow>
-#include <QSerialPort>
 
 #include <memory>
 #include <optional>
@@ -21,8 +19,9 @@ class MqttFeed;
 class ThresholdLines;
 class QAction;
 class NavButton;
+class InstrumentBoard;
 class InstrumentSet;
-class QComboBox;
+class ConnectionControls;
 class ChartWidget;
 class ParameterPanel;
 class RecordingPrompts;
@@ -51,15 +50,13 @@ public:
     ParameterPanel *panel() const { return m_panel; }
     MainMenus *menus() const { return m_menus; }
     // The selected instrument; until one is found, a stand-in that shows none.
-    Instrument *instrument() const { return m_selected; }
+    Instrument *instrument() const;
     InstrumentSet *instruments() const { return m_set; }
     // The panel, dialogs and status bar act on `instrument` from now on.
     void select(Instrument *instrument);
-    QLabel *portStatus() { return &portLabel; }
-    QLabel *baudStatus() { return &baudLabel; }
+    ConnectionControls *connection() const { return m_connection; }
     QLabel *versionStatus() { return &versionLabel; }
     QLabel *noteStatus() { return &noteLabel; }
-    QLabel *alarmStatus() { return &alarmLabel; }
     ThresholdLines *thresholdLines() const { return m_thresholdLines.get(); }
     QAction *alarmSoundAction() const { return m_menus->alarmSoundAction(); }
     AlarmBeeper *alarmBeeper() const { return m_beeper; }
@@ -71,7 +68,6 @@ signals:
     void unitRead(int unit);
 
 public slots:
-    void comboBoxClicked();
     void showRecordingState(bool flag);
     void showParameterPanel();
     void hideParameterPanel();
@@ -79,8 +75,6 @@ public slots:
     void toggleMaximized();
     // The shutdown path of the title bar and the exit entries.
     bool close();
-
-    void on_pushButton_com_clicked();
 
     void showDeviceInfo();
     void showRelaySettings();
@@ -112,22 +106,7 @@ protected:
 private:
     // The instrument whose readings the chart shows and a recording keeps.
     void feedChart(Instrument *instrument);
-    // The port list as given, keeping the port chosen when it is still there.
-    void showPorts(const QStringList &ports);
-    TileRow *addInstrument(Instrument *instrument);
-    void instrumentAdded(const QString &serialNumber, Instrument *instrument);
-    void instrumentRemoved(const QString &serialNumber);
-    // Headers, selection and the selector as the set and the selection are now.
-    void showRows();
-    // Asks the user for the instrument's label, kept in the settings under its serial number.
-    void rename(const QString &serialNumber);
-    // Beeps while any instrument is in alarm.
-    void soundAlarms();
-    void instrumentOpened(const Instrument::Link &link);
-    void showConnectionState();
-    void showAlarm(AlarmState state);
-    void showAlarmThresholds(const AlarmThresholds &thresholds);
-    void styleStripButtons(bool enabled);
+    void recordFirstJoined(Instrument *instrument);
     void pauseForZoom();
     bool refuseWhileRecording();
     void styleCheckButton(NavButton *button, bool on);
@@ -139,28 +118,19 @@ private:
     FramelessFrame *m_frame = nullptr;
     ParameterPanel *m_panel = nullptr;
     InstrumentSet *m_set = nullptr;
-    // Shown while no instrument has joined the set; never opened.
-    std::unique_ptr<Instrument> m_standby;
-    TileRow *m_standbyRow = nullptr;
-    QHash<QString, TileRow *> m_rows; // by serial number
-    Instrument *m_selected = nullptr;
+    InstrumentBoard *m_board = nullptr;
+    ConnectionControls *m_connection = nullptr;
     // The first instrument found: the one recorded and published.
     Instrument *m_recorded = nullptr;
     QList<QMetaObject::Connection> m_chartFeed;
-    QComboBox *m_selector = nullptr;
-    QString m_portAsked; // probed by hand, told when nothing answers there
     MainMenus *m_menus = nullptr;
     RecordingPrompts *m_prompts = nullptr;
-    QLabel portLabel;
-    QLabel baudLabel;
     QLabel versionLabel;
     QLabel noteLabel;
-    QLabel alarmLabel;
     AlarmBeeper *m_beeper = nullptr;
     std::unique_ptr<ThresholdLines> m_thresholdLines;
     const char *m_noteSource = nullptr;
     std::unique_ptr<MqttFeed> m_mqtt; // publishes m_recorded's readings when turned on
     bool m_recordOnConnect = false;
     bool m_closing = false;
-    bool m_searchEnded = false; // the start-up search
 };

@@ -64,6 +64,42 @@ spinBox(const char *name, double minimum, double maximum, double step, int decim
     return box;
 }
 
+// The instruments' tile rows: the first two are shown whole, growing the window as a plain
+// column would; more scroll.
+class TileScrollArea : public QScrollArea
+{
+public:
+    static constexpr int WholeRows = 2;
+
+    using QScrollArea::QScrollArea;
+
+    QSize minimumSizeHint() const override
+    {
+        QSize hint = QScrollArea::minimumSizeHint();
+        int height = 0;
+        int rows = 0;
+        const QLayout *column = widget() ? widget()->layout() : nullptr;
+        for (int i = 0; column && i < column->count() && rows < WholeRows; ++i) {
+            const QWidget *row = column->itemAt(i)->widget();
+            if (row && !row->isHidden()) {
+                height += row->minimumSizeHint().height();
+                ++rows;
+            }
+        }
+        hint.setHeight(qMax(hint.height(), height));
+        return hint;
+    }
+
+protected:
+    bool event(QEvent *event) override
+    {
+        // A row came, went or changed its fonts: the window's layout asks the hint again.
+        if (event->type() == QEvent::LayoutRequest)
+            updateGeometry();
+        return QScrollArea::event(event);
+    }
+};
+
 } // namespace
 
 void MainWindowUi::setupUi(QMainWindow *window)
@@ -271,11 +307,16 @@ void MainWindowUi::setupUi(QMainWindow *window)
     areaColumn->setContentsMargins(0, 0, 0, 0);
     // Room for a reading beside its caption and check box, whatever the chart's share.
     widget_temparea->setMinimumWidth(widget_temparea->fontMetrics().averageCharWidth() * 24);
-    tileColumn = make<QWidget>(widget_temparea, "tileColumn");
+    tileScroll = make<TileScrollArea>(widget_temparea, "tileScroll");
+    tileScroll->setFrameShape(QFrame::NoFrame);
+    tileScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tileScroll->setWidgetResizable(true);
+    tileColumn = make<QWidget>(nullptr, "tileColumn");
     auto *tileRows = new QVBoxLayout(tileColumn);
     tileRows->setContentsMargins(0, 0, 0, 0);
     tileRows->setSpacing(0);
-    areaColumn->addWidget(tileColumn, 1);
+    tileScroll->setWidget(tileColumn);
+    areaColumn->addWidget(tileScroll, 1);
     markerList = new MarkerList(chartWidget->markerLayer(), widget_temparea);
     markerList->setObjectName(QStringLiteral("markerList"));
     areaColumn->addWidget(markerList);

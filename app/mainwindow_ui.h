@@ -111,6 +111,7 @@ struct MainWindowUi
     NavButton *navButton_trigger = nullptr;
 
     QWidget *widget_temparea = nullptr;
+    QScrollArea *tileScroll = nullptr;
     QWidget *tileColumn = nullptr; // the instruments' tile rows, one above the other
     MarkerList *markerList = nullptr;
     QStatusBar *statusBar = nullptr;

@@ -110,20 +110,20 @@ void TileRow::showHeader()
     case State::Connected:
         break;
     case State::NotResponding:
-        state = QT_TRANSLATE_NOOP("MainWindow", "仪器中断");
+        state = QT_TRANSLATE_NOOP("ConnectionControls", "仪器中断");
         break;
     case State::Lost:
-        state = QT_TRANSLATE_NOOP("MainWindow", "仪器已断开，等待重新连接");
+        state = QT_TRANSLATE_NOOP("ConnectionControls", "仪器已断开，等待重新连接");
         break;
     case State::Closed:
-        state = QT_TRANSLATE_NOOP("MainWindow", "设备已关闭");
+        state = QT_TRANSLATE_NOOP("ConnectionControls", "设备已关闭");
         break;
     case State::NoInstrument:
-        state = QT_TRANSLATE_NOOP("MainWindow", "找不到合适COM");
+        state = QT_TRANSLATE_NOOP("ConnectionControls", "找不到合适COM");
         break;
     }
     m_header->setText(state ? m_name + QStringLiteral(" · ")
-                                      + QCoreApplication::translate("MainWindow", state)
+                                      + QCoreApplication::translate("ConnectionControls", state)
                             : m_name);
     m_header->setToolTip(m_header->text());
     const AlarmState alarm = m_instrument ? m_instrument->alarmState() : AlarmState::None;

@@ -10,7 +10,9 @@
 #include <QVBoxLayout>
 
 namespace {
-// The label's width minus this is what the text may use.
+// The value keeps this far from the tile's sides, which are the column's edges.
+constexpr int kSideMargin = 6;
+// The label's contents width minus this is what the text may use.
 constexpr int kTextMargin = 10;
 constexpr int kPixelSizeStep = 2;
 const char kNoValue[] = "---";
@@ -37,6 +39,7 @@ TemperatureTile::TemperatureTile(QWidget *parent)
     font.setWeight(QFont::Normal);
     m_label->setFont(font);
     m_label->setAlignment(Qt::AlignCenter);
+    m_label->setContentsMargins(kSideMargin, 0, kSideMargin, 0);
     layout->addWidget(m_label, 1);
 
     auto *row = new QHBoxLayout();
@@ -95,7 +98,7 @@ void TemperatureTile::fitFont()
     const QString text = shown.isEmpty() || shown == QLatin1String(kNoValue)
                                  ? QString::fromUtf8(kWidestReading)
                                  : shown;
-    const int available = m_label->width() - kTextMargin;
+    const int available = availableWidth();
     int chosen = kSmallestPixelSize;
     for (int size = kSmallestPixelSize; size <= kLargestPixelSize; size += kPixelSizeStep) {
         font.setPixelSize(size);
@@ -113,7 +116,17 @@ void TemperatureTile::addObjectReading(float t, int unit, QColor, bool valid)
         m_label->setText(QLatin1String(kNoValue));
         return;
     }
-    m_label->setText(QString::asprintf("%.1f", double(t)) + TemperatureUnit::symbol(unit));
+    const QString text = QString::asprintf("%.1f", double(t)) + TemperatureUnit::symbol(unit);
+    m_label->setText(text);
+    // The font was fitted to a narrower value (a maximum that grew): this one would run over the
+    // edges.
+    if (QFontMetrics(m_label->font()).horizontalAdvance(text) > availableWidth())
+        fitFont();
+}
+
+int TemperatureTile::availableWidth() const
+{
+    return m_label->contentsRect().width() - kTextMargin;
 }
 
 void TemperatureTile::on_checkBox_clicked()

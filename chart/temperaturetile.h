@@ -44,6 +44,8 @@ protected:
 
 private:
     void applyColor();
+    // What the value's text may use of the label's width.
+    int availableWidth() const;
 
     QLabel *m_label;
     QCheckBox *m_checkBox;

@@ -214,6 +214,61 @@
     </message>
 </context>
 <context>
+    <name>ConnectionControls</name>
+    <message>
+        <source>高温报警</source>
+        <translation>高温报警</translation>
+    </message>
+    <message>
+        <source>低温报警</source>
+        <translation>低温报警</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>无法连接设备</source>
+        <translation>无法连接设备</translation>
+    </message>
+    <message>
+        <source>打开设备</source>
+        <translation>打开设备</translation>
+    </message>
+    <message>
+        <source>无法打开端口</source>
+        <translation>无法打开端口</translation>
+    </message>
+    <message>
+        <source>关闭设备</source>
+        <translation>关闭设备</translation>
+    </message>
+    <message>
+        <source>已选择:</source>
+        <translation>已选择:</translation>
+    </message>
+    <message>
+        <source>波特率:</source>
+        <translation>波特率:</translation>
+    </message>
+    <message>
+        <source>仪器中断</source>
+        <translation>仪器中断</translation>
+    </message>
+    <message>
+        <source>仪器已断开，等待重新连接</source>
+        <translation>仪器已断开，等待重新连接</translation>
+    </message>
+    <message>
+        <source>设备已关闭</source>
+        <translation>设备已关闭</translation>
+    </message>
+    <message>
+        <source>找不到合适COM</source>
+        <translation>找不到合适COM</translation>
+    </message>
+</context>
+<context>
     <name>DeviceInfoDialog</name>
     <message>
         <source>仪器信息</source>
@@ -234,6 +289,17 @@
     <message>
         <source>-</source>
         <translation>-</translation>
+    </message>
+</context>
+<context>
+    <name>InstrumentBoard</name>
+    <message>
+        <source>重命名仪器</source>
+        <translation>重命名仪器</translation>
+    </message>
+    <message>
+        <source>序列号%1的名称：</source>
+        <translation>序列号%1的名称：</translation>
     </message>
 </context>
 <context>
@@ -306,10 +372,6 @@
         <translation>模拟仪器</translation>
     </message>
     <message>
-        <source>打开设备</source>
-        <translation>打开设备</translation>
-    </message>
-    <message>
         <source>开始</source>
         <translation>开始</translation>
     </message>
@@ -326,44 +388,12 @@
         <translation>环温</translation>
     </message>
     <message>
-        <source>已选择:</source>
-        <translation>已选择:</translation>
-    </message>
-    <message>
-        <source>波特率:</source>
-        <translation>波特率:</translation>
-    </message>
-    <message>
-        <source>找不到合适COM</source>
-        <translation>找不到合适COM</translation>
-    </message>
-    <message>
-        <source>错误</source>
-        <translation>错误</translation>
-    </message>
-    <message>
-        <source>无法连接设备</source>
-        <translation>无法连接设备</translation>
-    </message>
-    <message>
-        <source>无法打开端口</source>
-        <translation>无法打开端口</translation>
-    </message>
-    <message>
-        <source>关闭设备</source>
-        <translation>关闭设备</translation>
-    </message>
-    <message>
         <source>提示</source>
         <translation>提示</translation>
     </message>
     <message>
         <source>保存记录</source>
         <translation>保存记录</translation>
-    </message>
-    <message>
-        <source>仪器中断</source>
-        <translation>仪器中断</translation>
     </message>
     <message>
         <source>正在记录数据，请先停止！</source>
@@ -518,14 +548,6 @@
         <translation>垂直缩放</translation>
     </message>
     <message>
-        <source>仪器已断开，等待重新连接</source>
-        <translation>仪器已断开，等待重新连接</translation>
-    </message>
-    <message>
-        <source>设备已关闭</source>
-        <translation>设备已关闭</translation>
-    </message>
-    <message>
         <source>所有文件(*)</source>
         <translation>所有文件(*)</translation>
     </message>
@@ -548,14 +570,6 @@
     <message>
         <source>触发记录…</source>
         <translation>触发记录…</translation>
-    </message>
-    <message>
-        <source>重命名仪器</source>
-        <translation>重命名仪器</translation>
-    </message>
-    <message>
-        <source>序列号%1的名称：</source>
-        <translation>序列号%1的名称：</translation>
     </message>
 </context>
 <context>

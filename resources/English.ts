@@ -214,6 +214,61 @@
     </message>
 </context>
 <context>
+    <name>ConnectionControls</name>
+    <message>
+        <source>高温报警</source>
+        <translation>High alarm</translation>
+    </message>
+    <message>
+        <source>低温报警</source>
+        <translation>Low alarm</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>无法连接设备</source>
+        <translation>Cannot connect to the device</translation>
+    </message>
+    <message>
+        <source>打开设备</source>
+        <translation>Open device</translation>
+    </message>
+    <message>
+        <source>无法打开端口</source>
+        <translation>Cannot open the port</translation>
+    </message>
+    <message>
+        <source>关闭设备</source>
+        <translation>Close device</translation>
+    </message>
+    <message>
+        <source>已选择:</source>
+        <translation>Port: </translation>
+    </message>
+    <message>
+        <source>波特率:</source>
+        <translation>Baud: </translation>
+    </message>
+    <message>
+        <source>仪器中断</source>
+        <translation>Device not responding</translation>
+    </message>
+    <message>
+        <source>仪器已断开，等待重新连接</source>
+        <translation>Device disconnected, waiting for it to return</translation>
+    </message>
+    <message>
+        <source>设备已关闭</source>
+        <translation>Device closed</translation>
+    </message>
+    <message>
+        <source>找不到合适COM</source>
+        <translation>No suitable COM port</translation>
+    </message>
+</context>
+<context>
     <name>DeviceInfoDialog</name>
     <message>
         <source>仪器信息</source>
@@ -234,6 +289,17 @@
     <message>
         <source>-</source>
         <translation>-</translation>
+    </message>
+</context>
+<context>
+    <name>InstrumentBoard</name>
+    <message>
+        <source>重命名仪器</source>
+        <translation>Rename instrument</translation>
+    </message>
+    <message>
+        <source>序列号%1的名称：</source>
+        <translation>Name of serial number %1:</translation>
     </message>
 </context>
 <context>
@@ -306,10 +372,6 @@
         <translation>Simulated device</translation>
     </message>
     <message>
-        <source>打开设备</source>
-        <translation>Open device</translation>
-    </message>
-    <message>
         <source>开始</source>
         <translation>Start</translation>
     </message>
@@ -326,44 +388,12 @@
         <translation>Amb.</translation>
     </message>
     <message>
-        <source>已选择:</source>
-        <translation>Port: </translation>
-    </message>
-    <message>
-        <source>波特率:</source>
-        <translation>Baud: </translation>
-    </message>
-    <message>
-        <source>找不到合适COM</source>
-        <translation>No suitable COM port</translation>
-    </message>
-    <message>
-        <source>错误</source>
-        <translation>Error</translation>
-    </message>
-    <message>
-        <source>无法连接设备</source>
-        <translation>Cannot connect to the device</translation>
-    </message>
-    <message>
-        <source>无法打开端口</source>
-        <translation>Cannot open the port</translation>
-    </message>
-    <message>
-        <source>关闭设备</source>
-        <translation>Close device</translation>
-    </message>
-    <message>
         <source>提示</source>
         <translation>Notice</translation>
     </message>
     <message>
         <source>保存记录</source>
         <translation>Save</translation>
-    </message>
-    <message>
-        <source>仪器中断</source>
-        <translation>Device not responding</translation>
     </message>
     <message>
         <source>正在记录数据，请先停止！</source>
@@ -518,14 +548,6 @@
         <translation>Zoom Y</translation>
     </message>
     <message>
-        <source>仪器已断开，等待重新连接</source>
-        <translation>Device disconnected, waiting for it to return</translation>
-    </message>
-    <message>
-        <source>设备已关闭</source>
-        <translation>Device closed</translation>
-    </message>
-    <message>
         <source>所有文件(*)</source>
         <translation>All files (*)</translation>
     </message>
@@ -548,14 +570,6 @@
     <message>
         <source>触发记录…</source>
         <translation>Trigger…</translation>
-    </message>
-    <message>
-        <source>重命名仪器</source>
-        <translation>Rename instrument</translation>
-    </message>
-    <message>
-        <source>序列号%1的名称：</source>
-        <translation>Name of serial number %1:</translation>
     </message>
 </context>
 <context>

@@ -97,7 +97,8 @@ void tst_AlarmsUnits::alarms()
     AlarmBeeper::setBeepHook([&] { ++beeps; });
     MainWindow *window = f.openWindowWithoutPorts();
     // The start-up search and the tiles' colours come just after the window.
-    QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+            window->connection()->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(window->tiles()->realtime()->shownColor(), OwnColour, 5000);
     window->alarmSoundAction()->setChecked(true);
     QCOMPARE(appSettings().value(QLatin1String(SettingsKeys::AlarmSound)), QStringLiteral("1"));
@@ -124,7 +125,7 @@ void tst_AlarmsUnits::alarms()
         instrument->recvdata(
                 0x01, std::isnan(reading) ? QByteArray(3, '\0') : temperatureAnswer(reading), true);
     QCOMPARE(window->tiles()->realtime()->shownColor(), colour);
-    QCOMPARE(window->alarmStatus()->text(), status);
+    QCOMPARE(window->connection()->alarmStatus()->text(), status);
     // The first beep comes at once, the next about a second later.
     QCOMPARE(window->alarmBeeper()->isBeeping(), !status.isEmpty());
     if (!status.isEmpty())
@@ -135,7 +136,7 @@ void tst_AlarmsUnits::alarms()
     QVERIFY(!window->alarmBeeper()->isBeeping());
     instrument->close();
     QCOMPARE(window->tiles()->realtime()->shownColor(), OwnColour);
-    QCOMPARE(window->alarmStatus()->text(), QString());
+    QCOMPARE(window->connection()->alarmStatus()->text(), QString());
 }
 
 // A unit answer the program does not know, or a click without an instrument, changes nothing.
@@ -152,7 +153,8 @@ void tst_AlarmsUnits::unitWithoutInstrument()
 {
     QFETCH(QByteArray, unitAnswer);
     MainWindow *window = f.openWindowWithoutPorts();
-    QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+            window->connection()->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
     Instrument *instrument = window->instrument();
     instrument->recvdata(0x15, temperatureAnswer(-50.0), true);
     instrument->recvdata(0x16, temperatureAnswer(1000.0), true);
@@ -193,7 +195,8 @@ void tst_AlarmsUnits::thresholdEditAndUnitSwitches()
     ui.doubleSpinBox_halert->setValue(15.0);
     window->panel()->writeHighAlarm();
     QTRY_COMPARE_WITH_TIMEOUT(lines->highLine()->point1->coords().y(), 15.0, 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(window->alarmStatus()->text(), QStringLiteral("高温报警"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+            window->connection()->alarmStatus()->text(), QStringLiteral("高温报警"), 5000);
     QCOMPARE(window->tiles()->realtime()->shownColor(), ThresholdLines::HighColor);
 
     ChartWidget *chart = window->chart();
@@ -227,7 +230,7 @@ void tst_AlarmsUnits::thresholdEditAndUnitSwitches()
             QVERIFY2(std::isnan(t) || qAbs(t - s.sample) < 0.01,
                      where + " sample " + QByteArray::number(t));
         // The alarm goes on through the switches.
-        QVERIFY2(window->alarmStatus()->text() == QStringLiteral("高温报警"), where);
+        QVERIFY2(window->connection()->alarmStatus()->text() == QStringLiteral("高温报警"), where);
     };
 
     // The panel is locked while recording; the instrument is told all the same.

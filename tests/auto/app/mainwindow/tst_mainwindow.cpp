@@ -7,6 +7,7 @@
 
 #include "chartwidget.h"
 #include "clickcombobox.h"
+#include "instrumentboard.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +16,8 @@
 #include <QLabel>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -58,6 +61,7 @@ private slots:
     void serialErrorsNeverStopSampling();
     void recvdataSurvivesRandomAnswers();
     void severalInstruments();
+    void eightInstrumentsScroll();
 
 private:
     WindowFixture f;
@@ -104,8 +108,8 @@ void tst_MainWindow::startupSearch()
     QTRY_COMPARE_WITH_TIMEOUT(window->instrument()->rangeHigh(), 1000.0f, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(tileText(window->tiles()->realtime()), QStringLiteral("1.0℃"), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(tileText(window->tiles()->ambient()), QStringLiteral("23.5℃"), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(window->portStatus()->text().startsWith(QStringLiteral("已选择:")),
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+            window->connection()->portStatus()->text().startsWith(QStringLiteral("已选择:")), 5000);
     // No wake frame goes to an instrument found in the CRC framing: after its first request
     // (the probe's) it sees no zero filler.
     bool requested = false;
@@ -125,10 +129,11 @@ void tst_MainWindow::noPortsFound()
     MainWindow *window = f.openWindowWithoutPorts();
     QCOMPARE(window->form().comboBoxCom->count(), 0);
     QCOMPARE(window->form().comboBoxBaud->count(), 2);
-    QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+            window->connection()->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
     // Nothing was opened, so nothing is "not responding".
     QTest::qWait(1500);
-    QCOMPARE(window->portStatus()->text(), QStringLiteral("找不到合适COM"));
+    QCOMPARE(window->connection()->portStatus()->text(), QStringLiteral("找不到合适COM"));
     QCOMPARE(window->instrument()->state(), Instrument::ConnectionState::NoInstrument);
 }
 
@@ -140,8 +145,9 @@ void tst_MainWindow::connectButtonFailures()
     silent.silent = true;
     f.sim->setFaults(silent);
     MainWindow *window = f.openWindow();
-    QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), QStringLiteral("找不到合适COM"), 10000);
-    window->on_pushButton_com_clicked();
+    QTRY_COMPARE_WITH_TIMEOUT(
+            window->connection()->portStatus()->text(), QStringLiteral("找不到合适COM"), 10000);
+    window->connection()->openOrClose();
     // The search runs on a thread of its own.
     QTRY_COMPARE_WITH_TIMEOUT(f.shown.size(), 1, 10000);
     QCOMPARE(f.shown.first().icon, QMessageBox::Critical);
@@ -151,11 +157,11 @@ void tst_MainWindow::connectButtonFailures()
 
     // The instrument speaks again: the button connects by hand.
     f.sim->setFaults({});
-    window->on_pushButton_com_clicked();
+    window->connection()->openOrClose();
     QVERIFY(f.waitUntilPolling());
     QCOMPARE(f.shown.size(), 1);
     // And disconnects: parameter rows off, the poll stops.
-    window->on_pushButton_com_clicked();
+    window->connection()->openOrClose();
     QTRY_COMPARE_WITH_TIMEOUT(
             window->form().pushButton_com->text(), QStringLiteral("打开设备"), 5000);
     QVERIFY(!window->form().widget_emissivity->isEnabled());
@@ -165,7 +171,8 @@ void tst_MainWindow::connectButtonFailures()
 void tst_MainWindow::tiles()
 {
     MainWindow *window = f.openWindowWithoutPorts();
-    QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+            window->connection()->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
     window->instrument()->recvdata(0x15, QByteArray::fromHex("01F4F5"), true);
     window->instrument()->recvdata(0x16, QByteArray::fromHex("2AF8D2"), true);
     QCOMPARE(window->instrument()->rangeLow(), -50.0f);
@@ -227,7 +234,8 @@ void tst_MainWindow::unplugAndReplugDuringRecording()
 
     f.sim->unplug();
     QTRY_COMPARE_WITH_TIMEOUT(instrument->state(), State::Lost, 2000);
-    QCOMPARE(window->portStatus()->text(), QStringLiteral("仪器已断开，等待重新连接"));
+    QCOMPARE(window->connection()->portStatus()->text(),
+             QStringLiteral("仪器已断开，等待重新连接"));
     QCOMPARE(tileText(window->tiles()->realtime()), QStringLiteral("---"));
     QCOMPARE(tileText(window->tiles()->ambient()), QStringLiteral("---"));
     const MainWindowUi &ui = window->form();
@@ -292,10 +300,10 @@ void tst_MainWindow::closedByTheUserStaysClosed()
     QVERIFY(f.startSimulator());
     MainWindow *window = f.openWindow();
     QVERIFY(f.waitUntilPolling());
-    window->on_pushButton_com_clicked();
+    window->connection()->openOrClose();
     QTRY_COMPARE_WITH_TIMEOUT(window->instrument()->state(), State::Closed, 2000);
     QTRY_VERIFY_WITH_TIMEOUT(!window->instrument()->isOpen(), 2000);
-    QCOMPARE(window->portStatus()->text(), QStringLiteral("设备已关闭"));
+    QCOMPARE(window->connection()->portStatus()->text(), QStringLiteral("设备已关闭"));
     QCOMPARE(tileText(window->tiles()->realtime()), QStringLiteral("---"));
     QCOMPARE(window->form().pushButton_com->text(), QStringLiteral("打开设备"));
     // The port is there all along, and stays closed.
@@ -328,8 +336,8 @@ void tst_MainWindow::usbAdapterReturnsUnderAnotherName()
     QCOMPARE(window->form().comboBoxCom->currentText(), second);
     const qint64 answered = window->instrument()->lastResponseTime();
     QTRY_VERIFY_WITH_TIMEOUT(window->instrument()->lastResponseTime() > answered, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(window->portStatus()->text() == QStringLiteral("已选择:") + second,
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+            window->connection()->portStatus()->text() == QStringLiteral("已选择:") + second, 5000);
 }
 
 void tst_MainWindow::closeStoresThePortAndStopsPolling()
@@ -442,7 +450,8 @@ void tst_MainWindow::severalInstruments()
     QTRY_COMPARE_WITH_TIMEOUT(second->state(), State::Lost, 5000);
     QVERIFY(secondRow->header()->text().contains(QStringLiteral("仪器已断开")));
     QCOMPARE(tileText(secondRow->realtime()), QStringLiteral("---"));
-    QCOMPARE(window->portStatus()->text(), QStringLiteral("仪器已断开，等待重新连接"));
+    QCOMPARE(window->connection()->portStatus()->text(),
+             QStringLiteral("仪器已断开，等待重新连接"));
     f.sim->setObjectTemperature(3.0);
     TileRow *firstRow = secondRow == rows.constFirst() ? rows.constLast() : rows.constFirst();
     QTRY_COMPARE_WITH_TIMEOUT(tileText(firstRow->realtime()), QStringLiteral("3.0℃"), 10000);
@@ -469,3 +478,55 @@ void tst_MainWindow::severalInstruments()
 }
 
 #include "tst_mainwindow.moc"
+
+// Eight members (stand-ins that never open) announced by the set: two rows are shown whole, more
+// keep their height and scroll; the selection moves on when its instrument leaves.
+void tst_MainWindow::eightInstrumentsScroll()
+{
+    MainWindow *window = f.openWindowWithoutPorts();
+    QTRY_COMPARE_WITH_TIMEOUT(
+            window->connection()->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
+    QScrollArea *scroll = window->form().tileScroll;
+    QVERIFY(!scroll->verticalScrollBar()->isVisible());
+    QCOMPARE(window->tiles()->height(), scroll->viewport()->height());
+
+    InstrumentSet *set = window->instruments();
+    QSignalSpy firstJoined(window->findChild<InstrumentBoard *>(), &InstrumentBoard::firstJoined);
+    QList<Instrument *> members;
+    const auto add = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            members.append(new Instrument(set));
+            emit set->instrumentAdded(QString::number(1000 + members.size() - 1),
+                                      members.constLast());
+        }
+    };
+    const auto rowsWhole = [window] {
+        for (TileRow *row : window->form().tileColumn->findChildren<TileRow *>())
+            if (row->isVisibleTo(window) && row->height() < row->minimumSizeHint().height())
+                return false;
+        return true;
+    };
+    add(2);
+    QTRY_VERIFY_WITH_TIMEOUT(rowsWhole(), 5000);
+    QVERIFY(!scroll->verticalScrollBar()->isVisible());
+    const int windowHeight = window->height();
+    add(InstrumentSet::MaxInstruments - 2);
+    QCOMPARE(firstJoined.count(), 1);
+    QCOMPARE(window->instrument(), members.constFirst());
+    QTRY_VERIFY_WITH_TIMEOUT(scroll->verticalScrollBar()->isVisible(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(rowsWhole(), 5000);
+    QCOMPARE(window->height(), windowHeight);
+
+    // The selected one leaves: the first remaining is selected; another leaving changes nothing.
+    window->select(members.at(3));
+    emit set->instrumentRemoved(QStringLiteral("1003"));
+    QCOMPARE(window->instrument(), members.constFirst());
+    QCOMPARE(window->panel()->instrument(), members.constFirst());
+    emit set->instrumentRemoved(QStringLiteral("1005"));
+    QCOMPARE(window->instrument(), members.constFirst());
+    for (int i : {0, 1, 2, 4, 6, 7})
+        emit set->instrumentRemoved(QString::number(1000 + i));
+    QVERIFY(window->tiles()->isVisibleTo(window));
+    QCOMPARE(window->instrument()->state(), State::NoInstrument);
+    QCOMPARE(firstJoined.count(), 1);
+}

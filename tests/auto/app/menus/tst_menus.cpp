@@ -72,7 +72,8 @@ void tst_Menus::absentCatalogueKeepsSourceTexts()
     QCOMPARE(ui.navButton_export->text(), QStringLiteral("保存记录"));
     QCOMPARE(entries(ui.pushButton_file->menu()).first(), QStringLiteral("打开记录"));
     QCOMPARE(ui.pushButton_com->text(), QStringLiteral("打开设备"));
-    QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+            window->connection()->portStatus()->text(), QStringLiteral("找不到合适COM"), 5000);
 }
 
 void tst_Menus::languageEntriesStoreTheirNames_data()

@@ -151,7 +151,7 @@ void tst_Texts::switchAtRunTime()
     for (int i = 0; i < languages->actions().size(); ++i)
         QCOMPARE(languages->actions().at(i)->isChecked(), i == entry);
 
-    QTRY_COMPARE_WITH_TIMEOUT(window->portStatus()->text(), status, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window->connection()->portStatus()->text(), status, 5000);
     QCOMPARE(window->noteStatus()->text(), note);
     window->on_navButton_startstop_clicked();
     QCOMPARE(f.shown.size(), 1);

@@ -18,6 +18,7 @@ private slots:
     void fitFont();
     void noValueSizedLikeAReading();
     void resizeRefitsFont();
+    void widerValueRefitsFont();
 };
 
 void tst_TemperatureTile::addObjectReading_data()
@@ -96,7 +97,7 @@ void tst_TemperatureTile::fitFont()
 
     QFont font = label->font();
     const int size = font.pixelSize();
-    const int available = label->width() - 10;
+    const int available = label->contentsRect().width() - 10;
     if (boundSize != 0)
         QCOMPARE(size, boundSize);
     QVERIFY(size >= TemperatureTile::kSmallestPixelSize
@@ -141,6 +142,27 @@ void tst_TemperatureTile::resizeRefitsFont()
     const int wide = item.valueLabel()->font().pixelSize();
     item.resize(60, 120);
     QTRY_VERIFY(item.valueLabel()->font().pixelSize() < wide);
+}
+
+// A running maximum outgrowing the value the font was fitted to shrinks to fit; a narrower one
+// keeps the font.
+void tst_TemperatureTile::widerValueRefitsFont()
+{
+    TemperatureTile item;
+    item.resize(244, 120);
+    item.addObjectReading(1.0f, 2, Qt::black, true);
+    item.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&item));
+    QLabel *label = item.valueLabel();
+    item.fitFont();
+    const int fitted = label->font().pixelSize();
+    item.addObjectReading(1118.5f, 2, Qt::black, true);
+    QVERIFY(label->font().pixelSize() < fitted);
+    QVERIFY(QFontMetrics(label->font()).horizontalAdvance(label->text())
+            <= label->contentsRect().width() - 10);
+    const int shrunk = label->font().pixelSize();
+    item.addObjectReading(2.0f, 2, Qt::black, true);
+    QCOMPARE(label->font().pixelSize(), shrunk);
 }
 
 QTEST_MAIN(tst_TemperatureTile)
