@@ -3,7 +3,6 @@
 #include "instrument.h"
 #include "mainmenus.h"
 #include "mainwindow_ui.h"
-#include "trigger.h"
 
 #include <QColor>
 #include <QHash>
@@ -12,7 +11,6 @@
 #include <QSerialPort>
 
 #include <memory>
-#include <optional>
 
 class AlarmBeeper;
 class TitleBar;
@@ -20,10 +18,10 @@ class FramelessFrame;
 class MqttFeed;
 class ThresholdLines;
 class QAction;
-class NavButton;
 class InstrumentSet;
 class QComboBox;
 class ChartWidget;
+class ChartStrip;
 class ParameterPanel;
 class RecordingPrompts;
 class TileRow;
@@ -49,6 +47,7 @@ public:
     // The tiles of the selected instrument.
     TileRow *tiles() const;
     ParameterPanel *panel() const { return m_panel; }
+    ChartStrip *strip() const { return m_strip; }
     MainMenus *menus() const { return m_menus; }
     // The selected instrument; until one is found, a stand-in that shows none.
     Instrument *instrument() const { return m_selected; }
@@ -89,21 +88,8 @@ public slots:
     void showChartSettings();
     void showMqttSettings();
 
-    void on_navButton_startstop_clicked();
-    // "触发记录…": asks for a trigger, then starts a recording that keeps only its captures.
-    void askForTrigger();
-    void on_navButton_hc_clicked();
-    void on_navButton_amb_clicked();
-    void on_navButton_mode_clicked();
-    void on_navButton_autofit_clicked();
-    void on_navButton_horizontal_clicked();
-    void on_navButton_vertical_clicked();
-    void on_navButton_export_clicked();
-
 protected:
-    void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 #ifdef Q_OS_WIN
     bool nativeEvent(const QByteArray &eventType, void *message, long *result) override;
@@ -128,16 +114,12 @@ private:
     void showAlarm(AlarmState state);
     void showAlarmThresholds(const AlarmThresholds &thresholds);
     void styleStripButtons(bool enabled);
-    void pauseForZoom();
-    bool refuseWhileRecording();
-    void styleCheckButton(NavButton *button, bool on);
-    void restyleCheckButtons();
 
     MainWindowUi ui;
-    std::optional<Trigger> m_trigger; // the last one asked for, offered again
     TitleBar *m_titleBar = nullptr;
     FramelessFrame *m_frame = nullptr;
     ParameterPanel *m_panel = nullptr;
+    ChartStrip *m_strip = nullptr;
     InstrumentSet *m_set = nullptr;
     // Shown while no instrument has joined the set; never opened.
     std::unique_ptr<Instrument> m_standby;
