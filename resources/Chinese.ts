@@ -103,6 +103,45 @@
     </message>
 </context>
 <context>
+    <name>ChartStrip</name>
+    <message>
+        <source>全局</source>
+        <translation>全局</translation>
+    </message>
+    <message>
+        <source>环温</source>
+        <translation>环温</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>继续</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>正在记录数据，请先停止！</source>
+        <translation>正在记录数据，请先停止！</translation>
+    </message>
+    <message>
+        <source>触发记录：等待 %1</source>
+        <translation>触发记录：等待 %1</translation>
+    </message>
+</context>
+<context>
     <name>ChartWidget</name>
     <message>
         <source>℉</source>
@@ -354,10 +393,6 @@
         <translation>关闭设备</translation>
     </message>
     <message>
-        <source>提示</source>
-        <translation>提示</translation>
-    </message>
-    <message>
         <source>保存记录</source>
         <translation>保存记录</translation>
     </message>
@@ -366,24 +401,12 @@
         <translation>仪器中断</translation>
     </message>
     <message>
-        <source>正在记录数据，请先停止！</source>
-        <translation>正在记录数据，请先停止！</translation>
-    </message>
-    <message>
         <source>选择文件</source>
         <translation>选择文件</translation>
     </message>
     <message>
         <source>文件(*.txt*)</source>
         <translation>文件(*.txt*)</translation>
-    </message>
-    <message>
-        <source>停止</source>
-        <translation>停止</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>继续</translation>
     </message>
     <message>
         <source>Tevrano</source>
@@ -536,10 +559,6 @@
     <message>
         <source>已达到样本上限，记录已停止</source>
         <translation>已达到样本上限，记录已停止</translation>
-    </message>
-    <message>
-        <source>触发记录：等待 %1</source>
-        <translation>触发记录：等待 %1</translation>
     </message>
     <message>
         <source>添加标记</source>
