@@ -70,8 +70,6 @@ ChartStrip::ChartStrip(const MainWindowUi &form, StartGate mayStart, QWidget *wi
 void ChartStrip::retranslate()
 {
     showRecordingState(ui.chartWidget->isRecording());
-    ui.navButton_mode->setText(tr("全局"));
-    ui.navButton_amb->setText(tr("环温"));
 }
 
 void ChartStrip::showRecordingState(bool recording)

@@ -105,14 +105,6 @@
 <context>
     <name>ChartStrip</name>
     <message>
-        <source>全局</source>
-        <translation>Full</translation>
-    </message>
-    <message>
-        <source>环温</source>
-        <translation>Ambient</translation>
-    </message>
-    <message>
         <source>停止</source>
         <translation>Stop</translation>
     </message>

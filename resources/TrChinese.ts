@@ -105,14 +105,6 @@
 <context>
     <name>ChartStrip</name>
     <message>
-        <source>全局</source>
-        <translation>全域</translation>
-    </message>
-    <message>
-        <source>环温</source>
-        <translation>環溫</translation>
-    </message>
-    <message>
         <source>停止</source>
         <translation>停止</translation>
     </message>
