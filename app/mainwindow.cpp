@@ -6,6 +6,7 @@
 #include "chartadapters.h"
 #include "chartsettings.h"
 #include "chartsettingsdialog.h"
+#include "chartstrip.h"
 #include "chartwidget.h"
 #include "connectioncontrols.h"
 #include "deviceinfodialog.h"
@@ -26,7 +27,6 @@
 #include "settings.h"
 #include "thresholdlines.h"
 #include "titlebar.h"
-#include "triggerdialog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,9 +45,6 @@ namespace {
 // Developer traces, off unless QT_LOGGING_RULES="tevrano.window.debug=true".
 Q_LOGGING_CATEGORY(lcWindowTrace, "tevrano.window", QtInfoMsg)
 
-const char CheckboxOff[] = ":/imager/ic_checkbox_unsel.png";
-
-const char CheckboxOn[] = ":/imager/ic_checkbox_sel.png";
 
 } // namespace
 
@@ -73,7 +70,7 @@ MainWindow::MainWindow(QWidget *parent)
     });
     connect(m_connection, &ConnectionControls::opened, this, [this] {
         if (std::exchange(m_recordOnConnect, false) && !ui.chartWidget->isRecording())
-            on_navButton_startstop_clicked();
+            m_strip->startStop();
     });
     connect(m_board, &InstrumentBoard::alarmsChanged, m_beeper, &AlarmBeeper::setAlarmActive);
     connect(m_board, &InstrumentBoard::firstJoined, this, &MainWindow::recordFirstJoined);
@@ -93,11 +90,6 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui.chartWidget, &ChartWidget::sampleLimitReached, this, [this] {
         ui.statusBar->showMessage(tr("已达到样本上限，记录已停止"));
     });
-    connect(ui.navButton_live, &NavButton::clicked, ui.chartWidget, &ChartWidget::showLiveTrend);
-    connect(ui.navButton_marker, &NavButton::clicked, ui.chartWidget, [this] {
-        ui.chartWidget->addMarker();
-    });
-    connect(ui.navButton_trigger, &NavButton::clicked, this, &MainWindow::askForTrigger);
     connect(ui.markerList, &MarkerList::spanChosen, ui.chartWidget, &ChartWidget::selectSpan);
 
     // 6. Frameless window.
@@ -167,23 +159,12 @@ MainWindow::MainWindow(QWidget *parent)
     for (NavButton *button :
          {ui.pushButton_file, ui.pushButton_device, ui.pushButton_settings, ui.pushButton_help})
         styleMenuButton(button);
-    ui.navButton_startstop->setText(tr("开始"));
-    ui.navButton_hc->setText(tr("暂停"));
-    ui.navButton_mode->setText(tr("全局"));
-    ui.navButton_amb->setText(tr("环温"));
-    for (NavButton *button : {ui.navButton_mode, ui.navButton_amb, ui.navButton_autofit}) {
-        styleIconButton(button, QLatin1String(CheckboxOff));
-        button->installEventFilter(this);
-    }
-    for (NavButton *button : {ui.navButton_startstop,
-                              ui.navButton_hc,
-                              ui.navButton_horizontal,
-                              ui.navButton_vertical,
-                              ui.navButton_export,
-                              ui.navButton_live,
-                              ui.navButton_marker,
-                              ui.navButton_trigger})
-        styleToolButton(button);
+    m_strip = new ChartStrip(
+            ui,
+            [this]() -> Instrument * {
+                return m_prompts->mayStart(m_recorded) ? m_recorded : nullptr;
+            },
+            this);
 
     m_menus = new MainMenus(ui, this, m_beeper);
 
@@ -290,9 +271,6 @@ void MainWindow::showRecordingState(bool flag)
     // A recording is in the instrument's unit, whatever file was opened before.
     if (flag)
         emit unitRead(m_recorded->unit());
-    // The recording may also end by itself, at its sample limit.
-    ui.navButton_startstop->setText(flag ? tr("停止") : tr("开始"));
-    ui.navButton_trigger->setEnabled(!flag);
     m_panel->setRecording(flag);
     if (flag)
         styleDisabledButton(ui.pushButton_com);
@@ -339,6 +317,7 @@ void MainWindow::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange && m_menus) {
         ui.retranslateUi(this);
         m_connection->retranslate();
+        m_strip->retranslate();
         if (m_noteSource)
             noteLabel.setText(tr(m_noteSource));
         m_panel->retranslate();
@@ -394,25 +373,11 @@ bool MainWindow::nativeEvent(const QByteArray &eventType, void *message, long *r
 }
 #endif
 
-void MainWindow::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-    restyleCheckButtons();
-}
-
 // ---- Chart -----------------------------------------------------------------------------------
-
-bool MainWindow::refuseWhileRecording()
-{
-    if (!ui.chartWidget->isRecording())
-        return false;
-    Messages::show(nullptr, QMessageBox::Warning, tr("提示"), tr("正在记录数据，请先停止！"));
-    return true;
-}
 
 void MainWindow::importRecords()
 {
-    if (refuseWhileRecording())
+    if (m_strip->refuseWhileRecording())
         return;
     // Several files open into one chart, a curve each.
     const QStringList paths = Messages::openFileNames(
@@ -423,7 +388,7 @@ void MainWindow::importRecords()
 
 void MainWindow::showChartSettings()
 {
-    if (refuseWhileRecording())
+    if (m_strip->refuseWhileRecording())
         return;
     ChartSettingsDialog dialog;
     if (Messages::exec(dialog) == QDialog::Accepted)
@@ -433,116 +398,4 @@ void MainWindow::showChartSettings()
 void MainWindow::showMqttSettings()
 {
     m_mqtt->edit(this);
-}
-
-void MainWindow::restyleCheckButtons()
-{
-    styleCheckButton(ui.navButton_amb, ui.chartWidget->ambientVisible());
-    styleCheckButton(ui.navButton_mode, ui.chartWidget->viewMode() == 1);
-    styleCheckButton(ui.navButton_autofit, ui.chartWidget->autoFit());
-}
-
-bool MainWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    // The check-box icon sits at the button's right end, so it follows the button's width, which
-    // the layout settles only after the window's own resize.
-    if (event->type() == QEvent::Resize
-        && (watched == ui.navButton_amb || watched == ui.navButton_mode
-            || watched == ui.navButton_autofit))
-        restyleCheckButtons();
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void MainWindow::styleCheckButton(NavButton *button, bool on)
-{
-    styleIconButton(button, QLatin1String(on ? CheckboxOn : CheckboxOff));
-}
-
-void MainWindow::askForTrigger()
-{
-    if (ui.chartWidget->isRecording() || !m_prompts->mayStart(m_recorded))
-        return;
-    auto *dialog = new TriggerDialog(m_recorded->unit(), this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    if (m_trigger)
-        dialog->setTrigger(*m_trigger);
-    connect(dialog, &QDialog::accepted, this, [this, dialog] {
-        // The instrument may have gone while the dialog was open.
-        if (ui.chartWidget->isRecording() || !m_recorded->isOpen())
-            return;
-        m_trigger = dialog->trigger();
-        ui.chartWidget->startTriggeredRecording(*m_trigger);
-        ui.statusBar->showMessage(tr("触发记录：等待 %1").arg(m_trigger->name()));
-    });
-    dialog->open();
-}
-
-void MainWindow::on_navButton_startstop_clicked()
-{
-    ChartWidget *chart = ui.chartWidget;
-    // Only starting needs the instrument: a recording can always be stopped.
-    if (!chart->isRecording() && !m_prompts->mayStart(m_recorded))
-        return;
-    chart->on_pushButton_startstop_clicked();
-    if (chart->isRecording()) {
-        ui.navButton_startstop->setText(tr("停止"));
-        if (!chart->isPaused())
-            ui.navButton_hc->setText(tr("暂停"));
-    } else {
-        ui.navButton_startstop->setText(tr("开始"));
-    }
-}
-
-void MainWindow::on_navButton_hc_clicked()
-{
-    ui.chartWidget->on_pushButton_hc_clicked();
-    ui.navButton_hc->setText(ui.chartWidget->isPaused() ? tr("继续") : tr("暂停"));
-}
-
-void MainWindow::on_navButton_amb_clicked()
-{
-    ChartWidget *chart = ui.chartWidget;
-    const bool visible = !chart->ambientVisible();
-    styleCheckButton(ui.navButton_amb, visible);
-    chart->setAmbientVisible(visible);
-}
-
-void MainWindow::on_navButton_mode_clicked()
-{
-    ui.chartWidget->on_pushButton_mode_clicked();
-    styleCheckButton(ui.navButton_mode, ui.chartWidget->viewMode() == 1);
-}
-
-void MainWindow::on_navButton_autofit_clicked()
-{
-    ui.chartWidget->setAutoFit(!ui.chartWidget->autoFit());
-    styleCheckButton(ui.navButton_autofit, ui.chartWidget->autoFit());
-    // Ticking it again is the way back to following after a zoom or pan.
-    if (ui.chartWidget->autoFit())
-        ui.chartWidget->followReadings();
-}
-
-void MainWindow::pauseForZoom()
-{
-    if (!ui.chartWidget->isPaused()) {
-        ui.chartWidget->setPaused(true);
-        ui.navButton_hc->setText(tr("继续"));
-    }
-}
-
-void MainWindow::on_navButton_horizontal_clicked()
-{
-    pauseForZoom();
-    ui.chartWidget->on_pushButton_horizontal_clicked();
-}
-
-void MainWindow::on_navButton_vertical_clicked()
-{
-    pauseForZoom();
-    ui.chartWidget->on_pushButton_vertical_clicked();
-}
-
-void MainWindow::on_navButton_export_clicked()
-{
-    ui.chartWidget->on_pushButton_export_clicked();
 }

@@ -3,14 +3,12 @@
 #include "instrument.h"
 #include "mainmenus.h"
 #include "mainwindow_ui.h"
-#include "trigger.h"
 
 #include <QColor>
 #include <QLabel>
 #include <QMainWindow>
 
 #include <memory>
-#include <optional>
 
 class AlarmBeeper;
 class TitleBar;
@@ -18,11 +16,11 @@ class FramelessFrame;
 class MqttFeed;
 class ThresholdLines;
 class QAction;
-class NavButton;
 class InstrumentBoard;
 class InstrumentSet;
 class ConnectionControls;
 class ChartWidget;
+class ChartStrip;
 class ParameterPanel;
 class RecordingPrompts;
 class TileRow;
@@ -48,6 +46,7 @@ public:
     // The tiles of the selected instrument.
     TileRow *tiles() const;
     ParameterPanel *panel() const { return m_panel; }
+    ChartStrip *strip() const { return m_strip; }
     MainMenus *menus() const { return m_menus; }
     // The selected instrument; until one is found, a stand-in that shows none.
     Instrument *instrument() const;
@@ -83,21 +82,8 @@ public slots:
     void showChartSettings();
     void showMqttSettings();
 
-    void on_navButton_startstop_clicked();
-    // "触发记录…": asks for a trigger, then starts a recording that keeps only its captures.
-    void askForTrigger();
-    void on_navButton_hc_clicked();
-    void on_navButton_amb_clicked();
-    void on_navButton_mode_clicked();
-    void on_navButton_autofit_clicked();
-    void on_navButton_horizontal_clicked();
-    void on_navButton_vertical_clicked();
-    void on_navButton_export_clicked();
-
 protected:
-    void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 #ifdef Q_OS_WIN
     bool nativeEvent(const QByteArray &eventType, void *message, long *result) override;
@@ -107,16 +93,12 @@ private:
     // The instrument whose readings the chart shows and a recording keeps.
     void feedChart(Instrument *instrument);
     void recordFirstJoined(Instrument *instrument);
-    void pauseForZoom();
-    bool refuseWhileRecording();
-    void styleCheckButton(NavButton *button, bool on);
-    void restyleCheckButtons();
 
     MainWindowUi ui;
-    std::optional<Trigger> m_trigger; // the last one asked for, offered again
     TitleBar *m_titleBar = nullptr;
     FramelessFrame *m_frame = nullptr;
     ParameterPanel *m_panel = nullptr;
+    ChartStrip *m_strip = nullptr;
     InstrumentSet *m_set = nullptr;
     InstrumentBoard *m_board = nullptr;
     ConnectionControls *m_connection = nullptr;

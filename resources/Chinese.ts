@@ -103,6 +103,37 @@
     </message>
 </context>
 <context>
+    <name>ChartStrip</name>
+    <message>
+        <source>停止</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>继续</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>正在记录数据，请先停止！</source>
+        <translation>正在记录数据，请先停止！</translation>
+    </message>
+    <message>
+        <source>触发记录：等待 %1</source>
+        <translation>触发记录：等待 %1</translation>
+    </message>
+</context>
+<context>
     <name>ChartWidget</name>
     <message>
         <source>℉</source>
@@ -388,16 +419,8 @@
         <translation>环温</translation>
     </message>
     <message>
-        <source>提示</source>
-        <translation>提示</translation>
-    </message>
-    <message>
         <source>保存记录</source>
         <translation>保存记录</translation>
-    </message>
-    <message>
-        <source>正在记录数据，请先停止！</source>
-        <translation>正在记录数据，请先停止！</translation>
     </message>
     <message>
         <source>选择文件</source>
@@ -406,14 +429,6 @@
     <message>
         <source>文件(*.txt*)</source>
         <translation>文件(*.txt*)</translation>
-    </message>
-    <message>
-        <source>停止</source>
-        <translation>停止</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>继续</translation>
     </message>
     <message>
         <source>Tevrano</source>
@@ -558,10 +573,6 @@
     <message>
         <source>已达到样本上限，记录已停止</source>
         <translation>已达到样本上限，记录已停止</translation>
-    </message>
-    <message>
-        <source>触发记录：等待 %1</source>
-        <translation>触发记录：等待 %1</translation>
     </message>
     <message>
         <source>添加标记</source>

@@ -103,6 +103,37 @@
     </message>
 </context>
 <context>
+    <name>ChartStrip</name>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>正在记录数据，请先停止！</source>
+        <translation>Recording in progress. Stop it first!</translation>
+    </message>
+    <message>
+        <source>触发记录：等待 %1</source>
+        <translation>Triggered recording: waiting for %1</translation>
+    </message>
+</context>
+<context>
     <name>ChartWidget</name>
     <message>
         <source>℉</source>
@@ -388,16 +419,8 @@
         <translation>Amb.</translation>
     </message>
     <message>
-        <source>提示</source>
-        <translation>Notice</translation>
-    </message>
-    <message>
         <source>保存记录</source>
         <translation>Save</translation>
-    </message>
-    <message>
-        <source>正在记录数据，请先停止！</source>
-        <translation>Recording in progress. Stop it first!</translation>
     </message>
     <message>
         <source>选择文件</source>
@@ -406,14 +429,6 @@
     <message>
         <source>文件(*.txt*)</source>
         <translation>Text files (*.txt*)</translation>
-    </message>
-    <message>
-        <source>停止</source>
-        <translation>Stop</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>Resume</translation>
     </message>
     <message>
         <source>Tevrano</source>
@@ -558,10 +573,6 @@
     <message>
         <source>已达到样本上限，记录已停止</source>
         <translation>Sample limit reached; the recording has stopped</translation>
-    </message>
-    <message>
-        <source>触发记录：等待 %1</source>
-        <translation>Triggered recording: waiting for %1</translation>
     </message>
     <message>
         <source>添加标记</source>

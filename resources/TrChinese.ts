@@ -103,6 +103,37 @@
     </message>
 </context>
 <context>
+    <name>ChartStrip</name>
+    <message>
+        <source>停止</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>開始</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>繼續</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>暫停</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>正在记录数据，请先停止！</source>
+        <translation>正在記錄資料，請先停止！</translation>
+    </message>
+    <message>
+        <source>触发记录：等待 %1</source>
+        <translation>觸發記錄：等待 %1</translation>
+    </message>
+</context>
+<context>
     <name>ChartWidget</name>
     <message>
         <source>℉</source>
@@ -388,16 +419,8 @@
         <translation>環溫</translation>
     </message>
     <message>
-        <source>提示</source>
-        <translation>提示</translation>
-    </message>
-    <message>
         <source>保存记录</source>
         <translation>儲存記錄</translation>
-    </message>
-    <message>
-        <source>正在记录数据，请先停止！</source>
-        <translation>正在記錄資料，請先停止！</translation>
     </message>
     <message>
         <source>选择文件</source>
@@ -406,14 +429,6 @@
     <message>
         <source>文件(*.txt*)</source>
         <translation>檔案(*.txt*)</translation>
-    </message>
-    <message>
-        <source>停止</source>
-        <translation>停止</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>繼續</translation>
     </message>
     <message>
         <source>Tevrano</source>
@@ -558,10 +573,6 @@
     <message>
         <source>已达到样本上限，记录已停止</source>
         <translation>已達到樣本上限，記錄已停止</translation>
-    </message>
-    <message>
-        <source>触发记录：等待 %1</source>
-        <translation>觸發記錄：等待 %1</translation>
     </message>
     <message>
         <source>添加标记</source>

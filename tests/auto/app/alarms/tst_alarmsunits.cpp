@@ -201,7 +201,7 @@ void tst_AlarmsUnits::thresholdEditAndUnitSwitches()
 
     ChartWidget *chart = window->chart();
     chart->setRecordInterval(50);
-    window->on_navButton_startstop_clicked();
+    window->strip()->startStop();
     QVERIFY(chart->isRecording());
     QTRY_VERIFY_WITH_TIMEOUT(chart->samples().size() > 3, 5000);
 
@@ -265,7 +265,7 @@ void tst_AlarmsUnits::thresholdEditAndUnitSwitches()
     const QString saved = f.dir.filePath(QStringLiteral("switched.txt"));
     Messages::setFileChooser(
             [&](Messages::FileAccess, const QString &, const QString &) { return saved; });
-    window->on_navButton_export_clicked();
+    window->strip()->saveRecord();
     RecordImport back;
     QVERIFY(loadRecordFile(saved, back));
     QCOMPARE(back.unit, std::optional<int>(1));

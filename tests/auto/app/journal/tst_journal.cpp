@@ -125,7 +125,7 @@ MainWindow *tst_Journal::openPollingWindow()
 
 bool tst_Journal::startRecording(MainWindow *window)
 {
-    window->on_navButton_startstop_clicked();
+    window->strip()->startStop();
     return QTest::qWaitFor([window] { return window->chart()->samples().size() > 2; }, 10000);
 }
 
@@ -269,7 +269,7 @@ void tst_Journal::quitAsksAboutTheRecording()
         QVERIFY(window);
         QVERIFY(startRecording(window));
         if (state == 1)
-            window->on_navButton_startstop_clicked();
+            window->strip()->startStop();
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(journalPath()), 5000);
     }
     const QString chosen = saveTo.isEmpty() ? QString() : f.dir.filePath(saveTo);
@@ -315,10 +315,10 @@ void tst_Journal::startOnUnsavedRecordingAsks()
     MainWindow *window = openPollingWindow();
     QVERIFY(window);
     QVERIFY(startRecording(window));
-    window->on_navButton_startstop_clicked();
+    window->strip()->startStop();
     const int held = window->chart()->samples().size();
     f.answers = {QMessageBox::StandardButton(answer)};
-    window->on_navButton_startstop_clicked();
+    window->strip()->startStop();
     QCOMPARE(f.asked.size(), 1);
     QCOMPARE(f.asked.first().text, QStringLiteral("记录尚未保存。开始新记录前要保存吗？"));
     const bool started = answer == QMessageBox::Discard;

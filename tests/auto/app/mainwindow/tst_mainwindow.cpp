@@ -226,7 +226,7 @@ void tst_MainWindow::unplugAndReplugDuringRecording()
     ChartWidget *chart = window->chart();
     // Readings are shown once the range is known.
     QTRY_COMPARE_WITH_TIMEOUT(tileText(window->tiles()->realtime()), QStringLiteral("1.0℃"), 10000);
-    window->on_navButton_startstop_clicked();
+    window->strip()->startStop();
     QVERIFY(chart->isRecording());
     QTRY_VERIFY_WITH_TIMEOUT(chart->samples().size() > 5, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(std::isfinite(chart->samples().snapshot().temperatures.constLast()),
@@ -251,15 +251,15 @@ void tst_MainWindow::unplugAndReplugDuringRecording()
     QVERIFY(std::isnan(inGap.ambients.constLast()));
 
     // Pause and the view mode work; a save in the gap writes empty fields there.
-    window->on_navButton_hc_clicked();
+    window->strip()->togglePause();
     QVERIFY(chart->isPaused());
-    window->on_navButton_hc_clicked();
-    window->on_navButton_mode_clicked();
+    window->strip()->togglePause();
+    window->strip()->toggleViewMode();
     QCOMPARE(chart->viewMode(), 1);
     const QString saved = f.dir.filePath(QStringLiteral("gap.txt"));
     Messages::setFileChooser(
             [&](Messages::FileAccess, const QString &, const QString &) { return saved; });
-    window->on_navButton_export_clicked();
+    window->strip()->saveRecord();
     Messages::setFileChooser({});
     QFile file(saved);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -291,7 +291,7 @@ void tst_MainWindow::unplugAndReplugDuringRecording()
     QVERIFY(chart->findChild<NavButton *>(QStringLiteral("pushButton_startstop"))->isEnabled());
     QCOMPARE(f.shown.size(), 1); // the save's report
     QCOMPARE(f.shown.first().title, QStringLiteral("导出数据成功"));
-    window->on_navButton_startstop_clicked();
+    window->strip()->startStop();
     QVERIFY(!chart->isRecording());
 }
 

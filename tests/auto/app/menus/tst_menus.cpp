@@ -26,6 +26,7 @@ private slots:
     void languageEntriesStoreTheirNames();
     void titleBarDoubleClick();
     void chartButtonsNeedAnInstrument();
+    void chartButtonsActOncePerClick();
     void importAndChartSettingsRefusedWhileRecording_data();
     void importAndChartSettingsRefusedWhileRecording();
     void importLoadsTheChosenFile();
@@ -118,21 +119,45 @@ void tst_Menus::titleBarDoubleClick()
 void tst_Menus::chartButtonsNeedAnInstrument()
 {
     MainWindow *window = f.openWindowWithoutPorts();
-    window->on_navButton_startstop_clicked();
+    window->strip()->startStop();
     QCOMPARE(f.shown.size(), 1);
     QCOMPARE(f.shown.first().title, QStringLiteral("提示"));
     QCOMPARE(f.shown.first().text, QStringLiteral("设备未连接"));
     QVERIFY(!window->chart()->isRecording());
     // A zoom pauses the view first.
-    window->on_navButton_horizontal_clicked();
+    window->strip()->zoomHorizontally();
     QVERIFY(window->chart()->isPaused());
     QCOMPARE(window->form().navButton_hc->text(), QStringLiteral("继续"));
-    window->on_navButton_amb_clicked();
+    window->strip()->toggleAmbient();
     QVERIFY(window->chart()->ambientVisible());
     // The chart follows the readings from the start; the button turns that off.
     QVERIFY(window->chart()->autoFit());
-    window->on_navButton_autofit_clicked();
+    window->strip()->toggleAutoFit();
     QVERIFY(!window->chart()->autoFit());
+}
+
+void tst_Menus::chartButtonsActOncePerClick()
+{
+    MainWindow *window = f.openWindowWithoutPorts();
+    const MainWindowUi &ui = window->form();
+    ChartWidget *chart = window->chart();
+    // A button wired twice acts twice: a toggle comes back, a refusal is told twice.
+    ui.navButton_startstop->click();
+    QCOMPARE(f.shown.size(), 1);
+    ui.navButton_trigger->click();
+    QCOMPARE(f.shown.size(), 2);
+    ui.navButton_hc->click();
+    QVERIFY(chart->isPaused());
+    ui.navButton_amb->click();
+    QVERIFY(chart->ambientVisible());
+    ui.navButton_mode->click();
+    QCOMPARE(chart->viewMode(), 1);
+    ui.navButton_autofit->click();
+    QVERIFY(!chart->autoFit());
+    // The form's texts come back on a language change; the pause stays told.
+    QEvent change(QEvent::LanguageChange);
+    QCoreApplication::sendEvent(window, &change);
+    QCOMPARE(ui.navButton_hc->text(), QStringLiteral("继续"));
 }
 
 void tst_Menus::importAndChartSettingsRefusedWhileRecording_data()

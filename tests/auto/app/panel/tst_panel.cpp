@@ -3,6 +3,7 @@
 #include "../support/windowfixture.h"
 #include "chartwidget.h"
 #include "clickcombobox.h"
+#include "navbutton.h"
 #include "relaysettingdialog.h"
 #include "switchbutton.h"
 
@@ -383,10 +384,13 @@ void tst_Panel::honestStates()
     QTRY_VERIFY_WITH_TIMEOUT(ui.widget_emissivity->isEnabled(), 20000);
     check({"plugged in", 1, true, true, false});
 
-    window->on_navButton_startstop_clicked();
+    // One click starts, the next stops.
+    ui.navButton_startstop->click();
     QVERIFY(window->chart()->isRecording());
+    QCOMPARE(ui.navButton_startstop->text(), QStringLiteral("停止"));
     check({"recording", 1, true, false, true});
-    window->on_navButton_startstop_clicked();
+    ui.navButton_startstop->click();
+    QCOMPARE(ui.navButton_startstop->text(), QStringLiteral("开始"));
     check({"stopped", 1, true, true, false});
 }
 

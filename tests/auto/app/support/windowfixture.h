@@ -2,6 +2,7 @@
 
 // Shared set-up of the main-window tests: settings in a temporary directory, message boxes and
 // modal dialogs taken over, the simulator on a pseudo-terminal as the only serial port.
+#include "chartstrip.h"
 #include "connectioncontrols.h"
 #include "instrumentset.h"
 #include "instrumentsimulator.h"

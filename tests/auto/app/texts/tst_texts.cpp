@@ -153,7 +153,7 @@ void tst_Texts::switchAtRunTime()
 
     QTRY_COMPARE_WITH_TIMEOUT(window->connection()->portStatus()->text(), status, 5000);
     QCOMPARE(window->noteStatus()->text(), note);
-    window->on_navButton_startstop_clicked();
+    window->strip()->startStop();
     QCOMPARE(f.shown.size(), 1);
     QCOMPARE(f.shown.first().title, title);
     QCOMPARE(f.shown.first().text, text);
@@ -233,7 +233,7 @@ void tst_Texts::noTextLeftInAnotherLanguage()
     } else if (screen == "about") {
         window->showAbout();
     } else if (screen == "zoom") {
-        window->on_navButton_horizontal_clicked();
+        window->strip()->zoomHorizontally();
         for (QWidget *top : QApplication::topLevelWidgets()) {
             if (top->objectName() == QLatin1String("ZoomScale"))
                 shown << shownTexts(top);
