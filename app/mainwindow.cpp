@@ -106,7 +106,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_standbyRow = addInstrument(instrument);
     select(instrument);
     feedChart(instrument);
-    new RecordingMarkers(instrument, ui.chartWidget, this);
+    new RecordingMarkers(instrument, m_set, ui.chartWidget, this);
     connect(this, &MainWindow::objectReading, ui.chartWidget, &ChartWidget::addObjectReading);
     connect(this, &MainWindow::ambientReading, ui.chartWidget, &ChartWidget::addAmbientReading);
     connect(m_panel, &ParameterPanel::unitRead, this, &MainWindow::unitRead);
@@ -181,7 +181,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui.statusBar->addWidget(&baudLabel);
     ui.statusBar->addWidget(&alarmLabel);
     ui.statusBar->addPermanentWidget(&noteLabel);
-    m_mqtt = std::make_unique<MqttFeed>(m_standby.get());
+    m_mqtt = std::make_unique<MqttFeed>(m_set);
     ui.statusBar->addPermanentWidget(m_mqtt->statusLabel());
     ui.statusBar->addPermanentWidget(&versionLabel);
     noteLabel.hide();
@@ -336,11 +336,8 @@ void MainWindow::instrumentAdded(const QString &serialNumber, Instrument *instru
     showRows();
     if (m_selected != m_standby.get())
         return;
-    // The first instrument found marks the recording with its alarms and losses, and is published.
     if (m_recorded == m_standby.get()) {
         m_recorded = instrument;
-        new RecordingMarkers(instrument, ui.chartWidget, this);
-        m_mqtt->follow(instrument);
         // The live trend is drawn as the first curve, named after this instrument.
         feedChart(instrument);
         ui.chartWidget->setLive(showsLiveReadings(instrument));
@@ -763,7 +760,7 @@ void MainWindow::styleCheckButton(NavButton *button, bool on)
 
 void MainWindow::askForTrigger()
 {
-    if (ui.chartWidget->isRecording() || !m_prompts->mayStart(m_recorded))
+    if (ui.chartWidget->isRecording() || !m_prompts->mayStart(m_set))
         return;
     auto *dialog = new TriggerDialog(m_recorded->unit(), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -771,7 +768,7 @@ void MainWindow::askForTrigger()
         dialog->setTrigger(*m_trigger);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         // The instrument may have gone while the dialog was open.
-        if (ui.chartWidget->isRecording() || !m_recorded->isOpen())
+        if (ui.chartWidget->isRecording() || !anyMemberOpen(m_set))
             return;
         m_trigger = dialog->trigger();
         ui.chartWidget->startTriggeredRecording(*m_trigger);
@@ -783,8 +780,8 @@ void MainWindow::askForTrigger()
 void MainWindow::on_navButton_startstop_clicked()
 {
     ChartWidget *chart = ui.chartWidget;
-    // Only starting needs the instrument: a recording can always be stopped.
-    if (!chart->isRecording() && !m_prompts->mayStart(m_recorded))
+    // Only starting needs an instrument: a recording can always be stopped.
+    if (!chart->isRecording() && !m_prompts->mayStart(m_set))
         return;
     chart->on_pushButton_startstop_clicked();
     if (chart->isRecording()) {

@@ -144,7 +144,7 @@ private:
     TileRow *m_standbyRow = nullptr;
     QHash<QString, TileRow *> m_rows; // by serial number
     Instrument *m_selected = nullptr;
-    // The first instrument found: the one recorded and published.
+    // The first instrument found: the live trend and the chart's unit follow it.
     Instrument *m_recorded = nullptr;
     QList<QMetaObject::Connection> m_chartFeed;
     QComboBox *m_selector = nullptr;
@@ -159,7 +159,7 @@ private:
     AlarmBeeper *m_beeper = nullptr;
     std::unique_ptr<ThresholdLines> m_thresholdLines;
     const char *m_noteSource = nullptr;
-    std::unique_ptr<MqttFeed> m_mqtt; // publishes m_recorded's readings when turned on
+    std::unique_ptr<MqttFeed> m_mqtt; // publishes every member's readings when turned on
     bool m_recordOnConnect = false;
     bool m_closing = false;
     bool m_searchEnded = false; // the start-up search
