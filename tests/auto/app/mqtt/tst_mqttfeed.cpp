@@ -35,7 +35,7 @@ void tst_MqttFeed::everyInstrumentUnderItsSerialNumber()
 
     SimulatedInstruments instruments;
     QVERIFY(instruments.start({3001, 3002}, 20.0));
-    instruments.sims.at(1)->setObjectTemperature(30.0);
+    instruments.sim(1).setObjectTemperature(30.0);
     MqttFeed feed(&instruments.set);
     const auto published = [&subscriber](const QByteArray &serialNumber, const QByteArray &object) {
         for (const TestSubscriber::Message &message :
@@ -48,9 +48,9 @@ void tst_MqttFeed::everyInstrumentUnderItsSerialNumber()
             [&](const auto &) { return published("3001", "20.0") && published("3002", "30.0"); }));
 
     // Lost, it stays a member: its rows go on as gaps, the other's readings as before.
-    instruments.sims.at(1)->unplug();
+    instruments.sim(1).unplug();
     QVERIFY(subscriber.waitFor([&](const auto &) { return published("3002", "null"); }));
-    instruments.sims.at(0)->setObjectTemperature(25.0);
+    instruments.sim(0).setObjectTemperature(25.0);
     QVERIFY(subscriber.waitFor([&](const auto &) { return published("3001", "25.0"); }));
 }
 

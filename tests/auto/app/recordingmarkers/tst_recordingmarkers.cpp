@@ -73,9 +73,9 @@ void tst_RecordingMarkers::namesTheInstrumentAmongSeveral()
     f.chart.on_pushButton_startstop_clicked();
 
     // Each member is followed from its joining on, named by its label, else its serial number.
-    instruments.sims.at(1)->setObjectTemperature(500.0);
+    instruments.sim(1).setObjectTemperature(500.0);
     QTRY_COMPARE_WITH_TIMEOUT(texts(f.chart), QStringList({"窑区2：高温报警开始"}), 10000);
-    instruments.sims.at(0)->unplug();
+    instruments.sim(0).unplug();
     QTRY_VERIFY_WITH_TIMEOUT(texts(f.chart).contains("1001：仪器断开"), 10000);
     f.chart.on_pushButton_startstop_clicked();
 }
