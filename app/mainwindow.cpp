@@ -45,7 +45,6 @@ namespace {
 // Developer traces, off unless QT_LOGGING_RULES="tevrano.window.debug=true".
 Q_LOGGING_CATEGORY(lcWindowTrace, "tevrano.window", QtInfoMsg)
 
-
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -78,7 +77,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_recorded = instrument;
     select(instrument);
     feedChart(instrument);
-    new RecordingMarkers(instrument, ui.chartWidget, this);
+    new RecordingMarkers(instrument, m_set, ui.chartWidget, this);
     connect(this, &MainWindow::objectReading, ui.chartWidget, &ChartWidget::addObjectReading);
     connect(this, &MainWindow::ambientReading, ui.chartWidget, &ChartWidget::addAmbientReading);
     connect(m_panel, &ParameterPanel::unitRead, this, &MainWindow::unitRead);
@@ -132,7 +131,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui.statusBar->setFont(QFont(QStringLiteral("Microsoft YaHei UI")));
     ui.statusBar->setStyleSheet(QStringLiteral("QStatusBar::item {border: None;}"));
     ui.statusBar->addPermanentWidget(&noteLabel);
-    m_mqtt = std::make_unique<MqttFeed>(m_board->standby());
+    m_mqtt = std::make_unique<MqttFeed>(m_set);
     ui.statusBar->addPermanentWidget(m_mqtt->statusLabel());
     ui.statusBar->addPermanentWidget(&versionLabel);
     noteLabel.hide();
@@ -162,7 +161,16 @@ MainWindow::MainWindow(QWidget *parent)
     m_strip = new ChartStrip(
             ui,
             [this]() -> Instrument * {
-                return m_prompts->mayStart(m_recorded) ? m_recorded : nullptr;
+                if (!m_prompts->mayStart(m_set))
+                    return nullptr;
+                // A trigger is asked in the unit of one that records: the first found, if open.
+                if (m_recorded->isOpen())
+                    return m_recorded;
+                for (const QString &serialNumber : m_set->serialNumbers()) {
+                    if (m_set->instrument(serialNumber)->isOpen())
+                        return m_set->instrument(serialNumber);
+                }
+                return nullptr;
             },
             this);
 
@@ -209,10 +217,7 @@ void MainWindow::feedChart(Instrument *instrument)
 
 void MainWindow::recordFirstJoined(Instrument *instrument)
 {
-    // The first instrument found marks the recording with its alarms and losses, and is published.
     m_recorded = instrument;
-    new RecordingMarkers(instrument, ui.chartWidget, this);
-    m_mqtt->follow(instrument);
     // The live trend is drawn as the first curve, named after this instrument.
     feedChart(instrument);
     ui.chartWidget->setLive(showsLiveReadings(instrument));

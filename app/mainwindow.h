@@ -102,7 +102,7 @@ private:
     InstrumentSet *m_set = nullptr;
     InstrumentBoard *m_board = nullptr;
     ConnectionControls *m_connection = nullptr;
-    // The first instrument found: the one recorded and published.
+    // The first instrument found: the live trend and the chart's unit follow it.
     Instrument *m_recorded = nullptr;
     QList<QMetaObject::Connection> m_chartFeed;
     MainMenus *m_menus = nullptr;
@@ -112,7 +112,7 @@ private:
     AlarmBeeper *m_beeper = nullptr;
     std::unique_ptr<ThresholdLines> m_thresholdLines;
     const char *m_noteSource = nullptr;
-    std::unique_ptr<MqttFeed> m_mqtt; // publishes m_recorded's readings when turned on
+    std::unique_ptr<MqttFeed> m_mqtt; // publishes every member's readings when turned on
     bool m_recordOnConnect = false;
     bool m_closing = false;
 };

@@ -2,6 +2,7 @@
 
 #include "brokerurl.h"
 #include "instrument.h"
+#include "instrumentset.h"
 #include "messages.h"
 #include "recordfile.h"
 #include "settings.h"
@@ -181,9 +182,9 @@ void MqttDialog::accept()
     QDialog::accept();
 }
 
-MqttFeed::MqttFeed(const Instrument *instrument, QObject *parent)
+MqttFeed::MqttFeed(const InstrumentSet *set, QObject *parent)
     : QObject(parent)
-    , m_instrument(instrument)
+    , m_set(set)
 {
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &MqttFeed::publishLatest);
@@ -242,18 +243,20 @@ void MqttFeed::retranslate()
 void MqttFeed::publishLatest()
 {
     using State = Instrument::ConnectionState;
-    const State state = m_instrument->state();
-    // Topics are named by the serial number; before it is read there is nowhere to publish.
-    if ((state != State::Connected && state != State::NotResponding)
-        || m_instrument->serialNumber() == 0)
-        return;
-    const Instrument::Reading reading = m_instrument->latest();
     const QDateTime now = QDateTime::currentDateTime();
-    const bool gap = isSampleGap(now.toMSecsSinceEpoch() - reading.msecsSinceEpoch,
-                                 m_config.publisher.intervalMs);
-    m_publisher->publish({QString::number(m_instrument->serialNumber()),
-                          now,
-                          gap ? std::nan("") : reading.object,
-                          gap ? std::nan("") : reading.ambient,
-                          reading.unit == 1});
+    for (const QString &serialNumber : m_set->serialNumbers()) {
+        const Instrument *instrument = m_set->instrument(serialNumber);
+        const State state = instrument->state();
+        if (state != State::Connected && state != State::NotResponding && state != State::Lost)
+            continue;
+        const Instrument::Reading reading = instrument->latest();
+        const bool gap = state == State::Lost
+                         || isSampleGap(now.toMSecsSinceEpoch() - reading.msecsSinceEpoch,
+                                        m_config.publisher.intervalMs);
+        m_publisher->publish({serialNumber,
+                              now,
+                              gap ? std::nan("") : reading.object,
+                              gap ? std::nan("") : reading.ambient,
+                              reading.unit == 1});
+    }
 }

@@ -8,7 +8,7 @@
 
 #include <memory>
 
-class Instrument;
+class InstrumentSet;
 class QCheckBox;
 class QDoubleSpinBox;
 class QLineEdit;
@@ -50,18 +50,19 @@ private:
     MqttConfig m_config;
 };
 
-// Publishes the instrument's latest readings at the configured interval while publishing is on,
-// and shows in its label whether they reach the broker.
+// Publishes the latest readings of every member of the set at the configured interval while
+// publishing is on, each under its serial number, and shows in its label whether they reach the
+// broker. A member lost publishes rows without temperatures, as the logger's gaps; one closed,
+// nothing.
 class MqttFeed : public QObject
 {
     Q_OBJECT
 public:
-    MqttFeed(const Instrument *instrument, QObject *parent = nullptr);
+    // `set` must outlive the feed.
+    explicit MqttFeed(const InstrumentSet *set, QObject *parent = nullptr);
     ~MqttFeed() override;
 
     QLabel *statusLabel() { return &m_label; }
-    // Publishes `instrument`'s readings from now on; it must outlive the feed.
-    void follow(const Instrument *instrument) { m_instrument = instrument; }
     // Opens the dialog; a changed configuration takes effect at once.
     void edit(QWidget *parent);
     void retranslate();
@@ -70,7 +71,7 @@ private:
     void apply(const MqttConfig &config);
     void publishLatest();
 
-    const Instrument *m_instrument;
+    const InstrumentSet *m_set;
     MqttConfig m_config;
     std::unique_ptr<Publisher> m_publisher;
     QTimer m_timer;

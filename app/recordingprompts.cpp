@@ -1,7 +1,7 @@
 #include "recordingprompts.h"
 
 #include "chartwidget.h"
-#include "instrument.h"
+#include "instrumentstate.h"
 #include "mainwindow_ui.h"
 #include "messages.h"
 #include "navbutton.h"
@@ -109,9 +109,9 @@ void RecordingPrompts::stopRecording()
     ui.navButton_startstop->setText(tr("开始"));
 }
 
-bool RecordingPrompts::mayStart(const Instrument *instrument)
+bool RecordingPrompts::mayStart(const InstrumentSet *set)
 {
-    if (!instrument || !instrument->isOpen()) {
+    if (!anyMemberOpen(set)) {
         Messages::information(m_window, tr("提示"), tr("设备未连接"));
         return false;
     }

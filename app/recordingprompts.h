@@ -4,7 +4,7 @@
 #include <QString>
 
 struct MainWindowUi;
-class Instrument;
+class InstrumentSet;
 class QWidget;
 class RecordJournal;
 
@@ -24,8 +24,9 @@ public:
     void offerJournalRecovery();
     // Asks what becomes of a running or unsaved recording; true when quitting may go on.
     bool settleBeforeQuit();
-    // An instrument to record from, and the recording held saved or given up; false says why not.
-    bool mayStart(const Instrument *instrument);
+    // An instrument to record from (any member of the set), and the recording held saved or
+    // given up; false says why not.
+    bool mayStart(const InstrumentSet *set);
     void stopRecording();
 
 private:

@@ -895,6 +895,10 @@
         <source>%1 %2 → %3</source>
         <translation>%1 %2 → %3</translation>
     </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1：%2</translation>
+    </message>
 </context>
 <context>
     <name>RecordingPrompts</name>

@@ -475,6 +475,14 @@ void tst_MainWindow::severalInstruments()
     const QByteArray xml = stored.readAll();
     QVERIFY(xml.contains(instrumentLabelKey(QStringLiteral("2222")).toUtf8()));
     QVERIFY(xml.contains("Zone 2"));
+
+    // The first instrument found lost, a recording starts on the other.
+    const QString firstFound = set->serialNumbers().first();
+    (firstFound == QLatin1String("1111") ? *f.sim : other).unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(set->instrument(firstFound)->state(), State::Lost, 5000);
+    window->on_navButton_startstop_clicked();
+    QVERIFY(window->chart()->isRecording());
+    window->on_navButton_startstop_clicked();
 }
 
 #include "tst_mainwindow.moc"

@@ -1,4 +1,5 @@
 // tevrano-log as a user runs it, against the simulated instrument on a pseudo-terminal.
+#include "../../simulators.h"
 #include "instrumentsimulator.h"
 #include "mqtttest.h"
 #include "recordfile.h"
@@ -22,7 +23,6 @@ namespace {
 constexpr double Object = 25.0;
 constexpr double Ambient = 23.5;
 constexpr char SimSerial[] = "20261207"; // the simulator's own
-constexpr uchar SerialNumberCode = 0x12;
 
 struct Run
 {
@@ -102,28 +102,11 @@ int trailingGaps(const QVector<double> &objects)
     return gaps;
 }
 
-// Simulated instruments with the given serial numbers, each at a link of its own in `dir` and
-// reading Object plus the serial number's last three digits.
-struct Simulators
+// Each reads Object plus its serial number's last three digits.
+double objectOf(quint32 serial)
 {
-    std::vector<std::unique_ptr<InstrumentSimulator>> sims;
-    QStringList ports;
-
-    bool start(const QTemporaryDir &dir, const QList<quint32> &serials)
-    {
-        for (const quint32 serial : serials) {
-            InstrumentSimulator::Config config;
-            config.linkPath = dir.filePath(QStringLiteral("tty%1").arg(serial));
-            sims.push_back(std::make_unique<InstrumentSimulator>(config));
-            if (!sims.back()->start())
-                return false;
-            sims.back()->setRegister(SerialNumberCode, serial);
-            sims.back()->setObjectTemperature(Object + serial % 1000);
-            ports.append(config.linkPath);
-        }
-        return true;
-    }
-};
+    return Object + serial % 1000;
+}
 
 bool waitFor(const std::function<bool()> &condition, int timeoutMs)
 {
@@ -575,7 +558,7 @@ void tst_TevranoLog::severalInstruments()
     QTemporaryDir dir;
     const QStringList serials{"1001", "1002"};
     Simulators sims;
-    QVERIFY(sims.start(dir, {1001, 1002}));
+    QVERIFY(sims.start(dir, {1001, 1002}, objectOf));
     // Searched first, a port answering garbage holds no one back.
     InstrumentSimulator garbage({});
     QVERIFY(garbage.start());
@@ -676,7 +659,7 @@ void tst_TevranoLog::recordFilePerInstrument()
 {
     QTemporaryDir dir;
     Simulators sims;
-    QVERIFY(sims.start(dir, {1001, 1002}));
+    QVERIFY(sims.start(dir, {1001, 1002}, objectOf));
     const Run run = runLogger(sims.ports,
                               {"--all",
                                "--interval",
