@@ -480,9 +480,9 @@ void tst_MainWindow::severalInstruments()
     const QString firstFound = set->serialNumbers().first();
     (firstFound == QLatin1String("1111") ? *f.sim : other).unplug();
     QTRY_COMPARE_WITH_TIMEOUT(set->instrument(firstFound)->state(), State::Lost, 5000);
-    window->on_navButton_startstop_clicked();
+    window->strip()->startStop();
     QVERIFY(window->chart()->isRecording());
-    window->on_navButton_startstop_clicked();
+    window->strip()->startStop();
 }
 
 #include "tst_mainwindow.moc"

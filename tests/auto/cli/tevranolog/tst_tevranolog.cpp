@@ -692,7 +692,7 @@ void tst_TevranoLog::publishesEachInstrumentUnderItsSerial()
     TestSubscriber subscriber(broker.port(), {QStringLiteral("plant/#")});
     QVERIFY(subscriber.waitSubscribed());
     Simulators sims;
-    QVERIFY(sims.start(dir, {1001, 1002}));
+    QVERIFY(sims.start(dir, {1001, 1002}, objectOf));
     QProcess process;
     QProcessEnvironment environment = environmentWithPorts({});
     // The unsent-row queue goes under the configuration folder: a throw-away one.
@@ -730,7 +730,7 @@ void tst_TevranoLog::publishesEachInstrumentUnderItsSerial()
     QCOMPARE(process.exitCode(), 0);
     for (const QByteArray serial : {"1001", "1002"}) {
         const QVector<double> objects = objectsOf(serial);
-        const double expected = Object + serial.right(1).toInt();
+        const double expected = objectOf(serial.toUInt());
         QVERIFY2(std::all_of(objects.cbegin(),
                              objects.cend(),
                              [expected](double v) { return v == expected; }),
