@@ -266,9 +266,10 @@ int firstAtOrAfter(const double *keys, int from, int to, double edge, int guess)
 
 } // namespace
 
-ChartSeries::View ChartSeries::view(double lower, double upper, int columns) const
+ChartSeries::View ChartSeries::view(double lower, double upper, int columns, bool ambient) const
 {
     View result;
+    const int curves = ambient ? 2 : 1; // Object first
     const int n = size();
     if (n == 0 || columns <= 0 || !(upper > lower))
         return result;
@@ -278,7 +279,7 @@ ChartSeries::View ChartSeries::view(double lower, double upper, int columns) con
     const int first = n <= 2 * columns ? 0 : std::max(inside - 1, 0);
     const int last = n <= 2 * columns ? n : std::min(beyond + 1, n);
     if (last - first <= 2 * columns) {
-        for (int curve : {Object, Ambient}) {
+        for (int curve = Object; curve < curves; ++curve) {
             const double *values = m_values[curve].constData();
             QVector<QCPGraphData> &points = result.points[curve];
             points.reserve(last - first);
@@ -291,10 +292,15 @@ ChartSeries::View ChartSeries::view(double lower, double upper, int columns) con
     // Cell c holds the keys a graph puts at pixel column c once rounded, so
     // each cell's points all land in one column: [c - 0.5, c + 0.5) columns
     // from `lower`, the last cell ending at `upper`. Only cells with samples
-    // are kept, by where they end.
+    // are kept. Cells lie thousands of samples apart in a long series: each is
+    // done with for every curve while its keys are still at hand.
     result.envelope = true;
-    std::vector<int> ends;
-    ends.reserve(columns + 1);
+    for (int curve = Object; curve < curves; ++curve) {
+        result.points[curve].reserve(4 * (columns + 1) + 2);
+        if (inside > 0)
+            result.points[curve].append(
+                    QCPGraphData(keys[inside - 1], m_values[curve][inside - 1]));
+    }
     const double width = (upper - lower) / columns;
     int length = 1;
     for (int c = 0, a = inside; c <= columns && a < beyond; ++c) {
@@ -302,38 +308,62 @@ ChartSeries::View ChartSeries::view(double lower, double upper, int columns) con
                 = c == columns
                           ? beyond
                           : firstAtOrAfter(keys, a, beyond, lower + (c + 0.5) * width, a + length);
-        if (b > a) {
-            ends.push_back(b);
-            length = b - a;
-        }
-        a = b;
-    }
-    for (int curve : {Object, Ambient}) {
-        const double *values = m_values[curve].constData();
-        QVector<QCPGraphData> &points = result.points[curve];
-        const auto add = [&](int i) {
-            points.append(QCPGraphData(keys[i], values[i]));
-        };
-        points.reserve(4 * int(ends.size()) + 2);
-        if (inside > 0)
-            add(inside - 1);
-        int a = inside;
-        for (int b : ends) {
-            add(a);
+        if (b == a)
+            continue;
+        const double middle = (keys[a] + keys[b - 1]) * 0.5;
+        for (int curve = Object; curve < curves; ++curve) {
+            const double *values = m_values[curve].constData();
+            QVector<QCPGraphData> &points = result.points[curve];
+            points.append(QCPGraphData(keys[a], values[a]));
             const Extremes inner = m_extremes[curve].over(m_values[curve], a + 1, b - 1);
             if (!inner.isEmpty()) {
-                const double middle = (keys[a] + keys[b - 1]) * 0.5;
                 points.append(QCPGraphData(middle, inner.low));
                 points.append(QCPGraphData(middle, inner.high));
             }
             if (b - 1 > a)
-                add(b - 1);
-            a = b;
+                points.append(QCPGraphData(keys[b - 1], values[b - 1]));
         }
-        if (beyond < n)
-            add(beyond);
+        length = b - a;
+        a = b;
+    }
+    if (beyond < n) {
+        for (int curve = Object; curve < curves; ++curve)
+            result.points[curve].append(QCPGraphData(keys[beyond], m_values[curve][beyond]));
     }
     return result;
+}
+
+QRect aliasedStrokeReach(const QLineF &line, int width)
+{
+    // A square cap reaches furthest: the outline's corners lie half the width
+    // along and across the line from its ends. Pixels count by their centres;
+    // a sixteenth of a pixel to spare covers the rasteriser's own rounding.
+    const double length = line.length();
+    const double cosine = length > 0.0 ? std::abs(line.dx()) / length : 1.0;
+    const double sine = length > 0.0 ? std::abs(line.dy()) / length : 1.0;
+    const double spread = (cosine + sine) * width * 0.5 + 1.0 / 16.0;
+    const auto first = [spread](double low) {
+        return int(std::ceil(low - spread - 0.5));
+    };
+    const auto last = [spread](double high) {
+        return int(std::floor(high + spread - 0.5));
+    };
+    return QRect(
+            QPoint(first(std::min(line.x1(), line.x2())), first(std::min(line.y1(), line.y2()))),
+            QPoint(last(std::max(line.x1(), line.x2())), last(std::max(line.y1(), line.y2()))));
+}
+
+bool coveredBy(const QRect &reach, const QRect &a, const QRect &b)
+{
+    const auto spans = [&reach](const QRect &rect, int x) {
+        return rect.left() <= x && x <= rect.right() && rect.top() <= reach.top()
+               && reach.bottom() <= rect.bottom();
+    };
+    for (int x = reach.left(); x <= reach.right(); ++x) {
+        if (!spans(a, x) && !spans(b, x))
+            return false;
+    }
+    return true;
 }
 
 EnvelopeGraph::EnvelopeGraph(QCPAxis *keyAxis, QCPAxis *valueAxis)
@@ -354,6 +384,13 @@ void EnvelopeGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &li
     const int before = width / 2;
     const int after = (width - 1) / 2;
     QVector<QRect> columns;
+    // Lines between columns, by the column they leave; the next column is where they end.
+    struct Link
+    {
+        QLineF line;
+        int from;
+    };
+    std::vector<Link> links;
     int column = 0;
     int top = 0;
     int bottom = 0;
@@ -379,18 +416,37 @@ void EnvelopeGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &li
             previous = point;
             continue;
         }
-        // Lines between columns are few and short: drawn as they are, they
-        // land where the full drawing puts them.
         const bool wasOpen = open;
         close();
         if (wasOpen)
-            painter->drawLine(previous, point);
+            links.push_back({QLineF(previous, point), int(columns.size()) - 1});
         top = bottom = y;
         column = x;
         open = true;
         previous = point;
     }
     close();
+    // Lines between columns are few and short: drawn as they are, they land
+    // where the full drawing puts them. Most lie within the two columns they
+    // join, whose pixels the same opaque colour lights anyway; stroking them
+    // would cost more than all the columns. Aliased, a line is rounded as
+    // QCPPainter::drawLine rounds it.
+    const bool aliased
+            = !painter->antialiasing() && !painter->modes().testFlag(QCPPainter::pmVectorized);
+    const bool pixelExact = aliased && width >= 2 && pen.color().alpha() == 255
+                            && painter->paintEngine()
+                            && painter->paintEngine()->type() == QPaintEngine::Raster
+                            && painter->transform().type() == QTransform::TxNone;
+    QVector<QLineF> stroked;
+    for (const Link &link : links) {
+        const QLineF line = aliased ? QLineF(link.line.toLine()) : link.line;
+        if (!pixelExact
+            || !coveredBy(
+                    aliasedStrokeReach(line, width), columns[link.from], columns[link.from + 1]))
+            stroked.append(line);
+    }
+    // In one call: one at a time, each pays the painter's whole set-up.
+    painter->drawLines(stroked);
     paintColumns(painter, columns, pen.color());
 }
 
@@ -418,19 +474,24 @@ void EnvelopeGraph::paintColumns(QPainter *painter,
     const qsizetype stride = m_canvas.bytesPerLine();
     // Only what the last draw lit is cleared and only what this one lights is
     // laid over the plot: a flat curve takes a few rows, not the whole area.
-    const auto paint = [&](const QRect &rect, QRgb value) {
-        for (int y = rect.top(); y <= rect.bottom(); ++y) {
-            QRgb *line = reinterpret_cast<QRgb *>(bits + y * stride);
-            std::fill(line + rect.left(), line + rect.right() + 1, value);
-        }
-    };
-    paint(m_lit & m_canvas.rect(), 0);
+    const QRect cleared = m_lit & m_canvas.rect();
+    for (int y = cleared.top(); y <= cleared.bottom(); ++y) {
+        QRgb *line = reinterpret_cast<QRgb *>(bits + y * stride);
+        std::fill(line + cleared.left(), line + cleared.right() + 1, 0);
+    }
     m_lit = QRect();
+    const bool plain = transform.type() == QTransform::TxNone;
     for (const QRect &rect : columns) {
-        const QRect lit
-                = transform.mapRect(QRectF(rect)).toAlignedRect().translated(-area.topLeft())
-                  & m_canvas.rect();
-        paint(lit, pixel);
+        const QRect lit = (plain ? rect : transform.mapRect(QRectF(rect)).toAlignedRect())
+                                  .translated(-area.topLeft())
+                          & m_canvas.rect();
+        // A column is a pixel or two wide and many high: pixel by pixel down
+        // each, as a row's fill would cost its set-up for two pixels.
+        for (int x = lit.left(); x <= lit.right(); ++x) {
+            uchar *at = bits + lit.top() * stride + x * qsizetype(sizeof(QRgb));
+            for (int y = lit.top(); y <= lit.bottom(); ++y, at += stride)
+                *reinterpret_cast<QRgb *>(at) = pixel;
+        }
         m_lit |= lit;
     }
     if (m_lit.isEmpty())

@@ -126,13 +126,14 @@ public:
     // sample, its extremes and its last sample, so every peak and every line
     // between columns is drawn as the samples themselves would draw it: an
     // envelope. Otherwise the samples themselves (all of them when the whole
-    // series is that small), with one neighbour beyond each edge.
+    // series is that small), with one neighbour beyond each edge. The ambient
+    // curve's points are left empty without `ambient`.
     struct View
     {
         QVector<QCPGraphData> points[2]; // by Curve
         bool envelope = false;
     };
-    View view(double lower, double upper, int columns) const;
+    View view(double lower, double upper, int columns, bool ambient = true) const;
 
 private:
     QVector<double> m_keys;
@@ -168,6 +169,12 @@ private:
     mutable QImage m_canvas;
     mutable QRect m_lit;
 };
+
+// The pixels an aliased stroke of `line`, `width` pixels wide, may light with any cap; two
+// pixels wide at least (a thinner line takes Qt's cosmetic stroker, which rounds otherwise).
+QRect aliasedStrokeReach(const QLineF &line, int width);
+// Whether every pixel of `reach` lies in `a` or in `b`.
+bool coveredBy(const QRect &reach, const QRect &a, const QRect &b);
 
 // The value range auto-fit shows for curves spanning [low, high] (NaN when nothing is shown), with
 // 5 % of the span above and below. A flat curve keeps `currentSize` and centres on the value;

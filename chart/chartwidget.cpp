@@ -965,14 +965,16 @@ void ChartWidget::feedGraphs()
     const int columns = std::max(m_plot->axisRect()->width(), 1);
     m_trendCaption->setVisible(isTrendShown());
     if (m_fed.revision == m_revision && m_fed.lower == range.lower && m_fed.upper == range.upper
-        && m_fed.columns == columns)
+        && m_fed.columns == columns && m_fed.ambient == m_ambientVisible)
         return;
-    m_fed = {m_revision, range.lower, range.upper, columns};
+    m_fed = {m_revision, range.lower, range.upper, columns, m_ambientVisible};
     listCurves();
     for (int source = 0; source < int(m_drawn.size()); ++source) {
         const ChartSeries *series = seriesOf(source);
+        // Hidden ambient curves are handed nothing: they are fed again once shown.
         const ChartSeries::View view
-                = series ? series->view(range.lower, range.upper, columns) : ChartSeries::View();
+                = series ? series->view(range.lower, range.upper, columns, m_ambientVisible)
+                         : ChartSeries::View();
         for (const auto &[curve, from, graph] : m_curves) {
             if (from != source)
                 continue;

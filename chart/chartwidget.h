@@ -321,6 +321,7 @@ private:
         double lower = 0.0;
         double upper = 0.0;
         int columns = 0;
+        bool ambient = false;
     } m_fed;
 
     // Mouse: the user's own view replaces the automatic one until a double-click.

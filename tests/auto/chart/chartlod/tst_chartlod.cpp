@@ -67,6 +67,21 @@ QImage plotted(QCustomPlot &plot)
     return plot.toPixmap().toImage().copy(inside).convertToFormat(QImage::Format_RGB32);
 }
 
+// The plot drawn by a painter moved by whole pixels, which strokes every line
+// between an envelope's columns, moved back: the same pixels as plotted().
+QImage plottedMoved(QCustomPlot &plot)
+{
+    const QPoint shift(7, 5);
+    QImage moved(plot.size() + QSize(shift.x(), shift.y()), QImage::Format_ARGB32_Premultiplied);
+    moved.fill(Qt::white);
+    QCPPainter painter(&moved);
+    painter.translate(shift);
+    plot.toPainter(&painter, plot.width(), plot.height());
+    painter.end();
+    const QRect inside = plot.axisRect()->rect().adjusted(1, 1, 0, -1);
+    return moved.copy(inside.translated(shift)).convertToFormat(QImage::Format_RGB32);
+}
+
 // A pixel painted in `a` (left of its last column) with none painted in `b`
 // within one column and two rows of it.
 std::optional<QPoint> strayPixel(const QImage &a, const QImage &b)
@@ -120,6 +135,8 @@ private slots:
     void summariesMatchAScan();
     void envelopeDrawsWhatTheSamplesDraw_data();
     void envelopeDrawsWhatTheSamplesDraw();
+    void strokeReachHoldsWhatQtLights_data();
+    void strokeReachHoldsWhatQtLights();
     void envelopeCellsSplitTheKeysExactly();
     void fewSamplesAreHandedThemselves();
     void dropBeforeKeepsExtremesRight();
@@ -251,6 +268,58 @@ void tst_ChartLod::envelopeDrawsWhatTheSamplesDraw()
                                     .arg(QLatin1String(what))
                                     .arg(stray->x())
                                     .arg(stray->y())));
+    }
+    // The lines between columns left out where the columns light their pixels anyway.
+    QCOMPARE(plottedMoved(envelope), drawn);
+}
+
+void tst_ChartLod::strokeReachHoldsWhatQtLights_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("cap"); // Qt::PenCapStyle
+    for (int width : {2, 3, 4}) {
+        for (Qt::PenCapStyle cap : {Qt::SquareCap, Qt::FlatCap, Qt::RoundCap})
+            QTest::addRow("width %d, cap %d", width, int(cap)) << width << int(cap);
+    }
+}
+
+void tst_ChartLod::strokeReachHoldsWhatQtLights()
+{
+    QFETCH(int, width);
+    QFETCH(int, cap);
+    // Short lines of every slope, as between neighbouring columns, and longer
+    // ones; ends on whole pixels, as an aliased graph rounds them, and between.
+    std::mt19937 random(width * 10 + cap);
+    std::uniform_int_distribution<int> offset(-6, 6);
+    std::uniform_int_distribution<int> sixteenths(0, 15);
+    QImage image(40, 40, QImage::Format_ARGB32_Premultiplied);
+    for (int round = 0; round < 600; ++round) {
+        const bool whole = round % 2 == 0;
+        const auto coordinate = [&](int at) {
+            return at + (whole ? 0.0 : sixteenths(random) / 16.0);
+        };
+        const QLineF line(coordinate(20),
+                          coordinate(20),
+                          coordinate(20 + offset(random)),
+                          coordinate(20 + offset(random)));
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setPen(QPen(Qt::black, width, Qt::SolidLine, Qt::PenCapStyle(cap)));
+        painter.drawLine(line);
+        painter.end();
+        const QRect reach = aliasedStrokeReach(line, width);
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (qAlpha(image.pixel(x, y)) != 0 && !reach.contains(x, y))
+                    QFAIL(qPrintable(QStringLiteral("(%1, %2) to (%3, %4) lights %5, %6")
+                                             .arg(line.x1())
+                                             .arg(line.y1())
+                                             .arg(line.x2())
+                                             .arg(line.y2())
+                                             .arg(x)
+                                             .arg(y)));
+            }
+        }
     }
 }
 

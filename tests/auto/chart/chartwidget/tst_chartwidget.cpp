@@ -189,6 +189,8 @@ void tst_chartwidget::setUnit()
     QFETCH(double, converted);
     QFETCH(double, convertedAmbient);
     ChartWidget &chart = m_f->chart;
+    // A hidden ambient curve is handed no points.
+    chart.setAmbientVisible(true);
     chart.setUnit(first);
     chart.on_pushButton_startstop_clicked();
     feedReading(chart, temperature, ambient); // the first sample
@@ -326,6 +328,7 @@ void tst_chartwidget::refreshFollowsNewestSample()
     QFETCH(int, viewMode);
     QFETCH(QVector<double>, durations);
     QFETCH(QCPRange, expected);
+    m_f->chart.setAmbientVisible(true); // hidden, it is handed no points
     m_f->chart.on_pushButton_startstop_clicked();
     // The window's own movement, without the fit that follows by default.
     m_f->chart.setAutoFit(false);

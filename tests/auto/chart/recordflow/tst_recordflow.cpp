@@ -203,6 +203,7 @@ void tst_RecordFlow::importLoadsSamplesAndView()
 {
     const QString file = path(QStringLiteral("in.txt"));
     writeText(file, kThreeSamples);
+    m_f->chart.setAmbientVisible(true); // hidden, it is handed no points
     m_f->chart.loadRecord(file);
 
     QVERIFY(m_f->prompter.messages.isEmpty());
