@@ -115,6 +115,7 @@ ChartWidget::ChartWidget(QWidget *parent)
             &RecordingGroup::sessionAdded,
             this,
             [this](const QString &, RecordingSession *added) { addCurves(added); });
+    connect(&m_group, &RecordingGroup::sessionRemoved, this, &ChartWidget::removeCurves);
     RecordingSession *first = m_group.add(QString());
     setupInteractions();
     applyChartSettings();
@@ -238,6 +239,29 @@ void ChartWidget::addCurves(RecordingSession *session)
     ++m_revision;
 }
 
+void ChartWidget::removeCurves(RecordingSession *session)
+{
+    const auto drawn = std::find_if(m_drawn.begin(), m_drawn.end(), [session](const Drawn &d) {
+        return d.session == session;
+    });
+    if (drawn == m_drawn.end())
+        return;
+    const int source = int(drawn - m_drawn.begin());
+    m_drawn.erase(drawn);
+    for (auto shown = m_curves.begin(); shown != m_curves.end();) {
+        if (shown->source == source) {
+            m_plot->removeGraph(shown->graph);
+            shown = m_curves.erase(shown);
+            continue;
+        }
+        if (shown->source > source)
+            --shown->source;
+        ++shown;
+    }
+    styleCurves();
+    ++m_revision;
+}
+
 void ChartWidget::styleCurves()
 {
     const bool several = m_drawn.size() > 1;
@@ -259,6 +283,7 @@ RecordingSession *ChartWidget::attach(Instrument *instrument, const QString &ser
     if (first.isEmpty() && !m_group.session(serial))
         m_group.rename(first, serial);
     RecordingSession *attached = m_group.add(serial);
+    m_instrumentSerials.insert(serial);
     attached->attach(instrument);
     labelChanged(serial);
     return attached;
@@ -836,6 +861,12 @@ void ChartWidget::startTriggeredRecording(const Trigger &trigger)
 void ChartWidget::startRecording()
 {
     applyChartSettings();
+    // Files imported beside the instruments' sessions are no instruments to record.
+    const QStringList held = m_group.serials();
+    for (const QString &serial : held.mid(1)) {
+        if (!m_instrumentSerials.contains(serial))
+            m_group.remove(serial);
+    }
     m_group.start();
 
     m_markerLayer->clear();

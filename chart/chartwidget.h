@@ -7,6 +7,7 @@
 #include "recordinggroup.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 #include <QWidget>
 
 #include <functional>
@@ -253,6 +254,7 @@ private:
     // The keys of everything shown, when there is any.
     std::optional<QCPRange> shownKeys() const;
     void addCurves(RecordingSession *session);
+    void removeCurves(RecordingSession *session);
     // Names and pens of every curve, as many sessions as are held.
     void styleCurves();
     QString curveName(ChartSeries::Curve curve, int source) const;
@@ -283,6 +285,8 @@ private:
         int count = 0;
     };
     std::vector<Drawn> m_drawn;
+    // Serials an instrument was attached under: the sessions a recording keeps.
+    QSet<QString> m_instrumentSerials;
 
     // One graph per curve drawn; `source` indexes m_drawn. The first session's object curve
     // comes first.

@@ -109,6 +109,22 @@ RecordingSession *RecordingGroup::session(const QString &serial) const
     return index < 0 ? nullptr : m_owned.at(index);
 }
 
+bool RecordingGroup::remove(const QString &serial)
+{
+    const int index = int(m_serials.indexOf(serial));
+    if (index <= 0 || m_recording)
+        return false;
+    RecordingSession *removed = m_owned.takeAt(index);
+    m_serials.removeAt(index);
+    {
+        QMutexLocker lock(&m_lock);
+        m_sampled.removeOne(removed);
+    }
+    emit sessionRemoved(removed);
+    delete removed;
+    return true;
+}
+
 bool RecordingGroup::rename(const QString &from, const QString &to)
 {
     const int index = int(m_serials.indexOf(from));

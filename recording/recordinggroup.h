@@ -52,6 +52,9 @@ public:
     // The session held under `from` is `to`'s from now on (a session made before its
     // instrument's serial was known); false when `to` has one already or `from` none.
     bool rename(const QString &from, const QString &to);
+    // Drops the session of `serial` with all it holds, never the first one and never while
+    // recording; false when it is not dropped.
+    bool remove(const QString &serial);
     QStringList serials() const { return m_serials; }
     int count() const { return int(m_serials.size()); }
 
@@ -89,6 +92,8 @@ signals:
     void started();
     void finished(RecordingSession::End end);
     void sessionAdded(const QString &serial, RecordingSession *session);
+    // Just before `session` is deleted.
+    void sessionRemoved(RecordingSession *session);
 
 private:
     void prepare(RecordingSession &session, const QString &serial);

@@ -3,6 +3,7 @@
 
 #include "../chartfixtures.h"
 #include "chartwidget.h"
+#include "instrument.h"
 #include "recordinggroup.h"
 
 #include <QFile>
@@ -65,6 +66,7 @@ private slots:
     void saveWritesAFileEachOrOneCsv_data();
     void saveWritesAFileEachOrOneCsv();
     void importOfTwoFilesShowsTwoCurves();
+    void recordingKeepsOnlyTheInstruments();
     void journalsOfBothInstrumentsAreRestored();
 
 private:
@@ -207,6 +209,26 @@ void tst_ChartGroup::importOfTwoFilesShowsTwoCurves()
     QCOMPARE(chart.plot()->graph(2)->data()->begin()->key, 10.0);
     QCOMPARE(chart.plot()->graph(2)->data()->begin()->value, 40.0);
     QVERIFY(chart.plot()->xAxis->range().contains(12.0));
+}
+
+// Files imported beside a connected instrument are no instruments: a recording started after
+// them has no session, no curve and no file for them.
+void tst_ChartGroup::recordingKeepsOnlyTheInstruments()
+{
+    ChartWidget &chart = m_f->chart;
+    Instrument instrument;
+    chart.attach(&instrument, QStringLiteral("A1"));
+    writeText(path("north.txt"), recordText("2026-01-05 14:07:00:000", 20.0));
+    writeText(path("south.txt"), recordText("2026-01-05 14:07:10:000", 40.0));
+    chart.loadRecords({path("north.txt"), path("south.txt")});
+    QCOMPARE(chart.group().serials(), QStringList({"A1", "north", "south"}));
+    chart.on_pushButton_startstop_clicked();
+    QVERIFY(chart.isRecording());
+    QCOMPARE(chart.group().serials(), QStringList({"A1"}));
+    // Alone again, its curves are the two of a single instrument.
+    QCOMPARE(chart.plot()->graphCount(), 2);
+    chart.on_pushButton_startstop_clicked();
+    chart.discardRecording();
 }
 
 void tst_ChartGroup::journalsOfBothInstrumentsAreRestored()
