@@ -1,9 +1,10 @@
 #include "language.h"
+
+#include "qtcompat.h"
 #include "settings.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QTranslator>
 
 namespace {
@@ -27,8 +28,7 @@ void loadQtCatalogue(const QString &name, const QString &catalogueDirectory)
     const QString file = qtCatalogueFileName(name);
     if (file.isEmpty())
         return;
-    for (const QString &directory :
-         {catalogueDirectory, QLibraryInfo::location(QLibraryInfo::TranslationsPath)}) {
+    for (const QString &directory : {catalogueDirectory, qtTranslationsPath()}) {
         const QString path = directory + QLatin1Char('/') + file;
         if (QFileInfo::exists(path) && theQtTranslator->load(path)) {
             QCoreApplication::installTranslator(theQtTranslator);

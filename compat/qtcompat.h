@@ -4,6 +4,7 @@
 // The few names Qt 5.15 and Qt 6 spell differently, so the rest of the tree
 // builds against either without version checks of its own.
 
+#include <QLibraryInfo>
 #include <QMouseEvent>
 #include <QPoint>
 #include <QtGlobal>
@@ -31,6 +32,16 @@ inline QPointF localPos(const QMouseEvent *event)
     return event->position();
 #else
     return event->localPos();
+#endif
+}
+
+// Where Qt's own catalogues are installed.
+inline QString qtTranslationsPath()
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+#else
+    return QLibraryInfo::location(QLibraryInfo::TranslationsPath);
 #endif
 }
 
