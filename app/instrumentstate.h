@@ -15,11 +15,17 @@ inline bool showsLiveReadings(const Instrument *instrument)
                || instrument->state() == State::NotResponding);
 }
 
-// Some instrument to record from: any member of the set has its port open.
-inline bool anyMemberOpen(const InstrumentSet *set)
+// Some instrument to record from: the first member of the set with its port open, or null.
+inline Instrument *firstOpenMember(const InstrumentSet *set)
 {
     const QStringList members = set->serialNumbers();
-    return std::any_of(members.cbegin(), members.cend(), [set](const QString &serialNumber) {
-        return set->instrument(serialNumber)->isOpen();
+    const auto open = std::find_if(members.cbegin(), members.cend(), [set](const QString &serial) {
+        return set->instrument(serial)->isOpen();
     });
+    return open == members.cend() ? nullptr : set->instrument(*open);
+}
+
+inline bool anyMemberOpen(const InstrumentSet *set)
+{
+    return firstOpenMember(set) != nullptr;
 }

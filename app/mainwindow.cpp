@@ -164,13 +164,7 @@ MainWindow::MainWindow(QWidget *parent)
                 if (!m_prompts->mayStart(m_set))
                     return nullptr;
                 // A trigger is asked in the unit of one that records: the first found, if open.
-                if (m_recorded->isOpen())
-                    return m_recorded;
-                for (const QString &serialNumber : m_set->serialNumbers()) {
-                    if (m_set->instrument(serialNumber)->isOpen())
-                        return m_set->instrument(serialNumber);
-                }
-                return nullptr;
+                return m_recorded->isOpen() ? m_recorded : firstOpenMember(m_set);
             },
             this);
 

@@ -117,6 +117,9 @@ void TemperatureTile::addObjectReading(float t, int unit, QColor, bool valid)
         return;
     }
     const QString text = QString::asprintf("%.1f", double(t)) + TemperatureUnit::symbol(unit);
+    // Most readings repeat the last one: nothing to draw or measure.
+    if (text == m_label->text())
+        return;
     m_label->setText(text);
     // The font was fitted to a narrower value (a maximum that grew): this one would run over the
     // edges.
