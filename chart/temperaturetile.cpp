@@ -3,11 +3,16 @@
 #include "temperatureunit.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHBoxLayout>
-#include <QLabel>
+#include <QPainter>
+#include <QPointer>
 #include <QSpacerItem>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 // The value keeps this far from the tile's sides, which are the column's edges.
@@ -19,11 +24,105 @@ const char kNoValue[] = "---";
 // The widest reading a tile shows in practice. No value is sized as this, so the dashes look like
 // a number would and the first reading after them fits without a refit.
 const char kWidestReading[] = "0000.0℃";
+
+// Readings of several instruments arrive unaligned, and a repaint for each would redraw and flush
+// the window many times a second more than anyone can read; tiles repaint together at this pace.
+constexpr int kRepaintPaceMs = 50;
+
+// Repaints the values given since its last turn in one go. GUI thread only, as widgets are; it
+// goes with the application.
+class RepaintPacer : public QObject
+{
+public:
+    static RepaintPacer &instance()
+    {
+        static QPointer<RepaintPacer> pacer;
+        if (!pacer)
+            pacer = new RepaintPacer(QCoreApplication::instance());
+        return *pacer;
+    }
+    void schedule(QWidget *widget)
+    {
+        m_due.append(widget);
+        if (!m_timer.isActive())
+            m_timer.start();
+    }
+
+private:
+    explicit RepaintPacer(QObject *parent)
+        : QObject(parent)
+    {
+        m_timer.setSingleShot(true);
+        m_timer.setInterval(kRepaintPaceMs);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const QVector<QPointer<QWidget>> due = std::exchange(m_due, {});
+            for (const QPointer<QWidget> &widget : due)
+                if (widget)
+                    widget->update();
+        });
+    }
+
+    QTimer m_timer;
+    QVector<QPointer<QWidget>> m_due;
+};
 } // namespace
+
+TileValue::TileValue(QWidget *parent)
+    : QWidget(parent)
+{
+    // Every pixel is painted: nothing beneath needs drawing first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TileValue::setText(const QString &text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    if (!std::exchange(m_repaintDue, true))
+        RepaintPacer::instance().schedule(this);
+}
+
+void TileValue::setTextColor(const QColor &color)
+{
+    if (color == m_color)
+        return;
+    m_color = color;
+    update();
+}
+
+QSize TileValue::sizeHint() const
+{
+    const QMargins margins = contentsMargins();
+    return QSize(fontMetrics().horizontalAdvance(QString::fromUtf8(kWidestReading)),
+                 fontMetrics().height())
+           + QSize(margins.left() + margins.right(), margins.top() + margins.bottom());
+}
+
+QSize TileValue::minimumSizeHint() const
+{
+    // As narrow as the smallest font allows, so the tile can shrink and refit; as high as the font.
+    QFont smallest = font();
+    smallest.setPixelSize(TemperatureTile::kSmallestPixelSize);
+    const QMargins margins = contentsMargins();
+    return QSize(QFontMetrics(smallest).horizontalAdvance(QString::fromUtf8(kWidestReading))
+                         + kTextMargin,
+                 fontMetrics().height())
+           + QSize(margins.left() + margins.right(), margins.top() + margins.bottom());
+}
+
+void TileValue::paintEvent(QPaintEvent *)
+{
+    m_repaintDue = false;
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    painter.setPen(m_color);
+    painter.drawText(contentsRect(), Qt::AlignCenter, m_text);
+}
 
 TemperatureTile::TemperatureTile(QWidget *parent)
     : QWidget(parent)
-    , m_label(new QLabel(this))
+    , m_label(new TileValue(this))
     , m_checkBox(new QCheckBox(this))
 {
     setObjectName(QStringLiteral("TemperatureTile"));
@@ -38,7 +137,6 @@ TemperatureTile::TemperatureTile(QWidget *parent)
     font.setPointSize(24);
     font.setWeight(QFont::Normal);
     m_label->setFont(font);
-    m_label->setAlignment(Qt::AlignCenter);
     m_label->setContentsMargins(kSideMargin, 0, kSideMargin, 0);
     layout->addWidget(m_label, 1);
 
@@ -79,11 +177,7 @@ QColor TemperatureTile::shownColor() const
 
 void TemperatureTile::applyColor()
 {
-    const QColor color = shownColor();
-    setStyleSheet(QStringLiteral("QLabel{background-color: rgb(255, 255, 255);color:rgb(%1,%2,%3)}")
-                          .arg(color.red())
-                          .arg(color.green())
-                          .arg(color.blue()));
+    m_label->setTextColor(shownColor());
 }
 
 void TemperatureTile::setCheckEnabled(bool enabled)

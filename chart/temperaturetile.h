@@ -5,7 +5,33 @@
 #include <QWidget>
 
 class QCheckBox;
-class QLabel;
+
+// A tile's value in large type, centred on white. It paints its text itself: a QLabel asks every
+// layout up to the window's to run again on each new text, which with a reading per tile many
+// times a second was most of the window's time. Only a new font changes its size hints.
+class TileValue : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TileValue(QWidget *parent = nullptr);
+
+    QString text() const { return m_text; }
+    void setText(const QString &text);
+    void setTextColor(const QColor &color);
+    QColor textColor() const { return m_color; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_text;
+    QColor m_color = Qt::black;
+    bool m_repaintDue = false; // with the pacer, until painted
+};
 
 // One temperature tile: the value in large type and a check box below it
 // that switches the display on and off.
@@ -28,7 +54,7 @@ public:
     // Picks the largest value font that fits the label's width.
     void fitFont();
 
-    QLabel *valueLabel() const { return m_label; }
+    TileValue *valueLabel() const { return m_label; }
     QCheckBox *checkBox() const { return m_checkBox; }
 
     // Mirrors the check box after each click; callers pass it as `valid`.
@@ -47,7 +73,7 @@ private:
     // What the value's text may use of the label's width.
     int availableWidth() const;
 
-    QLabel *m_label;
+    TileValue *m_label;
     QCheckBox *m_checkBox;
     QColor m_textColor = Qt::black;
     QColor m_highlight;

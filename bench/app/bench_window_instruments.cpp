@@ -54,7 +54,7 @@ Share measure(int count, int seconds)
                             QStringLiteral("--serial-number"),
                             QString::number(7000 + i),
                             QStringLiteral("--profile"),
-                            QStringLiteral("square:300:500:%1").arg(20 + i)});
+                            QStringLiteral("chatter:%1:2").arg(300 + 20 * i)});
         if (!sims.back()->waitForReadyRead(10000)) {
             std::fprintf(stderr, "tevrano-sim did not start\n");
             return {};

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QFontMetrics>
-#include <QLabel>
 #include <QtTest>
 
 class tst_TemperatureTile : public QObject
@@ -13,7 +12,8 @@ private slots:
     void addObjectReading_data();
     void addObjectReading();
     void switchingOffShowsDashes();
-    void textColourStyleSheet();
+    void valueDrawnInShownColour();
+    void everyNewReadingIsPainted();
     void fitFont_data();
     void fitFont();
     void noValueSizedLikeAReading();
@@ -62,13 +62,49 @@ void tst_TemperatureTile::switchingOffShowsDashes()
     QCOMPARE(item.valueLabel()->text(), QStringLiteral("30.0℃"));
 }
 
-void tst_TemperatureTile::textColourStyleSheet()
+// The value is painted, not styled: the colour must reach the pixels, an alarm's over the tile's.
+void tst_TemperatureTile::valueDrawnInShownColour()
 {
     TemperatureTile item;
-    QCOMPARE(item.styleSheet(), QStringLiteral("border-color: rgb(255, 0, 0);"));
+    item.resize(244, 120);
     item.setTextColor(QColor(255, 128, 0));
-    QCOMPARE(item.styleSheet(),
-             QStringLiteral("QLabel{background-color: rgb(255, 255, 255);color:rgb(255,128,0)}"));
+    item.addObjectReading(888.8f, 2, Qt::black, true);
+    const auto painted = [&item](const QColor &colour) {
+        const QImage image = item.valueLabel()->grab().toImage();
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixelColor(x, y) == colour)
+                    return true;
+        return false;
+    };
+    QVERIFY(painted(QColor(255, 128, 0)));
+    item.setHighlight(QColor(0, 0, 255));
+    QVERIFY(painted(QColor(0, 0, 255)));
+    QVERIFY(!painted(QColor(255, 128, 0)));
+    QVERIFY(painted(Qt::white));
+}
+
+// Repaints are paced, not dropped: each new reading reaches the screen, also one after another.
+void tst_TemperatureTile::everyNewReadingIsPainted()
+{
+    struct PaintCounter : QObject
+    {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    TemperatureTile item;
+    item.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&item));
+    item.valueLabel()->installEventFilter(&counter);
+    for (float value : {20.0f, 21.0f, 22.0f}) {
+        counter.paints = 0;
+        item.addObjectReading(value, 2, Qt::black, true);
+        QTRY_VERIFY(counter.paints > 0);
+    }
 }
 
 void tst_TemperatureTile::fitFont_data()
@@ -91,7 +127,7 @@ void tst_TemperatureTile::fitFont()
     item.resize(itemWidth, 120);
     item.show();
     QVERIFY(QTest::qWaitForWindowExposed(&item));
-    QLabel *label = item.valueLabel();
+    TileValue *label = item.valueLabel();
     label->setText(text);
     item.fitFont();
 
@@ -153,7 +189,7 @@ void tst_TemperatureTile::widerValueRefitsFont()
     item.addObjectReading(1.0f, 2, Qt::black, true);
     item.show();
     QVERIFY(QTest::qWaitForWindowExposed(&item));
-    QLabel *label = item.valueLabel();
+    TileValue *label = item.valueLabel();
     item.fitFont();
     const int fitted = label->font().pixelSize();
     item.addObjectReading(1118.5f, 2, Qt::black, true);
