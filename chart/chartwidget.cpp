@@ -184,8 +184,10 @@ void ChartWidget::buildForm()
 
 void ChartWidget::setupPlot()
 {
-    // Outside the layout: resizeEvent keeps it at the size of graphicwidget.
+    // Outside the layout, at the size of graphicwidget: the window's size and the lines of the
+    // statistics strip change it.
     m_plot = new QCustomPlot(this);
+    m_graphicWidget->installEventFilter(this);
     m_plot->setObjectName(QStringLiteral("plot"));
     m_plot->move(0, 0);
     m_plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables
@@ -1343,12 +1345,6 @@ void ChartWidget::retranslate()
     m_plot->replot(QCustomPlot::rpRefreshHint);
 }
 
-void ChartWidget::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    m_plot->resize(m_graphicWidget->size());
-}
-
 void ChartWidget::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && m_selection) {
@@ -1362,6 +1358,8 @@ bool ChartWidget::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_plot && event->type() == QEvent::Leave)
         hideReadout();
+    if (watched == m_graphicWidget && event->type() == QEvent::Resize)
+        m_plot->resize(m_graphicWidget->size());
     return QWidget::eventFilter(watched, event);
 }
 

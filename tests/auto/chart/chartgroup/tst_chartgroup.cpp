@@ -222,10 +222,13 @@ void tst_ChartGroup::liveTrendDrawsEveryInstrument()
     for (const char *line : {"Zone 1 20.0", "B2 30.0", "B2 环温 25.0"})
         QVERIFY2(readout.contains(QString::fromUtf8(line)), qPrintable(readout));
     chart.updateStatistics();
-    const QStringList strip
-            = chart.findChild<QLabel *>(QStringLiteral("label_statistics"))->text().split('\n');
+    const QLabel *label = chart.findChild<QLabel *>(QStringLiteral("label_statistics"));
+    const QStringList strip = label->text().split('\n');
     QCOMPARE(strip.size(), 2);
     QVERIFY2(strip[1].startsWith("B2:") && strip[1].contains("最大 31.0"), qPrintable(strip[1]));
+    // A line more in the strip takes its room from the plot, not from under it.
+    QTRY_VERIFY(label->height() > label->fontMetrics().height() * 3 / 2);
+    QVERIFY(chart.plot()->geometry().bottom() < label->geometry().top());
 
     Instrument late;
     chart.attach(&late, "C3");
