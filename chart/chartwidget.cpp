@@ -844,7 +844,7 @@ void ChartWidget::setSourceLive(int source, bool live)
     const bool any
             = std::any_of(m_drawn.begin(), m_drawn.end(), [](const Drawn &d) { return d.live; });
     if (any == m_live) {
-        // The others go on; this one takes up its trend again where it is back.
+        // The others go on: a gap in its trend marks its absence; it goes on once back.
         if (!live && !drawn.trend.isEmpty()
             && !std::isnan(drawn.trend.values(ChartSeries::Object).constLast())) {
             drawn.trend.append(
