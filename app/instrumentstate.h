@@ -9,10 +9,7 @@
 // live and its parameters can be edited.
 inline bool showsLiveReadings(const Instrument *instrument)
 {
-    using State = Instrument::ConnectionState;
-    return instrument
-           && (instrument->state() == State::Connected
-               || instrument->state() == State::NotResponding);
+    return instrument && showsLiveReadings(instrument->state());
 }
 
 // Some instrument to record from: the first member of the set with its port open, or null.

@@ -76,14 +76,12 @@ MainWindow::MainWindow(QWidget *parent)
     Instrument *instrument = m_board->standby();
     m_recorded = instrument;
     select(instrument);
-    feedChart(instrument);
     new RecordingMarkers(instrument, m_set, ui.chartWidget, this);
-    connect(this, &MainWindow::objectReading, ui.chartWidget, &ChartWidget::addObjectReading);
-    connect(this, &MainWindow::ambientReading, ui.chartWidget, &ChartWidget::addAmbientReading);
     connect(m_panel, &ParameterPanel::unitRead, this, &MainWindow::unitRead);
     connect(this, &MainWindow::unitRead, ui.chartWidget, &ChartWidget::setUnit);
     ui.chartWidget->session().attach(instrument);
-    // Every instrument of the set records into the chart's group, each a curve of its own.
+    // Every instrument of the set records into the chart's group and draws its live trend, each
+    // a curve of its own.
     ui.chartWidget->followInstruments(m_set);
     connect(ui.chartWidget, &ChartWidget::recordingChanged, this, &MainWindow::showRecordingState);
     connect(ui.chartWidget, &ChartWidget::sampleLimitReached, this, [this] {
@@ -190,31 +188,9 @@ MainWindow::~MainWindow()
     delete m_board;
 }
 
-void MainWindow::feedChart(Instrument *instrument)
-{
-    for (const QMetaObject::Connection &feed : std::exchange(m_chartFeed, {}))
-        disconnect(feed);
-    m_chartFeed
-            = {connect(instrument,
-                       &Instrument::objectTemperature,
-                       this,
-                       [this](double value) { emit objectReading(value); }),
-               connect(instrument,
-                       &Instrument::ambientTemperature,
-                       this,
-                       [this](double value) { emit ambientReading(value); }),
-               // The live trend shows only readings that are really coming.
-               connect(instrument, &Instrument::connectionStateChanged, this, [this, instrument] {
-                   ui.chartWidget->setLive(showsLiveReadings(instrument));
-               })};
-}
-
 void MainWindow::recordFirstJoined(Instrument *instrument)
 {
     m_recorded = instrument;
-    // The live trend is drawn as the first curve, named after this instrument.
-    feedChart(instrument);
-    ui.chartWidget->setLive(showsLiveReadings(instrument));
 }
 
 void MainWindow::setInstrumentNote(const char *sourceText)

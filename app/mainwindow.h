@@ -61,8 +61,6 @@ public:
     AlarmBeeper *alarmBeeper() const { return m_beeper; }
 
 signals:
-    void objectReading(double value);
-    void ambientReading(double value);
     // The unit the instrument reported or was told to use; the chart labels its axis by it.
     void unitRead(int unit);
 
@@ -90,8 +88,6 @@ protected:
 #endif
 
 private:
-    // The instrument whose readings the chart shows and a recording keeps.
-    void feedChart(Instrument *instrument);
     void recordFirstJoined(Instrument *instrument);
 
     MainWindowUi ui;
@@ -102,9 +98,8 @@ private:
     InstrumentSet *m_set = nullptr;
     InstrumentBoard *m_board = nullptr;
     ConnectionControls *m_connection = nullptr;
-    // The first instrument found: the live trend and the chart's unit follow it.
+    // The first instrument found: the chart's unit follows it.
     Instrument *m_recorded = nullptr;
-    QList<QMetaObject::Connection> m_chartFeed;
     MainMenus *m_menus = nullptr;
     RecordingPrompts *m_prompts = nullptr;
     QLabel versionLabel;

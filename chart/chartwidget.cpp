@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -111,20 +112,13 @@ ChartWidget::ChartWidget(QWidget *parent)
     buildForm();
 
     setupPlot();
-    connect(&m_group,
-            &RecordingGroup::sessionAdded,
-            this,
-            [this](const QString &, RecordingSession *added) { addCurves(added); });
+    connect(&m_group, &RecordingGroup::sessionAdded, this, &ChartWidget::addCurves);
     connect(&m_group, &RecordingGroup::sessionRemoved, this, &ChartWidget::removeCurves);
-    RecordingSession *first = m_group.add(QString());
+    m_group.add(QString());
     setupInteractions();
     applyChartSettings();
 
     connect(&m_group, &RecordingGroup::finished, this, &ChartWidget::recordingFinished);
-    // Every session holds the user's markers; the first one's are shown.
-    connect(first, &RecordingSession::markerAdded, this, [this](const Marker &marker) {
-        m_markerLayer->add(marker);
-    });
 
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setTimerType(Qt::CoarseTimer);
@@ -190,8 +184,10 @@ void ChartWidget::buildForm()
 
 void ChartWidget::setupPlot()
 {
-    // Outside the layout: resizeEvent keeps it at the size of graphicwidget.
+    // Outside the layout, at the size of graphicwidget: the window's size and the lines of the
+    // statistics strip change it.
     m_plot = new QCustomPlot(this);
+    m_graphicWidget->installEventFilter(this);
     m_plot->setObjectName(QStringLiteral("plot"));
     m_plot->move(0, 0);
     m_plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables
@@ -222,16 +218,27 @@ void ChartWidget::setupPlot()
     m_plot->xAxis->setRange(0, 30);
 }
 
-void ChartWidget::addCurves(RecordingSession *session)
+void ChartWidget::addCurves(const QString &serial, RecordingSession *session)
 {
-    const int source = int(m_drawn.size());
-    m_drawn.push_back({session, {}, 0, 0});
+    const int source = int(m_group.serials().indexOf(serial));
+    m_drawn.insert(m_drawn.begin() + source, Drawn{session, {}, 0, 0, {}, 0.0, false, {}});
+    for (CurveGraph &shown : m_curves) {
+        if (shown.source >= source)
+            ++shown.source;
+    }
+    // m_curves stays in the order of the sources, the object curve first.
+    auto at = m_curves.begin() + 2 * source;
     for (const ChartSeries::Curve curve : {ChartSeries::Object, ChartSeries::Ambient}) {
         auto *graph = new EnvelopeGraph(m_plot->xAxis, m_plot->yAxis);
         // The graphs get at most four points a pixel column (see ChartSeries::view).
         graph->setAdaptiveSampling(false);
-        m_curves.push_back({curve, source, graph});
+        at = m_curves.insert(at, {curve, source, graph}) + 1;
     }
+    // Every session holds the user's markers; the first one's are shown.
+    connect(session, &RecordingSession::markerAdded, this, [this, session](const Marker &marker) {
+        if (session == &this->session())
+            m_markerLayer->add(marker);
+    });
     // A session added while recording or importing is drawn from its first sample on.
     session->setUnit(unit());
     styleCurves();
@@ -247,6 +254,7 @@ void ChartWidget::removeCurves(RecordingSession *session)
     if (drawn == m_drawn.end())
         return;
     const int source = int(drawn - m_drawn.begin());
+    feedTrend(source, nullptr);
     m_drawn.erase(drawn);
     for (auto shown = m_curves.begin(); shown != m_curves.end();) {
         if (shown->source == source) {
@@ -282,11 +290,55 @@ RecordingSession *ChartWidget::attach(Instrument *instrument, const QString &ser
     const QString first = m_group.serials().constFirst();
     if (first.isEmpty() && !m_group.session(serial))
         m_group.rename(first, serial);
-    RecordingSession *attached = m_group.add(serial);
+    // Files loaded before any instrument stay viewable until a recording starts; the recording
+    // is the instruments' alone, led by the first of them.
+    const bool filesLead = !first.isEmpty() && !m_instrumentSerials.contains(first);
+    RecordingSession *attached = m_group.add(
+            serial, filesLead ? RecordingGroup::Place::First : RecordingGroup::Place::Last);
     m_instrumentSerials.insert(serial);
     attached->attach(instrument);
+    if (attached == &session() && !session().journal())
+        journalFirstSession();
+    feedTrend(sourceOf(attached), instrument);
     labelChanged(serial);
     return attached;
+}
+
+int ChartWidget::sourceOf(const RecordingSession *session) const
+{
+    const auto drawn = std::find_if(m_drawn.begin(), m_drawn.end(), [session](const Drawn &d) {
+        return d.session == session;
+    });
+    return drawn == m_drawn.end() ? -1 : int(drawn - m_drawn.begin());
+}
+
+void ChartWidget::feedTrend(int source, Instrument *instrument)
+{
+    Drawn &drawn = m_drawn[size_t(source)];
+    for (const QMetaObject::Connection &feed : std::exchange(drawn.feed, {}))
+        disconnect(feed);
+    if (instrument) {
+        // By session, not by index: sessions come and go before it.
+        const RecordingSession *session = drawn.session;
+        drawn.feed = {
+                connect(instrument,
+                        &Instrument::objectTemperature,
+                        this,
+                        [this, session](double value) { appendTrend(sourceOf(session), value); }),
+                connect(instrument,
+                        &Instrument::ambientTemperature,
+                        this,
+                        [this, session](double value) {
+                            m_drawn[size_t(sourceOf(session))].latestAmbient = value;
+                        }),
+                connect(instrument,
+                        &Instrument::connectionStateChanged,
+                        this,
+                        [this, session](Instrument::ConnectionState state) {
+                            setSourceLive(sourceOf(session), showsLiveReadings(state));
+                        })};
+    }
+    setSourceLive(source, instrument && showsLiveReadings(instrument->state()));
 }
 
 void ChartWidget::followInstruments(InstrumentSet *set)
@@ -303,6 +355,7 @@ void ChartWidget::followInstruments(InstrumentSet *set)
         if (RecordingSession *removed = m_group.session(serial)) {
             removed->attach(nullptr);
             removed->setConnectionState(Instrument::ConnectionState::Lost);
+            feedTrend(sourceOf(removed), nullptr);
         }
     });
     for (const QString &serial : set->serialNumbers())
@@ -351,6 +404,12 @@ std::optional<qint64> ChartWidget::startMsecs() const
 void ChartWidget::setJournalFolder(const QString &folder)
 {
     m_group.setJournalFolder(folder);
+    journalFirstSession();
+}
+
+void ChartWidget::journalFirstSession()
+{
+    const QString folder = m_group.journalFolder();
     session().setJournalPath(folder.isEmpty() ? QString()
                                               : groupJournalPath(folder,
                                                                  m_group.serials().constFirst(),
@@ -599,17 +658,19 @@ void ChartWidget::updateStatistics()
 {
     m_statisticsTimer->stop();
     const QCPRange span = statisticsSpan();
-    if (m_drawn.size() == 1 || isTrendShown()) {
+    if (m_drawn.size() == 1) {
         m_statisticsLabel->setText(
                 statisticsText(shownSeries().statistics(span.lower, span.upper)));
         return;
     }
-    // A line per instrument, named as its curve.
+    // A line per curve listed, named as the curve.
     QStringList lines;
-    for (size_t source = 0; source < m_drawn.size(); ++source) {
-        const SpanStatistics statistics = m_drawn[source].record.statistics(span.lower, span.upper);
-        lines << QStringLiteral("%1:  %2").arg(curveName(ChartSeries::Object, int(source)),
-                                               statisticsText(statistics));
+    for (int source = 0; source < int(m_drawn.size()); ++source) {
+        if (const ChartSeries *series = seriesOf(source)) {
+            lines << QStringLiteral("%1:  %2").arg(
+                    curveName(ChartSeries::Object, source),
+                    statisticsText(series->statistics(span.lower, span.upper)));
+        }
     }
     m_statisticsLabel->setText(lines.join(QLatin1Char('\n')));
 }
@@ -722,9 +783,10 @@ QString ChartWidget::curveName(ChartSeries::Curve curve, int source) const
 
 const ChartSeries *ChartWidget::seriesOf(int source) const
 {
-    if (isTrendShown())
-        return source == 0 ? &m_trend : nullptr;
-    return &m_drawn[size_t(source)].record;
+    if (!isListed(source))
+        return nullptr;
+    const Drawn &drawn = m_drawn[size_t(source)];
+    return isTrendShown() ? &drawn.trend : &drawn.record;
 }
 
 std::optional<QCPRange> ChartWidget::shownKeys() const
@@ -759,26 +821,50 @@ void ChartWidget::addMarker(const QString &text)
 
 void ChartWidget::addObjectReading(double v)
 {
-    if (m_live && !isRecording())
-        appendTrend(v);
+    appendTrend(0, v);
 }
 
 void ChartWidget::addAmbientReading(double v)
 {
-    m_latestAmbient = v;
+    m_drawn.front().latestAmbient = v;
 }
 
 void ChartWidget::setLive(bool connected)
 {
+    setSourceLive(0, connected);
+}
+
+void ChartWidget::setSourceLive(int source, bool live)
+{
+    Drawn &drawn = m_drawn[size_t(source)];
     // The state shown again (a language change, a short silence) keeps the trend.
-    if (connected == m_live)
+    if (drawn.live == live)
         return;
-    m_live = connected;
-    m_trend.clear();
+    drawn.live = live;
+    const bool any
+            = std::any_of(m_drawn.begin(), m_drawn.end(), [](const Drawn &d) { return d.live; });
+    if (any == m_live) {
+        // The others go on: a gap in its trend marks its absence; it goes on once back.
+        if (!live && !drawn.trend.isEmpty()
+            && !std::isnan(drawn.trend.values(ChartSeries::Object).constLast())) {
+            drawn.trend.append(
+                    double(m_trendClock.nsecsElapsed()) / 1e9, std::nan(""), std::nan(""));
+            ++m_revision;
+        }
+        return;
+    }
+    m_live = any;
+    clearTrends();
     if (isTrendShown())
         showSource(true);
     ++m_revision;
     m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void ChartWidget::clearTrends()
+{
+    for (Drawn &drawn : m_drawn)
+        drawn.trend.clear();
 }
 
 void ChartWidget::showLiveTrend()
@@ -800,24 +886,35 @@ const ChartSeries &ChartWidget::shownSeries() const
     return *seriesOf(0);
 }
 
-void ChartWidget::appendTrend(double object)
+void ChartWidget::appendTrend(int source, double object)
 {
-    if (m_trend.isEmpty()) {
+    Drawn &drawn = m_drawn[size_t(source)];
+    if (!drawn.live || isRecording())
+        return;
+    // One time axis for all: it starts with the first reading of any.
+    if (std::all_of(
+                m_drawn.begin(), m_drawn.end(), [](const Drawn &d) { return d.trend.isEmpty(); })) {
         m_trendClock.start();
         m_trendStartMsecs = QDateTime::currentMSecsSinceEpoch();
     }
-    m_trend.append(double(m_trendClock.nsecsElapsed()) / 1e9, object, m_latestAmbient);
+    drawn.trend.append(double(m_trendClock.nsecsElapsed()) / 1e9, object, drawn.latestAmbient);
     if (isTrendShown())
         ++m_revision;
 }
 
 void ChartWidget::trimTrend()
 {
-    if (m_trend.isEmpty())
-        return;
-    const double newest = m_trend.keys().constLast();
-    if (m_trend.keys().constFirst() < newest - kTrendSeconds - kTrendSlackSeconds)
-        m_trend.dropBefore(newest - kTrendSeconds);
+    double newest = -std::numeric_limits<double>::infinity();
+    for (const Drawn &drawn : m_drawn) {
+        if (!drawn.trend.isEmpty())
+            newest = std::max(newest, drawn.trend.keys().constLast());
+    }
+    // An instrument gone for longer than the trend reaches back leaves nothing.
+    for (Drawn &drawn : m_drawn) {
+        if (!drawn.trend.isEmpty()
+            && drawn.trend.keys().constFirst() < newest - kTrendSeconds - kTrendSlackSeconds)
+            drawn.trend.dropBefore(newest - kTrendSeconds);
+    }
 }
 
 void ChartWidget::showSource(bool trend)
@@ -871,7 +968,7 @@ void ChartWidget::startRecording()
 
     m_markerLayer->clear();
     syncRecord();
-    m_trend.clear();
+    clearTrends();
     showSource(false);
     m_startStopButton->setText(tr("停止"));
     if (m_paused)
@@ -1018,12 +1115,15 @@ void ChartWidget::feedGraphs()
     }
 }
 
+bool ChartWidget::isListed(int source) const
+{
+    return !isTrendShown() || source == 0 || !m_drawn[size_t(source)].trend.isEmpty();
+}
+
 void ChartWidget::listCurves()
 {
-    // The live trend is the first instrument's readings only; the others' curves are empty then.
-    const bool trend = isTrendShown();
     for (const CurveGraph &shown : m_curves) {
-        const bool listed = (shown.source == 0 || !trend)
+        const bool listed = isListed(shown.source)
                             && (shown.curve == ChartSeries::Object || m_ambientVisible);
         // A hidden legend item would still hold its row.
         if (listed)
@@ -1040,7 +1140,6 @@ void ChartWidget::convertUnit(int from, int to)
     const auto convert = [from, to](double value) {
         return TemperatureUnit::convert(value, from, to);
     };
-    m_latestAmbient = convert(m_latestAmbient);
     // What is drawn is rebuilt from the converted samples, pyramids and all; generation 0 is
     // never the store's, so the tail is everything it holds.
     for (Drawn &drawn : m_drawn) {
@@ -1049,13 +1148,14 @@ void ChartWidget::convertUnit(int from, int to)
         drawn.record.append(all.rows);
         drawn.generation = all.generation;
         drawn.count = all.count;
+        drawn.latestAmbient = convert(drawn.latestAmbient);
+        const QVector<double> trendKeys = drawn.trend.keys();
+        QVector<double> trendObjects = drawn.trend.values(ChartSeries::Object);
+        QVector<double> trendAmbients = drawn.trend.values(ChartSeries::Ambient);
+        std::transform(trendObjects.begin(), trendObjects.end(), trendObjects.begin(), convert);
+        std::transform(trendAmbients.begin(), trendAmbients.end(), trendAmbients.begin(), convert);
+        drawn.trend.assign(trendKeys, trendObjects, trendAmbients);
     }
-    const QVector<double> trendKeys = m_trend.keys();
-    QVector<double> trendObjects = m_trend.values(ChartSeries::Object);
-    QVector<double> trendAmbients = m_trend.values(ChartSeries::Ambient);
-    std::transform(trendObjects.begin(), trendObjects.end(), trendObjects.begin(), convert);
-    std::transform(trendAmbients.begin(), trendAmbients.end(), trendAmbients.begin(), convert);
-    m_trend.assign(trendKeys, trendObjects, trendAmbients);
     ++m_revision;
     const QCPRange values = m_plot->yAxis->range();
     m_plot->yAxis->setRange(convert(values.lower), convert(values.upper));
@@ -1245,12 +1345,6 @@ void ChartWidget::retranslate()
     m_plot->replot(QCustomPlot::rpRefreshHint);
 }
 
-void ChartWidget::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    m_plot->resize(m_graphicWidget->size());
-}
-
 void ChartWidget::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && m_selection) {
@@ -1264,6 +1358,8 @@ bool ChartWidget::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_plot && event->type() == QEvent::Leave)
         hideReadout();
+    if (watched == m_graphicWidget && event->type() == QEvent::Resize)
+        m_plot->resize(m_graphicWidget->size());
     return QWidget::eventFilter(watched, event);
 }
 

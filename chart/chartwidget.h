@@ -34,9 +34,10 @@ class RecordJournal;
 // record-file flows (import, export, CSV, picture) are a RecordFileFlows of its own; the page is
 // the plot. It plots each session's object and ambient temperatures, in a colour of its own,
 // against the seconds since the recording started; while no recording runs and an instrument is
-// connected it shows the last minutes of the first instrument's readings instead (the live trend),
-// which are never recorded. With one session it looks as it did before there were groups: the
-// curves are "实温" and "环温". Runs on the GUI thread; the group samples on a thread of its own.
+// connected it shows the last minutes of every instrument's readings instead (the live trend),
+// drawn and named as that instrument's curves and never recorded. With one session it looks as it
+// did before there were groups: the curves are "实温" and "环温". Runs on the GUI thread; the
+// group samples on a thread of its own.
 class ChartWidget : public QWidget
 {
     Q_OBJECT
@@ -55,8 +56,10 @@ public:
     // The first instrument's session; the only one until a second instrument is attached.
     RecordingSession &session() { return *m_drawn.front().session; }
     const RecordingSession &session() const { return *m_drawn.front().session; }
-    // The session of the instrument `serial`, fed by `instrument` from now on. The first session
-    // is taken over by the first serial attached, so one instrument keeps the chart as it was.
+    // The session of the instrument `serial`, fed by `instrument` from now on, and so is its live
+    // trend. The first session is taken over by the first serial attached, so one instrument
+    // keeps the chart as it was; files loaded before any instrument keep theirs, and the first
+    // instrument's goes before them: a recording's first session is always an instrument's.
     RecordingSession *attach(Instrument *instrument, const QString &serial);
     // Every instrument `set` adds gets a session (attach()), named by its display name; a
     // recording covers all. One lost keeps its session and its gaps and goes on in it once the
@@ -172,9 +175,10 @@ public slots:
     // A marker at the recording's latest sample (or, after it, in the middle of the view);
     // nothing while the live trend shows.
     void addMarker(const QString &text = QString());
+    // The first session's live trend, for an instrument not attach()ed: its readings, and
+    // whether they are coming (the live trend needs one that is).
     void addObjectReading(double v);
     void addAmbientReading(double v);
-    // Whether an instrument is connected: the live trend needs one.
     void setLive(bool connected);
     // Leaves a finished or imported record for the live trend.
     void showLiveTrend();
@@ -204,7 +208,6 @@ public slots:
     void yAxisRangeChanged(const QCPRange &range);
 
 protected:
-    void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -216,14 +219,24 @@ private:
     void zoomStep(QCPAxis *axis, bool zoomIn, double limit);
     void fitToTemperatures();
     void syncRecord();
-    void appendTrend(double object);
+    // Index into m_drawn; -1 for none.
+    int sourceOf(const RecordingSession *session) const;
+    // The live trend of `source` takes `instrument`'s readings from now on (none for null).
+    void feedTrend(int source, Instrument *instrument);
+    void appendTrend(int source, double object);
+    // An instrument that stops while others go on leaves a gap in its trend; the trend shows
+    // while one at least is live, and starts afresh when the first one is.
+    void setSourceLive(int source, bool live);
+    void clearTrends();
     void trimTrend();
     // Switches what is shown.
     void showSource(bool trend);
     void applyAutomaticView();
     void feedGraphs();
-    // Lists in the legend the curves that can hold something: visible, and not empty for the
-    // live trend.
+    // Whether the curves of `source` say something: while the live trend shows, the first
+    // instrument's and those with readings.
+    bool isListed(int source) const;
+    // Lists in the legend the curves that can hold something: visible and isListed().
     void listCurves();
     void setupInteractions();
     void enterManualView();
@@ -248,16 +261,17 @@ private:
     // Shows what every session holds after files or journals were loaded into the group.
     void showGroup();
     EnvelopeGraph *graphOf(ChartSeries::Curve curve) const;
-    // The series drawn for the session at `source`; null when the live trend shows and it is
-    // not the first.
+    // The series drawn for the session at `source`: its live trend or its recording.
     const ChartSeries *seriesOf(int source) const;
     // The keys of everything shown, when there is any.
     std::optional<QCPRange> shownKeys() const;
-    void addCurves(RecordingSession *session);
+    void addCurves(const QString &serial, RecordingSession *session);
     void removeCurves(RecordingSession *session);
     // Names and pens of every curve, as many sessions as are held.
     void styleCurves();
     QString curveName(ChartSeries::Curve curve, int source) const;
+    // The first session journals as soon as there is a folder for it.
+    void journalFirstSession();
     void recordingFinished(RecordingSession::End end);
     void startRecording();
 
@@ -276,13 +290,18 @@ private:
     NameProvider m_names;
 
     // Per session of the group, in its order: the recording or imported record as drawn, and
-    // what it already holds of the session's samples.
+    // what it already holds of the session's samples; its instrument's live trend (keys are
+    // seconds since m_trendStartMsecs) and the connections that feed it.
     struct Drawn
     {
         RecordingSession *session;
         ChartSeries record;
         quint64 generation = 0;
         int count = 0;
+        ChartSeries trend;
+        double latestAmbient = 0.0;
+        bool live = false;
+        QVector<QMetaObject::Connection> feed;
     };
     std::vector<Drawn> m_drawn;
     // Serials an instrument was attached under: the sessions a recording keeps.
@@ -305,13 +324,10 @@ private:
     bool m_paused = false;
     float m_importMax = 0.0f;
     float m_importMin = 0.0f;
-    // The latest ambient reading, for the live trend.
-    double m_latestAmbient = 0.0;
-
-    // The live trend: keys are seconds since m_trendStartMsecs.
-    ChartSeries m_trend;
+    // The live trends' one time axis.
     QElapsedTimer m_trendClock;
     qint64 m_trendStartMsecs = 0;
+    // Some instrument's readings are coming.
     bool m_live = false;
     bool m_trendPreferred = true;
 

@@ -279,6 +279,13 @@ private:
     int m_errorCount = 0;
 };
 
+// Readings are coming, or stopped only a moment ago: what is shown of the instrument is live.
+inline bool showsLiveReadings(Instrument::ConnectionState state)
+{
+    return state == Instrument::ConnectionState::Connected
+           || state == Instrument::ConnectionState::NotResponding;
+}
+
 Q_DECLARE_METATYPE(Instrument::Link)
 Q_DECLARE_METATYPE(Instrument::Features)
 Q_DECLARE_METATYPE(Instrument::Reading)

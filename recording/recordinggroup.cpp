@@ -64,13 +64,14 @@ RecordingGroup::~RecordingGroup()
     qDeleteAll(m_owned);
 }
 
-RecordingSession *RecordingGroup::add(const QString &serial)
+RecordingSession *RecordingGroup::add(const QString &serial, Place place)
 {
     if (RecordingSession *existing = session(serial))
         return existing;
     auto *session = new RecordingSession;
-    m_owned.append(session);
-    m_serials.append(serial);
+    const int index = place == Place::First ? 0 : count();
+    m_owned.insert(index, session);
+    m_serials.insert(index, serial);
     {
         QMutexLocker lock(&m_lock);
         m_sampled.append(session);

@@ -44,9 +44,12 @@ public:
     explicit RecordingGroup(QObject *parent = nullptr);
     ~RecordingGroup() override;
 
-    // The session of `serial`, made if there is none. One added while recording is armed and
-    // joins with its first sample at the next slot.
-    RecordingSession *add(const QString &serial);
+    // Where add() puts a new session: after the others, or before them (an instrument that
+    // joins a group of files: a recording's first session is always an instrument's).
+    enum class Place { Last, First };
+    // The session of `serial`, made at `place` if there is none. One added while recording is
+    // armed and joins with its first sample at the next slot.
+    RecordingSession *add(const QString &serial, Place place = Place::Last);
     // Null when there is none.
     RecordingSession *session(const QString &serial) const;
     // The session held under `from` is `to`'s from now on (a session made before its
@@ -91,6 +94,7 @@ public:
 signals:
     void started();
     void finished(RecordingSession::End end);
+    // `session` is at serials().indexOf(serial).
     void sessionAdded(const QString &serial, RecordingSession *session);
     // Just before `session` is deleted.
     void sessionRemoved(RecordingSession *session);

@@ -34,8 +34,6 @@ int main(int argc, char **argv)
 
     MainWindow window;
     window.show();
-    int pairs = 0;
-    QObject::connect(&window, &MainWindow::ambientReading, [&pairs] { ++pairs; });
     if (!QTest::qWaitFor([&] { return window.instrument()->relay2() != 0xFFFF; }, 30000)) {
         std::fprintf(stderr, "the panel was not filled\n");
         return 1;
@@ -52,7 +50,9 @@ int main(int argc, char **argv)
             lastPanelReadAt = entry.msecsSinceEpoch;
     }
 
-    pairs = 0;
+    // The instrument found, whose readings the tiles and the chart take.
+    int pairs = 0;
+    QObject::connect(window.instrument(), &Instrument::ambientTemperature, [&pairs] { ++pairs; });
     QElapsedTimer timer;
     timer.start();
     QTest::qWait(seconds * 1000);

@@ -178,7 +178,8 @@ void tst_MainWindow::tiles()
     QCOMPARE(window->instrument()->rangeLow(), -50.0f);
     QCOMPARE(window->instrument()->rangeHigh(), 1000.0f);
     QCOMPARE(window->form().label_rangel->text(), QStringLiteral("-50℃"));
-    QSignalSpy chart(window, &MainWindow::objectReading);
+    // What the chart's live trend takes.
+    QSignalSpy chart(window->instrument(), &Instrument::objectTemperature);
 
     // 03 F2 F1 in Celsius.
     window->instrument()->recvdata(0x01, QByteArray::fromHex("03F2F1"), true);

@@ -208,6 +208,18 @@ void tst_RecordingGroup::filesLoadOntoOneTimeAxis()
     QString error;
     QVERIFY(!group.loadFiles({dir.filePath(QStringLiteral("missing.txt"))}, &error));
     QVERIFY(!error.isEmpty());
+
+    // An instrument joining the files goes first, so they can make way for its recording,
+    // which journals under the name one instrument's recording always had.
+    group.setJournalFolder(dir.path());
+    RecordingSession *joined = group.add(QStringLiteral("SN-1"), RecordingGroup::Place::First);
+    QCOMPARE(group.serials().constFirst(), QStringLiteral("SN-1"));
+    QVERIFY(group.remove(QStringLiteral("kiln-Top"))
+            && group.remove(QStringLiteral("kiln-Bottom")));
+    group.start();
+    QCOMPARE(QFileInfo(joined->journal()->path()).fileName(), QStringLiteral("recording.journal"));
+    group.stop();
+    group.discard();
 }
 
 QTEST_GUILESS_MAIN(tst_RecordingGroup)
