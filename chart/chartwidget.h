@@ -204,7 +204,6 @@ public slots:
     void yAxisRangeChanged(const QCPRange &range);
 
 protected:
-    void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
