@@ -15,6 +15,8 @@ constexpr int kSideMargin = 6;
 // The label's contents width minus this is what the text may use.
 constexpr int kTextMargin = 10;
 constexpr int kPixelSizeStep = 2;
+// The value is never squeezed below a line of this size; beyond it, the tile's room sets the font.
+constexpr int kReadablePixelSize = 24;
 const char kNoValue[] = "---";
 // The widest reading a tile shows in practice. No value is sized as this, so the dashes look like
 // a number would and the first reading after them fits without a refit.
@@ -40,6 +42,12 @@ TemperatureTile::TemperatureTile(QWidget *parent)
     m_label->setFont(font);
     m_label->setAlignment(Qt::AlignCenter);
     m_label->setContentsMargins(kSideMargin, 0, kSideMargin, 0);
+    // The font follows the label's room, so the room must not follow the font: a hint that grew
+    // with it would widen the tile column and lengthen the window past the screen.
+    m_label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    QFont readable = font;
+    readable.setPixelSize(kReadablePixelSize);
+    m_label->setMinimumHeight(QFontMetrics(readable).height());
     layout->addWidget(m_label, 1);
 
     auto *row = new QHBoxLayout();
@@ -99,10 +107,12 @@ void TemperatureTile::fitFont()
                                  ? QString::fromUtf8(kWidestReading)
                                  : shown;
     const int available = availableWidth();
+    const int height = m_label->contentsRect().height();
     int chosen = kSmallestPixelSize;
     for (int size = kSmallestPixelSize; size <= kLargestPixelSize; size += kPixelSizeStep) {
         font.setPixelSize(size);
-        if (QFontMetrics(font).horizontalAdvance(text) > available)
+        const QFontMetrics metrics(font);
+        if (metrics.horizontalAdvance(text) > available || metrics.height() > height)
             break;
         chosen = size;
     }

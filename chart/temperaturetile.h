@@ -25,7 +25,7 @@ public:
     void setHighlight(const QColor &color);
     QColor shownColor() const;
     void setCheckEnabled(bool enabled);
-    // Picks the largest value font that fits the label's width.
+    // Picks the largest value font that fits the label's width and height.
     void fitFont();
 
     QLabel *valueLabel() const { return m_label; }
