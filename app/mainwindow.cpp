@@ -26,12 +26,14 @@
 #include "relaysettingdialog.h"
 #include "settings.h"
 #include "thresholdlines.h"
+#include "tilerow.h"
 #include "titlebar.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QLoggingCategory>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -63,6 +65,10 @@ MainWindow::MainWindow(QWidget *parent)
     m_set = new InstrumentSet(this);
     m_board = new InstrumentBoard(m_set, ui.tileColumn, ui.widget_params, this);
     connect(m_board, &InstrumentBoard::selected, m_panel, &ParameterPanel::setInstrument);
+    // One chosen in the selector may have its row scrolled out of sight.
+    connect(m_board, &InstrumentBoard::selected, this, [this] {
+        ui.tileScroll->ensureWidgetVisible(m_board->tiles(), 0, 0);
+    });
     m_connection = new ConnectionControls(ui, m_board, m_set, m_thresholdLines.get(), this);
     connect(m_connection, &ConnectionControls::closed, m_panel, [this] {
         m_panel->setRowsEnabled(false);

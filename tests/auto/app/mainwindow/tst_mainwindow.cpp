@@ -538,6 +538,9 @@ void tst_MainWindow::eightInstrumentsScroll()
     QTRY_VERIFY_WITH_TIMEOUT(scroll->verticalScrollBar()->isVisible(), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(rowsWhole(), 5000);
     QCOMPARE(window->height(), windowHeight);
+    // Chosen, the last one's row scrolls into sight.
+    window->select(members.constLast());
+    QVERIFY(!window->tiles()->visibleRegion().isEmpty());
 
     // The selected one leaves: the first remaining is selected; another leaving changes nothing.
     window->select(members.at(3));
