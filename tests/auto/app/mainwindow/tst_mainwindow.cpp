@@ -540,7 +540,7 @@ void tst_MainWindow::eightInstrumentsScroll()
     QCOMPARE(window->height(), windowHeight);
     // Chosen, the last one's row scrolls into sight.
     window->select(members.constLast());
-    QVERIFY(!window->tiles()->visibleRegion().isEmpty());
+    QTRY_VERIFY(!window->tiles()->visibleRegion().isEmpty());
 
     // The selected one leaves: the first remaining is selected; another leaving changes nothing.
     window->select(members.at(3));
