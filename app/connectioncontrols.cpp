@@ -1,7 +1,6 @@
 #include "connectioncontrols.h"
 
 #include "buttonlooks.h"
-#include "chartwidget.h"
 #include "clickcombobox.h"
 #include "deviceprobe.h"
 #include "instrumentboard.h"
@@ -14,6 +13,7 @@
 #include "settings.h"
 #include "thresholdlines.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QStatusBar>
 
@@ -184,7 +184,6 @@ void ConnectionControls::instrumentOpened(const Instrument::Link &link)
     ui.comboBoxBaud->setCurrentText(QString::number(link.baud));
     ui.widget_com->setEnabled(false);
     ui.widget_baud->setEnabled(false);
-    styleStripButtons(true);
     emit opened();
 }
 
@@ -215,26 +214,11 @@ void ConnectionControls::showConnectionState()
         break;
     }
     m_baud->clear();
-    if (state == State::NotResponding)
-        return;
-    styleStripButtons(false);
-    if (state == State::Lost)
+    if (state == State::NotResponding || state == State::Lost)
         return;
     ui.pushButton_com->setText(tr("打开设备"));
     ui.widget_com->setEnabled(true);
     ui.widget_baud->setEnabled(true);
-}
-
-void ConnectionControls::styleStripButtons(bool enabled)
-{
-    for (const char *name : {"pushButton_startstop", "pushButton_hc", "pushButton_mode"}) {
-        if (auto *button = ui.chartWidget->findChild<NavButton *>(QLatin1String(name))) {
-            if (enabled)
-                styleToolButton(button);
-            else
-                styleDisabledButton(button);
-        }
-    }
 }
 
 void ConnectionControls::refreshPorts()

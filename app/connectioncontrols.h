@@ -59,7 +59,6 @@ private:
     void showConnectionState();
     void showAlarm(AlarmState state);
     void showAlarmThresholds(const AlarmThresholds &thresholds);
-    void styleStripButtons(bool enabled);
 
     const MainWindowUi &ui;
     InstrumentBoard *m_board;

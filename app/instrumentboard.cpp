@@ -7,9 +7,11 @@
 #include "tilerow.h"
 
 #include <QBoxLayout>
+#include <QCollator>
 #include <QComboBox>
 #include <QInputDialog>
 
+#include <algorithm>
 #include <utility>
 
 InstrumentBoard::InstrumentBoard(InstrumentSet *set,
@@ -81,6 +83,23 @@ void InstrumentBoard::instrumentRemoved(const QString &serialNumber)
 
 void InstrumentBoard::showRows()
 {
+    // By name, numbers by their value ("Zone 9" before "Zone 10"): the same order at every start,
+    // whichever instrument answered first.
+    // The C locale's collation compares code points, digits too.
+    QCollator byName(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
+    byName.setNumericMode(true);
+    std::stable_sort(m_members.begin(), m_members.end(), [&](const QString &a, const QString &b) {
+        return byName.compare(m_set->displayName(a), m_set->displayName(b)) < 0;
+    });
+    auto *column = qobject_cast<QBoxLayout *>(m_column->layout());
+    for (int i = 0; i < m_members.size(); ++i) {
+        TileRow *row = m_rows.value(m_members.at(i));
+        // The stand-in's row stays first.
+        if (column->indexOf(row) != i + 1) {
+            column->removeWidget(row);
+            column->insertWidget(i + 1, row);
+        }
+    }
     const bool several = m_members.size() > 1;
     const QSignalBlocker quiet(m_selector);
     m_selector->clear();

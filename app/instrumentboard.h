@@ -55,7 +55,7 @@ private:
     QComboBox *m_selector;
     std::unique_ptr<Instrument> m_standby;
     TileRow *m_standbyRow;
-    QStringList m_members;            // in the order they joined
+    QStringList m_members;            // in the order shown
     QHash<QString, TileRow *> m_rows; // by serial number
     Instrument *m_selected;
     bool m_joined = false;

@@ -26,12 +26,14 @@
 #include "relaysettingdialog.h"
 #include "settings.h"
 #include "thresholdlines.h"
+#include "tilerow.h"
 #include "titlebar.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QLoggingCategory>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -63,6 +65,14 @@ MainWindow::MainWindow(QWidget *parent)
     m_set = new InstrumentSet(this);
     m_board = new InstrumentBoard(m_set, ui.tileColumn, ui.widget_params, this);
     connect(m_board, &InstrumentBoard::selected, m_panel, &ParameterPanel::setInstrument);
+    // The selected row in sight: one chosen in the selector may be scrolled away, and rows that
+    // join go by name, maybe above it. Once the layout has placed them.
+    const auto showSelectedRow = [this] {
+        QTimer::singleShot(
+                0, this, [this] { ui.tileScroll->ensureWidgetVisible(m_board->tiles(), 0, 0); });
+    };
+    connect(m_board, &InstrumentBoard::selected, this, showSelectedRow);
+    connect(m_set, &InstrumentSet::instrumentAdded, this, showSelectedRow);
     m_connection = new ConnectionControls(ui, m_board, m_set, m_thresholdLines.get(), this);
     connect(m_connection, &ConnectionControls::closed, m_panel, [this] {
         m_panel->setRowsEnabled(false);

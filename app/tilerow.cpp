@@ -38,6 +38,8 @@ TileRow::TileRow(Instrument *instrument, QWidget *parent)
     m_header->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_header->addAction(m_rename);
     m_header->installEventFilter(this);
+    // A long state ("waiting to reconnect") is elided, not allowed to widen the tile column.
+    m_header->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_header->hide();
     connect(m_rename, &QAction::triggered, this, &TileRow::renameAsked);
     column->addWidget(m_header);
@@ -122,10 +124,11 @@ void TileRow::showHeader()
         state = QT_TRANSLATE_NOOP("ConnectionControls", "找不到合适COM");
         break;
     }
-    m_header->setText(state ? m_name + QStringLiteral(" · ")
-                                      + QCoreApplication::translate("ConnectionControls", state)
-                            : m_name);
-    m_header->setToolTip(m_header->text());
+    m_headerText = state ? m_name + QStringLiteral(" · ")
+                                   + QCoreApplication::translate("ConnectionControls", state)
+                         : m_name;
+    m_header->setToolTip(m_headerText);
+    elideHeader();
     const AlarmState alarm = m_instrument ? m_instrument->alarmState() : AlarmState::None;
     const QColor text = alarm == AlarmState::High  ? ThresholdLines::HighColor
                         : alarm == AlarmState::Low ? ThresholdLines::LowColor
@@ -135,6 +138,12 @@ void TileRow::showHeader()
                     .arg(text.name(),
                          m_selected ? QStringLiteral("#cde4f7") : QStringLiteral("transparent"),
                          m_selected ? QStringLiteral("bold") : QStringLiteral("normal")));
+}
+
+void TileRow::elideHeader()
+{
+    m_header->setText(m_header->fontMetrics().elidedText(
+            m_headerText, Qt::ElideRight, m_header->contentsRect().width()));
 }
 
 void TileRow::mousePressEvent(QMouseEvent *event)
@@ -149,6 +158,8 @@ bool TileRow::eventFilter(QObject *watched, QEvent *event)
         emit renameAsked();
     else if (watched == m_header && event->type() == QEvent::MouseButtonPress)
         emit chosen();
+    else if (watched == m_header && event->type() == QEvent::Resize)
+        elideHeader();
     return QWidget::eventFilter(watched, event);
 }
 

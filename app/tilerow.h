@@ -48,6 +48,7 @@ protected:
 
 private:
     void showHeader();
+    void elideHeader();
     void showObjectTemperature(double value, int unit);
     void showAmbientTemperature(double value, int unit);
     void showAlarm(AlarmState state);
@@ -63,6 +64,7 @@ private:
     QLabel *m_header = nullptr;
     QAction *m_rename = nullptr;
     QString m_name;
+    QString m_headerText; // whole; the header shows what fits of it
     bool m_selected = false;
     float m_maxCelsius = -100.0f;
     float m_minCelsius = 10000.0f;

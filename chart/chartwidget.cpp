@@ -16,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QResizeEvent>
 #include <QShortcut>
 #include <QSpacerItem>
 #include <QTimer>
@@ -96,6 +97,33 @@ void fitAxis(QCPAxis *axis, double low, double high)
     axis->setRange(centre - halfSpan, centre + halfSpan);
 }
 
+// One line under another; more than four instruments' lines go in two columns, first down the
+// left one, while the strip is wide enough for both: each line taken from the chart is one less
+// for the curves.
+void showStatisticsLines(QLabel *label, const QStringList &lines)
+{
+    constexpr int kOneColumnLines = 4;
+    constexpr int kColumnGap = 24;
+    int widest = 0;
+    for (const QString &line : lines)
+        widest = qMax(widest, label->fontMetrics().horizontalAdvance(line));
+    if (lines.size() <= kOneColumnLines
+        || 2 * widest + kColumnGap > label->contentsRect().width()) {
+        label->setTextFormat(Qt::PlainText);
+        label->setText(lines.join(QLatin1Char('\n')));
+        return;
+    }
+    const int rows = int(lines.size() + 1) / 2;
+    QString table = QStringLiteral("<table cellspacing=\"0\" style=\"white-space:pre\">");
+    for (int row = 0; row < rows; ++row)
+        table += QStringLiteral("<tr><td>%1</td><td style=\"padding-left:%2px\">%3</td></tr>")
+                         .arg(lines.at(row).toHtmlEscaped())
+                         .arg(kColumnGap)
+                         .arg(lines.value(row + rows).toHtmlEscaped());
+    label->setTextFormat(Qt::RichText);
+    label->setText(table + QStringLiteral("</table>"));
+}
+
 } // namespace
 
 ChartWidget::ChartWidget(QWidget *parent)
@@ -147,6 +175,8 @@ void ChartWidget::buildForm()
     m_statisticsLabel = new QLabel(this);
     m_statisticsLabel->setObjectName(QStringLiteral("label_statistics"));
     m_statisticsLabel->setContentsMargins(6, 1, 6, 1);
+    // Its lines go in one column or two by the width it is given; they never ask for more.
+    m_statisticsLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     column->addWidget(m_statisticsLabel);
     layout->addLayout(column, 1);
 
@@ -184,8 +214,8 @@ void ChartWidget::buildForm()
 
 void ChartWidget::setupPlot()
 {
-    // Outside the layout, at the size of graphicwidget: the window's size and the lines of the
-    // statistics strip change it.
+    // Outside the layout, at the size of graphicwidget: that shrinks also when the statistics
+    // below it gain lines, with no resize of this widget.
     m_plot = new QCustomPlot(this);
     m_graphicWidget->installEventFilter(this);
     m_plot->setObjectName(QStringLiteral("plot"));
@@ -659,8 +689,8 @@ void ChartWidget::updateStatistics()
     m_statisticsTimer->stop();
     const QCPRange span = statisticsSpan();
     if (m_drawn.size() == 1) {
-        m_statisticsLabel->setText(
-                statisticsText(shownSeries().statistics(span.lower, span.upper)));
+        showStatisticsLines(m_statisticsLabel,
+                            {statisticsText(shownSeries().statistics(span.lower, span.upper))});
         return;
     }
     // A line per curve listed, named as the curve.
@@ -672,7 +702,7 @@ void ChartWidget::updateStatistics()
                     statisticsText(series->statistics(span.lower, span.upper)));
         }
     }
-    m_statisticsLabel->setText(lines.join(QLatin1Char('\n')));
+    showStatisticsLines(m_statisticsLabel, lines);
 }
 
 QString ChartWidget::statisticsText(const SpanStatistics &statistics) const
@@ -1358,8 +1388,12 @@ bool ChartWidget::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_plot && event->type() == QEvent::Leave)
         hideReadout();
-    if (watched == m_graphicWidget && event->type() == QEvent::Resize)
+    else if (watched == m_graphicWidget && event->type() == QEvent::Resize) {
         m_plot->resize(m_graphicWidget->size());
+        // The statistics' columns follow the width.
+        if (static_cast<QResizeEvent *>(event)->oldSize().width() != m_graphicWidget->width())
+            scheduleStatistics();
+    }
     return QWidget::eventFilter(watched, event);
 }
 

@@ -119,6 +119,9 @@ MarkerList::MarkerList(MarkerLayer *layer, QWidget *parent)
     setRootIsDecorated(false);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     header()->setStretchLastSection(true);
+    // The list is as narrow as the tile column: the time takes no more than it needs, and a text
+    // cut short is whole in its tooltip.
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     connect(layer, &MarkerLayer::changed, this, &MarkerList::refill);
     connect(this, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) {
         const int index = indexOfTopLevelItem(item);
@@ -160,6 +163,7 @@ void MarkerList::refill()
         auto *item
                 = new QTreeWidgetItem(this, {QString::number(marker.seconds, 'f', 1), marker.text});
         item->setFlags(item->flags() | Qt::ItemIsEditable);
+        item->setToolTip(1, marker.text);
     }
     m_filling = false;
 }

@@ -20,6 +20,8 @@ constexpr int kSideMargin = 6;
 // The label's contents width minus this is what the text may use.
 constexpr int kTextMargin = 10;
 constexpr int kPixelSizeStep = 2;
+// The value is never squeezed below a line of this size; beyond it, the tile's room sets the font.
+constexpr int kReadablePixelSize = 24;
 const char kNoValue[] = "---";
 // The widest reading a tile shows in practice. No value is sized as this, so the dashes look like
 // a number would and the first reading after them fits without a refit.
@@ -91,26 +93,6 @@ void TileValue::setTextColor(const QColor &color)
     update();
 }
 
-QSize TileValue::sizeHint() const
-{
-    const QMargins margins = contentsMargins();
-    return QSize(fontMetrics().horizontalAdvance(QString::fromUtf8(kWidestReading)),
-                 fontMetrics().height())
-           + QSize(margins.left() + margins.right(), margins.top() + margins.bottom());
-}
-
-QSize TileValue::minimumSizeHint() const
-{
-    // As narrow as the smallest font allows, so the tile can shrink and refit; as high as the font.
-    QFont smallest = font();
-    smallest.setPixelSize(TemperatureTile::kSmallestPixelSize);
-    const QMargins margins = contentsMargins();
-    return QSize(QFontMetrics(smallest).horizontalAdvance(QString::fromUtf8(kWidestReading))
-                         + kTextMargin,
-                 fontMetrics().height())
-           + QSize(margins.left() + margins.right(), margins.top() + margins.bottom());
-}
-
 void TileValue::paintEvent(QPaintEvent *)
 {
     m_repaintDue = false;
@@ -138,6 +120,12 @@ TemperatureTile::TemperatureTile(QWidget *parent)
     font.setWeight(QFont::Normal);
     m_label->setFont(font);
     m_label->setContentsMargins(kSideMargin, 0, kSideMargin, 0);
+    // The font follows the label's room, so the room must not follow the font: a hint that grew
+    // with it would widen the tile column and lengthen the window past the screen.
+    m_label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    QFont readable = font;
+    readable.setPixelSize(kReadablePixelSize);
+    m_label->setMinimumHeight(QFontMetrics(readable).height());
     layout->addWidget(m_label, 1);
 
     auto *row = new QHBoxLayout();
@@ -193,10 +181,12 @@ void TemperatureTile::fitFont()
                                  ? QString::fromUtf8(kWidestReading)
                                  : shown;
     const int available = availableWidth();
+    const int height = m_label->contentsRect().height();
     int chosen = kSmallestPixelSize;
     for (int size = kSmallestPixelSize; size <= kLargestPixelSize; size += kPixelSizeStep) {
         font.setPixelSize(size);
-        if (QFontMetrics(font).horizontalAdvance(text) > available)
+        const QFontMetrics metrics(font);
+        if (metrics.horizontalAdvance(text) > available || metrics.height() > height)
             break;
         chosen = size;
     }

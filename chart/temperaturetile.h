@@ -8,7 +8,7 @@ class QCheckBox;
 
 // A tile's value in large type, centred on white. It paints its text itself: a QLabel asks every
 // layout up to the window's to run again on each new text, which with a reading per tile many
-// times a second was most of the window's time. Only a new font changes its size hints.
+// times a second was most of the window's time.
 class TileValue : public QWidget
 {
     Q_OBJECT
@@ -20,9 +20,6 @@ public:
     void setText(const QString &text);
     void setTextColor(const QColor &color);
     QColor textColor() const { return m_color; }
-
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -51,7 +48,7 @@ public:
     void setHighlight(const QColor &color);
     QColor shownColor() const;
     void setCheckEnabled(bool enabled);
-    // Picks the largest value font that fits the label's width.
+    // Picks the largest value font that fits the label's width and height.
     void fitFont();
 
     TileValue *valueLabel() const { return m_label; }

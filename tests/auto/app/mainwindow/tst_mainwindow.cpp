@@ -242,7 +242,6 @@ void tst_MainWindow::unplugAndReplugDuringRecording()
     const MainWindowUi &ui = window->form();
     for (NavButton *button : {ui.navButton_startstop, ui.navButton_hc, ui.navButton_mode})
         QVERIFY2(button->isEnabled(), qPrintable(button->objectName()));
-    QVERIFY(!chart->findChild<NavButton *>(QStringLiteral("pushButton_startstop"))->isEnabled());
     QVERIFY(chart->isRecording());
 
     // Once the last reading is older than max(1 s, 2 x the interval), samples are gaps.
@@ -449,7 +448,7 @@ void tst_MainWindow::severalInstruments()
     // Unplugged, it shows lost; the other's tiles go on. It comes back as the same member.
     other.unplug();
     QTRY_COMPARE_WITH_TIMEOUT(second->state(), State::Lost, 5000);
-    QVERIFY(secondRow->header()->text().contains(QStringLiteral("仪器已断开")));
+    QVERIFY(secondRow->header()->toolTip().contains(QStringLiteral("仪器已断开")));
     QCOMPARE(tileText(secondRow->realtime()), QStringLiteral("---"));
     QCOMPARE(window->connection()->portStatus()->text(),
              QStringLiteral("仪器已断开，等待重新连接"));
@@ -519,12 +518,30 @@ void tst_MainWindow::eightInstrumentsScroll()
     QTRY_VERIFY_WITH_TIMEOUT(rowsWhole(), 5000);
     QVERIFY(!scroll->verticalScrollBar()->isVisible());
     const int windowHeight = window->height();
+    // Rows go by name, whoever joined first. A header longer than the column is cut short: once
+    // it widened the column past the view, the tiles' fonts grew with it and the rows ran off the
+    // screen.
+    set->setLabel(QStringLiteral("1000"),
+                  QStringLiteral("Zone 10 ") + QString(80, QLatin1Char('W')));
+    set->setLabel(QStringLiteral("1001"), QStringLiteral("Zone 9"));
+    auto *selector = window->findChild<QComboBox *>(QStringLiteral("instrumentSelector"));
+    QCOMPARE(selector->itemData(0).toString(), QStringLiteral("1001"));
+    const QLayout *column = window->form().tileColumn->layout();
+    QCOMPARE(static_cast<TileRow *>(column->itemAt(1)->widget())->instrument(), members.at(1));
+    QTRY_VERIFY_WITH_TIMEOUT(rowsWhole(), 5000);
+    QCOMPARE(window->form().tileColumn->width(), scroll->viewport()->width());
+    QCOMPARE(window->height(), windowHeight);
+    for (const char *serialNumber : {"1000", "1001"})
+        set->setLabel(QLatin1String(serialNumber), QString());
     add(InstrumentSet::MaxInstruments - 2);
     QCOMPARE(firstJoined.count(), 1);
     QCOMPARE(window->instrument(), members.constFirst());
     QTRY_VERIFY_WITH_TIMEOUT(scroll->verticalScrollBar()->isVisible(), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(rowsWhole(), 5000);
     QCOMPARE(window->height(), windowHeight);
+    // Chosen, the last one's row scrolls into sight.
+    window->select(members.constLast());
+    QTRY_VERIFY(!window->tiles()->visibleRegion().isEmpty());
 
     // The selected one leaves: the first remaining is selected; another leaving changes nothing.
     window->select(members.at(3));

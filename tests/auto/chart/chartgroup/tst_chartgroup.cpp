@@ -92,6 +92,8 @@ private slots:
     void curvesReadoutAndStatisticsNameEachInstrument();
     void liveTrendListsOnlyTheCurveItDraws();
     void liveTrendDrawsEveryInstrument();
+    void statisticsStripShowsEveryLine_data();
+    void statisticsStripShowsEveryLine();
     void instrumentsAttachByTheirSerialAndLabelsFollow();
     void saveWritesAFileEachOrOneCsv_data();
     void saveWritesAFileEachOrOneCsv();
@@ -237,6 +239,42 @@ void tst_ChartGroup::liveTrendDrawsEveryInstrument()
     chart.refreshView();
     QCOMPARE(valuesOf(curveNamed(chart, "C3")), QVector<double>({40.0}));
     QCOMPARE(chart.plot()->legend->itemCount(), 6);
+}
+
+void tst_ChartGroup::statisticsStripShowsEveryLine_data()
+{
+    QTest::addColumn<int>("instruments");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("two, one under the other") << 2 << 1200 << 2;
+    QTest::newRow("eight side by side") << 8 << 1400 << 4;
+    QTest::newRow("eight in a narrow strip") << 8 << 500 << 8;
+}
+
+// The plot sits outside the layout: once it covered the lines a statistics update added, and
+// only the last one showed.
+void tst_ChartGroup::statisticsStripShowsEveryLine()
+{
+    QFETCH(int, instruments);
+    QFETCH(int, width);
+    QFETCH(int, rows);
+    ChartWidget &chart = m_f->chart;
+    chart.resize(width, 600);
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    chart.group().rename(QString(), QStringLiteral("S0"));
+    for (int i = 0; i < instruments; ++i) {
+        RecordingSession *session = chart.group().add(QStringLiteral("S%1").arg(i));
+        for (int t = 0; t < 3; ++t)
+            session->samples().append(t, 20.0 + i, 15.0);
+    }
+    chart.refreshView();
+    chart.updateStatistics();
+    auto *strip = chart.findChild<QLabel *>(QStringLiteral("label_statistics"));
+    for (int i = 0; i < instruments; ++i)
+        QVERIFY(strip->text().contains(QStringLiteral("S%1:").arg(i)));
+    QTRY_VERIFY(strip->height() >= rows * strip->fontMetrics().lineSpacing());
+    QVERIFY(strip->height() < (rows + 1) * strip->fontMetrics().lineSpacing() + 4);
+    QVERIFY(chart.plot()->geometry().bottom() < strip->geometry().top());
 }
 
 void tst_ChartGroup::instrumentsAttachByTheirSerialAndLabelsFollow()

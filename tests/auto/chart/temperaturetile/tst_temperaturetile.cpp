@@ -110,21 +110,26 @@ void tst_TemperatureTile::everyNewReadingIsPainted()
 void tst_TemperatureTile::fitFont_data()
 {
     QTest::addColumn<int>("itemWidth");
+    QTest::addColumn<int>("itemHeight");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("boundSize"); // 0 when any fitting size will do
-    QTest::newRow("too narrow even for 10 px") << 120 << QString(40, QLatin1Char('8')) + "℃" << 10;
-    QTest::newRow("narrow") << 120 << "-123.4℃" << 0;
-    QTest::newRow("medium") << 244 << "25.0℃" << 0;
-    QTest::newRow("wide enough for every size") << 2000 << "25.0℃" << 78;
+    QTest::newRow("too narrow even for 10 px")
+            << 120 << 120 << QString(40, QLatin1Char('8')) + "℃" << 10;
+    QTest::newRow("narrow") << 120 << 120 << "-123.4℃" << 0;
+    QTest::newRow("medium") << 244 << 120 << "25.0℃" << 0;
+    // Eight instruments' rows are low and wide: the height bounds the font.
+    QTest::newRow("low") << 600 << 60 << "25.0℃" << 0;
+    QTest::newRow("room for every size") << 2000 << 240 << "25.0℃" << 78;
 }
 
 void tst_TemperatureTile::fitFont()
 {
     QFETCH(int, itemWidth);
+    QFETCH(int, itemHeight);
     QFETCH(QString, text);
     QFETCH(int, boundSize);
     TemperatureTile item;
-    item.resize(itemWidth, 120);
+    item.resize(itemWidth, itemHeight);
     item.show();
     QVERIFY(QTest::qWaitForWindowExposed(&item));
     TileValue *label = item.valueLabel();
@@ -133,20 +138,25 @@ void tst_TemperatureTile::fitFont()
 
     QFont font = label->font();
     const int size = font.pixelSize();
-    const int available = label->contentsRect().width() - 10;
+    const auto fits = [label, &text](const QFont &font) {
+        const QFontMetrics metrics(font);
+        return metrics.horizontalAdvance(text) <= label->contentsRect().width() - 10
+               && metrics.height() <= label->contentsRect().height();
+    };
     if (boundSize != 0)
         QCOMPARE(size, boundSize);
     QVERIFY(size >= TemperatureTile::kSmallestPixelSize
             && size <= TemperatureTile::kLargestPixelSize);
     QVERIFY(size % 2 == 0);
-    const bool fits = QFontMetrics(font).horizontalAdvance(text) <= available;
     if (size > TemperatureTile::kSmallestPixelSize)
-        QVERIFY2(fits, "the chosen size overflows the label");
+        QVERIFY2(fits(font), "the chosen size overflows the label");
     if (size < TemperatureTile::kLargestPixelSize) {
         font.setPixelSize(size + 2);
-        QVERIFY2(QFontMetrics(font).horizontalAdvance(text) > available,
-                 "a larger size would have fitted");
+        QVERIFY2(!fits(font), "a larger size would have fitted");
     }
+    // The room sets the font, never the font the room: a tile that asked for more as its font
+    // grew made the window outgrow the screen.
+    QCOMPARE(item.minimumSizeHint(), TemperatureTile().minimumSizeHint());
 }
 
 // No value, shown or not yet, takes the size of a wide reading, not the larger one of its dashes.
