@@ -247,19 +247,28 @@ namespace {
 
 // The first index in [from, to) whose key is at or after `edge`, `to` when
 // none is. Samples come at a steady pace, so the search starts at `guess`
-// (where the last cell's length would end this one) and stays near it.
+// (where the last cell's length would end this one) and gallops from there
+// either way: it stays within a cache line or two of the answer.
 int firstAtOrAfter(const double *keys, int from, int to, double edge, int guess)
 {
-    int low = from; // every key before `low` lies before `edge`
-    int high = std::clamp(guess, from, to);
-    if (high > from && keys[high - 1] < edge) {
-        low = high;
+    // The answer lies in [low, high].
+    int low = std::clamp(guess, from, to);
+    int high = to;
+    if (low > from && keys[low - 1] >= edge) {
+        high = low - 1;
         int step = 1;
-        while (step < to - low && keys[low + step - 1] < edge) {
+        while (high - step >= from && keys[high - step] >= edge) {
+            high -= step;
+            step *= 2;
+        }
+        low = std::max(high - step + 1, from);
+    } else {
+        int step = 1;
+        while (low + step <= to && keys[low + step - 1] < edge) {
             low += step;
             step *= 2;
         }
-        high = std::min(low + step, to);
+        high = std::min(low + step - 1, to);
     }
     return int(std::lower_bound(keys + low, keys + high, edge) - keys);
 }
@@ -292,16 +301,11 @@ ChartSeries::View ChartSeries::view(double lower, double upper, int columns, boo
     // Cell c holds the keys a graph puts at pixel column c once rounded, so
     // each cell's points all land in one column: [c - 0.5, c + 0.5) columns
     // from `lower`, the last cell ending at `upper`. Only cells with samples
-    // are kept. Cells lie thousands of samples apart in a long series: each is
-    // done with for every curve while its keys are still at hand.
+    // are kept; the keys are searched once for all curves.
     result.envelope = true;
-    for (int curve = Object; curve < curves; ++curve) {
-        result.points[curve].reserve(4 * (columns + 1) + 2);
-        if (inside > 0)
-            result.points[curve].append(
-                    QCPGraphData(keys[inside - 1], m_values[curve][inside - 1]));
-    }
     const double width = (upper - lower) / columns;
+    std::vector<int> starts; // of each cell, then `beyond`
+    starts.reserve(size_t(columns) + 2);
     int length = 1;
     for (int c = 0, a = inside; c <= columns && a < beyond; ++c) {
         const int b
@@ -310,25 +314,32 @@ ChartSeries::View ChartSeries::view(double lower, double upper, int columns, boo
                           : firstAtOrAfter(keys, a, beyond, lower + (c + 0.5) * width, a + length);
         if (b == a)
             continue;
-        const double middle = (keys[a] + keys[b - 1]) * 0.5;
-        for (int curve = Object; curve < curves; ++curve) {
-            const double *values = m_values[curve].constData();
-            QVector<QCPGraphData> &points = result.points[curve];
+        starts.push_back(a);
+        length = b - a;
+        a = b;
+    }
+    starts.push_back(beyond);
+    for (int curve = Object; curve < curves; ++curve) {
+        const double *values = m_values[curve].constData();
+        QVector<QCPGraphData> &points = result.points[curve];
+        points.reserve(4 * int(starts.size()) + 2);
+        if (inside > 0)
+            points.append(QCPGraphData(keys[inside - 1], values[inside - 1]));
+        for (size_t cell = 0; cell + 1 < starts.size(); ++cell) {
+            const int a = starts[cell];
+            const int b = starts[cell + 1];
             points.append(QCPGraphData(keys[a], values[a]));
             const Extremes inner = m_extremes[curve].over(m_values[curve], a + 1, b - 1);
             if (!inner.isEmpty()) {
+                const double middle = (keys[a] + keys[b - 1]) * 0.5;
                 points.append(QCPGraphData(middle, inner.low));
                 points.append(QCPGraphData(middle, inner.high));
             }
             if (b - 1 > a)
                 points.append(QCPGraphData(keys[b - 1], values[b - 1]));
         }
-        length = b - a;
-        a = b;
-    }
-    if (beyond < n) {
-        for (int curve = Object; curve < curves; ++curve)
-            result.points[curve].append(QCPGraphData(keys[beyond], m_values[curve][beyond]));
+        if (beyond < n)
+            points.append(QCPGraphData(keys[beyond], values[beyond]));
     }
     return result;
 }
@@ -485,13 +496,12 @@ void EnvelopeGraph::paintColumns(QPainter *painter,
         const QRect lit = (plain ? rect : transform.mapRect(QRectF(rect)).toAlignedRect())
                                   .translated(-area.topLeft())
                           & m_canvas.rect();
-        // A column is a pixel or two wide and many high: pixel by pixel down
-        // each, as a row's fill would cost its set-up for two pixels.
-        for (int x = lit.left(); x <= lit.right(); ++x) {
-            uchar *at = bits + lit.top() * stride + x * qsizetype(sizeof(QRgb));
-            for (int y = lit.top(); y <= lit.bottom(); ++y, at += stride)
-                *reinterpret_cast<QRgb *>(at) = pixel;
-        }
+        // A column is a pixel or two wide and many high: its rows are written
+        // here, as a row's fill through the painter would cost its set-up for
+        // two pixels.
+        uchar *row = bits + lit.top() * stride + lit.left() * qsizetype(sizeof(QRgb));
+        for (int y = lit.top(); y <= lit.bottom(); ++y, row += stride)
+            std::fill_n(reinterpret_cast<QRgb *>(row), lit.width(), pixel);
         m_lit |= lit;
     }
     if (m_lit.isEmpty())

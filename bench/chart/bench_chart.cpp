@@ -201,6 +201,41 @@ void benchGroupRefresh(int instruments, int samples)
                 before / 1024.0);
 }
 
+// The reduction alone, as the whole view of 8 instruments asks for it: each series over all its
+// keys on 880 pixel columns, new samples arriving between refreshes.
+void benchLod()
+{
+    constexpr int kSeries = 8;
+    constexpr int kColumns = 880;
+    std::vector<ChartSeries> group(kSeries);
+    int next = 0;
+    const auto append = [&group](int i) {
+        for (int s = 0; s < kSeries; ++s)
+            group[s].append(i * 0.01, temperatureAt(i) + 5.0 * s, 20.0);
+    };
+    for (; next < kSamples; ++next)
+        append(next);
+    double cpu = 0.0;
+    qint64 points = 0;
+    for (int r = 0; r < kRefreshes; ++r) {
+        for (int k = 0; k < kNewPerRefresh; ++k, ++next)
+            append(next);
+        const double before = threadCpuMs();
+        for (const ChartSeries &series : group) {
+            const double upper = series.keys().constLast();
+            points += series.view(0.0, upper, kColumns, false).points[0].size();
+        }
+        cpu += threadCpuMs() - before;
+    }
+    std::printf("reduction of %d series x %d samples to %d columns: %6.3f ms per refresh (%lld "
+                "points)\n",
+                kSeries,
+                next,
+                kColumns,
+                cpu / kRefreshes,
+                points / kRefreshes);
+}
+
 // The process's CPU time over the wall time, in percent of one core, while a
 // timer delivers readings at a poll rate for a few seconds and the chart's own
 // refresh timer draws; with `live` off the chart only takes the readings in.
@@ -349,7 +384,7 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Tevrano"));
-    // Parts may be named to run only those (for a profiler): refresh, group, trend, files.
+    // Parts may be named to run only those (for a profiler): refresh, group, lod, trend, files.
     const QStringList parts = app.arguments().mid(1);
     const auto wanted = [&parts](const char *part) {
         return parts.isEmpty() || parts.contains(QLatin1String(part));
@@ -365,6 +400,8 @@ int main(int argc, char **argv)
         for (const int instruments : {1, 8})
             benchGroupRefresh(instruments, 1000000);
     }
+    if (wanted("lod"))
+        benchLod();
     if (wanted("trend"))
         benchTrend();
     setChartSettingsStore(nullptr);
