@@ -1,8 +1,10 @@
 #include "chartlod.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -129,8 +131,32 @@ qint64 SummaryPyramid<Summary>::bytes() const
 template class SummaryPyramid<Extremes>;
 template class SummaryPyramid<Moments>;
 
+ChartSeries::ChartSeries(const ChartSeries &other)
+{
+    *this = other;
+}
+
+ChartSeries &ChartSeries::operator=(const ChartSeries &other)
+{
+    m_keys = other.m_keys;
+    for (int curve : {Object, Ambient}) {
+        m_values[curve] = other.m_values[curve];
+        m_extremes[curve] = other.m_extremes[curve];
+    }
+    m_moments = other.m_moments;
+    renew();
+    return *this;
+}
+
+void ChartSeries::renew()
+{
+    static std::atomic<quint64> issued{0};
+    m_identity = ++issued;
+}
+
 void ChartSeries::clear()
 {
+    renew();
     m_keys.clear();
     for (int curve : {Object, Ambient}) {
         m_values[curve].clear();
@@ -185,6 +211,7 @@ void ChartSeries::dropBefore(double key)
 
 void ChartSeries::rebuildPyramids()
 {
+    renew();
     for (int curve : {Object, Ambient})
         m_extremes[curve].rebuild(m_values[curve]);
     m_moments.rebuild(m_values[Object]);
@@ -273,9 +300,40 @@ int firstAtOrAfter(const double *keys, int from, int to, double edge, int guess)
     return int(std::lower_bound(keys + low, keys + high, edge) - keys);
 }
 
+// The extremes of values[a + 1, b - 1) from `known`, those of values[was + 1,
+// wasEnd - 1), when the two runs overlap, their ends lie a few samples apart and
+// no value that left is an extreme (a value that stays then holds it); none
+// otherwise.
+std::optional<Extremes>
+mended(const double *values, Extremes known, int was, int wasEnd, int a, int b)
+{
+    constexpr int kNear = 16;
+    const int from = a + 1;
+    const int to = b - 1;
+    const int knownFrom = was + 1;
+    const int knownTo = wasEnd - 1;
+    if (std::abs(from - knownFrom) > kNear || std::abs(to - knownTo) > kNear
+        || std::max(from, knownFrom) >= std::min(to, knownTo))
+        return std::nullopt;
+    // Gaps never count, whether they leave or join: comparisons with NaN fail.
+    const auto leaves = [&](int begin, int end) {
+        return std::any_of(values + begin, values + end, [&known](double value) {
+            return value <= known.low || value >= known.high;
+        });
+    };
+    if (leaves(knownFrom, std::max(from, knownFrom)) || leaves(std::min(to, knownTo), knownTo))
+        return std::nullopt;
+    for (int i = from; i < knownFrom; ++i)
+        known.add(values[i]);
+    for (int i = knownTo; i < to; ++i)
+        known.add(values[i]);
+    return known;
+}
+
 } // namespace
 
-ChartSeries::View ChartSeries::view(double lower, double upper, int columns, bool ambient) const
+ChartSeries::View
+ChartSeries::view(double lower, double upper, int columns, bool ambient, EnvelopeCache *cache) const
 {
     View result;
     const int curves = ambient ? 2 : 1; // Object first
@@ -319,27 +377,50 @@ ChartSeries::View ChartSeries::view(double lower, double upper, int columns, boo
         a = b;
     }
     starts.push_back(beyond);
+    // Cells held for these very samples, appended to since or not.
+    const bool cached = cache && cache->m_identity == m_identity;
+    std::vector<Extremes> inners[2];
     for (int curve = Object; curve < curves; ++curve) {
         const double *values = m_values[curve].constData();
         QVector<QCPGraphData> &points = result.points[curve];
         points.reserve(4 * int(starts.size()) + 2);
         if (inside > 0)
             points.append(QCPGraphData(keys[inside - 1], values[inside - 1]));
+        const size_t heldCells = cached ? cache->m_inner[curve].size() : 0;
+        std::vector<Extremes> &inner = inners[curve];
+        inner.reserve(starts.size());
+        size_t match = 0; // the held cell that starts nearest to this one
         for (size_t cell = 0; cell + 1 < starts.size(); ++cell) {
             const int a = starts[cell];
             const int b = starts[cell + 1];
             points.append(QCPGraphData(keys[a], values[a]));
-            const Extremes inner = m_extremes[curve].over(m_values[curve], a + 1, b - 1);
-            if (!inner.isEmpty()) {
+            std::optional<Extremes> known;
+            if (heldCells > 0) {
+                const std::vector<int> &held = cache->m_starts;
+                while (match + 1 < heldCells && held[match + 1] <= a)
+                    ++match;
+                if (match + 1 < heldCells && held[match + 1] - a < a - held[match])
+                    ++match;
+                known = mended(
+                        values, cache->m_inner[curve][match], held[match], held[match + 1], a, b);
+            }
+            inner.push_back(known ? *known : m_extremes[curve].over(m_values[curve], a + 1, b - 1));
+            if (!inner.back().isEmpty()) {
                 const double middle = (keys[a] + keys[b - 1]) * 0.5;
-                points.append(QCPGraphData(middle, inner.low));
-                points.append(QCPGraphData(middle, inner.high));
+                points.append(QCPGraphData(middle, inner.back().low));
+                points.append(QCPGraphData(middle, inner.back().high));
             }
             if (b - 1 > a)
                 points.append(QCPGraphData(keys[b - 1], values[b - 1]));
         }
         if (beyond < n)
             points.append(QCPGraphData(keys[beyond], values[beyond]));
+    }
+    if (cache) {
+        cache->m_identity = m_identity;
+        cache->m_starts = std::move(starts);
+        for (int curve = Object; curve <= Ambient; ++curve)
+            cache->m_inner[curve] = std::move(inners[curve]);
     }
     return result;
 }

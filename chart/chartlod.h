@@ -91,12 +91,32 @@ struct SpanStatistics
     double duration = 0.0;          // seconds from the first to the last value
 };
 
+// What ChartSeries::view keeps of an envelope for the next view of the same
+// series: where its cells start and their extremes without their first and last
+// samples. While samples are only appended, a cell the next view draws whose
+// edges moved by a few samples is mended from those that left or joined it,
+// never read again through the pyramid unless one that left was an extreme.
+class EnvelopeCache
+{
+    friend class ChartSeries;
+    // The series' contents it was made from: a series, and each copy of it,
+    // takes a new identity whenever samples change other than by an append.
+    quint64 m_identity = 0;
+    std::vector<int> m_starts;        // of each cell, then where the last one ends
+    std::vector<Extremes> m_inner[2]; // by curve, empty for a curve not drawn
+};
+
 // What the chart draws: time keys in seconds with the object and ambient
 // curves, with pyramids for their extremes and the object curve's moments.
 class ChartSeries
 {
 public:
     enum Curve { Object = 0, Ambient = 1 };
+
+    ChartSeries() { renew(); }
+    // A copy is a series of its own to an EnvelopeCache.
+    ChartSeries(const ChartSeries &other);
+    ChartSeries &operator=(const ChartSeries &other);
 
     void clear();
     void append(double key, double object, double ambient);
@@ -133,15 +153,24 @@ public:
         QVector<QCPGraphData> points[2]; // by Curve
         bool envelope = false;
     };
-    View view(double lower, double upper, int columns, bool ambient = true) const;
+    // With a `cache`, the envelope's cells come from the one it holds where
+    // they can, and it holds this view's for the next.
+    View view(double lower,
+              double upper,
+              int columns,
+              bool ambient = true,
+              EnvelopeCache *cache = nullptr) const;
 
 private:
     QVector<double> m_keys;
     void rebuildPyramids();
+    // A new identity for EnvelopeCache: the samples changed other than by an append.
+    void renew();
 
     QVector<double> m_values[2];
     SummaryPyramid<Extremes> m_extremes[2];
     SummaryPyramid<Moments> m_moments; // of the object curve
+    quint64 m_identity = 0;
 };
 
 // A graph that can be handed ChartSeries::view's envelope: its points then

@@ -225,7 +225,7 @@ void ChartWidget::setupPlot()
 void ChartWidget::addCurves(RecordingSession *session)
 {
     const int source = int(m_drawn.size());
-    m_drawn.push_back({session, {}, 0, 0});
+    m_drawn.push_back({session, {}, 0, 0, {}});
     for (const ChartSeries::Curve curve : {ChartSeries::Object, ChartSeries::Ambient}) {
         auto *graph = new EnvelopeGraph(m_plot->xAxis, m_plot->yAxis);
         // The graphs get at most four points a pixel column (see ChartSeries::view).
@@ -1003,9 +1003,12 @@ void ChartWidget::feedGraphs()
     for (int source = 0; source < int(m_drawn.size()); ++source) {
         const ChartSeries *series = seriesOf(source);
         // Hidden ambient curves are handed nothing: they are fed again once shown.
-        const ChartSeries::View view
-                = series ? series->view(range.lower, range.upper, columns, m_ambientVisible)
-                         : ChartSeries::View();
+        const ChartSeries::View view = series ? series->view(range.lower,
+                                                             range.upper,
+                                                             columns,
+                                                             m_ambientVisible,
+                                                             &m_drawn[size_t(source)].envelope)
+                                              : ChartSeries::View();
         for (const auto &[curve, from, graph] : m_curves) {
             if (from != source)
                 continue;

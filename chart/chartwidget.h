@@ -283,6 +283,7 @@ private:
         ChartSeries record;
         quint64 generation = 0;
         int count = 0;
+        EnvelopeCache envelope; // of the series last drawn for it
     };
     std::vector<Drawn> m_drawn;
     // Serials an instrument was attached under: the sessions a recording keeps.
