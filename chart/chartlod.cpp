@@ -573,16 +573,29 @@ void EnvelopeGraph::paintColumns(QPainter *painter,
     }
     m_lit = QRect();
     const bool plain = transform.type() == QTransform::TxNone;
+    const auto fill = [&](int x, int top, int bottom) {
+        uchar *at = bits + top * stride + x * qsizetype(sizeof(QRgb));
+        for (int y = top; y <= bottom; ++y, at += stride)
+            *reinterpret_cast<QRgb *>(at) = pixel;
+    };
+    QRect previous; // where the column before was written
     for (const QRect &rect : columns) {
         const QRect lit = (plain ? rect : transform.mapRect(QRectF(rect)).toAlignedRect())
                                   .translated(-area.topLeft())
                           & m_canvas.rect();
-        // A column is a pixel or two wide and many high: its rows are written
-        // here, as a row's fill through the painter would cost its set-up for
-        // two pixels.
-        uchar *row = bits + lit.top() * stride + lit.left() * qsizetype(sizeof(QRgb));
-        for (int y = lit.top(); y <= lit.bottom(); ++y, row += stride)
-            std::fill_n(reinterpret_cast<QRgb *>(row), lit.width(), pixel);
+        // A column is a pixel or two wide and many high: pixel by pixel down
+        // each, as a row's fill would cost its set-up for two pixels. Where the
+        // column before shares a pixel column, its rows are not written again:
+        // in a dense envelope neighbours share most of theirs.
+        for (int x = lit.left(); x <= lit.right(); ++x) {
+            if (x < previous.left() || x > previous.right()) {
+                fill(x, lit.top(), lit.bottom());
+                continue;
+            }
+            fill(x, lit.top(), std::min(lit.bottom(), previous.top() - 1));
+            fill(x, std::max(lit.top(), previous.bottom() + 1), lit.bottom());
+        }
+        previous = lit;
         m_lit |= lit;
     }
     if (m_lit.isEmpty())
