@@ -131,32 +131,31 @@ qint64 SummaryPyramid<Summary>::bytes() const
 template class SummaryPyramid<Extremes>;
 template class SummaryPyramid<Moments>;
 
-ChartSeries::ChartSeries(const ChartSeries &other)
+SeriesIdentity &SeriesIdentity::operator=(const SeriesIdentity &other)
 {
-    *this = other;
-}
-
-ChartSeries &ChartSeries::operator=(const ChartSeries &other)
-{
-    m_keys = other.m_keys;
-    for (int curve : {Object, Ambient}) {
-        m_values[curve] = other.m_values[curve];
-        m_extremes[curve] = other.m_extremes[curve];
-    }
-    m_moments = other.m_moments;
-    renew();
+    if (&other != this)
+        renew();
     return *this;
 }
 
-void ChartSeries::renew()
+SeriesIdentity &SeriesIdentity::operator=(SeriesIdentity &&other) noexcept
+{
+    if (&other != this) {
+        m_value = other.m_value;
+        other.renew();
+    }
+    return *this;
+}
+
+quint64 SeriesIdentity::issue()
 {
     static std::atomic<quint64> issued{0};
-    m_identity = ++issued;
+    return ++issued;
 }
 
 void ChartSeries::clear()
 {
-    renew();
+    m_identity.renew();
     m_keys.clear();
     for (int curve : {Object, Ambient}) {
         m_values[curve].clear();
@@ -211,7 +210,7 @@ void ChartSeries::dropBefore(double key)
 
 void ChartSeries::rebuildPyramids()
 {
-    renew();
+    m_identity.renew();
     for (int curve : {Object, Ambient})
         m_extremes[curve].rebuild(m_values[curve]);
     m_moments.rebuild(m_values[Object]);
@@ -378,7 +377,7 @@ ChartSeries::view(double lower, double upper, int columns, bool ambient, Envelop
     }
     starts.push_back(beyond);
     // Cells held for these very samples, appended to since or not.
-    const bool cached = cache && cache->m_identity == m_identity;
+    const bool cached = cache && cache->m_identity == m_identity.value();
     std::vector<Extremes> inners[2];
     for (int curve = Object; curve < curves; ++curve) {
         const double *values = m_values[curve].constData();
@@ -417,7 +416,7 @@ ChartSeries::view(double lower, double upper, int columns, bool ambient, Envelop
             points.append(QCPGraphData(keys[beyond], values[beyond]));
     }
     if (cache) {
-        cache->m_identity = m_identity;
+        cache->m_identity = m_identity.value();
         cache->m_starts = std::move(starts);
         for (int curve = Object; curve <= Ambient; ++curve)
             cache->m_inner[curve] = std::move(inners[curve]);

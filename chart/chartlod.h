@@ -91,6 +91,34 @@ struct SpanStatistics
     double duration = 0.0;          // seconds from the first to the last value
 };
 
+// Which samples a ChartSeries holds, to an EnvelopeCache: a new one whenever
+// they change other than by an append. A copy, and what is left of a series
+// moved from, is a series of its own.
+class SeriesIdentity
+{
+public:
+    SeriesIdentity()
+        : m_value(issue())
+    {}
+    SeriesIdentity(const SeriesIdentity &)
+        : m_value(issue())
+    {}
+    SeriesIdentity(SeriesIdentity &&other) noexcept
+        : m_value(other.m_value)
+    {
+        other.renew();
+    }
+    SeriesIdentity &operator=(const SeriesIdentity &other);
+    SeriesIdentity &operator=(SeriesIdentity &&other) noexcept;
+
+    void renew() { m_value = issue(); }
+    quint64 value() const { return m_value; }
+
+private:
+    static quint64 issue();
+    quint64 m_value;
+};
+
 // What ChartSeries::view keeps of an envelope for the next view of the same
 // series: where its cells start and their extremes without their first and last
 // samples. While samples are only appended, a cell the next view draws whose
@@ -99,9 +127,7 @@ struct SpanStatistics
 class EnvelopeCache
 {
     friend class ChartSeries;
-    // The series' contents it was made from: a series, and each copy of it,
-    // takes a new identity whenever samples change other than by an append.
-    quint64 m_identity = 0;
+    quint64 m_identity = 0;           // of the samples it was made from; never issued
     std::vector<int> m_starts;        // of each cell, then where the last one ends
     std::vector<Extremes> m_inner[2]; // by curve, empty for a curve not drawn
 };
@@ -112,11 +138,6 @@ class ChartSeries
 {
 public:
     enum Curve { Object = 0, Ambient = 1 };
-
-    ChartSeries() { renew(); }
-    // A copy is a series of its own to an EnvelopeCache.
-    ChartSeries(const ChartSeries &other);
-    ChartSeries &operator=(const ChartSeries &other);
 
     void clear();
     void append(double key, double object, double ambient);
@@ -164,13 +185,11 @@ public:
 private:
     QVector<double> m_keys;
     void rebuildPyramids();
-    // A new identity for EnvelopeCache: the samples changed other than by an append.
-    void renew();
 
     QVector<double> m_values[2];
     SummaryPyramid<Extremes> m_extremes[2];
     SummaryPyramid<Moments> m_moments; // of the object curve
-    quint64 m_identity = 0;
+    SeriesIdentity m_identity;
 };
 
 // A graph that can be handed ChartSeries::view's envelope: its points then
