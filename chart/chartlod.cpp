@@ -1,8 +1,10 @@
 #include "chartlod.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -129,8 +131,31 @@ qint64 SummaryPyramid<Summary>::bytes() const
 template class SummaryPyramid<Extremes>;
 template class SummaryPyramid<Moments>;
 
+SeriesIdentity &SeriesIdentity::operator=(const SeriesIdentity &other)
+{
+    if (&other != this)
+        renew();
+    return *this;
+}
+
+SeriesIdentity &SeriesIdentity::operator=(SeriesIdentity &&other) noexcept
+{
+    if (&other != this) {
+        m_value = other.m_value;
+        other.renew();
+    }
+    return *this;
+}
+
+quint64 SeriesIdentity::issue()
+{
+    static std::atomic<quint64> issued{0};
+    return ++issued;
+}
+
 void ChartSeries::clear()
 {
+    m_identity.renew();
     m_keys.clear();
     for (int curve : {Object, Ambient}) {
         m_values[curve].clear();
@@ -185,6 +210,7 @@ void ChartSeries::dropBefore(double key)
 
 void ChartSeries::rebuildPyramids()
 {
+    m_identity.renew();
     for (int curve : {Object, Ambient})
         m_extremes[curve].rebuild(m_values[curve]);
     m_moments.rebuild(m_values[Object]);
@@ -247,26 +273,66 @@ namespace {
 
 // The first index in [from, to) whose key is at or after `edge`, `to` when
 // none is. Samples come at a steady pace, so the search starts at `guess`
-// (where the last cell's length would end this one) and stays near it.
+// (where the last cell's length would end this one) and gallops from there
+// either way: it stays within a cache line or two of the answer.
 int firstAtOrAfter(const double *keys, int from, int to, double edge, int guess)
 {
-    int low = from; // every key before `low` lies before `edge`
-    int high = std::clamp(guess, from, to);
-    if (high > from && keys[high - 1] < edge) {
-        low = high;
+    // The answer lies in [low, high].
+    int low = std::clamp(guess, from, to);
+    int high = to;
+    if (low > from && keys[low - 1] >= edge) {
+        high = low - 1;
         int step = 1;
-        while (step < to - low && keys[low + step - 1] < edge) {
+        while (high - step >= from && keys[high - step] >= edge) {
+            high -= step;
+            step *= 2;
+        }
+        low = std::max(high - step + 1, from);
+    } else {
+        int step = 1;
+        while (low + step <= to && keys[low + step - 1] < edge) {
             low += step;
             step *= 2;
         }
-        high = std::min(low + step, to);
+        high = std::min(low + step - 1, to);
     }
     return int(std::lower_bound(keys + low, keys + high, edge) - keys);
 }
 
+// The extremes of values[a + 1, b - 1) from `known`, those of values[was + 1,
+// wasEnd - 1), when the two runs overlap, their ends lie a few samples apart and
+// no value that left is an extreme (a value that stays then holds it); none
+// otherwise.
+std::optional<Extremes>
+mended(const double *values, Extremes known, int was, int wasEnd, int a, int b)
+{
+    constexpr int kNear = 16;
+    const int from = a + 1;
+    const int to = b - 1;
+    const int knownFrom = was + 1;
+    const int knownTo = wasEnd - 1;
+    if (std::abs(from - knownFrom) > kNear || std::abs(to - knownTo) > kNear
+        || std::max(from, knownFrom) >= std::min(to, knownTo))
+        return std::nullopt;
+    // Gaps never count, whether they leave or join: comparisons with NaN fail.
+    const auto leaves = [&](int begin, int end) {
+        return std::any_of(values + begin, values + end, [&known](double value) {
+            return value <= known.low || value >= known.high;
+        });
+    };
+    if (leaves(knownFrom, std::max(from, knownFrom)) || leaves(std::min(to, knownTo), knownTo))
+        return std::nullopt;
+    for (int i = from; i < knownFrom; ++i)
+        known.add(values[i]);
+    for (int i = knownTo; i < to; ++i)
+        known.add(values[i]);
+    return known;
+}
+
 } // namespace
 
-ChartSeries::View ChartSeries::view(double lower, double upper, int columns, bool ambient) const
+ChartSeries::View
+ChartSeries::view(double lower, double upper, int columns, bool ambient, EnvelopeCache *cache) const
 {
     View result;
     const int curves = ambient ? 2 : 1; // Object first
@@ -292,16 +358,11 @@ ChartSeries::View ChartSeries::view(double lower, double upper, int columns, boo
     // Cell c holds the keys a graph puts at pixel column c once rounded, so
     // each cell's points all land in one column: [c - 0.5, c + 0.5) columns
     // from `lower`, the last cell ending at `upper`. Only cells with samples
-    // are kept. Cells lie thousands of samples apart in a long series: each is
-    // done with for every curve while its keys are still at hand.
+    // are kept; the keys are searched once for all curves.
     result.envelope = true;
-    for (int curve = Object; curve < curves; ++curve) {
-        result.points[curve].reserve(4 * (columns + 1) + 2);
-        if (inside > 0)
-            result.points[curve].append(
-                    QCPGraphData(keys[inside - 1], m_values[curve][inside - 1]));
-    }
     const double width = (upper - lower) / columns;
+    std::vector<int> starts; // of each cell, then `beyond`
+    starts.reserve(size_t(columns) + 2);
     int length = 1;
     for (int c = 0, a = inside; c <= columns && a < beyond; ++c) {
         const int b
@@ -310,25 +371,55 @@ ChartSeries::View ChartSeries::view(double lower, double upper, int columns, boo
                           : firstAtOrAfter(keys, a, beyond, lower + (c + 0.5) * width, a + length);
         if (b == a)
             continue;
-        const double middle = (keys[a] + keys[b - 1]) * 0.5;
-        for (int curve = Object; curve < curves; ++curve) {
-            const double *values = m_values[curve].constData();
-            QVector<QCPGraphData> &points = result.points[curve];
+        starts.push_back(a);
+        length = b - a;
+        a = b;
+    }
+    starts.push_back(beyond);
+    // Cells held for these very samples, appended to since or not.
+    const bool cached = cache && cache->m_identity == m_identity.value();
+    std::vector<Extremes> inners[2];
+    for (int curve = Object; curve < curves; ++curve) {
+        const double *values = m_values[curve].constData();
+        QVector<QCPGraphData> &points = result.points[curve];
+        points.reserve(4 * int(starts.size()) + 2);
+        if (inside > 0)
+            points.append(QCPGraphData(keys[inside - 1], values[inside - 1]));
+        const size_t heldCells = cached ? cache->m_inner[curve].size() : 0;
+        std::vector<Extremes> &inner = inners[curve];
+        inner.reserve(starts.size());
+        size_t match = 0; // the held cell that starts nearest to this one
+        for (size_t cell = 0; cell + 1 < starts.size(); ++cell) {
+            const int a = starts[cell];
+            const int b = starts[cell + 1];
             points.append(QCPGraphData(keys[a], values[a]));
-            const Extremes inner = m_extremes[curve].over(m_values[curve], a + 1, b - 1);
-            if (!inner.isEmpty()) {
-                points.append(QCPGraphData(middle, inner.low));
-                points.append(QCPGraphData(middle, inner.high));
+            std::optional<Extremes> known;
+            if (heldCells > 0) {
+                const std::vector<int> &held = cache->m_starts;
+                while (match + 1 < heldCells && held[match + 1] <= a)
+                    ++match;
+                if (match + 1 < heldCells && held[match + 1] - a < a - held[match])
+                    ++match;
+                known = mended(
+                        values, cache->m_inner[curve][match], held[match], held[match + 1], a, b);
+            }
+            inner.push_back(known ? *known : m_extremes[curve].over(m_values[curve], a + 1, b - 1));
+            if (!inner.back().isEmpty()) {
+                const double middle = (keys[a] + keys[b - 1]) * 0.5;
+                points.append(QCPGraphData(middle, inner.back().low));
+                points.append(QCPGraphData(middle, inner.back().high));
             }
             if (b - 1 > a)
                 points.append(QCPGraphData(keys[b - 1], values[b - 1]));
         }
-        length = b - a;
-        a = b;
+        if (beyond < n)
+            points.append(QCPGraphData(keys[beyond], values[beyond]));
     }
-    if (beyond < n) {
-        for (int curve = Object; curve < curves; ++curve)
-            result.points[curve].append(QCPGraphData(keys[beyond], m_values[curve][beyond]));
+    if (cache) {
+        cache->m_identity = m_identity.value();
+        cache->m_starts = std::move(starts);
+        for (int curve = Object; curve <= Ambient; ++curve)
+            cache->m_inner[curve] = std::move(inners[curve]);
     }
     return result;
 }
@@ -481,17 +572,29 @@ void EnvelopeGraph::paintColumns(QPainter *painter,
     }
     m_lit = QRect();
     const bool plain = transform.type() == QTransform::TxNone;
+    const auto fill = [&](int x, int top, int bottom) {
+        uchar *at = bits + top * stride + x * qsizetype(sizeof(QRgb));
+        for (int y = top; y <= bottom; ++y, at += stride)
+            *reinterpret_cast<QRgb *>(at) = pixel;
+    };
+    QRect previous; // where the column before was written
     for (const QRect &rect : columns) {
         const QRect lit = (plain ? rect : transform.mapRect(QRectF(rect)).toAlignedRect())
                                   .translated(-area.topLeft())
                           & m_canvas.rect();
         // A column is a pixel or two wide and many high: pixel by pixel down
-        // each, as a row's fill would cost its set-up for two pixels.
+        // each, as a row's fill would cost its set-up for two pixels. Where the
+        // column before shares a pixel column, its rows are not written again:
+        // in a dense envelope neighbours share most of theirs.
         for (int x = lit.left(); x <= lit.right(); ++x) {
-            uchar *at = bits + lit.top() * stride + x * qsizetype(sizeof(QRgb));
-            for (int y = lit.top(); y <= lit.bottom(); ++y, at += stride)
-                *reinterpret_cast<QRgb *>(at) = pixel;
+            if (x < previous.left() || x > previous.right()) {
+                fill(x, lit.top(), lit.bottom());
+                continue;
+            }
+            fill(x, lit.top(), std::min(lit.bottom(), previous.top() - 1));
+            fill(x, std::max(lit.top(), previous.bottom() + 1), lit.bottom());
         }
+        previous = lit;
         m_lit |= lit;
     }
     if (m_lit.isEmpty())

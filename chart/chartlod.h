@@ -91,6 +91,47 @@ struct SpanStatistics
     double duration = 0.0;          // seconds from the first to the last value
 };
 
+// Which samples a ChartSeries holds, to an EnvelopeCache: a new one whenever
+// they change other than by an append. A copy, and what is left of a series
+// moved from, is a series of its own.
+class SeriesIdentity
+{
+public:
+    SeriesIdentity()
+        : m_value(issue())
+    {}
+    SeriesIdentity(const SeriesIdentity &)
+        : m_value(issue())
+    {}
+    SeriesIdentity(SeriesIdentity &&other) noexcept
+        : m_value(other.m_value)
+    {
+        other.renew();
+    }
+    SeriesIdentity &operator=(const SeriesIdentity &other);
+    SeriesIdentity &operator=(SeriesIdentity &&other) noexcept;
+
+    void renew() { m_value = issue(); }
+    quint64 value() const { return m_value; }
+
+private:
+    static quint64 issue();
+    quint64 m_value;
+};
+
+// What ChartSeries::view keeps of an envelope for the next view of the same
+// series: where its cells start and their extremes without their first and last
+// samples. While samples are only appended, a cell the next view draws whose
+// edges moved by a few samples is mended from those that left or joined it,
+// never read again through the pyramid unless one that left was an extreme.
+class EnvelopeCache
+{
+    friend class ChartSeries;
+    quint64 m_identity = 0;           // of the samples it was made from; never issued
+    std::vector<int> m_starts;        // of each cell, then where the last one ends
+    std::vector<Extremes> m_inner[2]; // by curve, empty for a curve not drawn
+};
+
 // What the chart draws: time keys in seconds with the object and ambient
 // curves, with pyramids for their extremes and the object curve's moments.
 class ChartSeries
@@ -133,7 +174,13 @@ public:
         QVector<QCPGraphData> points[2]; // by Curve
         bool envelope = false;
     };
-    View view(double lower, double upper, int columns, bool ambient = true) const;
+    // With a `cache`, the envelope's cells come from the one it holds where
+    // they can, and it holds this view's for the next.
+    View view(double lower,
+              double upper,
+              int columns,
+              bool ambient = true,
+              EnvelopeCache *cache = nullptr) const;
 
 private:
     QVector<double> m_keys;
@@ -142,6 +189,7 @@ private:
     QVector<double> m_values[2];
     SummaryPyramid<Extremes> m_extremes[2];
     SummaryPyramid<Moments> m_moments; // of the object curve
+    SeriesIdentity m_identity;
 };
 
 // A graph that can be handed ChartSeries::view's envelope: its points then

@@ -1130,9 +1130,12 @@ void ChartWidget::feedGraphs()
     for (int source = 0; source < int(m_drawn.size()); ++source) {
         const ChartSeries *series = seriesOf(source);
         // Hidden ambient curves are handed nothing: they are fed again once shown.
-        const ChartSeries::View view
-                = series ? series->view(range.lower, range.upper, columns, m_ambientVisible)
-                         : ChartSeries::View();
+        const ChartSeries::View view = series ? series->view(range.lower,
+                                                             range.upper,
+                                                             columns,
+                                                             m_ambientVisible,
+                                                             &m_drawn[size_t(source)].envelope)
+                                              : ChartSeries::View();
         for (const auto &[curve, from, graph] : m_curves) {
             if (from != source)
                 continue;

@@ -302,6 +302,7 @@ private:
         double latestAmbient = 0.0;
         bool live = false;
         QVector<QMetaObject::Connection> feed;
+        EnvelopeCache envelope; // of the series last drawn for it
     };
     std::vector<Drawn> m_drawn;
     // Serials an instrument was attached under: the sessions a recording keeps.

@@ -174,11 +174,15 @@ void benchGroupRefresh(int instruments, int samples)
 {
     ChartWidget chart;
     chart.resize(945, 571);
-    for (int i = 1; i < instruments; ++i)
-        chart.group().add(QStringLiteral("bench-%1").arg(i));
     chart.show();
     QCoreApplication::processEvents();
     chart.on_pushButton_startstop_clicked();
+    // Added once recording: sessions held before without an instrument leave the group as it
+    // starts.
+    for (int i = 1; i < instruments; ++i)
+        chart.group().add(QStringLiteral("bench-%1").arg(i));
+    if (chart.group().count() != instruments)
+        qFatal("the group holds %d sessions, not %d", chart.group().count(), instruments);
     const long before = residentKiB();
     int next = 0;
     for (; next < samples - kRefreshes * kNewPerRefresh; ++next)
@@ -195,6 +199,42 @@ void benchGroupRefresh(int instruments, int samples)
                 fitted.cpuMs,
                 residentKiB() / 1024.0,
                 before / 1024.0);
+}
+
+// The reduction alone, as the whole view of 8 instruments asks for it: each series over all its
+// keys on 880 pixel columns, new samples arriving between refreshes.
+void benchLod()
+{
+    constexpr int kSeries = 8;
+    constexpr int kColumns = 880;
+    std::vector<ChartSeries> group(kSeries);
+    std::vector<EnvelopeCache> caches(kSeries);
+    int next = 0;
+    const auto append = [&group](int i) {
+        for (int s = 0; s < kSeries; ++s)
+            group[s].append(i * 0.01, temperatureAt(i) + 5.0 * s, 20.0);
+    };
+    for (; next < kSamples; ++next)
+        append(next);
+    double cpu = 0.0;
+    qint64 points = 0;
+    for (int r = 0; r < kRefreshes; ++r) {
+        for (int k = 0; k < kNewPerRefresh; ++k, ++next)
+            append(next);
+        const double before = threadCpuMs();
+        for (int s = 0; s < kSeries; ++s) {
+            const double upper = group[s].keys().constLast();
+            points += group[s].view(0.0, upper, kColumns, false, &caches[s]).points[0].size();
+        }
+        cpu += threadCpuMs() - before;
+    }
+    std::printf("reduction of %d series x %d samples to %d columns: %6.3f ms per refresh (%lld "
+                "points)\n",
+                kSeries,
+                next,
+                kColumns,
+                cpu / kRefreshes,
+                points / kRefreshes);
 }
 
 // The process's CPU time over the wall time, in percent of one core, while a
@@ -345,7 +385,7 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Tevrano"));
-    // Parts may be named to run only those (for a profiler): refresh, group, trend, files.
+    // Parts may be named to run only those (for a profiler): refresh, group, lod, trend, files.
     const QStringList parts = app.arguments().mid(1);
     const auto wanted = [&parts](const char *part) {
         return parts.isEmpty() || parts.contains(QLatin1String(part));
@@ -361,6 +401,8 @@ int main(int argc, char **argv)
         for (const int instruments : {1, 8})
             benchGroupRefresh(instruments, 1000000);
     }
+    if (wanted("lod"))
+        benchLod();
     if (wanted("trend"))
         benchTrend();
     setChartSettingsStore(nullptr);

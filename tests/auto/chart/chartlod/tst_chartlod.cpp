@@ -5,6 +5,7 @@
 #include <qcustomplot.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <random>
@@ -105,6 +106,15 @@ std::optional<QPoint> strayPixel(const QImage &a, const QImage &b)
     return std::nullopt;
 }
 
+// Points as numbers QCOMPARE tells apart, gaps included.
+QVector<double> flat(const QVector<QCPGraphData> &points)
+{
+    QVector<double> numbers;
+    for (const QCPGraphData &point : points)
+        numbers << point.key << (std::isnan(point.value) ? -1e300 : point.value);
+    return numbers;
+}
+
 EnvelopeGraph *preparePlot(QCustomPlot &plot, const QCPRange &keys, int penWidth)
 {
     plot.resize(420, 300);
@@ -138,6 +148,7 @@ private slots:
     void strokeReachHoldsWhatQtLights_data();
     void strokeReachHoldsWhatQtLights();
     void envelopeCellsSplitTheKeysExactly();
+    void cachedEnvelopeIsTheFreshOne();
     void fewSamplesAreHandedThemselves();
     void dropBeforeKeepsExtremesRight();
 };
@@ -330,12 +341,6 @@ void tst_ChartLod::envelopeCellsSplitTheKeysExactly()
     const ChartSeries series = noisySeries(100000, 0.01, true);
     const QVector<double> &keys = series.keys();
     const QVector<double> &values = series.values(ChartSeries::Object);
-    const auto flat = [](const QVector<QCPGraphData> &points) {
-        QVector<double> numbers;
-        for (const QCPGraphData &point : points)
-            numbers << point.key << (std::isnan(point.value) ? -1e300 : point.value);
-        return numbers;
-    };
     const int columns = 97;
     for (const QCPRange &range : {QCPRange(0, 1000), QCPRange(123.4, 789.1), QCPRange(290, 320)}) {
         const ChartSeries::View view = series.view(range.lower, range.upper, columns);
@@ -379,6 +384,141 @@ void tst_ChartLod::envelopeCellsSplitTheKeysExactly()
         if (beyond < keys.size())
             add(beyond);
         QCOMPARE(flat(view.points[ChartSeries::Object]), flat(expected));
+    }
+}
+
+void tst_ChartLod::cachedEnvelopeIsTheFreshOne()
+{
+    // Each step changes the series or the view the way a recording, a pan or a
+    // zoom does; the envelope drawn through the cache of all steps before must
+    // be the one drawn from scratch. Spikes and gaps put extremes at cell edges
+    // that appends move.
+    ChartSeries series = noisySeries(60000, 0.01);
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> noise(-1.0, 1.0);
+    // Noise with a spike every 97 samples and a gap in every 300.
+    const auto appendNoisy = [&](int count) {
+        for (int k = 0; k < count; ++k) {
+            const double key = series.isEmpty() ? 0.0 : series.keys().constLast() + 0.01;
+            const double value = 20.0 + noise(random) + (k % 97 == 0 ? 30.0 : 0.0);
+            series.append(key, k % 300 > 280 ? kNaN : value, 10.0 + noise(random));
+        }
+    };
+    const int columns = 311;
+    QCPRange range(0.0, 600.0);
+    const auto whole = [&] {
+        range = QCPRange(series.keys().constFirst(), series.keys().constLast());
+    };
+    const auto pan = [&](double columnsMoved) {
+        range += columnsMoved * range.size() / columns;
+    };
+    const auto zoom = [&](double factor) {
+        range = QCPRange(range.center() - range.size() * factor / 2,
+                         range.center() + range.size() * factor / 2);
+    };
+    bool ambient = true;
+    EnvelopeCache cache;
+    struct Step
+    {
+        const char *what;
+        std::function<void()> change;
+    };
+    const Step steps[] = {
+            {"first view",
+             [] {
+             }},
+            {"same view again",
+             [] {
+             }},
+            {"three samples, whole view",
+             [&] {
+                 appendNoisy(3);
+                 whole();
+             }},
+            {"one sample, whole view",
+             [&] {
+                 appendNoisy(1);
+                 whole();
+             }},
+            {"a burst with a gap, whole view",
+             [&] {
+                 appendNoisy(900);
+                 whole();
+             }},
+            {"panned by whole columns",
+             [&] {
+                 pan(7);
+             }},
+            {"panned back by part of a column",
+             [&] {
+                 pan(-6.4);
+             }},
+            {"zoomed in",
+             [&] {
+                 zoom(0.37);
+             }},
+            {"zoomed out past the end",
+             [&] {
+                 zoom(5.0);
+             }},
+            {"ambient hidden",
+             [&] {
+                 ambient = false;
+             }},
+            {"ambient shown again, samples appended",
+             [&] {
+                 ambient = true;
+                 appendNoisy(5);
+                 whole();
+             }},
+            {"front dropped",
+             [&] {
+                 series.dropBefore(120.0);
+                 whole();
+             }},
+            {"appended after the drop",
+             [&] {
+                 appendNoisy(2);
+                 whole();
+             }},
+            {"converted to another unit: same keys, new values",
+             [&] {
+                 QVector<double> objects = series.values(ChartSeries::Object);
+                 for (double &value : objects)
+                     value = value * 1.8 + 32.0;
+                 series.assign(series.keys(), objects, series.values(ChartSeries::Ambient));
+             }},
+            {"a copy that went its own way",
+             [&] {
+                 // Each with a spike of its own inside its last cell.
+                 ChartSeries other = series;
+                 const double key = series.keys().constLast() + 0.01;
+                 for (ChartSeries *each : {&other, &series}) {
+                     const double spike = each == &other ? 500.0 : -500.0;
+                     each->append(key, spike, -spike);
+                     each->append(key + 0.01, 20.0, 10.0);
+                 }
+                 other.view(range.lower, key + 0.01, columns, ambient, &cache);
+                 whole();
+             }},
+            {"cleared and filled again",
+             [&] {
+                 series.clear();
+                 appendNoisy(40000);
+                 whole();
+             }},
+    };
+    for (const Step &step : steps) {
+        step.change();
+        const ChartSeries::View cached
+                = series.view(range.lower, range.upper, columns, ambient, &cache);
+        const ChartSeries::View fresh = series.view(range.lower, range.upper, columns, ambient);
+        QVERIFY2(cached.envelope, step.what);
+        for (const int curve : {ChartSeries::Object, ChartSeries::Ambient}) {
+            if (flat(cached.points[curve]) != flat(fresh.points[curve]))
+                QFAIL(qPrintable(
+                        QStringLiteral("%1: curve %2").arg(QLatin1String(step.what)).arg(curve)));
+        }
     }
 }
 
