@@ -251,7 +251,7 @@ void ChartWidget::setupPlot()
 void ChartWidget::addCurves(const QString &serial, RecordingSession *session)
 {
     const int source = int(m_group.serials().indexOf(serial));
-    m_drawn.insert(m_drawn.begin() + source, Drawn{session, {}, 0, 0, {}, 0.0, false, {}});
+    m_drawn.insert(m_drawn.begin() + source, Drawn{session, {}, 0, 0, {}, 0.0, false, {}, {}});
     for (CurveGraph &shown : m_curves) {
         if (shown.source >= source)
             ++shown.source;
