@@ -367,7 +367,8 @@ void MainWindow::importRecords()
     // Several files open into one chart, a curve each.
     const QStringList paths = Messages::openFileNames(
             tr("选择文件"), tr("文件(*.txt*)") + QStringLiteral(";;") + tr("所有文件(*)"));
-    if (!paths.isEmpty())
+    // Asked once the files are chosen, so a cancelled choice costs the recording nothing.
+    if (!paths.isEmpty() && m_prompts->settleBeforeImport())
         ui.chartWidget->loadRecords(paths);
 }
 

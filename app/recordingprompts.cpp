@@ -65,6 +65,11 @@ bool RecordingPrompts::settleBeforeQuit()
     return settleHeld(tr("记录尚未保存。退出前要保存吗？"));
 }
 
+bool RecordingPrompts::settleBeforeImport()
+{
+    return settleHeld(tr("记录尚未保存。导入前要保存吗？"));
+}
+
 bool RecordingPrompts::settleHeld(const QString &question)
 {
     ChartWidget *chart = ui.chartWidget;

@@ -24,6 +24,8 @@ public:
     void offerJournalRecovery();
     // Asks what becomes of a running or unsaved recording; true when quitting may go on.
     bool settleBeforeQuit();
+    // Files opened into the chart take the place of the recording held.
+    bool settleBeforeImport();
     // An instrument to record from (any member of the set), and the recording held saved or
     // given up; false says why not.
     bool mayStart(const InstrumentSet *set);

@@ -974,6 +974,10 @@
         <source>未恢复的记录已移至%1</source>
         <translation>未恢复的记录已移至%1</translation>
     </message>
+    <message>
+        <source>记录尚未保存。导入前要保存吗？</source>
+        <translation>记录尚未保存。导入前要保存吗？</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

@@ -974,6 +974,10 @@ Reason: %2</translation>
         <source>未恢复的记录已移至%1</source>
         <translation>The recording that was not restored was moved to %1</translation>
     </message>
+    <message>
+        <source>记录尚未保存。导入前要保存吗？</source>
+        <translation>The recording has not been saved. Save it before importing?</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

@@ -974,6 +974,10 @@
         <source>未恢复的记录已移至%1</source>
         <translation>未恢復的記錄已移至%1</translation>
     </message>
+    <message>
+        <source>记录尚未保存。导入前要保存吗？</source>
+        <translation>記錄尚未儲存。匯入前要儲存嗎？</translation>
+    </message>
 </context>
 <context>
     <name>RelaySettingDialog</name>

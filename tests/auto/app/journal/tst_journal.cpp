@@ -91,6 +91,7 @@ private slots:
     void quitAsksAboutTheRecording();
     void startOnUnsavedRecordingAsks_data();
     void startOnUnsavedRecordingAsks();
+    void importOnUnsavedRecordingAsks();
     void unwritableSettingsDirCostsOneStatusMessage();
     void journalNotAFileIsLeftAlone_data();
     void journalNotAFileIsLeftAlone();
@@ -307,6 +308,26 @@ void tst_Journal::startOnUnsavedRecordingAsks_data()
     QTest::addColumn<int>("answer");
     QTest::newRow("cancel keeps the one held") << int(QMessageBox::Cancel);
     QTest::newRow("discard starts anew") << int(QMessageBox::Discard);
+}
+
+// An import replaced an unsaved recording without a word.
+void tst_Journal::importOnUnsavedRecordingAsks()
+{
+    MainWindow *window = openPollingWindow();
+    QVERIFY(window);
+    QVERIFY(startRecording(window));
+    window->strip()->startStop();
+    const int held = window->chart()->samples().size();
+    const QString file = f.dir.filePath(QStringLiteral("other.txt"));
+    Messages::setFileChooser(
+            [&](Messages::FileAccess, const QString &, const QString &) { return file; });
+    f.answers = {QMessageBox::Cancel};
+    window->importRecords();
+    QCOMPARE(f.asked.size(), 1);
+    QCOMPARE(f.asked.first().text, QStringLiteral("记录尚未保存。导入前要保存吗？"));
+    QCOMPARE(window->chart()->samples().size(), held);
+    QVERIFY(window->chart()->hasUnsavedRecording());
+    window->chart()->discardRecording();
 }
 
 void tst_Journal::startOnUnsavedRecordingAsks()
