@@ -278,14 +278,11 @@ void ChartWidget::addCurves(const QString &serial, RecordingSession *session)
 
 void ChartWidget::removeCurves(RecordingSession *session)
 {
-    const auto drawn = std::find_if(m_drawn.begin(), m_drawn.end(), [session](const Drawn &d) {
-        return d.session == session;
-    });
-    if (drawn == m_drawn.end())
+    const int source = sourceOf(session);
+    if (source < 0)
         return;
-    const int source = int(drawn - m_drawn.begin());
     feedTrend(source, nullptr);
-    m_drawn.erase(drawn);
+    m_drawn.erase(m_drawn.begin() + source);
     for (auto shown = m_curves.begin(); shown != m_curves.end();) {
         if (shown->source == source) {
             m_plot->removeGraph(shown->graph);
